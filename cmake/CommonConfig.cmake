@@ -1,0 +1,12 @@
+# Flags every target of the project links through kestrel_flags.
+add_library(kestrel_flags INTERFACE)
+target_compile_features(kestrel_flags INTERFACE cxx_std_20)
+target_compile_options(kestrel_flags INTERFACE
+  -Wall -Wextra -pedantic -Wnon-virtual-dtor -Wshadow=local)
+target_compile_definitions(kestrel_flags INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_USE_QSTRINGBUILDER)

@@ -1,0 +1,22 @@
+# kestrel_add_qtest(NAME SOURCES ... [LIBS ...] [ENV "A=1;B=2"] [TIMEOUT s] [LABELS ...])
+# One Qt Test executable per class under test, run by CTest with a fixed
+# environment: offscreen windows, the build's own component registry.
+function(kestrel_add_qtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE kestrel_flags Qt6::Test ${T_LIBS})
+  target_compile_definitions(${name} PRIVATE
+    KESTREL_SIMULATOR_PATH="${CMAKE_BINARY_DIR}/simulator/kestrel-appliance-sim"
+    KESTREL_SEND_PATH="${CMAKE_BINARY_DIR}/tools/corvafax-send"
+    KESTREL_BUILD_REGISTRY="${KESTREL_BUILD_REGISTRY}")
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "LANG=C.UTF-8;QT_QPA_PLATFORM=offscreen;KESTREL_COMPONENT_REGISTRY=${KESTREL_BUILD_REGISTRY};${T_ENV}")
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,82 @@
+// The library's four entry points, as a self-registering control library
+// has them.
+
+#include "ComponentRegistry.h"
+#include "CorvanefaxControl.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstring>
+#include <dlfcn.h>
+
+#define KESTREL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace kestrel {
+namespace {
+
+QString ownLibraryPath()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ownLibraryPath), &info) == 0 || !info.dli_fname)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalFilePath();
+}
+
+class CorvanefaxFactory : public IClassFactory
+{
+public:
+    void* CreateInstance(const char* interfaceId) override
+    {
+        if (std::strcmp(interfaceId, CorvanefaxInterfaceId) != 0)
+            return nullptr;
+        auto* control = new CorvanefaxControl;
+        return static_cast<ICorvanefax*>(control);
+    }
+};
+
+// Where registration writes: KESTREL_REGISTER_TO when the registration tool
+// names a file, else the default registry.
+QString registrationTarget()
+{
+    const QString named = qEnvironmentVariable("KESTREL_REGISTER_TO");
+    return named.isEmpty() ? ComponentRegistry::defaultWritePath() : named;
+}
+
+} // namespace
+} // namespace kestrel
+
+using namespace kestrel;
+
+KESTREL_EXPORT int DllRegisterServer()
+{
+    const QString path = ownLibraryPath();
+    if (path.isEmpty())
+        return E_Fail;
+    return ComponentRegistry::write(registrationTarget(), QString::fromLatin1(CorvanefaxProgId), path)
+               ? S_Ok
+               : E_Fail;
+}
+
+KESTREL_EXPORT int DllUnregisterServer()
+{
+    return ComponentRegistry::remove(registrationTarget(), QString::fromLatin1(CorvanefaxProgId)) ? S_Ok
+                                                                                                  : E_Fail;
+}
+
+KESTREL_EXPORT int DllGetClassObject(const char* progId, IClassFactory** factory)
+{
+    if (!factory)
+        return E_Fail;
+    *factory = nullptr;
+    if (!progId ||
+        QString::fromUtf8(progId).compare(QString::fromLatin1(CorvanefaxProgId), Qt::CaseInsensitive) != 0)
+        return E_ClassNotAvailable;
+    *factory = new CorvanefaxFactory;
+    return S_Ok;
+}
+
+KESTREL_EXPORT int DllCanUnloadNow()
+{
+    return CorvanefaxControl::instanceCount() == 0 ? S_Ok : S_False;
+}

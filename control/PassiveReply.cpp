@@ -1,0 +1,47 @@
+#include "PassiveReply.h"
+
+#include <QList>
+
+namespace kestrel {
+
+std::optional<PassiveAddress> parsePassiveReply(const QString& reply)
+{
+    // The numbers follow the first "(" when there is one, else the code.
+    qsizetype pos = reply.indexOf(QLatin1Char('('));
+    pos = pos >= 0 ? pos + 1 : qMin<qsizetype>(3, reply.size());
+    while (pos < reply.size() && !reply.at(pos).isDigit())
+        ++pos;
+    QList<int> numbers;
+    while (numbers.size() < 6 && pos < reply.size()) {
+        int value = 0;
+        int digits = 0;
+        while (pos < reply.size() && reply.at(pos).isDigit() && digits < 4) {
+            value = value * 10 + reply.at(pos).digitValue();
+            ++digits;
+            ++pos;
+        }
+        if (digits == 0 || value > 255)
+            return std::nullopt;
+        numbers.append(value);
+        if (numbers.size() == 6)
+            break;
+        while (pos < reply.size() && reply.at(pos) == QLatin1Char(' '))
+            ++pos;
+        if (pos >= reply.size() || reply.at(pos) != QLatin1Char(','))
+            return std::nullopt;
+        ++pos;
+        while (pos < reply.size() && reply.at(pos) == QLatin1Char(' '))
+            ++pos;
+    }
+    if (numbers.size() != 6)
+        return std::nullopt;
+    PassiveAddress address;
+    address.host =
+        QStringLiteral("%1.%2.%3.%4").arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
+    address.port = static_cast<quint16>(numbers[4] * 256 + numbers[5]);
+    if (address.port == 0)
+        return std::nullopt;
+    return address;
+}
+
+} // namespace kestrel

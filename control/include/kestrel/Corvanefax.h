@@ -1,0 +1,106 @@
+#pragma once
+
+// The surface of the fax control "KestrelOCX.corvanefax", shared by the
+// control library and every host. Hosts create the control through the
+// component registry (ComponentRegistry::createInstance with
+// CorvanefaxInterfaceId) and talk to it only through these classes.
+
+#include <QString>
+#include <QVariant>
+
+#include "MessageBox.h"
+#include "PropertyBag.h"
+#include "VbTypes.h"
+
+class QWidget;
+
+namespace kestrel {
+
+constexpr const char* CorvanefaxProgId = "KestrelOCX.corvanefax";
+constexpr const char* CorvanefaxInterfaceId = "kestrel.ICorvanefax/1";
+
+// The error a method raises to its caller (a COM error: number and text).
+// Number 0 means the call succeeded.
+struct MethodError
+{
+    int number = 0;
+    QString description;
+    explicit operator bool() const { return number != 0; }
+};
+
+// The control's outgoing interface, in event-id order. Handlers run
+// synchronously on the host's thread and may call back into the control.
+class ICorvanefaxEvents
+{
+public:
+    virtual ~ICorvanefaxEvents() = default;
+    virtual void PrintedDocAvailable(QString& SpoolFile) = 0;              // 1
+    virtual void FaxSubmitted(QString& JobNumber, QString& SentFiles) = 0; // 2
+    virtual void MessageFromAppliance(QString& Msg) = 0;                   // 3
+    virtual void XMLServerStatus(QString& XML_Output) = 0;                 // 4
+    virtual void XMLFaxOutStatus(QString& XML_Output) = 0;                 // 5
+    virtual void XMLFaxDoneStatus(QString& XML_Output) = 0;                // 6
+};
+
+// What the container offers the control: modal message boxes and the
+// notice that a property changed (so the host persists it).
+class IControlSite
+{
+public:
+    virtual ~IControlSite() = default;
+    virtual IMessageBox& messageBox() = 0;
+    virtual void propertyChanged(const QString& name) = 0;
+};
+
+class ICorvanefax
+{
+public:
+    virtual ~ICorvanefax() = default;
+
+    // Properties, in slot order, each "let" before its "get".
+    virtual void setIndirizzoIP(const QString& value) = 0;
+    virtual QString IndirizzoIP() const = 0;
+    virtual void setNomeStampante(const QString& value) = 0;
+    virtual QString NomeStampante() const = 0;
+    virtual void setPasswordUtente(const QString& value) = 0;
+    virtual QString PasswordUtente() const = 0;
+    virtual void setEmailAdress(const QString& value) = 0;
+    virtual QString EmailAdress() const = 0;
+    virtual void setDebugOn(VbBool value) = 0;
+    virtual VbBool DebugOn() const = 0;
+    virtual void setChopOn(VbBool value) = 0;
+    virtual VbBool ChopOn() const = 0;
+    virtual void setXMLStatus(VbBool value) = 0;
+    virtual VbBool XMLStatus() const = 0;
+    virtual void setNomeUtente(const QString& value) = 0;
+    virtual QString NomeUtente() const = 0;
+
+    // Methods, in slot order.
+    virtual MethodError Attiva() = 0;
+    virtual MethodError VerificaStampante() = 0;
+    virtual MethodError Reinizializza() = 0;
+    virtual MethodError Termina() = 0;
+    // Returns "OnRun" when the session was started, an empty variant when it
+    // was not (control not activated, server unreachable); error receives a
+    // raised error (more than 1000 files).
+    virtual QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
+                             qint16 MaxDials = 3, const QString& ModemInvio = QStringLiteral("any"),
+                             MethodError* error = nullptr) = 0;
+    virtual MethodError chiuditutto() = 0;
+
+    // Hosting: the container's site, the event sink, and persistence.
+    virtual void SetClientSite(IControlSite* site) = 0;
+    virtual void Advise(ICorvanefaxEvents* sink) = 0;
+    virtual void InitProperties() = 0;
+    virtual void ReadProperties(IPropertyBag& bag) = 0;
+    virtual void WriteProperties(IPropertyBag& bag) const = 0;
+
+    // The control's face on a form (needs a widget application); its size is
+    // always 780 x 780 twips.
+    virtual QWidget* CreateFace(QWidget* parent) = 0;
+    virtual void SetExtent(int widthTwips, int heightTwips) = 0;
+    virtual int ExtentWidth() const = 0;
+    virtual int ExtentHeight() const = 0;
+};
+
+} // namespace kestrel

@@ -1,0 +1,160 @@
+#include "ComponentRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace kestrel {
+namespace {
+
+const QString RegistryFileName = QStringLiteral("kestrel/components.reg");
+
+QList<QPair<QString, QString>> readEntries(const QString& registryFile)
+{
+    QList<QPair<QString, QString>> entries;
+    QFile file(registryFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entries;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        entries.append({line.left(eq).trimmed(), line.mid(eq + 1).trimmed()});
+    }
+    return entries;
+}
+
+bool writeEntries(const QString& registryFile, const QList<QPair<QString, QString>>& entries, QString* error)
+{
+    QDir().mkpath(QFileInfo(registryFile).absolutePath());
+    QSaveFile file(registryFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    file.write("# ProgID = library\n");
+    for (const auto& [progId, path] : entries)
+        file.write((progId + QStringLiteral(" = ") + path + QLatin1Char('\n')).toUtf8());
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ComponentRegistry::overridePath()
+{
+    return qEnvironmentVariable(OverrideVariable);
+}
+
+QString ComponentRegistry::userPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           RegistryFileName;
+}
+
+QString ComponentRegistry::systemPath()
+{
+    return QStringLiteral("/etc/xdg/") + RegistryFileName;
+}
+
+QString ComponentRegistry::defaultWritePath()
+{
+    const QString over = overridePath();
+    return over.isEmpty() ? userPath() : over;
+}
+
+QString ComponentRegistry::lookupIn(const QString& registryFile, const QString& progId)
+{
+    for (const auto& [id, path] : readEntries(registryFile)) {
+        if (id.compare(progId, Qt::CaseInsensitive) == 0)
+            return path;
+    }
+    return {};
+}
+
+QString ComponentRegistry::lookup(const QString& progId)
+{
+    const QString over = overridePath();
+    if (!over.isEmpty())
+        return lookupIn(over, progId);
+    for (const QString& file : {userPath(), systemPath()}) {
+        const QString path = lookupIn(file, progId);
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+bool ComponentRegistry::write(const QString& registryFile, const QString& progId, const QString& libraryPath,
+                              QString* error)
+{
+    auto entries = readEntries(registryFile);
+    bool replaced = false;
+    for (auto& entry : entries) {
+        if (entry.first.compare(progId, Qt::CaseInsensitive) == 0) {
+            entry.second = libraryPath;
+            replaced = true;
+        }
+    }
+    if (!replaced)
+        entries.append({progId, libraryPath});
+    return writeEntries(registryFile, entries, error);
+}
+
+bool ComponentRegistry::remove(const QString& registryFile, const QString& progId, QString* error)
+{
+    auto entries = readEntries(registryFile);
+    entries.removeIf(
+        [&](const auto& entry) { return entry.first.compare(progId, Qt::CaseInsensitive) == 0; });
+    return writeEntries(registryFile, entries, error);
+}
+
+void* ComponentRegistry::createInstance(const QString& progId, const char* interfaceId, QString* error)
+{
+    const QString path = lookup(progId);
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 is not registered (run kestrel-regsvr on its library)").arg(progId);
+        return nullptr;
+    }
+    // Kept loaded for the life of the process, as a host keeps its controls.
+    auto* library = new QLibrary(path);
+    if (!library->load()) {
+        if (error)
+            *error = QStringLiteral("cannot load %1: %2").arg(path, library->errorString());
+        delete library;
+        return nullptr;
+    }
+    auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(library->resolve("DllGetClassObject"));
+    if (!getClassObject) {
+        if (error)
+            *error = QStringLiteral("%1 exports no DllGetClassObject").arg(path);
+        return nullptr;
+    }
+    IClassFactory* factory = nullptr;
+    const QByteArray id = progId.toUtf8();
+    if (getClassObject(id.constData(), &factory) != S_Ok || !factory) {
+        if (error)
+            *error = QStringLiteral("%1 does not provide %2").arg(path, progId);
+        return nullptr;
+    }
+    void* object = factory->CreateInstance(interfaceId);
+    delete factory;
+    if (!object && error)
+        *error = QStringLiteral("%1 does not implement %2").arg(progId, QString::fromLatin1(interfaceId));
+    return object;
+}
+
+} // namespace kestrel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrel {
+
+// Results of the exported entry points, as COM spells them.
+constexpr int S_Ok = 0;
+constexpr int S_False = 1;
+constexpr int E_Fail = -2147467259;              // 0x80004005
+constexpr int E_NoInterface = -2147467262;       // 0x80004002
+constexpr int E_ClassNotAvailable = -2147221231; // 0x80040111
+
+// What DllGetClassObject hands out: makes instances of one class.
+class IClassFactory
+{
+public:
+    virtual ~IClassFactory() = default;
+    // Returns a new object implementing interfaceId, or nullptr.
+    virtual void* CreateInstance(const char* interfaceId) = 0;
+};
+
+extern "C" {
+using DllGetClassObjectFn = int (*)(const char* progId, IClassFactory** factory);
+using DllRegisterServerFn = int (*)();
+using DllUnregisterServerFn = int (*)();
+using DllCanUnloadNowFn = int (*)();
+}
+
+// ProgID -> library path, in small text files: the one named by
+// KESTREL_COMPONENT_REGISTRY (tests, development builds), the user's under
+// $XDG_CONFIG_HOME, and the system's under /etc/xdg. Lookups try them in
+// that order; registration writes the first one (or the system one on
+// request).
+class ComponentRegistry
+{
+public:
+    static constexpr const char* OverrideVariable = "KESTREL_COMPONENT_REGISTRY";
+
+    static QString overridePath();
+    static QString userPath();
+    static QString systemPath();
+    // Where a registration writes when no file is named: the override, else
+    // the user's registry.
+    static QString defaultWritePath();
+
+    static QString lookup(const QString& progId);
+    static QString lookupIn(const QString& registryFile, const QString& progId);
+    static bool write(const QString& registryFile, const QString& progId, const QString& libraryPath,
+                      QString* error = nullptr);
+    static bool remove(const QString& registryFile, const QString& progId, QString* error = nullptr);
+
+    // Loads the library registered for progId and asks it for an object of
+    // interfaceId. Returns nullptr and a reason on failure.
+    static void* createInstance(const QString& progId, const char* interfaceId, QString* error);
+};
+
+} // namespace kestrel

@@ -1,0 +1,236 @@
+#include "SocketComponent.h"
+
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace kestrel {
+namespace {
+
+int errorNumberFor(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return SocketComponent::ConnectionRefused;
+    case QAbstractSocket::RemoteHostClosedError:
+        return SocketComponent::ConnectionReset;
+    case QAbstractSocket::HostNotFoundError:
+        return SocketComponent::HostNotFound;
+    case QAbstractSocket::SocketAccessError:
+        return SocketComponent::AccessDenied;
+    case QAbstractSocket::SocketTimeoutError:
+        return SocketComponent::TimedOut;
+    case QAbstractSocket::AddressInUseError:
+        return SocketComponent::AddressInUse;
+    case QAbstractSocket::OperationError:
+        return SocketComponent::InvalidOperation;
+    default:
+        return SocketComponent::NetworkError;
+    }
+}
+
+} // namespace
+
+SocketComponent::SocketComponent(QObject* parent) : QObject(parent) {}
+
+SocketComponent::~SocketComponent()
+{
+    close();
+}
+
+int SocketComponent::state() const
+{
+    if (m_server && m_server->isListening())
+        return Listening;
+    if (!m_socket)
+        return m_error ? ErrorState : Closed;
+    switch (m_socket->state()) {
+    case QAbstractSocket::UnconnectedState:
+        return m_error ? ErrorState : Closed;
+    case QAbstractSocket::HostLookupState:
+        return ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return m_peerClosed ? Closing : Connected;
+    case QAbstractSocket::BoundState:
+        return Open;
+    case QAbstractSocket::ListeningState:
+        return Listening;
+    case QAbstractSocket::ClosingState:
+        return Closing;
+    }
+    return Closed;
+}
+
+void SocketComponent::adoptSocket(QTcpSocket* socket)
+{
+    dropSocket();
+    m_socket = socket;
+    m_error = false;
+    m_peerClosed = false;
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::connected, this, &SocketComponent::Connect);
+    connect(socket, &QTcpSocket::readyRead, this, [this] {
+        if (m_socket)
+            Q_EMIT DataArrival(m_socket->bytesAvailable());
+    });
+    connect(socket, &QTcpSocket::bytesWritten, this, &SocketComponent::onBytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &SocketComponent::onDisconnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &SocketComponent::onSocketError);
+}
+
+void SocketComponent::dropSocket()
+{
+    if (!m_socket)
+        return;
+    QTcpSocket* socket = m_socket;
+    m_socket = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    // A handler of this very socket may be running below us.
+    socket->deleteLater();
+}
+
+void SocketComponent::connectTo(const QString& host, quint16 port)
+{
+    close();
+    auto* socket = new QTcpSocket(this);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    adoptSocket(socket);
+    socket->connectToHost(host, port);
+}
+
+bool SocketComponent::listen()
+{
+    if (state() != Closed && state() != ErrorState) {
+        setError(InvalidOperation,
+                 QStringLiteral("Wrong protocol or connection state for the requested operation"));
+        return false;
+    }
+    dropSocket();
+    if (!m_server) {
+        m_server = new QTcpServer(this);
+        connect(m_server, &QTcpServer::newConnection, this, &SocketComponent::onNewConnection);
+    }
+    if (!m_server->listen(m_localAddress, m_localPort)) {
+        setError(errorNumberFor(m_server->serverError()), m_server->errorString());
+        return false;
+    }
+    m_error = false;
+    return true;
+}
+
+void SocketComponent::onNewConnection()
+{
+    while (m_server && m_server->hasPendingConnections()) {
+        QTcpSocket* socket = m_server->nextPendingConnection();
+        const qintptr id = m_nextRequestId++;
+        m_pending.insert(id, socket);
+        Q_EMIT ConnectionRequest(id);
+        // A request the handler did not accept is refused.
+        if (QTcpSocket* left = m_pending.take(id)) {
+            left->abort();
+            left->deleteLater();
+        }
+    }
+}
+
+bool SocketComponent::accept(qintptr requestId)
+{
+    QTcpSocket* socket = m_pending.take(requestId);
+    if (!socket) {
+        setError(InvalidOperation, QStringLiteral("No such connection request"));
+        return false;
+    }
+    adoptSocket(socket);
+    // Data may already be waiting; announce it once the handler returns.
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket] {
+                if (m_socket == socket && socket->bytesAvailable() > 0)
+                    Q_EMIT DataArrival(socket->bytesAvailable());
+            },
+            Qt::QueuedConnection);
+    return true;
+}
+
+void SocketComponent::close()
+{
+    if (m_server)
+        m_server->close();
+    dropSocket();
+    m_error = false;
+    m_peerClosed = false;
+}
+
+qint64 SocketComponent::sendData(const QByteArray& data)
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+        setError(InvalidOperation,
+                 QStringLiteral("Wrong protocol or connection state for the requested operation"));
+        return -1;
+    }
+    return m_socket->write(data);
+}
+
+QByteArray SocketComponent::getData()
+{
+    return m_socket ? m_socket->readAll() : QByteArray();
+}
+
+qint64 SocketComponent::bytesAvailable() const
+{
+    return m_socket ? m_socket->bytesAvailable() : 0;
+}
+
+qint64 SocketComponent::bytesToWrite() const
+{
+    return m_socket ? m_socket->bytesToWrite() : 0;
+}
+
+void SocketComponent::setReadBufferSize(qint64 size)
+{
+    if (m_socket)
+        m_socket->setReadBufferSize(size);
+}
+
+void SocketComponent::onBytesWritten(qint64 bytes)
+{
+    if (!m_socket)
+        return;
+    const qint64 remaining = m_socket->bytesToWrite();
+    Q_EMIT SendProgress(bytes, remaining);
+    if (remaining == 0 && m_socket)
+        Q_EMIT SendComplete();
+}
+
+void SocketComponent::onDisconnected()
+{
+    m_peerClosed = true;
+    Q_EMIT Close();
+}
+
+void SocketComponent::onSocketError()
+{
+    if (!m_socket)
+        return;
+    const QAbstractSocket::SocketError error = m_socket->error();
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        // The peer finished; reported through Close, not as a failure.
+        m_peerClosed = true;
+        return;
+    }
+    setError(errorNumberFor(error), m_socket->errorString());
+    m_error = true;
+    Q_EMIT Error(m_errorNumber, m_errorDescription);
+}
+
+void SocketComponent::setError(int number, const QString& description)
+{
+    m_errorNumber = number;
+    m_errorDescription = description;
+}
+
+} // namespace kestrel

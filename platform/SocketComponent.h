@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace kestrel {
+
+// A TCP component in the manner of the Windows socket control the system was
+// designed around: one object is a client connection, a listener, or an
+// accepted connection, reports a numeric state and raises events.
+class SocketComponent : public QObject
+{
+    Q_OBJECT
+public:
+    enum State
+    {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        Closing = 8,
+        ErrorState = 9,
+    };
+    Q_ENUM(State)
+
+    // Error numbers, as the Windows control reports them.
+    enum ErrorNumber
+    {
+        NoError = 0,
+        AddressInUse = 10048,
+        ConnectionAborted = 10053,
+        ConnectionReset = 10054,
+        TimedOut = 10060,
+        ConnectionRefused = 10061,
+        HostNotFound = 11001,
+        InvalidOperation = 40006,
+        AccessDenied = 10013,
+        NetworkError = 10050,
+    };
+
+    explicit SocketComponent(QObject* parent = nullptr);
+    ~SocketComponent() override;
+
+    int state() const;
+
+    void setLocalPort(quint16 port) { m_localPort = port; }
+    quint16 localPort() const { return m_localPort; }
+    // Address a listener binds; loopback unless told otherwise.
+    void setLocalAddress(const QHostAddress& address) { m_localAddress = address; }
+
+    void connectTo(const QString& host, quint16 port);
+    // Returns false (with lastError set) when the port cannot be opened.
+    bool listen();
+    // Accepts the connection announced by ConnectionRequest on this object.
+    bool accept(qintptr requestId);
+    void close();
+
+    // Queues data for sending; returns the number of bytes queued.
+    qint64 sendData(const QByteArray& data);
+    QByteArray getData();
+    qint64 bytesAvailable() const;
+    qint64 bytesToWrite() const;
+    void setReadBufferSize(qint64 size);
+    // True once the peer has closed its side of the connection.
+    bool peerClosed() const { return m_peerClosed; }
+
+    int lastErrorNumber() const { return m_errorNumber; }
+    QString lastErrorDescription() const { return m_errorDescription; }
+
+Q_SIGNALS:
+    void Connect();
+    void ConnectionRequest(qintptr requestId);
+    void DataArrival(qint64 bytesTotal);
+    void SendProgress(qint64 bytesSent, qint64 bytesRemaining);
+    void SendComplete();
+    void Close();
+    void Error(int number, const QString& description);
+
+private:
+    void adoptSocket(QTcpSocket* socket);
+    void dropSocket();
+    void onSocketError();
+    void onBytesWritten(qint64 bytes);
+    void onDisconnected();
+    void onNewConnection();
+    void setError(int number, const QString& description);
+
+    QPointer<QTcpSocket> m_socket;
+    QTcpServer* m_server = nullptr;
+    QHash<qintptr, QTcpSocket*> m_pending;
+    qintptr m_nextRequestId = 1;
+    QHostAddress m_localAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 m_localPort = 0;
+    bool m_error = false;
+    bool m_peerClosed = false;
+    int m_errorNumber = NoError;
+    QString m_errorDescription;
+};
+
+} // namespace kestrel

@@ -1,0 +1,159 @@
+// The session's text routines and command batches, without sockets.
+
+#include "PassiveReply.h"
+#include "SessionText.h"
+
+#include <QTest>
+
+using namespace kestrel;
+
+class TestSessionText : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void textBetween_data();
+    void textBetween();
+    void fileSuffix_data();
+    void fileSuffix();
+    void lists();
+    void parameterBatch_data();
+    void parameterBatch();
+    void submitBatchChop();
+    void passiveReply_data();
+    void passiveReply();
+};
+
+void TestSessionText::textBetween_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("job id") << u"200 New job created: jobid: 1234 groupid: 1234."_qs << u"id:"_qs << u"g"_qs
+                            << u" 1234 "_qs;
+    QTest::newRow("no marker") << u"200 ok"_qs << u"id:"_qs << u"g"_qs << QString();
+    QTest::newRow("to the end") << u"jobid: 77"_qs << u"id:"_qs << u"g"_qs << u" 77"_qs;
+    QTest::newRow("long end never matches") << u"id:abgcd"_qs << u"id:"_qs << u"gc"_qs << u"abgcd"_qs;
+    QTest::newRow("case-sensitive marker") << u"JOBID: 5 g"_qs << u"id:"_qs << u"g"_qs << QString();
+}
+
+void TestSessionText::textBetween()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, expected);
+    QCOMPARE(TextBetween(text, start, end), expected);
+}
+
+void TestSessionText::fileSuffix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("ps") << u"/tmp/x.ps"_qs << u".ps"_qs;
+    QTest::newRow("pdf") << u"/tmp/y.pdf"_qs << u".pdf"_qs;
+    QTest::newRow("upper PDF has no dot") << u"/scans/SCAN.PDF"_qs << u"PDF"_qs;
+    QTest::newRow("jpg") << u"a.jpg"_qs << u".jpg"_qs;
+    QTest::newRow("txt") << u"notes.txt"_qs << u".txt"_qs;
+    QTest::newRow("tif") << u"a.tif"_qs << u".tif"_qs;
+    QTest::newRow("tiff") << u"a.tiff"_qs << u".tif"_qs;
+    QTest::newRow("other") << u"a.docx"_qs << u"ocx"_qs;
+    QTest::newRow("short") << u"ab"_qs << u"ab"_qs;
+}
+
+void TestSessionText::fileSuffix()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, suffix);
+    QCOMPARE(FileSuffix(path), suffix);
+    QCOMPARE(remoteName(u"1234"_qs, 2, path), u"1234-2"_qs + suffix);
+}
+
+void TestSessionText::lists()
+{
+    QCOMPARE(splitFileList(u"a.ps,b.pdf,"_qs), (QStringList{u"a.ps"_qs, u"b.pdf"_qs}));
+    QCOMPARE(splitFileList(u",,a.ps,,"_qs), QStringList{u"a.ps"_qs});
+    QCOMPARE(splitFileList(QString()), QStringList());
+    QCOMPARE(splitNumberList(u"0612345:0698765"_qs), (QStringList{u"0612345"_qs, u"0698765"_qs}));
+    QCOMPARE(splitNumberList(u"0612345::"_qs), QStringList{u"0612345"_qs});
+}
+
+void TestSessionText::parameterBatch_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("numbers");
+    QTest::addColumn<QString>("modem");
+    QTest::addColumn<int>("maxDials");
+    QTest::addColumn<QByteArray>("wire");
+    const QByteArray tail =
+        "jparm notify done\r\njparm vres 196\r\njparm usexvres no\r\njparm sendtime now\r\n";
+    QTest::newRow("plain")
+        << u"Mario"_qs << u"0612345"_qs << u"any"_qs << 3
+        << "jparm fromuser mario\r\ntype i\r\njparm dialstring 0612345\r\njparm maxdials 3\r\n" + tail;
+    QTest::newRow("two numbers, upper modem kept")
+        << u"test"_qs << u"0612345:0698765:"_qs << u"ANY"_qs << -1
+        << "jparm fromuser test\r\ntype i\r\njparm dialstring 0612345\r\njparm dialstring 0698765\r\n"
+           "jparm modem ANY\r\njparm maxdials -1\r\n" +
+               tail;
+    QTest::newRow("empty modem")
+        << u"test"_qs << u"1"_qs << QString() << 3
+        << "jparm fromuser test\r\ntype i\r\njparm dialstring 1\r\njparm modem \r\njparm maxdials 3\r\n" +
+               tail;
+}
+
+void TestSessionText::parameterBatch()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, numbers);
+    QFETCH(QString, modem);
+    QFETCH(int, maxDials);
+    QFETCH(QByteArray, wire);
+    QCOMPARE(commandBytes(jobParameterBatch(user, numbers, modem, static_cast<qint16>(maxDials))), wire);
+}
+
+void TestSessionText::submitBatchChop()
+{
+    const QStringList names{u"7-1.ps"_qs, u"7-2PDF"_qs};
+    QCOMPARE(commandBytes(submitBatch(names, true)),
+             QByteArray("jparm document /tmp/7-1.ps\r\njparm document /tmp/7-2PDF\r\nJPARM LASTTIME "
+                        "000300\r\njsubm\r\n"));
+    QCOMPARE(
+        commandBytes(submitBatch(names, false)),
+        QByteArray("jparm document /tmp/7-1.ps\r\njparm document /tmp/7-2PDF\r\nJPARM LASTTIME 000300\r\n"
+                   "jparm pagechop none\r\njparm chopthreshold 0\r\njparm pagelength 296\r\n"
+                   "jparm tagline 0\r\njparm usetagline no\r\njsubm\r\n"));
+    QCOMPARE(notifyAddressCommand(u"Mario@Example.ORG"_qs), u"jparm notifyaddr mario@example.org"_qs);
+}
+
+void TestSessionText::passiveReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("hfaxd") << u"227 Entering passive mode (127,0,0,1,213,173)"_qs << u"127.0.0.1"_qs
+                           << 213 * 256 + 173;
+    QTest::newRow("port 50000") << u"227 Entering Passive Mode (192,168,1,20,195,80)"_qs << u"192.168.1.20"_qs
+                                << 50000;
+    QTest::newRow("blanks") << u"227 ok ( 10, 0, 0, 5, 4, 1 )."_qs << u"10.0.0.5"_qs << 1025;
+    QTest::newRow("no parentheses") << u"227 =127,0,0,1,4,1"_qs << u"127.0.0.1"_qs << 1025;
+    QTest::newRow("out of range") << u"227 (127,0,0,1,256,1)"_qs << QString() << 0;
+    QTest::newRow("five numbers") << u"227 (127,0,0,1,4)"_qs << QString() << 0;
+    QTest::newRow("port zero") << u"227 (127,0,0,1,0,0)"_qs << QString() << 0;
+    QTest::newRow("garbage") << u"227 (a,b,c,d,e,f)"_qs << QString() << 0;
+}
+
+void TestSessionText::passiveReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const auto address = parsePassiveReply(reply);
+    QCOMPARE(address.has_value(), !host.isEmpty());
+    if (address) {
+        QCOMPARE(address->host, host);
+        QCOMPARE(int(address->port), port);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSessionText)
+#include "tst_sessiontext.moc"

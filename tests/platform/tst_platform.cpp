@@ -1,0 +1,123 @@
+// The platform layers: the component registry, the wait helper, the socket
+// component's numeric states.
+
+#include "ComponentRegistry.h"
+#include "Corvanefax.h"
+#include "SocketComponent.h"
+#include "Wait.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kestrel;
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void registryFiles();
+    void controlThroughItsProgId();
+    void waitSaysWhyItReturned();
+    void socketStates();
+};
+
+void TestPlatform::registryFiles()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"sub/components.reg"_qs);
+    QVERIFY(ComponentRegistry::write(file, u"A.b"_qs, u"/lib/one.so"_qs));
+    QVERIFY(ComponentRegistry::write(file, u"C.d"_qs, u"/lib/two.so"_qs));
+    QVERIFY(ComponentRegistry::write(file, u"a.B"_qs, u"/lib/three.so"_qs));
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.B"_qs), u"/lib/three.so"_qs);
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_qs), u"/lib/two.so"_qs);
+    QVERIFY(ComponentRegistry::remove(file, u"A.b"_qs));
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.b"_qs), QString());
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_qs), u"/lib/two.so"_qs);
+
+    const QByteArray saved = qgetenv(ComponentRegistry::OverrideVariable);
+    qputenv(ComponentRegistry::OverrideVariable, dir.filePath(u"none.reg"_qs).toLocal8Bit());
+    QString error;
+    QVERIFY(!ComponentRegistry::createInstance(u"No.Such"_qs, "x", &error));
+    QVERIFY(error.contains(u"not registered"_qs));
+    qputenv(ComponentRegistry::OverrideVariable, saved);
+}
+
+void TestPlatform::controlThroughItsProgId()
+{
+    // The build registered the library; a host finds it by ProgID only.
+    QString error;
+    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
+        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
+    QVERIFY2(control, qPrintable(error));
+    control->InitProperties();
+    QCOMPARE(control->IndirizzoIP(), u"ipdelfax"_qs);
+    control->setNomeUtente(u"Mario"_qs);
+    QCOMPARE(control->NomeUtente(), u"Mario"_qs);
+    QVERIFY(
+        !ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface", &error));
+    delete control;
+}
+
+void TestPlatform::waitSaysWhyItReturned()
+{
+    bool flag = false;
+    QTimer::singleShot(20, this, [&flag] { flag = true; });
+    QCOMPARE(waitUntil([&flag] { return flag; }, 5000), WaitOutcome::Done);
+
+    bool broken = false;
+    QTimer::singleShot(20, this, [&broken] { broken = true; });
+    QCOMPARE(waitUntil([] { return false; }, 5000, [&broken] { return broken; }), WaitOutcome::Failed);
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(waitUntil([] { return false; }, 100), WaitOutcome::TimedOut);
+    QVERIFY(clock.elapsed() >= 90);
+}
+
+void TestPlatform::socketStates()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+
+    SocketComponent socket;
+    QCOMPARE(socket.state(), int(SocketComponent::Closed));
+    QSignalSpy connected(&socket, &SocketComponent::Connect);
+    socket.connectTo(u"127.0.0.1"_qs, server.serverPort());
+    QVERIFY(connected.wait(5000));
+    QCOMPARE(socket.state(), int(SocketComponent::Connected));
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+
+    QSignalSpy arrived(&socket, &SocketComponent::DataArrival);
+    peer->write("hello");
+    QVERIFY(arrived.wait(5000));
+    QCOMPARE(socket.getData(), QByteArray("hello"));
+
+    QSignalSpy closed(&socket, &SocketComponent::Close);
+    peer->disconnectFromHost();
+    QVERIFY(closed.wait(5000));
+    socket.close();
+    QCOMPARE(socket.state(), int(SocketComponent::Closed));
+
+    // A refused connection ends in the error state with the Windows number.
+    const quint16 port = server.serverPort();
+    server.close();
+    QSignalSpy failed(&socket, &SocketComponent::Error);
+    socket.connectTo(u"127.0.0.1"_qs, port);
+    QVERIFY(failed.wait(5000));
+    QCOMPARE(failed.at(0).at(0).toInt(), int(SocketComponent::ConnectionRefused));
+    QCOMPARE(socket.state(), int(SocketComponent::ErrorState));
+
+    // A listener, and a second listener on the same port that cannot open.
+    SocketComponent listener;
+    QVERIFY(listener.listen());
+    QCOMPARE(listener.state(), int(SocketComponent::Listening));
+    QVERIFY(!listener.listen());
+    QCOMPARE(listener.lastErrorNumber(), int(SocketComponent::InvalidOperation));
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
