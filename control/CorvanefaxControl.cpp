@@ -3,9 +3,11 @@
 #include "AppliancePages.h"
 #include "ControlFace.h"
 #include "ControlState.h"
+#include "CupsPrinterSystem.h"
 #include "DebugLog.h"
 #include "DebugOutput.h"
 #include "Messages.h"
+#include "PrinterSetup.h"
 #include "SessionText.h"
 
 #include <QApplication>
@@ -52,6 +54,29 @@ QString controlLibraryName()
 CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_session(*this)
 {
     ++liveInstances;
+    m_socket.setLogger(&DebugLog);
+    m_timer1.setLogger(&DebugLog);
+    connect(&m_socket, &PrintCapture::PrintedDocAvailable, this, [this](const QString& path) {
+        QString spoolFile = path;
+        if (m_events)
+            m_events->PrintedDocAvailable(spoolFile);
+    });
+    connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
+        QString xml = page;
+        if (m_events)
+            m_events->XMLServerStatus(xml);
+    });
+    connect(&m_timer1, &StatusPoller::XMLFaxOutStatus, this, [this](const QString& page) {
+        QString xml = page;
+        if (m_events)
+            m_events->XMLFaxOutStatus(xml);
+    });
+    connect(&m_timer1, &StatusPoller::XMLFaxDoneStatus, this, [this](const QString& page) {
+        QString xml = page;
+        if (m_events)
+            m_events->XMLFaxDoneStatus(xml);
+    });
 }
 
 CorvanefaxControl::~CorvanefaxControl()
@@ -81,6 +106,7 @@ IMessageBox& CorvanefaxControl::messageBox()
 void CorvanefaxControl::setIndirizzoIP(const QString& value)
 {
     ControlState::current().IndirizzoIP = value;
+    m_timer1.setAddress(value);
     propertyChanged(QStringLiteral("IndirizzoIP"));
 }
 QString CorvanefaxControl::IndirizzoIP() const
@@ -91,6 +117,7 @@ QString CorvanefaxControl::IndirizzoIP() const
 void CorvanefaxControl::setNomeStampante(const QString& value)
 {
     ControlState::current().NomeStampante = value;
+    m_socket.setPrinterName(value);
     propertyChanged(QStringLiteral("NomeStampante"));
 }
 QString CorvanefaxControl::NomeStampante() const
@@ -177,6 +204,8 @@ void CorvanefaxControl::ReadProperties(IPropertyBag& bag)
     state.DebugOn = toVbBool(bag.readProperty(QStringLiteral("DebugOn"), defaults::DebugOn));
     state.ChopOn = toVbBool(bag.readProperty(QStringLiteral("ChopOn"), defaults::ChopOn));
     state.XMLStatus = toVbBool(bag.readProperty(QStringLiteral("XMLStatus"), defaults::XMLStatus));
+    m_socket.setPrinterName(state.NomeStampante);
+    m_timer1.setAddress(state.IndirizzoIP);
 }
 
 void CorvanefaxControl::WriteProperties(IPropertyBag& bag) const
@@ -212,22 +241,29 @@ MethodError CorvanefaxControl::Attiva()
         state.IsActive = VbFalse;
         return {};
     }
-    if (MethodError error = VerificaStampante())
-        return error;
-    AscoltaStampante();
+    const bool capture = !m_site || m_site->hostsPrintCapture();
+    if (capture) {
+        if (MethodError error = VerificaStampante())
+            return error;
+        AscoltaStampante();
+    }
+    m_timer1.setAddress(state.IndirizzoIP);
+    m_timer1.enable(state.XMLStatus == VbTrue);
     state.IsActive = VbTrue;
     return {};
 }
 
 MethodError CorvanefaxControl::VerificaStampante()
 {
-    // The capture printer is installed by the print-capture work.
-    return {};
+    CupsPrinterSystem printers;
+    PrinterSetup setup(printers);
+    return setup.VerificaStampante(ControlState::current().NomeStampante, messageBox(), &DebugLog);
 }
 
 void CorvanefaxControl::AscoltaStampante()
 {
-    // Print capture arrives with the print-capture work.
+    m_socket.setPrinterName(ControlState::current().NomeStampante);
+    m_socket.AscoltaStampante();
 }
 
 MethodError CorvanefaxControl::Reinizializza()

@@ -2,6 +2,8 @@
 
 #include "Corvanefax.h"
 #include "FaxSession.h"
+#include "PrintCapture.h"
+#include "StatusPoller.h"
 
 #include <QObject>
 #include <QPointer>
@@ -56,6 +58,8 @@ public:
     int ExtentHeight() const override;
 
     FaxSession& session() { return m_session; }
+    PrintCapture& Socket() { return m_socket; }
+    StatusPoller& Timer1() { return m_timer1; }
     // Number of instances alive, for DllCanUnloadNow.
     static int instanceCount();
 
@@ -71,6 +75,8 @@ private:
     IControlSite* m_site = nullptr;
     ICorvanefaxEvents* m_events = nullptr;
     FaxSession m_session;
+    PrintCapture m_socket;
+    StatusPoller m_timer1;
     QPointer<QWidget> m_face;
 };
 

@@ -252,6 +252,8 @@ void FaxSession::UploadFile(const QString& path, const QString& name)
     send({QStringLiteral("STOR /tmp/") + name});
     if (m_generation != generation)
         return;
+    // The wait below has its own limit for the opening of the transfer.
+    m_replyTimer.stop();
     const WaitOutcome outcome = waitUntil(
         [&state] {
             return state.LastReplyCode == QLatin1String("150") || state.LastReplyCode == QLatin1String("125");

@@ -71,10 +71,7 @@ void SocketComponent::adoptSocket(QTcpSocket* socket)
     m_peerClosed = false;
     socket->setParent(this);
     connect(socket, &QTcpSocket::connected, this, &SocketComponent::Connect);
-    connect(socket, &QTcpSocket::readyRead, this, [this] {
-        if (m_socket)
-            Q_EMIT DataArrival(m_socket->bytesAvailable());
-    });
+    connect(socket, &QTcpSocket::readyRead, this, &SocketComponent::announceData);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketComponent::onBytesWritten);
     connect(socket, &QTcpSocket::disconnected, this, &SocketComponent::onDisconnected);
     connect(socket, &QTcpSocket::errorOccurred, this, &SocketComponent::onSocketError);
@@ -146,14 +143,26 @@ bool SocketComponent::accept(qintptr requestId)
     adoptSocket(socket);
     // Data may already be waiting; announce it once the handler returns.
     if (socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(
-            this,
-            [this, socket] {
-                if (m_socket == socket && socket->bytesAvailable() > 0)
-                    Q_EMIT DataArrival(socket->bytesAvailable());
-            },
-            Qt::QueuedConnection);
+        announceData();
     return true;
+}
+
+void SocketComponent::announceData()
+{
+    // DataArrival is raised from the event loop, not from inside Qt's
+    // readyRead: Qt does not raise readyRead again while a slot of it runs,
+    // and our handlers wait for further replies inside DataArrival.
+    if (m_arrivalQueued)
+        return;
+    m_arrivalQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_arrivalQueued = false;
+            if (m_socket && m_socket->bytesAvailable() > 0)
+                Q_EMIT DataArrival(m_socket->bytesAvailable());
+        },
+        Qt::QueuedConnection);
 }
 
 void SocketComponent::close()

@@ -87,6 +87,7 @@ Q_SIGNALS:
 
 private:
     void adoptSocket(QTcpSocket* socket);
+    void announceData();
     void dropSocket();
     void onSocketError();
     void onBytesWritten(qint64 bytes);
@@ -102,6 +103,7 @@ private:
     quint16 m_localPort = 0;
     bool m_error = false;
     bool m_peerClosed = false;
+    bool m_arrivalQueued = false;
     int m_errorNumber = NoError;
     QString m_errorDescription;
 };

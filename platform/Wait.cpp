@@ -8,11 +8,12 @@ namespace kestrel {
 
 WaitOutcome waitUntil(const std::function<bool()>& done, int timeoutMs, const std::function<bool()>& failed)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
     // Wakes the dispatcher at the deadline even when nothing else happens.
+    // Re-armed whenever it has fired: a timer may fire a little early.
     QTimer wake;
     wake.setSingleShot(true);
-    wake.start(timeoutMs);
+    wake.setTimerType(Qt::PreciseTimer);
     for (;;) {
         if (done())
             return WaitOutcome::Done;
@@ -20,6 +21,8 @@ WaitOutcome waitUntil(const std::function<bool()>& done, int timeoutMs, const st
             return WaitOutcome::Failed;
         if (deadline.hasExpired())
             return WaitOutcome::TimedOut;
+        if (!wake.isActive())
+            wake.start(int(qMax<qint64>(1, deadline.remainingTime())));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }

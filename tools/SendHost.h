@@ -52,6 +52,8 @@ private:
 
     IMessageBox& messageBox() override { return m_box; }
     void propertyChanged(const QString&) override {}
+    // Sending files needs no capture printer and no capture port.
+    bool hostsPrintCapture() const override { return false; }
 
     class ErrorBox : public IMessageBox
     {

@@ -1,15 +1,20 @@
 // corvafax-send: sends documents as faxes through the appliance, one job
 // per destination number, using the fax control like the desktop client.
+// With --capture it waits for print jobs instead and prints the path of
+// each spool file.
 
+#include "CaptureHost.h"
 #include "ComponentRegistry.h"
 #include "Corvanefax.h"
 #include "SendHost.h"
+#include "SignalWatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kestrel;
 
@@ -21,6 +26,31 @@ int usageError(const QString& text)
     return 2;
 }
 
+ICorvanefax* createControl()
+{
+    QString error;
+    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
+        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
+    if (!control)
+        std::fprintf(stderr, "corvafax-send: %s\n", error.toLocal8Bit().constData());
+    return control;
+}
+
+int runCapture(const QString& appliance, const QString& printer, bool debug)
+{
+    std::unique_ptr<ICorvanefax> control(createControl());
+    if (!control)
+        return 1;
+    SignalWatcher watcher;
+    if (!watcher.install())
+        return 1;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, qApp, [] { QCoreApplication::exit(0); });
+    CaptureHost host(*control, appliance, printer, debug);
+    if (!host.start())
+        return 1;
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -29,9 +59,11 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("corvafax-send"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Sends documents as faxes through the appliance: one job per destination number.\n"
-                       "Prints each job number on its own line; exits 0 only when every job was accepted."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends documents as faxes through the appliance: one job per destination number.\n"
+        "Prints each job number on its own line; exits 0 only when every job was accepted.\n"
+        "With --capture: waits for print jobs on the capture printer and prints the path of each\n"
+        "spool file, until interrupted."));
     parser.addHelpOption();
     const QCommandLineOption appliance(QStringLiteral("appliance"),
                                        QStringLiteral("Appliance host name or address."),
@@ -58,7 +90,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption destination(QStringList{QStringLiteral("d"), QStringLiteral("destination")},
                                          QStringLiteral("Destination fax number (repeatable)."),
                                          QStringLiteral("number"));
-    parser.addOptions({appliance, user, password, notify, maxDials, line, timeout, debug, destination});
+    const QCommandLineOption capture(
+        QStringLiteral("capture"),
+        QStringLiteral("Capture print jobs instead of sending (until interrupted)."));
+    const QCommandLineOption printer(QStringLiteral("printer"),
+                                     QStringLiteral("Capture printer name (default kestrel)."),
+                                     QStringLiteral("name"), QStringLiteral("kestrel"));
+    parser.addOptions(
+        {appliance, user, password, notify, maxDials, line, timeout, debug, destination, capture, printer});
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Documents to send (PostScript, PDF, TIFF)."),
                                  QStringLiteral("FILE..."));
@@ -68,6 +107,8 @@ int main(int argc, char* argv[])
     request.appliance = parser.value(appliance);
     if (request.appliance.isEmpty())
         return usageError(QStringLiteral("--appliance is required"));
+    if (parser.isSet(capture))
+        return runCapture(parser.value(appliance), parser.value(printer), parser.isSet(debug));
     request.numbers = parser.values(destination);
     if (request.numbers.isEmpty())
         return usageError(QStringLiteral("at least one -d NUMBER is required"));
@@ -106,13 +147,9 @@ int main(int argc, char* argv[])
         qputenv("KESTREL_WAIT_SECONDS", QByteArray::number(seconds));
     }
 
-    QString error;
-    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
-        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
-    if (!control) {
-        std::fprintf(stderr, "corvafax-send: %s\n", error.toLocal8Bit().constData());
+    ICorvanefax* control = createControl();
+    if (!control)
         return 1;
-    }
 
     SendHost host(*control, request);
     int exitCode = 1;

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using kestrel::test::SimulatorProcess;
+
 class TestCorvafaxSend : public QObject
 {
     Q_OBJECT

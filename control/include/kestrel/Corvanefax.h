@@ -50,6 +50,10 @@ public:
     virtual ~IControlSite() = default;
     virtual IMessageBox& messageBox() = 0;
     virtual void propertyChanged(const QString& name) = 0;
+    // Whether this host takes print jobs: only then does activation make
+    // sure the capture printer exists and open the capture port. A host that
+    // only sends files says no.
+    virtual bool hostsPrintCapture() const { return true; }
 };
 
 class ICorvanefax

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace kestrel {
+
+// Watches the tail of a print stream for the PostScript end-of-file comment.
+// "%%EOF" appears inside jobs too (prologs, embedded EPS, one per document of
+// a multi-file job), so it never ends a job by itself: it only tells the
+// listener that a job whose sender keeps the connection open may be complete
+// once the line has gone quiet. Trailing CR, LF and Ctrl-D (the PostScript
+// end-of-job byte) are allowed after the marker.
+class JobEndDetector
+{
+public:
+    void feed(QByteArrayView piece);
+    void reset();
+    // True when everything received so far ends with "%%EOF" and trailers.
+    bool endsWithEofMarker() const { return m_match; }
+
+    static constexpr QByteArrayView Marker = "%%EOF";
+
+private:
+    static bool isTrailer(char c) { return c == '\r' || c == '\n' || c == '\x04'; }
+
+    QByteArray m_tail;     // last bytes up to the last non-trailer byte
+    QByteArray m_trailers; // trailer bytes received after m_tail
+    bool m_match = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,75 @@
+#include "SpoolName.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+
+#include <cmath>
+
+namespace kestrel {
+namespace {
+
+QString cleanFolder(const QString& folder)
+{
+    return QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+// A printer name is only part of a file name: a "/" would put the spool file
+// into another folder, a NUL would cut the name.
+QString fileNamePart(const QString& printer)
+{
+    QString part = printer;
+    part.replace(QLatin1Char('/'), QLatin1Char('_'));
+    part.replace(QChar(u'\0'), QLatin1Char('_'));
+    return part;
+}
+
+} // namespace
+
+SpoolName::SpoolName()
+    : m_clock([] { return QDateTime::currentDateTime(); }),
+      m_random([] { return QRandomGenerator::global()->generateDouble(); }),
+      m_folder(&SpoolName::temporaryFolder)
+{}
+
+QString SpoolName::temporaryFolder()
+{
+    const QString temp = qEnvironmentVariable("TEMP");
+    return cleanFolder(temp.isEmpty() ? QDir::tempPath() : temp);
+}
+
+QString SpoolName::folder() const
+{
+    return cleanFolder(m_folder());
+}
+
+SpoolName::Plan SpoolName::plan(const QString& printer, const QString& folder) const
+{
+    // A number in [0, 1) rounded half to even: "0" or "1".
+    const int digit = static_cast<int>(std::nearbyint(m_random())) == 1 ? 1 : 0;
+    return Plan(folder, printer, m_clock(), digit);
+}
+
+QString SpoolName::compose(const QString& folder, const QString& printer, const QDateTime& when, int digit)
+{
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path + fileNamePart(printer) + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMddHHmmss")) +
+           QString::number(digit) + QStringLiteral(".ps");
+}
+
+SpoolName::Plan::Plan(QString folder, QString printer, QDateTime when, int firstDigit)
+    : m_folder(std::move(folder)), m_printer(std::move(printer)), m_when(std::move(when)),
+      m_firstDigit(firstDigit)
+{}
+
+QString SpoolName::Plan::candidate(int attempt) const
+{
+    const int second = attempt / 10;
+    const int step = attempt % 10;
+    // The random digit first, then the other nine in turn.
+    const int digit = (m_firstDigit + step) % 10;
+    return compose(m_folder, m_printer, m_when.addSecs(second), digit);
+}
+
+} // namespace kestrel

@@ -1,0 +1,99 @@
+#include "StatusPoller.h"
+
+#include "AppliancePages.h"
+#include "HttpGet.h"
+
+#include <QDeadlineTimer>
+#include <QPointer>
+
+namespace kestrel {
+
+namespace {
+
+struct StatusPage
+{
+    const QString& path;
+    const QString& closingTag;
+    QLatin1String logPrefix;
+    void (StatusPoller::*event)(const QString&);
+};
+
+} // namespace
+
+StatusPoller::StatusPoller(QObject* parent) : QObject(parent), m_tickTimeLimitMs(PageTimeoutMs)
+{
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setInterval(IntervalMs);
+    connect(&m_timer1, &QTimer::timeout, this, &StatusPoller::tick);
+}
+
+void StatusPoller::enable(bool on)
+{
+    if (on) {
+        m_stopTick = false;
+        m_timer1.setInterval(IntervalMs);
+        m_timer1.start();
+    } else {
+        m_timer1.stop();
+        m_stopTick = m_ticking;
+    }
+}
+
+void StatusPoller::log(const QString& line) const
+{
+    if (m_logger)
+        m_logger(line);
+}
+
+void StatusPoller::tick()
+{
+    if (m_ticking) {
+        log(QStringLiteral("XML status: previous poll still running, tick skipped"));
+        return;
+    }
+    m_ticking = true;
+    m_stopTick = false;
+
+    const StatusPage steps[] = {
+        {pages::Modems, pages::ModemsEnd, QLatin1String("XML appliance status:"),
+         &StatusPoller::XMLServerStatus},
+        {pages::Queue, pages::JobsEnd, QLatin1String("XML queue status:"), &StatusPoller::XMLFaxOutStatus},
+        {pages::Done, pages::JobsEnd, QLatin1String("XML done status:"), &StatusPoller::XMLFaxDoneStatus},
+    };
+    // The requests and the host's event handlers run the event loop; the host
+    // may destroy this object meanwhile, so nothing touches it once it is gone.
+    const QPointer<StatusPoller> self(this);
+    const QString address = m_address;
+    const QDeadlineTimer deadline(m_tickTimeLimitMs);
+
+    for (const StatusPage& step : steps) {
+        const qint64 remaining = deadline.remainingTime();
+        if (remaining <= 0) {
+            log(QStringLiteral("XML status: ") + step.path +
+                QStringLiteral(" skipped, no time left in this poll"));
+            continue;
+        }
+        const int limit = static_cast<int>(qMin<qint64>(remaining, PageTimeoutMs));
+        const HttpResult page = httpGet(appliancePageUrl(address, step.path), limit);
+        if (!self)
+            return;
+        if (m_stopTick)
+            break;
+        if (!page.ok) {
+            log(QStringLiteral("XML status: ") + step.path + QStringLiteral(" failed: ") + page.error);
+            continue;
+        }
+        const qsizetype at = page.body.indexOf(step.closingTag, 0, Qt::CaseSensitive);
+        if (at < 0)
+            continue;
+        log(step.logPrefix + QString::number(at + 1));
+        Q_EMIT(this->*step.event)(page.body);
+        if (!self)
+            return;
+        if (m_stopTick)
+            break;
+    }
+    m_ticking = false;
+}
+
+} // namespace kestrel

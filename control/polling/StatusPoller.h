@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+namespace kestrel {
+
+// Timer1 and its tick: while enabled, fetches the appliance's three status
+// pages every 7 seconds and hands each complete page to the host. A tick runs
+// on the calling thread; its requests process events while they wait, so the
+// host stays responsive, and one time limit bounds all three requests.
+class StatusPoller : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int IntervalMs = 7000;
+    using Logger = std::function<void(const QString&)>;
+
+    explicit StatusPoller(QObject* parent = nullptr);
+
+    // The appliance address (IndirizzoIP), read at the start of each tick.
+    void setAddress(const QString& address) { m_address = address; }
+    QString address() const { return m_address; }
+
+    // Where the debug lines go; none by default.
+    void setLogger(Logger logger) { m_logger = std::move(logger); }
+
+    // On: Timer1 runs with a 7000 ms interval. Off: Timer1 stops, and a tick
+    // that is running goes no further than its current request.
+    void enable(bool on);
+    bool isEnabled() const { return m_timer1.isActive(); }
+
+    // Time the three requests of one tick share (60 s by default).
+    void setTickTimeLimitMs(int ms) { m_tickTimeLimitMs = qMax(1, ms); }
+    int tickTimeLimitMs() const { return m_tickTimeLimitMs; }
+
+    const QTimer& Timer1() const { return m_timer1; }
+    bool isTicking() const { return m_ticking; }
+
+    // One round of the three pages. A tick that starts while another is still
+    // running (its requests process events) is skipped.
+    void tick();
+
+Q_SIGNALS:
+    void XMLServerStatus(const QString& XML_Output);
+    void XMLFaxOutStatus(const QString& XML_Output);
+    void XMLFaxDoneStatus(const QString& XML_Output);
+
+private:
+    void log(const QString& line) const;
+
+    QTimer m_timer1{this};
+    QString m_address;
+    Logger m_logger;
+    int m_tickTimeLimitMs;
+    bool m_ticking = false;
+    bool m_stopTick = false;
+};
+
+} // namespace kestrel

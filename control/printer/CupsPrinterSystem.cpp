@@ -1,0 +1,59 @@
+#include "CupsPrinterSystem.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cups/cups.h>
+
+namespace kestrel {
+
+QStringList CupsPrinterSystem::installedPrinters(QString* error)
+{
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    const ipp_status_t status = cupsLastError();
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        // Instances (lpoptions "queue/instance") are option sets of a queue
+        // listed on their own; the queue itself is what counts.
+        if (dests[i].instance == nullptr)
+            names.append(QString::fromUtf8(dests[i].name));
+    }
+    cupsFreeDests(count, dests);
+    // libcups reports "no printers" as not-found with an empty list; any
+    // other error with an empty list means the scheduler did not answer.
+    if (count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE && status != IPP_STATUS_ERROR_NOT_FOUND) {
+        if (error) {
+            *error = QStringLiteral("cannot read the printer list from the print system at %1: %2")
+                         .arg(QString::fromUtf8(cupsServer()), QString::fromUtf8(cupsLastErrorString()));
+        }
+        return {};
+    }
+    return names;
+}
+
+QString CupsPrinterSystem::findProgram(const QString& name)
+{
+    const QString inPath = QStandardPaths::findExecutable(name);
+    if (!inPath.isEmpty())
+        return inPath;
+    // Administration programs live in sbin, which an ordinary user's PATH
+    // usually leaves out.
+    return QStandardPaths::findExecutable(
+        name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/local/sbin")});
+}
+
+bool CupsPrinterSystem::startDetached(const QString& program, const QStringList& arguments, QString* error)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (process.startDetached())
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot start %1: %2").arg(program, process.errorString());
+    return false;
+}
+
+} // namespace kestrel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "PrinterSystem.h"
+
+#include <QList>
+#include <QMap>
+
+namespace kestrel {
+
+// A print system for tests and for hosts that must not touch the real one:
+// serves a scripted printer list and records what it was asked to start.
+class RecordingPrinterSystem : public IPrinterSystem
+{
+public:
+    struct Started
+    {
+        QString program;
+        QStringList arguments;
+    };
+
+    QStringList printers;
+    QString listError; // non-empty: the printer list fails with it
+    QMap<QString, QString> programs{{QStringLiteral("lpadmin"), QStringLiteral("/usr/sbin/lpadmin")}};
+    QString startError;     // non-empty: starting fails with it
+    QList<Started> started; // every start asked for, failed ones too
+
+    QStringList installedPrinters(QString* error) override
+    {
+        if (!listError.isEmpty()) {
+            if (error)
+                *error = listError;
+            return {};
+        }
+        return printers;
+    }
+
+    QString findProgram(const QString& name) override { return programs.value(name); }
+
+    bool startDetached(const QString& program, const QStringList& arguments, QString* error) override
+    {
+        started.append({program, arguments});
+        if (!startError.isEmpty()) {
+            if (error)
+                *error = startError;
+            return false;
+        }
+        return true;
+    }
+};
+
+} // namespace kestrel

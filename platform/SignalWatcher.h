@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace kestrel {
+
+// Turns SIGTERM and SIGINT into a Qt signal: the handler only writes to a
+// pipe (all it may safely do), and the event loop reads it.
+class SignalWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SignalWatcher(QObject* parent = nullptr);
+    ~SignalWatcher() override;
+
+    bool install();
+
+Q_SIGNALS:
+    void terminationRequested(int signalNumber);
+
+private:
+    void onReadable();
+
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace kestrel

@@ -1,0 +1,27 @@
+#include "ActivityLog.h"
+
+#include <QTime>
+
+#include <cstdio>
+
+namespace kestrel::simulator::activity {
+namespace {
+bool quietMode = false;
+}
+
+void setQuiet(bool quiet)
+{
+    quietMode = quiet;
+}
+
+void log(const QString& line)
+{
+    if (quietMode)
+        return;
+    const QByteArray text =
+        QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz ")).toUtf8() + line.toUtf8() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace kestrel::simulator::activity

@@ -1,0 +1,80 @@
+#include "FaultPlan.h"
+
+#include <array>
+#include <utility>
+
+namespace kestrel::simulator {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const std::array faultTable{
+    std::pair{"refuse-login"_L1, Fault::RefuseLogin},
+    std::pair{"no-greeting"_L1, Fault::NoGreeting},
+    std::pair{"greet-after-130"_L1, Fault::GreetAfter130},
+    std::pair{"multiline-greeting"_L1, Fault::MultilineGreeting},
+    std::pair{"merge-replies"_L1, Fault::MergeReplies},
+    std::pair{"byte-by-byte"_L1, Fault::ByteByByte},
+    std::pair{"drop-upload"_L1, Fault::DropUpload},
+    std::pair{"refuse-stor"_L1, Fault::RefuseStor},
+    std::pair{"refuse-jsubm"_L1, Fault::RefuseJsubm},
+    std::pair{"no-150"_L1, Fault::No150},
+};
+
+const std::array httpFaultTable{
+    std::pair{"no-closing-tag"_L1, HttpFault::NoClosingTag},
+    std::pair{"upper-closing-tag"_L1, HttpFault::UpperClosingTag},
+    std::pair{"no-answer"_L1, HttpFault::NoAnswer},
+    std::pair{"http-refuse"_L1, HttpFault::HttpRefuse},
+};
+
+template <typename Table> QStringList namesOf(const Table& table)
+{
+    QStringList names;
+    for (const auto& entry : table)
+        names << entry.first;
+    return names;
+}
+
+} // namespace
+
+bool FaultPlan::add(const QString& name)
+{
+    for (const auto& [text, fault] : faultTable) {
+        if (name == text) {
+            m_faults |= bit(fault);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FaultPlan::addHttp(const QString& name)
+{
+    for (const auto& [text, fault] : httpFaultTable) {
+        if (name == text) {
+            m_httpFaults |= bit(fault);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FaultPlan::claimUploadDrop()
+{
+    if (!has(Fault::DropUpload) || m_uploadDropped)
+        return false;
+    m_uploadDropped = true;
+    return true;
+}
+
+QStringList FaultPlan::faultNames()
+{
+    return namesOf(faultTable);
+}
+QStringList FaultPlan::httpFaultNames()
+{
+    return namesOf(httpFaultTable);
+}
+
+} // namespace kestrel::simulator

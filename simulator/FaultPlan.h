@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrel::simulator {
+
+// Scripted misbehaviour, chosen on the command line, so the client's tests can
+// reproduce each failure deterministically.
+enum class Fault : unsigned
+{
+    RefuseLogin,       // every login attempt gets 530
+    NoGreeting,        // accept, then stay silent forever
+    GreetAfter130,     // two 130 warnings before the greeting
+    MultilineGreeting, // greeting as 220- lines followed by 220
+    MergeReplies,      // replies to one read leave in one write
+    ByteByByte,        // replies leave one byte per write
+    DropUpload,        // the first upload is cut and both connections dropped
+    RefuseStor,        // STOR gets 550
+    RefuseJsubm,       // jsubm gets 460
+    No150,             // STOR accepted silently, transfer never opened
+};
+
+enum class HttpFault : unsigned
+{
+    NoClosingTag,    // pages lack their closing tag
+    UpperClosingTag, // closing tags in upper case
+    NoAnswer,        // connections accepted, never answered
+    HttpRefuse,      // no HTTP listener at all
+};
+
+class FaultPlan
+{
+public:
+    // False for an unknown name.
+    bool add(const QString& name);
+    bool addHttp(const QString& name);
+
+    bool has(Fault fault) const { return m_faults & bit(fault); }
+    bool has(HttpFault fault) const { return m_httpFaults & bit(fault); }
+
+    // drop-upload hits only the first upload this server sees, so a test can
+    // check that the client recovers on its next attempt.
+    bool claimUploadDrop();
+
+    static QStringList faultNames();
+    static QStringList httpFaultNames();
+
+private:
+    template <typename E> static unsigned bit(E e) { return 1u << static_cast<unsigned>(e); }
+
+    unsigned m_faults = 0;
+    unsigned m_httpFaults = 0;
+    bool m_uploadDropped = false;
+};
+
+} // namespace kestrel::simulator

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kestrel::simulator {
+
+struct JobParameter
+{
+    QString key;   // lower case
+    QString value; // as received
+};
+
+struct JobRecord
+{
+    int id = 0; // 0: the session's default job, never submitted
+    int groupId = 0;
+    QString owner;
+    QList<JobParameter> parameters; // in the order received, documents included
+    QStringList documents;          // names under /tmp
+    QDateTime submittedAt;
+
+    QString lastValue(const QString& key) const;
+    QStringList values(const QString& key) const;
+};
+
+// Everything the fax server keeps, on disk under one folder:
+//   sessions/NNNN.cmd  every byte received on command connection NNNN
+//   tmp/NAME           uploaded files
+//   jobs/N/            a submitted job: "job" (key:value lines), its
+//                      documents, and "submitted", written last
+//   jobseq             the last job number handed out
+class JobStore
+{
+public:
+    bool open(const QString& root, QString* error);
+    QString root() const { return m_root; }
+
+    int newJobId();
+
+    // Opened for appending, unbuffered: each write reaches the file at once.
+    std::unique_ptr<QFile> openSessionLog(int* number);
+
+    static bool isValidUploadName(const QString& name);
+    QString uploadPath(const QString& name) const;
+    bool uploadExists(const QString& name) const;
+    // Fails when the name is taken, so concurrent sessions never share a file.
+    std::unique_ptr<QFile> createUpload(const QString& name, QString* error);
+
+    bool submit(JobRecord job, QString* error);
+    const QList<JobRecord>& submittedJobs() const { return m_jobs; }
+
+private:
+    void loadSubmittedJobs();
+    static QString formatJobFile(const JobRecord& job);
+
+    QString m_root;
+    int m_lastJobId = 0;
+    int m_lastSession = 0;
+    QList<JobRecord> m_jobs;
+};
+
+} // namespace kestrel::simulator

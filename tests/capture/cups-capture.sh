@@ -1,0 +1,273 @@
+#!/bin/bash
+# End to end: a private cupsd prints to the capture printer's raw port. Every
+# job must arrive whole in a spool file of its own (from "%!PS" through the
+# last "%%EOF", every page there) and CUPS must report every job completed,
+# none held for retry.
+#
+# Usage: cups-capture.sh CAPTURE_HOST_BINARY
+# Exits 77 (skipped) when not root or when the CUPS tools are missing.
+# KEEP_WORK=1 keeps the work folder for inspection.
+
+set -u
+export PATH=$PATH:/usr/sbin:/sbin
+export LC_ALL=C
+
+SKIP=77
+HOST_BINARY=${1:?usage: cups-capture.sh CAPTURE_HOST_BINARY}
+# The program that hosts the capture: it must listen on KESTREL_PRINT_PORT,
+# print "ready PORT" once listening and "spool PATH" for each captured job.
+CAPTURE_HOST="$HOST_BINARY kestrel"
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "SKIP: needs root: adding a queue with lpadmin needs root or group lpadmin, and cupsd runs its filters as lp"
+    exit $SKIP
+fi
+for tool in cupsd lpadmin lp lpstat gs ps2pdf; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (packages cups, cups-client, cups-filters, ghostscript)"
+        exit $SKIP
+    fi
+done
+
+WORK=$(mktemp -d /tmp/kestrel-cups.XXXXXX)
+# cupsd's filters run as lp and read the job files under the work folder.
+chmod 755 "$WORK"
+CUPSD_PID=
+HOST_PID=
+FAILED=0
+
+cleanup() {
+    stop_pid "$HOST_PID"
+    stop_pid "$CUPSD_PID"
+    if ((FAILED)) && [[ -f $WORK/log/error_log ]]; then
+        echo "--- cupsd error_log (last lines)"
+        tail -n 40 "$WORK/log/error_log"
+        echo "--- capture host stderr"
+        cat "$WORK/host.err" 2>/dev/null
+    fi
+    if [[ ${KEEP_WORK:-} == 1 ]]; then
+        echo "work folder kept: $WORK"
+    else
+        rm -rf "$WORK"
+    fi
+}
+trap cleanup EXIT
+
+# stop_pid PID: ends one process this script started, and waits for it.
+stop_pid() {
+    local pid=$1 i
+    [[ -n $pid ]] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    for ((i = 0; i < 50; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+fail() {
+    echo "FAIL: $*"
+    FAILED=1
+}
+
+# --- private cupsd: all state under $WORK, clients through a domain socket
+mkdir -p "$WORK"/{conf/ppd,conf/ssl,state,cache,spool/tmp,log,spoolfiles}
+sed -e '/^Listen /d' -e '/^Port /d' -e '/^Browsing /d' -e '/^BrowseLocalProtocols /d' \
+    -e '/^LogLevel /d' -e '/^IdleExitTimeout /d' \
+    /usr/share/cups/cupsd.conf.default >"$WORK/conf/cupsd.conf"
+cat >>"$WORK/conf/cupsd.conf" <<EOF
+Listen $WORK/cups.sock
+Browsing No
+LogLevel info
+EOF
+cat >"$WORK/conf/cups-files.conf" <<EOF
+ServerRoot $WORK/conf
+StateDir $WORK/state
+CacheDir $WORK/cache
+RequestRoot $WORK/spool
+TempDir $WORK/spool/tmp
+AccessLog $WORK/log/access_log
+ErrorLog $WORK/log/error_log
+PageLog $WORK/log/page_log
+Printcap $WORK/printcap
+SystemGroup root
+EOF
+export CUPS_SERVER=$WORK/cups.sock
+export CUPS_STATEDIR=$WORK/state
+
+cupsd -f -c "$WORK/conf/cupsd.conf" -s "$WORK/conf/cups-files.conf" \
+    >"$WORK/log/cupsd.out" 2>&1 </dev/null &
+CUPSD_PID=$!
+for ((i = 0; i < 100; i++)); do
+    lpstat -r 2>/dev/null | grep -q 'is running' && break
+    if ! kill -0 "$CUPSD_PID" 2>/dev/null; then
+        CUPSD_PID=
+        FAILED=1
+        echo "FAIL: cupsd exited at start"
+        cat "$WORK/log/cupsd.out"
+        exit 1
+    fi
+    sleep 0.1
+done
+lpstat -r | grep -q 'is running' || {
+    fail "cupsd did not come up within 10 s"
+    exit 1
+}
+
+# --- the capture host, on a free port of 127.0.0.1
+PORT=
+for ((attempt = 0; attempt < 20; attempt++)); do
+    candidate=$((20000 + RANDOM % 40000))
+    : >"$WORK/host.out"
+    KESTREL_PRINT_PORT=$candidate TEMP=$WORK/spoolfiles $CAPTURE_HOST \
+        >"$WORK/host.out" 2>"$WORK/host.err" </dev/null &
+    HOST_PID=$!
+    for ((i = 0; i < 100; i++)); do
+        grep -q '^ready ' "$WORK/host.out" && break
+        kill -0 "$HOST_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if grep -q '^ready ' "$WORK/host.out"; then
+        PORT=$candidate
+        break
+    fi
+    stop_pid "$HOST_PID"
+    HOST_PID=
+done
+[[ -n $PORT ]] || {
+    fail "the capture host did not start listening"
+    exit 1
+}
+
+lpadmin -p kestrel -E -v "socket://127.0.0.1:$PORT" -m drv:///sample.drv/generic.ppd 2>"$WORK/lpadmin.err" || {
+    fail "lpadmin could not add the queue: $(cat "$WORK/lpadmin.err")"
+    exit 1
+}
+
+# --- the documents
+DOCS=$WORK/docs
+mkdir -p "$DOCS"
+# make_postscript FILE PAGES TITLE: a PostScript document of PAGES pages.
+make_postscript() {
+    local file=$1 pages=$2 title=$3 p
+    {
+        printf '%%!PS-Adobe-3.0\n%%%%Title: %s\n%%%%Pages: %d\n%%%%EndComments\n' "$title" "$pages"
+        printf '/Helvetica findfont 24 scalefont setfont\n'
+        for ((p = 1; p <= pages; p++)); do
+            printf '%%%%Page: %d %d\n72 720 moveto (%s page %d) show\nshowpage\n' "$p" "$p" "$title" "$p"
+        done
+        printf '%%%%EOF\n'
+    } >"$file"
+}
+make_postscript "$DOCS/three.ps" 3 "Kestrel PDF"
+ps2pdf "$DOCS/three.ps" "$DOCS/three.pdf" || {
+    fail "ps2pdf failed"
+    exit 1
+}
+make_postscript "$DOCS/one.ps" 1 "Kestrel single"
+# Two pages of text, split by a form feed.
+{
+    for ((l = 1; l <= 20; l++)); do echo "Kestrel text page 1 line $l"; done
+    printf '\f'
+    for ((l = 1; l <= 20; l++)); do echo "Kestrel text page 2 line $l"; done
+} >"$DOCS/text.txt"
+# Two pages; the first embeds an EPS that carries its own "%%EOF".
+{
+    printf '%%!PS-Adobe-3.0\n%%%%Title: Kestrel EPS\n%%%%Pages: 2\n%%%%EndComments\n'
+    printf '%%%%Page: 1 1\n/Helvetica findfont 24 scalefont setfont\n72 720 moveto (Page with a figure) show\n'
+    printf 'save /showpage {} def 100 300 translate\n%%%%BeginDocument: figure.eps\n'
+    printf '%%!PS-Adobe-3.0 EPSF-3.0\n%%%%BoundingBox: 0 0 200 200\n%%%%EndComments\n'
+    printf 'newpath 0 0 moveto 200 0 lineto 200 200 lineto closepath 0.5 setgray fill\n%%%%EOF\n'
+    printf '%%%%EndDocument\nrestore\nshowpage\n'
+    printf '%%%%Page: 2 2\n/Helvetica findfont 24 scalefont setfont\n72 720 moveto (After the figure) show\nshowpage\n'
+    printf '%%%%EOF\n'
+} >"$DOCS/figure.ps"
+
+# --- print everything first (each job takes seconds to reach the port)
+declare -a JOBS NAMES PAGES
+submit() {
+    local pages=$1 name=$2 out id
+    shift 2
+    out=$(lp -d kestrel -t "$name" "$@" 2>&1) || {
+        fail "lp $*: $out"
+        return 1
+    }
+    id=$(sed -n 's/^request id is \(kestrel-[0-9]*\).*/\1/p' <<<"$out")
+    [[ -n $id ]] || {
+        fail "lp gave no request id: $out"
+        return 1
+    }
+    JOBS+=("$id")
+    NAMES+=("$name")
+    PAGES+=("$pages")
+}
+submit 3 pdf "$DOCS/three.pdf"
+submit 2 text "$DOCS/text.txt"
+submit 2 eps "$DOCS/figure.ps"
+submit 4 two-files "$DOCS/one.ps" "$DOCS/three.pdf"
+((FAILED)) && exit 1
+
+# --- then wait for all: a spool file per job, and nothing left in the queue
+for ((i = 0; i < 2400; i++)); do
+    spools=$(grep -c '^spool ' "$WORK/host.out")
+    if ((spools >= ${#JOBS[@]})) && [[ -z $(lpstat -o 2>/dev/null) ]]; then
+        break
+    fi
+    kill -0 "$HOST_PID" 2>/dev/null || {
+        fail "the capture host exited"
+        exit 1
+    }
+    sleep 0.1
+done
+
+mapfile -t SPOOLS < <(sed -n 's/^spool //p' "$WORK/host.out")
+if ((${#SPOOLS[@]} != ${#JOBS[@]})); then
+    fail "${#JOBS[@]} jobs printed, ${#SPOOLS[@]} spool files"
+fi
+if grep -q '^failed ' "$WORK/host.out"; then
+    fail "capture reported: $(grep '^failed ' "$WORK/host.out")"
+fi
+pending=$(lpstat -o 2>/dev/null)
+[[ -z $pending ]] || fail "jobs still queued or held: $pending"
+
+completed=$(lpstat -W completed -o kestrel 2>/dev/null)
+for ((j = 0; j < ${#JOBS[@]}; j++)); do
+    id=${JOBS[j]}
+    grep -q "^$id " <<<"$completed" || fail "${NAMES[j]}: $id not among the completed jobs"
+    # A completed job logs this; an aborted or cancelled one does not.
+    grep -q "\[Job ${id#kestrel-}\] Job completed\." "$WORK/log/error_log" ||
+        fail "${NAMES[j]}: $id did not complete: $(grep "\[Job ${id#kestrel-}\]" "$WORK/log/error_log" | tail -n 3)"
+done
+
+# --- each spool file is the whole stream: jobs reach the port in order
+name_pattern="^$WORK/spoolfiles/kestrel-[0-9]{14}[0-9]\.ps$"
+for ((j = 0; j < ${#SPOOLS[@]} && j < ${#JOBS[@]}; j++)); do
+    file=${SPOOLS[j]} what=${NAMES[j]} want=${PAGES[j]}
+    [[ $file =~ $name_pattern ]] || fail "$what: spool name $file does not follow the pattern"
+    [[ -f $file ]] || {
+        fail "$what: $file missing"
+        continue
+    }
+    [[ $(head -c 4 "$file") == '%!PS' ]] || fail "$what: does not start with %!PS"
+    # The stream, then the CR LF the capture adds; the stream ends with the
+    # last "%%EOF", possibly followed by newlines and Ctrl-D.
+    [[ $(tail -c 2 "$file" | od -An -tx1 | tr -d ' \n') == 0d0a ]] || fail "$what: does not end with CR LF"
+    tail -c 64 "$file" | head -c -2 | tr -d '\r\n\004' | grep -q '%%EOF$' ||
+        fail "$what: the stream does not end with %%EOF (truncated?)"
+    eofs=$(grep -c '^%%EOF' "$file")
+    pages=$(grep -c '^%%Page:' "$file")
+    ((pages == want)) || fail "$what: $pages %%Page comments, expected $want"
+    # Ghostscript must render every page of it.
+    rendered=$(tr -d '\004' <"$file" | gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=bbox - 2>&1 | grep -c '^%%BoundingBox')
+    ((rendered == want)) || fail "$what: Ghostscript renders $rendered pages, expected $want"
+    echo "$what: $(stat -c %s "$file") bytes, $pages pages, $eofs %%EOF lines -> $(basename "$file")"
+done
+
+if ((FAILED)); then
+    echo "FAILED"
+    exit 1
+fi
+echo "PASS: ${#JOBS[@]} jobs captured whole and completed"
+exit 0

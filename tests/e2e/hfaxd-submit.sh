@@ -1,0 +1,201 @@
+#!/bin/bash
+# End to end: corvafax-send submits jobs to a real HylaFAX server (hfaxd +
+# faxq, private spool) on the default ports, 80 for the appliance pages
+# (served by the simulator) and 4559 for the fax server, and the server's
+# queue files and stored documents are checked.
+#
+#   hfaxd-submit.sh CORVAFAX_SEND SIMULATOR
+#
+# The fixed ports are taken inside a private network namespace, so nothing on
+# the machine is disturbed; that and hfaxd need root. Not root: exit 77.
+
+set -u
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+readonly HERE
+readonly SEND=${1:?usage: hfaxd-submit.sh CORVAFAX_SEND SIMULATOR}
+readonly SIMULATOR=${2:?usage: hfaxd-submit.sh CORVAFAX_SEND SIMULATOR}
+readonly PASSWORD='Kestrel-e2e-9'
+readonly SEND_LIMIT=120
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "skipped: needs root (a private network namespace for ports 80 and 4559, and hfaxd)" >&2
+    exit 77
+fi
+
+if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
+    PATH=$PATH:/usr/sbin:/sbin
+    KESTREL_E2E_NETNS=1 exec unshare -n -- bash "${BASH_SOURCE[0]}" "$@"
+fi
+
+# shellcheck source=e2e-common.sh
+source "$HERE/e2e-common.sh"
+PATH=$PATH:/usr/sbin:/sbin
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }
+
+WORK=$(mktemp -d /tmp/kestrel-e2e.XXXXXX)
+chmod 755 "$WORK" # hfaxd and faxq run as the spool's owner below it
+SIM_PID=
+cleanup() {
+    stop_pid "$SIM_PID"
+    bash "$HERE/hylafax-instance.sh" stop "$WORK/hylafax"
+    if ((failures == 0)) && [[ -z ${KESTREL_E2E_KEEP:-} ]]; then
+        rm -rf "$WORK"
+    else
+        echo "work folder kept: $WORK" >&2
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+for f in "$SEND" "$SIMULATOR"; do
+    [[ -x $f ]] || {
+        echo "not built: $f" >&2
+        failures=1
+        exit 1
+    }
+done
+if [[ ! -s ${KESTREL_COMPONENT_REGISTRY:-} ]]; then
+    echo "no component registry at '${KESTREL_COMPONENT_REGISTRY:-}': build the 'all' target so the control is registered" >&2
+    failures=1
+    exit 1
+fi
+
+ip link set lo up || {
+    echo "cannot bring up the loopback interface" >&2
+    failures=1
+    exit 1
+}
+# The defaults are under test: the ports may not be moved.
+unset KESTREL_HTTP_PORT KESTREL_FAX_PORT
+
+# The simulator serves the pages on 80; its own fax server takes a free port,
+# leaving 4559 to hfaxd.
+start_simulator "$SIMULATOR" "$WORK/sim" 80 0 || {
+    failures=1
+    exit 1
+}
+bash "$HERE/hylafax-instance.sh" start "$WORK/hylafax" 4559 "$PASSWORD" || {
+    rc=$?
+    failures=1
+    exit "$rc"
+}
+SPOOL=$WORK/hylafax/spool
+
+make_postscript "$WORK/doc.ps" 2
+ps2pdf "$WORK/doc.ps" "$WORK/doc.pdf" || {
+    echo "ps2pdf failed" >&2
+    failures=1
+    exit 1
+}
+
+# send NAME options...: runs corvafax-send with stdout, stderr and status in
+# $WORK/NAME.{out,err,rc}.
+send() {
+    local name=$1
+    shift
+    (cd "$WORK" && timeout "$SEND_LIMIT" "$SEND" --appliance 127.0.0.1 "$@") \
+        >"$WORK/$name.out" 2>"$WORK/$name.err"
+    echo $? >"$WORK/$name.rc"
+}
+show() {
+    local name=$1
+    echo "--- $name: exit $(<"$WORK/$name.rc"), stdout:" >&2
+    cat "$WORK/$name.out" >&2
+    echo "--- $name: stderr (last 40 lines):" >&2
+    tail -n 40 "$WORK/$name.err" >&2
+}
+queued() { find "$SPOOL/sendq" -maxdepth 1 -name 'q[0-9]*' | wc -l; }
+# field QFILE KEY: the value of "KEY:" in a queue file (first occurrence).
+field() { sed -n "s/^$2://p" "$1" | head -n 1; }
+
+# --- two destinations, a PostScript and a PDF document --------------------
+send good --user faxpw --password "$PASSWORD" --notify someone@example.org --maxdials 5 \
+    --timeout 60 --debug -d 0612345 -d 0698765 doc.ps doc.pdf
+mapfile -t jobs <"$WORK/good.out"
+if [[ $(<"$WORK/good.rc") -ne 0 || ${#jobs[@]} -ne 2 || ! ${jobs[0]} =~ ^[0-9]+$ ||
+    ! ${jobs[1]} =~ ^[0-9]+$ || ${jobs[0]} == "${jobs[1]}" ]]; then
+    fail "two destinations: expected exit 0 and two job numbers"
+    show good
+    exit 1
+fi
+pass "two destinations accepted as jobs ${jobs[*]}"
+
+numbers=()
+for job in "${jobs[@]}"; do
+    q=$SPOOL/sendq/q$job
+    if [[ ! -f $q ]]; then
+        fail "job $job: no queue file $q"
+        continue
+    fi
+    bad=()
+    numbers+=("$(field "$q" number)")
+    [[ $(field "$q" maxdials) == 5 ]] || bad+=("maxdials:$(field "$q" maxdials)")
+    [[ $(field "$q" mailaddr) == someone@example.org ]] || bad+=("mailaddr:$(field "$q" mailaddr)")
+    [[ $(field "$q" notify) == *done* ]] || bad+=("notify:$(field "$q" notify)")
+    [[ $(field "$q" resolution) == 196 ]] || bad+=("resolution:$(field "$q" resolution)")
+    [[ $(field "$q" owner) == faxpw ]] || bad+=("owner:$(field "$q" owner)")
+    [[ $(field "$q" modem) == any ]] || bad+=("modem:$(field "$q" modem)")
+
+    # The documents in file order: the PostScript, then the PDF, each stored
+    # byte for byte.
+    mapfile -t docs < <(grep -E '^(postscript|pdf|tiff|pcl|data):' "$q")
+    if [[ ${#docs[@]} -ne 2 || ${docs[0]} != postscript:* || ${docs[1]} != pdf:* ]]; then
+        bad+=("documents: ${docs[*]}")
+    else
+        local_files=("$WORK/doc.ps" "$WORK/doc.pdf")
+        for i in 0 1; do
+            stored=${docs[i]##*:}
+            if [[ $stored != docq/* || ! -f $SPOOL/$stored ]]; then
+                bad+=("no stored document for '${docs[i]}'")
+            elif ! cmp -s "$SPOOL/$stored" "${local_files[i]}"; then
+                bad+=("$stored differs from ${local_files[i]##*/}")
+            fi
+        done
+    fi
+    if ((${#bad[@]})); then
+        fail "job $job queue file: ${bad[*]}"
+        sed 's/^/    /' "$q" >&2
+    else
+        pass "job $job queued to $(field "$q" number) with both documents intact"
+    fi
+done
+if [[ $(printf '%s\n' "${numbers[@]}" | sort | tr '\n' ' ') != "0612345 0698765 " ]]; then
+    fail "dialled numbers: ${numbers[*]} (expected one job each for 0612345 and 0698765)"
+fi
+
+# --- wrong password: refused, nothing queued ------------------------------
+before=$(queued)
+send badpw --user faxpw --password wrong --notify someone@example.org --timeout 60 \
+    -d 0612345 doc.ps
+if [[ $(<"$WORK/badpw.rc") -eq 0 ]] || ! grep -q 'Nome utente o password errati' "$WORK/badpw.err" ||
+    grep -qE '^[0-9]+$' "$WORK/badpw.out" || [[ $(queued) -ne $before ]]; then
+    fail "wrong password: expected a non-zero exit, the login message, no job"
+    show badpw
+else
+    pass "wrong password refused, no job queued"
+fi
+
+# --- a line the server does not have: jsubm is refused --------------------
+before=$(queued)
+send noline --user faxpw --password "$PASSWORD" --notify someone@example.org --timeout 60 \
+    --line nosuchmodem -d 0612345 doc.ps
+if [[ $(<"$WORK/noline.rc") -eq 0 ]] || grep -qE '^[0-9]+$' "$WORK/noline.out" ||
+    [[ ! -s $WORK/noline.err ]] || [[ $(queued) -ne $before ]]; then
+    fail "unknown line: expected a non-zero exit with a reason, no job number, nothing queued"
+    show noline
+else
+    pass "job to an unknown line refused: $(grep -v '^$' "$WORK/noline.err" | tail -n 1)"
+fi
+
+if ((failures)); then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "all checks passed"

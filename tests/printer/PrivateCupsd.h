@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A cupsd of its own for a test: configuration, state and logs in a temporary
+// folder, reachable only through a domain socket there (CUPS_SERVER). Adding
+// queues to it needs root, like any cupsd.
+class PrivateCupsd
+{
+public:
+    PrivateCupsd() = default;
+    ~PrivateCupsd() { stop(); }
+    PrivateCupsd(const PrivateCupsd&) = delete;
+    PrivateCupsd& operator=(const PrivateCupsd&) = delete;
+
+    // Writes the configuration, starts cupsd and waits until it answers.
+    bool start(QString* why);
+    void stop();
+
+    QString socketPath() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
+
+    // Runs a CUPS client program against this scheduler; its standard output.
+    QString run(const QString& program, const QStringList& arguments) const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_cupsd;
+};

@@ -1,0 +1,46 @@
+#include "CaptureHost.h"
+
+#include <cstdio>
+
+namespace kestrel {
+
+CaptureHost::CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug)
+    : m_control(control), m_appliance(appliance), m_printer(printer), m_debug(debug)
+{}
+
+bool CaptureHost::start()
+{
+    m_control.SetClientSite(this);
+    m_control.Advise(this);
+    m_control.InitProperties();
+    m_control.setIndirizzoIP(m_appliance);
+    m_control.setNomeStampante(m_printer);
+    m_control.setXMLStatus(VbFalse);
+    m_control.setDebugOn(m_debug ? VbTrue : VbFalse);
+    if (const MethodError error = m_control.Attiva()) {
+        std::fprintf(stderr, "corvafax-send: attivazione non riuscita: %s (%d)\n",
+                     error.description.toLocal8Bit().constData(), error.number);
+        return false;
+    }
+    if (m_offline)
+        return false;
+    std::fprintf(stderr, "corvafax-send: in attesa di stampe sulla stampante %s\n",
+                 m_printer.toLocal8Bit().constData());
+    return true;
+}
+
+void CaptureHost::PrintedDocAvailable(QString& SpoolFile)
+{
+    std::fprintf(stdout, "%s\n", SpoolFile.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+void CaptureHost::MessageFromAppliance(QString& Msg)
+{
+    if (Msg == QLatin1String("Appliance KESTREL Offline"))
+        m_offline = true;
+    std::fprintf(stderr, "corvafax-send: %s\n", Msg.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace kestrel

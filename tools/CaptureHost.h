@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Corvanefax.h"
+
+#include <QObject>
+
+namespace kestrel {
+
+// Hosts the fax control for print capture: activation makes sure the
+// capture printer exists and opens the capture port; every print job's
+// spool file is printed on standard output as it is written.
+class CaptureHost : public QObject, public ICorvanefaxEvents, public IControlSite
+{
+    Q_OBJECT
+public:
+    CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug);
+
+    // False when activation failed; the reason is on standard error.
+    bool start();
+
+private:
+    void PrintedDocAvailable(QString& SpoolFile) override;
+    void FaxSubmitted(QString&, QString&) override {}
+    void MessageFromAppliance(QString& Msg) override;
+    void XMLServerStatus(QString&) override {}
+    void XMLFaxOutStatus(QString&) override {}
+    void XMLFaxDoneStatus(QString&) override {}
+
+    IMessageBox& messageBox() override { return m_box; }
+    void propertyChanged(const QString&) override {}
+
+    ICorvanefax& m_control;
+    QString m_appliance;
+    QString m_printer;
+    bool m_debug;
+    bool m_offline = false;
+    PlainTextMessageBox m_box;
+};
+
+} // namespace kestrel
