@@ -4,7 +4,11 @@
 # last "%%EOF", every page there) and CUPS must report every job completed,
 # none held for retry.
 #
-# Usage: cups-capture.sh CAPTURE_HOST_BINARY
+# The capture runs in the command-line host (corvafax-send --capture), whose
+# activation installs the capture printer through the private cupsd and opens
+# the capture port; a second activation must find the printer and say nothing.
+#
+# Usage: cups-capture.sh CORVAFAX_SEND SIMULATOR
 # Exits 77 (skipped) when not root or when the CUPS tools are missing.
 # KEEP_WORK=1 keeps the work folder for inspection.
 
@@ -13,10 +17,8 @@ export PATH=$PATH:/usr/sbin:/sbin
 export LC_ALL=C
 
 SKIP=77
-HOST_BINARY=${1:?usage: cups-capture.sh CAPTURE_HOST_BINARY}
-# The program that hosts the capture: it must listen on KESTREL_PRINT_PORT,
-# print "ready PORT" once listening and "spool PATH" for each captured job.
-CAPTURE_HOST="$HOST_BINARY kestrel"
+SEND=${1:?usage: cups-capture.sh CORVAFAX_SEND SIMULATOR}
+SIMULATOR=${2:?usage: cups-capture.sh CORVAFAX_SEND SIMULATOR}
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "SKIP: needs root: adding a queue with lpadmin needs root or group lpadmin, and cupsd runs its filters as lp"
@@ -34,10 +36,12 @@ WORK=$(mktemp -d /tmp/kestrel-cups.XXXXXX)
 chmod 755 "$WORK"
 CUPSD_PID=
 HOST_PID=
+SIM_PID=
 FAILED=0
 
 cleanup() {
     stop_pid "$HOST_PID"
+    stop_pid "$SIM_PID"
     stop_pid "$CUPSD_PID"
     if ((FAILED)) && [[ -f $WORK/log/error_log ]]; then
         echo "--- cupsd error_log (last lines)"
@@ -116,35 +120,63 @@ lpstat -r | grep -q 'is running' || {
     exit 1
 }
 
-# --- the capture host, on a free port of 127.0.0.1
-PORT=
-for ((attempt = 0; attempt < 20; attempt++)); do
-    candidate=$((20000 + RANDOM % 40000))
+# --- the appliance's pages, which activation asks for
+"$SIMULATOR" --http-port 0 --fax-port 0 --quiet --store "$WORK/appliance" >"$WORK/sim.out" 2>&1 </dev/null &
+SIM_PID=$!
+for ((i = 0; i < 100; i++)); do
+    grep -q ' ready ' "$WORK/sim.out" && break
+    sleep 0.1
+done
+HTTP_PORT=$(sed -n 's/.* http=\([0-9]*\).*/\1/p' "$WORK/sim.out")
+[[ -n $HTTP_PORT ]] || {
+    fail "the appliance simulator did not start: $(cat "$WORK/sim.out")"
+    exit 1
+}
+export KESTREL_HTTP_PORT=$HTTP_PORT
+
+# start_host PORT: runs the capture host on PORT; true once it listens.
+start_host() {
     : >"$WORK/host.out"
-    KESTREL_PRINT_PORT=$candidate TEMP=$WORK/spoolfiles $CAPTURE_HOST \
+    KESTREL_PRINT_PORT=$1 TEMP=$WORK/spoolfiles "$SEND" --capture --appliance 127.0.0.1 --printer kestrel --debug \
         >"$WORK/host.out" 2>"$WORK/host.err" </dev/null &
     HOST_PID=$!
     for ((i = 0; i < 100; i++)); do
-        grep -q '^ready ' "$WORK/host.out" && break
+        grep -q 'in attesa di stampe' "$WORK/host.err" && break
         kill -0 "$HOST_PID" 2>/dev/null || break
         sleep 0.1
     done
-    if grep -q '^ready ' "$WORK/host.out"; then
+    grep -q 'in attesa di stampe' "$WORK/host.err" && ! grep -q 'Printer Socket Error' "$WORK/host.err"
+}
+
+# --- the capture host, on a free port of 127.0.0.1; its activation installs
+# the queue (lpadmin runs detached, against the private cupsd)
+PORT=
+for ((attempt = 0; attempt < 20; attempt++)); do
+    candidate=$((20000 + RANDOM % 40000))
+    if start_host "$candidate"; then
         PORT=$candidate
         break
     fi
     stop_pid "$HOST_PID"
     HOST_PID=
+    # An installation started by a failed attempt must not linger.
+    lpadmin -x kestrel 2>/dev/null
 done
 [[ -n $PORT ]] || {
-    fail "the capture host did not start listening"
+    fail "the capture host did not start listening: $(cat "$WORK/host.err")"
     exit 1
 }
-
-lpadmin -p kestrel -E -v "socket://127.0.0.1:$PORT" -m drv:///sample.drv/generic.ppd 2>"$WORK/lpadmin.err" || {
-    fail "lpadmin could not add the queue: $(cat "$WORK/lpadmin.err")"
+grep -q '^Installo la stampante kestrel su ' "$WORK/host.err" ||
+    fail "activation did not announce the printer installation: $(cat "$WORK/host.err")"
+for ((i = 0; i < 100; i++)); do
+    lpstat -e 2>/dev/null | grep -qx kestrel && break
+    sleep 0.1
+done
+lpstat -e 2>/dev/null | grep -qx kestrel || {
+    fail "the capture printer was not installed: $(cat "$WORK/host.err")"
     exit 1
 }
+lpstat -v kestrel | grep -q "socket://127.0.0.1:$PORT" || fail "the queue does not print to the capture port: $(lpstat -v kestrel)"
 
 # --- the documents
 DOCS=$WORK/docs
@@ -211,7 +243,7 @@ submit 4 two-files "$DOCS/one.ps" "$DOCS/three.pdf"
 
 # --- then wait for all: a spool file per job, and nothing left in the queue
 for ((i = 0; i < 2400; i++)); do
-    spools=$(grep -c '^spool ' "$WORK/host.out")
+    spools=$(grep -c . "$WORK/host.out")
     if ((spools >= ${#JOBS[@]})) && [[ -z $(lpstat -o 2>/dev/null) ]]; then
         break
     fi
@@ -222,12 +254,12 @@ for ((i = 0; i < 2400; i++)); do
     sleep 0.1
 done
 
-mapfile -t SPOOLS < <(sed -n 's/^spool //p' "$WORK/host.out")
+mapfile -t SPOOLS < <(grep . "$WORK/host.out")
 if ((${#SPOOLS[@]} != ${#JOBS[@]})); then
     fail "${#JOBS[@]} jobs printed, ${#SPOOLS[@]} spool files"
 fi
-if grep -q '^failed ' "$WORK/host.out"; then
-    fail "capture reported: $(grep '^failed ' "$WORK/host.out")"
+if grep -q 'Printer Spool Error' "$WORK/host.err"; then
+    fail "capture reported: $(grep 'Printer Spool Error' "$WORK/host.err")"
 fi
 pending=$(lpstat -o 2>/dev/null)
 [[ -z $pending ]] || fail "jobs still queued or held: $pending"
@@ -264,6 +296,14 @@ for ((j = 0; j < ${#SPOOLS[@]} && j < ${#JOBS[@]}; j++)); do
     ((rendered == want)) || fail "$what: Ghostscript renders $rendered pages, expected $want"
     echo "$what: $(stat -c %s "$file") bytes, $pages pages, $eofs %%EOF lines -> $(basename "$file")"
 done
+
+# --- a second activation finds the printer and shows no message
+stop_pid "$HOST_PID"
+HOST_PID=
+start_host "$PORT" || fail "the second activation did not listen: $(cat "$WORK/host.err")"
+grep -q 'Installo la stampante' "$WORK/host.err" && fail "the second activation announced an installation again"
+stop_pid "$HOST_PID"
+HOST_PID=
 
 if ((FAILED)); then
     echo "FAILED"

@@ -1,0 +1,135 @@
+// Activation against the simulator: status polling switched on and off, the
+// three status events and the print capture reaching the host's sink.
+
+#include "ControlState.h"
+#include "CorvanefaxControl.h"
+#include "SimulatorProcess.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrel;
+using kestrel::test::SimulatorProcess;
+
+namespace {
+
+class Host : public IControlSite, public ICorvanefaxEvents
+{
+public:
+    ScriptedMessageBox box;
+    QStringList events; // name and the page's last characters
+    QStringList pages;
+    QStringList spoolFiles;
+    QStringList messages;
+
+    IMessageBox& messageBox() override { return box; }
+    void propertyChanged(const QString&) override {}
+    bool hostsPrintCapture() const override { return false; }
+    void PrintedDocAvailable(QString& SpoolFile) override { spoolFiles << SpoolFile; }
+    void FaxSubmitted(QString&, QString&) override {}
+    void MessageFromAppliance(QString& Msg) override { messages << Msg; }
+    void XMLServerStatus(QString& XML_Output) override { record(u"XMLServerStatus"_qs, XML_Output); }
+    void XMLFaxOutStatus(QString& XML_Output) override { record(u"XMLFaxOutStatus"_qs, XML_Output); }
+    void XMLFaxDoneStatus(QString& XML_Output) override { record(u"XMLFaxDoneStatus"_qs, XML_Output); }
+
+private:
+    void record(const QString& name, const QString& page)
+    {
+        events << name;
+        pages << page;
+    }
+};
+
+} // namespace
+
+class TestActivation : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void pollingFollowsXmlStatus();
+    void offlineLeavesPollingAlone();
+    void capturedJobReachesTheHost();
+
+private:
+    SimulatorProcess m_sim;
+    Host m_host;
+    std::unique_ptr<CorvanefaxControl> m_control;
+};
+
+void TestActivation::init()
+{
+    ControlState::current() = ControlState();
+    m_host = Host();
+    if (!m_sim.isRunning())
+        QVERIFY(m_sim.start());
+    m_sim.applyPortsToEnvironment();
+    m_control = std::make_unique<CorvanefaxControl>();
+    m_control->SetClientSite(&m_host);
+    m_control->Advise(&m_host);
+    m_control->InitProperties();
+    m_control->setIndirizzoIP(u"127.0.0.1"_qs);
+}
+
+void TestActivation::pollingFollowsXmlStatus()
+{
+    m_control->setXMLStatus(VbTrue);
+    QVERIFY(!m_control->Attiva());
+    QVERIFY(m_control->Timer1().isEnabled());
+    QCOMPARE(m_control->Timer1().Timer1().interval(), 7000);
+
+    m_control->Timer1().tick();
+    QCOMPARE(m_host.events,
+             (QStringList{u"XMLServerStatus"_qs, u"XMLFaxOutStatus"_qs, u"XMLFaxDoneStatus"_qs}));
+    QVERIFY(m_host.pages.at(0).trimmed().endsWith(u"</elenco_modem>"_qs));
+    QVERIFY(m_host.pages.at(1).trimmed().endsWith(u"</jobs>"_qs));
+    QVERIFY(m_host.pages.at(2).trimmed().endsWith(u"</jobs>"_qs));
+
+    // Any value other than True switches polling off at the next activation.
+    m_control->setXMLStatus(1);
+    QVERIFY(!m_control->Attiva());
+    QVERIFY(!m_control->Timer1().isEnabled());
+}
+
+void TestActivation::offlineLeavesPollingAlone()
+{
+    m_control->setXMLStatus(VbTrue);
+    QVERIFY(!m_control->Attiva());
+    QVERIFY(m_control->Timer1().isEnabled());
+    m_control->setXMLStatus(VbFalse);
+    m_control->setIndirizzoIP(u"127.0.0.2"_qs); // nobody answers there
+    QVERIFY(!m_control->Attiva());
+    QCOMPARE(m_host.messages, QStringList{u"Appliance KESTREL Offline"_qs});
+    QCOMPARE(ControlState::current().IsActive, VbFalse);
+    QVERIFY(m_control->Timer1().isEnabled());
+}
+
+void TestActivation::capturedJobReachesTheHost()
+{
+    QTemporaryDir temp;
+    qputenv("TEMP", temp.path().toLocal8Bit());
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    qputenv("KESTREL_PRINT_PORT", QByteArray::number(port));
+    m_control->setNomeStampante(u"kestrel"_qs);
+    QVERIFY(m_control->Socket().AscoltaStampante());
+
+    QTcpSocket spooler;
+    spooler.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(spooler.waitForConnected(5000));
+    spooler.write("%!PS-Adobe-3.0\n(%%EOF) pop\nshowpage\n%%EOF\n\x04");
+    spooler.disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(m_host.spoolFiles.size(), 1, 10000);
+    QVERIFY(m_host.spoolFiles.at(0).startsWith(temp.path() + u"/kestrel-"_qs));
+    QFile spool(m_host.spoolFiles.at(0));
+    QVERIFY(spool.open(QIODevice::ReadOnly));
+    QCOMPARE(spool.readAll(), QByteArray("%!PS-Adobe-3.0\n(%%EOF) pop\nshowpage\n%%EOF\n\x04\r\n"));
+    qunsetenv("TEMP");
+}
+
+QTEST_MAIN(TestActivation)
+#include "tst_activation.moc"
