@@ -338,14 +338,14 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::setParameter(const Command
         else if (isDigits(value.trimmed(), 12))
             shown = value.trimmed() + u"00"_s;
         else
-            return answer(replies::syntaxError(c.line, u"bad time specification (expecting 12 digits)"_s));
+            return answer(replies::syntaxError(c.line, u"bad time value (expecting 12 digits)"_s));
         break;
     case ParameterKind::Digits4:
     case ParameterKind::Digits6: {
         const qsizetype digits = kind == ParameterKind::Digits4 ? 4 : 6;
         if (!isDigits(value.trimmed(), digits))
             return answer(
-                replies::syntaxError(c.line, u"bad time specification (expecting %1 digits)"_s.arg(digits)));
+                replies::syntaxError(c.line, u"bad time value (expecting %1 digits)"_s.arg(digits)));
         shown = value.trimmed();
         break;
     }

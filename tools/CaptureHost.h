@@ -20,11 +20,7 @@ public:
 
 private:
     void PrintedDocAvailable(QString& SpoolFile) override;
-    void FaxSubmitted(QString&, QString&) override {}
     void MessageFromAppliance(QString& Msg) override;
-    void XMLServerStatus(QString&) override {}
-    void XMLFaxOutStatus(QString&) override {}
-    void XMLFaxDoneStatus(QString&) override {}
 
     IMessageBox& messageBox() override { return m_box; }
     void propertyChanged(const QString&) override {}

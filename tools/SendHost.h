@@ -43,12 +43,8 @@ private:
     void jobFailed(const QString& reason);
     void finish(int exitCode);
 
-    void PrintedDocAvailable(QString&) override {}
     void FaxSubmitted(QString& JobNumber, QString& SentFiles) override;
     void MessageFromAppliance(QString& Msg) override;
-    void XMLServerStatus(QString&) override {}
-    void XMLFaxOutStatus(QString&) override {}
-    void XMLFaxDoneStatus(QString&) override {}
 
     IMessageBox& messageBox() override { return m_box; }
     void propertyChanged(const QString&) override {}

@@ -19,6 +19,8 @@ export LC_ALL=C
 SKIP=77
 SEND=${1:?usage: cups-capture.sh CORVAFAX_SEND SIMULATOR}
 SIMULATOR=${2:?usage: cups-capture.sh CORVAFAX_SEND SIMULATOR}
+# shellcheck source=../e2e/e2e-common.sh
+source "$(dirname "$0")/../e2e/e2e-common.sh"
 
 if [[ $(id -u) -ne 0 ]]; then
     echo "SKIP: needs root: adding a queue with lpadmin needs root or group lpadmin, and cupsd runs its filters as lp"
@@ -56,20 +58,6 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
-
-# stop_pid PID: ends one process this script started, and waits for it.
-stop_pid() {
-    local pid=$1 i
-    [[ -n $pid ]] || return 0
-    kill -TERM "$pid" 2>/dev/null || return 0
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
 
 fail() {
     echo "FAIL: $*"
@@ -121,17 +109,11 @@ lpstat -r | grep -q 'is running' || {
 }
 
 # --- the appliance's pages, which activation asks for
-"$SIMULATOR" --http-port 0 --fax-port 0 --quiet --store "$WORK/appliance" >"$WORK/sim.out" 2>&1 </dev/null &
-SIM_PID=$!
-for ((i = 0; i < 100; i++)); do
-    grep -q ' ready ' "$WORK/sim.out" && break
-    sleep 0.1
-done
-HTTP_PORT=$(sed -n 's/.* http=\([0-9]*\).*/\1/p' "$WORK/sim.out")
-[[ -n $HTTP_PORT ]] || {
-    fail "the appliance simulator did not start: $(cat "$WORK/sim.out")"
+start_simulator "$SIMULATOR" "$WORK/appliance" 0 0 || {
+    fail "the appliance simulator did not start"
     exit 1
 }
+HTTP_PORT=$SIM_HTTP_PORT
 export KESTREL_HTTP_PORT=$HTTP_PORT
 
 # start_host PORT: runs the capture host on PORT; true once it listens.

@@ -28,7 +28,6 @@ public:
     void propertyChanged(const QString&) override {}
     bool hostsPrintCapture() const override { return false; }
     void PrintedDocAvailable(QString& SpoolFile) override { spoolFiles << SpoolFile; }
-    void FaxSubmitted(QString&, QString&) override {}
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
     void XMLServerStatus(QString& XML_Output) override { record(u"XMLServerStatus"_qs, XML_Output); }
     void XMLFaxOutStatus(QString& XML_Output) override { record(u"XMLFaxOutStatus"_qs, XML_Output); }

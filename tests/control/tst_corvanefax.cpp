@@ -24,12 +24,7 @@ public:
 
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString& name) override { changed << name; }
-    void PrintedDocAvailable(QString&) override {}
-    void FaxSubmitted(QString&, QString&) override {}
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
-    void XMLServerStatus(QString&) override {}
-    void XMLFaxOutStatus(QString&) override {}
-    void XMLFaxDoneStatus(QString&) override {}
 };
 
 // A port nobody listens on.

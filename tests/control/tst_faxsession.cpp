@@ -39,7 +39,6 @@ public:
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString&) override {}
     bool hostsPrintCapture() const override { return false; }
-    void PrintedDocAvailable(QString&) override {}
     void FaxSubmitted(QString& JobNumber, QString& SentFiles) override
     {
         submitted.append({JobNumber, SentFiles});
@@ -47,9 +46,6 @@ public:
             onSubmitted(JobNumber);
     }
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
-    void XMLServerStatus(QString&) override {}
-    void XMLFaxOutStatus(QString&) override {}
-    void XMLFaxDoneStatus(QString&) override {}
 
     int reports() const { return int(submitted.size() + messages.size() + box.shown().size()); }
 };

@@ -29,17 +29,18 @@ struct MethodError
 };
 
 // The control's outgoing interface, in event-id order. Handlers run
-// synchronously on the host's thread and may call back into the control.
+// synchronously on the host's thread and may call back into the control; a
+// host overrides the events it handles.
 class ICorvanefaxEvents
 {
 public:
     virtual ~ICorvanefaxEvents() = default;
-    virtual void PrintedDocAvailable(QString& SpoolFile) = 0;              // 1
-    virtual void FaxSubmitted(QString& JobNumber, QString& SentFiles) = 0; // 2
-    virtual void MessageFromAppliance(QString& Msg) = 0;                   // 3
-    virtual void XMLServerStatus(QString& XML_Output) = 0;                 // 4
-    virtual void XMLFaxOutStatus(QString& XML_Output) = 0;                 // 5
-    virtual void XMLFaxDoneStatus(QString& XML_Output) = 0;                // 6
+    virtual void PrintedDocAvailable(QString& /*SpoolFile*/) {}                  // 1
+    virtual void FaxSubmitted(QString& /*JobNumber*/, QString& /*SentFiles*/) {} // 2
+    virtual void MessageFromAppliance(QString& /*Msg*/) {}                       // 3
+    virtual void XMLServerStatus(QString& /*XML_Output*/) {}                     // 4
+    virtual void XMLFaxOutStatus(QString& /*XML_Output*/) {}                     // 5
+    virtual void XMLFaxDoneStatus(QString& /*XML_Output*/) {}                    // 6
 };
 
 // What the container offers the control: modal message boxes and the
