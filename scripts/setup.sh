@@ -27,4 +27,4 @@ if [ "${#missing[@]}" -eq 0 ]; then
 fi
 echo "setup: installing ${missing[*]}"
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
