@@ -158,16 +158,22 @@ void FaxSession::handleReply(const Reply& reply)
         return;
     }
 
+    if (reply.isRefusal())
+        DebugLog(text);
+    if (reply.isRefusal() && m_pending.isEmpty()) {
+        // Unasked, such as a server closing an idle session.
+        abandon(QStringLiteral("The fax server said: ") + text, messages::refusedByServer(text));
+        return;
+    }
+
     bool accepted = false;
     if (reply.code >= 200 && !m_pending.isEmpty()) {
         const Pending answered = m_pending.dequeue();
         if (reply.code == 530) {
-            DebugLog(text);
             loginRefused();
             return;
         }
         if (reply.isRefusal()) {
-            DebugLog(text);
             if (!answered.mayBeRefused) {
                 abandon(QStringLiteral("The fax server refused \"%1\": %2").arg(answered.command, text),
                         messages::refusedByServer(text));
