@@ -189,6 +189,11 @@ QByteArray SocketComponent::getData()
     return m_socket ? m_socket->readAll() : QByteArray();
 }
 
+qint64 SocketComponent::getData(char* data, qint64 maxSize)
+{
+    return m_socket ? qMax<qint64>(0, m_socket->read(data, maxSize)) : 0;
+}
+
 qint64 SocketComponent::bytesAvailable() const
 {
     return m_socket ? m_socket->bytesAvailable() : 0;

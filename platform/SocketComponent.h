@@ -67,6 +67,9 @@ public:
     // Queues data for sending; returns the number of bytes queued.
     qint64 sendData(const QByteArray& data);
     QByteArray getData();
+    // Reads up to maxSize bytes into the caller's buffer, so a reader of a
+    // long stream can reuse one buffer; returns the count read.
+    qint64 getData(char* data, qint64 maxSize);
     qint64 bytesAvailable() const;
     qint64 bytesToWrite() const;
     void setReadBufferSize(qint64 size);

@@ -78,12 +78,16 @@ void PrintCapture::onDataArrival(qint64)
 {
     if (!m_receiving)
         return;
-    const QByteArray piece = m_socket.getData();
-    if (!piece.isEmpty())
-        take(piece);
+    // One buffer for the whole job: a fresh allocation of this size per read
+    // costs more than the copy itself.
+    if (m_readBuffer.size() != ReadChunk)
+        m_readBuffer.resize(ReadChunk);
+    qint64 count = 0;
+    while (m_receiving && (count = m_socket.getData(m_readBuffer.data(), ReadChunk)) > 0)
+        take(QByteArrayView(m_readBuffer.constData(), count));
 }
 
-void PrintCapture::take(const QByteArray& piece)
+void PrintCapture::take(QByteArrayView piece)
 {
     m_received += piece.size();
     m_end.feed(piece);

@@ -32,7 +32,7 @@ public:
     static constexpr int LastRelistenRetryMs = 30000;
     // Most the socket reads at a time: each piece stays in the processor's
     // cache on its way to the file, and memory stays flat for any job size.
-    static constexpr qint64 ReadChunk = 256 * 1024;
+    static constexpr qint64 ReadChunk = 1024 * 1024;
 
     explicit PrintCapture(QObject* parent = nullptr);
     ~PrintCapture() override;
@@ -77,7 +77,7 @@ private:
     void onSocketError(int number, const QString& description);
     void onQuiet();
 
-    void take(const QByteArray& piece);
+    void take(QByteArrayView piece);
     void endJob(JobEnd how);
     void listenAgain();
     bool SalvaSpool(std::unique_ptr<SpoolWriter> job, QString* spoolFile, QString* error);
@@ -96,6 +96,7 @@ private:
     qint64 m_received = 0;
     JobEndDetector m_end;
     QTimer m_quiet;
+    QByteArray m_readBuffer; // reused for every read of a job
     int m_eofIdleMs = DefaultEofIdleMs;
     int m_stallMs = DefaultStallMs;
 
