@@ -337,9 +337,7 @@ QWidget* CorvanefaxControl::CreateFace(QWidget* parent)
 
 void CorvanefaxControl::SetExtent(int, int)
 {
-    // The control keeps its size; a host's resize is undone.
-    if (m_face)
-        m_face->resize(1, 1);
+    // The control keeps its 780 x 780 twip size; its face is fixed-size too.
 }
 
 int CorvanefaxControl::ExtentWidth() const

@@ -80,15 +80,19 @@ void DataChannel::pump()
         const QByteArray chunk = m_file.read(ChunkSize);
         if (chunk.isEmpty()) {
             if (m_file.error() != QFileDevice::NoError && !m_file.atEnd()) {
-                fail(QStringLiteral("UploadFile ERRORE: 57") + m_file.errorString());
+                const QString line = QStringLiteral("UploadFile ERRORE: 57") + m_file.errorString();
+                DebugLog(line);
+                fail(line, true);
                 return;
             }
             m_endOfFile = true;
             break;
         }
         if (m_ws.sendData(chunk) != chunk.size()) {
-            fail(QStringLiteral("UploadFile ERRORE: ") + QString::number(m_ws.lastErrorNumber()) +
-                 m_ws.lastErrorDescription());
+            const QString line = QStringLiteral("UploadFile ERRORE: ") +
+                                 QString::number(m_ws.lastErrorNumber()) + m_ws.lastErrorDescription();
+            DebugLog(line);
+            fail(line);
             return;
         }
         m_queued += chunk.size();
@@ -111,10 +115,10 @@ void DataChannel::close()
     m_ws.close();
 }
 
-void DataChannel::fail(const QString& reason)
+void DataChannel::fail(const QString& reason, bool documentUnreadable)
 {
     close();
-    Q_EMIT failed(reason);
+    Q_EMIT failed(reason, documentUnreadable);
 }
 
 } // namespace kestrel

@@ -38,11 +38,13 @@ public:
 Q_SIGNALS:
     void SendComplete();
     void progressed();
-    void failed(const QString& reason);
+    // documentUnreadable: the local file could not be read; otherwise the
+    // connection failed.
+    void failed(const QString& reason, bool documentUnreadable);
 
 private:
     void pump();
-    void fail(const QString& reason);
+    void fail(const QString& reason, bool documentUnreadable = false);
 
     SocketComponent m_ws;
     QFile m_file;

@@ -55,14 +55,11 @@ FaxSession::FaxSession(SessionHost& host, QObject* parent)
         if (m_phase == Phase::Uploading)
             m_stallTimer.start(m_limits.transferStall);
     });
-    connect(&m_data, &DataChannel::failed, this, [this](const QString& reason) {
-        if (reason.startsWith(QLatin1String("UploadFile ERRORE: "))) {
-            DebugLog(reason);
-            abandon(reason, messages::unreadableDocument(
-                                ControlState::current().FileList.value(ControlState::current().CurrentFile)));
-        } else {
-            abandon(reason, messages::TransferFailed);
-        }
+    connect(&m_data, &DataChannel::failed, this, [this](const QString& reason, bool documentUnreadable) {
+        const ControlState& state = ControlState::current();
+        abandon(reason, documentUnreadable
+                            ? messages::unreadableDocument(state.FileList.value(state.CurrentFile))
+                            : messages::TransferFailed);
     });
     connect(&m_data, &DataChannel::SendComplete, this, &FaxSession::onSendComplete);
 }
