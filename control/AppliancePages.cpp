@@ -3,14 +3,16 @@
 #include "HttpGet.h"
 #include "Ports.h"
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 QUrl appliancePageUrl(const QString& address, const QString& path)
 {
     const quint16 port = ports::appliancePages();
-    QString text = QStringLiteral("http://") + address;
+    QString text = u"http://"_s + address;
     if (port != ports::DefaultAppliancePages)
-        text += QLatin1Char(':') + QString::number(port);
+        text += u':' + QString::number(port);
     return QUrl(text + path);
 }
 
@@ -24,7 +26,7 @@ bool VerificaAppliance(const QString& address, QString* why)
     }
     if (!page.body.contains(pages::ModemsEnd)) {
         if (why)
-            *why = QStringLiteral("the modem page has no closing tag");
+            *why = u"the modem page has no closing tag"_s;
         return false;
     }
     return true;

@@ -5,14 +5,16 @@
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 // The appliance's status pages and what marks each as complete.
 namespace pages {
-inline const QString Modems = QStringLiteral("/api/modem.php");
-inline const QString Queue = QStringLiteral("/api/faxstat.php");
-inline const QString Done = QStringLiteral("/api/faxstat.php?D=1");
-inline const QString Lines = QStringLiteral("/api/modemtxt.php");
-inline const QString ModemsEnd = QStringLiteral("</elenco_modem>");
-inline const QString JobsEnd = QStringLiteral("</jobs>");
+inline const QString Modems = u"/api/modem.php"_s;
+inline const QString Queue = u"/api/faxstat.php"_s;
+inline const QString Done = u"/api/faxstat.php?D=1"_s;
+inline const QString Lines = u"/api/modemtxt.php"_s;
+inline const QString ModemsEnd = u"</elenco_modem>"_s;
+inline const QString JobsEnd = u"</jobs>"_s;
 } // namespace pages
 
 // Time limit of every request to the appliance's pages.

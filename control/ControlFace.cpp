@@ -4,11 +4,13 @@
 
 #include <QPainter>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 ControlFace::ControlFace(QWidget* parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("corvafax"));
+    setObjectName(u"corvafax"_s);
     // A fixed size turns every resize by the host back into the square.
     setFixedSize(sidePixels(), sidePixels());
 }

@@ -16,17 +16,19 @@
 #include <atomic>
 #include <dlfcn.h>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
 std::atomic<int> liveInstances{0};
 
 namespace defaults {
-const QString IndirizzoIP = QStringLiteral("ipdelfax");
-const QString NomeStampante = QStringLiteral("printer");
-const QString NomeUtente = QStringLiteral("test");
-const QString PasswordUtente = QStringLiteral("lanterna");
-const QString EmailAdress = QStringLiteral("indirizzo");
+const QString IndirizzoIP = u"ipdelfax"_s;
+const QString NomeStampante = u"printer"_s;
+const QString NomeUtente = u"test"_s;
+const QString PasswordUtente = u"lanterna"_s;
+const QString EmailAdress = u"indirizzo"_s;
 constexpr VbBool DebugOn = VbFalse;
 constexpr VbBool ChopOn = VbTrue;
 constexpr VbBool XMLStatus = VbFalse;
@@ -43,10 +45,10 @@ QString controlLibraryName()
 {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&controlLibraryName), &info) == 0 || !info.dli_fname)
-        return QStringLiteral("KestrelOCX");
+        return u"KestrelOCX"_s;
     QString name = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).fileName();
-    name = name.left(name.indexOf(QLatin1Char('.')) < 0 ? name.size() : name.indexOf(QLatin1Char('.')));
-    if (name.startsWith(QLatin1String("lib")))
+    name = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    if (name.startsWith("lib"_L1))
         name.remove(0, 3);
     return name;
 }
@@ -107,7 +109,7 @@ void CorvanefaxControl::setIndirizzoIP(const QString& value)
 {
     ControlState::current().IndirizzoIP = value;
     m_timer1.setAddress(value);
-    propertyChanged(QStringLiteral("IndirizzoIP"));
+    propertyChanged(u"IndirizzoIP"_s);
 }
 QString CorvanefaxControl::IndirizzoIP() const
 {
@@ -118,7 +120,7 @@ void CorvanefaxControl::setNomeStampante(const QString& value)
 {
     ControlState::current().NomeStampante = value;
     m_socket.setPrinterName(value);
-    propertyChanged(QStringLiteral("NomeStampante"));
+    propertyChanged(u"NomeStampante"_s);
 }
 QString CorvanefaxControl::NomeStampante() const
 {
@@ -128,7 +130,7 @@ QString CorvanefaxControl::NomeStampante() const
 void CorvanefaxControl::setPasswordUtente(const QString& value)
 {
     ControlState::current().PasswordUtente = value;
-    propertyChanged(QStringLiteral("PasswordUtente"));
+    propertyChanged(u"PasswordUtente"_s);
 }
 QString CorvanefaxControl::PasswordUtente() const
 {
@@ -138,7 +140,7 @@ QString CorvanefaxControl::PasswordUtente() const
 void CorvanefaxControl::setEmailAdress(const QString& value)
 {
     ControlState::current().notifyAddress = value;
-    propertyChanged(QStringLiteral("EmailAdress"));
+    propertyChanged(u"EmailAdress"_s);
 }
 QString CorvanefaxControl::EmailAdress() const
 {
@@ -148,7 +150,7 @@ QString CorvanefaxControl::EmailAdress() const
 void CorvanefaxControl::setDebugOn(VbBool value)
 {
     ControlState::current().DebugOn = value;
-    propertyChanged(QStringLiteral("DebugOn"));
+    propertyChanged(u"DebugOn"_s);
 }
 VbBool CorvanefaxControl::DebugOn() const
 {
@@ -158,7 +160,7 @@ VbBool CorvanefaxControl::DebugOn() const
 void CorvanefaxControl::setChopOn(VbBool value)
 {
     ControlState::current().ChopOn = value;
-    propertyChanged(QStringLiteral("ChopOn"));
+    propertyChanged(u"ChopOn"_s);
 }
 VbBool CorvanefaxControl::ChopOn() const
 {
@@ -168,7 +170,7 @@ VbBool CorvanefaxControl::ChopOn() const
 void CorvanefaxControl::setXMLStatus(VbBool value)
 {
     ControlState::current().XMLStatus = value;
-    propertyChanged(QStringLiteral("XMLStatus"));
+    propertyChanged(u"XMLStatus"_s);
 }
 VbBool CorvanefaxControl::XMLStatus() const
 {
@@ -178,7 +180,7 @@ VbBool CorvanefaxControl::XMLStatus() const
 void CorvanefaxControl::setNomeUtente(const QString& value)
 {
     ControlState::current().NomeUtente = value;
-    propertyChanged(QStringLiteral("NomeUtente"));
+    propertyChanged(u"NomeUtente"_s);
 }
 QString CorvanefaxControl::NomeUtente() const
 {
@@ -194,16 +196,14 @@ void CorvanefaxControl::InitProperties()
 void CorvanefaxControl::ReadProperties(IPropertyBag& bag)
 {
     ControlState& state = ControlState::current();
-    state.IndirizzoIP = bag.readProperty(QStringLiteral("IndirizzoIP"), defaults::IndirizzoIP).toString();
-    state.NomeStampante =
-        bag.readProperty(QStringLiteral("NomeStampante"), defaults::NomeStampante).toString();
-    state.NomeUtente = bag.readProperty(QStringLiteral("NomeUtente"), defaults::NomeUtente).toString();
-    state.PasswordUtente =
-        bag.readProperty(QStringLiteral("PasswordUtente"), defaults::PasswordUtente).toString();
-    state.notifyAddress = bag.readProperty(QStringLiteral("EmailAdress"), defaults::EmailAdress).toString();
-    state.DebugOn = toVbBool(bag.readProperty(QStringLiteral("DebugOn"), defaults::DebugOn));
-    state.ChopOn = toVbBool(bag.readProperty(QStringLiteral("ChopOn"), defaults::ChopOn));
-    state.XMLStatus = toVbBool(bag.readProperty(QStringLiteral("XMLStatus"), defaults::XMLStatus));
+    state.IndirizzoIP = bag.readProperty(u"IndirizzoIP"_s, defaults::IndirizzoIP).toString();
+    state.NomeStampante = bag.readProperty(u"NomeStampante"_s, defaults::NomeStampante).toString();
+    state.NomeUtente = bag.readProperty(u"NomeUtente"_s, defaults::NomeUtente).toString();
+    state.PasswordUtente = bag.readProperty(u"PasswordUtente"_s, defaults::PasswordUtente).toString();
+    state.notifyAddress = bag.readProperty(u"EmailAdress"_s, defaults::EmailAdress).toString();
+    state.DebugOn = toVbBool(bag.readProperty(u"DebugOn"_s, defaults::DebugOn));
+    state.ChopOn = toVbBool(bag.readProperty(u"ChopOn"_s, defaults::ChopOn));
+    state.XMLStatus = toVbBool(bag.readProperty(u"XMLStatus"_s, defaults::XMLStatus));
     m_socket.setPrinterName(state.NomeStampante);
     m_timer1.setAddress(state.IndirizzoIP);
 }
@@ -211,16 +211,14 @@ void CorvanefaxControl::ReadProperties(IPropertyBag& bag)
 void CorvanefaxControl::WriteProperties(IPropertyBag& bag) const
 {
     const ControlState& state = ControlState::current();
-    bag.writeProperty(QStringLiteral("IndirizzoIP"), state.IndirizzoIP, defaults::IndirizzoIP);
-    bag.writeProperty(QStringLiteral("NomeStampante"), state.NomeStampante, defaults::NomeStampante);
-    bag.writeProperty(QStringLiteral("NomeUtente"), state.NomeUtente, defaults::NomeUtente);
-    bag.writeProperty(QStringLiteral("PasswordUtente"), state.PasswordUtente, defaults::PasswordUtente);
-    bag.writeProperty(QStringLiteral("EmailAdress"), state.notifyAddress, defaults::EmailAdress);
-    bag.writeProperty(QStringLiteral("DebugOn"), static_cast<int>(state.DebugOn),
-                      static_cast<int>(defaults::DebugOn));
-    bag.writeProperty(QStringLiteral("ChopOn"), static_cast<int>(state.ChopOn),
-                      static_cast<int>(defaults::ChopOn));
-    bag.writeProperty(QStringLiteral("XMLStatus"), static_cast<int>(state.XMLStatus),
+    bag.writeProperty(u"IndirizzoIP"_s, state.IndirizzoIP, defaults::IndirizzoIP);
+    bag.writeProperty(u"NomeStampante"_s, state.NomeStampante, defaults::NomeStampante);
+    bag.writeProperty(u"NomeUtente"_s, state.NomeUtente, defaults::NomeUtente);
+    bag.writeProperty(u"PasswordUtente"_s, state.PasswordUtente, defaults::PasswordUtente);
+    bag.writeProperty(u"EmailAdress"_s, state.notifyAddress, defaults::EmailAdress);
+    bag.writeProperty(u"DebugOn"_s, static_cast<int>(state.DebugOn), static_cast<int>(defaults::DebugOn));
+    bag.writeProperty(u"ChopOn"_s, static_cast<int>(state.ChopOn), static_cast<int>(defaults::ChopOn));
+    bag.writeProperty(u"XMLStatus"_s, static_cast<int>(state.XMLStatus),
                       static_cast<int>(defaults::XMLStatus));
 }
 
@@ -229,11 +227,11 @@ MethodError CorvanefaxControl::Attiva()
     ControlState& state = ControlState::current();
     if (state.DebugOn == VbTrue) {
         DebugOutput::current().showAndClear();
-        DebugLog(QStringLiteral("Debug abilitato"));
+        DebugLog(u"Debug abilitato"_s);
     }
     QString why;
     if (!VerificaAppliance(state.IndirizzoIP, &why)) {
-        DebugLog(QStringLiteral("cant find corvane appliance on ") + state.IndirizzoIP);
+        DebugLog(u"cant find corvane appliance on "_s + state.IndirizzoIP);
         DebugLog(why);
         QString text = messages::ApplianceOffline;
         if (m_events)
@@ -282,15 +280,14 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
 {
     ControlState& state = ControlState::current();
     if (state.IsActive == VbFalse) {
-        DebugLog(controlLibraryName() + QStringLiteral(".attiva non eseguito "));
-        messageBox().show(
-            {messages::NotActivated, QStringLiteral("KestrelOCX"), MsgIcon::Exclamation, MsgButtons::Ok});
+        DebugLog(controlLibraryName() + u".attiva non eseguito "_s);
+        messageBox().show({messages::NotActivated, u"KestrelOCX"_s, MsgIcon::Exclamation, MsgButtons::Ok});
         return {};
     }
     const QStringList files = splitFileList(FileName);
     if (files.size() > ControlState::MaxFiles) {
         if (error)
-            *error = {9, QStringLiteral("Subscript out of range")};
+            *error = {9, u"Subscript out of range"_s};
         return {};
     }
     state.FileCount = 0;

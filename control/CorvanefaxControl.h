@@ -10,6 +10,8 @@
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 // The fax control "KestrelOCX.corvanefax". Its fields live in the shared
 // per-thread ControlState; its components (sCmd, wsData and the rest) are
 // its own.
@@ -42,7 +44,7 @@ public:
     MethodError Reinizializza() override;
     MethodError Termina() override;
     QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
-                     qint16 MaxDials = 3, const QString& ModemInvio = QStringLiteral("any"),
+                     qint16 MaxDials = 3, const QString& ModemInvio = u"any"_s,
                      MethodError* error = nullptr) override;
     MethodError chiuditutto() override;
 

@@ -4,13 +4,15 @@
 
 #include <QMetaObject>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 DataChannel::DataChannel(QObject* parent) : QObject(parent)
 {
-    m_ws.setObjectName(QStringLiteral("wsData"));
+    m_ws.setObjectName(u"wsData"_s);
     connect(&m_ws, &SocketComponent::DataArrival, this,
-            [this] { DebugLog(QStringLiteral("DATA Connection:") + QString::fromLatin1(m_ws.getData())); });
+            [this] { DebugLog(u"DATA Connection:"_s + QString::fromLatin1(m_ws.getData())); });
     connect(&m_ws, &SocketComponent::SendProgress, this, [this] {
         Q_EMIT progressed();
         pump();
@@ -18,11 +20,11 @@ DataChannel::DataChannel(QObject* parent) : QObject(parent)
     connect(&m_ws, &SocketComponent::SendComplete, this, &DataChannel::pump);
     connect(&m_ws, &SocketComponent::Error, this, [this](int number, const QString& description) {
         if (m_expecting)
-            fail(QStringLiteral("data connection error %1: %2").arg(number).arg(description));
+            fail(u"data connection error %1: %2"_s.arg(number).arg(description));
     });
     connect(&m_ws, &SocketComponent::Close, this, [this] {
         if (m_expecting)
-            fail(QStringLiteral("the server closed the data connection during the transfer"));
+            fail(u"the server closed the data connection during the transfer"_s);
     });
 }
 
@@ -48,19 +50,18 @@ bool DataChannel::openFile(const QString& path, int* errorNumber, QString* error
     switch (m_file.error()) {
     case QFileDevice::OpenError:
         *errorNumber = m_file.exists() ? 75 : 53;
-        *errorDescription =
-            m_file.exists() ? QStringLiteral("Path/File access error") : QStringLiteral("File not found");
+        *errorDescription = m_file.exists() ? u"Path/File access error"_s : u"File not found"_s;
         break;
     case QFileDevice::PermissionsError:
         *errorNumber = 70;
-        *errorDescription = QStringLiteral("Permission denied");
+        *errorDescription = u"Permission denied"_s;
         break;
     default:
         *errorNumber = 75;
-        *errorDescription = QStringLiteral("Path/File access error");
+        *errorDescription = u"Path/File access error"_s;
         break;
     }
-    *errorDescription += QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')');
+    *errorDescription += u" ("_s + m_file.errorString() + u')';
     return false;
 }
 
@@ -80,7 +81,7 @@ void DataChannel::pump()
         const QByteArray chunk = m_file.read(ChunkSize);
         if (chunk.isEmpty()) {
             if (m_file.error() != QFileDevice::NoError && !m_file.atEnd()) {
-                const QString line = QStringLiteral("UploadFile ERRORE: 57") + m_file.errorString();
+                const QString line = u"UploadFile ERRORE: 57"_s + m_file.errorString();
                 DebugLog(line);
                 fail(line, true);
                 return;
@@ -89,8 +90,8 @@ void DataChannel::pump()
             break;
         }
         if (m_ws.sendData(chunk) != chunk.size()) {
-            const QString line = QStringLiteral("UploadFile ERRORE: ") +
-                                 QString::number(m_ws.lastErrorNumber()) + m_ws.lastErrorDescription();
+            const QString line = u"UploadFile ERRORE: "_s + QString::number(m_ws.lastErrorNumber()) +
+                                 m_ws.lastErrorDescription();
             DebugLog(line);
             fail(line);
             return;

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 DebugOutput& DebugOutput::current()
@@ -28,7 +30,7 @@ void DebugOutput::ensureWindow()
     if (m_created && (m_window || !hasWidgets()))
         return;
     m_created = true;
-    m_text = QStringLiteral("Text1");
+    m_text = u"Text1"_s;
     if (hasWidgets()) {
         m_window = new FrmDebug;
         m_window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -48,12 +50,12 @@ void DebugOutput::showAndClear()
 void DebugOutput::append(const QString& line)
 {
     ensureWindow();
-    m_text += line + QStringLiteral("\r\n");
+    m_text += line + u"\r\n"_s;
     if (m_window) {
         QPlainTextEdit* box = m_window->TxtOut();
         QTextCursor cursor(box->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(line + QLatin1Char('\n'));
+        cursor.insertText(line + u'\n');
         box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
     } else {
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());

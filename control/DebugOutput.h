@@ -7,6 +7,8 @@
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 // Where DebugLog writes: the debug window when the host has windows,
 // standard error otherwise. The text is also kept, so the log can be read
 // back the same way in both cases.
@@ -28,7 +30,7 @@ private:
 
     QPointer<FrmDebug> m_window;
     bool m_created = false;
-    QString m_text = QStringLiteral("Text1");
+    QString m_text = u"Text1"_s;
 };
 
 } // namespace kestrel

@@ -10,6 +10,8 @@
 
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 SessionLimits SessionLimits::fromEnvironment()
@@ -27,28 +29,28 @@ SessionLimits SessionLimits::fromEnvironment()
 FaxSession::FaxSession(SessionHost& host, QObject* parent)
     : QObject(parent), m_host(host), m_limits(SessionLimits::fromEnvironment())
 {
-    m_cmd.setObjectName(QStringLiteral("sCmd"));
+    m_cmd.setObjectName(u"sCmd"_s);
     m_replyTimer.setSingleShot(true);
     m_stallTimer.setSingleShot(true);
     connect(&m_cmd, &SocketComponent::DataArrival, this, &FaxSession::onCommandData);
     connect(&m_cmd, &SocketComponent::Error, this, [this](int number, const QString& description) {
         const bool connecting = m_phase == Phase::Connecting;
-        abandon(QStringLiteral("Command connection error %1: %2").arg(number).arg(description),
+        abandon(u"Command connection error %1: %2"_s.arg(number).arg(description),
                 connecting ? messages::serverUnreachable(ControlState::current().IndirizzoIP)
                            : messages::ConnectionDropped);
     });
     connect(&m_cmd, &SocketComponent::Close, this, [this] {
         // Replies that came with the close are still handled first.
         onCommandData();
-        abandon(QStringLiteral("The fax server closed the command connection"), messages::ConnectionDropped);
+        abandon(u"The fax server closed the command connection"_s, messages::ConnectionDropped);
     });
     connect(&m_replyTimer, &QTimer::timeout, this, [this] {
         const QString waitingFor = m_pending.isEmpty() ? QString() : m_pending.head().command;
-        abandon(QStringLiteral("No reply to \"%1\" within %2 s").arg(waitingFor).arg(m_limits.reply / 1000),
+        abandon(u"No reply to \"%1\" within %2 s"_s.arg(waitingFor).arg(m_limits.reply / 1000),
                 messages::ReplyTimeout);
     });
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
-        abandon(QStringLiteral("The transfer made no progress for %1 s").arg(m_limits.transferStall / 1000),
+        abandon(u"The transfer made no progress for %1 s"_s.arg(m_limits.transferStall / 1000),
                 messages::TransferFailed);
     });
     connect(&m_data, &DataChannel::progressed, this, [this] {
@@ -83,24 +85,22 @@ QVariant FaxSession::start()
     state.LastReplyCode.clear();
 
     m_cmd.connectTo(state.IndirizzoIP, ports::faxServer());
-    m_pending.enqueue({QStringLiteral("(connect)")});
+    m_pending.enqueue({u"(connect)"_s});
     DebugLog(state.IndirizzoIP);
 
     const WaitOutcome outcome =
-        waitUntil([&state] { return state.LastReplyCode == QLatin1String("220"); }, m_limits.greeting,
+        waitUntil([&state] { return state.LastReplyCode == "220"_L1; }, m_limits.greeting,
                   [this, generation] { return m_generation != generation; });
     if (outcome == WaitOutcome::TimedOut) {
-        abandon(QStringLiteral("No greeting from %1 within %2 s")
-                    .arg(state.IndirizzoIP)
-                    .arg(m_limits.greeting / 1000),
+        abandon(u"No greeting from %1 within %2 s"_s.arg(state.IndirizzoIP).arg(m_limits.greeting / 1000),
                 messages::noGreeting(state.IndirizzoIP));
         return {};
     }
     if (outcome == WaitOutcome::Failed)
         return {};
     m_phase = Phase::Running;
-    send({QStringLiteral("USER ") + state.NomeUtente});
-    return QStringLiteral("OnRun");
+    send({u"USER "_s + state.NomeUtente});
+    return u"OnRun"_s;
 }
 
 void FaxSession::send(const QStringList& commands)
@@ -108,11 +108,11 @@ void FaxSession::send(const QStringList& commands)
     for (const QString& command : commands) {
         // An empty line identifier makes the server refuse the modem line;
         // the job then keeps its default line.
-        const bool emptyModem = command == QLatin1String("jparm modem ");
+        const bool emptyModem = command == "jparm modem "_L1;
         m_pending.enqueue({command, emptyModem});
     }
     if (m_cmd.sendData(commandBytes(commands)) < 0) {
-        abandon(QStringLiteral("Cannot send on the command connection: ") + m_cmd.lastErrorDescription(),
+        abandon(u"Cannot send on the command connection: "_s + m_cmd.lastErrorDescription(),
                 messages::ConnectionDropped);
         return;
     }
@@ -132,8 +132,7 @@ void FaxSession::onCommandData()
 {
     const quint64 generation = m_generation;
     if (!m_splitter.feed(m_cmd.getData())) {
-        abandon(QStringLiteral("The fax server sent a line too long to be a reply"),
-                messages::ConnectionDropped);
+        abandon(u"The fax server sent a line too long to be a reply"_s, messages::ConnectionDropped);
         return;
     }
     // Nested handlers (inside the waits below) drain the same queue, so each
@@ -159,7 +158,7 @@ void FaxSession::handleReply(const Reply& reply)
         DebugLog(text);
     if (reply.isRefusal() && m_pending.isEmpty()) {
         // Unasked, such as a server closing an idle session.
-        abandon(QStringLiteral("The fax server said: ") + text, messages::refusedByServer(text));
+        abandon(u"The fax server said: "_s + text, messages::refusedByServer(text));
         return;
     }
 
@@ -172,28 +171,28 @@ void FaxSession::handleReply(const Reply& reply)
         }
         if (reply.isRefusal()) {
             if (!answered.mayBeRefused) {
-                abandon(QStringLiteral("The fax server refused \"%1\": %2").arg(answered.command, text),
+                abandon(u"The fax server refused \"%1\": %2"_s.arg(answered.command, text),
                         messages::refusedByServer(text));
                 return;
             }
         }
-        accepted = answered.command == QLatin1String("jsubm") && reply.code / 100 == 2;
+        accepted = answered.command == "jsubm"_L1 && reply.code / 100 == 2;
         if (m_phase != Phase::Uploading)
             restartReplyTimer();
     }
 
-    if (text.contains(QLatin1String("job created"))) {
-        state.JobNumber = TextBetween(text, QStringLiteral("id:"), QStringLiteral("g")).trimmed();
-        DebugLog(QStringLiteral("Job Numero:") + state.JobNumber);
+    if (text.contains("job created"_L1)) {
+        state.JobNumber = TextBetween(text, u"id:"_s, u"g"_s).trimmed();
+        DebugLog(u"Job Numero:"_s + state.JobNumber);
         if (state.JobNumber.isEmpty()) {
-            abandon(QStringLiteral("No job number in: ") + text, messages::NoJobNumber);
+            abandon(u"No job number in: "_s + text, messages::NoJobNumber);
             return;
         }
         send(jobParameterBatch(state.NomeUtente, state.FaxNumber, state.ModemInvio, state.MaxDials));
     }
 
     const QString code = reply.codeText();
-    if (code == QLatin1String("227")) {
+    if (code == "227"_L1) {
         OpenDataConnection(text);
         if (m_generation != generation)
             return;
@@ -202,15 +201,15 @@ void FaxSession::handleReply(const Reply& reply)
         UploadFile(path, remoteName(state.JobNumber, current, path));
         if (m_generation != generation)
             return;
-    } else if (code == QLatin1String("230")) {
-        send({QStringLiteral("jnew")});
-    } else if (code == QLatin1String("331")) {
-        send({QStringLiteral("PASS ") + state.PasswordUtente});
+    } else if (code == "230"_L1) {
+        send({u"jnew"_s});
+    } else if (code == "331"_L1) {
+        send({u"PASS "_s + state.PasswordUtente});
     }
 
-    if (text.contains(QLatin1String("213 NOTIFYADDR")))
-        send({QStringLiteral("cwd /tmp"), QStringLiteral("PASV")});
-    if (text.contains(QLatin1String("213 SENDTIME")))
+    if (text.contains("213 NOTIFYADDR"_L1))
+        send({u"cwd /tmp"_s, u"PASV"_s});
+    if (text.contains("213 SENDTIME"_L1))
         send({notifyAddressCommand(state.notifyAddress)});
 
     if (!reply.isRefusal())
@@ -230,11 +229,10 @@ void FaxSession::OpenDataConnection(const QString& reply)
 {
     const auto address = parsePassiveReply(reply);
     if (!address) {
-        abandon(QStringLiteral("Unusable passive reply: ") + reply, messages::TransferFailed);
+        abandon(u"Unusable passive reply: "_s + reply, messages::TransferFailed);
         return;
     }
-    DebugLog(QStringLiteral("Data Connection IP:") + address->host + QStringLiteral("Port: ") +
-             QString::number(address->port));
+    DebugLog(u"Data Connection IP:"_s + address->host + u"Port: "_s + QString::number(address->port));
     m_data.OpenDataConnection(*address);
 }
 
@@ -243,29 +241,26 @@ void FaxSession::UploadFile(const QString& path, const QString& name)
     ControlState& state = ControlState::current();
     const quint64 generation = m_generation;
     if (isTextSuffix(path))
-        DebugLog(QStringLiteral(".TXT non supportato ") + path);
+        DebugLog(u".TXT non supportato "_s + path);
 
     int errorNumber = 0;
     QString errorDescription;
     if (!m_data.openFile(path, &errorNumber, &errorDescription)) {
-        DebugLog(QStringLiteral("UploadFile ERRORE: ") + QString::number(errorNumber) + errorDescription);
-        abandon(QStringLiteral("Cannot read ") + path, messages::unreadableDocument(path));
+        DebugLog(u"UploadFile ERRORE: "_s + QString::number(errorNumber) + errorDescription);
+        abandon(u"Cannot read "_s + path, messages::unreadableDocument(path));
         return;
     }
-    send({QStringLiteral("STOR /tmp/") + name});
+    send({u"STOR /tmp/"_s + name});
     if (m_generation != generation)
         return;
     // The wait below has its own limit for the opening of the transfer.
     m_replyTimer.stop();
-    const WaitOutcome outcome = waitUntil(
-        [&state] {
-            return state.LastReplyCode == QLatin1String("150") || state.LastReplyCode == QLatin1String("125");
-        },
-        m_limits.transferStart, [this, generation] { return m_generation != generation; });
+    const WaitOutcome outcome =
+        waitUntil([&state] { return state.LastReplyCode == "150"_L1 || state.LastReplyCode == "125"_L1; },
+                  m_limits.transferStart, [this, generation] { return m_generation != generation; });
     if (outcome == WaitOutcome::TimedOut) {
-        abandon(QStringLiteral("The fax server did not open the transfer of %1 within %2 s")
-                    .arg(name)
-                    .arg(m_limits.transferStart / 1000),
+        abandon(u"The fax server did not open the transfer of %1 within %2 s"_s.arg(name).arg(
+                    m_limits.transferStart / 1000),
                 messages::TransferFailed);
         return;
     }
@@ -286,11 +281,11 @@ void FaxSession::onSendComplete()
     ControlState& state = ControlState::current();
     m_stallTimer.stop();
     m_data.close();
-    DebugLog(QStringLiteral("File Inviato"));
+    DebugLog(u"File Inviato"_s);
     m_phase = Phase::Running;
     if (state.CurrentFile < state.FileCount) {
         state.CurrentFile += 1;
-        send({QStringLiteral("PASV")});
+        send({u"PASV"_s});
         return;
     }
     QStringList names;
@@ -303,14 +298,14 @@ void FaxSession::onSendComplete()
 void FaxSession::chiuditutto(bool calledByHost)
 {
     const int dataState = m_data.state();
-    DebugLog(QStringLiteral("JOB subimitted DataSocket:") + QString::number(dataState));
+    DebugLog(u"JOB subimitted DataSocket:"_s + QString::number(dataState));
     if (dataState != SocketComponent::Closed)
         m_data.close();
     // The pause lets a submit batch reach the server before anything else
     // happens. After a confirmed job nothing is in flight, so it is skipped.
     if (calledByHost && m_cmd.state() != SocketComponent::Closed)
         QThread::msleep(1000);
-    DebugLog(QStringLiteral("JOB subimitted CMDSocket:") + QString::number(m_cmd.state()));
+    DebugLog(u"JOB subimitted CMDSocket:"_s + QString::number(m_cmd.state()));
 }
 
 void FaxSession::loginRefused()
@@ -321,7 +316,7 @@ void FaxSession::loginRefused()
     m_stallTimer.stop();
     m_pending.clear();
     m_host.sessionMessageBox().show(
-        {messages::LoginRefused, QStringLiteral("KestrelOCX"), MsgIcon::Critical, MsgButtons::Ok});
+        {messages::LoginRefused, u"KestrelOCX"_s, MsgIcon::Critical, MsgButtons::Ok});
     m_data.close();
     m_cmd.close();
     m_phase = Phase::Idle;
@@ -339,7 +334,7 @@ void FaxSession::abandon(const QString& why, const QString& message)
     m_data.close();
     m_cmd.close();
     m_splitter.reset();
-    DebugLog(QStringLiteral("Fax non inviato: ") + why);
+    DebugLog(u"Fax non inviato: "_s + why);
     m_host.sessionMessage(message);
 }
 

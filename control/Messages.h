@@ -4,33 +4,33 @@
 
 namespace kestrel::messages {
 
+using namespace Qt::StringLiterals;
+
 // Texts the host shows the user.
-inline const QString ApplianceOffline = QStringLiteral("Appliance KESTREL Offline");
-inline const QString NotActivated = QStringLiteral("deve essere attivata con .attiva");
-inline const QString LoginRefused = QStringLiteral("Nome utente o password errati");
+inline const QString ApplianceOffline = u"Appliance KESTREL Offline"_s;
+inline const QString NotActivated = u"deve essere attivata con .attiva"_s;
+inline const QString LoginRefused = u"Nome utente o password errati"_s;
 
 inline QString serverUnreachable(const QString& address)
 {
-    return QStringLiteral("Impossibile collegarsi al server fax %1: fax non inviato").arg(address);
+    return u"Impossibile collegarsi al server fax %1: fax non inviato"_s.arg(address);
 }
 inline QString noGreeting(const QString& address)
 {
-    return QStringLiteral("Il server fax %1 non risponde: fax non inviato").arg(address);
+    return u"Il server fax %1 non risponde: fax non inviato"_s.arg(address);
 }
-inline const QString ReplyTimeout = QStringLiteral("Il server fax non ha risposto in tempo: fax non inviato");
-inline const QString ConnectionDropped =
-    QStringLiteral("Il server fax ha chiuso la connessione: fax non inviato");
+inline const QString ReplyTimeout = u"Il server fax non ha risposto in tempo: fax non inviato"_s;
+inline const QString ConnectionDropped = u"Il server fax ha chiuso la connessione: fax non inviato"_s;
 inline const QString TransferFailed =
-    QStringLiteral("Trasferimento del documento al server fax non riuscito: fax non inviato");
+    u"Trasferimento del documento al server fax non riuscito: fax non inviato"_s;
 inline QString unreadableDocument(const QString& path)
 {
-    return QStringLiteral("Impossibile leggere il documento %1: fax non inviato").arg(path);
+    return u"Impossibile leggere il documento %1: fax non inviato"_s.arg(path);
 }
 inline QString refusedByServer(const QString& reply)
 {
-    return QStringLiteral("Il server fax ha rifiutato il fax (%1): fax non inviato").arg(reply);
+    return u"Il server fax ha rifiutato il fax (%1): fax non inviato"_s.arg(reply);
 }
-inline const QString NoJobNumber =
-    QStringLiteral("Il server fax non ha assegnato un numero al fax: fax non inviato");
+inline const QString NoJobNumber = u"Il server fax non ha assegnato un numero al fax: fax non inviato"_s;
 
 } // namespace kestrel::messages

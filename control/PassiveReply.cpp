@@ -2,12 +2,14 @@
 
 #include <QList>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 std::optional<PassiveAddress> parsePassiveReply(const QString& reply)
 {
     // The numbers follow the first "(" when there is one, else the code.
-    qsizetype pos = reply.indexOf(QLatin1Char('('));
+    qsizetype pos = reply.indexOf(u'(');
     pos = pos >= 0 ? pos + 1 : qMin<qsizetype>(3, reply.size());
     while (pos < reply.size() && !reply.at(pos).isDigit())
         ++pos;
@@ -25,19 +27,18 @@ std::optional<PassiveAddress> parsePassiveReply(const QString& reply)
         numbers.append(value);
         if (numbers.size() == 6)
             break;
-        while (pos < reply.size() && reply.at(pos) == QLatin1Char(' '))
+        while (pos < reply.size() && reply.at(pos) == u' ')
             ++pos;
-        if (pos >= reply.size() || reply.at(pos) != QLatin1Char(','))
+        if (pos >= reply.size() || reply.at(pos) != u',')
             return std::nullopt;
         ++pos;
-        while (pos < reply.size() && reply.at(pos) == QLatin1Char(' '))
+        while (pos < reply.size() && reply.at(pos) == u' ')
             ++pos;
     }
     if (numbers.size() != 6)
         return std::nullopt;
     PassiveAddress address;
-    address.host =
-        QStringLiteral("%1.%2.%3.%4").arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
+    address.host = u"%1.%2.%3.%4"_s.arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(numbers[3]);
     address.port = static_cast<quint16>(numbers[4] * 256 + numbers[5]);
     if (address.port == 0)
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "ReplySplitter.h"
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
@@ -39,7 +41,7 @@ void ReplySplitter::takeLine(QByteArray line)
     const QString text = QString::fromLatin1(line);
     const int code = leadingCode(line);
     if (m_multiCode >= 0) {
-        m_multiText += QStringLiteral("\r\n") + text;
+        m_multiText += u"\r\n"_s + text;
         if (code == m_multiCode && (line.size() == 3 || line.at(3) == ' ')) {
             m_ready.append({m_multiCode, m_multiText});
             m_multiCode = -1;

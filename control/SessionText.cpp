@@ -1,5 +1,7 @@
 #include "SessionText.h"
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 QString TextBetween(const QString& text, const QString& start, const QString& end)
@@ -19,76 +21,76 @@ QString TextBetween(const QString& text, const QString& start, const QString& en
 QString FileSuffix(const QString& path)
 {
     const QString last = path.right(3);
-    if (last == QLatin1String(".ps"))
-        return QStringLiteral(".ps");
-    if (last == QLatin1String("pdf"))
-        return QStringLiteral(".pdf");
-    if (last == QLatin1String("jpg"))
-        return QStringLiteral(".jpg");
-    if (last == QLatin1String("txt"))
-        return QStringLiteral(".txt");
-    if (last == QLatin1String("tif") || last == QLatin1String("iff"))
-        return QStringLiteral(".tif");
+    if (last == ".ps"_L1)
+        return u".ps"_s;
+    if (last == "pdf"_L1)
+        return u".pdf"_s;
+    if (last == "jpg"_L1)
+        return u".jpg"_s;
+    if (last == "txt"_L1)
+        return u".txt"_s;
+    if (last == "tif"_L1 || last == "iff"_L1)
+        return u".tif"_s;
     return last;
 }
 
 bool isTextSuffix(const QString& path)
 {
-    return path.right(3) == QLatin1String("txt");
+    return path.right(3) == "txt"_L1;
 }
 
 QStringList splitFileList(const QString& fileName)
 {
-    return fileName.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    return fileName.split(u',', Qt::SkipEmptyParts);
 }
 
 QStringList splitNumberList(const QString& faxNumber)
 {
-    return faxNumber.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return faxNumber.split(u':', Qt::SkipEmptyParts);
 }
 
 QString remoteName(const QString& jobNumber, int index, const QString& localPath)
 {
-    return jobNumber + QLatin1Char('-') + QString::number(index) + FileSuffix(localPath);
+    return jobNumber + u'-' + QString::number(index) + FileSuffix(localPath);
 }
 
 QStringList jobParameterBatch(const QString& userName, const QString& faxNumber, const QString& modem,
                               qint16 maxDials)
 {
     QStringList batch;
-    batch << (QStringLiteral("jparm fromuser ") + userName).toLower();
-    batch << QStringLiteral("TYPE I").toLower();
+    batch << (u"jparm fromuser "_s + userName).toLower();
+    batch << u"TYPE I"_s.toLower();
     for (const QString& number : splitNumberList(faxNumber))
-        batch << (QStringLiteral("jparm dialstring ") + number).toLower();
-    if (modem != QLatin1String("any"))
-        batch << QStringLiteral("jparm modem ") + modem;
-    batch << QStringLiteral("jparm maxdials ") + QString::number(maxDials);
-    batch << QStringLiteral("jparm notify done");
-    batch << QStringLiteral("jparm vres 196");
-    batch << QStringLiteral("jparm USEXVRES NO").toLower();
-    batch << QStringLiteral("jparm sendtime now");
+        batch << (u"jparm dialstring "_s + number).toLower();
+    if (modem != "any"_L1)
+        batch << u"jparm modem "_s + modem;
+    batch << u"jparm maxdials "_s + QString::number(maxDials);
+    batch << u"jparm notify done"_s;
+    batch << u"jparm vres 196"_s;
+    batch << u"jparm USEXVRES NO"_s.toLower();
+    batch << u"jparm sendtime now"_s;
     return batch;
 }
 
 QString notifyAddressCommand(const QString& address)
 {
-    return (QStringLiteral("jparm notifyaddr ") + address).toLower();
+    return (u"jparm notifyaddr "_s + address).toLower();
 }
 
 QStringList submitBatch(const QStringList& remoteNames, bool chopOn)
 {
     QStringList batch;
     for (const QString& name : remoteNames)
-        batch << QStringLiteral("jparm document /tmp/") + name;
-    batch << QStringLiteral("jparm lasttime 000300").toUpper();
+        batch << u"jparm document /tmp/"_s + name;
+    batch << u"jparm lasttime 000300"_s.toUpper();
     if (!chopOn) {
-        batch << QStringLiteral("jparm pagechop none").toLower();
-        batch << QStringLiteral("jparm ChopThreshold 0").toLower();
-        batch << QStringLiteral("jparm PAGELENGTH 296").toLower();
-        batch << QStringLiteral("jparm tagline 0").toLower();
-        batch << QStringLiteral("jparm USETAGLINE no").toLower();
+        batch << u"jparm pagechop none"_s.toLower();
+        batch << u"jparm ChopThreshold 0"_s.toLower();
+        batch << u"jparm PAGELENGTH 296"_s.toLower();
+        batch << u"jparm tagline 0"_s.toLower();
+        batch << u"jparm USETAGLINE no"_s.toLower();
     }
-    batch << QStringLiteral("jsubm");
+    batch << u"jsubm"_s;
     return batch;
 }
 

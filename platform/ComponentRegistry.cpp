@@ -8,10 +8,12 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
-const QString RegistryFileName = QStringLiteral("kestrel/components.reg");
+const QString RegistryFileName = u"kestrel/components.reg"_s;
 
 QList<QPair<QString, QString>> readEntries(const QString& registryFile)
 {
@@ -21,9 +23,9 @@ QList<QPair<QString, QString>> readEntries(const QString& registryFile)
         return entries;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty() || line.startsWith(u'#'))
             continue;
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        const qsizetype eq = line.indexOf(u'=');
         if (eq <= 0)
             continue;
         entries.append({line.left(eq).trimmed(), line.mid(eq + 1).trimmed()});
@@ -42,7 +44,7 @@ bool writeEntries(const QString& registryFile, const QList<QPair<QString, QStrin
     }
     file.write("# ProgID = library\n");
     for (const auto& [progId, path] : entries)
-        file.write((progId + QStringLiteral(" = ") + path + QLatin1Char('\n')).toUtf8());
+        file.write((progId + u" = "_s + path + u'\n').toUtf8());
     if (!file.commit()) {
         if (error)
             *error = file.errorString();
@@ -60,13 +62,12 @@ QString ComponentRegistry::overridePath()
 
 QString ComponentRegistry::userPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
-           RegistryFileName;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + RegistryFileName;
 }
 
 QString ComponentRegistry::systemPath()
 {
-    return QStringLiteral("/etc/xdg/") + RegistryFileName;
+    return u"/etc/xdg/"_s + RegistryFileName;
 }
 
 QString ComponentRegistry::defaultWritePath()
@@ -126,34 +127,34 @@ void* ComponentRegistry::createInstance(const QString& progId, const char* inter
     const QString path = lookup(progId);
     if (path.isEmpty()) {
         if (error)
-            *error = QStringLiteral("%1 is not registered (run kestrel-regsvr on its library)").arg(progId);
+            *error = u"%1 is not registered (run kestrel-regsvr on its library)"_s.arg(progId);
         return nullptr;
     }
     // Kept loaded for the life of the process, as a host keeps its controls.
     auto* library = new QLibrary(path);
     if (!library->load()) {
         if (error)
-            *error = QStringLiteral("cannot load %1: %2").arg(path, library->errorString());
+            *error = u"cannot load %1: %2"_s.arg(path, library->errorString());
         delete library;
         return nullptr;
     }
     auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(library->resolve("DllGetClassObject"));
     if (!getClassObject) {
         if (error)
-            *error = QStringLiteral("%1 exports no DllGetClassObject").arg(path);
+            *error = u"%1 exports no DllGetClassObject"_s.arg(path);
         return nullptr;
     }
     IClassFactory* factory = nullptr;
     const QByteArray id = progId.toUtf8();
     if (getClassObject(id.constData(), &factory) != S_Ok || !factory) {
         if (error)
-            *error = QStringLiteral("%1 does not provide %2").arg(path, progId);
+            *error = u"%1 does not provide %2"_s.arg(path, progId);
         return nullptr;
     }
     void* object = factory->CreateInstance(interfaceId);
     delete factory;
     if (!object && error)
-        *error = QStringLiteral("%1 does not implement %2").arg(progId, QString::fromLatin1(interfaceId));
+        *error = u"%1 does not implement %2"_s.arg(progId, QString::fromLatin1(interfaceId));
     return object;
 }
 

@@ -8,6 +8,8 @@
 #include <QNetworkRequest>
 #include <QStringDecoder>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
@@ -26,7 +28,7 @@ HttpResult httpGet(const QUrl& url, int timeoutMs)
 {
     HttpResult result;
     if (!url.isValid() || url.host().isEmpty()) {
-        result.error = QStringLiteral("invalid address %1").arg(url.toString());
+        result.error = u"invalid address %1"_s.arg(url.toString());
         return result;
     }
     QNetworkAccessManager manager;
@@ -38,7 +40,7 @@ HttpResult httpGet(const QUrl& url, int timeoutMs)
     if (outcome == WaitOutcome::TimedOut) {
         reply->abort();
         delete reply;
-        result.error = QStringLiteral("no answer within %1 s").arg(timeoutMs / 1000.0);
+        result.error = u"no answer within %1 s"_s.arg(timeoutMs / 1000.0);
         return result;
     }
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

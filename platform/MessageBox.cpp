@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 MsgAnswer defaultAnswer(MsgButtons buttons)
@@ -23,22 +25,22 @@ QString iconName(MsgIcon icon)
     case MsgIcon::None:
         return {};
     case MsgIcon::Critical:
-        return QStringLiteral("critical");
+        return u"critical"_s;
     case MsgIcon::Question:
-        return QStringLiteral("question");
+        return u"question"_s;
     case MsgIcon::Exclamation:
-        return QStringLiteral("exclamation");
+        return u"exclamation"_s;
     case MsgIcon::Information:
-        return QStringLiteral("information");
+        return u"information"_s;
     }
     return {};
 }
 
 MsgAnswer PlainTextMessageBox::show(const MessageBoxRequest& request)
 {
-    QString line = request.title.isEmpty() ? QString() : request.title + QStringLiteral(": ");
+    QString line = request.title.isEmpty() ? QString() : request.title + u": "_s;
     line += request.text;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(u'\r', u' ');
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
     return defaultAnswer(request.buttons);

@@ -4,6 +4,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
@@ -101,8 +103,7 @@ void SocketComponent::connectTo(const QString& host, quint16 port)
 bool SocketComponent::listen()
 {
     if (state() != Closed && state() != ErrorState) {
-        setError(InvalidOperation,
-                 QStringLiteral("Wrong protocol or connection state for the requested operation"));
+        setError(InvalidOperation, u"Wrong protocol or connection state for the requested operation"_s);
         return false;
     }
     dropSocket();
@@ -137,7 +138,7 @@ bool SocketComponent::accept(qintptr requestId)
 {
     QTcpSocket* socket = m_pending.take(requestId);
     if (!socket) {
-        setError(InvalidOperation, QStringLiteral("No such connection request"));
+        setError(InvalidOperation, u"No such connection request"_s);
         return false;
     }
     adoptSocket(socket);
@@ -177,8 +178,7 @@ void SocketComponent::close()
 qint64 SocketComponent::sendData(const QByteArray& data)
 {
     if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
-        setError(InvalidOperation,
-                 QStringLiteral("Wrong protocol or connection state for the requested operation"));
+        setError(InvalidOperation, u"Wrong protocol or connection state for the requested operation"_s);
         return -1;
     }
     return m_socket->write(data);

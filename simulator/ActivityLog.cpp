@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel::simulator::activity {
 namespace {
 bool quietMode = false;
@@ -18,8 +20,7 @@ void log(const QString& line)
 {
     if (quietMode)
         return;
-    const QByteArray text =
-        QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz ")).toUtf8() + line.toUtf8() + '\n';
+    const QByteArray text = QTime::currentTime().toString(u"HH:mm:ss.zzz "_s).toUtf8() + line.toUtf8() + '\n';
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
     std::fflush(stderr);
 }

@@ -12,6 +12,8 @@
 
 namespace kestrel::simulator {
 
+using namespace Qt::StringLiterals;
+
 // The command side of one fax server session, without sockets: a command
 // line in, replies out. Data transfers are left to the caller, which is told
 // through Outcome::next what to do after sending the replies.
@@ -89,7 +91,7 @@ private:
     QString m_user;
     bool m_loggedIn = false;
     int m_loginFailures = 0;
-    QString m_cwd = QStringLiteral("/");
+    QString m_cwd = u"/"_s;
 
     JobRecord m_defaultJob;         // what JPARM changes before any JNEW
     std::optional<JobRecord> m_job; // the job made by the last JNEW

@@ -347,7 +347,7 @@ void FaxServerSession::dropConnections()
 
 void FaxServerSession::log(const QString& text) const
 {
-    activity::log(u"fax[%1] "_s.arg(m_number, 4, 10, QLatin1Char('0')) + text);
+    activity::log(u"fax[%1] "_s.arg(m_number, 4, 10, QChar(u'0')) + text);
 }
 
 } // namespace kestrel::simulator

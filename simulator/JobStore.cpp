@@ -97,7 +97,7 @@ std::unique_ptr<QFile> JobStore::openSessionLog(int* number)
 {
     *number = ++m_lastSession;
     auto file = std::make_unique<QFile>(
-        QDir(m_root).filePath(u"%1/%2.cmd"_s.arg(sessionsDir).arg(*number, 4, 10, QLatin1Char('0'))));
+        QDir(m_root).filePath(u"%1/%2.cmd"_s.arg(sessionsDir).arg(*number, 4, 10, QChar(u'0'))));
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return nullptr;
     return file;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 CaptureHost::CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug)
@@ -37,7 +39,7 @@ void CaptureHost::PrintedDocAvailable(QString& SpoolFile)
 
 void CaptureHost::MessageFromAppliance(QString& Msg)
 {
-    if (Msg == QLatin1String("Appliance KESTREL Offline"))
+    if (Msg == "Appliance KESTREL Offline"_L1)
         m_offline = true;
     std::fprintf(stderr, "corvafax-send: %s\n", Msg.toLocal8Bit().constData());
     std::fflush(stderr);

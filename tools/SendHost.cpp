@@ -5,13 +5,15 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
 void printError(const QString& text)
 {
     QString line = text;
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(u'\r', u' ');
     std::fprintf(stderr, "corvafax-send: %s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
 }
@@ -22,7 +24,7 @@ SendHost::SendHost(ICorvanefax& control, SendRequest request)
     : m_control(control), m_request(std::move(request))
 {
     for (const QString& file : m_request.files)
-        m_fileList += file + QLatin1Char(',');
+        m_fileList += file + u',';
 }
 
 void SendHost::start()
@@ -35,15 +37,14 @@ void SendHost::start()
         m_control.setNomeUtente(m_request.user);
     if (!m_request.password.isNull())
         m_control.setPasswordUtente(m_request.password);
-    m_control.setNomeStampante(QStringLiteral("kestrel"));
+    m_control.setNomeStampante(u"kestrel"_s);
     m_control.setXMLStatus(VbFalse);
     m_control.setDebugOn(m_request.debug ? VbTrue : VbFalse);
 
     // "Offline" arrives as MessageFromAppliance during Attiva.
     m_jobOpen = true;
     if (const MethodError error = m_control.Attiva()) {
-        printError(
-            QStringLiteral("attivazione non riuscita: %1 (%2)").arg(error.description).arg(error.number));
+        printError(u"attivazione non riuscita: %1 (%2)"_s.arg(error.description).arg(error.number));
         finish(1);
         return;
     }
@@ -65,19 +66,19 @@ void SendHost::startJob(int index)
     m_jobOpen = true;
     const QString number = m_request.numbers.at(index);
     MethodError error;
-    const QVariant result = m_request.line.isEmpty()
-                                ? m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials,
-                                                    QStringLiteral("any"), &error)
-                                : m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials,
-                                                    m_request.line, &error);
+    const QVariant result =
+        m_request.line.isEmpty()
+            ? m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials, u"any"_s, &error)
+            : m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials, m_request.line,
+                                &error);
     if (error) {
-        jobFailed(QStringLiteral("%1 (%2)").arg(error.description).arg(error.number));
+        jobFailed(u"%1 (%2)"_s.arg(error.description).arg(error.number));
         return;
     }
     // A session that did not start has told us why already; make sure the
     // job is counted and the next one goes.
     if (!result.isValid() && m_jobOpen && m_current == index)
-        jobFailed(QStringLiteral("fax al numero %1 non inviato").arg(number));
+        jobFailed(u"fax al numero %1 non inviato"_s.arg(number));
 }
 
 void SendHost::FaxSubmitted(QString& JobNumber, QString&)

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 namespace {
@@ -56,94 +58,76 @@ int runCapture(const QString& appliance, const QString& printer, bool debug)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvafax-send"));
+    QCoreApplication::setApplicationName(u"corvafax-send"_s);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends documents as faxes through the appliance: one job per destination number.\n"
+    parser.setApplicationDescription(
+        u"Sends documents as faxes through the appliance: one job per destination number.\n"
         "Prints each job number on its own line; exits 0 only when every job was accepted.\n"
         "With --capture: waits for print jobs on the capture printer and prints the path of each\n"
-        "spool file, until interrupted."));
+        "spool file, until interrupted."_s);
     parser.addHelpOption();
-    const QCommandLineOption appliance(QStringLiteral("appliance"),
-                                       QStringLiteral("Appliance host name or address."),
-                                       QStringLiteral("host"));
-    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Login name on the fax server."),
-                                  QStringLiteral("name"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Login password."),
-                                      QStringLiteral("password"));
+    const QCommandLineOption appliance(u"appliance"_s, u"Appliance host name or address."_s, u"host"_s);
+    const QCommandLineOption user(u"user"_s, u"Login name on the fax server."_s, u"name"_s);
+    const QCommandLineOption password(u"password"_s, u"Login password."_s, u"password"_s);
     const QCommandLineOption notify(
-        QStringLiteral("notify"),
-        QStringLiteral("E-mail address told when a job is done (default: your user name)."),
-        QStringLiteral("address"));
-    const QCommandLineOption maxDials(QStringLiteral("maxdials"),
-                                      QStringLiteral("Dial attempts (default 3)."), QStringLiteral("n"),
-                                      QStringLiteral("3"));
-    const QCommandLineOption line(QStringLiteral("line"),
-                                  QStringLiteral("Outgoing line identifier (default: any)."),
-                                  QStringLiteral("id"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("Longest wait for the server at any step (default 60)."),
-                                     QStringLiteral("seconds"));
-    const QCommandLineOption debug(QStringLiteral("debug"),
-                                   QStringLiteral("Write the control's debug log to stderr."));
-    const QCommandLineOption destination(QStringList{QStringLiteral("d"), QStringLiteral("destination")},
-                                         QStringLiteral("Destination fax number (repeatable)."),
-                                         QStringLiteral("number"));
-    const QCommandLineOption capture(
-        QStringLiteral("capture"),
-        QStringLiteral("Capture print jobs instead of sending (until interrupted)."));
-    const QCommandLineOption printer(QStringLiteral("printer"),
-                                     QStringLiteral("Capture printer name (default kestrel)."),
-                                     QStringLiteral("name"), QStringLiteral("kestrel"));
+        u"notify"_s, u"E-mail address told when a job is done (default: your user name)."_s, u"address"_s);
+    const QCommandLineOption maxDials(u"maxdials"_s, u"Dial attempts (default 3)."_s, u"n"_s, u"3"_s);
+    const QCommandLineOption line(u"line"_s, u"Outgoing line identifier (default: any)."_s, u"id"_s);
+    const QCommandLineOption timeout(u"timeout"_s, u"Longest wait for the server at any step (default 60)."_s,
+                                     u"seconds"_s);
+    const QCommandLineOption debug(u"debug"_s, u"Write the control's debug log to stderr."_s);
+    const QCommandLineOption destination(QStringList{u"d"_s, u"destination"_s},
+                                         u"Destination fax number (repeatable)."_s, u"number"_s);
+    const QCommandLineOption capture(u"capture"_s,
+                                     u"Capture print jobs instead of sending (until interrupted)."_s);
+    const QCommandLineOption printer(u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s,
+                                     u"kestrel"_s);
     parser.addOptions(
         {appliance, user, password, notify, maxDials, line, timeout, debug, destination, capture, printer});
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("Documents to send (PostScript, PDF, TIFF)."),
-                                 QStringLiteral("FILE..."));
+    parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
     parser.process(app);
 
     SendRequest request;
     request.appliance = parser.value(appliance);
     if (request.appliance.isEmpty())
-        return usageError(QStringLiteral("--appliance is required"));
+        return usageError(u"--appliance is required"_s);
     if (parser.isSet(capture))
         return runCapture(parser.value(appliance), parser.value(printer), parser.isSet(debug));
     request.numbers = parser.values(destination);
     if (request.numbers.isEmpty())
-        return usageError(QStringLiteral("at least one -d NUMBER is required"));
+        return usageError(u"at least one -d NUMBER is required"_s);
     for (const QString& number : std::as_const(request.numbers)) {
-        if (number.contains(QLatin1Char(':')) || number.trimmed().isEmpty())
-            return usageError(QStringLiteral("invalid number '%1'").arg(number));
+        if (number.contains(u':') || number.trimmed().isEmpty())
+            return usageError(u"invalid number '%1'"_s.arg(number));
     }
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
-        return usageError(QStringLiteral("no document given"));
+        return usageError(u"no document given"_s);
     for (const QString& file : files) {
         const QFileInfo info(file);
-        if (file.contains(QLatin1Char(',')))
-            return usageError(QStringLiteral("file names may not contain ',': %1").arg(file));
+        if (file.contains(u','))
+            return usageError(u"file names may not contain ',': %1"_s.arg(file));
         if (!info.isFile() || !info.isReadable())
-            return usageError(QStringLiteral("cannot read %1").arg(file));
+            return usageError(u"cannot read %1"_s.arg(file));
         request.files << info.absoluteFilePath();
     }
     bool ok = false;
     const int dials = parser.value(maxDials).toInt(&ok);
     if (!ok || dials < -32768 || dials > 32767)
-        return usageError(QStringLiteral("invalid --maxdials"));
+        return usageError(u"invalid --maxdials"_s);
     request.maxDials = static_cast<qint16>(dials);
     if (parser.isSet(user))
         request.user = parser.value(user);
     if (parser.isSet(password))
         request.password = parser.value(password);
-    request.notify =
-        parser.isSet(notify) ? parser.value(notify) : qEnvironmentVariable("USER", QStringLiteral("root"));
+    request.notify = parser.isSet(notify) ? parser.value(notify) : qEnvironmentVariable("USER", u"root"_s);
     request.line = parser.value(line);
     request.debug = parser.isSet(debug);
     if (parser.isSet(timeout)) {
         const int seconds = parser.value(timeout).toInt(&ok);
         if (!ok || seconds <= 0)
-            return usageError(QStringLiteral("invalid --timeout"));
+            return usageError(u"invalid --timeout"_s);
         qputenv("KESTREL_WAIT_SECONDS", QByteArray::number(seconds));
     }
 

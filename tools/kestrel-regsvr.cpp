@@ -10,24 +10,24 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrel-regsvr"));
+    QCoreApplication::setApplicationName(u"kestrel-regsvr"_s);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Registers a control library under its ProgID."));
+    parser.setApplicationDescription(u"Registers a control library under its ProgID."_s);
     parser.addHelpOption();
-    QCommandLineOption unregister(QStringList{QStringLiteral("u"), QStringLiteral("unregister")},
-                                  QStringLiteral("Remove the registration instead."));
-    QCommandLineOption system(
-        QStringLiteral("system"),
-        QStringLiteral("Use the system registry (%1).").arg(ComponentRegistry::systemPath()));
-    QCommandLineOption registry(QStringLiteral("registry"), QStringLiteral("Use this registry file."),
-                                QStringLiteral("file"));
+    QCommandLineOption unregister(QStringList{u"u"_s, u"unregister"_s},
+                                  u"Remove the registration instead."_s);
+    QCommandLineOption system(u"system"_s,
+                              u"Use the system registry (%1)."_s.arg(ComponentRegistry::systemPath()));
+    QCommandLineOption registry(u"registry"_s, u"Use this registry file."_s, u"file"_s);
     parser.addOptions({unregister, system, registry});
-    parser.addPositionalArgument(QStringLiteral("library"), QStringLiteral("The control library (.so)."));
+    parser.addPositionalArgument(u"library"_s, u"The control library (.so)."_s);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);

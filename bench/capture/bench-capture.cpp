@@ -28,13 +28,15 @@
 #include <cstring>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
 
 long peakRssKiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
@@ -101,7 +103,7 @@ int captureChild(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     kestrel::PrintCapture capture;
-    capture.setPrinterName(QStringLiteral("kestrel"));
+    capture.setPrinterName(u"kestrel"_s);
     capture.setLogger([](const QString& line) { std::fprintf(stderr, "%s\n", qUtf8Printable(line)); });
     QObject::connect(
         &capture, &kestrel::PrintCapture::PrintedDocAvailable, &app, [&app](const QString& file) {
@@ -240,7 +242,7 @@ int main(int argc, char** argv)
         }
     }
     const QString self = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
-    QTemporaryDir work(folder + QStringLiteral("/bench-capture-XXXXXX"));
+    QTemporaryDir work(folder + u"/bench-capture-XXXXXX"_s);
     if (!work.isValid()) {
         std::fprintf(stderr, "cannot create a work folder in %s\n", qPrintable(folder));
         return 1;
@@ -253,7 +255,7 @@ int main(int argc, char** argv)
     chunk[chunk.size() - 1] = 'x';
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TEMP"), work.path());
+    environment.insert(u"TEMP"_s, work.path());
 
     std::printf("bench-capture: %lld MiB over loopback, %d round(s), files in %s\n",
                 static_cast<long long>(mib), rounds, qPrintable(work.path()));
@@ -263,13 +265,12 @@ int main(int argc, char** argv)
     for (int round = 1; round <= rounds; ++round) {
         auto runPlain = [&] {
             return run(self,
-                       {QStringLiteral("--plain-child"), work.filePath(QStringLiteral("plain.out")),
-                        QString::number(plainBufferKiB)},
+                       {u"--plain-child"_s, work.filePath(u"plain.out"_s), QString::number(plainBufferKiB)},
                        environment, mib, mib * MiB, chunk);
         };
         auto runCapture = [&] {
-            environment.insert(QStringLiteral("KESTREL_PRINT_PORT"), QString::number(freePort()));
-            return run(self, {QStringLiteral("--capture-child")}, environment, mib, mib * MiB + 2, chunk);
+            environment.insert(u"KESTREL_PRINT_PORT"_s, QString::number(freePort()));
+            return run(self, {u"--capture-child"_s}, environment, mib, mib * MiB + 2, chunk);
         };
         // Alternate the order so that drift on a busy machine hits both alike.
         Result plain;

@@ -4,12 +4,14 @@
 
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
 QString socketErrorLine(int number)
 {
-    return QStringLiteral("Printer Socket Error: (") + QString::number(number) + QLatin1Char(')');
+    return u"Printer Socket Error: ("_s + QString::number(number) + u')';
 }
 
 } // namespace
@@ -32,7 +34,7 @@ PrintCapture::~PrintCapture()
     // The spooler sees the connection drop and keeps the job to send again;
     // a truncated copy here would only duplicate it.
     if (m_receiving)
-        log(QStringLiteral("Printer Socket: job in progress dropped at shutdown"));
+        log(u"Printer Socket: job in progress dropped at shutdown"_s);
 }
 
 void PrintCapture::log(const QString& line) const
@@ -139,7 +141,7 @@ void PrintCapture::onQuiet()
     if (m_end.endsWithEofMarker()) {
         endJob(JobEnd::QuietAfterEof);
     } else {
-        log(QStringLiteral("Printer Socket: connection silent for %1 s, job ended").arg(m_stallMs / 1000));
+        log(u"Printer Socket: connection silent for %1 s, job ended"_s.arg(m_stallMs / 1000));
         endJob(JobEnd::Stalled);
     }
 }
@@ -162,7 +164,7 @@ void PrintCapture::endJob(JobEnd)
     if (discarded)
         return; // already reported
     if (received == 0) {
-        log(QStringLiteral("Printer Socket: connection closed without data"));
+        log(u"Printer Socket: connection closed without data"_s);
         return;
     }
     QString spoolFile;
@@ -195,7 +197,7 @@ void PrintCapture::listenAgain()
     m_socket.setLocalPort(ports::printCapture());
     if (m_socket.listen()) {
         if (retrying)
-            log(QStringLiteral("Printer Socket listening again"));
+            log(u"Printer Socket listening again"_s);
         m_relisten.stop();
         m_relistenDelayMs = FirstRelistenRetryMs;
         return;
@@ -208,12 +210,11 @@ void PrintCapture::listenAgain()
 void PrintCapture::reportFailure(const QString& reason)
 {
     const QString folder = m_names.folder();
-    log(QStringLiteral("Printer Spool Error: ") + folder + QStringLiteral(": ") + reason);
-    Q_EMIT captureFailed(
-        QStringLiteral("Impossibile salvare il documento stampato nella cartella temporanea ") + folder +
-        QStringLiteral(" (") + reason +
-        QStringLiteral("). Il documento non è stato acquisito: verificare la cartella "
-                       "temporanea e ristampare."));
+    log(u"Printer Spool Error: "_s + folder + u": "_s + reason);
+    Q_EMIT captureFailed(u"Impossibile salvare il documento stampato nella cartella temporanea "_s + folder +
+                         u" ("_s + reason +
+                         u"). Il documento non è stato acquisito: verificare la cartella "
+                         "temporanea e ristampare."_s);
 }
 
 } // namespace kestrel

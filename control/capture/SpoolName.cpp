@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 namespace {
 
@@ -18,8 +20,8 @@ QString cleanFolder(const QString& folder)
 QString fileNamePart(const QString& printer)
 {
     QString part = printer;
-    part.replace(QLatin1Char('/'), QLatin1Char('_'));
-    part.replace(QChar(u'\0'), QLatin1Char('_'));
+    part.replace(u'/', u'_');
+    part.replace(QChar(u'\0'), u'_');
     return part;
 }
 
@@ -52,10 +54,10 @@ SpoolName::Plan SpoolName::plan(const QString& printer, const QString& folder) c
 QString SpoolName::compose(const QString& folder, const QString& printer, const QDateTime& when, int digit)
 {
     QString path = folder;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    return path + fileNamePart(printer) + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMddHHmmss")) +
-           QString::number(digit) + QStringLiteral(".ps");
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return path + fileNamePart(printer) + u'-' + when.toString(u"yyyyMMddHHmmss"_s) + QString::number(digit) +
+           u".ps"_s;
 }
 
 SpoolName::Plan::Plan(QString folder, QString printer, QDateTime when, int firstDigit)

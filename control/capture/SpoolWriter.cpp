@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 std::unique_ptr<SpoolWriter> SpoolWriter::create(const QString& folder, QString* error)
@@ -11,9 +13,8 @@ std::unique_ptr<SpoolWriter> SpoolWriter::create(const QString& folder, QString*
     // Printed documents are private: owner-only, like the user's own files.
     const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name = folder + QStringLiteral("/.kestrel-spool-") +
-                             QString::number(QRandomGenerator::global()->generate64(), 36) +
-                             QStringLiteral(".part");
+        const QString name = folder + u"/.kestrel-spool-"_s +
+                             QString::number(QRandomGenerator::global()->generate64(), 36) + u".part"_s;
         writer->m_file.setFileName(name);
         if (writer->m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, owner))
             return writer;
@@ -73,7 +74,7 @@ QString SpoolWriter::commit(const SpoolName::Plan& plan)
             return {};
         }
     }
-    fail(QStringLiteral("no free spool file name"));
+    fail(u"no free spool file name"_s);
     return {};
 }
 

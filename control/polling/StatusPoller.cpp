@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QPointer>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 namespace {
@@ -22,7 +24,7 @@ struct StatusPage
 
 StatusPoller::StatusPoller(QObject* parent) : QObject(parent), m_tickTimeLimitMs(PageTimeoutMs)
 {
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setObjectName(u"Timer1"_s);
     m_timer1.setInterval(IntervalMs);
     connect(&m_timer1, &QTimer::timeout, this, &StatusPoller::tick);
 }
@@ -48,17 +50,16 @@ void StatusPoller::log(const QString& line) const
 void StatusPoller::tick()
 {
     if (m_ticking) {
-        log(QStringLiteral("XML status: previous poll still running, tick skipped"));
+        log(u"XML status: previous poll still running, tick skipped"_s);
         return;
     }
     m_ticking = true;
     m_stopTick = false;
 
     const StatusPage steps[] = {
-        {pages::Modems, pages::ModemsEnd, QLatin1String("XML appliance status:"),
-         &StatusPoller::XMLServerStatus},
-        {pages::Queue, pages::JobsEnd, QLatin1String("XML queue status:"), &StatusPoller::XMLFaxOutStatus},
-        {pages::Done, pages::JobsEnd, QLatin1String("XML done status:"), &StatusPoller::XMLFaxDoneStatus},
+        {pages::Modems, pages::ModemsEnd, "XML appliance status:"_L1, &StatusPoller::XMLServerStatus},
+        {pages::Queue, pages::JobsEnd, "XML queue status:"_L1, &StatusPoller::XMLFaxOutStatus},
+        {pages::Done, pages::JobsEnd, "XML done status:"_L1, &StatusPoller::XMLFaxDoneStatus},
     };
     // The requests and the host's event handlers run the event loop; the host
     // may destroy this object meanwhile, so nothing touches it once it is gone.
@@ -69,8 +70,7 @@ void StatusPoller::tick()
     for (const StatusPage& step : steps) {
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0) {
-            log(QStringLiteral("XML status: ") + step.path +
-                QStringLiteral(" skipped, no time left in this poll"));
+            log(u"XML status: "_s + step.path + u" skipped, no time left in this poll"_s);
             continue;
         }
         const int limit = static_cast<int>(qMin<qint64>(remaining, PageTimeoutMs));
@@ -80,7 +80,7 @@ void StatusPoller::tick()
         if (m_stopTick)
             break;
         if (!page.ok) {
-            log(QStringLiteral("XML status: ") + step.path + QStringLiteral(" failed: ") + page.error);
+            log(u"XML status: "_s + step.path + u" failed: "_s + page.error);
             continue;
         }
         const qsizetype at = page.body.indexOf(step.closingTag, 0, Qt::CaseSensitive);

@@ -5,6 +5,8 @@
 
 #include <cups/cups.h>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 QStringList CupsPrinterSystem::installedPrinters(QString* error)
@@ -24,8 +26,8 @@ QStringList CupsPrinterSystem::installedPrinters(QString* error)
     // other error with an empty list means the scheduler did not answer.
     if (count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE && status != IPP_STATUS_ERROR_NOT_FOUND) {
         if (error) {
-            *error = QStringLiteral("cannot read the printer list from the print system at %1: %2")
-                         .arg(QString::fromUtf8(cupsServer()), QString::fromUtf8(cupsLastErrorString()));
+            *error = u"cannot read the printer list from the print system at %1: %2"_s.arg(
+                QString::fromUtf8(cupsServer()), QString::fromUtf8(cupsLastErrorString()));
         }
         return {};
     }
@@ -39,8 +41,7 @@ QString CupsPrinterSystem::findProgram(const QString& name)
         return inPath;
     // Administration programs live in sbin, which an ordinary user's PATH
     // usually leaves out.
-    return QStandardPaths::findExecutable(
-        name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/local/sbin")});
+    return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/local/sbin"_s});
 }
 
 bool CupsPrinterSystem::startDetached(const QString& program, const QStringList& arguments, QString* error)
@@ -52,7 +53,7 @@ bool CupsPrinterSystem::startDetached(const QString& program, const QStringList&
     if (process.startDetached())
         return true;
     if (error)
-        *error = QStringLiteral("cannot start %1: %2").arg(program, process.errorString());
+        *error = u"cannot start %1: %2"_s.arg(program, process.errorString());
     return false;
 }
 

@@ -6,17 +6,19 @@
 
 #include <QRegularExpression>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 QString driverModelFor(const QString& versionLabel)
 {
-    if (versionLabel == QLatin1String("Vista"))
-        return QStringLiteral("Dell 3100cn PS");
-    if (versionLabel == QLatin1String("Windows7"))
-        return QStringLiteral("Xerox Phaser 6120 PS");
-    if (versionLabel == QLatin1String("Windows8"))
-        return QStringLiteral("MS Publisher Color Printer");
-    return QStringLiteral("Apple LaserWriter 12/640 PS");
+    if (versionLabel == "Vista"_L1)
+        return u"Dell 3100cn PS"_s;
+    if (versionLabel == "Windows7"_L1)
+        return u"Xerox Phaser 6120 PS"_s;
+    if (versionLabel == "Windows8"_L1)
+        return u"MS Publisher Color Printer"_s;
+    return u"Apple LaserWriter 12/640 PS"_s;
 }
 
 QString cupsDriverFor(const QString& driverModel)
@@ -27,43 +29,39 @@ QString cupsDriverFor(const QString& driverModel)
 
 QStringList lpadminArguments(const QString& printerName, quint16 capturePort)
 {
-    const QString deviceUri =
-        QStringLiteral("socket://") + printer::CaptureHost + QLatin1Char(':') + QString::number(capturePort);
-    return {QStringLiteral("-p"),          printerName, QStringLiteral("-E"),
-            QStringLiteral("-v"),          deviceUri,   QStringLiteral("-m"),
-            printer::CupsGenericPostScript};
+    const QString deviceUri = u"socket://"_s + printer::CaptureHost + u':' + QString::number(capturePort);
+    return {u"-p"_s, printerName, u"-E"_s, u"-v"_s, deviceUri, u"-m"_s, printer::CupsGenericPostScript};
 }
 
 QString commandLineText(const QString& program, const QStringList& arguments)
 {
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_@%+=:,./-]+$"));
+    static const QRegularExpression plain(u"^[A-Za-z0-9_@%+=:,./-]+$"_s);
     QStringList words;
     for (const QString& word : QStringList{program} + arguments) {
         if (plain.match(word).hasMatch()) {
             words.append(word);
         } else {
             QString quoted = word;
-            quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-            words.append(QLatin1Char('\'') + quoted + QLatin1Char('\''));
+            quoted.replace(u'\'', u"'\\''"_s);
+            words.append(u'\'' + quoted + u'\'');
         }
     }
-    return words.join(QLatin1Char(' '));
+    return words.join(u' ');
 }
 
 QString printerNameProblem(const QString& printerName)
 {
     // The rules lpadmin and the scheduler apply to queue names.
     if (printerName.isEmpty())
-        return QStringLiteral("the printer name is empty");
+        return u"the printer name is empty"_s;
     if (printerName.toUtf8().size() > 127)
-        return QStringLiteral("the printer name is longer than 127 bytes");
+        return u"the printer name is longer than 127 bytes"_s;
     for (const QChar c : printerName) {
         const char16_t u = c.unicode();
         if (u <= 0x20 || u == 0x7f || (u >= 0x80 && u <= 0x9f))
-            return QStringLiteral("the printer name holds a blank or a control character");
-        if (QStringLiteral("/\\?'\"#@").contains(c))
-            return QStringLiteral("the printer name holds \"%1\", which print queue names cannot hold")
-                .arg(c);
+            return u"the printer name holds a blank or a control character"_s;
+        if (u"/\\?'\"#@"_s.contains(c))
+            return u"the printer name holds \"%1\", which print queue names cannot hold"_s.arg(c);
     }
     return {};
 }
@@ -82,7 +80,7 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
             log(line);
     };
     const auto fail = [&debug](int number, const QString& description) {
-        debug(QStringLiteral("VerificaStampante: ") + description);
+        debug(u"VerificaStampante: "_s + description);
         return MethodError{number, description};
     };
 
@@ -99,34 +97,33 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
     for (const QString& other : installed) {
         if (other.compare(printerName, Qt::CaseInsensitive) == 0) {
             return fail(printer::ErrNameTaken,
-                        QStringLiteral("cannot install printer \"%1\": the print system has a queue \"%2\" "
-                                       "and its queue names ignore letter case")
-                            .arg(printerName, other));
+                        u"cannot install printer \"%1\": the print system has a queue \"%2\" "
+                        "and its queue names ignore letter case"_s.arg(printerName, other));
         }
     }
     if (const QString problem = printerNameProblem(printerName); !problem.isEmpty())
         return fail(printer::ErrBadPrinterName,
-                    QStringLiteral("cannot install printer \"%1\": %2").arg(printerName, problem));
+                    u"cannot install printer \"%1\": %2"_s.arg(printerName, problem));
 
     const QString program = m_system.findProgram(printer::AdminProgram);
     if (program.isEmpty())
         return fail(printer::ErrProgramNotFound,
-                    QStringLiteral("cannot install printer \"%1\": %2 is not installed (package cups-client)")
-                        .arg(printerName, printer::AdminProgram));
+                    u"cannot install printer \"%1\": %2 is not installed (package cups-client)"_s.arg(
+                        printerName, printer::AdminProgram));
 
     const QString label = m_versionLabel();
     const QString model = driverModelFor(label);
-    debug(QStringLiteral("Printer %1 missing: driver model \"%2\" for version \"%3\", CUPS driver %4")
-              .arg(printerName, model, label, cupsDriverFor(model)));
+    debug(u"Printer %1 missing: driver model \"%2\" for version \"%3\", CUPS driver %4"_s.arg(
+        printerName, model, label, cupsDriverFor(model)));
 
     MessageBoxRequest request;
-    request.text = QStringLiteral("Installo la stampante ") + printerName + QStringLiteral(" su ") + label;
+    request.text = u"Installo la stampante "_s + printerName + u" su "_s + label;
     request.icon = MsgIcon::Information;
     request.buttons = MsgButtons::Ok;
     box.show(request);
 
     const QStringList arguments = lpadminArguments(printerName, ports::printCapture());
-    debug(QStringLiteral("Printer install: ") + commandLineText(program, arguments));
+    debug(u"Printer install: "_s + commandLineText(program, arguments));
     QString startError;
     if (!m_system.startDetached(program, arguments, &startError))
         return fail(printer::ErrCannotStart, startError);

@@ -10,13 +10,15 @@
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 class IMessageBox;
 
 namespace printer {
 // The driver every capture printer gets: CUPS's generic PostScript printer.
-inline const QString CupsGenericPostScript = QStringLiteral("drv:///sample.drv/generic.ppd");
-inline const QString CaptureHost = QStringLiteral("127.0.0.1");
-inline const QString AdminProgram = QStringLiteral("lpadmin");
+inline const QString CupsGenericPostScript = u"drv:///sample.drv/generic.ppd"_s;
+inline const QString CaptureHost = u"127.0.0.1"_s;
+inline const QString AdminProgram = u"lpadmin"_s;
 
 // Error numbers VerificaStampante raises, after the run-time errors they
 // stand for.

@@ -7,6 +7,8 @@
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 // A print system for tests and for hosts that must not touch the real one:
 // serves a scripted printer list and records what it was asked to start.
 class RecordingPrinterSystem : public IPrinterSystem
@@ -20,7 +22,7 @@ public:
 
     QStringList printers;
     QString listError; // non-empty: the printer list fails with it
-    QMap<QString, QString> programs{{QStringLiteral("lpadmin"), QStringLiteral("/usr/sbin/lpadmin")}};
+    QMap<QString, QString> programs{{u"lpadmin"_s, u"/usr/sbin/lpadmin"_s}};
     QString startError;     // non-empty: starting fails with it
     QList<Started> started; // every start asked for, failed ones too
 

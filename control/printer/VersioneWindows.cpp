@@ -4,6 +4,8 @@
 
 #include <sys/utsname.h>
 
+using namespace Qt::StringLiterals;
+
 namespace kestrel {
 
 namespace {
@@ -17,23 +19,23 @@ QString VersioneWindows(int platformId, int major, int minor)
 {
     switch (platformId) {
     case PlatformWin32s:
-        return QStringLiteral("32s");
+        return u"32s"_s;
     case PlatformWindows:
         if (minor == 0)
-            return QStringLiteral("95");
+            return u"95"_s;
         if (minor == 90)
-            return QStringLiteral("ME");
-        return QStringLiteral("98");
+            return u"ME"_s;
+        return u"98"_s;
     case PlatformNt:
         if (major != 6)
-            return QStringLiteral("Sconosciuto ") + QString::number(major) + QString::number(minor);
+            return u"Sconosciuto "_s + QString::number(major) + QString::number(minor);
         switch (minor) {
         case 0:
-            return QStringLiteral("Vista");
+            return u"Vista"_s;
         case 1:
-            return QStringLiteral("Windows7");
+            return u"Windows7"_s;
         case 2:
-            return QStringLiteral("Windows8");
+            return u"Windows8"_s;
         default:
             return {};
         }
@@ -44,7 +46,7 @@ QString VersioneWindows(int platformId, int major, int minor)
 
 bool parseKernelRelease(const QString& release, int* major, int* minor)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d+)\\.(\\d+)"));
+    static const QRegularExpression pattern(u"^(\\d+)\\.(\\d+)"_s);
     const QRegularExpressionMatch match = pattern.match(release);
     if (!match.hasMatch())
         return false;

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 using kestrel::PrintCapture;
 using kestrel::SocketComponent;
 using kestrel::WaitOutcome;
@@ -69,7 +71,7 @@ static quint16 freePort()
 void tst_PrintCapture::init()
 {
     m_temp = std::make_unique<QTemporaryDir>();
-    m_folder = m_temp->filePath(QStringLiteral("spool"));
+    m_folder = m_temp->filePath(u"spool"_s);
     QVERIFY(QDir().mkdir(m_folder));
     qputenv("TEMP", QFile::encodeName(m_folder));
     m_port = freePort();
@@ -77,7 +79,7 @@ void tst_PrintCapture::init()
     qputenv("KESTREL_PRINT_PORT", QByteArray::number(m_port));
     m_log.clear();
     m_capture = std::make_unique<PrintCapture>();
-    m_capture->setPrinterName(QStringLiteral("kestrel"));
+    m_capture->setPrinterName(u"kestrel"_s);
     m_capture->setLogger([this](const QString& line) { m_log.append(line); });
     m_spools = std::make_unique<QSignalSpy>(m_capture.get(), &PrintCapture::PrintedDocAvailable);
     m_failures = std::make_unique<QSignalSpy>(m_capture.get(), &PrintCapture::captureFailed);
@@ -175,8 +177,7 @@ void tst_PrintCapture::jobEndsWhenTheSpoolerCloses()
     QVERIFY(waitForSpools(1));
 
     const QString path = spool(0);
-    QVERIFY2(QRegularExpression(
-                 QStringLiteral("^%1/kestrel-\\d{15}\\.ps$").arg(QRegularExpression::escape(m_folder)))
+    QVERIFY2(QRegularExpression(u"^%1/kestrel-\\d{15}\\.ps$"_s.arg(QRegularExpression::escape(m_folder)))
                  .match(path)
                  .hasMatch(),
              qPrintable(path));
@@ -232,7 +233,7 @@ void tst_PrintCapture::silentConnectionWithoutMarkerIsWrittenAfterTheStallLimit(
     QVERIFY(send(*client, "%!PS\nno end"));
     QVERIFY(waitForSpools(1, 3000));
     QCOMPARE(read(spool(0)), QByteArray("%!PS\nno end\r\n"));
-    QVERIFY(logHas(QStringLiteral("silent")));
+    QVERIFY(logHas(u"silent"_s));
     QCOMPARE(m_capture->socketState(), SocketComponent::Listening);
 }
 
@@ -251,7 +252,7 @@ void tst_PrintCapture::jobsInTheSameSecondNeverReplaceAFile()
     const QDateTime when(QDate(2024, 1, 2), QTime(3, 4, 5));
     m_capture->spoolNames().setClock([when] { return when; });
     m_capture->spoolNames().setRandom([] { return 0.0; });
-    QFile foreign(m_folder + QStringLiteral("/kestrel-202401020304050.ps"));
+    QFile foreign(m_folder + u"/kestrel-202401020304050.ps"_s);
     QVERIFY(foreign.open(QIODevice::WriteOnly));
     foreign.write("someone else's");
     foreign.close();
@@ -263,8 +264,8 @@ void tst_PrintCapture::jobsInTheSameSecondNeverReplaceAFile()
         QTRY_COMPARE(m_capture->socketState(), SocketComponent::Listening);
     }
     QVERIFY(waitForSpools(2));
-    QCOMPARE(spool(0), m_folder + QStringLiteral("/kestrel-202401020304051.ps"));
-    QCOMPARE(spool(1), m_folder + QStringLiteral("/kestrel-202401020304052.ps"));
+    QCOMPARE(spool(0), m_folder + u"/kestrel-202401020304051.ps"_s);
+    QCOMPARE(spool(1), m_folder + u"/kestrel-202401020304052.ps"_s);
     QCOMPARE(read(spool(0)), QByteArray("%!PS first\r\n"));
     QCOMPARE(read(spool(1)), QByteArray("%!PS second\r\n"));
     QCOMPARE(read(foreign.fileName()), QByteArray("someone else's"));
@@ -331,9 +332,8 @@ void tst_PrintCapture::unwritableFolderIsReportedAndCaptureGoesOn()
     QCOMPARE(m_failures->size(), 1); // once per job
     QCOMPARE(m_spools->size(), 0);
     const QString message = m_failures->at(0).at(0).toString();
-    QVERIFY2(message.contains(m_folder) && message.contains(QStringLiteral("non è stato acquisito")),
-             qPrintable(message));
-    QVERIFY(logHas(QStringLiteral("Printer Spool Error: ")));
+    QVERIFY2(message.contains(m_folder) && message.contains(u"non è stato acquisito"_s), qPrintable(message));
+    QVERIFY(logHas(u"Printer Spool Error: "_s));
 
     QVERIFY(QDir().mkdir(m_folder));
     client = connectClient();
@@ -351,11 +351,11 @@ void tst_PrintCapture::listenFailuresLogTheirErrorNumber()
     QStringList otherLog;
     other.setLogger([&otherLog](const QString& line) { otherLog.append(line); });
     QVERIFY(!other.AscoltaStampante());
-    QCOMPARE(otherLog, QStringList{QStringLiteral("Printer Socket Error: (10048)")});
+    QCOMPARE(otherLog, QStringList{u"Printer Socket Error: (10048)"_s});
 
     // Listening again while listening, or while a job comes in, leaves both be.
     QVERIFY(!m_capture->AscoltaStampante());
-    QCOMPARE(m_log, QStringList{QStringLiteral("Printer Socket Error: (40006)")});
+    QCOMPARE(m_log, QStringList{u"Printer Socket Error: (40006)"_s});
     auto client = connectClient();
     QVERIFY(client);
     QVERIFY(send(*client, "%!PS "));
@@ -377,7 +377,7 @@ void tst_PrintCapture::failedRelistenIsRetried()
     QVERIFY(squatter->listen(QHostAddress::LocalHost, m_port));
     client->disconnectFromHost();
     QVERIFY(waitForSpools(1)); // the job is saved all the same
-    QVERIFY(logHas(QStringLiteral("Printer Socket Error: (10048)")));
+    QVERIFY(logHas(u"Printer Socket Error: (10048)"_s));
     QCOMPARE(m_capture->socketState(), SocketComponent::Closed);
 
     squatter.reset();

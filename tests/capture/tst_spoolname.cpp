@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using kestrel::SpoolName;
 
 class tst_SpoolName : public QObject
@@ -25,11 +27,11 @@ void tst_SpoolName::randomDigitIsZeroOrOne_data()
 {
     QTest::addColumn<double>("random");
     QTest::addColumn<QString>("digit");
-    QTest::newRow("0") << 0.0 << QStringLiteral("0");
-    QTest::newRow("0.49") << 0.49 << QStringLiteral("0");
-    QTest::newRow("0.5 rounds to even") << 0.5 << QStringLiteral("0");
-    QTest::newRow("0.51") << 0.51 << QStringLiteral("1");
-    QTest::newRow("0.999") << 0.999 << QStringLiteral("1");
+    QTest::newRow("0") << 0.0 << u"0"_s;
+    QTest::newRow("0.49") << 0.49 << u"0"_s;
+    QTest::newRow("0.5 rounds to even") << 0.5 << u"0"_s;
+    QTest::newRow("0.51") << 0.51 << u"1"_s;
+    QTest::newRow("0.999") << 0.999 << u"1"_s;
 }
 
 void tst_SpoolName::randomDigitIsZeroOrOne()
@@ -39,7 +41,7 @@ void tst_SpoolName::randomDigitIsZeroOrOne()
     SpoolName names;
     names.setClock([] { return When; });
     names.setRandom([random] { return random; });
-    QVERIFY(names.plan(QStringLiteral("k"), QStringLiteral("/t")).candidate(0).endsWith(digit + u".ps"));
+    QVERIFY(names.plan(u"k"_s, u"/t"_s).candidate(0).endsWith(digit + u".ps"));
 }
 
 void tst_SpoolName::candidatesKeepThePatternAndNeverRepeat()
@@ -47,8 +49,8 @@ void tst_SpoolName::candidatesKeepThePatternAndNeverRepeat()
     SpoolName names;
     names.setClock([] { return When; });
     names.setRandom([] { return 0.9; });
-    const SpoolName::Plan plan = names.plan(QStringLiteral("kestrel"), QStringLiteral("/t"));
-    const QRegularExpression pattern(QStringLiteral("^/t/kestrel-\\d{14}\\d\\.ps$"));
+    const SpoolName::Plan plan = names.plan(u"kestrel"_s, u"/t"_s);
+    const QRegularExpression pattern(u"^/t/kestrel-\\d{14}\\d\\.ps$"_s);
     QSet<QString> seen;
     for (int attempt = 0; attempt < SpoolName::MaxAttempts; ++attempt) {
         const QString name = plan.candidate(attempt);
@@ -57,24 +59,23 @@ void tst_SpoolName::candidatesKeepThePatternAndNeverRepeat()
         seen.insert(name);
     }
     // The random digit first, then the others of the same second, then the next second.
-    QCOMPARE(plan.candidate(0), QStringLiteral("/t/kestrel-202401020304051.ps"));
-    QCOMPARE(plan.candidate(1), QStringLiteral("/t/kestrel-202401020304052.ps"));
-    QCOMPARE(plan.candidate(9), QStringLiteral("/t/kestrel-202401020304050.ps"));
-    QCOMPARE(plan.candidate(10), QStringLiteral("/t/kestrel-202401020304061.ps"));
+    QCOMPARE(plan.candidate(0), u"/t/kestrel-202401020304051.ps"_s);
+    QCOMPARE(plan.candidate(1), u"/t/kestrel-202401020304052.ps"_s);
+    QCOMPARE(plan.candidate(9), u"/t/kestrel-202401020304050.ps"_s);
+    QCOMPARE(plan.candidate(10), u"/t/kestrel-202401020304061.ps"_s);
     // The afternoon is 24-hour time.
-    QCOMPARE(SpoolName::compose(QStringLiteral("/t"), QStringLiteral("p"), When.addSecs(12 * 3600), 0),
-             QStringLiteral("/t/p-202401021504050.ps"));
+    QCOMPARE(SpoolName::compose(u"/t"_s, u"p"_s, When.addSecs(12 * 3600), 0), u"/t/p-202401021504050.ps"_s);
 }
 
 void tst_SpoolName::temporaryFolder_data()
 {
     QTest::addColumn<QByteArray>("temp");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("set") << QByteArray("/var/tmp/k") << QStringLiteral("/var/tmp/k");
-    QTest::newRow("trailing slash") << QByteArray("/var/tmp/k/") << QStringLiteral("/var/tmp/k");
+    QTest::newRow("set") << QByteArray("/var/tmp/k") << u"/var/tmp/k"_s;
+    QTest::newRow("trailing slash") << QByteArray("/var/tmp/k/") << u"/var/tmp/k"_s;
     QTest::newRow("unset") << QByteArray() << QDir::cleanPath(QDir::tempPath());
     QTest::newRow("relative") << QByteArray("rel")
-                              << QDir::cleanPath(QDir::current().absoluteFilePath(QStringLiteral("rel")));
+                              << QDir::cleanPath(QDir::current().absoluteFilePath(u"rel"_s));
 }
 
 void tst_SpoolName::temporaryFolder()
@@ -89,14 +90,12 @@ void tst_SpoolName::temporaryFolder()
     const QString got = SpoolName::temporaryFolder();
     qputenv("TEMP", saved);
     QCOMPARE(got, folder);
-    QCOMPARE(SpoolName::compose(got, QStringLiteral("kestrel"), When, 0),
-             folder + QStringLiteral("/kestrel-202401020304050.ps"));
+    QCOMPARE(SpoolName::compose(got, u"kestrel"_s, When, 0), folder + u"/kestrel-202401020304050.ps"_s);
 }
 
 void tst_SpoolName::printerNameStaysInTheFolder()
 {
-    QCOMPARE(SpoolName::compose(QStringLiteral("/t"), QStringLiteral("../x/y"), When, 0),
-             QStringLiteral("/t/.._x_y-202401020304050.ps"));
+    QCOMPARE(SpoolName::compose(u"/t"_s, u"../x/y"_s, When, 0), u"/t/.._x_y-202401020304050.ps"_s);
 }
 
 QTEST_GUILESS_MAIN(tst_SpoolName)

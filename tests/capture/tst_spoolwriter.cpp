@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using kestrel::SpoolName;
 using kestrel::SpoolWriter;
 
@@ -33,8 +35,7 @@ void tst_SpoolWriter::init()
 
 SpoolName::Plan tst_SpoolWriter::plan() const
 {
-    return SpoolName::Plan(m_dir.path(), QStringLiteral("kestrel"),
-                           QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)), 0);
+    return SpoolName::Plan(m_dir.path(), u"kestrel"_s, QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)), 0);
 }
 
 QByteArray tst_SpoolWriter::read(const QString& path)
@@ -60,11 +61,11 @@ void tst_SpoolWriter::streamsEveryByteThenCrLf()
     QVERIFY(entries().constFirst().startsWith(u'.'));
 
     const QString path = writer->commit(plan());
-    QCOMPARE(path, m_dir.filePath(QStringLiteral("kestrel-202401020304050.ps")));
+    QCOMPARE(path, m_dir.filePath(u"kestrel-202401020304050.ps"_s));
     QCOMPARE(read(path), QByteArray("%!PS\n") + binary + QByteArray(100000, '\0') + "\r\n");
     QCOMPARE(QFile::permissions(path) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
     writer.reset(); // a committed file stays
-    QCOMPARE(entries(), QStringList{QStringLiteral("kestrel-202401020304050.ps")});
+    QCOMPARE(entries(), QStringList{u"kestrel-202401020304050.ps"_s});
 }
 
 void tst_SpoolWriter::vanishedFolderFailsAtCommit()

@@ -45,7 +45,7 @@ bool SimulatorProcess::start(const QStringList& extraArgs)
     QStringList args{u"--http-port"_s, u"0"_s,       u"--fax-port"_s, u"0"_s,
                      u"--quiet"_s,     u"--store"_s, m_storeDir};
     args += extraArgs;
-    m_process->start(QStringLiteral(KESTREL_SIMULATOR_PATH), args);
+    m_process->start(QString::fromUtf8(KESTREL_SIMULATOR_PATH), args);
     if (!m_process->waitForStarted(ReadyTimeoutMs)) {
         m_error = u"simulator did not start: "_s + m_process->errorString();
         return false;

@@ -11,6 +11,8 @@
 
 namespace kestrel::test {
 
+using namespace Qt::StringLiterals;
+
 // Runs the appliance simulator for one test: free ports, a private store,
 // no logging. The accessors read what the simulator received back from its
 // store folder.
@@ -29,7 +31,7 @@ public:
     bool isRunning() const;
     QString errorString() const { return m_error; }
 
-    QString host() const { return QStringLiteral("127.0.0.1"); }
+    QString host() const { return u"127.0.0.1"_s; }
     quint16 httpPort() const { return m_httpPort; } // 0 under --http-fault http-refuse
     quint16 faxPort() const { return m_faxPort; }
     QString storeDir() const { return m_storeDir; }

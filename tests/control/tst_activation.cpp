@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 using kestrel::test::SimulatorProcess;
 
@@ -29,9 +31,9 @@ public:
     bool hostsPrintCapture() const override { return false; }
     void PrintedDocAvailable(QString& SpoolFile) override { spoolFiles << SpoolFile; }
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
-    void XMLServerStatus(QString& XML_Output) override { record(u"XMLServerStatus"_qs, XML_Output); }
-    void XMLFaxOutStatus(QString& XML_Output) override { record(u"XMLFaxOutStatus"_qs, XML_Output); }
-    void XMLFaxDoneStatus(QString& XML_Output) override { record(u"XMLFaxDoneStatus"_qs, XML_Output); }
+    void XMLServerStatus(QString& XML_Output) override { record(u"XMLServerStatus"_s, XML_Output); }
+    void XMLFaxOutStatus(QString& XML_Output) override { record(u"XMLFaxOutStatus"_s, XML_Output); }
+    void XMLFaxDoneStatus(QString& XML_Output) override { record(u"XMLFaxDoneStatus"_s, XML_Output); }
 
 private:
     void record(const QString& name, const QString& page)
@@ -69,7 +71,7 @@ void TestActivation::init()
     m_control->SetClientSite(&m_host);
     m_control->Advise(&m_host);
     m_control->InitProperties();
-    m_control->setIndirizzoIP(u"127.0.0.1"_qs);
+    m_control->setIndirizzoIP(u"127.0.0.1"_s);
 }
 
 void TestActivation::pollingFollowsXmlStatus()
@@ -80,11 +82,10 @@ void TestActivation::pollingFollowsXmlStatus()
     QCOMPARE(m_control->Timer1().Timer1().interval(), 7000);
 
     m_control->Timer1().tick();
-    QCOMPARE(m_host.events,
-             (QStringList{u"XMLServerStatus"_qs, u"XMLFaxOutStatus"_qs, u"XMLFaxDoneStatus"_qs}));
-    QVERIFY(m_host.pages.at(0).trimmed().endsWith(u"</elenco_modem>"_qs));
-    QVERIFY(m_host.pages.at(1).trimmed().endsWith(u"</jobs>"_qs));
-    QVERIFY(m_host.pages.at(2).trimmed().endsWith(u"</jobs>"_qs));
+    QCOMPARE(m_host.events, (QStringList{u"XMLServerStatus"_s, u"XMLFaxOutStatus"_s, u"XMLFaxDoneStatus"_s}));
+    QVERIFY(m_host.pages.at(0).trimmed().endsWith(u"</elenco_modem>"_s));
+    QVERIFY(m_host.pages.at(1).trimmed().endsWith(u"</jobs>"_s));
+    QVERIFY(m_host.pages.at(2).trimmed().endsWith(u"</jobs>"_s));
 
     // Any value other than True switches polling off at the next activation.
     m_control->setXMLStatus(1);
@@ -98,9 +99,9 @@ void TestActivation::offlineLeavesPollingAlone()
     QVERIFY(!m_control->Attiva());
     QVERIFY(m_control->Timer1().isEnabled());
     m_control->setXMLStatus(VbFalse);
-    m_control->setIndirizzoIP(u"127.0.0.2"_qs); // nobody answers there
+    m_control->setIndirizzoIP(u"127.0.0.2"_s); // nobody answers there
     QVERIFY(!m_control->Attiva());
-    QCOMPARE(m_host.messages, QStringList{u"Appliance KESTREL Offline"_qs});
+    QCOMPARE(m_host.messages, QStringList{u"Appliance KESTREL Offline"_s});
     QCOMPARE(ControlState::current().IsActive, VbFalse);
     QVERIFY(m_control->Timer1().isEnabled());
 }
@@ -114,7 +115,7 @@ void TestActivation::capturedJobReachesTheHost()
     const quint16 port = probe.serverPort();
     probe.close();
     qputenv("KESTREL_PRINT_PORT", QByteArray::number(port));
-    m_control->setNomeStampante(u"kestrel"_qs);
+    m_control->setNomeStampante(u"kestrel"_s);
     QVERIFY(m_control->Socket().AscoltaStampante());
 
     QTcpSocket spooler;
@@ -123,7 +124,7 @@ void TestActivation::capturedJobReachesTheHost()
     spooler.write("%!PS-Adobe-3.0\n(%%EOF) pop\nshowpage\n%%EOF\n\x04");
     spooler.disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(m_host.spoolFiles.size(), 1, 10000);
-    QVERIFY(m_host.spoolFiles.at(0).startsWith(temp.path() + u"/kestrel-"_qs));
+    QVERIFY(m_host.spoolFiles.at(0).startsWith(temp.path() + u"/kestrel-"_s));
     QFile spool(m_host.spoolFiles.at(0));
     QVERIFY(spool.open(QIODevice::ReadOnly));
     QCOMPARE(spool.readAll(), QByteArray("%!PS-Adobe-3.0\n(%%EOF) pop\nshowpage\n%%EOF\n\x04\r\n"));

@@ -11,6 +11,8 @@
 #include <QTcpServer>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 namespace {
@@ -62,32 +64,32 @@ void TestCorvanefax::defaultsAndPersistence()
     CorvanefaxControl control;
     MemoryPropertyBag empty;
     control.ReadProperties(empty);
-    QCOMPARE(control.IndirizzoIP(), u"ipdelfax"_qs);
-    QCOMPARE(control.NomeStampante(), u"printer"_qs);
-    QCOMPARE(control.NomeUtente(), u"test"_qs);
-    QCOMPARE(control.PasswordUtente(), u"lanterna"_qs);
-    QCOMPARE(control.EmailAdress(), u"indirizzo"_qs);
+    QCOMPARE(control.IndirizzoIP(), u"ipdelfax"_s);
+    QCOMPARE(control.NomeStampante(), u"printer"_s);
+    QCOMPARE(control.NomeUtente(), u"test"_s);
+    QCOMPARE(control.PasswordUtente(), u"lanterna"_s);
+    QCOMPARE(control.EmailAdress(), u"indirizzo"_s);
     QCOMPARE(control.DebugOn(), VbFalse);
     QCOMPARE(control.ChopOn(), VbTrue);
     QCOMPARE(control.XMLStatus(), VbFalse);
 
     // Values equal to their defaults need not be stored; the rest are.
-    control.setIndirizzoIP(u"10.1.1.9"_qs);
+    control.setIndirizzoIP(u"10.1.1.9"_s);
     control.setXMLStatus(VbTrue);
     control.setChopOn(VbFalse);
     MemoryPropertyBag saved;
     control.WriteProperties(saved);
-    QCOMPARE(saved.values().keys(), (QStringList{u"ChopOn"_qs, u"IndirizzoIP"_qs, u"XMLStatus"_qs}));
+    QCOMPARE(saved.values().keys(), (QStringList{u"ChopOn"_s, u"IndirizzoIP"_s, u"XMLStatus"_s}));
 
     CorvanefaxControl reloaded;
     reloaded.ReadProperties(saved);
-    QCOMPARE(reloaded.IndirizzoIP(), u"10.1.1.9"_qs);
+    QCOMPARE(reloaded.IndirizzoIP(), u"10.1.1.9"_s);
     QCOMPARE(reloaded.XMLStatus(), VbTrue);
     QCOMPARE(reloaded.ChopOn(), VbFalse);
-    QCOMPARE(reloaded.NomeUtente(), u"test"_qs);
+    QCOMPARE(reloaded.NomeUtente(), u"test"_s);
 
     // Every instance on a thread shares the same fields.
-    QCOMPARE(control.IndirizzoIP(), u"10.1.1.9"_qs);
+    QCOMPARE(control.IndirizzoIP(), u"10.1.1.9"_s);
 }
 
 void TestCorvanefax::letNotifiesTheContainer()
@@ -95,17 +97,17 @@ void TestCorvanefax::letNotifiesTheContainer()
     CorvanefaxControl control;
     RecordingSite site;
     control.SetClientSite(&site);
-    control.setIndirizzoIP(u"a"_qs);
-    control.setNomeStampante(u"b"_qs);
-    control.setPasswordUtente(u"c"_qs);
-    control.setEmailAdress(u"d"_qs);
+    control.setIndirizzoIP(u"a"_s);
+    control.setNomeStampante(u"b"_s);
+    control.setPasswordUtente(u"c"_s);
+    control.setEmailAdress(u"d"_s);
     control.setDebugOn(VbTrue);
     control.setChopOn(VbTrue);
     control.setXMLStatus(VbFalse);
-    control.setNomeUtente(u"e"_qs);
+    control.setNomeUtente(u"e"_s);
     QCOMPARE(site.changed,
-             (QStringList{u"IndirizzoIP"_qs, u"NomeStampante"_qs, u"PasswordUtente"_qs, u"EmailAdress"_qs,
-                          u"DebugOn"_qs, u"ChopOn"_qs, u"XMLStatus"_qs, u"NomeUtente"_qs}));
+             (QStringList{u"IndirizzoIP"_s, u"NomeStampante"_s, u"PasswordUtente"_s, u"EmailAdress"_s,
+                          u"DebugOn"_s, u"ChopOn"_s, u"XMLStatus"_s, u"NomeUtente"_s}));
     QVERIFY(site.box.shown().isEmpty());
 }
 
@@ -117,25 +119,25 @@ void TestCorvanefax::offlineActivationRefusesSendFax()
     control.Advise(&site);
     control.InitProperties();
     control.setDebugOn(VbTrue);
-    control.setIndirizzoIP(u"127.0.0.1"_qs);
+    control.setIndirizzoIP(u"127.0.0.1"_s);
 
     // Before any activation.
-    QVERIFY(!control.SendFax(u"a.ps,"_qs, u"1"_qs, u"x@y"_qs).isValid());
+    QVERIFY(!control.SendFax(u"a.ps,"_s, u"1"_s, u"x@y"_s).isValid());
     QCOMPARE(site.box.shown().size(), 1);
-    QCOMPARE(site.box.shown().at(0).text, u"deve essere attivata con .attiva"_qs);
+    QCOMPARE(site.box.shown().at(0).text, u"deve essere attivata con .attiva"_s);
     QCOMPARE(site.box.shown().at(0).icon, MsgIcon::Exclamation);
 
     // An appliance that refuses the connection is offline: a notice, no error.
     QVERIFY(!control.Attiva());
-    QCOMPARE(site.messages, QStringList{u"Appliance KESTREL Offline"_qs});
+    QCOMPARE(site.messages, QStringList{u"Appliance KESTREL Offline"_s});
     QCOMPARE(ControlState::current().IsActive, VbFalse);
-    QVERIFY(DebugOutput::current().text().contains(u"cant find corvane appliance on 127.0.0.1\r\n"_qs));
+    QVERIFY(DebugOutput::current().text().contains(u"cant find corvane appliance on 127.0.0.1\r\n"_s));
 
-    QVERIFY(!control.SendFax(u"a.ps,"_qs, u"1"_qs, u"x@y"_qs).isValid());
+    QVERIFY(!control.SendFax(u"a.ps,"_s, u"1"_s, u"x@y"_s).isValid());
     QCOMPARE(site.box.shown().size(), 2);
-    QVERIFY(DebugOutput::current().text().contains(controlLibraryName() + u".attiva non eseguito \r\n"_qs));
+    QVERIFY(DebugOutput::current().text().contains(controlLibraryName() + u".attiva non eseguito \r\n"_s));
     // The refused call changes nothing.
-    QCOMPARE(control.EmailAdress(), u"indirizzo"_qs);
+    QCOMPARE(control.EmailAdress(), u"indirizzo"_s);
 }
 
 void TestCorvanefax::debugWindowStartsOverAtEachActivation()
@@ -144,7 +146,7 @@ void TestCorvanefax::debugWindowStartsOverAtEachActivation()
     RecordingSite site;
     control.SetClientSite(&site);
     control.Advise(&site);
-    control.setIndirizzoIP(u"127.0.0.1"_qs);
+    control.setIndirizzoIP(u"127.0.0.1"_s);
 
     // Switching diagnostics on shows nothing by itself.
     control.setDebugOn(VbTrue);
@@ -155,11 +157,11 @@ void TestCorvanefax::debugWindowStartsOverAtEachActivation()
     window = DebugOutput::current().window();
     QVERIFY(window);
     QVERIFY(window->isVisible());
-    QCOMPARE(window->windowTitle(), u"Debug Ouput"_qs);
-    QVERIFY(window->TxtOut()->toPlainText().startsWith(u"Debug abilitato\n"_qs));
+    QCOMPARE(window->windowTitle(), u"Debug Ouput"_s);
+    QVERIFY(window->TxtOut()->toPlainText().startsWith(u"Debug abilitato\n"_s));
     control.Attiva();
-    QVERIFY(window->TxtOut()->toPlainText().startsWith(u"Debug abilitato\ncant find"_qs));
-    QCOMPARE(window->TxtOut()->toPlainText().count(u"Debug abilitato"_qs), 1);
+    QVERIFY(window->TxtOut()->toPlainText().startsWith(u"Debug abilitato\ncant find"_s));
+    QCOMPARE(window->TxtOut()->toPlainText().count(u"Debug abilitato"_s), 1);
 
     // With diagnostics off nothing is written.
     control.setDebugOn(VbFalse);

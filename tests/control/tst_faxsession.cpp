@@ -15,6 +15,8 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 using kestrel::test::SimulatorProcess;
 
@@ -111,9 +113,9 @@ void TestFaxSession::init()
     m_control->SetClientSite(m_host.get());
     m_control->Advise(m_host.get());
     m_control->InitProperties();
-    m_control->setIndirizzoIP(u"127.0.0.1"_qs);
-    m_control->setNomeUtente(u"Mario"_qs);
-    m_control->setPasswordUtente(u"Segreta1"_qs);
+    m_control->setIndirizzoIP(u"127.0.0.1"_s);
+    m_control->setNomeUtente(u"Mario"_s);
+    m_control->setPasswordUtente(u"Segreta1"_s);
     m_control->setDebugOn(VbTrue);
 }
 
@@ -149,13 +151,13 @@ void TestFaxSession::twoFilesTwoNumbers()
     activate();
     const QByteArray first = randomBytes(1500);
     const QByteArray second = randomBytes(300 * 1024);
-    const QString a = writeFile(m_dir, u"a.ps"_qs, first);
-    const QString b = writeFile(m_dir, u"b.pdf"_qs, second);
-    const QString fileList = a + u","_qs + b + u","_qs;
+    const QString a = writeFile(m_dir, u"a.ps"_s, first);
+    const QString b = writeFile(m_dir, u"b.pdf"_s, second);
+    const QString fileList = a + u","_s + b + u","_s;
 
-    QCOMPARE(m_control->SendFax(fileList, u"0612345:0698765"_qs, u"Mario@Example.org"_qs).toString(),
-             u"OnRun"_qs);
-    QCOMPARE(m_control->EmailAdress(), u"Mario@Example.org"_qs);
+    QCOMPARE(m_control->SendFax(fileList, u"0612345:0698765"_s, u"Mario@Example.org"_s).toString(),
+             u"OnRun"_s);
+    QCOMPARE(m_control->EmailAdress(), u"Mario@Example.org"_s);
     QVERIFY(waitForReports(1));
     QCOMPARE(m_host->messages, QStringList());
     QCOMPARE(m_host->submitted.size(), 1);
@@ -195,14 +197,14 @@ void TestFaxSession::twoFilesTwoNumbers()
                                                "JPARM LASTTIME 000300\r\n"
                                                "jsubm\r\n"));
     QVERIFY(m_sim->waitForJob(job, 5000));
-    QCOMPARE(m_sim->jobDocument(job, job + u"-1.ps"_qs), first);
-    QCOMPARE(m_sim->jobDocument(job, job + u"-2.pdf"_qs), second);
+    QCOMPARE(m_sim->jobDocument(job, job + u"-1.ps"_s), first);
+    QCOMPARE(m_sim->jobDocument(job, job + u"-2.pdf"_s), second);
 
     const QString log = DebugOutput::current().text();
-    QVERIFY(log.contains(u"Job Numero:"_qs + job + u"\r\n"_qs));
-    QVERIFY(log.contains(u"Data Connection IP:127.0.0.1Port: "_qs));
-    QCOMPARE(log.count(u"File Inviato\r\n"_qs), 2);
-    QVERIFY(log.contains(u"JOB subimitted DataSocket:0\r\n"_qs));
+    QVERIFY(log.contains(u"Job Numero:"_s + job + u"\r\n"_s));
+    QVERIFY(log.contains(u"Data Connection IP:127.0.0.1Port: "_s));
+    QCOMPARE(log.count(u"File Inviato\r\n"_s), 2);
+    QVERIFY(log.contains(u"JOB subimitted DataSocket:0\r\n"_s));
 }
 
 void TestFaxSession::jobParameters_data()
@@ -214,24 +216,24 @@ void TestFaxSession::jobParameters_data()
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QStringList>("absent");
     const QString pages = u"JPARM LASTTIME 000300\r\njparm pagechop none\r\njparm chopthreshold 0\r\n"
-                          "jparm pagelength 296\r\njparm tagline 0\r\njparm usetagline no\r\njsubm\r\n"_qs;
+                          "jparm pagelength 296\r\njparm tagline 0\r\njparm usetagline no\r\njsubm\r\n"_s;
     QTest::newRow("default line, chop on")
-        << u"x.ps"_qs << u"-"_qs << 3 << true << QStringList{u"JPARM LASTTIME 000300\r\njsubm\r\n"_qs}
-        << QStringList{u"jparm modem"_qs, u"pagechop"_qs};
-    QTest::newRow("chop off") << u"x.ps"_qs << u"any"_qs << 3 << false << QStringList{pages}
-                              << QStringList{u"jparm modem"_qs};
+        << u"x.ps"_s << u"-"_s << 3 << true << QStringList{u"JPARM LASTTIME 000300\r\njsubm\r\n"_s}
+        << QStringList{u"jparm modem"_s, u"pagechop"_s};
+    QTest::newRow("chop off") << u"x.ps"_s << u"any"_s << 3 << false << QStringList{pages}
+                              << QStringList{u"jparm modem"_s};
     QTest::newRow("ANY is a line name")
-        << u"x.ps"_qs << u"ANY"_qs << 3 << true
-        << QStringList{u"jparm maxdials 3\r\n"_qs, u"jparm modem ANY\r\n"_qs} << QStringList();
-    QTest::newRow("empty line") << u"x.ps"_qs << QString() << 3 << true << QStringList{u"jparm modem \r\n"_qs}
+        << u"x.ps"_s << u"ANY"_s << 3 << true
+        << QStringList{u"jparm maxdials 3\r\n"_s, u"jparm modem ANY\r\n"_s} << QStringList();
+    QTest::newRow("empty line") << u"x.ps"_s << QString() << 3 << true << QStringList{u"jparm modem \r\n"_s}
                                 << QStringList();
-    QTest::newRow("maxdials -1") << u"x.ps"_qs << u"-"_qs << -1 << true
-                                 << QStringList{u"jparm maxdials -1\r\n"_qs} << QStringList();
-    QTest::newRow("SCAN.PDF") << u"SCAN.PDF"_qs << u"-"_qs << 3 << true
-                              << QStringList{u"-1PDF\r\n"_qs, u"jparm document /tmp/"_qs}
-                              << QStringList{u".PDF"_qs};
-    QTest::newRow(".tiff") << u"fax.tiff"_qs << u"-"_qs << 3 << true << QStringList{u"-1.tif\r\n"_qs}
-                           << QStringList{u".tiff"_qs};
+    QTest::newRow("maxdials -1") << u"x.ps"_s << u"-"_s << -1 << true
+                                 << QStringList{u"jparm maxdials -1\r\n"_s} << QStringList();
+    QTest::newRow("SCAN.PDF") << u"SCAN.PDF"_s << u"-"_s << 3 << true
+                              << QStringList{u"-1PDF\r\n"_s, u"jparm document /tmp/"_s}
+                              << QStringList{u".PDF"_s};
+    QTest::newRow(".tiff") << u"fax.tiff"_s << u"-"_s << 3 << true << QStringList{u"-1.tif\r\n"_s}
+                           << QStringList{u".tiff"_s};
 }
 
 void TestFaxSession::jobParameters()
@@ -246,26 +248,26 @@ void TestFaxSession::jobParameters()
     m_control->setChopOn(chop ? VbTrue : VbFalse);
     activate();
     const QString path = writeFile(m_dir, fileName, "%!PS\n%%EOF\n");
-    const QVariant result = modem == QLatin1String("-")
-                                ? m_control->SendFax(path, u"0612345"_qs, u"a@b"_qs, qint16(maxDials))
-                                : m_control->SendFax(path, u"0612345"_qs, u"a@b"_qs, qint16(maxDials), modem);
-    QCOMPARE(result.toString(), u"OnRun"_qs);
+    const QVariant result = modem == "-"_L1
+                                ? m_control->SendFax(path, u"0612345"_s, u"a@b"_s, qint16(maxDials))
+                                : m_control->SendFax(path, u"0612345"_s, u"a@b"_s, qint16(maxDials), modem);
+    QCOMPARE(result.toString(), u"OnRun"_s);
     QVERIFY(waitForReports(1));
     QCOMPARE(m_host->messages, QStringList());
     QCOMPARE(m_host->submitted.size(), 1);
     const QString wire = QString::fromLatin1(m_sim->sessionBytes());
     for (const QString& text : present)
-        QVERIFY2(wire.contains(text), qPrintable(text + u" not in:\n"_qs + wire));
+        QVERIFY2(wire.contains(text), qPrintable(text + u" not in:\n"_s + wire));
     for (const QString& text : absent)
-        QVERIFY2(!wire.contains(text), qPrintable(text + u" in:\n"_qs + wire));
+        QVERIFY2(!wire.contains(text), qPrintable(text + u" in:\n"_s + wire));
 }
 
 void TestFaxSession::nextSendFaxFromTheEvent()
 {
     QVERIFY(startSimulator());
     activate();
-    const QString path = writeFile(m_dir, u"doc.ps"_qs, randomBytes(70000));
-    QStringList numbers{u"111"_qs, u"222"_qs, u"333"_qs};
+    const QString path = writeFile(m_dir, u"doc.ps"_s, randomBytes(70000));
+    QStringList numbers{u"111"_s, u"222"_s, u"333"_s};
     m_host->onSubmitted = [this, &numbers, path](const QString&) {
         numbers.removeFirst();
         if (numbers.isEmpty())
@@ -273,9 +275,9 @@ void TestFaxSession::nextSendFaxFromTheEvent()
         // What the send window does for the next destination.
         QVERIFY(!m_control->Termina());
         QVERIFY(!m_control->Attiva());
-        QCOMPARE(m_control->SendFax(path + u","_qs, numbers.first(), u"a@b"_qs).toString(), u"OnRun"_qs);
+        QCOMPARE(m_control->SendFax(path + u","_s, numbers.first(), u"a@b"_s).toString(), u"OnRun"_s);
     };
-    QCOMPARE(m_control->SendFax(path + u","_qs, numbers.first(), u"a@b"_qs).toString(), u"OnRun"_qs);
+    QCOMPARE(m_control->SendFax(path + u","_s, numbers.first(), u"a@b"_s).toString(), u"OnRun"_s);
     QVERIFY(QTest::qWaitFor([this] { return m_host->reports() >= 3; }, 20000));
     QCOMPARE(m_host->messages, QStringList());
     QCOMPARE(m_host->submitted.size(), 3);
@@ -284,10 +286,10 @@ void TestFaxSession::nextSendFaxFromTheEvent()
         jobs << s.job;
     jobs.removeDuplicates();
     QCOMPARE(jobs.size(), 3);
-    const QStringList numbersSent{u"111"_qs, u"222"_qs, u"333"_qs};
+    const QStringList numbersSent{u"111"_s, u"222"_s, u"333"_s};
     for (int i = 0; i < 3; ++i) {
         QVERIFY(m_sim->waitForJob(jobs.at(i), 5000));
-        const QStringList dial = m_sim->jobParameters(jobs.at(i)).value(u"dialstring"_qs);
+        const QStringList dial = m_sim->jobParameters(jobs.at(i)).value(u"dialstring"_s);
         QCOMPARE(dial, QStringList(numbersSent.at(i)));
     }
 }
@@ -296,45 +298,45 @@ void TestFaxSession::faults_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("outcome"); // "job", a message, or "box:" + box text
-    QTest::newRow("warnings before greeting") << u"greet-after-130"_qs << u"job"_qs;
-    QTest::newRow("multi-line greeting") << u"multiline-greeting"_qs << u"job"_qs;
-    QTest::newRow("replies merged") << u"merge-replies"_qs << u"job"_qs;
-    QTest::newRow("replies byte by byte") << u"byte-by-byte"_qs << u"job"_qs;
-    QTest::newRow("login refused") << u"refuse-login"_qs << u"box:Nome utente o password errati"_qs;
-    QTest::newRow("no greeting") << u"no-greeting"_qs
-                                 << u"Il server fax 127.0.0.1 non risponde: fax non inviato"_qs;
-    QTest::newRow("dropped during upload") << u"drop-upload"_qs << u"fax non inviato"_qs;
-    QTest::newRow("STOR refused") << u"refuse-stor"_qs << u"Il server fax ha rifiutato il fax (550"_qs;
-    QTest::newRow("jsubm refused") << u"refuse-jsubm"_qs << u"Il server fax ha rifiutato il fax (460"_qs;
+    QTest::newRow("warnings before greeting") << u"greet-after-130"_s << u"job"_s;
+    QTest::newRow("multi-line greeting") << u"multiline-greeting"_s << u"job"_s;
+    QTest::newRow("replies merged") << u"merge-replies"_s << u"job"_s;
+    QTest::newRow("replies byte by byte") << u"byte-by-byte"_s << u"job"_s;
+    QTest::newRow("login refused") << u"refuse-login"_s << u"box:Nome utente o password errati"_s;
+    QTest::newRow("no greeting") << u"no-greeting"_s
+                                 << u"Il server fax 127.0.0.1 non risponde: fax non inviato"_s;
+    QTest::newRow("dropped during upload") << u"drop-upload"_s << u"fax non inviato"_s;
+    QTest::newRow("STOR refused") << u"refuse-stor"_s << u"Il server fax ha rifiutato il fax (550"_s;
+    QTest::newRow("jsubm refused") << u"refuse-jsubm"_s << u"Il server fax ha rifiutato il fax (460"_s;
     QTest::newRow("transfer never opened")
-        << u"no-150"_qs << u"Trasferimento del documento al server fax non riuscito"_qs;
+        << u"no-150"_s << u"Trasferimento del documento al server fax non riuscito"_s;
 }
 
 void TestFaxSession::faults()
 {
     QFETCH(QString, fault);
     QFETCH(QString, outcome);
-    QVERIFY(startSimulator({u"--fault"_qs, fault}));
+    QVERIFY(startSimulator({u"--fault"_s, fault}));
     activate();
-    const QString path = writeFile(m_dir, u"f.ps"_qs, randomBytes(200 * 1024));
+    const QString path = writeFile(m_dir, u"f.ps"_s, randomBytes(200 * 1024));
 
     QElapsedTimer clock;
     clock.start();
-    m_control->SendFax(path, u"0612345"_qs, u"a@b"_qs);
+    m_control->SendFax(path, u"0612345"_s, u"a@b"_s);
     QVERIFY(waitForReports(1));
     // Every failure is reported within the time limit of the wait it hit.
     QVERIFY(clock.elapsed() < (WaitSeconds + 3) * 1000);
     QTest::qWait(200);
     QCOMPARE(m_host->reports(), 1);
 
-    if (outcome == QLatin1String("job")) {
+    if (outcome == "job"_L1) {
         QCOMPARE(m_host->messages, QStringList());
         QCOMPARE(m_host->submitted.size(), 1);
         QVERIFY(m_sim->waitForJob(m_host->submitted.at(0).job, 5000));
         return;
     }
     QCOMPARE(m_host->submitted.size(), 0);
-    if (outcome.startsWith(QLatin1String("box:"))) {
+    if (outcome.startsWith("box:"_L1)) {
         QCOMPARE(m_host->messages, QStringList());
         QCOMPARE(m_host->box.shown().size(), 1);
         QCOMPARE(m_host->box.shown().at(0).text, outcome.mid(4));
@@ -342,15 +344,14 @@ void TestFaxSession::faults()
     } else {
         QCOMPARE(m_host->messages.size(), 1);
         QVERIFY2(m_host->messages.at(0).contains(outcome), qPrintable(m_host->messages.at(0)));
-        QVERIFY(DebugOutput::current().text().contains(u"Fax non inviato: "_qs));
+        QVERIFY(DebugOutput::current().text().contains(u"Fax non inviato: "_s));
     }
     QCOMPARE(m_control->session().sCmd().state(), int(SocketComponent::Closed));
     QCOMPARE(m_control->session().data().state(), int(SocketComponent::Closed));
     QVERIFY(m_sim->jobIds().isEmpty());
 
     // The control is still usable: a later SendFax starts afresh.
-    QCOMPARE(m_control->SendFax(path, u"0612345"_qs, u"a@b"_qs).isValid(),
-             fault != QLatin1String("no-greeting"));
+    QCOMPARE(m_control->SendFax(path, u"0612345"_s, u"a@b"_s).isValid(), fault != "no-greeting"_L1);
 }
 
 void TestFaxSession::unreachableServer()
@@ -361,27 +362,27 @@ void TestFaxSession::unreachableServer()
     probe.listen(QHostAddress::LocalHost);
     qputenv("KESTREL_FAX_PORT", QByteArray::number(probe.serverPort()));
     probe.close();
-    const QString path = writeFile(m_dir, u"u.ps"_qs, "x");
+    const QString path = writeFile(m_dir, u"u.ps"_s, "x");
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!m_control->SendFax(path, u"1"_qs, u"a@b"_qs).isValid());
+    QVERIFY(!m_control->SendFax(path, u"1"_s, u"a@b"_s).isValid());
     QVERIFY(clock.elapsed() < 1500);
     QCOMPARE(m_host->messages,
-             QStringList{u"Impossibile collegarsi al server fax 127.0.0.1: fax non inviato"_qs});
+             QStringList{u"Impossibile collegarsi al server fax 127.0.0.1: fax non inviato"_s});
 }
 
 void TestFaxSession::unreadableDocument()
 {
     QVERIFY(startSimulator());
     activate();
-    const QString good = writeFile(m_dir, u"good.ps"_qs, "x");
-    const QString missing = m_dir.filePath(u"missing.ps"_qs);
-    m_control->SendFax(good + u","_qs + missing, u"1"_qs, u"a@b"_qs);
+    const QString good = writeFile(m_dir, u"good.ps"_s, "x");
+    const QString missing = m_dir.filePath(u"missing.ps"_s);
+    m_control->SendFax(good + u","_s + missing, u"1"_s, u"a@b"_s);
     QVERIFY(waitForReports(1));
     QCOMPARE(m_host->submitted.size(), 0);
     QCOMPARE(m_host->messages,
-             QStringList{u"Impossibile leggere il documento "_qs + missing + u": fax non inviato"_qs});
-    QVERIFY(DebugOutput::current().text().contains(u"UploadFile ERRORE: 53File not found"_qs));
+             QStringList{u"Impossibile leggere il documento "_s + missing + u": fax non inviato"_s});
+    QVERIFY(DebugOutput::current().text().contains(u"UploadFile ERRORE: 53File not found"_s));
     QVERIFY(!m_sim->sessionBytes().contains("jsubm"));
 }
 
@@ -390,13 +391,13 @@ void TestFaxSession::largeDocumentIsStreamed()
     QVERIFY(startSimulator());
     activate();
     const QByteArray content = randomBytes(24 * 1024 * 1024);
-    const QString path = writeFile(m_dir, u"big.ps"_qs, content);
-    m_control->SendFax(path, u"1"_qs, u"a@b"_qs);
+    const QString path = writeFile(m_dir, u"big.ps"_s, content);
+    m_control->SendFax(path, u"1"_s, u"a@b"_s);
     QVERIFY(waitForReports(1, 60000));
     QCOMPARE(m_host->messages, QStringList());
     const QString job = m_host->submitted.value(0).job;
     QVERIFY(m_sim->waitForJob(job, 5000));
-    QVERIFY(m_sim->jobDocument(job, job + u"-1.ps"_qs) == content);
+    QVERIFY(m_sim->jobDocument(job, job + u"-1.ps"_s) == content);
 }
 
 QTEST_MAIN(TestFaxSession)

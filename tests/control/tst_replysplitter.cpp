@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 namespace {
@@ -49,12 +51,12 @@ void TestReplySplitter::mergedBatch()
                            "to NOW.\r\n250 CWD command successful.\r\n227 Entering passive mode "
                            "(127,0,0,1,213,173)\r\n150 Open"});
     QCOMPARE(codes(replies), (QList<int>{213, 200, 213, 250, 227}));
-    QCOMPARE(replies.at(4).text, u"227 Entering passive mode (127,0,0,1,213,173)"_qs);
+    QCOMPARE(replies.at(4).text, u"227 Entering passive mode (127,0,0,1,213,173)"_s);
     // The partial line waits for the rest.
     QVERIFY(!splitter.hasReply());
     splitter.feed("ing new data connection for /tmp/3-1.ps.\r\n");
     QVERIFY(splitter.hasReply());
-    QCOMPARE(splitter.takeReply().text, u"150 Opening new data connection for /tmp/3-1.ps."_qs);
+    QCOMPARE(splitter.takeReply().text, u"150 Opening new data connection for /tmp/3-1.ps."_s);
 }
 
 void TestReplySplitter::byteByByte()
@@ -67,8 +69,8 @@ void TestReplySplitter::byteByByte()
     ReplySplitter splitter;
     const auto replies = feedAll(splitter, pieces);
     QCOMPARE(codes(replies), (QList<int>{220, 331}));
-    QCOMPARE(replies.at(0).codeText(), u"220"_qs);
-    QCOMPARE(replies.at(1).text, u"331 Password required for u."_qs);
+    QCOMPARE(replies.at(0).codeText(), u"220"_s);
+    QCOMPARE(replies.at(1).text, u"331 Password required for u."_s);
 }
 
 void TestReplySplitter::multiLine()
@@ -78,7 +80,7 @@ void TestReplySplitter::multiLine()
     const auto replies =
         feedAll(splitter, {"213-Job parameters\r\n 200 fake\r\n213-more\r", "\n213 End.\r\n230 ok\r\n"});
     QCOMPARE(codes(replies), (QList<int>{213, 230}));
-    QCOMPARE(replies.at(0).text, u"213-Job parameters\r\n 200 fake\r\n213-more\r\n213 End."_qs);
+    QCOMPARE(replies.at(0).text, u"213-Job parameters\r\n 200 fake\r\n213-more\r\n213 End."_s);
 }
 
 void TestReplySplitter::warningsBeforeGreeting()

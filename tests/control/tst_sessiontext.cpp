@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 class TestSessionText : public QObject
@@ -29,12 +31,12 @@ void TestSessionText::textBetween_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("job id") << u"200 New job created: jobid: 1234 groupid: 1234."_qs << u"id:"_qs << u"g"_qs
-                            << u" 1234 "_qs;
-    QTest::newRow("no marker") << u"200 ok"_qs << u"id:"_qs << u"g"_qs << QString();
-    QTest::newRow("to the end") << u"jobid: 77"_qs << u"id:"_qs << u"g"_qs << u" 77"_qs;
-    QTest::newRow("long end never matches") << u"id:abgcd"_qs << u"id:"_qs << u"gc"_qs << u"abgcd"_qs;
-    QTest::newRow("case-sensitive marker") << u"JOBID: 5 g"_qs << u"id:"_qs << u"g"_qs << QString();
+    QTest::newRow("job id") << u"200 New job created: jobid: 1234 groupid: 1234."_s << u"id:"_s << u"g"_s
+                            << u" 1234 "_s;
+    QTest::newRow("no marker") << u"200 ok"_s << u"id:"_s << u"g"_s << QString();
+    QTest::newRow("to the end") << u"jobid: 77"_s << u"id:"_s << u"g"_s << u" 77"_s;
+    QTest::newRow("long end never matches") << u"id:abgcd"_s << u"id:"_s << u"gc"_s << u"abgcd"_s;
+    QTest::newRow("case-sensitive marker") << u"JOBID: 5 g"_s << u"id:"_s << u"g"_s << QString();
 }
 
 void TestSessionText::textBetween()
@@ -50,15 +52,15 @@ void TestSessionText::fileSuffix_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("suffix");
-    QTest::newRow("ps") << u"/tmp/x.ps"_qs << u".ps"_qs;
-    QTest::newRow("pdf") << u"/tmp/y.pdf"_qs << u".pdf"_qs;
-    QTest::newRow("upper PDF has no dot") << u"/scans/SCAN.PDF"_qs << u"PDF"_qs;
-    QTest::newRow("jpg") << u"a.jpg"_qs << u".jpg"_qs;
-    QTest::newRow("txt") << u"notes.txt"_qs << u".txt"_qs;
-    QTest::newRow("tif") << u"a.tif"_qs << u".tif"_qs;
-    QTest::newRow("tiff") << u"a.tiff"_qs << u".tif"_qs;
-    QTest::newRow("other") << u"a.docx"_qs << u"ocx"_qs;
-    QTest::newRow("short") << u"ab"_qs << u"ab"_qs;
+    QTest::newRow("ps") << u"/tmp/x.ps"_s << u".ps"_s;
+    QTest::newRow("pdf") << u"/tmp/y.pdf"_s << u".pdf"_s;
+    QTest::newRow("upper PDF has no dot") << u"/scans/SCAN.PDF"_s << u"PDF"_s;
+    QTest::newRow("jpg") << u"a.jpg"_s << u".jpg"_s;
+    QTest::newRow("txt") << u"notes.txt"_s << u".txt"_s;
+    QTest::newRow("tif") << u"a.tif"_s << u".tif"_s;
+    QTest::newRow("tiff") << u"a.tiff"_s << u".tif"_s;
+    QTest::newRow("other") << u"a.docx"_s << u"ocx"_s;
+    QTest::newRow("short") << u"ab"_s << u"ab"_s;
 }
 
 void TestSessionText::fileSuffix()
@@ -66,16 +68,16 @@ void TestSessionText::fileSuffix()
     QFETCH(QString, path);
     QFETCH(QString, suffix);
     QCOMPARE(FileSuffix(path), suffix);
-    QCOMPARE(remoteName(u"1234"_qs, 2, path), u"1234-2"_qs + suffix);
+    QCOMPARE(remoteName(u"1234"_s, 2, path), u"1234-2"_s + suffix);
 }
 
 void TestSessionText::lists()
 {
-    QCOMPARE(splitFileList(u"a.ps,b.pdf,"_qs), (QStringList{u"a.ps"_qs, u"b.pdf"_qs}));
-    QCOMPARE(splitFileList(u",,a.ps,,"_qs), QStringList{u"a.ps"_qs});
+    QCOMPARE(splitFileList(u"a.ps,b.pdf,"_s), (QStringList{u"a.ps"_s, u"b.pdf"_s}));
+    QCOMPARE(splitFileList(u",,a.ps,,"_s), QStringList{u"a.ps"_s});
     QCOMPARE(splitFileList(QString()), QStringList());
-    QCOMPARE(splitNumberList(u"0612345:0698765"_qs), (QStringList{u"0612345"_qs, u"0698765"_qs}));
-    QCOMPARE(splitNumberList(u"0612345::"_qs), QStringList{u"0612345"_qs});
+    QCOMPARE(splitNumberList(u"0612345:0698765"_s), (QStringList{u"0612345"_s, u"0698765"_s}));
+    QCOMPARE(splitNumberList(u"0612345::"_s), QStringList{u"0612345"_s});
 }
 
 void TestSessionText::parameterBatch_data()
@@ -88,15 +90,15 @@ void TestSessionText::parameterBatch_data()
     const QByteArray tail =
         "jparm notify done\r\njparm vres 196\r\njparm usexvres no\r\njparm sendtime now\r\n";
     QTest::newRow("plain")
-        << u"Mario"_qs << u"0612345"_qs << u"any"_qs << 3
+        << u"Mario"_s << u"0612345"_s << u"any"_s << 3
         << "jparm fromuser mario\r\ntype i\r\njparm dialstring 0612345\r\njparm maxdials 3\r\n" + tail;
     QTest::newRow("two numbers, upper modem kept")
-        << u"test"_qs << u"0612345:0698765:"_qs << u"ANY"_qs << -1
+        << u"test"_s << u"0612345:0698765:"_s << u"ANY"_s << -1
         << "jparm fromuser test\r\ntype i\r\njparm dialstring 0612345\r\njparm dialstring 0698765\r\n"
            "jparm modem ANY\r\njparm maxdials -1\r\n" +
                tail;
     QTest::newRow("empty modem")
-        << u"test"_qs << u"1"_qs << QString() << 3
+        << u"test"_s << u"1"_s << QString() << 3
         << "jparm fromuser test\r\ntype i\r\njparm dialstring 1\r\njparm modem \r\njparm maxdials 3\r\n" +
                tail;
 }
@@ -113,7 +115,7 @@ void TestSessionText::parameterBatch()
 
 void TestSessionText::submitBatchChop()
 {
-    const QStringList names{u"7-1.ps"_qs, u"7-2PDF"_qs};
+    const QStringList names{u"7-1.ps"_s, u"7-2PDF"_s};
     QCOMPARE(commandBytes(submitBatch(names, true)),
              QByteArray("jparm document /tmp/7-1.ps\r\njparm document /tmp/7-2PDF\r\nJPARM LASTTIME "
                         "000300\r\njsubm\r\n"));
@@ -122,7 +124,7 @@ void TestSessionText::submitBatchChop()
         QByteArray("jparm document /tmp/7-1.ps\r\njparm document /tmp/7-2PDF\r\nJPARM LASTTIME 000300\r\n"
                    "jparm pagechop none\r\njparm chopthreshold 0\r\njparm pagelength 296\r\n"
                    "jparm tagline 0\r\njparm usetagline no\r\njsubm\r\n"));
-    QCOMPARE(notifyAddressCommand(u"Mario@Example.ORG"_qs), u"jparm notifyaddr mario@example.org"_qs);
+    QCOMPARE(notifyAddressCommand(u"Mario@Example.ORG"_s), u"jparm notifyaddr mario@example.org"_s);
 }
 
 void TestSessionText::passiveReply_data()
@@ -130,16 +132,16 @@ void TestSessionText::passiveReply_data()
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
-    QTest::newRow("hfaxd") << u"227 Entering passive mode (127,0,0,1,213,173)"_qs << u"127.0.0.1"_qs
+    QTest::newRow("hfaxd") << u"227 Entering passive mode (127,0,0,1,213,173)"_s << u"127.0.0.1"_s
                            << 213 * 256 + 173;
-    QTest::newRow("port 50000") << u"227 Entering Passive Mode (192,168,1,20,195,80)"_qs << u"192.168.1.20"_qs
+    QTest::newRow("port 50000") << u"227 Entering Passive Mode (192,168,1,20,195,80)"_s << u"192.168.1.20"_s
                                 << 50000;
-    QTest::newRow("blanks") << u"227 ok ( 10, 0, 0, 5, 4, 1 )."_qs << u"10.0.0.5"_qs << 1025;
-    QTest::newRow("no parentheses") << u"227 =127,0,0,1,4,1"_qs << u"127.0.0.1"_qs << 1025;
-    QTest::newRow("out of range") << u"227 (127,0,0,1,256,1)"_qs << QString() << 0;
-    QTest::newRow("five numbers") << u"227 (127,0,0,1,4)"_qs << QString() << 0;
-    QTest::newRow("port zero") << u"227 (127,0,0,1,0,0)"_qs << QString() << 0;
-    QTest::newRow("garbage") << u"227 (a,b,c,d,e,f)"_qs << QString() << 0;
+    QTest::newRow("blanks") << u"227 ok ( 10, 0, 0, 5, 4, 1 )."_s << u"10.0.0.5"_s << 1025;
+    QTest::newRow("no parentheses") << u"227 =127,0,0,1,4,1"_s << u"127.0.0.1"_s << 1025;
+    QTest::newRow("out of range") << u"227 (127,0,0,1,256,1)"_s << QString() << 0;
+    QTest::newRow("five numbers") << u"227 (127,0,0,1,4)"_s << QString() << 0;
+    QTest::newRow("port zero") << u"227 (127,0,0,1,0,0)"_s << QString() << 0;
+    QTest::newRow("garbage") << u"227 (a,b,c,d,e,f)"_s << QString() << 0;
 }
 
 void TestSessionText::passiveReply()

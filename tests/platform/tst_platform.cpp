@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace kestrel;
 
 class TestPlatform : public QObject
@@ -27,21 +29,21 @@ private Q_SLOTS:
 void TestPlatform::registryFiles()
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath(u"sub/components.reg"_qs);
-    QVERIFY(ComponentRegistry::write(file, u"A.b"_qs, u"/lib/one.so"_qs));
-    QVERIFY(ComponentRegistry::write(file, u"C.d"_qs, u"/lib/two.so"_qs));
-    QVERIFY(ComponentRegistry::write(file, u"a.B"_qs, u"/lib/three.so"_qs));
-    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.B"_qs), u"/lib/three.so"_qs);
-    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_qs), u"/lib/two.so"_qs);
-    QVERIFY(ComponentRegistry::remove(file, u"A.b"_qs));
-    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.b"_qs), QString());
-    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_qs), u"/lib/two.so"_qs);
+    const QString file = dir.filePath(u"sub/components.reg"_s);
+    QVERIFY(ComponentRegistry::write(file, u"A.b"_s, u"/lib/one.so"_s));
+    QVERIFY(ComponentRegistry::write(file, u"C.d"_s, u"/lib/two.so"_s));
+    QVERIFY(ComponentRegistry::write(file, u"a.B"_s, u"/lib/three.so"_s));
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.B"_s), u"/lib/three.so"_s);
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_s), u"/lib/two.so"_s);
+    QVERIFY(ComponentRegistry::remove(file, u"A.b"_s));
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"A.b"_s), QString());
+    QCOMPARE(ComponentRegistry::lookupIn(file, u"C.d"_s), u"/lib/two.so"_s);
 
     const QByteArray saved = qgetenv(ComponentRegistry::OverrideVariable);
-    qputenv(ComponentRegistry::OverrideVariable, dir.filePath(u"none.reg"_qs).toLocal8Bit());
+    qputenv(ComponentRegistry::OverrideVariable, dir.filePath(u"none.reg"_s).toLocal8Bit());
     QString error;
-    QVERIFY(!ComponentRegistry::createInstance(u"No.Such"_qs, "x", &error));
-    QVERIFY(error.contains(u"not registered"_qs));
+    QVERIFY(!ComponentRegistry::createInstance(u"No.Such"_s, "x", &error));
+    QVERIFY(error.contains(u"not registered"_s));
     qputenv(ComponentRegistry::OverrideVariable, saved);
 }
 
@@ -53,9 +55,9 @@ void TestPlatform::controlThroughItsProgId()
         QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
     QVERIFY2(control, qPrintable(error));
     control->InitProperties();
-    QCOMPARE(control->IndirizzoIP(), u"ipdelfax"_qs);
-    control->setNomeUtente(u"Mario"_qs);
-    QCOMPARE(control->NomeUtente(), u"Mario"_qs);
+    QCOMPARE(control->IndirizzoIP(), u"ipdelfax"_s);
+    control->setNomeUtente(u"Mario"_s);
+    QCOMPARE(control->NomeUtente(), u"Mario"_s);
     QVERIFY(
         !ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface", &error));
     delete control;
@@ -85,7 +87,7 @@ void TestPlatform::socketStates()
     SocketComponent socket;
     QCOMPARE(socket.state(), int(SocketComponent::Closed));
     QSignalSpy connected(&socket, &SocketComponent::Connect);
-    socket.connectTo(u"127.0.0.1"_qs, server.serverPort());
+    socket.connectTo(u"127.0.0.1"_s, server.serverPort());
     QVERIFY(connected.wait(5000));
     QCOMPARE(socket.state(), int(SocketComponent::Connected));
     QTRY_VERIFY(server.hasPendingConnections());
@@ -106,7 +108,7 @@ void TestPlatform::socketStates()
     const quint16 port = server.serverPort();
     server.close();
     QSignalSpy failed(&socket, &SocketComponent::Error);
-    socket.connectTo(u"127.0.0.1"_qs, port);
+    socket.connectTo(u"127.0.0.1"_s, port);
     QVERIFY(failed.wait(5000));
     QCOMPARE(failed.at(0).at(0).toInt(), int(SocketComponent::ConnectionRefused));
     QCOMPARE(socket.state(), int(SocketComponent::ErrorState));

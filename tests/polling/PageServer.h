@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+using namespace Qt::StringLiterals;
+
 // A scripted HTTP server on loopback for one test: answers each GET with the
 // page set for its path and notes the request in the journal as "GET <path>".
 class PageServer : public QObject
@@ -37,7 +39,7 @@ private:
         if (!request.contains("\r\n\r\n"))
             return;
         const QString path = QString::fromLatin1(request.split(' ').value(1));
-        m_journal->append(QStringLiteral("GET ") + path);
+        m_journal->append(u"GET "_s + path);
         const QByteArray body = m_pages.value(path);
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);

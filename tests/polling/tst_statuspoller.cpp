@@ -7,7 +7,7 @@
 #include <QTest>
 
 using namespace kestrel;
-using namespace Qt::Literals::StringLiterals;
+using namespace Qt::StringLiterals;
 
 namespace {
 

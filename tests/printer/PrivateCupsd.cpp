@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool writeFile(const QString& path, const QByteArray& text)
@@ -18,17 +20,17 @@ bool writeFile(const QString& path, const QByteArray& text)
 bool PrivateCupsd::start(QString* why)
 {
     if (!m_dir.isValid()) {
-        *why = QStringLiteral("no temporary folder");
+        *why = u"no temporary folder"_s;
         return false;
     }
     const QString root = m_dir.path();
     for (const char* sub : {"state", "cache", "spool", "tmp", "log", "ppd"})
-        QDir(root).mkpath(QLatin1String(sub));
+        QDir(root).mkpath(QString::fromLatin1(sub));
 
     // Debian's default policy, without its network listeners and browsing.
-    QFile defaults(QStringLiteral("/usr/share/cups/cupsd.conf.default"));
+    QFile defaults(u"/usr/share/cups/cupsd.conf.default"_s);
     if (!defaults.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("cannot read %1").arg(defaults.fileName());
+        *why = u"cannot read %1"_s.arg(defaults.fileName());
         return false;
     }
     QByteArray conf;
@@ -45,28 +47,26 @@ bool PrivateCupsd::start(QString* why)
                              "/cache\nRequestRoot " + r + "/spool\nTempDir " + r + "/tmp\nAccessLog " + r +
                              "/log/access_log\nErrorLog " + r + "/log/error_log\nPageLog " + r +
                              "/log/page_log\nPrintcap " + r + "/printcap\n";
-    if (!writeFile(root + QStringLiteral("/cupsd.conf"), conf) ||
-        !writeFile(root + QStringLiteral("/cups-files.conf"), files)) {
-        *why = QStringLiteral("cannot write the configuration");
+    if (!writeFile(root + u"/cupsd.conf"_s, conf) || !writeFile(root + u"/cups-files.conf"_s, files)) {
+        *why = u"cannot write the configuration"_s;
         return false;
     }
 
-    m_cupsd.setProgram(QStringLiteral("/usr/sbin/cupsd"));
-    m_cupsd.setArguments({QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
-                          QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
+    m_cupsd.setProgram(u"/usr/sbin/cupsd"_s);
+    m_cupsd.setArguments({u"-f"_s, u"-c"_s, root + u"/cupsd.conf"_s, u"-s"_s, root + u"/cups-files.conf"_s});
     m_cupsd.setProcessChannelMode(QProcess::ForwardedChannels);
     m_cupsd.start();
     if (!m_cupsd.waitForStarted()) {
-        *why = QStringLiteral("cannot start cupsd: ") + m_cupsd.errorString();
+        *why = u"cannot start cupsd: "_s + m_cupsd.errorString();
         return false;
     }
     const QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired() && m_cupsd.state() == QProcess::Running) {
-        if (run(QStringLiteral("lpstat"), {QStringLiteral("-r")}).contains(QLatin1String("is running")))
+        if (run(u"lpstat"_s, {u"-r"_s}).contains("is running"_L1))
             return true;
         QThread::msleep(100);
     }
-    *why = QStringLiteral("cupsd did not answer; see %1/log/error_log").arg(root);
+    *why = u"cupsd did not answer; see %1/log/error_log"_s.arg(root);
     return false;
 }
 
@@ -85,7 +85,7 @@ QString PrivateCupsd::run(const QString& program, const QStringList& arguments) 
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("CUPS_SERVER"), socketPath());
+    environment.insert(u"CUPS_SERVER"_s, socketPath());
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     process.waitForFinished(10000);

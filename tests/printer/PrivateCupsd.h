@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 // A cupsd of its own for a test: configuration, state and logs in a temporary
 // folder, reachable only through a domain socket there (CUPS_SERVER). Adding
 // queues to it needs root, like any cupsd.
@@ -20,7 +22,7 @@ public:
     bool start(QString* why);
     void stop();
 
-    QString socketPath() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
+    QString socketPath() const { return m_dir.filePath(u"cups.sock"_s); }
 
     // Runs a CUPS client program against this scheduler; its standard output.
     QString run(const QString& program, const QStringList& arguments) const;

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 using namespace kestrel;
-using namespace Qt::Literals::StringLiterals;
+using namespace Qt::StringLiterals;
 
 class TestCupsPrinter : public QObject
 {

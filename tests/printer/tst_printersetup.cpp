@@ -9,11 +9,11 @@
 #include <QTest>
 
 using namespace kestrel;
-using namespace Qt::Literals::StringLiterals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Lpadmin = QStringLiteral("/usr/sbin/lpadmin");
+const QString Lpadmin = u"/usr/sbin/lpadmin"_s;
 
 // Records each box together with how many commands had been started by then.
 class OrderingBox : public ScriptedMessageBox

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using kestrel::test::SimulatorProcess;
 
 class TestCorvafaxSend : public QObject
@@ -34,7 +36,7 @@ private:
 void TestCorvafaxSend::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_doc = m_dir.filePath(u"doc.ps"_qs);
+    m_doc = m_dir.filePath(u"doc.ps"_s);
     QFile file(m_doc);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\nshowpage\n%%EOF\n");
@@ -44,7 +46,7 @@ TestCorvafaxSend::Run TestCorvafaxSend::send(const QStringList& args, const QPro
 {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(KESTREL_SEND_PATH), args);
+    process.start(QString::fromUtf8(KESTREL_SEND_PATH), args);
     Run run;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -60,22 +62,22 @@ TestCorvafaxSend::Run TestCorvafaxSend::send(const QStringList& args, const QPro
 void TestCorvafaxSend::oneJobPerNumber()
 {
     SimulatorProcess sim;
-    QVERIFY(sim.start({u"--user"_qs, u"ufficio"_qs, u"--password"_qs, u"pw"_qs}));
+    QVERIFY(sim.start({u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s}));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KESTREL_HTTP_PORT"_qs, QString::number(sim.httpPort()));
-    env.insert(u"KESTREL_FAX_PORT"_qs, QString::number(sim.faxPort()));
+    env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
+    env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
 
     const Run run =
-        send({u"--appliance"_qs, u"127.0.0.1"_qs, u"--user"_qs, u"ufficio"_qs, u"--password"_qs, u"pw"_qs,
-              u"--notify"_qs, u"a@b.it"_qs, u"-d"_qs, u"111"_qs, u"-d"_qs, u"222"_qs, m_doc, m_doc},
+        send({u"--appliance"_s, u"127.0.0.1"_s, u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s,
+              u"--notify"_s, u"a@b.it"_s, u"-d"_s, u"111"_s, u"-d"_s, u"222"_s, m_doc, m_doc},
              env);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    const QStringList jobs = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList jobs = run.out.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(jobs.size(), 2);
     QCOMPARE(QStringList(sim.jobIds()), jobs);
     for (const QString& job : jobs) {
         QVERIFY(sim.waitForJob(job, 5000));
-        QCOMPARE(sim.jobParameters(job).value(u"document"_qs).size(), 2);
+        QCOMPARE(sim.jobParameters(job).value(u"document"_s).size(), 2);
     }
 }
 
@@ -84,13 +86,13 @@ void TestCorvafaxSend::failuresExitNonZero_data()
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QStringList>("sendArgs");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong password") << QStringList{u"--user"_qs, u"ufficio"_qs, u"--password"_qs, u"pw"_qs}
-                                    << QStringList{u"--user"_qs, u"ufficio"_qs, u"--password"_qs, u"no"_qs}
-                                    << u"Nome utente o password errati"_qs;
-    QTest::newRow("appliance offline") << QStringList{u"--http-fault"_qs, u"no-closing-tag"_qs}
-                                       << QStringList() << u"Appliance KESTREL Offline"_qs;
-    QTest::newRow("job refused") << QStringList{u"--fault"_qs, u"refuse-jsubm"_qs} << QStringList()
-                                 << u"ha rifiutato il fax"_qs;
+    QTest::newRow("wrong password") << QStringList{u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s}
+                                    << QStringList{u"--user"_s, u"ufficio"_s, u"--password"_s, u"no"_s}
+                                    << u"Nome utente o password errati"_s;
+    QTest::newRow("appliance offline") << QStringList{u"--http-fault"_s, u"no-closing-tag"_s} << QStringList()
+                                       << u"Appliance KESTREL Offline"_s;
+    QTest::newRow("job refused") << QStringList{u"--fault"_s, u"refuse-jsubm"_s} << QStringList()
+                                 << u"ha rifiutato il fax"_s;
 }
 
 void TestCorvafaxSend::failuresExitNonZero()
@@ -101,10 +103,10 @@ void TestCorvafaxSend::failuresExitNonZero()
     SimulatorProcess sim;
     QVERIFY(sim.start(simArgs));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KESTREL_HTTP_PORT"_qs, QString::number(sim.httpPort()));
-    env.insert(u"KESTREL_FAX_PORT"_qs, QString::number(sim.faxPort()));
-    const Run run = send(QStringList{u"--appliance"_qs, u"127.0.0.1"_qs, u"--timeout"_qs, u"5"_qs} +
-                             sendArgs + QStringList{u"-d"_qs, u"111"_qs, u"-d"_qs, u"222"_qs, m_doc},
+    env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
+    env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
+    const Run run = send(QStringList{u"--appliance"_s, u"127.0.0.1"_s, u"--timeout"_s, u"5"_s} + sendArgs +
+                             QStringList{u"-d"_s, u"111"_s, u"-d"_s, u"222"_s, m_doc},
                          env);
     QVERIFY(run.exitCode > 0);
     QCOMPARE(run.out, QString());
@@ -115,12 +117,11 @@ void TestCorvafaxSend::failuresExitNonZero()
 void TestCorvafaxSend::usageErrors()
 {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QCOMPARE(send({u"-d"_qs, u"1"_qs, m_doc}, env).exitCode, 2);
-    QCOMPARE(send({u"--appliance"_qs, u"h"_qs, m_doc}, env).exitCode, 2);
-    QCOMPARE(
-        send({u"--appliance"_qs, u"h"_qs, u"-d"_qs, u"1"_qs, m_dir.filePath(u"none.ps"_qs)}, env).exitCode,
-        2);
-    QCOMPARE(send({u"--appliance"_qs, u"h"_qs, u"-d"_qs, u"1:2"_qs, m_doc}, env).exitCode, 2);
+    QCOMPARE(send({u"-d"_s, u"1"_s, m_doc}, env).exitCode, 2);
+    QCOMPARE(send({u"--appliance"_s, u"h"_s, m_doc}, env).exitCode, 2);
+    QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_dir.filePath(u"none.ps"_s)}, env).exitCode,
+             2);
+    QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, m_doc}, env).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCorvafaxSend)

@@ -16,6 +16,8 @@ class QWidget;
 
 namespace kestrel {
 
+using namespace Qt::StringLiterals;
+
 constexpr const char* CorvanefaxProgId = "KestrelOCX.corvanefax";
 constexpr const char* CorvanefaxInterfaceId = "kestrel.ICorvanefax/1";
 
@@ -89,7 +91,7 @@ public:
     // was not (control not activated, server unreachable); error receives a
     // raised error (more than 1000 files).
     virtual QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
-                             qint16 MaxDials = 3, const QString& ModemInvio = QStringLiteral("any"),
+                             qint16 MaxDials = 3, const QString& ModemInvio = u"any"_s,
                              MethodError* error = nullptr) = 0;
     virtual MethodError chiuditutto() = 0;
 
