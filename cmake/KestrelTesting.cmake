@@ -4,7 +4,7 @@
 function(kestrel_add_qtest name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE kestrel_flags Qt6::Test ${T_LIBS})
+  target_link_libraries(${name} PRIVATE kestrel_flags kestrel_test_mock Qt6::Test ${T_LIBS})
   target_compile_definitions(${name} PRIVATE
     KESTREL_SIMULATOR_PATH="${CMAKE_BINARY_DIR}/simulator/kestrel-appliance-sim"
     KESTREL_SEND_PATH="${CMAKE_BINARY_DIR}/tools/corvafax-send"

@@ -16,9 +16,9 @@ QUrl appliancePageUrl(const QString& address, const QString& path)
     return QUrl(text + path);
 }
 
-bool VerificaAppliance(const QString& address, QString* why)
+bool VerificaAppliance(const QString& address, int timeoutMs, QString* why)
 {
-    const HttpResult page = httpGet(appliancePageUrl(address, pages::Modems), PageTimeoutMs);
+    const HttpResult page = httpGet(appliancePageUrl(address, pages::Modems), timeoutMs);
     if (!page.ok) {
         if (why)
             *why = page.error;

@@ -23,7 +23,7 @@ constexpr int PageTimeoutMs = 60000;
 // "http://" + address + path, with the pages port when it was moved.
 QUrl appliancePageUrl(const QString& address, const QString& path);
 
-// The modem page answers and holds its closing tag.
-bool VerificaAppliance(const QString& address, QString* why = nullptr);
+// The modem page answers within timeoutMs and holds its closing tag.
+bool VerificaAppliance(const QString& address, int timeoutMs, QString* why = nullptr);
 
 } // namespace kestrel

@@ -8,7 +8,8 @@
 namespace kestrel {
 
 // Fields of the control, held once per user-interface thread and shared by
-// every instance created on it.
+// every instance created on it. The submission in progress belongs to the
+// session (SubmissionProtocol's Submission).
 struct ControlState
 {
     static constexpr int MaxFiles = 1000;
@@ -24,18 +25,6 @@ struct ControlState
     VbBool XMLStatus = VbFalse;
 
     VbBool IsActive = VbFalse;
-
-    // The submission in progress. FileList keeps index 0 unused, as the
-    // session numbers files from 1.
-    QString FileName;
-    QStringList FileList;
-    qint16 FileCount = 0;
-    qint16 CurrentFile = 0;
-    QString FaxNumber;
-    qint16 MaxDials = 0;
-    QString ModemInvio;
-    QString JobNumber;
-    QString LastReplyCode;
 
     static ControlState& current();
 };

@@ -3,10 +3,12 @@
 #include "AppliancePages.h"
 #include "ControlFace.h"
 #include "ControlState.h"
+#include "ControlTexts.h"
 #include "CupsPrinterSystem.h"
 #include "DebugLog.h"
 #include "DebugOutput.h"
-#include "Messages.h"
+#include "MemoryPropertyBag.h"
+#include "PlainTextMessageBox.h"
 #include "PrinterSetup.h"
 #include "SessionText.h"
 
@@ -39,6 +41,10 @@ VbBool toVbBool(const QVariant& value)
     return static_cast<VbBool>(value.toInt());
 }
 
+// A day: longer than any wait of a fax appliance, short enough for every
+// timer.
+constexpr int LongestWaitMs = 24 * 60 * 60 * 1000;
+
 } // namespace
 
 QString controlLibraryName()
@@ -56,6 +62,7 @@ QString controlLibraryName()
 CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_session(*this)
 {
     ++liveInstances;
+    m_session.setLogger(&DebugLog);
     m_socket.setLogger(&DebugLog);
     m_timer1.setLogger(&DebugLog);
     connect(&m_socket, &PrintCapture::PrintedDocAvailable, this, [this](const QString& path) {
@@ -96,6 +103,12 @@ void CorvanefaxControl::propertyChanged(const QString& name)
 {
     if (m_site)
         m_site->propertyChanged(name);
+}
+
+int CorvanefaxControl::waitLimitMs() const
+{
+    const int limit = m_site ? m_site->waitLimitMs() : FaxSession::DefaultWaitLimitMs;
+    return qBound(1, limit, LongestWaitMs);
 }
 
 IMessageBox& CorvanefaxControl::messageBox()
@@ -229,11 +242,14 @@ MethodError CorvanefaxControl::Attiva()
         DebugOutput::current().showAndClear();
         DebugLog(u"Debug abilitato"_s);
     }
+    const int limit = waitLimitMs();
+    m_session.setWaitLimitMs(limit);
+    m_timer1.setTickTimeLimitMs(limit);
     QString why;
-    if (!VerificaAppliance(state.IndirizzoIP, &why)) {
+    if (!VerificaAppliance(state.IndirizzoIP, limit, &why)) {
         DebugLog(u"cant find corvane appliance on "_s + state.IndirizzoIP);
         DebugLog(why);
-        QString text = messages::ApplianceOffline;
+        QString text = texts::applianceOffline();
         if (m_events)
             m_events->MessageFromAppliance(text);
         state.IsActive = VbFalse;
@@ -281,25 +297,27 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
     ControlState& state = ControlState::current();
     if (state.IsActive == VbFalse) {
         DebugLog(controlLibraryName() + u".attiva non eseguito "_s);
-        messageBox().show({messages::NotActivated, u"KestrelOCX"_s, MsgIcon::Exclamation, MsgButtons::Ok});
+        messageBox().show({texts::notActivated(), u"KestrelOCX"_s, MsgIcon::Exclamation, MsgButtons::Ok});
         return {};
     }
-    const QStringList files = splitFileList(FileName);
-    if (files.size() > ControlState::MaxFiles) {
+    Submission submission;
+    submission.files = splitFileList(FileName);
+    if (submission.files.size() > ControlState::MaxFiles) {
         if (error)
             *error = {9, u"Subscript out of range"_s};
         return {};
     }
-    state.FileCount = 0;
-    state.CurrentFile = 1;
-    state.FileList = QStringList{QString()} + files;
-    state.FileCount = static_cast<qint16>(files.size());
-    state.MaxDials = MaxDials;
-    state.FaxNumber = FaxNumber;
     state.notifyAddress = AdressNotify;
-    state.ModemInvio = ModemInvio;
-    state.FileName = FileName;
-    return m_session.start();
+    submission.fileName = FileName;
+    submission.numbers = splitNumberList(FaxNumber);
+    submission.userName = state.NomeUtente;
+    submission.password = state.PasswordUtente;
+    submission.notifyAddress = AdressNotify;
+    submission.maxDials = MaxDials;
+    submission.modem = ModemInvio;
+    submission.chopOn = state.ChopOn != VbFalse;
+    m_session.setWaitLimitMs(waitLimitMs());
+    return m_session.start(state.IndirizzoIP, std::move(submission));
 }
 
 MethodError CorvanefaxControl::chiuditutto()

@@ -44,7 +44,7 @@ public:
     MethodError Reinizializza() override;
     MethodError Termina() override;
     QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
-                     qint16 MaxDials = 3, const QString& ModemInvio = u"any"_s,
+                     qint16 MaxDials = 3, const QString& ModemInvio = DefaultLine.toString(),
                      MethodError* error = nullptr) override;
     MethodError chiuditutto() override;
 
@@ -64,6 +64,9 @@ public:
     StatusPoller& Timer1() { return m_timer1; }
     // Number of instances alive, for DllCanUnloadNow.
     static int instanceCount();
+
+    // The site's time limit, kept within what the timers can count.
+    int waitLimitMs() const;
 
 private:
     void AscoltaStampante();

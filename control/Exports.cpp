@@ -50,7 +50,10 @@ using namespace kestrel;
 
 KESTREL_EXPORT int DllRegisterServer()
 {
-    const QString path = ownLibraryPath();
+    // A staged install registers the path the library will have once the
+    // package is installed.
+    const QString as = qEnvironmentVariable("KESTREL_REGISTER_AS");
+    const QString path = as.isEmpty() ? ownLibraryPath() : as;
     if (path.isEmpty())
         return E_Fail;
     return ComponentRegistry::write(registrationTarget(), QString::fromLatin1(CorvanefaxProgId), path)

@@ -85,12 +85,17 @@ QString ComponentRegistry::lookupIn(const QString& registryFile, const QString& 
     return {};
 }
 
-QString ComponentRegistry::lookup(const QString& progId)
+QStringList ComponentRegistry::lookupFiles()
 {
     const QString over = overridePath();
     if (!over.isEmpty())
-        return lookupIn(over, progId);
-    for (const QString& file : {userPath(), systemPath()}) {
+        return {over};
+    return {userPath(), systemPath()};
+}
+
+QString ComponentRegistry::lookup(const QString& progId)
+{
+    for (const QString& file : lookupFiles()) {
         const QString path = lookupIn(file, progId);
         if (!path.isEmpty())
             return path;
@@ -101,6 +106,11 @@ QString ComponentRegistry::lookup(const QString& progId)
 bool ComponentRegistry::write(const QString& registryFile, const QString& progId, const QString& libraryPath,
                               QString* error)
 {
+    if (!QFileInfo(libraryPath).isAbsolute()) {
+        if (error)
+            *error = u"%1: the library path %2 is not absolute"_s.arg(registryFile, libraryPath);
+        return false;
+    }
     auto entries = readEntries(registryFile);
     bool replaced = false;
     for (auto& entry : entries) {
@@ -122,40 +132,61 @@ bool ComponentRegistry::remove(const QString& registryFile, const QString& progI
     return writeEntries(registryFile, entries, error);
 }
 
-void* ComponentRegistry::createInstance(const QString& progId, const char* interfaceId, QString* error)
+namespace {
+
+void* createFrom(const QString& registryFile, const QString& path, const QString& progId,
+                 const char* interfaceId, QString* error)
 {
-    const QString path = lookup(progId);
-    if (path.isEmpty()) {
-        if (error)
-            *error = u"%1 is not registered (run kestrel-regsvr on its library)"_s.arg(progId);
+    const QString where = u"%1 (registered in %2)"_s.arg(path, registryFile);
+    if (!QFileInfo(path).isAbsolute()) {
+        *error = u"%1: not an absolute path"_s.arg(where);
         return nullptr;
     }
     // Kept loaded for the life of the process, as a host keeps its controls.
     auto* library = new QLibrary(path);
     if (!library->load()) {
-        if (error)
-            *error = u"cannot load %1: %2"_s.arg(path, library->errorString());
+        *error = u"cannot load %1: %2"_s.arg(where, library->errorString());
         delete library;
         return nullptr;
     }
     auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(library->resolve("DllGetClassObject"));
     if (!getClassObject) {
-        if (error)
-            *error = u"%1 exports no DllGetClassObject"_s.arg(path);
+        *error = u"%1 exports no DllGetClassObject"_s.arg(where);
         return nullptr;
     }
     IClassFactory* factory = nullptr;
     const QByteArray id = progId.toUtf8();
     if (getClassObject(id.constData(), &factory) != S_Ok || !factory) {
-        if (error)
-            *error = u"%1 does not provide %2"_s.arg(path, progId);
+        *error = u"%1 does not provide %2"_s.arg(where, progId);
         return nullptr;
     }
     void* object = factory->CreateInstance(interfaceId);
     delete factory;
-    if (!object && error)
-        *error = u"%1 does not implement %2"_s.arg(progId, QString::fromLatin1(interfaceId));
+    if (!object)
+        *error = u"%1 does not implement %2 for %3"_s.arg(where, QString::fromLatin1(interfaceId), progId);
     return object;
+}
+
+} // namespace
+
+void* ComponentRegistry::createInstance(const QString& progId, const char* interfaceId, QString* error)
+{
+    QStringList failures;
+    for (const QString& file : lookupFiles()) {
+        const QString path = lookupIn(file, progId);
+        if (path.isEmpty())
+            continue;
+        QString why;
+        if (void* object = createFrom(file, path, progId, interfaceId, &why))
+            return object;
+        failures << why;
+    }
+    if (error) {
+        *error = failures.isEmpty() ? u"%1 is not registered in %2 (run kestrel-regsvr on its library)"_s.arg(
+                                          progId, lookupFiles().join(u" or "_s))
+                                    : failures.join(u"; "_s);
+    }
+    return nullptr;
 }
 
 } // namespace kestrel

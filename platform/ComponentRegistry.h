@@ -31,7 +31,8 @@ using DllCanUnloadNowFn = int (*)();
 // KESTREL_COMPONENT_REGISTRY (tests, development builds), the user's under
 // $XDG_CONFIG_HOME, and the system's under /etc/xdg. Lookups try them in
 // that order; registration writes the first one (or the system one on
-// request).
+// request). Library paths are absolute: a relative one would depend on the
+// folder a host happens to start in.
 class ComponentRegistry
 {
 public:
@@ -44,6 +45,9 @@ public:
     // the user's registry.
     static QString defaultWritePath();
 
+    // The registries a lookup reads, in order: the override alone when it
+    // is set, else the user's and the system's.
+    static QStringList lookupFiles();
     static QString lookup(const QString& progId);
     static QString lookupIn(const QString& registryFile, const QString& progId);
     static bool write(const QString& registryFile, const QString& progId, const QString& libraryPath,
@@ -51,7 +55,9 @@ public:
     static bool remove(const QString& registryFile, const QString& progId, QString* error = nullptr);
 
     // Loads the library registered for progId and asks it for an object of
-    // interfaceId. Returns nullptr and a reason on failure.
+    // interfaceId; an entry whose library cannot be used gives way to the
+    // next registry's. Returns nullptr and a reason that names the registry
+    // file and the library on failure.
     static void* createInstance(const QString& progId, const char* interfaceId, QString* error);
 };
 

@@ -18,8 +18,7 @@ struct Error
 };
 
 // A value or the Error that stopped it, in the manner of std::expected.
-template <typename T>
-class Expected
+template <typename T> class Expected
 {
 public:
     Expected(T value) : m_value(std::move(value)) {}
@@ -42,8 +41,7 @@ private:
 };
 
 // Success or the Error that stopped it.
-template <>
-class Expected<void>
+template <> class Expected<void>
 {
 public:
     Expected() = default;

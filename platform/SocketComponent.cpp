@@ -72,7 +72,13 @@ void SocketComponent::adoptSocket(QTcpSocket* socket)
     m_error = false;
     m_peerClosed = false;
     socket->setParent(this);
-    connect(socket, &QTcpSocket::connected, this, &SocketComponent::Connect);
+    if (m_lowDelay)
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        if (m_lowDelay && m_socket)
+            m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        Q_EMIT Connect();
+    });
     connect(socket, &QTcpSocket::readyRead, this, &SocketComponent::announceData);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketComponent::onBytesWritten);
     connect(socket, &QTcpSocket::disconnected, this, &SocketComponent::onDisconnected);
@@ -89,6 +95,23 @@ void SocketComponent::dropSocket()
     socket->abort();
     // A handler of this very socket may be running below us.
     socket->deleteLater();
+}
+
+void SocketComponent::setLowDelay(bool on)
+{
+    m_lowDelay = on;
+    if (m_socket)
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, on ? 1 : 0);
+}
+
+QString SocketComponent::peerAddress() const
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
+        return {};
+    const QHostAddress peer = m_socket->peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : peer.toString();
 }
 
 void SocketComponent::connectTo(const QString& host, quint16 port)

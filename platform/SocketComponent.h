@@ -57,6 +57,11 @@ public:
     // Address a listener binds; loopback unless told otherwise.
     void setLocalAddress(const QHostAddress& address) { m_localAddress = address; }
 
+    // Small writes leave at once instead of waiting for the peer's
+    // acknowledgement of the last one (TCP_NODELAY): a command protocol
+    // that writes a line and waits for its answer needs that.
+    void setLowDelay(bool on);
+
     void connectTo(const QString& host, quint16 port);
     // Returns false (with lastError set) when the port cannot be opened.
     bool listen();
@@ -73,6 +78,9 @@ public:
     qint64 bytesAvailable() const;
     qint64 bytesToWrite() const;
     void setReadBufferSize(qint64 size);
+    // The address of the connected peer, IPv4 in dotted form; empty when
+    // not connected.
+    QString peerAddress() const;
     // True once the peer has closed its side of the connection.
     bool peerClosed() const { return m_peerClosed; }
 
@@ -107,6 +115,7 @@ private:
     bool m_error = false;
     bool m_peerClosed = false;
     bool m_arrivalQueued = false;
+    bool m_lowDelay = false;
     int m_errorNumber = NoError;
     QString m_errorDescription;
 };

@@ -239,6 +239,10 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::stor(const Command& c)
 
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::jnew()
 {
+    // hfaxd finds its job sequence file relative to the current folder: away
+    // from the spool's root, a new job cannot be numbered.
+    if (m_cwd != u"/"_s)
+        return answer(replies::line(503, u"Unable to open sequence number file sendq/seqf; No such file or directory.."_s));
     JobRecord job;
     job.id = m_store.newJobId();
     // Like hfaxd: further jobs of a session join the group of the job before them.

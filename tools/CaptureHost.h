@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Corvanefax.h"
+#include "PlainTextMessageBox.h"
 
 #include <QObject>
 

@@ -1,6 +1,5 @@
 #include "SendHost.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,118 +19,65 @@ void printError(const QString& text)
 
 } // namespace
 
-SendHost::SendHost(ICorvanefax& control, SendRequest request)
-    : m_control(control), m_request(std::move(request))
+SendHost::SendHost(CorvanefaxHost& host, SendRequest request) : m_host(host), m_request(std::move(request))
 {
-    for (const QString& file : m_request.files)
-        m_fileList += file + u',';
+    connect(&m_host, &CorvanefaxHost::faxSubmitted, this, &SendHost::onSubmitted);
+    connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &SendHost::onMessage);
+    connect(&m_host, &CorvanefaxHost::submissionFailed, this, &SendHost::onFailed);
 }
 
 void SendHost::start()
 {
-    m_control.SetClientSite(this);
-    m_control.Advise(this);
-    m_control.InitProperties();
-    m_control.setIndirizzoIP(m_request.appliance);
+    ICorvanefax& control = *m_host.control();
+    control.setIndirizzoIP(m_request.appliance);
     if (!m_request.user.isNull())
-        m_control.setNomeUtente(m_request.user);
+        control.setNomeUtente(m_request.user);
     if (!m_request.password.isNull())
-        m_control.setPasswordUtente(m_request.password);
-    m_control.setNomeStampante(u"kestrel"_s);
-    m_control.setXMLStatus(VbFalse);
-    m_control.setDebugOn(m_request.debug ? VbTrue : VbFalse);
+        control.setPasswordUtente(m_request.password);
+    control.setNomeStampante(u"kestrel"_s);
+    control.setXMLStatus(VbFalse);
+    control.setDebugOn(m_request.debug ? VbTrue : VbFalse);
 
-    // "Offline" arrives as MessageFromAppliance during Attiva.
-    m_jobOpen = true;
-    if (const MethodError error = m_control.Attiva()) {
+    if (const MethodError error = control.Attiva()) {
         printError(u"attivazione non riuscita: %1 (%2)"_s.arg(error.description).arg(error.number));
-        finish(1);
+        onFailed(QString());
         return;
     }
-    if (m_finished)
+    if (m_offline) {
+        onFailed(QString());
         return;
-    m_jobOpen = false;
-    startJob(0);
+    }
+    QString files;
+    for (const QString& file : std::as_const(m_request.files))
+        files += file + u',';
+    const std::optional<QString> line =
+        m_request.line.isEmpty() ? std::nullopt : std::optional<QString>(m_request.line);
+    m_host.sendFax(files, m_request.numbers.join(u':'), m_request.notify, m_request.maxDials, line);
 }
 
-void SendHost::startJob(int index)
+void SendHost::onSubmitted(const QString& jobNumber)
 {
-    if (m_finished)
-        return;
-    if (index >= m_request.numbers.size()) {
-        finish(m_failures == 0 ? 0 : 1);
-        return;
-    }
-    m_current = index;
-    m_jobOpen = true;
-    const QString number = m_request.numbers.at(index);
-    MethodError error;
-    const QVariant result =
-        m_request.line.isEmpty()
-            ? m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials, u"any"_s, &error)
-            : m_control.SendFax(m_fileList, number, m_request.notify, m_request.maxDials, m_request.line,
-                                &error);
-    if (error) {
-        jobFailed(u"%1 (%2)"_s.arg(error.description).arg(error.number));
-        return;
-    }
-    // A session that did not start has told us why already; make sure the
-    // job is counted and the next one goes.
-    if (!result.isValid() && m_jobOpen && m_current == index)
-        jobFailed(u"fax al numero %1 non inviato"_s.arg(number));
-}
-
-void SendHost::FaxSubmitted(QString& JobNumber, QString&)
-{
-    std::fprintf(stdout, "%s\n", JobNumber.toLocal8Bit().constData());
+    std::fprintf(stdout, "%s\n", jobNumber.toLocal8Bit().constData());
     std::fflush(stdout);
-    m_jobs << JobNumber;
-    m_jobOpen = false;
-    // The next destination starts from inside the event, as the client's
-    // send window does.
-    const int next = m_current + 1;
-    if (next < m_request.numbers.size()) {
-        m_control.Termina();
-        if (const MethodError error = m_control.Attiva()) {
-            printError(error.description);
-            finish(1);
-            return;
-        }
-        startJob(next);
-    } else {
-        finish(m_failures == 0 ? 0 : 1);
-    }
+    m_jobs << jobNumber;
+    if (m_jobs.size() == m_request.numbers.size())
+        finish(0);
 }
 
-void SendHost::MessageFromAppliance(QString& Msg)
+void SendHost::onMessage(const QString& message)
 {
-    printError(Msg);
-    if (m_jobOpen)
-        jobFailed(QString());
+    if (message == ApplianceOffline)
+        m_offline = true;
+    printError(message);
 }
 
-MsgAnswer SendHost::ErrorBox::show(const MessageBoxRequest& request)
+void SendHost::onFailed(const QString&)
 {
-    printError(request.text);
-    if (m_host.m_jobOpen)
-        m_host.jobFailed(QString());
-    return defaultAnswer(request.buttons);
-}
-
-void SendHost::jobFailed(const QString& reason)
-{
-    if (!reason.isEmpty())
-        printError(reason);
-    m_jobOpen = false;
-    ++m_failures;
-    if (m_current < 0) {
-        // Activation failed: nothing can be sent.
-        finish(1);
-        return;
-    }
-    // Go on with the other numbers, once the control has unwound.
-    const int next = m_current + 1;
-    QTimer::singleShot(0, this, [this, next] { startJob(next); });
+    // The control has said why; say which numbers it concerns. Jobs are
+    // made in the order of the numbers.
+    for (qsizetype i = m_jobs.size(); i < m_request.numbers.size(); ++i)
+        printError(u"fax al numero %1 non inviato"_s.arg(m_request.numbers.at(i)));
+    finish(1);
 }
 
 void SendHost::finish(int exitCode)
@@ -139,6 +85,7 @@ void SendHost::finish(int exitCode)
     if (m_finished)
         return;
     m_finished = true;
+    // Once the control has unwound.
     QTimer::singleShot(0, this, [this, exitCode] { Q_EMIT finished(exitCode); });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Corvanefax.h"
+#include "CorvanefaxHost.h"
 
 #include <QObject>
 #include <QStringList>
@@ -20,56 +20,34 @@ struct SendRequest
     QStringList files;
 };
 
-// Hosts the fax control without windows and sends one job per number, the
-// next one started from the FaxSubmitted handler, as the desktop client
-// does. Message boxes and notices of the control go to standard error.
-class SendHost : public QObject, public ICorvanefaxEvents, public IControlSite
+// Sends the documents to every number with one SendFax: one session, one
+// upload, one job per number. Prints each job number as the fax server
+// accepts it; reports the numbers whose fax did not go.
+class SendHost : public QObject
 {
     Q_OBJECT
 public:
-    SendHost(ICorvanefax& control, SendRequest request);
+    SendHost(CorvanefaxHost& host, SendRequest request);
 
-    // Activates the control and starts the first job. The host is done when
-    // finished() is emitted.
+    // Activates the control and starts the submission. The host is done
+    // when finished() is emitted: 0 when every job was accepted.
     void start();
-    int failures() const { return m_failures; }
     const QStringList& jobNumbers() const { return m_jobs; }
 
 Q_SIGNALS:
     void finished(int exitCode);
 
 private:
-    void startJob(int index);
-    void jobFailed(const QString& reason);
+    void onSubmitted(const QString& jobNumber);
+    void onMessage(const QString& message);
+    void onFailed(const QString& reason);
     void finish(int exitCode);
 
-    void FaxSubmitted(QString& JobNumber, QString& SentFiles) override;
-    void MessageFromAppliance(QString& Msg) override;
-
-    IMessageBox& messageBox() override { return m_box; }
-    void propertyChanged(const QString&) override {}
-    // Sending files needs no capture printer and no capture port.
-    bool hostsPrintCapture() const override { return false; }
-
-    class ErrorBox : public IMessageBox
-    {
-    public:
-        explicit ErrorBox(SendHost& host) : m_host(host) {}
-        MsgAnswer show(const MessageBoxRequest& request) override;
-
-    private:
-        SendHost& m_host;
-    };
-
-    ICorvanefax& m_control;
+    CorvanefaxHost& m_host;
     SendRequest m_request;
-    ErrorBox m_box{*this};
-    QString m_fileList;
-    int m_current = -1;
-    int m_failures = 0;
-    bool m_jobOpen = false;
-    bool m_finished = false;
     QStringList m_jobs;
+    bool m_offline = false;
+    bool m_finished = false;
 };
 
 } // namespace kestrel

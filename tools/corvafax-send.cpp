@@ -6,11 +6,13 @@
 #include "CaptureHost.h"
 #include "ComponentRegistry.h"
 #include "Corvanefax.h"
+#include "CorvanefaxHost.h"
 #include "SendHost.h"
 #include "SignalWatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -53,6 +55,31 @@ int runCapture(const QString& appliance, const QString& printer, bool debug)
     return QCoreApplication::exec();
 }
 
+// The password from a file that only its owner can read, or from standard
+// input ("-"): the first line, without its line end.
+Expected<QString> readPassword(const QString& path)
+{
+    QFile file;
+    if (path == u"-"_s) {
+        if (!file.open(stdin, QIODevice::ReadOnly))
+            return Error{u"cannot read the password from standard input"_s};
+    } else {
+        file.setFileName(path);
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        if (!file.open(QIODevice::ReadOnly))
+            return Error{u"cannot read the password file %1: %2"_s.arg(path, file.errorString())};
+        if (file.permissions() & others)
+            return Error{
+                u"the password file %1 can be read by others; make it private (chmod 600)"_s.arg(path)};
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -69,7 +96,13 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption appliance(u"appliance"_s, u"Appliance host name or address."_s, u"host"_s);
     const QCommandLineOption user(u"user"_s, u"Login name on the fax server."_s, u"name"_s);
-    const QCommandLineOption password(u"password"_s, u"Login password."_s, u"password"_s);
+    const QCommandLineOption password(
+        u"password"_s,
+        u"Login password (other users can see it while the program runs; prefer --password-file)."_s,
+        u"password"_s);
+    const QCommandLineOption passwordFile(
+        u"password-file"_s,
+        u"Read the login password from this file (mode 0600), or from standard input with -."_s, u"file"_s);
     const QCommandLineOption notify(
         u"notify"_s, u"E-mail address told when a job is done (default: your user name)."_s, u"address"_s);
     const QCommandLineOption maxDials(u"maxdials"_s, u"Dial attempts (default 3)."_s, u"n"_s, u"3"_s);
@@ -83,8 +116,8 @@ int main(int argc, char* argv[])
                                      u"Capture print jobs instead of sending (until interrupted)."_s);
     const QCommandLineOption printer(u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s,
                                      u"kestrel"_s);
-    parser.addOptions(
-        {appliance, user, password, notify, maxDials, line, timeout, debug, destination, capture, printer});
+    parser.addOptions({appliance, user, password, passwordFile, notify, maxDials, line, timeout, debug,
+                       destination, capture, printer});
     parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
     parser.process(app);
 
@@ -119,30 +152,40 @@ int main(int argc, char* argv[])
     request.maxDials = static_cast<qint16>(dials);
     if (parser.isSet(user))
         request.user = parser.value(user);
+    if (parser.isSet(password) && parser.isSet(passwordFile))
+        return usageError(u"--password and --password-file exclude each other"_s);
     if (parser.isSet(password))
         request.password = parser.value(password);
+    if (parser.isSet(passwordFile)) {
+        const Expected<QString> secret = readPassword(parser.value(passwordFile));
+        if (!secret)
+            return usageError(secret.error().message);
+        request.password = *secret;
+    }
     request.notify = parser.isSet(notify) ? parser.value(notify) : qEnvironmentVariable("USER", u"root"_s);
     request.line = parser.value(line);
     request.debug = parser.isSet(debug);
+    CorvanefaxHost host;
     if (parser.isSet(timeout)) {
-        const int seconds = parser.value(timeout).toInt(&ok);
+        const qint64 seconds = parser.value(timeout).toLongLong(&ok);
         if (!ok || seconds <= 0)
             return usageError(u"invalid --timeout"_s);
-        qputenv("KESTREL_WAIT_SECONDS", QByteArray::number(seconds));
+        // Anything longer than the host's longest wait means that wait.
+        host.setWaitLimitMs(qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000);
+    }
+    host.setPrintCapture(false); // sending files needs no capture printer
+    if (const Status created = host.create(); !created) {
+        std::fprintf(stderr, "corvafax-send: %s\n", created.error().message.toLocal8Bit().constData());
+        return 1;
     }
 
-    ICorvanefax* control = createControl();
-    if (!control)
-        return 1;
-
-    SendHost host(*control, request);
+    SendHost sender(host, request);
     int exitCode = 1;
-    QObject::connect(&host, &SendHost::finished, &app, [&exitCode](int code) {
+    QObject::connect(&sender, &SendHost::finished, &app, [&exitCode](int code) {
         exitCode = code;
         QCoreApplication::exit(code);
     });
-    QMetaObject::invokeMethod(&host, &SendHost::start, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&sender, &SendHost::start, Qt::QueuedConnection);
     app.exec();
-    delete control;
     return exitCode;
 }

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -26,18 +27,31 @@ int main(int argc, char* argv[])
     QCommandLineOption system(u"system"_s,
                               u"Use the system registry (%1)."_s.arg(ComponentRegistry::systemPath()));
     QCommandLineOption registry(u"registry"_s, u"Use this registry file."_s, u"file"_s);
-    parser.addOptions({unregister, system, registry});
+    QCommandLineOption root(u"root"_s,
+                            u"Staged install: use the system registry under this folder, and register the "
+                            u"library under its path without the folder (for packages built with DESTDIR)."_s,
+                            u"folder"_s);
+    parser.addOptions({unregister, system, registry, root});
     parser.addPositionalArgument(u"library"_s, u"The control library (.so)."_s);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
 
-    if (parser.isSet(registry))
-        qputenv("KESTREL_REGISTER_TO", QFileInfo(parser.value(registry)).absoluteFilePath().toLocal8Bit());
-    else if (parser.isSet(system))
-        qputenv("KESTREL_REGISTER_TO", ComponentRegistry::systemPath().toLocal8Bit());
-
     const QString path = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+    if (parser.isSet(root)) {
+        const QString staging = QDir::cleanPath(QFileInfo(parser.value(root)).absoluteFilePath());
+        if (!path.startsWith(staging + u'/')) {
+            std::fprintf(stderr, "kestrel-regsvr: %s is not under %s\n", qPrintable(path),
+                         qPrintable(staging));
+            return 1;
+        }
+        qputenv("KESTREL_REGISTER_TO", (staging + ComponentRegistry::systemPath()).toLocal8Bit());
+        qputenv("KESTREL_REGISTER_AS", path.mid(staging.size()).toLocal8Bit());
+    } else if (parser.isSet(registry)) {
+        qputenv("KESTREL_REGISTER_TO", QFileInfo(parser.value(registry)).absoluteFilePath().toLocal8Bit());
+    } else if (parser.isSet(system)) {
+        qputenv("KESTREL_REGISTER_TO", ComponentRegistry::systemPath().toLocal8Bit());
+    }
     QLibrary library(path);
     if (!library.load()) {
         std::fprintf(stderr, "kestrel-regsvr: %s\n", library.errorString().toLocal8Bit().constData());

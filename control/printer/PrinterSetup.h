@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PrinterSystem.h"
-#include "kestrel/Corvanefax.h"
+#include "Corvanefax.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,6 +3,7 @@
 
 #include "ControlState.h"
 #include "CorvanefaxControl.h"
+#include "ScriptedMessageBox.h"
 #include "SimulatorProcess.h"
 
 #include <QTcpServer>
@@ -13,6 +14,7 @@
 using namespace Qt::StringLiterals;
 
 using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
 using kestrel::test::SimulatorProcess;
 
 namespace {

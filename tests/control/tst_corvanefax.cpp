@@ -5,6 +5,8 @@
 #include "ControlState.h"
 #include "CorvanefaxControl.h"
 #include "DebugOutput.h"
+#include "MemoryPropertyBag.h"
+#include "ScriptedMessageBox.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -14,6 +16,7 @@
 using namespace Qt::StringLiterals;
 
 using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "ControlState.h"
 #include "CorvanefaxControl.h"
 #include "DebugOutput.h"
+#include "ScriptedMessageBox.h"
 #include "SimulatorProcess.h"
 
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 using namespace Qt::StringLiterals;
 
 using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
 using kestrel::test::SimulatorProcess;
 
 namespace {
@@ -41,6 +43,7 @@ public:
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString&) override {}
     bool hostsPrintCapture() const override { return false; }
+    int waitLimitMs() const override { return WaitSeconds * 1000; }
     void FaxSubmitted(QString& JobNumber, QString& SentFiles) override
     {
         submitted.append({JobNumber, SentFiles});
@@ -101,7 +104,6 @@ private:
 
 void TestFaxSession::initTestCase()
 {
-    qputenv("KESTREL_WAIT_SECONDS", QByteArray::number(WaitSeconds));
     QVERIFY(m_dir.isValid());
 }
 
@@ -147,6 +149,8 @@ bool TestFaxSession::waitForReports(int count, int ms)
 
 void TestFaxSession::twoFilesTwoNumbers()
 {
+    // One session, one upload of each file, one job per number: every job
+    // names the uploads of the first.
     QVERIFY(startSimulator());
     activate();
     const QByteArray first = randomBytes(1500);
@@ -158,53 +162,48 @@ void TestFaxSession::twoFilesTwoNumbers()
     QCOMPARE(m_control->SendFax(fileList, u"0612345:0698765"_s, u"Mario@Example.org"_s).toString(),
              u"OnRun"_s);
     QCOMPARE(m_control->EmailAdress(), u"Mario@Example.org"_s);
-    QVERIFY(waitForReports(1));
+    QVERIFY(waitForReports(2));
     QCOMPARE(m_host->messages, QStringList());
-    QCOMPARE(m_host->submitted.size(), 1);
+    QCOMPARE(m_host->submitted.size(), 2);
     const QString job = m_host->submitted.at(0).job;
+    const QString job2 = m_host->submitted.at(1).job;
     QCOMPARE(m_host->submitted.at(0).files, fileList);
+    QCOMPARE(m_host->submitted.at(1).files, fileList);
     QVERIFY(!job.isEmpty());
+    QVERIFY(job2 != job);
 
     const QByteArray j = job.toLatin1();
-    QCOMPARE(m_sim->sessionBytes(), QByteArray("USER Mario\r\n"
-                                               "PASS Segreta1\r\n"
-                                               "jnew\r\n"
-                                               "jparm fromuser mario\r\n"
-                                               "type i\r\n"
-                                               "jparm dialstring 0612345\r\n"
-                                               "jparm dialstring 0698765\r\n"
-                                               "jparm maxdials 3\r\n"
-                                               "jparm notify done\r\n"
-                                               "jparm vres 196\r\n"
-                                               "jparm usexvres no\r\n"
-                                               "jparm sendtime now\r\n"
-                                               "jparm notifyaddr mario@example.org\r\n"
-                                               "cwd /tmp\r\n"
-                                               "PASV\r\n"
-                                               "STOR /tmp/" +
-                                               j +
-                                               "-1.ps\r\n"
-                                               "PASV\r\n"
-                                               "STOR /tmp/" +
-                                               j +
-                                               "-2.pdf\r\n"
-                                               "jparm document /tmp/" +
-                                               j +
-                                               "-1.ps\r\n"
-                                               "jparm document /tmp/" +
-                                               j +
-                                               "-2.pdf\r\n"
-                                               "JPARM LASTTIME 000300\r\n"
-                                               "jsubm\r\n"));
-    QVERIFY(m_sim->waitForJob(job, 5000));
-    QCOMPARE(m_sim->jobDocument(job, job + u"-1.ps"_s), first);
-    QCOMPARE(m_sim->jobDocument(job, job + u"-2.pdf"_s), second);
+    const QByteArray documents = "jparm document /tmp/" + j + "-1.ps\r\n" + "jparm document /tmp/" + j +
+                                 "-2.pdf\r\n" + "JPARM LASTTIME 000300\r\n" + "jsubm\r\n";
+    const QByteArray parameters = "jparm fromuser mario\r\n"
+                                  "type i\r\n"
+                                  "jparm dialstring %1\r\n"
+                                  "jparm maxdials 3\r\n"
+                                  "jparm notify done\r\n"
+                                  "jparm vres 196\r\n"
+                                  "jparm usexvres no\r\n"
+                                  "jparm sendtime now\r\n"
+                                  "jparm notifyaddr mario@example.org\r\n";
+    QCOMPARE(m_sim->sessionCount(), 1);
+    QCOMPARE(m_sim->sessionBytes(), QByteArray("USER Mario\r\nPASS Segreta1\r\njnew\r\n") +
+                                        QByteArray(parameters).replace("%1", "0612345") +
+                                        "cwd /tmp\r\nPASV\r\nSTOR /tmp/" + j + "-1.ps\r\nPASV\r\nSTOR /tmp/" + j +
+                                        "-2.pdf\r\n" + documents + "cwd /\r\njnew\r\n" +
+                                        QByteArray(parameters).replace("%1", "0698765") + documents);
+    for (const QString& id : {job, job2}) {
+        QVERIFY(m_sim->waitForJob(id, 5000));
+        QCOMPARE(m_sim->jobDocument(id, job + u"-1.ps"_s), first);
+        QCOMPARE(m_sim->jobDocument(id, job + u"-2.pdf"_s), second);
+    }
+    QCOMPARE(m_sim->jobParameters(job2).value(u"dialstring"_s), QStringList{u"0698765"_s});
 
     const QString log = DebugOutput::current().text();
     QVERIFY(log.contains(u"Job Numero:"_s + job + u"\r\n"_s));
     QVERIFY(log.contains(u"Data Connection IP:127.0.0.1Port: "_s));
     QCOMPARE(log.count(u"File Inviato\r\n"_s), 2);
     QVERIFY(log.contains(u"JOB subimitted DataSocket:0\r\n"_s));
+    // The session ends after its last job.
+    QCOMPARE(m_control->session().sCmd().state(), int(SocketComponent::Closed));
 }
 
 void TestFaxSession::jobParameters_data()

@@ -41,6 +41,7 @@ private Q_SLOTS:
     void warningsBeforeGreeting();
     void bareLineFeedAndGarbage();
     void overlongLine();
+    void endlessMultiLineReply();
 };
 
 void TestReplySplitter::mergedBatch()
@@ -106,11 +107,31 @@ void TestReplySplitter::bareLineFeedAndGarbage()
 void TestReplySplitter::overlongLine()
 {
     ReplySplitter splitter;
-    QVERIFY(splitter.feed(QByteArray(ReplySplitter::MaxLine, 'x')));
+    QVERIFY(splitter.feed(QByteArray(ReplySplitter::MaxReply, 'x')));
     QVERIFY(!splitter.feed("yy"));
+    QVERIFY(!splitter.feed("200 ok\r\n")); // nothing more until reset
+    QVERIFY(!splitter.hasReply());
     splitter.reset();
     QVERIFY(splitter.feed("200 ok\r\n"));
     QCOMPARE(splitter.takeReply().code, 200);
+}
+
+void TestReplySplitter::endlessMultiLineReply()
+{
+    // Short lines that never close the reply: the reply as a whole is
+    // bounded, not only its unfinished line.
+    ReplySplitter splitter;
+    QVERIFY(splitter.feed("220-welcome\r\n"));
+    const QByteArray lines = QByteArray("220-more of the same\r\n").repeated(1000);
+    qsizetype fed = 0;
+    bool refused = false;
+    while (fed < 4 * ReplySplitter::MaxReply && !refused) {
+        refused = !splitter.feed(lines);
+        fed += lines.size();
+    }
+    QVERIFY(refused);
+    QVERIFY(fed < 2 * ReplySplitter::MaxReply);
+    QVERIFY(!splitter.hasReply());
 }
 
 QTEST_GUILESS_MAIN(TestReplySplitter)

@@ -2,6 +2,7 @@
 #include "CupsPrinterSystem.h"
 #include "PrinterSetup.h"
 #include "PrivateCupsd.h"
+#include "ScriptedMessageBox.h"
 
 #include "MessageBox.h"
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
 using namespace Qt::StringLiterals;
 
 class TestCupsPrinter : public QObject

@@ -1,5 +1,6 @@
 #include "PrinterSetup.h"
 #include "RecordingPrinterSystem.h"
+#include "ScriptedMessageBox.h"
 #include "VersioneWindows.h"
 
 #include "MessageBox.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
 using namespace Qt::StringLiterals;
 
 namespace {

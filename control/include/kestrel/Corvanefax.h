@@ -2,24 +2,38 @@
 
 // The surface of the fax control "KestrelOCX.corvanefax", shared by the
 // control library and every host. Hosts create the control through the
-// component registry (ComponentRegistry::createInstance with
-// CorvanefaxInterfaceId) and talk to it only through these classes.
-
-#include <QString>
-#include <QVariant>
+// component registry (by CorvanefaxProgId, asking for CorvanefaxInterfaceId)
+// and talk to it only through these classes. This header and the three it
+// includes are all a host needs.
 
 #include "MessageBox.h"
 #include "PropertyBag.h"
 #include "VbTypes.h"
 
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
 class QWidget;
 
 namespace kestrel {
 
-using namespace Qt::StringLiterals;
-
 constexpr const char* CorvanefaxProgId = "KestrelOCX.corvanefax";
-constexpr const char* CorvanefaxInterfaceId = "kestrel.ICorvanefax/1";
+constexpr const char* CorvanefaxInterfaceId = "kestrel.ICorvanefax/2";
+
+// The line identifier that lets the fax server choose the line.
+inline constexpr QStringView DefaultLine = u"any";
+
+// Texts of the control that a host may need to recognise.
+// MessageFromAppliance during Attiva: the appliance did not answer.
+inline constexpr QStringView ApplianceOffline = u"Appliance KESTREL Offline";
+// Message box of SendFax before a successful Attiva.
+inline constexpr QStringView NotActivated = u"deve essere attivata con .attiva";
+// Message box of a session whose login the fax server refused.
+inline constexpr QStringView LoginRefused = u"Nome utente o password errati";
+// Every MessageFromAppliance that reports a fax that did not go ends with
+// this; no other message does.
+inline constexpr QStringView FaxNotSent = u"fax non inviato";
 
 // The error a method raises to its caller (a COM error: number and text).
 // Number 0 means the call succeeded.
@@ -57,6 +71,10 @@ public:
     // sure the capture printer exists and open the capture port. A host that
     // only sends files says no.
     virtual bool hostsPrintCapture() const { return true; }
+    // The longest the control waits for the appliance at any step (its
+    // pages, the fax server's greeting and replies, a transfer that does not
+    // move), in milliseconds.
+    virtual int waitLimitMs() const { return 60000; }
 };
 
 class ICorvanefax
@@ -87,11 +105,16 @@ public:
     virtual MethodError VerificaStampante() = 0;
     virtual MethodError Reinizializza() = 0;
     virtual MethodError Termina() = 0;
-    // Returns "OnRun" when the session was started, an empty variant when it
-    // was not (control not activated, server unreachable); error receives a
-    // raised error (more than 1000 files).
+    // One job per number of the ":"-separated FaxNumber, all in one session
+    // with every file of the ","-separated FileName uploaded once;
+    // FaxSubmitted follows for each job, in order. Returns "OnRun" when the
+    // session was started, an empty variant when it was not (control not
+    // activated, a document that cannot be sent, server unreachable; the
+    // host has been told why) or when another SendFax replaced it while it
+    // waited for the server; error receives a raised error (more than 1000
+    // files).
     virtual QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
-                             qint16 MaxDials = 3, const QString& ModemInvio = u"any"_s,
+                             qint16 MaxDials = 3, const QString& ModemInvio = DefaultLine.toString(),
                              MethodError* error = nullptr) = 0;
     virtual MethodError chiuditutto() = 0;
 

@@ -1,14 +1,16 @@
 #pragma once
 
-#include "PassiveReply.h"
+#include "Expected.h"
 #include "SocketComponent.h"
 
 #include <QFile>
 #include <QObject>
 
+#include <functional>
+
 namespace kestrel {
 
-// The passive data connection (wsData): connects where the server said and
+// The passive data connection (wsData): connects to the fax server and
 // streams one file in chunks, so a document is never held whole in memory.
 class DataChannel : public QObject
 {
@@ -20,20 +22,20 @@ public:
 
     explicit DataChannel(QObject* parent = nullptr);
 
+    void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
     SocketComponent& wsData() { return m_ws; }
     int state() const { return m_ws.state(); }
 
-    // Closes a connected data connection, then connects to the address.
-    void OpenDataConnection(const PassiveAddress& address);
-    // Opens the document for reading; on failure gives the error number and
-    // description the debug log reports.
-    bool openFile(const QString& path, int* errorNumber, QString* errorDescription);
-    // Sends the opened file; SendComplete follows once all of it has been
-    // handed to the network.
-    void startSending();
-    void close();
+    // Whether a file can be sent: it opens and holds at least one byte. The
+    // error carries the number and text that the debug log reports.
+    static Expected<qint64> checkDocument(const QString& path);
 
-    qint64 bytesQueued() const { return m_queued; }
+    // Closes a connected data connection, then connects to host:port.
+    void OpenDataConnection(const QString& host, quint16 port);
+    // Sends the file; SendComplete follows once all of it has been handed to
+    // the network, failed() when the file or the connection fails.
+    Status startSending(const QString& path);
+    void close();
 
 Q_SIGNALS:
     void SendComplete();
@@ -45,13 +47,15 @@ Q_SIGNALS:
 private:
     void pump();
     void fail(const QString& reason, bool documentUnreadable = false);
+    void log(const QString& line) const;
 
     SocketComponent m_ws;
     QFile m_file;
+    std::function<void(const QString&)> m_log;
     bool m_expecting = false; // a transfer is under way on this connection
     bool m_sending = false;
     bool m_endOfFile = false;
-    qint64 m_queued = 0;
+    quint64 m_transfer = 0; // changes whenever the connection is closed
 };
 
 } // namespace kestrel

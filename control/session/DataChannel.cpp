@@ -1,18 +1,38 @@
 #include "DataChannel.h"
 
-#include "DebugLog.h"
-
 #include <QMetaObject>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
+namespace {
+
+// The numbers and texts a Windows program reports for these failures.
+Error openError(const QFile& file)
+{
+    Error error;
+    switch (file.error()) {
+    case QFileDevice::PermissionsError:
+        error = {u"Permission denied"_s, 70};
+        break;
+    case QFileDevice::OpenError:
+        error = file.exists() ? Error{u"Path/File access error"_s, 75} : Error{u"File not found"_s, 53};
+        break;
+    default:
+        error = {u"Path/File access error"_s, 75};
+        break;
+    }
+    error.message += u" ("_s + file.errorString() + u')';
+    return error;
+}
+
+} // namespace
 
 DataChannel::DataChannel(QObject* parent) : QObject(parent)
 {
     m_ws.setObjectName(u"wsData"_s);
     connect(&m_ws, &SocketComponent::DataArrival, this,
-            [this] { DebugLog(u"DATA Connection:"_s + QString::fromLatin1(m_ws.getData())); });
+            [this] { log(u"DATA Connection:"_s + QString::fromLatin1(m_ws.getData())); });
     connect(&m_ws, &SocketComponent::SendProgress, this, [this] {
         Q_EMIT progressed();
         pump();
@@ -28,49 +48,44 @@ DataChannel::DataChannel(QObject* parent) : QObject(parent)
     });
 }
 
-void DataChannel::OpenDataConnection(const PassiveAddress& address)
+void DataChannel::log(const QString& line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+Expected<qint64> DataChannel::checkDocument(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return openError(file);
+    char byte = 0;
+    if (file.read(&byte, 1) != 1)
+        return qint64(0);
+    return qMax<qint64>(1, file.size());
+}
+
+void DataChannel::OpenDataConnection(const QString& host, quint16 port)
 {
     if (m_ws.state() == SocketComponent::Connected)
         m_ws.close();
     m_file.close();
     m_sending = false;
     m_endOfFile = false;
-    m_queued = 0;
     m_expecting = true;
-    m_ws.connectTo(address.host, address.port);
+    m_ws.connectTo(host, port);
 }
 
-bool DataChannel::openFile(const QString& path, int* errorNumber, QString* errorDescription)
+Status DataChannel::startSending(const QString& path)
 {
     m_file.close();
     m_file.setFileName(path);
-    if (m_file.open(QIODevice::ReadOnly))
-        return true;
-    // The numbers a Windows program reports for these failures.
-    switch (m_file.error()) {
-    case QFileDevice::OpenError:
-        *errorNumber = m_file.exists() ? 75 : 53;
-        *errorDescription = m_file.exists() ? u"Path/File access error"_s : u"File not found"_s;
-        break;
-    case QFileDevice::PermissionsError:
-        *errorNumber = 70;
-        *errorDescription = u"Permission denied"_s;
-        break;
-    default:
-        *errorNumber = 75;
-        *errorDescription = u"Path/File access error"_s;
-        break;
-    }
-    *errorDescription += u" ("_s + m_file.errorString() + u')';
-    return false;
-}
-
-void DataChannel::startSending()
-{
+    if (!m_file.open(QIODevice::ReadOnly))
+        return openError(m_file);
     m_sending = true;
     m_endOfFile = false;
-    m_queued = 0;
     pump();
+    return {};
 }
 
 void DataChannel::pump()
@@ -82,7 +97,7 @@ void DataChannel::pump()
         if (chunk.isEmpty()) {
             if (m_file.error() != QFileDevice::NoError && !m_file.atEnd()) {
                 const QString line = u"UploadFile ERRORE: 57"_s + m_file.errorString();
-                DebugLog(line);
+                log(line);
                 fail(line, true);
                 return;
             }
@@ -92,24 +107,30 @@ void DataChannel::pump()
         if (m_ws.sendData(chunk) != chunk.size()) {
             const QString line = u"UploadFile ERRORE: "_s + QString::number(m_ws.lastErrorNumber()) +
                                  m_ws.lastErrorDescription();
-            DebugLog(line);
+            log(line);
             fail(line);
             return;
         }
-        m_queued += chunk.size();
     }
     if (m_endOfFile && m_ws.bytesToWrite() == 0) {
         m_sending = false;
         m_expecting = false;
         m_file.close();
         // Raised from the event loop, as the socket would, never from
-        // inside startSending.
-        QMetaObject::invokeMethod(this, &DataChannel::SendComplete, Qt::QueuedConnection);
+        // inside startSending; not at all once this transfer was closed.
+        QMetaObject::invokeMethod(
+            this,
+            [this, transfer = m_transfer] {
+                if (transfer == m_transfer)
+                    Q_EMIT SendComplete();
+            },
+            Qt::QueuedConnection);
     }
 }
 
 void DataChannel::close()
 {
+    ++m_transfer;
     m_expecting = false;
     m_sending = false;
     m_file.close();

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QVariant>
-#include <QVariantMap>
 
 namespace kestrel {
 
@@ -15,21 +14,6 @@ public:
     virtual ~IPropertyBag() = default;
     virtual QVariant readProperty(const QString& name, const QVariant& defaultValue) = 0;
     virtual void writeProperty(const QString& name, const QVariant& value, const QVariant& defaultValue) = 0;
-};
-
-class MemoryPropertyBag : public IPropertyBag
-{
-public:
-    MemoryPropertyBag() = default;
-    explicit MemoryPropertyBag(QVariantMap values) : m_values(std::move(values)) {}
-
-    QVariant readProperty(const QString& name, const QVariant& defaultValue) override;
-    void writeProperty(const QString& name, const QVariant& value, const QVariant& defaultValue) override;
-
-    const QVariantMap& values() const { return m_values; }
-
-private:
-    QVariantMap m_values;
 };
 
 } // namespace kestrel

@@ -22,10 +22,12 @@ struct Reply
 class ReplySplitter
 {
 public:
-    // A line longer than this is not a reply of a fax server.
-    static constexpr qsizetype MaxLine = 64 * 1024;
+    // A line, or a multi-line reply as a whole, longer than this is not a
+    // reply of a fax server.
+    static constexpr qsizetype MaxReply = 64 * 1024;
 
-    // Returns false when the input cannot be a reply stream (overlong line).
+    // Returns false when the input cannot be a reply stream (an overlong
+    // line or reply); the splitter then takes nothing more until reset.
     bool feed(const QByteArray& bytes);
     bool hasReply() const { return !m_ready.isEmpty(); }
     Reply takeReply() { return m_ready.takeFirst(); }
@@ -38,6 +40,7 @@ private:
     QList<Reply> m_ready;
     int m_multiCode = -1;
     QString m_multiText;
+    bool m_overflow = false;
 };
 
 } // namespace kestrel

@@ -20,9 +20,11 @@ int leadingCode(const QByteArray& line)
 
 bool ReplySplitter::feed(const QByteArray& bytes)
 {
+    if (m_overflow)
+        return false;
     m_buffer += bytes;
     qsizetype start = 0;
-    for (;;) {
+    while (!m_overflow) {
         const qsizetype end = m_buffer.indexOf('\n', start);
         if (end < 0)
             break;
@@ -33,7 +35,11 @@ bool ReplySplitter::feed(const QByteArray& bytes)
         start = end + 1;
     }
     m_buffer.remove(0, start);
-    return m_buffer.size() <= MaxLine;
+    if (m_buffer.size() > MaxReply)
+        m_overflow = true;
+    if (m_overflow)
+        m_buffer.clear();
+    return !m_overflow;
 }
 
 void ReplySplitter::takeLine(QByteArray line)
@@ -42,6 +48,11 @@ void ReplySplitter::takeLine(QByteArray line)
     const int code = leadingCode(line);
     if (m_multiCode >= 0) {
         m_multiText += u"\r\n"_s + text;
+        if (m_multiText.size() > MaxReply) {
+            m_overflow = true;
+            m_multiText.clear();
+            return;
+        }
         if (code == m_multiCode && (line.size() == 3 || line.at(3) == ' ')) {
             m_ready.append({m_multiCode, m_multiText});
             m_multiCode = -1;
@@ -63,6 +74,7 @@ void ReplySplitter::reset()
     m_ready.clear();
     m_multiCode = -1;
     m_multiText.clear();
+    m_overflow = false;
 }
 
 } // namespace kestrel

@@ -1,7 +1,5 @@
 #include "DebugOutput.h"
 
-#include "ControlState.h"
-#include "DebugLog.h"
 #include "FrmDebug.h"
 
 #include <QApplication>
@@ -66,13 +64,6 @@ void DebugOutput::append(const QString& line)
 QString DebugOutput::text() const
 {
     return m_text;
-}
-
-void DebugLog(const QString& text)
-{
-    if (ControlState::current().DebugOn != VbTrue)
-        return;
-    DebugOutput::current().append(text);
 }
 
 } // namespace kestrel

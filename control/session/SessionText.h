@@ -23,8 +23,14 @@ bool isTextSuffix(const QString& path);
 QStringList splitFileList(const QString& fileName);
 QStringList splitNumberList(const QString& faxNumber);
 
+// The suffix of a file's name on the server: FileSuffix without the
+// characters the server does not take in a name (it takes ASCII letters,
+// digits and ".").
+QString remoteSuffix(const QString& localPath);
 // Remote name of file `index` (1-based) of job `jobNumber`.
 QString remoteName(const QString& jobNumber, int index, const QString& localPath);
+// A job number fit to become part of file names and commands.
+bool isPlainJobNumber(const QString& jobNumber);
 
 // The commands sent after the job was created, one per line, without line
 // ends.
@@ -34,7 +40,8 @@ QString notifyAddressCommand(const QString& address);
 // The commands that finish a job whose files are stored under remoteNames.
 QStringList submitBatch(const QStringList& remoteNames, bool chopOn);
 
-// Joins commands into bytes for the wire: each followed by CR LF.
+// Joins commands into bytes for the wire: each followed by CR LF; a line
+// break inside a command becomes a blank.
 QByteArray commandBytes(const QStringList& commands);
 
 } // namespace kestrel

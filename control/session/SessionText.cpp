@@ -49,9 +49,30 @@ QStringList splitNumberList(const QString& faxNumber)
     return faxNumber.split(u':', Qt::SkipEmptyParts);
 }
 
+QString remoteSuffix(const QString& localPath)
+{
+    QString suffix;
+    for (const QChar c : FileSuffix(localPath)) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.')
+            suffix += c;
+    }
+    return suffix;
+}
+
 QString remoteName(const QString& jobNumber, int index, const QString& localPath)
 {
-    return jobNumber + u'-' + QString::number(index) + FileSuffix(localPath);
+    return jobNumber + u'-' + QString::number(index) + remoteSuffix(localPath);
+}
+
+bool isPlainJobNumber(const QString& jobNumber)
+{
+    if (jobNumber.isEmpty() || jobNumber.size() > 32)
+        return false;
+    for (const QChar c : jobNumber) {
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
 }
 
 QStringList jobParameterBatch(const QString& userName, const QString& faxNumber, const QString& modem,
@@ -99,8 +120,11 @@ QByteArray commandBytes(const QStringList& commands)
     QByteArray bytes;
     for (const QString& command : commands) {
         // The protocol is 8-bit text; names and numbers typed by the user
-        // travel as Latin-1, as the server expects.
-        bytes += command.toLatin1();
+        // travel as Latin-1, as the server expects. A line break inside a
+        // value would end the line and start a command of its own.
+        QByteArray line = command.toLatin1();
+        line.replace('\r', ' ').replace('\n', ' ').replace('\0', ' ');
+        bytes += line;
         bytes += "\r\n";
     }
     return bytes;

@@ -9,7 +9,7 @@ namespace kestrel {
 
 using namespace Qt::StringLiterals;
 
-// A print system for tests and for hosts that must not touch the real one:
+// A print system for tests, which must not touch the real one:
 // serves a scripted printer list and records what it was asked to start.
 class RecordingPrinterSystem : public IPrinterSystem
 {

@@ -45,4 +45,12 @@ std::optional<PassiveAddress> parsePassiveReply(const QString& reply)
     return address;
 }
 
+std::optional<quint16> passivePort(const QString& reply)
+{
+    const std::optional<PassiveAddress> address = parsePassiveReply(reply);
+    if (!address)
+        return std::nullopt;
+    return address->port;
+}
+
 } // namespace kestrel

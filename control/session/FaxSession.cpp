@@ -1,0 +1,274 @@
+#include "FaxSession.h"
+
+#include "ControlTexts.h"
+#include "Ports.h"
+#include "SessionText.h"
+#include "Wait.h"
+
+#include <QThread>
+
+namespace kestrel {
+namespace {
+
+// The command connection never holds more than this unread: a server that
+// floods it is read in pieces, never into one huge buffer.
+constexpr qint64 CommandReadBuffer = 64 * 1024;
+
+} // namespace
+
+FaxSession::FaxSession(SessionHost& host, QObject* parent) : QObject(parent), m_host(host)
+{
+    m_cmd.setObjectName(u"sCmd"_s);
+    m_cmd.setLowDelay(true);
+    m_replyTimer.setSingleShot(true);
+    m_stallTimer.setSingleShot(true);
+    connect(&m_cmd, &SocketComponent::DataArrival, this, &FaxSession::onCommandData);
+    connect(&m_cmd, &SocketComponent::Error, this, [this](int number, const QString& description) {
+        const bool greeted = m_protocol && m_protocol->greeted();
+        abandon(u"Command connection error %1: %2"_s.arg(number).arg(description),
+                greeted ? texts::connectionDropped() : texts::serverUnreachable(m_server));
+    });
+    connect(&m_cmd, &SocketComponent::Close, this, [this] {
+        // Replies that came with the close are still handled first.
+        onCommandData();
+        abandon(u"The fax server closed the command connection"_s, texts::connectionDropped());
+    });
+    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+        const QString waitingFor = m_protocol ? m_protocol->waitingFor() : QString();
+        const bool transfer = m_protocol && m_protocol->awaitingTransfer();
+        abandon(u"No reply to \"%1\" within %2 s"_s.arg(waitingFor).arg(m_waitLimitMs / 1000.0),
+                transfer ? texts::transferFailed() : texts::replyTimeout());
+    });
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] {
+        abandon(u"The transfer made no progress for %1 s"_s.arg(m_waitLimitMs / 1000.0),
+                texts::transferFailed());
+    });
+    connect(&m_data, &DataChannel::progressed, this, [this] {
+        if (m_protocol && m_protocol->transferring())
+            m_stallTimer.start(m_waitLimitMs);
+    });
+    connect(&m_data, &DataChannel::failed, this, [this](const QString& reason, bool documentUnreadable) {
+        const QString path =
+            m_protocol ? m_protocol->submission().files.value(m_protocol->currentFile()) : QString();
+        abandon(reason, documentUnreadable ? texts::unreadableDocument(path) : texts::transferFailed());
+    });
+    connect(&m_data, &DataChannel::SendComplete, this, &FaxSession::onFileSent);
+}
+
+void FaxSession::setLogger(std::function<void(const QString&)> logger)
+{
+    m_log = logger;
+    m_data.setLogger(std::move(logger));
+}
+
+void FaxSession::log(const QString& line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+QVariant FaxSession::start(const QString& server, Submission submission)
+{
+    // Whatever was under way is dropped, and never submitted.
+    const quint64 generation = ++m_generation;
+    m_active = false;
+    m_replyTimer.stop();
+    m_stallTimer.stop();
+    m_data.close();
+    if (m_cmd.state() != SocketComponent::Closed) {
+        m_cmd.close();
+        waitUntil([this] { return m_cmd.state() == SocketComponent::Closed; }, m_waitLimitMs);
+    }
+    m_splitter.reset();
+
+    // Nothing goes out for a document that cannot be sent.
+    for (const QString& path : std::as_const(submission.files)) {
+        const Expected<qint64> size = DataChannel::checkDocument(path);
+        if (!size) {
+            log(u"UploadFile ERRORE: "_s + QString::number(size.error().number) + size.error().message);
+            m_host.sessionMessage(texts::unreadableDocument(path));
+            return {};
+        }
+        if (*size == 0) {
+            log(u"Fax non inviato: the document is empty: "_s + path);
+            m_host.sessionMessage(texts::emptyDocument(path));
+            return {};
+        }
+    }
+
+    m_protocol = std::make_unique<SubmissionProtocol>(std::move(submission));
+    m_server = server;
+    m_active = true;
+    m_cmd.connectTo(server, ports::faxServer());
+    m_cmd.setReadBufferSize(CommandReadBuffer);
+    log(server);
+
+    // Each wait watches its own session: a start made meanwhile (from a
+    // timer, or from a handler of this session's failure) replaces it.
+    const WaitOutcome outcome = waitUntil(
+        [this, generation] { return m_generation != generation || !m_active || m_protocol->greeted(); },
+        m_waitLimitMs);
+    if (m_generation != generation)
+        return {};
+    if (outcome != WaitOutcome::Done) {
+        abandon(u"No greeting from %1 within %2 s"_s.arg(server).arg(m_waitLimitMs / 1000.0),
+                texts::noGreeting(server));
+        return {};
+    }
+    if (!m_active || !m_protocol->greeted())
+        return {};
+    return u"OnRun"_s;
+}
+
+void FaxSession::onCommandData()
+{
+    const QByteArray bytes = m_cmd.getData();
+    if (!m_active)
+        return;
+    const quint64 generation = m_generation;
+    if (!m_splitter.feed(bytes)) {
+        abandon(u"The fax server sent a reply longer than %1 bytes"_s.arg(ReplySplitter::MaxReply),
+                texts::connectionDropped());
+        return;
+    }
+    // A handler run from here may start another session; this loop then
+    // leaves the rest to it.
+    while (m_generation == generation && m_splitter.hasReply()) {
+        const Reply reply = m_splitter.takeReply();
+        log(reply.text);
+        const ProtocolStep step = m_protocol->onReply(reply);
+        execute(step);
+    }
+}
+
+void FaxSession::execute(const ProtocolStep& step)
+{
+    const quint64 generation = m_generation;
+    for (const QString& line : step.log)
+        log(line);
+    if (step.failure) {
+        abandon(step.failure->why, step.failure->message);
+        return;
+    }
+    if (step.loginRefused) {
+        loginRefused();
+        return;
+    }
+    if (step.openDataPort) {
+        // The port comes from the server's reply; the address is the server
+        // the command connection reached, whatever the reply names.
+        const QString host = m_cmd.peerAddress();
+        log(u"Data Connection IP:"_s + host + u"Port: "_s + QString::number(*step.openDataPort));
+        m_data.OpenDataConnection(host, *step.openDataPort);
+    }
+    if (step.submittedJob) {
+        m_replyTimer.stop();
+        m_host.sessionFaxSubmitted(*step.submittedJob, m_protocol->submission().fileName);
+        if (m_generation != generation)
+            return; // the host started another submission from its handler
+        chiuditutto(false);
+    }
+    if (!step.commands.isEmpty())
+        send(step.commands);
+    if (m_generation != generation)
+        return;
+    if (step.uploadFile)
+        startUpload(*step.uploadFile);
+    else
+        armReplyTimer();
+    if (step.finished && m_generation == generation)
+        finish();
+}
+
+void FaxSession::send(const QStringList& commands)
+{
+    if (m_cmd.sendData(commandBytes(commands)) < 0) {
+        abandon(u"Cannot send on the command connection: "_s + m_cmd.lastErrorDescription(),
+                texts::connectionDropped());
+    }
+}
+
+void FaxSession::armReplyTimer()
+{
+    if (!m_active || m_protocol->transferring() || !m_protocol->greeted())
+        return;
+    if (m_protocol->awaitingReply())
+        m_replyTimer.start(m_waitLimitMs);
+    else
+        m_replyTimer.stop();
+}
+
+void FaxSession::startUpload(int file)
+{
+    const QString path = m_protocol->submission().files.value(file);
+    m_replyTimer.stop();
+    m_stallTimer.start(m_waitLimitMs);
+    const Status started = m_data.startSending(path);
+    if (!started) {
+        log(u"UploadFile ERRORE: "_s + QString::number(started.error().number) + started.error().message);
+        abandon(u"Cannot read "_s + path, texts::unreadableDocument(path));
+    }
+}
+
+void FaxSession::onFileSent()
+{
+    if (!m_active || !m_protocol->transferring())
+        return;
+    m_stallTimer.stop();
+    // Closing the data connection ends the transfer for the server, which
+    // then gives its verdict on it.
+    m_data.close();
+    execute(m_protocol->onFileSent());
+}
+
+void FaxSession::chiuditutto(bool calledByHost)
+{
+    const int dataState = m_data.state();
+    log(u"JOB subimitted DataSocket:"_s + QString::number(dataState));
+    if (dataState != SocketComponent::Closed)
+        m_data.close();
+    // The pause lets a submit batch reach the server before anything else
+    // happens. After a confirmed job nothing is in flight, so it is skipped.
+    if (calledByHost && m_cmd.state() != SocketComponent::Closed)
+        QThread::msleep(1000);
+    log(u"JOB subimitted CMDSocket:"_s + QString::number(m_cmd.state()));
+}
+
+void FaxSession::finish()
+{
+    // The last job of the session is in: nothing more to say to the server.
+    ++m_generation;
+    m_active = false;
+    m_replyTimer.stop();
+    m_stallTimer.stop();
+    m_cmd.close();
+}
+
+void FaxSession::loginRefused()
+{
+    ++m_generation;
+    m_active = false;
+    m_replyTimer.stop();
+    m_stallTimer.stop();
+    m_data.close();
+    m_cmd.close();
+    m_host.sessionMessageBox().show(
+        {texts::loginRefused(), u"KestrelOCX"_s, MsgIcon::Critical, MsgButtons::Ok});
+}
+
+void FaxSession::abandon(const QString& why, const QString& message)
+{
+    if (!m_active)
+        return;
+    ++m_generation;
+    m_active = false;
+    m_replyTimer.stop();
+    m_stallTimer.stop();
+    m_data.close();
+    m_cmd.close();
+    m_splitter.reset();
+    log(u"Fax non inviato: "_s + why);
+    m_host.sessionMessage(message);
+}
+
+} // namespace kestrel

@@ -1,0 +1,272 @@
+#include "SubmissionProtocol.h"
+
+#include "ControlTexts.h"
+#include "PassiveReply.h"
+#include "SessionText.h"
+
+namespace kestrel {
+namespace {
+
+// A reply quoted in a message to the user: its first line, not too long.
+QString quoted(const QString& text)
+{
+    constexpr qsizetype Longest = 120;
+    QString line = text.section(u"\r\n"_s, 0, 0);
+    if (line.size() > Longest)
+        line = line.left(Longest) + u"..."_s;
+    return line;
+}
+
+bool isPassiveOpening(const Reply& reply)
+{
+    return reply.code == 150 || reply.code == 125;
+}
+
+} // namespace
+
+SubmissionProtocol::SubmissionProtocol(Submission submission) : m_submission(std::move(submission))
+{
+    m_pending.enqueue({Kind::Greeting, u"(connect)"_s});
+}
+
+QString SubmissionProtocol::shownCommand(const QString& command)
+{
+    if (command.startsWith(u"PASS "_s))
+        return u"PASS ********"_s;
+    return command;
+}
+
+QString SubmissionProtocol::waitingFor() const
+{
+    return m_pending.isEmpty() ? QString() : shownCommand(m_pending.head().command);
+}
+
+void SubmissionProtocol::send(ProtocolStep& step, Kind kind, const QString& command)
+{
+    m_pending.enqueue({kind, command});
+    step.commands << command;
+}
+
+ProtocolStep SubmissionProtocol::fail(const QString& why, const QString& message)
+{
+    m_ended = true;
+    m_pending.clear();
+    ProtocolStep step;
+    step.failure = SessionFailure{why, message};
+    return step;
+}
+
+ProtocolStep SubmissionProtocol::refused(const Pending& asked, const Reply& reply)
+{
+    return fail(u"The fax server refused \"%1\": %2"_s.arg(shownCommand(asked.command), reply.text),
+                texts::refusedByServer(quoted(reply.text)));
+}
+
+ProtocolStep SubmissionProtocol::unexpected(const QString& what, const Reply& reply)
+{
+    return fail(what + u": "_s + reply.text, texts::unexpectedReply(quoted(reply.text)));
+}
+
+ProtocolStep SubmissionProtocol::onReply(const Reply& reply)
+{
+    if (m_ended)
+        return {};
+    if (reply.code < 0)
+        return {}; // not a reply: logged by the session, nothing to act on
+    if (m_pending.isEmpty()) {
+        if (reply.isRefusal()) // such as a server closing an idle session
+            return fail(u"The fax server said: "_s + reply.text, texts::refusedByServer(quoted(reply.text)));
+        if (reply.code == 227 || isPassiveOpening(reply))
+            return unexpected(u"Unasked reply"_s, reply);
+        return {};
+    }
+    const Pending& head = m_pending.head();
+    if (reply.isPreliminary()) {
+        if (!isPassiveOpening(reply))
+            return {}; // warnings before the greeting, and the like
+        if (head.kind != Kind::Stor || m_transferOpened)
+            return unexpected(u"Unasked reply"_s, reply);
+        m_transferOpened = true;
+        ProtocolStep step;
+        step.uploadFile = m_currentFile;
+        return step;
+    }
+    const Pending asked = m_pending.dequeue();
+    return answer(asked, reply);
+}
+
+ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply)
+{
+    // A passive reply answers PASV and nothing else: taken for another
+    // command's answer it would shift every answer after it.
+    if (reply.code == 227 && asked.kind != Kind::Pasv)
+        return unexpected(u"Unasked reply"_s, reply);
+    ProtocolStep step;
+    switch (asked.kind) {
+    case Kind::Greeting:
+        if (reply.code != 220)
+            return reply.isRefusal() ? refused(asked, reply) : unexpected(u"No greeting"_s, reply);
+        m_greeted = true;
+        send(step, Kind::User, u"USER "_s + m_submission.userName);
+        return step;
+    case Kind::User:
+    case Kind::Pass:
+        if (reply.code == 530) {
+            m_ended = true;
+            m_pending.clear();
+            step.loginRefused = true;
+            return step;
+        }
+        if (reply.code == 331 && asked.kind == Kind::User) {
+            send(step, Kind::Pass, u"PASS "_s + m_submission.password);
+            return step;
+        }
+        if (reply.code != 230)
+            return reply.isRefusal() ? refused(asked, reply) : unexpected(u"Login"_s, reply);
+        send(step, Kind::Jnew, u"jnew"_s);
+        return step;
+    case Kind::Jnew:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        return jobCreated(reply);
+    case Kind::OptionalParameter:
+        if (reply.isRefusal())
+            return {}; // an empty line identifier: the job keeps its default line
+        return step;
+    case Kind::Parameter:
+    case Kind::Cwd:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        return step;
+    case Kind::SendTime:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        send(step, Kind::NotifyAddress, notifyAddressCommand(m_submission.notifyAddress));
+        return step;
+    case Kind::NotifyAddress:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        if (m_remoteNames.size() < m_submission.files.size())
+            requestPassive(step, true);
+        else
+            submitBatch(step); // a later job of the session: the uploads are there
+        return step;
+    case Kind::Pasv: {
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        if (reply.code != 227)
+            return unexpected(u"Not a passive reply"_s, reply);
+        const std::optional<quint16> port = passivePort(reply.text);
+        if (!port)
+            return fail(u"Unusable passive reply: "_s + reply.text, texts::transferFailed());
+        const QString path = m_submission.files.value(m_currentFile);
+        const QString name = remoteName(m_jobNumber, m_currentFile + 1, path);
+        if (isTextSuffix(path))
+            step.log << u".TXT non supportato "_s + path;
+        step.openDataPort = *port;
+        m_remoteNames << name;
+        m_transferOpened = false;
+        m_fileSent = false;
+        send(step, Kind::Stor, u"STOR /tmp/"_s + name);
+        return step;
+    }
+    case Kind::Stor:
+        return transferDone(asked, reply);
+    case Kind::Submit:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        return jobSubmitted(reply);
+    }
+    return step;
+}
+
+ProtocolStep SubmissionProtocol::jobCreated(const Reply& reply)
+{
+    if (!reply.text.contains(u"job created"_s))
+        return unexpected(u"No job created"_s, reply);
+    m_jobNumber = TextBetween(reply.text, u"id:"_s, u"g"_s).trimmed();
+    ProtocolStep step;
+    step.log << u"Job Numero:"_s + m_jobNumber;
+    // The number becomes part of file names and commands.
+    if (!isPlainJobNumber(m_jobNumber)) {
+        ProtocolStep failed = fail(u"No usable job number in: "_s + reply.text, texts::noJobNumber());
+        failed.log = step.log;
+        return failed;
+    }
+    const QStringList batch = jobParameterBatch(m_submission.userName, m_submission.numbers.value(m_jobIndex),
+                                                m_submission.modem, m_submission.maxDials);
+    for (const QString& command : batch) {
+        Kind kind = Kind::Parameter;
+        if (command == u"jparm modem "_s)
+            kind = Kind::OptionalParameter;
+        else if (command == u"jparm sendtime now"_s)
+            kind = Kind::SendTime;
+        send(step, kind, command);
+    }
+    return step;
+}
+
+void SubmissionProtocol::requestPassive(ProtocolStep& step, bool firstFile)
+{
+    if (firstFile)
+        send(step, Kind::Cwd, u"cwd /tmp"_s);
+    send(step, Kind::Pasv, u"PASV"_s);
+}
+
+ProtocolStep SubmissionProtocol::onFileSent()
+{
+    if (m_ended || !transferring())
+        return {};
+    m_fileSent = true;
+    ProtocolStep step;
+    step.log << u"File Inviato"_s;
+    return step;
+}
+
+ProtocolStep SubmissionProtocol::transferDone(const Pending& asked, const Reply& reply)
+{
+    if (!m_transferOpened) { // refused before any byte moved
+        return reply.isRefusal() ? refused(asked, reply)
+                                 : unexpected(u"Transfer confirmed before it was opened"_s, reply);
+    }
+    if (reply.code / 100 != 2)
+        return fail(u"The transfer of %1 failed: %2"_s.arg(m_remoteNames.value(m_currentFile), reply.text),
+                    texts::transferFailed());
+    if (!m_fileSent)
+        return unexpected(u"Transfer confirmed before it was sent"_s, reply);
+    m_transferOpened = false;
+    m_fileSent = false;
+    ProtocolStep step;
+    if (++m_currentFile < m_submission.files.size())
+        requestPassive(step, false);
+    else
+        submitBatch(step);
+    return step;
+}
+
+void SubmissionProtocol::submitBatch(ProtocolStep& step)
+{
+    const QStringList batch = kestrel::submitBatch(m_remoteNames, m_submission.chopOn);
+    for (const QString& command : batch)
+        send(step, command == u"jsubm"_s ? Kind::Submit : Kind::Parameter, command);
+}
+
+ProtocolStep SubmissionProtocol::jobSubmitted(const Reply& reply)
+{
+    ProtocolStep step;
+    if (reply.code / 100 != 2)
+        return unexpected(u"Submission not confirmed"_s, reply);
+    step.submittedJob = m_jobNumber;
+    if (++m_jobIndex < m_submission.numbers.size()) {
+        // The server numbers new jobs from its root folder; the uploads
+        // moved the session to /tmp.
+        send(step, Kind::Cwd, u"cwd /"_s);
+        send(step, Kind::Jnew, u"jnew"_s);
+        return step;
+    }
+    m_ended = true;
+    step.finished = true;
+    return step;
+}
+
+} // namespace kestrel

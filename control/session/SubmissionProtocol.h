@@ -1,0 +1,135 @@
+#pragma once
+
+#include "ReplySplitter.h"
+
+#include <QQueue>
+#include <QStringList>
+
+#include <optional>
+
+namespace kestrel {
+
+using namespace Qt::StringLiterals;
+
+// One call of SendFax: what to send, as who, and to whom. Fixed when the
+// call is made.
+struct Submission
+{
+    QString userName;
+    QString password;
+    QString fileName;    // the file list exactly as the host passed it
+    QStringList files;   // its non-empty elements, in order
+    QStringList numbers; // the non-empty elements of the number list
+    QString notifyAddress;
+    qint16 maxDials = 3;
+    QString modem = u"any"_s;
+    bool chopOn = true;
+};
+
+struct SessionFailure
+{
+    QString why;     // for the debug log
+    QString message; // for the user
+};
+
+// What the session does after an input, in this order: write the log lines,
+// connect the data connection, report the submitted job, send the commands
+// (in one write), start sending a file, close the session, or give up.
+struct ProtocolStep
+{
+    QStringList log;
+    std::optional<quint16> openDataPort;
+    std::optional<QString> submittedJob;
+    QStringList commands;
+    std::optional<int> uploadFile; // index into Submission::files
+    bool finished = false;         // the last job is in
+    bool loginRefused = false;
+    std::optional<SessionFailure> failure;
+};
+
+// The decisions of a submission on the fax server's command connection,
+// without sockets: a reply in, the next step out. It logs in, makes one job
+// per number, uploads every file once (for the first job) and lets every job
+// of the session use those uploads.
+//
+// A reply is acted on only as the answer to the command that waits for it;
+// a reply nobody asked for, or one that does not fit its command, ends the
+// session. Documents and "jsubm" go out only after the server has confirmed
+// every transfer.
+class SubmissionProtocol
+{
+public:
+    explicit SubmissionProtocol(Submission submission);
+
+    ProtocolStep onReply(const Reply& reply);
+    // Every byte of the file being uploaded has left and the data connection
+    // was closed; the server's verdict on the transfer follows.
+    ProtocolStep onFileSent();
+
+    bool greeted() const { return m_greeted; }
+    bool ended() const { return m_ended; }
+    // Between the opening of a transfer and its last byte: progress, not a
+    // reply, is what the session times.
+    bool transferring() const { return m_transferOpened && !m_fileSent; }
+    bool awaitingReply() const { return !m_pending.isEmpty(); }
+    // The reply awaited is the server's verdict on a transfer.
+    bool awaitingTransfer() const { return !m_pending.isEmpty() && m_pending.head().kind == Kind::Stor; }
+    // The command whose reply is awaited, for logs (passwords masked).
+    QString waitingFor() const;
+
+    const Submission& submission() const { return m_submission; }
+    QString jobNumber() const { return m_jobNumber; }
+    int jobIndex() const { return m_jobIndex; }
+    int currentFile() const { return m_currentFile; }
+    QString remoteNameOf(int file) const { return m_remoteNames.value(file); }
+
+    // The line a log shows for a command: a password never appears.
+    static QString shownCommand(const QString& command);
+
+private:
+    enum class Kind
+    {
+        Greeting,
+        User,
+        Pass,
+        Jnew,
+        Parameter,
+        OptionalParameter, // a refusal is logged and the job goes on
+        SendTime,
+        NotifyAddress,
+        Cwd,
+        Pasv,
+        Stor,
+        Submit,
+    };
+
+    struct Pending
+    {
+        Kind kind;
+        QString command;
+    };
+
+    ProtocolStep answer(const Pending& asked, const Reply& reply);
+    ProtocolStep jobCreated(const Reply& reply);
+    ProtocolStep transferDone(const Pending& asked, const Reply& reply);
+    ProtocolStep jobSubmitted(const Reply& reply);
+    void requestPassive(ProtocolStep& step, bool firstFile);
+    void submitBatch(ProtocolStep& step);
+    void send(ProtocolStep& step, Kind kind, const QString& command);
+    ProtocolStep fail(const QString& why, const QString& message);
+    ProtocolStep refused(const Pending& asked, const Reply& reply);
+    ProtocolStep unexpected(const QString& what, const Reply& reply);
+
+    Submission m_submission;
+    QQueue<Pending> m_pending;
+    bool m_greeted = false;
+    bool m_ended = false;
+    int m_jobIndex = 0; // the number being submitted
+    QString m_jobNumber;
+    int m_currentFile = 0;
+    QStringList m_remoteNames; // of the uploads so far, in file order
+    bool m_transferOpened = false;
+    bool m_fileSent = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Corvanefax.h"
+
+#include <QString>
+
+// Every text of the control that a user reads, in one place. Those a host
+// must recognise are named in the public header and only taken from there.
+namespace kestrel::texts {
+
+using namespace Qt::StringLiterals;
+
+inline QString applianceOffline()
+{
+    return ApplianceOffline.toString();
+}
+inline QString notActivated()
+{
+    return NotActivated.toString();
+}
+inline QString loginRefused()
+{
+    return LoginRefused.toString();
+}
+
+// The end of every report of a fax that did not go.
+inline QString notSent(const QString& what)
+{
+    return what + u": "_s + FaxNotSent.toString();
+}
+
+inline QString serverUnreachable(const QString& address)
+{
+    return notSent(u"Impossibile collegarsi al server fax %1"_s.arg(address));
+}
+inline QString noGreeting(const QString& address)
+{
+    return notSent(u"Il server fax %1 non risponde"_s.arg(address));
+}
+inline QString replyTimeout()
+{
+    return notSent(u"Il server fax non ha risposto in tempo"_s);
+}
+inline QString connectionDropped()
+{
+    return notSent(u"Il server fax ha chiuso la connessione"_s);
+}
+inline QString transferFailed()
+{
+    return notSent(u"Trasferimento del documento al server fax non riuscito"_s);
+}
+inline QString unreadableDocument(const QString& path)
+{
+    return notSent(u"Impossibile leggere il documento %1"_s.arg(path));
+}
+inline QString emptyDocument(const QString& path)
+{
+    return notSent(u"Il documento %1 è vuoto"_s.arg(path));
+}
+inline QString refusedByServer(const QString& reply)
+{
+    return notSent(u"Il server fax ha rifiutato il fax (%1)"_s.arg(reply));
+}
+inline QString noJobNumber()
+{
+    return notSent(u"Il server fax non ha assegnato un numero al fax"_s);
+}
+inline QString unexpectedReply(const QString& reply)
+{
+    return notSent(u"Il server fax ha dato una risposta inattesa (%1)"_s.arg(reply));
+}
+
+} // namespace kestrel::texts

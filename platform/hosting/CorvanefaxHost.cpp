@@ -1,0 +1,135 @@
+#include "CorvanefaxHost.h"
+
+#include "ComponentRegistry.h"
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+
+CorvanefaxHost::CorvanefaxHost(QObject* parent) : QObject(parent) {}
+
+CorvanefaxHost::~CorvanefaxHost()
+{
+    destroy();
+}
+
+Status CorvanefaxHost::create()
+{
+    destroy();
+    QString error;
+    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
+        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
+    if (!control)
+        return Error{error};
+    adopt(std::unique_ptr<ICorvanefax>(control));
+    return {};
+}
+
+void CorvanefaxHost::adopt(std::unique_ptr<ICorvanefax> control)
+{
+    destroy();
+    m_control = std::move(control);
+    if (!m_control)
+        return;
+    m_control->SetClientSite(this);
+    m_control->Advise(this);
+    m_control->ReadProperties(m_designData);
+}
+
+void CorvanefaxHost::destroy()
+{
+    m_open = false;
+    if (!m_control)
+        return;
+    m_control->Advise(nullptr);
+    m_control->SetClientSite(nullptr);
+    m_control.reset();
+}
+
+void CorvanefaxHost::setWaitLimitMs(qint64 ms)
+{
+    m_waitLimitMs = static_cast<int>(qBound<qint64>(1, ms, LongestWaitMs));
+}
+
+QVariant CorvanefaxHost::sendFax(const QString& files, const QString& numbers, const QString& notify,
+                                 qint16 maxDials, const std::optional<QString>& line)
+{
+    if (!m_control)
+        return {};
+    const quint64 attempt = ++m_attempt;
+    m_open = true;
+    // One job per number; a list without numbers still makes one job.
+    m_jobsLeft = qMax<int>(1, int(numbers.split(u':', Qt::SkipEmptyParts).size()));
+    m_lastRefusal.clear();
+    MethodError error;
+    const QVariant result =
+        line ? m_control->SendFax(files, numbers, notify, maxDials, *line, &error)
+             : m_control->SendFax(files, numbers, notify, maxDials, DefaultLine.toString(), &error);
+    // A sendFax made meanwhile (from a handler) answers for itself.
+    if (!result.isValid() && attempt == m_attempt && m_open) {
+        QString reason = error ? u"%1 (%2)"_s.arg(error.description).arg(error.number) : m_lastRefusal;
+        failed(reason.isEmpty() ? u"fax non inviato"_s : reason);
+    }
+    return result;
+}
+
+void CorvanefaxHost::failed(const QString& reason)
+{
+    m_open = false;
+    Q_EMIT submissionFailed(reason);
+}
+
+void CorvanefaxHost::PrintedDocAvailable(QString& SpoolFile)
+{
+    Q_EMIT printedDocAvailable(SpoolFile);
+}
+
+void CorvanefaxHost::FaxSubmitted(QString& JobNumber, QString& SentFiles)
+{
+    if (m_open && --m_jobsLeft <= 0)
+        m_open = false;
+    Q_EMIT faxSubmitted(JobNumber, SentFiles);
+}
+
+void CorvanefaxHost::MessageFromAppliance(QString& Msg)
+{
+    const QString message = Msg;
+    Q_EMIT messageFromAppliance(message);
+    if (m_open && message.endsWith(FaxNotSent))
+        failed(message);
+}
+
+void CorvanefaxHost::XMLServerStatus(QString& XML_Output)
+{
+    Q_EMIT xmlServerStatus(XML_Output);
+}
+
+void CorvanefaxHost::XMLFaxOutStatus(QString& XML_Output)
+{
+    Q_EMIT xmlFaxOutStatus(XML_Output);
+}
+
+void CorvanefaxHost::XMLFaxDoneStatus(QString& XML_Output)
+{
+    Q_EMIT xmlFaxDoneStatus(XML_Output);
+}
+
+void CorvanefaxHost::propertyChanged(const QString&)
+{
+    if (m_control)
+        m_control->WriteProperties(m_designData);
+}
+
+MsgAnswer CorvanefaxHost::WatchingBox::show(const MessageBoxRequest& request)
+{
+    const MsgAnswer answer = m_host.m_box->show(request);
+    if (m_host.m_open) {
+        m_host.m_lastRefusal = request.text;
+        // The session ends without an event after a refused login.
+        if (request.text == LoginRefused)
+            m_host.failed(request.text);
+    }
+    return answer;
+}
+
+} // namespace kestrel

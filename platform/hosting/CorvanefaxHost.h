@@ -1,0 +1,114 @@
+#pragma once
+
+#include "Corvanefax.h"
+#include "Expected.h"
+#include "MemoryPropertyBag.h"
+#include "PlainTextMessageBox.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+namespace kestrel {
+
+// Hosts the fax control for a program: creates it by its ProgID through the
+// component registry, is its site (message boxes, design-time properties,
+// the time limit) and its event sink, and turns its events into Qt signals.
+//
+// It also tells, for each sendFax, whether that fax went: faxSubmitted for
+// each job, or submissionFailed when the control reported that the rest did
+// not go (from the texts the public header names). Other reports, such as a
+// print job that could not be captured, never count as a failed fax.
+//
+// Signals are delivered synchronously, as the control raises its events: a
+// handler may call back into the control (the next sendFax from
+// faxSubmitted), but must not destroy the host.
+class CorvanefaxHost : public QObject, private ICorvanefaxEvents, private IControlSite
+{
+    Q_OBJECT
+public:
+    // A day: longer than any wait of a fax appliance, short enough for
+    // every timer.
+    static constexpr qint64 LongestWaitMs = 24LL * 60 * 60 * 1000;
+
+    explicit CorvanefaxHost(QObject* parent = nullptr);
+    ~CorvanefaxHost() override;
+
+    // Creates a new control, replacing (and destroying) the one created
+    // before. Its persisted properties are read from designData().
+    Status create();
+    // Hosts a control made elsewhere (tests hand in a stand-in).
+    void adopt(std::unique_ptr<ICorvanefax> control);
+    void destroy();
+    ICorvanefax* control() const { return m_control.get(); }
+
+    // Where the control's message boxes go; plain text on stderr until set.
+    void setMessageBox(IMessageBox* box) { m_box = box ? box : &m_plainBox; }
+    // The control's time limit, in milliseconds, kept between 1 ms and a day.
+    void setWaitLimitMs(qint64 ms);
+    // Whether activation installs the capture printer and opens the capture
+    // port (on by default).
+    void setPrintCapture(bool on) { m_printCapture = on; }
+    MemoryPropertyBag& designData() { return m_designData; }
+
+    // SendFax with the host's bookkeeping. Without a line the call has four
+    // arguments and the control uses its default line.
+    QVariant sendFax(const QString& files, const QString& numbers, const QString& notify, qint16 maxDials,
+                     const std::optional<QString>& line = std::nullopt);
+    // A sendFax whose jobs are not all reported yet.
+    bool isSubmitting() const { return m_open; }
+
+Q_SIGNALS:
+    void printedDocAvailable(const QString& spoolFile);
+    void faxSubmitted(const QString& jobNumber, const QString& sentFiles);
+    void messageFromAppliance(const QString& message);
+    void xmlServerStatus(const QString& xml);
+    void xmlFaxOutStatus(const QString& xml);
+    void xmlFaxDoneStatus(const QString& xml);
+    // The last sendFax, or the jobs of it not reported yet, did not go; the
+    // reason is what the control said (it has been shown already).
+    void submissionFailed(const QString& reason);
+
+private:
+    // ICorvanefaxEvents
+    void PrintedDocAvailable(QString& SpoolFile) override;
+    void FaxSubmitted(QString& JobNumber, QString& SentFiles) override;
+    void MessageFromAppliance(QString& Msg) override;
+    void XMLServerStatus(QString& XML_Output) override;
+    void XMLFaxOutStatus(QString& XML_Output) override;
+    void XMLFaxDoneStatus(QString& XML_Output) override;
+    // IControlSite
+    IMessageBox& messageBox() override { return m_watchingBox; }
+    void propertyChanged(const QString& name) override;
+    bool hostsPrintCapture() const override { return m_printCapture; }
+    int waitLimitMs() const override { return m_waitLimitMs; }
+
+    void failed(const QString& reason);
+
+    // Passes boxes on, and notes the one that says a login was refused.
+    class WatchingBox : public IMessageBox
+    {
+    public:
+        explicit WatchingBox(CorvanefaxHost& host) : m_host(host) {}
+        MsgAnswer show(const MessageBoxRequest& request) override;
+
+    private:
+        CorvanefaxHost& m_host;
+    };
+
+    std::unique_ptr<ICorvanefax> m_control;
+    PlainTextMessageBox m_plainBox;
+    IMessageBox* m_box = &m_plainBox;
+    WatchingBox m_watchingBox{*this};
+    MemoryPropertyBag m_designData;
+    int m_waitLimitMs = 60000;
+    bool m_printCapture = true;
+
+    quint64 m_attempt = 0; // the latest sendFax
+    bool m_open = false;   // it still has jobs to report
+    int m_jobsLeft = 0;    // FaxSubmitted events it still expects
+    QString m_lastRefusal; // the last box the control showed during it
+};
+
+} // namespace kestrel
