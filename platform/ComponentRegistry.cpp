@@ -67,7 +67,11 @@ QString ComponentRegistry::userPath()
 
 QString ComponentRegistry::systemPath()
 {
-    return u"/etc/xdg/"_s + RegistryFileName;
+    // The first of the system's configuration folders, as the XDG rules
+    // have it.
+    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    const QString first = dirs.section(u':', 0, 0);
+    return (QFileInfo(first).isAbsolute() ? first : u"/etc/xdg"_s) + u'/' + RegistryFileName;
 }
 
 QString ComponentRegistry::defaultWritePath()

@@ -29,7 +29,8 @@ using DllCanUnloadNowFn = int (*)();
 
 // ProgID -> library path, in small text files: the one named by
 // KESTREL_COMPONENT_REGISTRY (tests, development builds), the user's under
-// $XDG_CONFIG_HOME, and the system's under /etc/xdg. Lookups try them in
+// $XDG_CONFIG_HOME, and the system's under the first of $XDG_CONFIG_DIRS
+// (/etc/xdg). Lookups try them in
 // that order; registration writes the first one (or the system one on
 // request). Library paths are absolute: a relative one would depend on the
 // folder a host happens to start in.

@@ -19,6 +19,11 @@ const std::array faultTable{
     std::pair{"refuse-stor"_L1, Fault::RefuseStor},
     std::pair{"refuse-jsubm"_L1, Fault::RefuseJsubm},
     std::pair{"no-150"_L1, Fault::No150},
+    std::pair{"cut-data"_L1, Fault::CutData},
+    std::pair{"unasked-227"_L1, Fault::Unasked227},
+    std::pair{"endless-greeting"_L1, Fault::EndlessGreeting},
+    std::pair{"pasv-elsewhere"_L1, Fault::PasvElsewhere},
+    std::pair{"slow-greeting"_L1, Fault::SlowGreeting},
 };
 
 const std::array httpFaultTable{
@@ -65,6 +70,14 @@ bool FaultPlan::claimUploadDrop()
     if (!has(Fault::DropUpload) || m_uploadDropped)
         return false;
     m_uploadDropped = true;
+    return true;
+}
+
+bool FaultPlan::claimDataCut()
+{
+    if (!has(Fault::CutData) || m_dataCut)
+        return false;
+    m_dataCut = true;
     return true;
 }
 

@@ -19,6 +19,11 @@ enum class Fault : unsigned
     RefuseStor,        // STOR gets 550
     RefuseJsubm,       // jsubm gets 460
     No150,             // STOR accepted silently, transfer never opened
+    CutData,           // the first upload's data connection is cut: 426, the session goes on
+    Unasked227,        // after login, a passive reply every millisecond, unasked
+    EndlessGreeting,   // "220-" lines that never end
+    PasvElsewhere,     // the passive reply names an address where nobody listens
+    SlowGreeting,      // the greeting comes after half a second
 };
 
 enum class HttpFault : unsigned
@@ -42,6 +47,8 @@ public:
     // drop-upload hits only the first upload this server sees, so a test can
     // check that the client recovers on its next attempt.
     bool claimUploadDrop();
+    // cut-data, likewise, hits the first upload only.
+    bool claimDataCut();
 
     static QStringList faultNames();
     static QStringList httpFaultNames();
@@ -52,6 +59,7 @@ private:
     unsigned m_faults = 0;
     unsigned m_httpFaults = 0;
     bool m_uploadDropped = false;
+    bool m_dataCut = false;
 };
 
 } // namespace kestrel::simulator

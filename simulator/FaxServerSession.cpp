@@ -18,6 +18,10 @@ constexpr qint64 DropUploadAfterBytes = 1000;
 constexpr qsizetype ChunkSize = 256 * 1024;
 constexpr qint64 DataReadBuffer = 1024 * 1024; // the sender waits rather than fill our memory
 constexpr int GreetingPauseMs = 50;
+constexpr int SlowGreetingMs = 500;
+constexpr qint64 CutDataAfterBytes = 100;
+// Where pasv-elsewhere sends the client: a loopback address nobody listens on.
+constexpr quint32 ElsewhereAddress = 0x7f0000fe; // 127.0.0.254
 
 QString printable(const QByteArray& line)
 {
@@ -58,6 +62,7 @@ FaxServerSession::FaxServerSession(QTcpSocket* socket, JobStore& store, FaultPla
     connect(&m_dataTimer, &QTimer::timeout, this, &FaxServerSession::onDataTimeout);
     connect(m_socket, &QTcpSocket::readyRead, this, &FaxServerSession::onCommandBytes);
     connect(m_socket, &QTcpSocket::disconnected, this, &FaxServerSession::onCommandClosed);
+    connect(&m_flood, &QTimer::timeout, this, &FaxServerSession::flood);
 }
 
 FaxServerSession::~FaxServerSession() = default;
@@ -70,6 +75,13 @@ void FaxServerSession::start()
     log(u"connection from %1:%2"_s.arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort()));
     if (m_faults.has(Fault::NoGreeting))
         return;
+    if (m_faults.has(Fault::EndlessGreeting)) {
+        log(u"endless-greeting: 220- lines without end"_s);
+        m_flood.start(0);
+        return;
+    }
+    if (m_faults.has(Fault::SlowGreeting))
+        m_writer->pause(SlowGreetingMs);
 
     // Each greeting line in its own write, a little apart, so a client sees
     // them arrive one by one.
@@ -106,6 +118,7 @@ void FaxServerSession::onCommandClosed()
 {
     log(u"connection closed"_s);
     m_closing = true;
+    m_flood.stop();
     m_dataTimer.stop();
     if (m_upload) {
         log(u"upload of %1 cut short after %2 bytes"_s.arg(m_uploadName).arg(m_received));
@@ -156,6 +169,10 @@ void FaxServerSession::apply(const FaxCommandInterpreter::Outcome& outcome)
 
 void FaxServerSession::send(const QByteArray& reply)
 {
+    if (m_faults.has(Fault::Unasked227) && reply.startsWith("230 ") && !m_flood.isActive()) {
+        log(u"unasked-227: a passive reply every millisecond from now on"_s);
+        m_flood.start(1);
+    }
     log(u"-> "_s + printable(reply));
     if (m_faults.has(Fault::MergeReplies) && m_batchDepth > 0)
         m_batch += reply;
@@ -189,7 +206,8 @@ void FaxServerSession::openPassive()
         return;
     }
     connect(m_passive, &QTcpServer::newConnection, this, &FaxServerSession::onDataConnection);
-    send(replies::passiveMode(ipv4, m_passive->serverPort()));
+    send(replies::passiveMode(m_faults.has(Fault::PasvElsewhere) ? ElsewhereAddress : ipv4,
+                              m_passive->serverPort()));
 }
 
 void FaxServerSession::closePassive()
@@ -256,6 +274,7 @@ void FaxServerSession::beginStore(const QString& name, const QString& path)
         return;
     }
     m_dropUpload = m_faults.claimUploadDrop();
+    m_cutData = m_faults.claimDataCut();
     if (m_data) {
         startTransfer();
     } else {
@@ -283,6 +302,8 @@ void FaxServerSession::onDataBytes()
         qint64 want = static_cast<qint64>(m_chunk.size());
         if (m_dropUpload)
             want = std::min(want, DropUploadAfterBytes - m_received);
+        if (m_cutData)
+            want = std::min(want, CutDataAfterBytes - m_received);
         const qint64 got = m_data->read(m_chunk.data(), want);
         if (got <= 0)
             break;
@@ -291,6 +312,10 @@ void FaxServerSession::onDataBytes()
         m_received += got;
         if (m_dropUpload && m_received >= DropUploadAfterBytes) {
             dropConnections();
+            return;
+        }
+        if (m_cutData && m_received >= CutDataAfterBytes) {
+            cutData();
             return;
         }
     }
@@ -343,6 +368,34 @@ void FaxServerSession::dropConnections()
     m_closing = true;
     closePassive();
     m_socket->abort();
+}
+
+void FaxServerSession::cutData()
+{
+    // As hfaxd does when the data connection breaks: 426, the partial file
+    // stays in /tmp, and the session takes the next commands as usual.
+    log(u"cut-data: %1 cut after %2 bytes"_s.arg(m_uploadName).arg(m_received));
+    m_cutData = false;
+    m_upload->close();
+    m_upload.reset();
+    m_transfer = Transfer::None;
+    closePassive();
+    BatchScope batch(*this);
+    send(replies::line(426, u"Data connection: Broken pipe."_s));
+    processLines();
+}
+
+void FaxServerSession::flood()
+{
+    if (m_closing || m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (m_faults.has(Fault::EndlessGreeting)) {
+        // Keep the client fed without filling our own memory.
+        if (m_socket->bytesToWrite() < 64 * 1024)
+            m_socket->write(QByteArray("220-Kestrel fax appliance, still greeting.\r\n").repeated(256));
+        return;
+    }
+    m_socket->write(replies::passiveMode(0x7f000001, 257));
 }
 
 void FaxServerSession::log(const QString& text) const

@@ -63,6 +63,8 @@ private:
     void onDataClosed();
     void onDataTimeout();
     void dropConnections();
+    void cutData();
+    void flood();
 
     void log(const QString& text) const;
 
@@ -91,6 +93,8 @@ private:
     qint64 m_received = 0;
     bool m_writeFailed = false;
     bool m_dropUpload = false;
+    bool m_cutData = false;
+    QTimer m_flood; // unasked-227 and endless-greeting
     std::vector<char> m_chunk;
 };
 

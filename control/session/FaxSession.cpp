@@ -128,7 +128,7 @@ void FaxSession::onCommandData()
     const quint64 generation = m_generation;
     if (!m_splitter.feed(bytes)) {
         abandon(u"The fax server sent a reply longer than %1 bytes"_s.arg(ReplySplitter::MaxReply),
-                texts::connectionDropped());
+                texts::replyTooLong());
         return;
     }
     // A handler run from here may start another session; this loop then

@@ -65,6 +65,10 @@ inline QString noJobNumber()
 {
     return notSent(u"Il server fax non ha assegnato un numero al fax"_s);
 }
+inline QString replyTooLong()
+{
+    return notSent(u"Il server fax ha mandato una risposta troppo lunga"_s);
+}
 inline QString unexpectedReply(const QString& reply)
 {
     return notSent(u"Il server fax ha dato una risposta inattesa (%1)"_s.arg(reply));

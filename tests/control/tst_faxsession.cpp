@@ -13,6 +13,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
@@ -39,6 +40,7 @@ public:
     QList<Submitted> submitted;
     QStringList messages;
     std::function<void(const QString&)> onSubmitted;
+    std::function<void(const QString&)> onMessage;
 
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString&) override {}
@@ -50,7 +52,12 @@ public:
         if (onSubmitted)
             onSubmitted(JobNumber);
     }
-    void MessageFromAppliance(QString& Msg) override { messages << Msg; }
+    void MessageFromAppliance(QString& Msg) override
+    {
+        messages << Msg;
+        if (onMessage)
+            onMessage(Msg);
+    }
 
     int reports() const { return int(submitted.size() + messages.size() + box.shown().size()); }
 };
@@ -88,6 +95,11 @@ private Q_SLOTS:
     void faults_data();
     void faults();
     void unreachableServer();
+    void sendFaxWhileWaitingForGreeting_data();
+    void sendFaxWhileWaitingForGreeting();
+    void anyFileName_data();
+    void anyFileName();
+    void emptyDocument();
     void unreadableDocument();
     void largeDocumentIsStreamed();
 
@@ -309,6 +321,14 @@ void TestFaxSession::faults_data()
     QTest::newRow("jsubm refused") << u"refuse-jsubm"_s << u"Il server fax ha rifiutato il fax (460"_s;
     QTest::newRow("transfer never opened")
         << u"no-150"_s << u"Trasferimento del documento al server fax non riuscito"_s;
+    // The server took what came before the cut and would take a jsubm too.
+    QTest::newRow("data connection cut")
+        << u"cut-data"_s << u"Trasferimento del documento al server fax non riuscito"_s;
+    QTest::newRow("passive replies nobody asked for")
+        << u"unasked-227"_s << u"Il server fax ha dato una risposta inattesa (227"_s;
+    QTest::newRow("greeting without end") << u"endless-greeting"_s << u"risposta troppo lunga"_s;
+    // Documents go to the server the session talks to, whatever the reply says.
+    QTest::newRow("passive reply names another host") << u"pasv-elsewhere"_s << u"job"_s;
 }
 
 void TestFaxSession::faults()
@@ -348,9 +368,12 @@ void TestFaxSession::faults()
     QCOMPARE(m_control->session().sCmd().state(), int(SocketComponent::Closed));
     QCOMPARE(m_control->session().data().state(), int(SocketComponent::Closed));
     QVERIFY(m_sim->jobIds().isEmpty());
+    if (fault != "refuse-jsubm"_L1) // no submission without every transfer confirmed
+        QVERIFY(!m_sim->sessionBytes().contains("jsubm"));
 
     // The control is still usable: a later SendFax starts afresh.
-    QCOMPARE(m_control->SendFax(path, u"0612345"_s, u"a@b"_s).isValid(), fault != "no-greeting"_L1);
+    const bool silent = fault == "no-greeting"_L1 || fault == "endless-greeting"_L1;
+    QCOMPARE(m_control->SendFax(path, u"0612345"_s, u"a@b"_s).isValid(), !silent);
 }
 
 void TestFaxSession::unreachableServer()
@@ -370,6 +393,95 @@ void TestFaxSession::unreachableServer()
              QStringList{u"Impossibile collegarsi al server fax 127.0.0.1: fax non inviato"_s});
 }
 
+void TestFaxSession::sendFaxWhileWaitingForGreeting_data()
+{
+    QTest::addColumn<bool>("fromFailure");
+    QTest::newRow("from a timer") << false;
+    QTest::newRow("from the handler of a refused connection") << true;
+}
+
+void TestFaxSession::sendFaxWhileWaitingForGreeting()
+{
+    // A second SendFax made while the first waits for its greeting replaces
+    // it; the first wait must not take the second session's greeting.
+    QFETCH(bool, fromFailure);
+    QVERIFY(startSimulator({u"--fault"_s, u"slow-greeting"_s}));
+    activate();
+    const QString path = writeFile(m_dir, u"r.ps"_s, randomBytes(5000));
+    QVariant second;
+    const auto sendSecond = [&] {
+        m_sim->applyPortsToEnvironment();
+        second = m_control->SendFax(path, u"222"_s, u"a@b"_s);
+    };
+    if (fromFailure) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        qputenv("KESTREL_FAX_PORT", QByteArray::number(probe.serverPort()));
+        probe.close();
+        m_host->onMessage = [&](const QString&) {
+            m_host->onMessage = nullptr;
+            sendSecond();
+        };
+    } else {
+        QTimer::singleShot(100, sendSecond);
+    }
+    const QVariant first = m_control->SendFax(path, u"111"_s, u"a@b"_s);
+    QVERIFY(!first.isValid());
+    QCOMPARE(second.toString(), u"OnRun"_s);
+    QVERIFY(QTest::qWaitFor([this] { return !m_host->submitted.isEmpty(); }, 10000));
+    QTest::qWait(200);
+    QCOMPARE(m_host->submitted.size(), 1);
+    QCOMPARE(m_host->messages.size(), fromFailure ? 1 : 0);
+    const QString job = m_host->submitted.at(0).job;
+    QVERIFY(m_sim->waitForJob(job));
+    QCOMPARE(m_sim->jobParameters(job).value(u"dialstring"_s), QStringList{u"222"_s});
+    QCOMPARE(m_sim->sessionBytes().count("USER "), 1);
+}
+
+void TestFaxSession::anyFileName_data()
+{
+    // Every file that exists goes; the server gets a name it takes, and no
+    // byte of the local name reaches the command line as a command.
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("two characters") << u"ab"_s << u"ab"_s;
+    QTest::newRow("accented") << u"café"_s << u"af"_s;
+    QTest::newRow("trailing blank") << u"doc x "_s << u"x"_s;
+    QTest::newRow("line break and a command") << u"a\r\nDELE z"_s << u"Ez"_s;
+    QTest::newRow("upper-case PDF") << u"SCAN.PDF"_s << u"PDF"_s;
+}
+
+void TestFaxSession::anyFileName()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, suffix);
+    QVERIFY(startSimulator());
+    activate();
+    const QByteArray content = randomBytes(2000);
+    const QString path = writeFile(m_dir, fileName, content);
+    QCOMPARE(m_control->SendFax(path, u"1"_s, u"a@b"_s).toString(), u"OnRun"_s);
+    QVERIFY(waitForReports(1));
+    QCOMPARE(m_host->messages, QStringList());
+    const QString job = m_host->submitted.value(0).job;
+    QVERIFY(m_sim->waitForJob(job));
+    const QString remote = job + u"-1"_s + suffix;
+    QCOMPARE(m_sim->jobDocument(job, remote), content);
+    const QByteArray wire = m_sim->sessionBytes();
+    QVERIFY(wire.contains(QByteArray("STOR /tmp/" + remote.toLatin1() + "\r\n")));
+    QVERIFY(!wire.contains("\r\nDELE"));
+}
+
+void TestFaxSession::emptyDocument()
+{
+    QVERIFY(startSimulator());
+    activate();
+    const QString good = writeFile(m_dir, u"good.ps"_s, "%!PS\n");
+    const QString empty = writeFile(m_dir, u"empty.ps"_s, QByteArray());
+    QVERIFY(!m_control->SendFax(good + u","_s + empty, u"1"_s, u"a@b"_s).isValid());
+    QCOMPARE(m_host->messages, QStringList{u"Il documento "_s + empty + u" è vuoto: fax non inviato"_s});
+    QCOMPARE(m_sim->sessionCount(), 0); // nothing was sent
+}
+
 void TestFaxSession::unreadableDocument()
 {
     QVERIFY(startSimulator());
@@ -382,7 +494,7 @@ void TestFaxSession::unreadableDocument()
     QCOMPARE(m_host->messages,
              QStringList{u"Impossibile leggere il documento "_s + missing + u": fax non inviato"_s});
     QVERIFY(DebugOutput::current().text().contains(u"UploadFile ERRORE: 53File not found"_s));
-    QVERIFY(!m_sim->sessionBytes().contains("jsubm"));
+    QCOMPARE(m_sim->sessionCount(), 0); // refused before anything was sent
 }
 
 void TestFaxSession::largeDocumentIsStreamed()

@@ -22,6 +22,7 @@ class TestPlatform : public QObject
 private Q_SLOTS:
     void registryFiles();
     void controlThroughItsProgId();
+    void registryFallsBackAndNamesItsFiles();
     void waitSaysWhyItReturned();
     void socketStates();
 };
@@ -61,6 +62,54 @@ void TestPlatform::controlThroughItsProgId()
     QVERIFY(
         !ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface", &error));
     delete control;
+}
+
+void TestPlatform::registryFallsBackAndNamesItsFiles()
+{
+    const QString library = ComponentRegistry::lookupIn(QString::fromUtf8(KESTREL_BUILD_REGISTRY),
+                                                        QString::fromLatin1(CorvanefaxProgId));
+    QVERIFY(!library.isEmpty());
+    QTemporaryDir dir;
+    const QByteArray saved = qgetenv(ComponentRegistry::OverrideVariable);
+    qunsetenv(ComponentRegistry::OverrideVariable);
+    qputenv("XDG_CONFIG_HOME", dir.filePath(u"user"_s).toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", dir.filePath(u"system"_s).toLocal8Bit());
+    const QString progId = QString::fromLatin1(CorvanefaxProgId);
+    const QString user = ComponentRegistry::userPath();
+    const QString system = ComponentRegistry::systemPath();
+    QVERIFY(user.startsWith(dir.path()) && system.startsWith(dir.path()));
+
+    // A user entry left behind by a library that is gone gives way to the
+    // system's.
+    QVERIFY(ComponentRegistry::write(user, progId, dir.filePath(u"gone/libKestrelOCX.so"_s)));
+    QVERIFY(ComponentRegistry::write(system, progId, library));
+    QString error;
+    auto* control =
+        static_cast<ICorvanefax*>(ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
+    QVERIFY2(control, qPrintable(error));
+    delete control;
+
+    // Every failure names the registry file and the library.
+    QVERIFY(ComponentRegistry::write(system, progId, dir.filePath(u"also-gone.so"_s)));
+    QVERIFY(!ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
+    for (const QString& name :
+         {user, system, dir.filePath(u"gone/libKestrelOCX.so"_s), dir.filePath(u"also-gone.so"_s)})
+        QVERIFY2(error.contains(name), qPrintable(error));
+
+    // A library path that is not absolute is refused, written or read.
+    QVERIFY(!ComponentRegistry::write(user, progId, u"libKestrelOCX.so"_s, &error));
+    QVERIFY(error.contains(user));
+    QFile file(user);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("KestrelOCX.corvanefax = libKestrelOCX.so\n");
+    file.close();
+    QVERIFY(ComponentRegistry::write(system, progId, dir.filePath(u"also-gone.so"_s)));
+    QVERIFY(!ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
+    QVERIFY2(error.contains(u"not an absolute path"_s) && error.contains(user), qPrintable(error));
+
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_DIRS");
+    qputenv(ComponentRegistry::OverrideVariable, saved);
 }
 
 void TestPlatform::waitSaysWhyItReturned()

@@ -1,7 +1,9 @@
 #!/bin/bash
 # The install step: installs into a temporary prefix, registering the control
 # in a temporary registry, then sends a fax with the installed host from
-# another folder.
+# another folder; a host program compiles against the installed headers
+# alone; a staged install (DESTDIR, as packages are built) registers inside
+# the staged tree and leaves this machine's registries alone.
 # Usage: install-check.sh BUILD_DIR SIMULATOR
 set -u
 BUILD=${1:?usage: install-check.sh BUILD_DIR SIMULATOR}
@@ -20,6 +22,49 @@ cmake --install "$BUILD" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 || {
 }
 grep -q "^KestrelOCX.corvanefax = $WORK/prefix/lib/libKestrelOCX" "$KESTREL_COMPONENT_REGISTRY" || {
     echo "FAIL: the installed control is not registered: $(cat "$KESTREL_COMPONENT_REGISTRY")"
+    exit 1
+}
+
+[[ ! -e $WORK/prefix/bin/kestrel-appliance-sim ]] || {
+    echo "FAIL: the simulator was installed as a user program"
+    exit 1
+}
+
+# The public header and what it includes are enough for a host.
+cat >"$WORK/host.cpp" <<'CPP'
+#include <kestrel/Corvanefax.h>
+class Events : public kestrel::ICorvanefaxEvents {};
+int main()
+{
+    Events events;
+    return kestrel::CorvanefaxProgId[0] == 'K' && kestrel::FaxNotSent.size() > 0 ? 0 : 1;
+}
+CPP
+# shellcheck disable=SC2046
+g++ -std=c++20 -fPIC -I"$WORK/prefix/include" $(pkg-config --cflags Qt6Core) -c "$WORK/host.cpp" \
+    -o "$WORK/host.o" 2>"$WORK/host.log" || {
+    echo "FAIL: the installed headers do not compile on their own: $(head -n 5 "$WORK/host.log")"
+    exit 1
+}
+
+# A staged install registers the final path, in the staged system registry.
+system_registry=/etc/xdg/kestrel/components.reg
+before=$(cat "$system_registry" 2>/dev/null || echo none)
+(unset KESTREL_COMPONENT_REGISTRY; export XDG_CONFIG_HOME=$WORK/home-config
+ DESTDIR=$WORK/stage cmake --install "$BUILD" --prefix /usr >"$WORK/stage.log" 2>&1) || {
+    echo "FAIL: staged install: $(tail -n 5 "$WORK/stage.log")"
+    exit 1
+}
+grep -q "^KestrelOCX.corvanefax = /usr/lib/libKestrelOCX" "$WORK/stage$system_registry" 2>/dev/null || {
+    echo "FAIL: the staged tree holds no registration of /usr/lib/libKestrelOCX: $(cat "$WORK/stage$system_registry" 2>&1)"
+    exit 1
+}
+[[ $(cat "$system_registry" 2>/dev/null || echo none) == "$before" ]] || {
+    echo "FAIL: the staged install changed $system_registry"
+    exit 1
+}
+[[ ! -e $WORK/home-config/kestrel/components.reg ]] || {
+    echo "FAIL: the staged install wrote the user's registry"
     exit 1
 }
 

@@ -2,6 +2,7 @@
 
 #include "SimulatorProcess.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,9 +16,12 @@ class TestCorvafaxSend : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void oneJobPerNumber();
+    void oneSessionForAllNumbers();
     void failuresExitNonZero_data();
     void failuresExitNonZero();
+    void passwordKeptPrivate_data();
+    void passwordKeptPrivate();
+    void oneTimeLimitEverywhere();
     void usageErrors();
 
 private:
@@ -27,7 +31,8 @@ private:
         QString out;
         QString err;
     };
-    Run send(const QStringList& args, const QProcessEnvironment& env);
+    Run send(const QStringList& args, const QProcessEnvironment& env, const QByteArray& input = {});
+    static QProcessEnvironment environmentFor(const SimulatorProcess& sim);
 
     QTemporaryDir m_dir;
     QString m_doc;
@@ -42,11 +47,22 @@ void TestCorvafaxSend::initTestCase()
     file.write("%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\nshowpage\n%%EOF\n");
 }
 
-TestCorvafaxSend::Run TestCorvafaxSend::send(const QStringList& args, const QProcessEnvironment& env)
+QProcessEnvironment TestCorvafaxSend::environmentFor(const SimulatorProcess& sim)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
+    env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
+    return env;
+}
+
+TestCorvafaxSend::Run TestCorvafaxSend::send(const QStringList& args, const QProcessEnvironment& env,
+                                             const QByteArray& input)
 {
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(QString::fromUtf8(KESTREL_SEND_PATH), args);
+    process.write(input);
+    process.closeWriteChannel();
     Run run;
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -59,26 +75,27 @@ TestCorvafaxSend::Run TestCorvafaxSend::send(const QStringList& args, const QPro
     return run;
 }
 
-void TestCorvafaxSend::oneJobPerNumber()
+void TestCorvafaxSend::oneSessionForAllNumbers()
 {
     SimulatorProcess sim;
     QVERIFY(sim.start({u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s}));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
-    env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
-
     const Run run =
         send({u"--appliance"_s, u"127.0.0.1"_s, u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s,
               u"--notify"_s, u"a@b.it"_s, u"-d"_s, u"111"_s, u"-d"_s, u"222"_s, m_doc, m_doc},
-             env);
+             environmentFor(sim));
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const QStringList jobs = run.out.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(jobs.size(), 2);
     QCOMPARE(QStringList(sim.jobIds()), jobs);
-    for (const QString& job : jobs) {
+    // One login, each document uploaded once and named by both jobs.
+    QCOMPARE(sim.sessionCount(), 1);
+    QCOMPARE(sim.sessionBytes().count("STOR "), 2);
+    for (const QString& job : jobs)
         QVERIFY(sim.waitForJob(job, 5000));
-        QCOMPARE(sim.jobParameters(job).value(u"document"_s).size(), 2);
-    }
+    const QStringList documents = sim.jobParameters(jobs.at(0)).value(u"document"_s);
+    QCOMPARE(documents.size(), 2);
+    QCOMPARE(sim.jobParameters(jobs.at(1)).value(u"document"_s), documents);
+    QCOMPARE(sim.jobParameters(jobs.at(1)).value(u"dialstring"_s), QStringList{u"222"_s});
 }
 
 void TestCorvafaxSend::failuresExitNonZero_data()
@@ -102,16 +119,80 @@ void TestCorvafaxSend::failuresExitNonZero()
     QFETCH(QString, reason);
     SimulatorProcess sim;
     QVERIFY(sim.start(simArgs));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
-    env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
     const Run run = send(QStringList{u"--appliance"_s, u"127.0.0.1"_s, u"--timeout"_s, u"5"_s} + sendArgs +
                              QStringList{u"-d"_s, u"111"_s, u"-d"_s, u"222"_s, m_doc},
-                         env);
+                         environmentFor(sim));
     QVERIFY(run.exitCode > 0);
     QCOMPARE(run.out, QString());
     QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"fax al numero 111 non inviato"_s), qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"fax al numero 222 non inviato"_s), qPrintable(run.err));
     QVERIFY(sim.jobIds().isEmpty());
+}
+
+void TestCorvafaxSend::passwordKeptPrivate_data()
+{
+    QTest::addColumn<QString>("source"); // "file 600", "file 644" or "stdin"
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("private file") << u"file 600"_s << 0;
+    QTest::newRow("file others can read") << u"file 644"_s << 2;
+    QTest::newRow("standard input") << u"stdin"_s << 0;
+}
+
+void TestCorvafaxSend::passwordKeptPrivate()
+{
+    QFETCH(QString, source);
+    QFETCH(int, exitCode);
+    const QByteArray secret = "Segreta-77";
+    SimulatorProcess sim;
+    QVERIFY(sim.start({u"--user"_s, u"ufficio"_s, u"--password"_s, QString::fromLatin1(secret)}));
+    QStringList args{u"--appliance"_s, u"127.0.0.1"_s, u"--user"_s, u"ufficio"_s, u"--debug"_s};
+    QByteArray input;
+    if (source == u"stdin"_s) {
+        args << u"--password-file"_s << u"-"_s;
+        input = secret + "\n";
+    } else {
+        const QString path = m_dir.filePath(u"secret-"_s + source.right(3));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(secret + "\n");
+        file.close();
+        QVERIFY(file.setPermissions(source.endsWith(u"600"_s)
+                                        ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        args << u"--password-file"_s << path;
+    }
+    const Run run = send(args + QStringList{u"-d"_s, u"111"_s, m_doc}, environmentFor(sim), input);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    // Not even the debug log shows it.
+    QVERIFY(!run.err.contains(QString::fromLatin1(secret)));
+    if (exitCode == 0)
+        QCOMPARE(sim.jobIds().size(), 1);
+    else
+        QVERIFY2(run.err.contains(u"chmod 600"_s), qPrintable(run.err));
+}
+
+void TestCorvafaxSend::oneTimeLimitEverywhere()
+{
+    // The limit reaches the appliance page that activation waits for.
+    SimulatorProcess silent;
+    QVERIFY(silent.start({u"--http-fault"_s, u"no-answer"_s}));
+    QElapsedTimer clock;
+    clock.start();
+    Run run = send({u"--appliance"_s, u"127.0.0.1"_s, u"--timeout"_s, u"2"_s, u"-d"_s, u"1"_s, m_doc},
+                   environmentFor(silent));
+    QVERIFY(run.exitCode > 0);
+    QVERIFY2(run.err.contains(u"Appliance KESTREL Offline"_s), qPrintable(run.err));
+    QVERIFY(clock.elapsed() < 15000);
+
+    // A limit too large for the timers means the longest wait, not none.
+    SimulatorProcess sim;
+    QVERIFY(sim.start());
+    run = send({u"--appliance"_s, u"127.0.0.1"_s, u"--timeout"_s, u"2147484"_s, u"-d"_s, u"1"_s, m_doc},
+               environmentFor(sim));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(sim.jobIds().size(), 1);
 }
 
 void TestCorvafaxSend::usageErrors()

@@ -1,0 +1,257 @@
+// The decisions of a submission, reply by reply, without sockets: what goes
+// out, when a file is uploaded, when a job counts as submitted, and every
+// reply that ends the session.
+
+#include "ControlTexts.h"
+#include "SubmissionProtocol.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+
+namespace {
+
+// Marks the moment the last byte of the file being uploaded has left.
+const QString FileSent = u"<file sent>"_s;
+
+Submission oneFileTwoNumbers(const QString& modem = u"any"_s)
+{
+    Submission s;
+    s.userName = u"Mario"_s;
+    s.password = u"Segreta1"_s;
+    s.fileName = u"/d/a.ps,"_s;
+    s.files = {u"/d/a.ps"_s};
+    s.numbers = {u"111"_s, u"222"_s};
+    s.notifyAddress = u"a@b"_s;
+    s.modem = modem;
+    return s;
+}
+
+Reply reply(const QString& text)
+{
+    bool ok = false;
+    const int code = text.left(3).toInt(&ok);
+    return {ok ? code : -1, text};
+}
+
+// What the session is told to do, one line per action.
+QStringList transcript(const ProtocolStep& step)
+{
+    QStringList lines;
+    if (step.failure)
+        lines << u"fail: "_s + step.failure->message;
+    if (step.loginRefused)
+        lines << u"login refused"_s;
+    if (step.openDataPort)
+        lines << u"open %1"_s.arg(*step.openDataPort);
+    if (step.submittedJob)
+        lines << u"submitted "_s + *step.submittedJob;
+    for (const QString& command : step.commands)
+        lines << u"> "_s + command;
+    if (step.uploadFile)
+        lines << u"upload %1"_s.arg(*step.uploadFile);
+    if (step.finished)
+        lines << u"finished"_s;
+    return lines;
+}
+
+QStringList run(SubmissionProtocol& protocol, const QStringList& inputs)
+{
+    QStringList lines;
+    for (const QString& input : inputs)
+        lines << transcript(input == FileSent ? protocol.onFileSent() : protocol.onReply(reply(input)));
+    return lines;
+}
+
+const QStringList greeted{u"220 fax ready."_s, u"331 Password required for Mario."_s,
+                          u"230 User Mario logged in."_s};
+const QStringList parametersAnswered{
+    u"200 New job created: jobid: 7 groupid: 7."_s,
+    u"213 FROMUSER set to \"mario\"."_s,
+    u"200 Type set to Image."_s,
+    u"213 DIALSTRING set to \"111\"."_s,
+    u"213 MAXDIALS set to 3."_s,
+    u"213 NOTIFY set to \"done\"."_s,
+    u"213 VRES set to 196."_s,
+    u"213 USEXVRES set to NO."_s,
+    u"213 SENDTIME set to NOW."_s,
+    u"213 NOTIFYADDR set to \"a@b\"."_s,
+};
+const QStringList jobParameters{
+    u"> jparm fromuser mario"_s, u"> type i"_s,         u"> jparm dialstring %1"_s, u"> jparm maxdials 3"_s,
+    u"> jparm notify done"_s,    u"> jparm vres 196"_s, u"> jparm usexvres no"_s,   u"> jparm sendtime now"_s,
+};
+const QStringList uploaded{u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                           u"150 Opening new data connection for /tmp/7-1.ps."_s, FileSent,
+                           u"226 Transfer complete."_s};
+
+QStringList parametersFor(const QString& number)
+{
+    QStringList lines = jobParameters;
+    lines.replaceInStrings(u"%1"_s, number);
+    return lines;
+}
+
+} // namespace
+
+class TestSubmissionProtocol : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void conformingServer();
+    void replies_data();
+    void replies();
+    void passwordNeverShown();
+};
+
+void TestSubmissionProtocol::conformingServer()
+{
+    // Two numbers: one login, one upload, two jobs that both name it.
+    SubmissionProtocol protocol(oneFileTwoNumbers());
+    QStringList expected;
+    expected << u"> USER Mario"_s << u"> PASS Segreta1"_s << u"> jnew"_s << parametersFor(u"111"_s)
+             << u"> jparm notifyaddr a@b"_s << u"> cwd /tmp"_s << u"> PASV"_s << u"open 1025"_s
+             << u"> STOR /tmp/7-1.ps"_s << u"upload 0"_s << u"> jparm document /tmp/7-1.ps"_s
+             << u"> JPARM LASTTIME 000300"_s << u"> jsubm"_s << u"submitted 7"_s << u"> cwd /"_s
+             << u"> jnew"_s << parametersFor(u"222"_s) << u"> jparm notifyaddr a@b"_s
+             << u"> jparm document /tmp/7-1.ps"_s << u"> JPARM LASTTIME 000300"_s << u"> jsubm"_s
+             << u"submitted 8"_s << u"finished"_s;
+    QStringList inputs = greeted + parametersAnswered + uploaded;
+    inputs << u"200 Added document /tmp/7-1.ps as docq/7-1.ps.7."_s << u"213 LASTTIME set to 000300."_s
+           << u"200 Job 7 submitted."_s << u"250 CWD command successful."_s;
+    QStringList second = parametersAnswered;
+    second.replaceInStrings(u"jobid: 7 groupid: 7"_s, u"jobid: 8 groupid: 7"_s);
+    inputs << second << u"200 Added document /tmp/7-1.ps as docq/7-1.ps.8."_s
+           << u"213 LASTTIME set to 000300."_s << u"200 Job 8 submitted."_s;
+    QCOMPARE(run(protocol, inputs), expected);
+    QVERIFY(protocol.ended());
+    // A reply after the end changes nothing.
+    QCOMPARE(transcript(protocol.onReply(reply(u"227 Entering passive mode (1,2,3,4,5,6)"_s))),
+             QStringList());
+}
+
+void TestSubmissionProtocol::replies_data()
+{
+    QTest::addColumn<QString>("modem");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QStringList>("tail"); // the last lines of the transcript
+
+    const QString transferFailed = u"fail: "_s + texts::transferFailed();
+    const auto unexpected = [](const QString& text) -> QString {
+        return u"fail: "_s + texts::unexpectedReply(text);
+    };
+    const auto refused = [](const QString& text) -> QString {
+        return u"fail: "_s + texts::refusedByServer(text);
+    };
+    const QStringList untilPassive =
+        greeted + parametersAnswered + QStringList{u"250 CWD command successful."_s};
+    const QStringList untilTransfer =
+        untilPassive +
+        QStringList{u"227 Entering passive mode (10,0,0,9,4,1)"_s, u"150 Opening new data connection."_s};
+
+    QTest::newRow("warnings before the greeting")
+        << u"any"_s << QStringList{u"130 Warning, client address is not listed."_s, u"220 ready."_s}
+        << QStringList{u"> USER Mario"_s};
+    QTest::newRow("service not available instead of a greeting")
+        << u"any"_s << QStringList{u"421 Service not available."_s}
+        << QStringList{refused(u"421 Service not available."_s)};
+    QTest::newRow("no password asked")
+        << u"any"_s << QStringList{u"220 ready."_s, u"230 logged in."_s} << QStringList{u"> jnew"_s};
+    QTest::newRow("login refused") << u"any"_s
+                                   << QStringList{u"220 ready."_s, u"331 Password?"_s,
+                                                  u"530 Login incorrect."_s}
+                                   << QStringList{u"login refused"_s};
+    QTest::newRow("an empty line identifier refused, the job goes on")
+        << QString()
+        << greeted + QStringList{u"200 New job created: jobid: 7 groupid: 7."_s,
+                                 u"213 a"_s,
+                                 u"200 b"_s,
+                                 u"213 c"_s,
+                                 u"500 'jparm modem ': Syntax error."_s,
+                                 u"213 d"_s,
+                                 u"213 e"_s,
+                                 u"213 f"_s,
+                                 u"213 g"_s,
+                                 u"213 SENDTIME set to NOW."_s}
+        << QStringList{u"> jparm notifyaddr a@b"_s};
+    // The server accepts a partial file after a cut connection, and a jsubm
+    // already in its input: nothing of the job may follow.
+    QTest::newRow("transfer aborted")
+        << u"any"_s << untilTransfer + QStringList{FileSent, u"426 Data connection: Broken pipe."_s}
+        << QStringList{transferFailed};
+    QTest::newRow("transfer aborted before the last byte")
+        << u"any"_s << untilTransfer + QStringList{u"426 Data connection: Broken pipe."_s}
+        << QStringList{transferFailed};
+    QTest::newRow("transfer confirmed before the last byte left")
+        << u"any"_s << untilTransfer + QStringList{u"226 Transfer complete."_s}
+        << QStringList{unexpected(u"226 Transfer complete."_s)};
+    QTest::newRow("STOR refused") << u"any"_s
+                                  << untilPassive +
+                                         QStringList{u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                                                     u"550 /tmp/7-1.ps: Operation not permitted."_s}
+                                  << QStringList{refused(u"550 /tmp/7-1.ps: Operation not permitted."_s)};
+    QTest::newRow("passive reply nobody asked for")
+        << u"any"_s << greeted + QStringList{u"227 Entering passive mode (127,0,0,1,1,1)"_s}
+        << QStringList{unexpected(u"227 Entering passive mode (127,0,0,1,1,1)"_s)};
+    QTest::newRow("second passive reply during a transfer")
+        << u"any"_s << untilTransfer + QStringList{u"227 Entering passive mode (127,0,0,1,1,1)"_s}
+        << QStringList{unexpected(u"227 Entering passive mode (127,0,0,1,1,1)"_s)};
+    QTest::newRow("transfer opening nobody asked for")
+        << u"any"_s << greeted + QStringList{u"150 Opening new data connection."_s}
+        << QStringList{unexpected(u"150 Opening new data connection."_s)};
+    QTest::newRow("passive reply with port 0")
+        << u"any"_s << untilPassive + QStringList{u"227 Entering passive mode (10,0,0,9,0,0)"_s}
+        << QStringList{transferFailed};
+    QTest::newRow("passive reply with a number out of range")
+        << u"any"_s << untilPassive + QStringList{u"227 Entering passive mode (10,0,0,9,256,1)"_s}
+        << QStringList{transferFailed};
+    // A job number is put into file names and commands.
+    QTest::newRow("job number with a line break")
+        << u"any"_s << greeted + QStringList{u"200-New job created: jobid: 7\r\n200 DELE x groupid: 7."_s}
+        << QStringList{u"fail: "_s + texts::noJobNumber()};
+    QTest::newRow("job created without a number")
+        << u"any"_s << greeted + QStringList{u"200 New job created: groupid: 7."_s}
+        << QStringList{u"fail: "_s + texts::noJobNumber()};
+    QTest::newRow("submission refused")
+        << u"any"_s
+        << untilPassive + QStringList{u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                                      u"150 Opening."_s,
+                                      FileSent,
+                                      u"226 Transfer complete."_s,
+                                      u"200 Added."_s,
+                                      u"213 LASTTIME."_s,
+                                      u"460 Failed to submit job 7."_s}
+        << QStringList{refused(u"460 Failed to submit job 7."_s)};
+}
+
+void TestSubmissionProtocol::replies()
+{
+    QFETCH(QString, modem);
+    QFETCH(QStringList, inputs);
+    QFETCH(QStringList, tail);
+    SubmissionProtocol protocol(oneFileTwoNumbers(modem));
+    const QStringList lines = run(protocol, inputs);
+    QVERIFY2(lines.size() >= tail.size(), qPrintable(lines.join(u'\n')));
+    QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
+    if (tail.constFirst().startsWith(u"fail"_s) || tail.constFirst() == u"login refused"_s) {
+        QVERIFY(protocol.ended());
+        // Nothing more comes of this session, whatever the server says.
+        QCOMPARE(transcript(protocol.onReply(reply(u"200 Job 7 submitted."_s))), QStringList());
+    }
+}
+
+void TestSubmissionProtocol::passwordNeverShown()
+{
+    SubmissionProtocol protocol(oneFileTwoNumbers());
+    run(protocol, {u"220 ready."_s, u"331 Password required."_s});
+    QCOMPARE(protocol.waitingFor(), u"PASS ********"_s);
+    const ProtocolStep step = protocol.onReply(reply(u"503 Already logged in."_s));
+    QVERIFY(step.failure);
+    QVERIFY(step.failure->why.contains(u"PASS ********"_s));
+    QVERIFY(!step.failure->why.contains(u"Segreta1"_s));
+}
+
+QTEST_GUILESS_MAIN(TestSubmissionProtocol)
+#include "tst_submissionprotocol.moc"
