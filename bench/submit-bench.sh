@@ -1,23 +1,25 @@
 #!/bin/bash
-# Submission benchmark: how fast corvafax-send uploads a large document and
-# how much memory it needs, against the appliance simulator and against a
-# private HylaFAX server, and next to HylaFAX's own sendfax.
+# Submission benchmark: corvafax-send next to HylaFAX's own sendfax, both
+# against one private hfaxd, in alternating paired rounds (corvafax, sendfax,
+# corvafax, ...), so that the noise of a shared machine hits both alike. For
+# each case it prints the median of the per-round time ratios and their
+# spread, and the bytes corvafax uploaded per byte of document.
 #
-#   submit-bench.sh --send CORVAFAX_SEND --simulator SIMULATOR
-#                   [--size MIB] [--destinations N] [--runs R] [--memory-run]
+#   submit-bench.sh --send CORVAFAX_SEND --simulator SIMULATOR [--rounds R] [--memory-run]
 #
-#   --size MIB        document size in MiB (default 50)
-#   --destinations N  numbers per submission, one job each (default 1)
-#   --runs R          repetitions; the median is printed (default 3)
-#   --memory-run      one 1 GiB document to one destination; checks that the
-#                     sender's peak resident memory stays under 64 MiB and
-#                     exits 1 when it does not
+#   --rounds R    paired rounds per case (default 15; 5 for the 20 MiB cases)
+#   --memory-run  instead: one 1 GiB document to the simulator; checks that
+#                 the sender's peak resident memory stays under 64 MiB and
+#                 exits 1 when it does not
 #
-# The HylaFAX half needs root (hfaxd chroot()s into its spool); without root
-# it is left out and the script says so. KESTREL_COMPONENT_REGISTRY must name
-# the build's component registry. All servers listen on 127.0.0.1 only, on
-# free ports, handed to corvafax-send through KESTREL_HTTP_PORT and
-# KESTREL_FAX_PORT.
+# Cases: a one-page job to one number; a 20 MiB document that does not
+# compress (random bytes, as most PDF content is) to ten numbers; the same
+# size of well-compressing PostScript to ten numbers, for comparison
+# (sendfax compresses what it uploads).
+#
+# The hfaxd half needs root (hfaxd chroot()s into its spool).
+# KESTREL_COMPONENT_REGISTRY must name the build's component registry.
+# Everything listens on 127.0.0.1 only, on free ports.
 
 set -u
 export LC_ALL=C # decimal points in $EPOCHREALTIME and awk
@@ -31,30 +33,23 @@ readonly MEMORY_LIMIT_KB=65536
 # shellcheck source=../tests/e2e/e2e-common.sh
 source "$E2E/e2e-common.sh"
 
-SEND='' SIMULATOR='' SIZE_MIB=50 DESTINATIONS=1 RUNS=3 MEMORY_RUN=''
+SEND='' SIMULATOR='' ROUNDS='' MEMORY_RUN=''
 usage() {
-    sed -n '6,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+    sed -n '8,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 while (($#)); do
     case $1 in
     --send) SEND=${2:-} && shift ;;
     --simulator) SIMULATOR=${2:-} && shift ;;
-    --size) SIZE_MIB=${2:-} && shift ;;
-    --destinations) DESTINATIONS=${2:-} && shift ;;
-    --runs) RUNS=${2:-} && shift ;;
+    --rounds) ROUNDS=${2:-} && shift ;;
     --memory-run) MEMORY_RUN=1 ;;
     *) usage ;;
     esac
     shift
 done
 [[ -x $SEND && -x $SIMULATOR ]] || usage
-for n in "$SIZE_MIB" "$DESTINATIONS" "$RUNS"; do
-    [[ $n =~ ^[1-9][0-9]*$ ]] || usage
-done
-if [[ -n $MEMORY_RUN ]]; then
-    SIZE_MIB=1024 DESTINATIONS=1 RUNS=1
-fi
+[[ -z $ROUNDS || $ROUNDS =~ ^[1-9][0-9]*$ ]] || usage
 if [[ ! -s ${KESTREL_COMPONENT_REGISTRY:-} ]]; then
     echo "KESTREL_COMPONENT_REGISTRY names no registry: build the 'all' target first" >&2
     exit 1
@@ -78,16 +73,8 @@ free_port() {
     python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-numbers=()
-for ((i = 0; i < DESTINATIONS; i++)); do
-    numbers+=(-d "06$((10000 + i))")
-done
-DOC=$WORK/bench.ps
-BYTES=$((SIZE_MIB * MIB))
-make_padded_postscript "$DOC" "$BYTES" || exit 1
-
-# timed NAME command...: runs the command under /usr/bin/time; leaves its
-# wall-clock seconds in $WORK/NAME.secs and its peak RSS (KiB) in NAME.rss.
+# timed NAME command...: runs the command; leaves its wall-clock seconds in
+# $WORK/NAME.secs and its peak RSS (KiB) in NAME.rss.
 timed() {
     local name=$1 start end rc
     shift
@@ -95,7 +82,7 @@ timed() {
     /usr/bin/time -f %M -o "$WORK/$name.rss" "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"
     rc=$?
     end=$EPOCHREALTIME
-    echo "$start $end" | awk '{ printf "%.4f\n", $2 - $1 }' >"$WORK/$name.secs"
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f\n", b - a }' >"$WORK/$name.secs"
     if ((rc != 0)); then
         echo "$name failed (exit $rc):" >&2
         tail -n 20 "$WORK/$name.err" >&2
@@ -103,102 +90,107 @@ timed() {
     fi
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# A PostScript document of exactly BYTES bytes whose body is random binary
+# data: it does not compress.
+make_random_postscript() {
+    local file=$1 bytes=$2 head tail
+    head=$'%!PS-Adobe-3.0\n%%Pages: 1\n%%EndComments\n%%BeginData: binary\n'
+    tail=$'\n%%EndData\nshowpage\n%%EOF\n'
+    {
+        printf '%s' "$head"
+        head -c $((bytes - ${#head} - ${#tail})) /dev/urandom
+        printf '%s' "$tail"
+    } >"$file"
+}
 
-# measure KEY LABEL UPLOADS command...: runs the command RUNS times, each run
-# uploading the document UPLOADS times; prints one table row and sets
-# LAST_SECS (median wall clock) and LAST_RSS (highest peak).
-measure() {
-    local key=$1 label=$2 uploads=$3 r
+# Bytes that arrived in the server's /tmp since the last call: what was
+# uploaded (hfaxd hard-links documents from there into its queue).
+SPOOL=''
+uploaded_bytes() {
+    local total
+    total=$(find "$SPOOL/tmp" -maxdepth 1 -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+    find "$SPOOL/tmp" -maxdepth 1 -type f -delete
+    echo "$total"
+}
+
+# paired CASE DOC ROUNDS NUMBERS...: alternating rounds of corvafax-send and
+# sendfax to the same numbers; prints the case's row.
+paired() {
+    local name=$1 doc=$2 rounds=$3 r c s bytes size
     shift 3
-    for ((r = 1; r <= RUNS; r++)); do
-        timed "$key.$r" "$@" || return 1
-    done
-    LAST_SECS=$(cat "$WORK/$key".*.secs | median)
-    LAST_RSS=$(tail -q -n 1 "$WORK/$key".*.rss | sort -g | tail -n 1)
-    awk -v l="$label" -v s="$LAST_SECS" -v j="$DESTINATIONS" -v b="$BYTES" -v u="$uploads" -v m="$LAST_RSS" \
-        'BEGIN { printf "%-24s %9.3f %9.1f %12d\n", l, s / j, b * u / 1048576 / s, m }'
-}
-
-# The stored copy of every submitted document must have the full size, or
-# the figures mean nothing. Each reads the job numbers printed by one run.
-check_hfaxd_jobs() {
-    local job q doc
-    while read -r job; do
-        q=$WORK/hylafax/spool/sendq/q$job
-        doc=$(sed -n 's/^postscript:.*:\(docq\/.*\)$/\1/p' "$q" 2>/dev/null | head -n 1)
-        if [[ -z $doc || $(stat -c %s "$WORK/hylafax/spool/$doc" 2>/dev/null) != "$BYTES" ]]; then
-            echo "hfaxd job $job: document missing or short" >&2
-            return 1
-        fi
-    done <"$1"
-}
-check_simulator_jobs() {
-    local job dir
-    while read -r job; do
-        dir=$WORK/sim/store/jobs/$job
-        if [[ ! -f $dir/submitted ]] || [[ -z $(find "$dir" -type f -size "${BYTES}c" -print -quit) ]]; then
-            echo "simulator job $job: document missing or short" >&2
-            return 1
-        fi
-    done <"$1"
-}
-check_runs() {
-    local key=$1 check=$2 f
-    for f in "$WORK/$key".*.out; do
-        [[ $(grep -c . "$f") -eq $DESTINATIONS ]] || {
-            echo "$key: expected $DESTINATIONS job numbers in $f" >&2
+    size=$(stat -c %s "$doc")
+    uploaded_bytes >/dev/null
+    : >"$WORK/$name.ratios"
+    : >"$WORK/$name.upload"
+    for ((r = 1; r <= rounds; r++)); do
+        timed "$name.c$r" "$SEND" --appliance 127.0.0.1 --user faxpw --password-file "$WORK/password" \
+            --notify bench@example.org --timeout 600 "$@" "$doc" || return 1
+        [[ $(grep -c . "$WORK/$name.c$r.out") -eq $(($# / 2)) ]] || {
+            echo "$name: corvafax-send did not print one job per number" >&2
             return 1
         }
-        "$check" "$f" || return 1
+        bytes=$(uploaded_bytes)
+        echo "$bytes $size" | awk '{ printf "%.3f\n", $1 / $2 }' >>"$WORK/$name.upload"
+        timed "$name.s$r" env FAXUSER=benchuser sendfax -n -h "127.0.0.1:$HFAXD_PORT" "$@" "$doc" || return 1
+        uploaded_bytes >/dev/null
+        c=$(<"$WORK/$name.c$r.secs")
+        s=$(<"$WORK/$name.s$r.secs")
+        awk -v c="$c" -v s="$s" 'BEGIN { printf "%.4f %.4f %.4f\n", c / s, c, s }' >>"$WORK/$name.ratios"
     done
+    sort -g "$WORK/$name.ratios" | awk -v label="$name" -v up="$(sort -g "$WORK/$name.upload" | tail -n 1)" '
+        { r[NR] = $1; c[NR] = $2; s[NR] = $3 }
+        END {
+            m = (NR % 2) ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2
+            n = asort(c); asort(s)
+            mc = (n % 2) ? c[(n + 1) / 2] : (c[n / 2] + c[n / 2 + 1]) / 2
+            ms = (n % 2) ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2
+            printf "%-34s %7.3f %7.3f %7.2f  %5.2f..%-5.2f %9.2f\n", label, mc, ms, m, r[1], r[NR], up
+        }'
 }
 
-start_simulator "$SIMULATOR" "$WORK/sim" 0 0 --user faxpw --password "$PASSWORD" || exit 1
-
-echo "document: $SIZE_MIB MiB PostScript, $DESTINATIONS destination(s), $RUNS run(s), median"
-printf '%-24s %9s %9s %12s\n' "" "s/job" "MiB/s" "peak RSS KiB"
-
-status=0
-export KESTREL_HTTP_PORT=$SIM_HTTP_PORT
-export KESTREL_FAX_PORT=$SIM_FAX_PORT
-measure sim "corvafax -> simulator" "$DESTINATIONS" \
-    "$SEND" --appliance 127.0.0.1 --user faxpw --password "$PASSWORD" --notify bench@example.org \
-    --timeout 600 "${numbers[@]}" "$DOC" || exit 1
-check_runs sim check_simulator_jobs || exit 1
-SIM_RSS=$LAST_RSS
+if [[ -n $MEMORY_RUN ]]; then
+    DOC=$WORK/big.ps
+    make_padded_postscript "$DOC" $((1024 * MIB)) || exit 1
+    start_simulator "$SIMULATOR" "$WORK/sim" 0 0 || exit 1
+    export KESTREL_HTTP_PORT=$SIM_HTTP_PORT KESTREL_FAX_PORT=$SIM_FAX_PORT
+    timed memory "$SEND" --appliance 127.0.0.1 --notify bench@example.org --timeout 600 -d 0610000 "$DOC" || exit 1
+    rss=$(tail -n 1 "$WORK/memory.rss")
+    secs=$(<"$WORK/memory.secs")
+    awk -v s="$secs" 'BEGIN { printf "1 GiB to the simulator: %.1f s, %.0f MiB/s\n", s, 1024 / s }'
+    if ((rss < MEMORY_LIMIT_KB)); then
+        echo "memory target met: peak RSS $rss KiB < $MEMORY_LIMIT_KB KiB for a 1 GiB document"
+        exit 0
+    fi
+    echo "memory target MISSED: peak RSS $rss KiB >= $MEMORY_LIMIT_KB KiB for a 1 GiB document"
+    exit 1
+fi
 
 if [[ $(id -u) -ne 0 ]]; then
-    echo "(HylaFAX half left out: a private hfaxd needs root)"
-else
-    HFAXD_PORT=$(free_port)
-    HYLAFAX_STARTED=1
-    bash "$E2E/hylafax-instance.sh" start "$WORK/hylafax" "$HFAXD_PORT" "$PASSWORD" || exit 1
-    export KESTREL_FAX_PORT=$HFAXD_PORT
-    measure hfaxd "corvafax -> hfaxd" "$DESTINATIONS" \
-        "$SEND" --appliance 127.0.0.1 --user faxpw --password "$PASSWORD" --notify bench@example.org \
-        --timeout 600 "${numbers[@]}" "$DOC" || exit 1
-    check_runs hfaxd check_hfaxd_jobs || exit 1
-    HFAXD_SECS=$LAST_SECS HFAXD_RSS=$LAST_RSS
-
-    # sendfax: no cover page (-n); a plain user that needs no password. It
-    # uploads the document once for all its destinations.
-    measure sendfax "sendfax -> hfaxd" 1 \
-        env FAXUSER=benchuser sendfax -n -h "127.0.0.1:$HFAXD_PORT" "${numbers[@]}" "$DOC" || exit 1
-    awk -v c="$HFAXD_SECS" -v s="$LAST_SECS" \
-        'BEGIN { printf "ratio corvafax/sendfax (hfaxd, wall clock): %.2f\n", c / s }'
-    if ((DESTINATIONS > 1)); then
-        echo "(sendfax uploads the document once for all its destinations; corvafax once per job)"
-    fi
-    if ((HFAXD_RSS > SIM_RSS)); then SIM_RSS=$HFAXD_RSS; fi
+    echo "The comparison with sendfax needs a private hfaxd, which needs root." >&2
+    exit 1
 fi
+# Pages of the appliance simulator answer the activation; the jobs go to hfaxd.
+start_simulator "$SIMULATOR" "$WORK/sim" 0 0 || exit 1
+HFAXD_PORT=$(free_port)
+HYLAFAX_STARTED=1
+bash "$E2E/hylafax-instance.sh" start "$WORK/hylafax" "$HFAXD_PORT" "$PASSWORD" || exit 1
+SPOOL=$WORK/hylafax/spool
+export KESTREL_HTTP_PORT=$SIM_HTTP_PORT KESTREL_FAX_PORT=$HFAXD_PORT
+printf '%s\n' "$PASSWORD" >"$WORK/password"
+chmod 600 "$WORK/password"
 
-if [[ -n $MEMORY_RUN ]]; then
-    if ((SIM_RSS < MEMORY_LIMIT_KB)); then
-        echo "memory target met: peak RSS $SIM_RSS KiB < $MEMORY_LIMIT_KB KiB for a 1 GiB document"
-    else
-        echo "memory target MISSED: peak RSS $SIM_RSS KiB >= $MEMORY_LIMIT_KB KiB for a 1 GiB document"
-        status=1
-    fi
-fi
-exit $status
+make_postscript "$WORK/page.ps" 1
+make_random_postscript "$WORK/random.ps" $((20 * MIB))
+make_padded_postscript "$WORK/padded.ps" $((20 * MIB)) || exit 1
+ten=()
+for ((i = 0; i < 10; i++)); do
+    ten+=(-d "06$((10000 + i))")
+done
+
+echo "corvafax-send and sendfax against one hfaxd on loopback; medians of alternating paired rounds"
+printf '%-34s %7s %7s %7s  %-12s %9s\n' "" "ours s" "sendfax" "ratio" "spread" "upload/doc"
+paired "one page, one number" "$WORK/page.ps" "${ROUNDS:-15}" -d 0610000 || exit 1
+paired "20 MiB random, ten numbers" "$WORK/random.ps" "${ROUNDS:-5}" "${ten[@]}" || exit 1
+paired "20 MiB PostScript, ten numbers" "$WORK/padded.ps" "${ROUNDS:-5}" "${ten[@]}" || exit 1
+echo "ratio: corvafax time / sendfax time per round; spread: lowest..highest ratio;"
+echo "upload/doc: bytes corvafax uploaded per byte of document, highest round (sendfax compresses its uploads)"

@@ -4,6 +4,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -77,6 +81,7 @@ void SocketComponent::adoptSocket(QTcpSocket* socket)
     connect(socket, &QTcpSocket::connected, this, [this] {
         if (m_lowDelay && m_socket)
             m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        acknowledgeAtOnce();
         Q_EMIT Connect();
     });
     connect(socket, &QTcpSocket::readyRead, this, &SocketComponent::announceData);
@@ -171,8 +176,19 @@ bool SocketComponent::accept(qintptr requestId)
     return true;
 }
 
+void SocketComponent::acknowledgeAtOnce()
+{
+#ifdef TCP_QUICKACK
+    if (!m_lowDelay || !m_socket || m_socket->socketDescriptor() < 0)
+        return;
+    const int on = 1;
+    ::setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
+}
+
 void SocketComponent::announceData()
 {
+    acknowledgeAtOnce();
     // DataArrival is raised from the event loop, not from inside Qt's
     // readyRead: Qt does not raise readyRead again while a slot of it runs,
     // and our handlers wait for further replies inside DataArrival.

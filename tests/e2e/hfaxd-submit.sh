@@ -116,7 +116,11 @@ queued() { find "$SPOOL/sendq" -maxdepth 1 -name 'q[0-9]*' | wc -l; }
 field() { sed -n "s/^$2://p" "$1" | head -n 1; }
 
 # --- two destinations, a PostScript and a PDF document --------------------
-send good --user faxpw --password "$PASSWORD" --notify someone@example.org --maxdials 5 \
+# One session: each document is uploaded once and both jobs name it. The
+# password comes from a private file and never shows in the debug log.
+printf '%s\n' "$PASSWORD" >"$WORK/password"
+chmod 600 "$WORK/password"
+send good --user faxpw --password-file "$WORK/password" --notify someone@example.org --maxdials 5 \
     --timeout 60 --debug -d 0612345 -d 0698765 doc.ps doc.pdf
 mapfile -t jobs <"$WORK/good.out"
 if [[ $(<"$WORK/good.rc") -ne 0 || ${#jobs[@]} -ne 2 || ! ${jobs[0]} =~ ^[0-9]+$ ||
@@ -126,6 +130,13 @@ if [[ $(<"$WORK/good.rc") -ne 0 || ${#jobs[@]} -ne 2 || ! ${jobs[0]} =~ ^[0-9]+$
     exit 1
 fi
 pass "two destinations accepted as jobs ${jobs[*]}"
+if grep -qF "$PASSWORD" "$WORK/good.err"; then
+    fail "the password appears in the debug log"
+fi
+if [[ $(grep -c '^150 ' "$WORK/good.err") -ne 2 ]]; then
+    fail "expected two uploads for two documents and two destinations"
+    show good
+fi
 
 numbers=()
 for job in "${jobs[@]}"; do
@@ -152,8 +163,8 @@ for job in "${jobs[@]}"; do
         local_files=("$WORK/doc.ps" "$WORK/doc.pdf")
         for i in 0 1; do
             stored=${docs[i]##*:}
-            if [[ $stored != docq/* || ! -f $SPOOL/$stored ]]; then
-                bad+=("no stored document for '${docs[i]}'")
+            if [[ $stored != docq/"${jobs[0]}"-* || ! -f $SPOOL/$stored ]]; then
+                bad+=("no stored document of the session's upload for '${docs[i]}'")
             elif ! cmp -s "$SPOOL/$stored" "${local_files[i]}"; then
                 bad+=("$stored differs from ${local_files[i]##*/}")
             fi
