@@ -17,6 +17,8 @@ struct OptionFields
     QString cover;      // txtCopertina
     bool debug = false; // ChkDebug checked
     bool chop = true;   // ChkChop checked
+
+    bool operator==(const OptionFields&) const = default;
 };
 
 } // namespace kestrel

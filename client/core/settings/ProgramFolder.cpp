@@ -54,7 +54,7 @@ QString ProgramFolder::resolve(const Sources& sources)
     }
     if (!sources.executableFolder.isEmpty() && isWritableFolder(sources.executableFolder))
         return absoluteClean(sources.executableFolder);
-    // The base directory specification says to ignore a relative value.
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as desktops do.
     const QString configHome =
         QDir::isAbsolutePath(sources.configHome) ? sources.configHome : sources.home + u"/.config"_s;
     const QString folder = QDir::cleanPath(configHome + u"/kestrel"_s);

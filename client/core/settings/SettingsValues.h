@@ -25,6 +25,8 @@ struct SettingsValues
 
     // The appliance address and the notification address are both set.
     bool isComplete() const { return ip != settings::None && mail != settings::None; }
+
+    bool operator==(const SettingsValues&) const = default;
 };
 
 } // namespace kestrel

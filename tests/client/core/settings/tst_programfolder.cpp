@@ -1,11 +1,10 @@
 #include "ProgramFolder.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
 
 using namespace kestrel;
 using namespace Qt::StringLiterals;
@@ -14,26 +13,22 @@ class TestProgramFolder : public QObject
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-
 private Q_SLOTS:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
-
     void chosenInOrder_data()
     {
         QTest::addColumn<QString>("override");
         QTest::addColumn<QString>("executableFolder");
         QTest::addColumn<QString>("configHome");
         QTest::addColumn<QString>("expected");
-        // Paths relative to the test's temporary folder; "bin" exists.
+        // In a fresh temporary folder where only "bin" exists.
         QTest::newRow("override wins") << u"portable"_s << u"bin"_s << u"config"_s << u"portable"_s;
         QTest::newRow("writable executable folder") << QString() << u"bin"_s << u"config"_s << u"bin"_s;
         QTest::newRow("missing executable folder")
             << QString() << u"gone"_s << u"config"_s << u"config/kestrel"_s;
-        QTest::newRow("no executable folder") << QString() << QString() << u"config"_s << u"config/kestrel"_s;
         QTest::newRow("XDG_CONFIG_HOME unset")
             << QString() << QString() << QString() << u"home/.config/kestrel"_s;
+        QTest::newRow("XDG_CONFIG_HOME relative")
+            << QString() << QString() << u"!rel"_s << u"home/.config/kestrel"_s;
     }
     void chosenInOrder()
     {
@@ -41,35 +36,24 @@ private Q_SLOTS:
         QFETCH(QString, executableFolder);
         QFETCH(QString, configHome);
         QFETCH(QString, expected);
-        QVERIFY(QDir(m_dir->path()).mkdir(u"bin"_s));
-        const auto inDir = [this](const QString& name) {
-            return name.isEmpty() ? name : m_dir->filePath(name);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"bin"_s));
+        const auto in = [&](const QString& name) {
+            return name.isEmpty() || name.startsWith(u'!') ? name.mid(1) : dir.filePath(name);
         };
-        ProgramFolder::Sources sources{inDir(override), inDir(executableFolder), inDir(configHome),
-                                       m_dir->filePath(u"home"_s)};
-        const QString folder = ProgramFolder::resolve(sources);
-        QCOMPARE(folder, m_dir->filePath(expected));
-        QVERIFY(QFileInfo(folder).isDir());
-    }
-
-    void fallbackPrivateToTheUser()
-    {
-        const QString folder = ProgramFolder::resolve({{}, {}, m_dir->filePath(u"config"_s), {}});
-        struct stat info = {};
-        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
-        QCOMPARE(info.st_mode & 07777, 0700u);
-    }
-
-    void relativeConfigHomeIgnored()
-    {
-        const QString folder = ProgramFolder::resolve({{}, {}, u"relative"_s, m_dir->filePath(u"home"_s)});
-        QCOMPARE(folder, m_dir->filePath(u"home/.config/kestrel"_s));
+        const QString folder = ProgramFolder::resolve(
+            {in(override), in(executableFolder), in(configHome), dir.filePath(u"home"_s)});
+        QCOMPARE(folder, dir.filePath(expected));
+        // Created when missing, private where it is the fallback.
+        QCOMPARE(testfiles::mode(folder),
+                 expected == u"bin"_s ? testfiles::mode(dir.filePath(u"bin"_s)) : 0700);
     }
 
     void environmentRead()
     {
-        qputenv(ProgramFolder::Variable, m_dir->path().toLocal8Bit());
-        QCOMPARE(ProgramFolder::resolve(), m_dir->path());
+        QTemporaryDir dir;
+        qputenv(ProgramFolder::Variable, dir.path().toLocal8Bit());
+        QCOMPARE(ProgramFolder::resolve(), dir.path());
         qunsetenv(ProgramFolder::Variable);
     }
 };
