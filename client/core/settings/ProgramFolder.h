@@ -6,8 +6,9 @@ namespace kestrel {
 
 using namespace Qt::StringLiterals;
 
-// The folder that holds the settings file, the contact database and the
-// updater with its marker. Resolved here and nowhere else:
+// The folder that holds the settings file, the contact database, the desktop
+// contacts file and the updater with its marker. Resolved here and nowhere
+// else:
 // 1. KESTREL_PROGRAM_DIR when set (tests, portable installs);
 // 2. the executable's folder when it can be written (an unpacked copy);
 // 3. $XDG_CONFIG_HOME/kestrel, by default ~/.config/kestrel, created private
@@ -18,7 +19,8 @@ public:
     static constexpr const char* Variable = "KESTREL_PROGRAM_DIR";
 
     static inline const QString SettingsFile = u"KZV.INI"_s;
-    static inline const QString ContactDatabase = u"rubrica.db"_s;
+    static inline const QString ContactDatabase = u"rubrica.db"_s; // RUBRICA's default
+    static inline const QString ContactsFile = u"contatti.vcf"_s;  // VCARD's default
     static inline const QString Updater = u"refresher"_s;
     static inline const QString UpdateMarker = u"lastrefresh"_s;
 
@@ -34,9 +36,9 @@ public:
     // From the environment and the running program.
     static Sources currentSources();
 
-    // The folder as an absolute path with "/" separators. The fallback is
-    // created when missing; a folder that cannot be created is still
-    // returned, and writes into it fail then.
+    // The folder as an absolute path with "/" separators. A missing override
+    // or fallback folder is created (mode 0700); one that cannot be created
+    // is still returned, and writes into it fail then.
     static QString resolve(const Sources& sources);
     static QString resolve() { return resolve(currentSources()); }
 };

@@ -30,8 +30,5 @@ inline const QString DefaultPass = u"brio"_s;
 inline const QString DefaultMaxDials = u"3"_s;
 inline const QString DefaultDebug = u"0"_s;
 inline const QString DefaultChop = u"1"_s;
-// Beside the settings file, in the program folder.
-inline const QString DefaultContactDatabase = u"rubrica.db"_s;
-inline const QString DefaultContactsFile = u"contatti.vcf"_s;
 
 } // namespace kestrel::settings

@@ -66,8 +66,8 @@ void SettingsStore::reload()
     m_values.prefix = readMain(Prefix, None);
     m_values.debug = toFlag(readMain(Debug, DefaultDebug)).value_or(defaults.debug);
     m_values.chop = toFlag(readMain(Chop, DefaultChop)).value_or(defaults.chop);
-    m_values.rubrica = readMain(Rubrica, m_folder + u'/' + DefaultContactDatabase);
-    m_values.vcard = readMain(VCard, m_folder + u'/' + DefaultContactsFile);
+    m_values.rubrica = readMain(Rubrica, m_folder + u'/' + ProgramFolder::ContactDatabase);
+    m_values.vcard = readMain(VCard, m_folder + u'/' + ProgramFolder::ContactsFile);
 }
 
 OptionFields SettingsStore::optionFields() const
