@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Expected.h"
+#include "OptionFields.h"
+#include "PrivateProfile.h"
+#include "SettingsValues.h"
+
+#include <QString>
+
+namespace kestrel {
+
+// The settings file "KZV.INI" of the program folder and the program-wide
+// values read from it. One instance lives for the whole program, beside the
+// windows, which read values() and call reload() as their loads say.
+class SettingsStore
+{
+public:
+    // Reads the values at once.
+    explicit SettingsStore(const QString& programFolder);
+
+    const QString& settingsPath() const { return m_profile.path(); }
+
+    // The text stored under key, or defaultValue when the key is missing.
+    QString LeggiImpostazione(const QString& section, const QString& key, const QString& defaultValue) const;
+
+    const SettingsValues& values() const { return m_values; }
+
+    // Reads every program-wide value from the file again.
+    void reload();
+
+    // What the options window shows when it opens, read from the file.
+    OptionFields optionFields() const;
+
+    // Writes every field under its key, in the order IP, USER, PASS, COVER,
+    // MAIL, MAXDIALS, PREFIX, DEBUG, CHOP, texts as the user left them; then
+    // reloads. A write that fails is skipped and the next one is done; the
+    // first failure is returned, and values() shows what the file holds.
+    Status SalvaImpostazioni(const OptionFields& fields);
+
+private:
+    QString readMain(const QString& key, const QString& defaultValue) const;
+
+    QString m_folder;
+    PrivateProfile m_profile;
+    SettingsValues m_values;
+};
+
+} // namespace kestrel

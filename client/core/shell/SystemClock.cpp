@@ -1,0 +1,10 @@
+#include "SystemClock.h"
+
+namespace kestrel {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace kestrel

@@ -1,0 +1,117 @@
+#include "SettingsStore.h"
+
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrel;
+using namespace Qt::StringLiterals;
+namespace files = kestrel::testfiles;
+
+class TestSettingsStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_ini;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ini = m_dir->filePath(u"KZV.INI"_s);
+    }
+
+    void defaultsWithoutFile()
+    {
+        const SettingsStore store(m_dir->path());
+        OptionFields fields;
+        fields.ip = fields.cover = fields.mail = fields.prefix = u"none"_s;
+        fields.user = u"test"_s;
+        fields.password = u"brio"_s;
+        fields.maxDials = u"3"_s;
+        fields.debug = false;
+        fields.chop = true;
+        QCOMPARE(store.optionFields(), fields);
+        const SettingsValues values{u"none"_s,
+                                    u"test"_s,
+                                    u"brio"_s,
+                                    u"none"_s,
+                                    u"none"_s,
+                                    3,
+                                    u"none"_s,
+                                    false,
+                                    true,
+                                    m_dir->path() + u"/rubrica.db"_s,
+                                    m_dir->path() + u"/contatti.vcf"_s};
+        QCOMPARE(store.values(), values);
+        QVERIFY(!QFile::exists(m_ini));
+    }
+
+    // Hand-edited numbers: what does not convert counts as the default.
+    void numbersAndFlags_data()
+    {
+        QTest::addColumn<QByteArray>("maxDials");
+        QTest::addColumn<QByteArray>("debug");
+        QTest::addColumn<QByteArray>("chop");
+        QTest::addColumn<int>("expectedMaxDials");
+        QTest::addColumn<bool>("expectedDebug");
+        QTest::addColumn<bool>("expectedChop");
+        QTest::newRow("as saved") << QByteArray("7") << QByteArray("1") << QByteArray("0") << 7 << true
+                                  << false;
+        QTest::newRow("words") << QByteArray("tre") << QByteArray("si") << QByteArray("no") << 3 << false
+                               << true;
+        QTest::newRow("beyond 16 bits")
+            << QByteArray("32768") << QByteArray("70000") << QByteArray("-40000") << 3 << false << true;
+        QTest::newRow("16-bit, blanks")
+            << QByteArray(" -32768 ") << QByteArray("2 ") << QByteArray(" 0") << -32768 << true << false;
+        QTest::newRow("Boolean words")
+            << QByteArray("2.5") << QByteArray("True") << QByteArray("false") << 3 << true << false;
+    }
+    void numbersAndFlags()
+    {
+        QFETCH(QByteArray, maxDials);
+        QFETCH(QByteArray, debug);
+        QFETCH(QByteArray, chop);
+        QFETCH(int, expectedMaxDials);
+        QFETCH(bool, expectedDebug);
+        QFETCH(bool, expectedChop);
+        QVERIFY(files::write(m_ini, "[MAIN]\nMAXDIALS=" + maxDials + "\nDEBUG=" + debug + "\nCHOP=" + chop));
+        const SettingsStore store(m_dir->path());
+        QCOMPARE(store.values().maxDials, expectedMaxDials);
+        QCOMPARE(store.values().debug, expectedDebug);
+        QCOMPARE(store.values().chop, expectedChop);
+        const OptionFields fields = store.optionFields();
+        QCOMPARE(fields.maxDials, QString::number(expectedMaxDials));
+        QCOMPARE(fields.debug, expectedDebug);
+        QCOMPARE(fields.chop, expectedChop);
+    }
+
+    void salvaImpostazioniWritesInOrderAndReloads()
+    {
+        SettingsStore store(m_dir->path());
+        const OptionFields fields{QString(), u"mario"_s,  u"p w"_s, u"a@b"_s, u"0"_s,
+                                  u"12"_s,   u"/c.pdf"_s, true,     false};
+        QVERIFY(store.SalvaImpostazioni(fields));
+        QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
+                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\n"));
+        QCOMPARE(files::mode(m_ini), 0600);
+        QCOMPARE(store.optionFields(), fields);
+        QCOMPARE(store.values().maxDials, 12);
+        QVERIFY(store.values().isComplete()); // empty is not "none"
+    }
+
+    void failedSaveReportedAndValuesShowTheFile()
+    {
+        SettingsStore store(m_dir->filePath(u"gone"_s));
+        OptionFields fields = store.optionFields();
+        fields.ip = u"10.0.0.9"_s;
+        QVERIFY(!store.SalvaImpostazioni(fields));
+        QCOMPARE(store.values().ip, u"none"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "tst_settingsstore.moc"
