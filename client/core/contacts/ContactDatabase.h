@@ -41,8 +41,9 @@ public:
     int busyTimeout() const { return m_busyTimeoutMs; }
 
     // `ExecuteSql`: one statement on a fresh connection, released before the
-    // call returns. eachRow sees the rows of a successful statement; on
-    // failure the SQL error dialog has been shown when this returns.
+    // call returns. eachRow sees each row as it is read; when the result is
+    // an Error (the SQL error dialog has then been shown), rows seen before
+    // the failure must be dropped, as listContacts() does.
     Status ExecuteSql(const QString& statement, const RowReader& eachRow = {});
 
     // `ShowSqlError`: the Yes/No dialog and, after Yes, the thank-you box.
