@@ -19,7 +19,7 @@ class IMessageBox;
 // its own to the SQLite file named by the settings key RUBRICA, and every
 // failure ends in the SQL error dialog. The results say whether a statement
 // ran, so that callers never read rows of a statement that failed; callers
-// that only need to go on may ignore them, as the old program did.
+// that only need to go on after the dialog may ignore them.
 class ContactDatabase
 {
 public:

@@ -6,8 +6,8 @@ namespace kestrel::contactmessages {
 
 using namespace Qt::StringLiterals;
 
-// Texts the address book's core shows the user, as the old program wrote
-// them (trailing blanks and double spaces included).
+// Texts the address book's core shows the user, letter for letter (trailing
+// blanks and double spaces included): users and their notes know them so.
 inline const QString SqlErrorNumber = u"Errore N° "_s;
 inline const QString SqlErrorDescription = u"Descrizione =  "_s;
 inline const QString SqlErrorCommand = u"Comando = "_s;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr qint64 MapThreshold = 1 << 20;
 
-// Blanks only, as the old program trimmed.
+// Blanks only: a tab counts towards the length like any other character.
 QStringView trimBlanks(QStringView text)
 {
     while (text.startsWith(u' '))
@@ -88,8 +88,8 @@ void DesktopContacts::readFile(const QString& path, int& position, DesktopContac
     }
     VCardReader reader(data);
     ContactItem item;
-    // Past position 10000 nothing more can be listed: the old program failed
-    // at the first contact there and kept what it had.
+    // Past position 10000 the list has no room: a contact there would end the
+    // load and keep what it has, so nothing beyond needs reading.
     while (position < MaxPositions && reader.next(item))
         contacts.take(++position, item);
 }

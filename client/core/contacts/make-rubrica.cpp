@@ -4,7 +4,7 @@
 // Three text columns in the order the insertion statement fills them (it
 // names no columns). TEXT keeps leading zeros and "+" of a number; NOCASE
 // makes "bianchi" list next to "Bianchi" and lets a deletion match a number
-// whatever its case, as the engine the address book was first written for did.
+// whatever its case, as users of the address book expect.
 
 #include <QCoreApplication>
 #include <QFile>
