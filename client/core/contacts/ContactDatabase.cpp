@@ -1,0 +1,207 @@
+#include "ContactDatabase.h"
+
+#include "ContactMessages.h"
+#include "ContactStatements.h"
+#include "MessageBox.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// SQLite's own number for a file it cannot open.
+constexpr int SqliteCantOpen = 14;
+
+struct Failure
+{
+    Error error;
+    QString statement;
+};
+
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return u"kestrel-contacts-"_s + QString::number(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+// As a URI with mode=rw, SQLite opens the file for reading and writing but
+// never creates it: a RUBRICA that names a missing file must fail into the
+// dialog, not turn into an empty database without the table.
+QString openUri(const QString& path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+           u"?mode=rw"_s;
+}
+
+Error errorOf(const QSqlError& error)
+{
+    bool numeric = false;
+    const int number = error.nativeErrorCode().toInt(&numeric);
+    const QString description = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    return Error{description, numeric ? number : 0};
+}
+
+std::optional<Failure> execute(QSqlDatabase& db, const QString& statement,
+                               const ContactDatabase::RowReader& eachRow)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(statement))
+        return Failure{errorOf(query.lastError()), statement};
+    while (query.next()) {
+        if (eachRow)
+            eachRow(query);
+    }
+    if (query.lastError().isValid())
+        return Failure{errorOf(query.lastError()), statement};
+    return std::nullopt;
+}
+
+std::optional<Failure> executeAll(QSqlDatabase& db, const QStringList& statements,
+                                  const ContactDatabase::RowReader& eachRow, bool oneTransaction)
+{
+    if (oneTransaction) {
+        if (auto failure = execute(db, u"BEGIN"_s, {}))
+            return failure;
+    }
+    for (const QString& statement : statements) {
+        if (auto failure = execute(db, statement, eachRow)) {
+            if (oneTransaction)
+                execute(db, u"ROLLBACK"_s, {});
+            return failure;
+        }
+    }
+    if (oneTransaction) {
+        if (auto failure = execute(db, u"COMMIT"_s, {})) {
+            execute(db, u"ROLLBACK"_s, {});
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+QString text(const QSqlQuery& row, int column)
+{
+    // A missing column or a NULL (only other programs write those) lists as "".
+    return column < 0 ? QString() : row.value(column).toString();
+}
+
+} // namespace
+
+ContactDatabase::ContactDatabase(QString databasePath, IMessageBox& messageBox)
+    : m_databasePath(std::move(databasePath)), m_connectionString(connectionStringFor(m_databasePath)),
+      m_messageBox(messageBox)
+{}
+
+QString ContactDatabase::connectionStringFor(const QString& databasePath)
+{
+    return u"Provider=SQLite;Data Source='"_s + databasePath + u'\'';
+}
+
+Status ContactDatabase::ExecuteSql(const QString& statement, const RowReader& eachRow)
+{
+    return run({statement}, eachRow, false);
+}
+
+Status ContactDatabase::run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction)
+{
+    const QString name = nextConnectionName();
+    std::optional<Failure> failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        if (!db.isValid()) {
+            failure = Failure{errorOf(db.lastError()), statements.constFirst()};
+        } else if (m_databasePath.isEmpty()) {
+            failure =
+                Failure{Error{u"unable to open database file"_s, SqliteCantOpen}, statements.constFirst()};
+        } else {
+            db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s +
+                                 QString::number(m_busyTimeoutMs));
+            db.setDatabaseName(openUri(m_databasePath));
+            if (!db.open())
+                failure = Failure{errorOf(db.lastError()), statements.constFirst()};
+            else
+                failure = executeAll(db, statements, eachRow, oneTransaction);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    // The dialog comes after the connection is gone, so that no lock is held
+    // while the user reads it.
+    if (failure)
+        return fail(failure->error, failure->statement);
+    return {};
+}
+
+Status ContactDatabase::fail(const Error& error, const QString& statement)
+{
+    ShowSqlError(sqlErrorMessage(error, statement, m_connectionString));
+    return error;
+}
+
+QString ContactDatabase::sqlErrorMessage(const Error& error, const QString& statement,
+                                         const QString& connectionString)
+{
+    using namespace contactmessages;
+    return SqlErrorNumber + QString::number(error.number) + u'\n' + SqlErrorDescription + error.message +
+           u'\n' + SqlErrorCommand + statement + u'\n' + connectionString + u'\n';
+}
+
+void ContactDatabase::ShowSqlError(const QString& message)
+{
+    using namespace contactmessages;
+    const MessageBoxRequest question{message + u"\n\n"_s + SqlErrorQuestion, SqlErrorTitle, MsgIcon::None,
+                                     MsgButtons::YesNo};
+    if (m_messageBox.show(question) == MsgAnswer::Yes)
+        m_messageBox.show(MessageBoxRequest{SqlErrorThanks, QString(), MsgIcon::Information, MsgButtons::Ok});
+}
+
+Expected<QList<ContactRow>> ContactDatabase::listContacts()
+{
+    QList<ContactRow> rows;
+    int fax = -1;
+    int nome = -1;
+    int gruppo = -1;
+    const Status status = ExecuteSql(ContactStatements::listing(), [&](const QSqlQuery& row) {
+        if (rows.isEmpty()) {
+            // Field names are matched without regard to case.
+            const QSqlRecord record = row.record();
+            fax = record.indexOf(u"fax"_s);
+            nome = record.indexOf(u"Nome"_s);
+            gruppo = record.indexOf(u"Gruppo"_s);
+        }
+        rows.append(ContactRow{text(row, fax), text(row, nome), text(row, gruppo)});
+    });
+    if (!status)
+        return status.error();
+    return rows;
+}
+
+Status ContactDatabase::insertContact(const ContactRow& row)
+{
+    return ExecuteSql(ContactStatements::insertion(row));
+}
+
+Status ContactDatabase::deleteContact(const QString& number)
+{
+    return ExecuteSql(ContactStatements::deletion(number));
+}
+
+Status ContactDatabase::replaceContact(const QString& storedNumber, const ContactRow& row)
+{
+    // One transaction: an insertion that fails after the deletion must not
+    // lose the contact.
+    return run({ContactStatements::deletion(storedNumber), ContactStatements::insertion(row)}, {}, true);
+}
+
+} // namespace kestrel

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ContactRow.h"
+#include "Expected.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QSqlQuery;
+
+namespace kestrel {
+
+class IMessageBox;
+
+// The contact store (`MDL_Database`): every statement runs on a connection of
+// its own to the SQLite file named by the settings key RUBRICA, and every
+// failure ends in the SQL error dialog. The results say whether a statement
+// ran, so that callers never read rows of a statement that failed; callers
+// that only need to go on after the dialog may ignore them.
+class ContactDatabase
+{
+public:
+    // Reads the current row of a successful statement.
+    using RowReader = std::function<void(const QSqlQuery& row)>;
+
+    // How long a statement waits for a database that another program holds
+    // locked before it fails into the dialog.
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+
+    ContactDatabase(QString databasePath, IMessageBox& messageBox);
+
+    QString databasePath() const { return m_databasePath; }
+    // "Provider=SQLite;Data Source='<path>'": shown in the error dialog.
+    QString connectionString() const { return m_connectionString; }
+    static QString connectionStringFor(const QString& databasePath);
+
+    void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+    int busyTimeout() const { return m_busyTimeoutMs; }
+
+    // `ExecuteSql`: one statement on a fresh connection, released before the
+    // call returns. eachRow sees each row as it is read; when the result is
+    // an Error (the SQL error dialog has then been shown), rows seen before
+    // the failure must be dropped, as listContacts() does.
+    Status ExecuteSql(const QString& statement, const RowReader& eachRow = {});
+
+    // `ShowSqlError`: the Yes/No dialog and, after Yes, the thank-you box.
+    void ShowSqlError(const QString& message);
+
+    // The dialog text for a failed statement.
+    static QString sqlErrorMessage(const Error& error, const QString& statement,
+                                   const QString& connectionString);
+
+    // The address book's listing, in its order (gruppo, then nome). A failed
+    // listing gives its Error and no rows.
+    Expected<QList<ContactRow>> listContacts();
+    Status insertContact(const ContactRow& row);
+    // Removes every row stored under number.
+    Status deleteContact(const QString& number);
+    // The editor's save of an edited contact: the deletion of storedNumber
+    // and the insertion of row, both or neither.
+    Status replaceContact(const QString& storedNumber, const ContactRow& row);
+
+private:
+    Status run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction);
+    Status fail(const Error& error, const QString& statement);
+
+    QString m_databasePath;
+    QString m_connectionString;
+    IMessageBox& m_messageBox;
+    int m_busyTimeoutMs = DefaultBusyTimeoutMs;
+};
+
+} // namespace kestrel

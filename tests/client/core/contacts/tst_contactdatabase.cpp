@@ -1,0 +1,362 @@
+#include "ContactDatabase.h"
+#include "ContactMessages.h"
+#include "MessageBox.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+using kestrel::ContactDatabase;
+using kestrel::ContactRow;
+using kestrel::MsgAnswer;
+using kestrel::MsgButtons;
+using kestrel::MsgIcon;
+using kestrel::ScriptedMessageBox;
+namespace texts = kestrel::contactmessages;
+
+using Rows = QList<ContactRow>;
+
+namespace kestrel {
+char* toString(const ContactRow& row)
+{
+    return QTest::toString(u"{"_s + row.number + u" | "_s + row.description + u" | "_s + row.group + u'}');
+}
+} // namespace kestrel
+
+namespace {
+
+// Holds the database in an exclusive transaction from another thread, as a
+// second program would, until holdMs have passed.
+class LockHolder
+{
+public:
+    LockHolder(const QString& path, int holdMs)
+    {
+        m_thread.reset(QThread::create([this, path, holdMs] {
+            const QString name = u"lock-holder"_s;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+                db.setDatabaseName(path);
+                db.open();
+                QSqlQuery query(db);
+                m_locked = query.exec(u"BEGIN EXCLUSIVE"_s);
+                m_ready.release();
+                QThread::msleep(holdMs);
+                query.exec(u"COMMIT"_s);
+                query.finish();
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }));
+        m_thread->start();
+        m_ready.acquire();
+    }
+    ~LockHolder() { m_thread->wait(); }
+    bool locked() const { return m_locked; }
+
+private:
+    std::unique_ptr<QThread> m_thread;
+    QSemaphore m_ready;
+    bool m_locked = false;
+};
+
+} // namespace
+
+class tst_ContactDatabase : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void storesAndListsAsTyped_data();
+    void storesAndListsAsTyped();
+    void emptyValuesAreEmptyText();
+    void duplicateNumbersDeletedTogether();
+    void listingIgnoresCase();
+    void pathWithUriCharacters();
+    void missingFileFailsIntoDialog_data();
+    void missingFileFailsIntoDialog();
+    void failedStatementLetsCallerGoOn();
+    void replacement_data();
+    void replacement();
+    void lockedDatabase_data();
+    void lockedDatabase();
+
+private:
+    QString freshDatabase(const QString& name = u"rubrica.db"_s);
+    void addRefusingTrigger(ContactDatabase& db);
+
+    QTemporaryDir m_dir;
+    ScriptedMessageBox m_boxes;
+};
+
+void tst_ContactDatabase::init()
+{
+    // Any Qt warning fails the test: a connection still in use when it is
+    // removed, an unknown connect option, ...
+    QTest::failOnWarning(QRegularExpression(u".*"_s));
+    m_boxes.clear();
+    m_boxes.setNextAnswers({});
+}
+
+void tst_ContactDatabase::cleanup()
+{
+    QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+}
+
+QString tst_ContactDatabase::freshDatabase(const QString& name)
+{
+    const QString path = m_dir.filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
+    if (!QFile::copy(QString::fromUtf8(KESTREL_SHIPPED_RUBRICA), path))
+        qFatal("cannot copy the shipped database");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return path;
+}
+
+void tst_ContactDatabase::addRefusingTrigger(ContactDatabase& db)
+{
+    QVERIFY(db.ExecuteSql(u"CREATE TRIGGER refuse BEFORE INSERT ON anagrafica WHEN NEW.nome = 'rifiuta' "
+                          u"BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"_s));
+}
+
+void tst_ContactDatabase::storesAndListsAsTyped_data()
+{
+    QTest::addColumn<ContactRow>("row");
+    QTest::newRow("apostrophe") << ContactRow{u"0212345"_s, u"Dell'Orto"_s, u"1"_s};
+    QTest::newRow("statement in the text") << ContactRow{u"021"_s, u"'); DROP TABLE anagrafica;--"_s, u"2"_s};
+    QTest::newRow("quotes and backslashes")
+        << ContactRow{u"021"_s, u"\"Ditta\" C:\\fax\\ \\' \\\\"_s, u"Clienti"_s};
+    QTest::newRow("non-Latin letters") << ContactRow{u"021"_s, u"Ωμέγα 東京 Ünal 🙂"_s, u"Ü"_s};
+    QTest::newRow("leading zeros and plus") << ContactRow{u"+39 0021"_s, u"x"_s, u"007"_s};
+    QTest::newRow("hostile number") << ContactRow{u"' OR '1'='1"_s, u"%_*"_s, u"1"_s};
+}
+
+void tst_ContactDatabase::storesAndListsAsTyped()
+{
+    QFETCH(ContactRow, row);
+    ContactDatabase db(freshDatabase(), m_boxes);
+    QVERIFY(db.insertContact(ContactRow{u"099"_s, u"Zeta"_s, u"9"_s}));
+    QVERIFY(db.insertContact(row));
+    auto rows = db.listContacts();
+    QVERIFY(rows);
+    QCOMPARE(rows->size(), 2);
+    QVERIFY(rows->contains(row));
+
+    // The statement texts address exactly that row and nothing else.
+    QVERIFY(db.deleteContact(row.number));
+    rows = db.listContacts();
+    QVERIFY(rows);
+    QCOMPARE(*rows, (Rows{ContactRow{u"099"_s, u"Zeta"_s, u"9"_s}}));
+    QVERIFY(m_boxes.shown().isEmpty());
+}
+
+void tst_ContactDatabase::emptyValuesAreEmptyText()
+{
+    ContactDatabase db(freshDatabase(), m_boxes);
+    QVERIFY(db.insertContact(ContactRow{u"021"_s, QString(), QString()}));
+    QStringList types;
+    QVERIFY(db.ExecuteSql(u"SELECT typeof(fax), typeof(nome), typeof(gruppo) FROM anagrafica"_s,
+                          [&types](const QSqlQuery& row) {
+                              for (int column = 0; column < 3; ++column)
+                                  types << row.value(column).toString();
+                          }));
+    QCOMPARE(types, (QStringList{u"text"_s, u"text"_s, u"text"_s}));
+}
+
+void tst_ContactDatabase::duplicateNumbersDeletedTogether()
+{
+    ContactDatabase db(freshDatabase(), m_boxes);
+    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
+    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi bis"_s, u"2"_s}));
+    QVERIFY(db.insertContact(ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}));
+    QCOMPARE(db.listContacts()->size(), 3);
+
+    QVERIFY(db.deleteContact(u"9999"_s));
+    QCOMPARE(db.listContacts()->size(), 3);
+    QVERIFY(db.deleteContact(u"0212"_s));
+    QCOMPARE(*db.listContacts(), (Rows{ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}}));
+    QVERIFY(m_boxes.shown().isEmpty());
+}
+
+void tst_ContactDatabase::listingIgnoresCase()
+{
+    ContactDatabase db(freshDatabase(), m_boxes);
+    const QStringList names{u"Rossi"_s, u"bianchi"_s, u"alberti"_s, u"Bianchi"_s, u"Conti"_s};
+    for (const QString& name : names)
+        QVERIFY(db.insertContact(ContactRow{u"021"_s, name, u"1"_s}));
+    for (const QString& group : {u"2"_s, u"10"_s, u"clienti"_s, u"Clienti"_s})
+        QVERIFY(db.insertContact(ContactRow{u"021"_s, u"x"_s, group}));
+
+    const auto rows = db.listContacts();
+    QVERIFY(rows);
+    QStringList listed;
+    for (const ContactRow& row : *rows)
+        listed << (row.group + u'/' + row.description).toLower();
+    // Text order for the group ("10" before "2"), case set aside for both.
+    QCOMPARE(listed, (QStringList{u"1/alberti"_s, u"1/bianchi"_s, u"1/bianchi"_s, u"1/conti"_s, u"1/rossi"_s,
+                                  u"10/x"_s, u"2/x"_s, u"clienti/x"_s, u"clienti/x"_s}));
+}
+
+void tst_ContactDatabase::pathWithUriCharacters()
+{
+    const QString path = freshDatabase(u"a b#c?d%25e ü&f/rubrica.db"_s);
+    ContactDatabase db(path, m_boxes);
+    QVERIFY(db.insertContact(ContactRow{u"021"_s, u"Rossi"_s, u"1"_s}));
+    QCOMPARE(db.listContacts()->size(), 1);
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{u"rubrica.db"_s});
+    QCOMPARE(db.connectionString(), u"Provider=SQLite;Data Source='"_s + path + u'\'');
+}
+
+void tst_ContactDatabase::missingFileFailsIntoDialog_data()
+{
+    QTest::addColumn<MsgAnswer>("answer");
+    QTest::newRow("No") << MsgAnswer::No;
+    QTest::newRow("Yes") << MsgAnswer::Yes;
+}
+
+void tst_ContactDatabase::missingFileFailsIntoDialog()
+{
+    QFETCH(MsgAnswer, answer);
+    const QString path = m_dir.filePath(u"missing.db"_s);
+    ContactDatabase db(path, m_boxes);
+    m_boxes.setNextAnswers({answer});
+
+    const auto rows = db.listContacts();
+    QVERIFY(!rows);
+    QCOMPARE(rows.error().number, 14);
+    QVERIFY2(!QFile::exists(path), "opening must not create the database");
+
+    QVERIFY(!m_boxes.shown().isEmpty());
+    const auto& question = m_boxes.shown().at(0);
+    QCOMPARE(question.text, u"Errore N° 14\nDescrizione =  unable to open database file\n"
+                            u"Comando = SELECT * FROM anagrafica ORDER BY gruppo,nome\n"
+                            u"Provider=SQLite;Data Source='"_s +
+                                path + u"'\n\n\nErrore SQL procedere ?"_s);
+    QCOMPARE(question.title, texts::SqlErrorTitle);
+    QCOMPARE(question.buttons, MsgButtons::YesNo);
+    QCOMPARE(question.icon, MsgIcon::None);
+    if (answer == MsgAnswer::No) {
+        QCOMPARE(m_boxes.shown().size(), 1);
+        return;
+    }
+    QCOMPARE(m_boxes.shown().size(), 2);
+    const auto& thanks = m_boxes.shown().at(1);
+    QCOMPARE(thanks.text, texts::SqlErrorThanks);
+    QCOMPARE(thanks.title, QString());
+    QCOMPARE(thanks.icon, MsgIcon::Information);
+    QCOMPARE(thanks.buttons, MsgButtons::Ok);
+}
+
+void tst_ContactDatabase::failedStatementLetsCallerGoOn()
+{
+    ContactDatabase db(freshDatabase(), m_boxes);
+    addRefusingTrigger(db);
+    m_boxes.setNextAnswers({MsgAnswer::No});
+    // The editor's order: a failed insertion, then the list is rebuilt.
+    const auto inserted = db.insertContact(ContactRow{u"021"_s, u"rifiuta"_s, u"1"_s});
+    QVERIFY(!inserted);
+    QVERIFY(db.insertContact(ContactRow{u"022"_s, u"Rossi"_s, u"1"_s}));
+    QCOMPARE(*db.listContacts(), (Rows{ContactRow{u"022"_s, u"Rossi"_s, u"1"_s}}));
+    QCOMPARE(m_boxes.shown().size(), 1);
+    QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorCommand +
+                                                u"INSERT INTO anagrafica values('021','rifiuta','1')\n"_s));
+    QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorDescription + u"rifiutato\n"_s));
+}
+
+void tst_ContactDatabase::replacement_data()
+{
+    QTest::addColumn<ContactRow>("edited");
+    QTest::addColumn<Rows>("expected");
+    QTest::addColumn<QString>("failedStatement");
+    const ContactRow other{u"0300"_s, u"Verdi"_s, u"3"_s};
+    const ContactRow changed{u"0399"_s, u"Rossi"_s, u"2"_s};
+    QTest::newRow("new number and group: one row under it, none under the old one")
+        << changed << Rows{changed, other} << QString();
+    QTest::newRow("failing insertion keeps the old rows")
+        << ContactRow{u"0399"_s, u"rifiuta"_s, u"2"_s}
+        << Rows{ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}, ContactRow{u"0212"_s, u"Rossi bis"_s, u"1"_s},
+                other}
+        << u"INSERT INTO anagrafica values('0399','rifiuta','2')"_s;
+}
+
+void tst_ContactDatabase::replacement()
+{
+    QFETCH(ContactRow, edited);
+    QFETCH(Rows, expected);
+    QFETCH(QString, failedStatement);
+    ContactDatabase db(freshDatabase(), m_boxes);
+    addRefusingTrigger(db);
+    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
+    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi bis"_s, u"1"_s}));
+    QVERIFY(db.insertContact(ContactRow{u"0300"_s, u"Verdi"_s, u"3"_s}));
+
+    m_boxes.setNextAnswers({MsgAnswer::No});
+    QCOMPARE(bool(db.replaceContact(u"0212"_s, edited)), failedStatement.isEmpty());
+    QCOMPARE(*db.listContacts(), expected);
+    if (failedStatement.isEmpty()) {
+        QVERIFY(m_boxes.shown().isEmpty());
+    } else {
+        QCOMPARE(m_boxes.shown().size(), 1);
+        QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorCommand + failedStatement + u'\n'));
+    }
+}
+
+void tst_ContactDatabase::lockedDatabase_data()
+{
+    QTest::addColumn<bool>("listing");
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("insertion waits for the release") << false << 400 << 5000 << true;
+    QTest::newRow("listing waits for the release") << true << 400 << 5000 << true;
+    QTest::newRow("insertion fails after the limit") << false << 2000 << 300 << false;
+    QTest::newRow("listing fails after the limit") << true << 2000 << 300 << false;
+}
+
+void tst_ContactDatabase::lockedDatabase()
+{
+    QFETCH(bool, listing);
+    QFETCH(int, holdMs);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, succeeds);
+    const QString path = freshDatabase();
+    ContactDatabase db(path, m_boxes);
+    db.setBusyTimeout(timeoutMs);
+    QVERIFY(db.insertContact(ContactRow{u"021"_s, u"Rossi"_s, u"1"_s}));
+
+    m_boxes.setNextAnswers({MsgAnswer::No});
+    QElapsedTimer elapsed;
+    bool ran = false;
+    {
+        LockHolder holder(path, holdMs);
+        QVERIFY(holder.locked());
+        elapsed.start();
+        ran = listing ? bool(db.listContacts())
+                      : bool(db.insertContact(ContactRow{u"022"_s, u"Bianchi"_s, u"1"_s}));
+    }
+    QCOMPARE(ran, succeeds);
+    QCOMPARE_GE(elapsed.elapsed(), qMin(holdMs, timeoutMs) - 50);
+    if (succeeds) {
+        QVERIFY(m_boxes.shown().isEmpty());
+    } else {
+        QCOMPARE(m_boxes.shown().size(), 1);
+        QVERIFY(m_boxes.shown().at(0).text.startsWith(u"Errore N° 5\nDescrizione =  database is locked\n"_s));
+    }
+    QCOMPARE(db.listContacts()->size(), (succeeds && !listing) ? 2 : 1);
+}
+
+QTEST_GUILESS_MAIN(tst_ContactDatabase)
+#include "tst_contactdatabase.moc"

@@ -1,0 +1,108 @@
+#include "VCardReader.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using kestrel::ContactItem;
+using kestrel::VCardReader;
+
+class tst_VCardReader : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void dialects_data();
+    void dialects();
+    void brokenCardsKeepPositions_data();
+    void brokenCardsKeepPositions();
+
+private:
+    // One line per item: its class, then its fields.
+    static QStringList summary(QByteArrayView data);
+};
+
+QStringList tst_VCardReader::summary(QByteArrayView data)
+{
+    QStringList items;
+    VCardReader reader(data);
+    ContactItem item;
+    while (reader.next(item)) {
+        items << QString::number(item.itemClass) + u'|' + item.BusinessFaxNumber + u'|' + item.FirstName +
+                     u'|' + item.LastName + u'|' + item.CompanyName;
+    }
+    return items;
+}
+
+void tst_VCardReader::dialects_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("2.1: quoted-printable, code pages, soft breaks, bare types")
+        << u"dialect21.vcf"_s
+        << QStringList{u"40|+39 (02) 123-4567|Nicolò|Città|Caffè & C. S.p.A."_s,
+                       // A note's soft-broken line that looks like a fax is
+                       // part of the note.
+                       u"40|06 7654321|Jürgen|Müller|Grüne Energie GmbH"_s,
+                       // 2.1 keeps the blank that a fold stands before.
+                       u"40|011 222 3333|Anna|Bianchi|"_s,
+                       // No CHARSET and not UTF-8: the writer's code page.
+                       u"40|055 123|Luca|Città|Fabbrica ; Figli"_s};
+    QTest::newRow("3.0: folds, escapes, groups, both TYPE spellings")
+        << u"dialect30.vcf"_s
+        << QStringList{u"40|02 555 0001|Giovanni|Rossi|Rossi, Verdi & Associati"_s,
+                       u"40|+1 (555) 010-9999|Mary Ann|O'Neil;Jr|Back\\slash Ltd"_s, u"40||Solo|Casa|"_s};
+    QTest::newRow("4.0: quoted lists, tel: URIs, a fold inside a character")
+        << u"dialect40.vcf"_s
+        << QStringList{u"40|+45-3333-4444|Zoë|Ørsted|Nordisk Fax A/S"_s,
+                       u"40|03-1234-5678|太郎|山田|株式会社テスト"_s};
+}
+
+void tst_VCardReader::dialects()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, items);
+    QFile sample(QString::fromUtf8(KESTREL_VCARD_SAMPLES) + u'/' + file);
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QCOMPARE(summary(sample.readAll()), items);
+}
+
+void tst_VCardReader::brokenCardsKeepPositions_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("items");
+    const QByteArray good = "BEGIN:VCARD\nVERSION:3.0\nN:Rossi;Anna\nTEL;TYPE=WORK,FAX:0212\nEND:VCARD\n";
+    const QString goodItem = u"40|0212|Anna|Rossi|"_s;
+    const QString notAContact = u"0||||"_s;
+    QTest::newRow("card cut short by the next one")
+        << "BEGIN:VCARD\nVERSION:3.0\nTEL;TYPE=WORK,FAX:0999\n" + good << QStringList{notAContact, goodItem};
+    QTest::newRow("card cut short by the end of the file")
+        << good + "BEGIN:VCARD\r\nVERSION:2.1\r\nTEL;WORK;FAX:0999" << QStringList{goodItem, notAContact};
+    QTest::newRow("stray lines and END outside cards") << "garbage\nEND:VCARD\n\n" + good + "more garbage\n"
+                                                       << QStringList{goodItem};
+    QTest::newRow("stray line without a colon inside a card")
+        << QByteArray(
+               "BEGIN:VCARD\nVERSION:3.0\nnot a property\nTEL;TYPE=WORK,FAX:0212\nN:Rossi;Anna\nend:vcard\n")
+        << QStringList{goodItem};
+    QTest::newRow("no work fax, empty work fax")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Rossi;Anna\n"
+                      "TEL;TYPE=WORK,FAX:\nTEL;TYPE=FAX:0212\nEND:VCARD\n")
+        << QStringList{u"40||Anna|Rossi|"_s};
+    QTest::newRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + good << QStringList{goodItem};
+    QStringEncoder utf16(QStringEncoder::Utf16LE);
+    QTest::newRow("UTF-16 with byte order mark")
+        << "\xFF\xFE" + QByteArray(utf16.encode(QString::fromUtf8(good + good)))
+        << QStringList{goodItem, goodItem};
+    QTest::newRow("empty") << QByteArray() << QStringList();
+}
+
+void tst_VCardReader::brokenCardsKeepPositions()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, items);
+    QCOMPARE(summary(data), items);
+}
+
+QTEST_GUILESS_MAIN(tst_VCardReader)
+#include "tst_vcardreader.moc"
