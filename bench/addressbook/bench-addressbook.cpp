@@ -8,7 +8,7 @@
 #include "AddressBookList.h"
 #include "ContactDatabase.h"
 #include "DesktopContacts.h"
-#include "MessageBox.h"
+#include "PlainTextMessageBox.h"
 
 #include <QCoreApplication>
 #include <QDir>

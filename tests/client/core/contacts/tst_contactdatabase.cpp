@@ -1,6 +1,6 @@
 #include "ContactDatabase.h"
 #include "ContactMessages.h"
-#include "MessageBox.h"
+#include "ScriptedMessageBox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,7 +22,7 @@ using kestrel::ContactRow;
 using kestrel::MsgAnswer;
 using kestrel::MsgButtons;
 using kestrel::MsgIcon;
-using kestrel::ScriptedMessageBox;
+using kestrel::test::ScriptedMessageBox;
 namespace texts = kestrel::contactmessages;
 
 using Rows = QList<ContactRow>;

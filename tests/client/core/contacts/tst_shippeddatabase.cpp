@@ -1,5 +1,5 @@
 #include "ContactDatabase.h"
-#include "MessageBox.h"
+#include "ScriptedMessageBox.h"
 #include "ShippedDatabase.h"
 
 #include <QDir>
@@ -11,7 +11,7 @@
 using namespace Qt::StringLiterals;
 
 using kestrel::ContactDatabase;
-using kestrel::ScriptedMessageBox;
+using kestrel::test::ScriptedMessageBox;
 using kestrel::ShippedDatabase;
 
 class tst_ShippedDatabase : public QObject
