@@ -1,0 +1,82 @@
+#pragma once
+
+#include "CorvanefaxHost.h"
+#include "GridRows.h"
+#include "LineTable.h"
+#include "SettingsValues.h"
+
+#include <QObject>
+
+#include <functional>
+
+namespace kestrel {
+
+// Sending a fax to every destination of the send window: the documents of
+// the document list (the cover page first) go to the destination in row 1
+// with one SendFax; each FaxSubmitted removes that destination and sends the
+// same documents to the next one; after the last the user gets one summary
+// of all job numbers.
+//
+// A submission the control reports as failed loses nothing: its documents
+// come back to the front of the document list and its destination stays in
+// row 1, so pressing send again retries. While a submission runs, send()
+// does nothing (the window also disables its button).
+class SubmissionFlow : public QObject
+{
+    Q_OBJECT
+public:
+    SubmissionFlow(CorvanefaxHost& host, GridRows& destinations, GridRows& documents, const LineTable& lines,
+                   IMessageBox& box, QObject* parent = nullptr);
+
+    // The settings in force, read at every press and for every destination.
+    void setSettings(std::function<SettingsValues()> settings) { m_settings = std::move(settings); }
+    // The line selector's text at the moment.
+    void setLineText(std::function<QString()> lineText) { m_lineText = std::move(lineText); }
+
+    // The send button, once the window added a typed number.
+    void send();
+    bool isRunning() const { return m_running; }
+
+    // The control found a printed document: it joins the end of the list.
+    void addPrintedDocument(const QString& spoolFile);
+
+    const QString& submitFiles() const { return m_submitFiles; }
+    const QString& jobList() const { return m_jobList; }
+
+Q_SIGNALS:
+    // The cover page is not PDF or PostScript: the options window should
+    // open, modal.
+    void coverRejected();
+    // The summary was shown: the send window and its companions hide.
+    void finished();
+    // A failed submission's documents are back in the list.
+    void documentsRestored();
+    void runningChanged(bool running);
+
+private:
+    void onFaxSubmitted(const QString& jobNumber);
+    void onFailed(const QString& reason);
+    void sendToFirstDestination();
+    QString faxNumber() const;
+    void setRunning(bool running);
+    void handOverDocuments();
+    void restoreDocuments();
+
+    CorvanefaxHost& m_host;
+    GridRows& m_destinations;
+    GridRows& m_documents;
+    const LineTable& m_lines;
+    IMessageBox& m_box;
+    std::function<SettingsValues()> m_settings;
+    std::function<QString()> m_lineText;
+
+    QString m_submitFiles;
+    QString m_jobList;
+    bool m_running = false;
+    // The document rows of the submission, taken out of the list once the
+    // control has them, until it has sent them to every destination.
+    QList<QStringList> m_handedOver;
+    bool m_listEmptied = false;
+};
+
+} // namespace kestrel

@@ -1,0 +1,280 @@
+// Sending to every destination through a recording stand-in for the
+// control: the order of the calls, the file list and the numbers, the
+// summary, and what a failed submission leaves for the next press.
+
+#include "CorvanefaxHost.h"
+#include "RecordingControl.h"
+#include "ScriptedMessageBox.h"
+#include "SendTexts.h"
+#include "SubmissionFlow.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+using kestrel::test::RecordingControl;
+using kestrel::test::ScriptedMessageBox;
+
+class TestSubmissionFlow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void twoDestinationsTwoDocuments();
+    void arguments_data();
+    void arguments();
+    void nothingToSend_data();
+    void nothingToSend();
+    void failedSubmissionLosesNothing_data();
+    void failedSubmissionLosesNothing();
+    void otherReportsAreNoFailure();
+    void secondPressWhileRunning();
+
+private:
+    void addDestination(const QString& number, const QString& description = {});
+    void addDocument(const QString& path);
+    QStringList documentPaths() const { return m_documents.column(1); }
+
+    std::unique_ptr<CorvanefaxHost> m_host;
+    RecordingControl* m_control = nullptr;
+    GridRows m_destinations{3};
+    GridRows m_documents{3};
+    LineTable m_lines;
+    ScriptedMessageBox m_box;
+    SettingsValues m_settings;
+    QString m_lineText;
+    std::unique_ptr<SubmissionFlow> m_flow;
+};
+
+void TestSubmissionFlow::init()
+{
+    m_host = std::make_unique<CorvanefaxHost>();
+    auto control = std::make_unique<RecordingControl>();
+    m_control = control.get();
+    m_host->adopt(std::move(control));
+    m_destinations.setRows(1);
+    m_documents.setRows(1);
+    m_box.clear();
+    m_settings = SettingsValues();
+    m_settings.mail = u"ufficio@example.org"_s;
+    m_lineText.clear();
+    m_lines = LineTable();
+    m_lines.setRow(1, u"ttyS0"_s, u"Linea Uno"_s);
+    m_lines.setRow(2, u"ttyS1"_s, u"Linea Due"_s);
+    m_lines.setLineCount(2);
+    m_flow = std::make_unique<SubmissionFlow>(*m_host, m_destinations, m_documents, m_lines, m_box);
+    m_flow->setSettings([this] { return m_settings; });
+    m_flow->setLineText([this] { return m_lineText; });
+    connect(m_host.get(), &CorvanefaxHost::printedDocAvailable, m_flow.get(),
+            &SubmissionFlow::addPrintedDocument);
+}
+
+void TestSubmissionFlow::addDestination(const QString& number, const QString& description)
+{
+    const int r = m_destinations.rows();
+    m_destinations.setRows(r + 1);
+    m_destinations.setText(r, 1, number);
+    m_destinations.setText(r, 2, description);
+}
+
+void TestSubmissionFlow::addDocument(const QString& path)
+{
+    m_flow->addPrintedDocument(path);
+}
+
+void TestSubmissionFlow::twoDestinationsTwoDocuments()
+{
+    m_settings.cover = u"/home/u/cover.pdf"_s;
+    addDestination(u"0612345"_s, u"Mario"_s);
+    addDestination(u"0698765"_s);
+    addDocument(u"/tmp/kestrel-1.ps"_s);
+    addDocument(u"/tmp/kestrel-2.ps"_s);
+    QCOMPARE(m_documents.text(2, 2), u"kestrel-2.ps"_s);
+    QSignalSpy finished(m_flow.get(), &SubmissionFlow::finished);
+
+    m_flow->send();
+    const QString files = u"/home/u/cover.pdf,/tmp/kestrel-1.ps,/tmp/kestrel-2.ps,"_s;
+    QCOMPARE(m_control->calls, QStringList{u"SendFax 0612345"_s});
+    QCOMPARE(m_control->sent.at(0).files, files);
+    QCOMPARE(m_control->sent.at(0).notify, u"ufficio@example.org"_s);
+    QCOMPARE(m_documents.rows(), 1); // handed over to the control
+    QCOMPARE(m_destinations.rows(), 3);
+
+    m_control->submit(u"17"_s);
+    QCOMPARE(m_control->calls,
+             (QStringList{u"SendFax 0612345"_s, u"Termina"_s, u"Attiva"_s, u"SendFax 0698765"_s}));
+    QCOMPARE(m_control->sent.at(1).files, files);
+    QCOMPARE(m_destinations.rows(), 2);
+    QCOMPARE(m_destinations.text(1, 1), u"0698765"_s);
+    QVERIFY(m_box.shown().isEmpty());
+
+    m_control->submit(u"18"_s);
+    QCOMPARE(m_destinations.rows(), 1);
+    QCOMPARE(m_box.shown().size(), 1);
+    const MessageBoxRequest summary = m_box.shown().at(0);
+    QCOMPARE(summary.text, u"FAX Inoltrato al server \rIndirizzo di conferma:ufficio@example.org\r"
+                           u"Numero di Protocollo FAX:  17 18"_s);
+    QCOMPARE(summary.icon, MsgIcon::Information);
+    QCOMPARE(summary.title, u"KESTREL WinClient"_s);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(m_flow->jobList().isEmpty());
+    QVERIFY(!m_flow->isRunning());
+}
+
+void TestSubmissionFlow::arguments_data()
+{
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("line"); // the selector's text
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("modem");
+    const QString doc = u"/tmp/d.ps,"_s;
+    QTest::newRow("no cover, no prefix, no line")
+        << u"none"_s << u"none"_s << QString() << doc << u"111"_s << u"any"_s;
+    QTest::newRow("PostScript cover")
+        << u"/c/cover.ps"_s << u"none"_s << QString() << u"/c/cover.ps,"_s + doc << u"111"_s << u"any"_s;
+    QTest::newRow("prefix in front") << u"none"_s << u"0"_s << QString() << doc << u"0111"_s << u"any"_s;
+    QTest::newRow("a line chosen") << u"none"_s << u"none"_s << u"Linea Due"_s << doc << u"111"_s
+                                   << u"ttyS1"_s;
+    QTest::newRow("a line no row names")
+        << u"none"_s << u"none"_s << u"Altro"_s << doc << u"111"_s << QString();
+}
+
+void TestSubmissionFlow::arguments()
+{
+    QFETCH(QString, cover);
+    QFETCH(QString, prefix);
+    QFETCH(QString, line);
+    QFETCH(QString, files);
+    QFETCH(QString, number);
+    QFETCH(QString, modem);
+    m_settings.cover = cover;
+    m_settings.prefix = prefix;
+    m_settings.maxDials = 7;
+    m_lineText = line;
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/d.ps"_s);
+    m_flow->send();
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(m_control->sent.at(0).files, files);
+    QCOMPARE(m_control->sent.at(0).number, number);
+    QCOMPARE(m_control->sent.at(0).maxDials, qint16(7));
+    QCOMPARE(m_control->sent.at(0).modem, modem);
+}
+
+void TestSubmissionFlow::nothingToSend_data()
+{
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<bool>("destination");
+    QTest::addColumn<bool>("document");
+    QTest::addColumn<QString>("message");
+    // The cover is checked first, even with both lists empty.
+    QTest::newRow("upper-case PDF cover") << u"/c/COVER.PDF"_s << false << false << texts::WrongCover;
+    QTest::newRow("no destination") << u"none"_s << false << true << texts::NoDestination;
+    QTest::newRow("no document") << u"none"_s << true << false << texts::NoDocument;
+}
+
+void TestSubmissionFlow::nothingToSend()
+{
+    QFETCH(QString, cover);
+    QFETCH(bool, destination);
+    QFETCH(bool, document);
+    QFETCH(QString, message);
+    m_settings.cover = cover;
+    if (destination)
+        addDestination(u"111"_s);
+    if (document)
+        addDocument(u"/tmp/d.ps"_s);
+    QSignalSpy coverRejected(m_flow.get(), &SubmissionFlow::coverRejected);
+    m_flow->send();
+    QCOMPARE(m_box.texts(), QStringList{message});
+    QCOMPARE(m_box.shown().at(0).title, u"KESTREL WinClient"_s);
+    QCOMPARE(coverRejected.size(), message == texts::WrongCover ? 1 : 0);
+    QVERIFY(m_control->sent.isEmpty());
+    QCOMPARE(m_destinations.rows(), destination ? 2 : 1);
+    QCOMPARE(m_documents.rows(), document ? 2 : 1);
+}
+
+void TestSubmissionFlow::failedSubmissionLosesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the session failed") << u"message"_s;
+    QTest::newRow("the server refused the login") << u"login"_s;
+    QTest::newRow("SendFax did not start") << u"refused at once"_s;
+}
+
+void TestSubmissionFlow::failedSubmissionLosesNothing()
+{
+    QFETCH(QString, how);
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    addDocument(u"/tmp/b.ps"_s);
+    QSignalSpy restored(m_flow.get(), &SubmissionFlow::documentsRestored);
+    m_flow->send();
+    m_control->submit(u"5"_s); // the first destination went
+    // A document printed while the second one is being sent.
+    m_control->printed(u"/tmp/c.ps"_s);
+    if (how == u"message"_s) {
+        m_control->message(u"Il server fax ha chiuso la connessione: fax non inviato"_s);
+    } else if (how == u"login"_s) {
+        m_control->site->messageBox().show({QString(LoginRefused.toString()), u"KestrelOCX"_s});
+    } else {
+        // The next press fails before the session starts.
+        m_control->message(u"Il server fax ha chiuso la connessione: fax non inviato"_s);
+        m_control->onSendFax = [](const QString&) {
+            return QVariant();
+        };
+        m_flow->send();
+        QCOMPARE(documentPaths(), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s, u"/tmp/c.ps"_s}));
+    }
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(restored.size(), 1);
+    // The documents are back, ahead of the one printed since; the
+    // destination that did not get the fax is still first.
+    QCOMPARE(documentPaths(), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s, u"/tmp/c.ps"_s}));
+    QCOMPARE(m_documents.text(1, 2), u"a.ps"_s);
+    QCOMPARE(m_destinations.column(1), QStringList{u"222"_s});
+
+    // Pressing send again retries.
+    m_control->onSendFax = nullptr;
+    m_flow->send();
+    QCOMPARE(m_control->sent.constLast().number, u"222"_s);
+    QCOMPARE(m_control->sent.constLast().files, u"/tmp/a.ps,/tmp/b.ps,/tmp/c.ps,"_s);
+}
+
+void TestSubmissionFlow::otherReportsAreNoFailure()
+{
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_flow->send();
+    // A print job that could not be captured, reported during the send.
+    m_control->message(u"Impossibile salvare il documento stampato nella cartella temporanea /tmp"_s);
+    QVERIFY(m_flow->isRunning());
+    QCOMPARE(m_documents.rows(), 1);
+    m_control->submit(u"9"_s);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_box.shown().size(), 1); // the summary
+}
+
+void TestSubmissionFlow::secondPressWhileRunning()
+{
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    QSignalSpy running(m_flow.get(), &SubmissionFlow::runningChanged);
+    m_flow->send();
+    addDocument(u"/tmp/b.ps"_s);
+    m_flow->send();
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(documentPaths(), QStringList{u"/tmp/b.ps"_s});
+    m_control->submit(u"3"_s);
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(running.at(0).at(0).toBool(), true);
+    QCOMPARE(running.at(1).at(0).toBool(), false);
+}
+
+QTEST_GUILESS_MAIN(TestSubmissionFlow)
+#include "tst_submissionflow.moc"
