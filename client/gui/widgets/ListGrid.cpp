@@ -1,0 +1,111 @@
+#include "ListGrid.h"
+
+#include "Twips.h"
+
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace kestrel {
+namespace {
+
+// Paints a cell's own background and picture before the usual text.
+class CellDelegate : public QStyledItemDelegate
+{
+public:
+    explicit CellDelegate(ListGrid& grid) : QStyledItemDelegate(&grid), m_grid(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const quint32 rgb = index.data(GridRows::BackgroundRgbRole).toUInt();
+        if (rgb != 0)
+            painter->fillRect(option.rect, QColor::fromRgb(rgb));
+        QStyleOptionViewItem item = option;
+        const int picture = index.data(GridRows::PictureRole).toInt();
+        if (picture != 0) {
+            const QIcon image = m_grid.pictureImage(picture);
+            const int side = qMin(16, option.rect.height());
+            const QRect place(option.rect.left() + 1, option.rect.top() + (option.rect.height() - side) / 2,
+                              side, side);
+            image.paint(painter, place);
+        }
+        QStyledItemDelegate::paint(painter, item, index);
+    }
+
+private:
+    ListGrid& m_grid;
+};
+
+} // namespace
+
+ListGrid::ListGrid(GridRows& rows, QWidget* parent) : QTableView(parent), m_rows(rows)
+{
+    setModel(&m_rows);
+    setItemDelegate(new CellDelegate(*this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    // Long lists stay quick: rows are never measured one by one.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    connect(this, &QTableView::clicked, this,
+            [this](const QModelIndex& index) { Q_EMIT cellClicked(index.row() + 1, index.column()); });
+    connect(this, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { Q_EMIT cellDoubleClicked(index.row() + 1, index.column()); });
+}
+
+void ListGrid::setColumnWidthsTwips(const QList<int>& twips)
+{
+    const qreal dpi = logicalDpiX();
+    for (int c = 0; c < twips.size(); ++c) {
+        setColumnHidden(c, twips.at(c) == 0);
+        if (twips.at(c) > 0)
+            setColumnWidth(c, twipsToPixels(twips.at(c), dpi));
+    }
+}
+
+void ListGrid::setAcceptsFiles(bool on)
+{
+    setAcceptDrops(on);
+    viewport()->setAcceptDrops(on);
+    setDragDropMode(on ? QAbstractItemView::DropOnly : QAbstractItemView::NoDragDrop);
+}
+
+void ListGrid::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (acceptDrops() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ListGrid::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (acceptDrops() && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ListGrid::dropEvent(QDropEvent* event)
+{
+    if (!acceptDrops() || !event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    Q_EMIT filesDropped(paths);
+}
+
+} // namespace kestrel

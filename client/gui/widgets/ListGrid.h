@@ -1,0 +1,45 @@
+#pragma once
+
+#include "GridRows.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QTableView>
+
+namespace kestrel {
+
+// The client's list grid: a view of GridRows whose header row gives the
+// column titles. Widths are given in twips (0 hides a column, as column 0
+// always is); cell backgrounds and pictures come from the rows. Clicks and
+// double clicks are reported in grid rows (row 1 is the first data row).
+// It can take files dropped from a file manager.
+class ListGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit ListGrid(GridRows& rows, QWidget* parent = nullptr);
+
+    GridRows& rows() { return m_rows; }
+    void setColumnWidthsTwips(const QList<int>& twips);
+    // The image drawn for a cell whose picture is `id`.
+    void setPictureImage(int id, const QIcon& image) { m_images.insert(id, image); }
+    QIcon pictureImage(int id) const { return m_images.value(id); }
+    void setAcceptsFiles(bool on);
+
+Q_SIGNALS:
+    void cellClicked(int row, int col);
+    void cellDoubleClicked(int row, int col);
+    // Local files dropped on the grid, in the order the drop lists them.
+    void filesDropped(const QStringList& paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    GridRows& m_rows;
+    QHash<int, QIcon> m_images;
+};
+
+} // namespace kestrel

@@ -1,0 +1,368 @@
+#include "FrmSend.h"
+
+#include "ClientTexts.h"
+#include "FileNameOf.h"
+#include "ListGrid.h"
+#include "SendTexts.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// The window's client area, in twips.
+constexpr int WidthTwips = 4965;
+constexpr int HeightTwips = 6045;
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
+{
+    widget->setObjectName(objectName);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+// A caption without its keyboard-accelerator mark, as screen readers say it.
+QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
+
+} // namespace
+
+FrmSend::FrmSend(Services services, QWidget* parent)
+    : QWidget(parent), m_services(std::move(services)),
+      m_flow(m_host, m_destRows, m_docRows, *m_services.lines, *m_services.messageBox)
+{
+    setObjectName(u"frmSend"_s);
+    setWindowTitle(texts::SendTitle);
+    setAccessibleName(texts::SendTitle);
+    m_host.setMessageBox(m_services.messageBox);
+    m_flow.setSettings([this] { return m_services.settings->values(); });
+    m_flow.setLineText([this] { return m_comboOut->currentText(); });
+    buildControls();
+
+    connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
+    connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &FrmSend::noticeRequested);
+    connect(&m_flow, &SubmissionFlow::coverRejected, this, [this] { Q_EMIT optionsRequested(true); });
+    connect(&m_flow, &SubmissionFlow::finished, this, &FrmSend::hideWithCompanions);
+    connect(&m_flow, &SubmissionFlow::documentsRestored, this, &FrmSend::showInFront);
+    // One submission at a time: a second press would drop the first.
+    connect(&m_flow, &SubmissionFlow::runningChanged, m_cmdsend, &QWidget::setDisabled);
+}
+
+FrmSend::~FrmSend()
+{
+    m_host.destroy();
+}
+
+void FrmSend::buildControls()
+{
+    const qreal dpi = logicalDpiX();
+    const auto px = [dpi](int twips) {
+        return twipsToPixels(twips, dpi);
+    };
+    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
+        widget->setGeometry(px(left), px(top), px(width), px(height));
+    };
+    setFixedSize(px(WidthTwips), px(HeightTwips));
+
+    m_frame1 = named(new QGroupBox(texts::NumberFrame, this), u"Frame1"_s, texts::NumberFrame);
+    place(m_frame1, 120, 60, 4725, 915);
+    m_txtFaxNumber = named(new QLineEdit(m_frame1), u"txtFaxNumber"_s, texts::NumberFrame);
+    m_txtFaxNumber->setToolTip(texts::NumberTip);
+    place(m_txtFaxNumber, 120, 360, 3135, 375);
+    m_txtFaxNumber->installEventFilter(this);
+    m_cmdpiunum =
+        named(new QPushButton(texts::AddNumber, m_frame1), u"cmdpiunum"_s, spoken(texts::AddNumber));
+    m_cmdpiunum->setToolTip(texts::AddNumberTip);
+    place(m_cmdpiunum, 3360, 330, 1215, 435);
+    connect(m_cmdpiunum, &QPushButton::clicked, this, &FrmSend::cmdpiunumClick);
+
+    m_frame2 = named(new QGroupBox(texts::DestinationFrame, this), u"Frame2"_s, texts::DestinationFrame);
+    place(m_frame2, 120, 1035, 4725, 2100);
+    m_msfgDest = named(new ListGrid(m_destRows, m_frame2), u"msfgDest"_s, texts::DestinationFrame);
+    place(m_msfgDest, 120, 300, 3360, 1680);
+    m_cmdrubrica = named(new QPushButton(texts::AddressBookButton, m_frame2), u"cmdrubrica"_s,
+                         spoken(texts::AddressBookButton));
+    place(m_cmdrubrica, 3600, 300, 1005, 435);
+    connect(m_cmdrubrica, &QPushButton::clicked, this, &FrmSend::addressBookRequested);
+    connect(m_msfgDest, &ListGrid::cellDoubleClicked, this, [this](int row) { removeRow(m_msfgDest, row); });
+
+    m_lblDocument = named(new QLabel(texts::DocumentsLabel, this), u"lblDocument"_s, texts::DocumentsLabel);
+    place(m_lblDocument, 120, 3225, 3000, 255);
+    m_msfgDocument = named(new ListGrid(m_docRows, this), u"msfgDocument"_s, texts::DocumentsLabel);
+    place(m_msfgDocument, 120, 3480, 4275, 1245);
+    m_msfgDocument->setAcceptsFiles(true);
+    m_lblDocument->setBuddy(m_msfgDocument);
+    connect(m_msfgDocument, &ListGrid::filesDropped, this, &FrmSend::addDroppedDocuments);
+    connect(m_msfgDocument, &ListGrid::cellDoubleClicked, this,
+            [this](int row) { removeRow(m_msfgDocument, row); });
+    m_cmdpiudoc = named(new QPushButton(texts::AddDocument, this), u"cmdpiudoc"_s, texts::AddDocumentTip);
+    m_cmdpiudoc->setToolTip(texts::AddDocumentTip);
+    place(m_cmdpiudoc, 4455, 3480, 390, 390);
+    connect(m_cmdpiudoc, &QPushButton::clicked, this, &FrmSend::cmdpiudocClick);
+
+    m_lblModem = named(new QLabel(texts::LineSelectorLabel, this), u"lblModem"_s, texts::LineSelectorLabel);
+    m_lblModem->setToolTip(texts::LineSelectorTip);
+    place(m_lblModem, 120, 4845, 2355, 255);
+    m_comboOut = named(new QComboBox(this), u"ComboOut"_s, texts::LineSelectorLabel);
+    m_comboOut->setToolTip(texts::LineSelectorTip);
+    place(m_comboOut, 2520, 4800, 2325, 330);
+    m_lblModem->setBuddy(m_comboOut);
+    m_lblModem->hide();
+    m_comboOut->hide();
+
+    m_cmdsend = named(new QPushButton(texts::SendButton, this), u"cmdsend"_s, spoken(texts::SendButton));
+    m_cmdsend->setToolTip(texts::SendTip);
+    place(m_cmdsend, 120, 5295, 2355, 555);
+    m_cmdsend->setDefault(false);
+    connect(m_cmdsend, &QPushButton::clicked, this, &FrmSend::cmdsendClick);
+    m_cmdDel = named(new QPushButton(texts::HideButton, this), u"cmdDel"_s, spoken(texts::HideButton));
+    m_cmdDel->setToolTip(texts::HideTip);
+    place(m_cmdDel, 2520, 5295, 2325, 555);
+    connect(m_cmdDel, &QPushButton::clicked, this, &FrmSend::cmdDelClick);
+}
+
+void FrmSend::load()
+{
+    const Services& s = m_services;
+    if (s.checkForUpdate)
+        s.checkForUpdate();
+    posiziona();
+    if (s.setAlwaysOnTop)
+        s.setAlwaysOnTop(this, true);
+    m_comboOut->clear();
+    s.lines->setLineCount(0);
+    s.settings->reload();
+    const SettingsValues settings = s.settings->values();
+    if (s.addTrayIcon)
+        s.addTrayIcon();
+    hideToTray();
+    if (s.loadDesktopContacts)
+        s.loadDesktopContacts();
+    if (!settings.isComplete()) {
+        s.messageBox->show(texts::incompleteConfigurationBox());
+        Q_EMIT optionsRequested(false);
+    }
+
+    if (const Status created = s.createControl(m_host); !created) {
+        // Without its control the window can still list documents; the
+        // user learns why nothing can be sent.
+        Q_EMIT noticeRequested(created.error().message);
+    } else {
+        ICorvanefax& control = *m_host.control();
+        control.setNomeStampante(texts::CapturePrinter);
+        control.setIndirizzoIP(settings.ip);
+        control.setNomeUtente(settings.user);
+        control.setPasswordUtente(settings.pass);
+        control.setXMLStatus(VbTrue);
+        if (settings.debug)
+            control.setDebugOn(VbTrue);
+        control.setChopOn(settings.chop ? VbTrue : VbFalse);
+        if (const MethodError error = control.Attiva())
+            Q_EMIT noticeRequested(u"%1 (%2)"_s.arg(error.description).arg(error.number));
+    }
+    setUpGrids();
+    Listamodem();
+}
+
+void FrmSend::setUpGrids()
+{
+    m_docRows.setRows(1);
+    m_docRows.setText(0, 1, texts::PathHeader);
+    m_docRows.setText(0, 2, texts::FileNameHeader);
+    m_msfgDocument->setColumnWidthsTwips({0, 0, 4560});
+    m_destRows.setRows(1);
+    m_destRows.setText(0, 1, texts::NumberHeader);
+    m_destRows.setText(0, 2, texts::DescriptionHeader);
+    m_msfgDest->setColumnWidthsTwips({0, 1500, 1700});
+}
+
+void FrmSend::posiziona()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The available area already leaves the taskbar its room.
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize decoration = frame.size() - size();
+    move(area.right() + 1 - frame.width(), area.bottom() + 1 - height() - decoration.height());
+}
+
+void FrmSend::Listamodem()
+{
+    const QString ip = m_services.settings->values().ip;
+    if (ip.isEmpty())
+        return;
+    ModemList list(*m_services.lines,
+                   m_services.fetchPage
+                       ? m_services.fetchPage
+                       : ModemList::PageFetcher([](const QUrl& url, int ms) { return httpGet(url, ms); }));
+    const LineSelector selector = list.Listamodem(ip);
+    m_comboOut->clear();
+    m_lblModem->hide();
+    m_comboOut->hide();
+    m_comboOut->setEnabled(true);
+    m_comboOut->addItems(selector.items);
+    m_comboOut->setCurrentIndex(-1);
+    m_lblModem->setVisible(selector.visible);
+    m_comboOut->setVisible(selector.visible);
+}
+
+void FrmSend::hideToTray()
+{
+    if (!m_services.trayAvailable || m_services.trayAvailable())
+        hide();
+    else
+        showMinimized(); // no tray: the window must stay reachable
+}
+
+void FrmSend::showInFront()
+{
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void FrmSend::hideWithCompanions()
+{
+    hideToTray();
+    Q_EMIT companionsHidden();
+}
+
+void FrmSend::cmdpiunumClick()
+{
+    const QString number = m_txtFaxNumber->text();
+    if (number.isEmpty()) {
+        m_services.messageBox->show({texts::NoNumberTyped, QString(), MsgIcon::None, MsgButtons::Ok});
+        return;
+    }
+    const int r = m_destRows.rows();
+    m_destRows.setRows(r + 1);
+    m_destRows.setText(r, 1, number);
+    m_txtFaxNumber->clear();
+}
+
+bool FrmSend::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_txtFaxNumber || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        cmdpiunumClick();
+        return true;
+    }
+    // Only keys that type a character are filtered: digits and backspace
+    // pass, every other character is dropped. Moving the cursor and pasting
+    // are left alone.
+    const QString text = key->text();
+    if (text.isEmpty() || key->key() == Qt::Key_Backspace)
+        return false;
+    return !(text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9');
+}
+
+void FrmSend::cmdpiudocClick()
+{
+    if (!m_services.chooseFile)
+        return;
+    const QString path = m_services.chooseFile(this, texts::SendDocumentFilter);
+    if (!path.isEmpty())
+        appendDocument(path);
+}
+
+void FrmSend::appendDocument(const QString& path)
+{
+    const int m = m_docRows.rows();
+    m_docRows.setRows(m + 1);
+    m_docRows.setText(m, 1, path);
+    m_docRows.setText(m, 2, FileNameOf(path));
+}
+
+void FrmSend::addDroppedDocuments(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    const QString path = paths.constFirst();
+    if (path.right(3) == u"pdf"_s || path.right(2) == u"ps"_s) {
+        if (!path.isEmpty())
+            appendDocument(path);
+        return;
+    }
+    m_services.messageBox->show({texts::NotADocument, texts::ProductName, MsgIcon::Critical, MsgButtons::Ok});
+}
+
+void FrmSend::removeRow(ListGrid* grid, int row)
+{
+    GridRows& rows = grid->rows();
+    if (rows.rows() < 2 || row < 1 || row >= rows.rows())
+        return;
+    const QString question = grid == m_msfgDest
+                                 ? texts::removeDestination(rows.text(row, 2), rows.text(row, 1))
+                                 : texts::removeDocument(rows.text(row, 2));
+    const MsgAnswer answer =
+        m_services.messageBox->show({question, texts::RemoveTitle, MsgIcon::None, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return;
+    if (rows.rows() < 3)
+        rows.setRows(1);
+    else
+        rows.removeRow(row);
+}
+
+void FrmSend::cmdDelClick()
+{
+    if (m_docRows.rows() >= 2 || m_destRows.rows() >= 2) {
+        const MsgAnswer answer = m_services.messageBox->show(
+            {texts::CancelQuestion, texts::CancelTitle, MsgIcon::None, MsgButtons::YesNo});
+        if (answer != MsgAnswer::Yes)
+            return;
+        m_docRows.setRows(1);
+        m_destRows.setRows(1);
+        if (m_services.addTrayIcon)
+            m_services.addTrayIcon();
+        hideToTray();
+        return;
+    }
+    hideWithCompanions();
+}
+
+void FrmSend::cmdsendClick()
+{
+    if (m_flow.isRunning())
+        return;
+    if (!m_txtFaxNumber->text().trimmed().isEmpty())
+        cmdpiunumClick();
+    m_txtFaxNumber->clear();
+    m_flow.send();
+}
+
+void FrmSend::onPrintedDoc(const QString& spoolFile)
+{
+    m_flow.addPrintedDocument(spoolFile);
+    showInFront();
+}
+
+void FrmSend::closeEvent(QCloseEvent* event)
+{
+    // A tray program: closing the window puts it away.
+    event->ignore();
+    hideToTray();
+}
+
+} // namespace kestrel

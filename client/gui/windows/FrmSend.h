@@ -1,0 +1,126 @@
+#pragma once
+
+#include "CorvanefaxHost.h"
+#include "GridRows.h"
+#include "HttpGet.h"
+#include "LineTable.h"
+#include "ModemList.h"
+#include "SettingsStore.h"
+#include "SubmissionFlow.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestrel {
+
+class ListGrid;
+
+// The send window frmSend: the program's main window and the site of the
+// fax control. It holds the destination and document lists, starts the
+// submission, and lives in the notification area: hidden after start-up,
+// shown when a print job arrives or the user asks for it.
+class FrmSend : public QWidget
+{
+    Q_OBJECT
+public:
+    // What the window needs from the rest of the program, chosen by the
+    // composition root (tests give stand-ins).
+    struct Services
+    {
+        SettingsStore* settings = nullptr;
+        LineTable* lines = nullptr; // program-wide: it outlives a reload
+        IMessageBox* messageBox = nullptr;
+        // The file dialog: the chosen path, or empty when cancelled.
+        std::function<QString(QWidget* parent, const QString& filter)> chooseFile;
+        std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
+        std::function<bool()> trayAvailable;
+        std::function<void()> addTrayIcon;
+        std::function<void()> checkForUpdate;
+        std::function<void()> loadDesktopContacts;
+        // Makes the fax control on the host (production: by its ProgID).
+        std::function<Status(CorvanefaxHost& host)> createControl;
+        ModemList::PageFetcher fetchPage;
+    };
+
+    explicit FrmSend(Services services, QWidget* parent = nullptr);
+    ~FrmSend() override;
+
+    // The window's load: the start-up sequence.
+    void load();
+
+    // Bottom-right corner of the screen's available area.
+    void posiziona();
+    // Fills the line selector from the appliance's line page.
+    void Listamodem();
+    // Hidden in the notification area; minimised where there is none.
+    void hideToTray();
+    // Visible, in front of every other window.
+    void showInFront();
+
+    CorvanefaxHost& host() { return m_host; }
+    SubmissionFlow& flow() { return m_flow; }
+    GridRows& destinations() { return m_destRows; }
+    GridRows& documents() { return m_docRows; }
+    ListGrid* msfgDest() const { return m_msfgDest; }
+    ListGrid* msfgDocument() const { return m_msfgDocument; }
+    QLineEdit* txtFaxNumber() const { return m_txtFaxNumber; }
+    QComboBox* ComboOut() const { return m_comboOut; }
+    QLabel* lblModem() const { return m_lblModem; }
+
+    // The button handlers, as the window's controls run them.
+    void cmdpiunumClick();
+    void cmdpiudocClick();
+    void cmdsendClick();
+    void cmdDelClick();
+    void addDroppedDocuments(const QStringList& paths);
+    void removeRow(ListGrid* grid, int row);
+
+Q_SIGNALS:
+    // A notice to show (FrmMsg): the control's messages.
+    void noticeRequested(const QString& text);
+    // The options window, modeless at start-up, modal for a wrong cover.
+    void optionsRequested(bool modal);
+    void addressBookRequested();
+    // The address book and the contact editor hide with the window.
+    void companionsHidden();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void setUpGrids();
+    void onPrintedDoc(const QString& spoolFile);
+    void appendDocument(const QString& path);
+    void hideWithCompanions();
+
+    Services m_services;
+    CorvanefaxHost m_host;
+    GridRows m_destRows{3};
+    GridRows m_docRows{3};
+    SubmissionFlow m_flow;
+
+    QGroupBox* m_frame1 = nullptr;
+    QLineEdit* m_txtFaxNumber = nullptr;
+    QPushButton* m_cmdpiunum = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    ListGrid* m_msfgDest = nullptr;
+    QPushButton* m_cmdrubrica = nullptr;
+    QLabel* m_lblDocument = nullptr;
+    ListGrid* m_msfgDocument = nullptr;
+    QPushButton* m_cmdpiudoc = nullptr;
+    QLabel* m_lblModem = nullptr;
+    QComboBox* m_comboOut = nullptr;
+    QPushButton* m_cmdsend = nullptr;
+    QPushButton* m_cmdDel = nullptr;
+};
+
+} // namespace kestrel

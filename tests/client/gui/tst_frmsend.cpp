@@ -1,0 +1,415 @@
+// The send window on the offscreen platform, driven through its widgets,
+// with a recording stand-in for the fax control and the scripted message
+// box: the start-up order, typing and dropping, removing, hiding, the line
+// selector and a submission to two destinations.
+
+#include "ClientTexts.h"
+#include "FrmSend.h"
+#include "ListGrid.h"
+#include "RecordingControl.h"
+#include "ScriptedMessageBox.h"
+#include "SendTexts.h"
+#include "TestFiles.h"
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+using kestrel::test::RecordingControl;
+using kestrel::test::ScriptedMessageBox;
+
+class TestFrmSend : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void startUpInOrder_data();
+    void startUpInOrder();
+    void typingANumber();
+    void droppedFiles_data();
+    void droppedFiles();
+    void removingRows();
+    void hideButton();
+    void withoutTray();
+    void printedDocumentComesToFront();
+    void lineSelector_data();
+    void lineSelector();
+    void sendToTwoDestinations();
+    void everyControlHasAName();
+
+private:
+    void makeWindow(const QByteArray& settings);
+    QPushButton* button(const QString& name) const { return m_window->findChild<QPushButton*>(name); }
+    void dropOnDocuments(const QList<QUrl>& urls);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    LineTable m_lines;
+    ScriptedMessageBox m_box;
+    QStringList m_log; // services and control calls, in order
+    RecordingControl* m_control = nullptr;
+    bool m_tray = true;
+    QString m_page;
+    QString m_chosenFile;
+    std::unique_ptr<FrmSend> m_window;
+};
+
+void TestFrmSend::init()
+{
+    m_box.clear();
+    m_log.clear();
+    m_tray = true;
+    m_page.clear();
+    m_lines = LineTable();
+}
+
+void TestFrmSend::cleanup()
+{
+    m_window.reset();
+}
+
+void TestFrmSend::makeWindow(const QByteArray& settings)
+{
+    const QString folder = m_dir.filePath(QString::number(QRandomGenerator::global()->generate()));
+    QDir().mkpath(folder);
+    if (!settings.isEmpty())
+        QVERIFY(testfiles::write(folder + u"/KZV.INI"_s, settings));
+    m_settings = std::make_unique<SettingsStore>(folder);
+    FrmSend::Services s;
+    s.settings = m_settings.get();
+    s.lines = &m_lines;
+    s.messageBox = &m_box;
+    s.chooseFile = [this](QWidget*, const QString& filter) {
+        m_log << u"chooseFile "_s + filter;
+        return m_chosenFile;
+    };
+    s.setAlwaysOnTop = [this](QWidget*, bool on) {
+        m_log << u"alwaysOnTop %1"_s.arg(on);
+    };
+    s.trayAvailable = [this] {
+        return m_tray;
+    };
+    s.addTrayIcon = [this] {
+        m_log << u"addTrayIcon"_s;
+    };
+    s.checkForUpdate = [this] {
+        m_log << u"checkForUpdate"_s;
+    };
+    s.loadDesktopContacts = [this] {
+        m_log << u"loadDesktopContacts"_s;
+    };
+    s.createControl = [this](CorvanefaxHost& host) -> Status {
+        auto control = std::make_unique<RecordingControl>();
+        m_control = control.get();
+        host.adopt(std::move(control));
+        m_log << u"control"_s;
+        return {};
+    };
+    s.fetchPage = [this](const QUrl& url, int) {
+        m_log << u"page "_s + url.path();
+        HttpResult result;
+        result.ok = !m_page.isEmpty();
+        result.body = m_page;
+        return result;
+    };
+    m_window = std::make_unique<FrmSend>(s);
+    connect(m_window.get(), &FrmSend::optionsRequested, this,
+            [this](bool modal) { m_log << u"options %1"_s.arg(modal ? u"modal"_s : u"modeless"_s); });
+}
+
+void TestFrmSend::startUpInOrder_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList before{u"checkForUpdate"_s, u"alwaysOnTop 1"_s, u"addTrayIcon"_s,
+                             u"loadDesktopContacts"_s};
+    QTest::newRow("first start, no settings file") << QByteArray()
+                                                   << before + QStringList{u"box"_s,
+                                                                           u"options modeless"_s,
+                                                                           u"control"_s,
+                                                                           u"NomeStampante=kestrel"_s,
+                                                                           u"IndirizzoIP=none"_s,
+                                                                           u"NomeUtente=test"_s,
+                                                                           u"PasswordUtente=brio"_s,
+                                                                           u"XMLStatus=-1"_s,
+                                                                           u"ChopOn=-1"_s,
+                                                                           u"Attiva"_s,
+                                                                           u"page /api/modemtxt.php"_s};
+    QTest::newRow("complete settings, debug on, chop off")
+        << QByteArray(
+               "[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\nUSER=Ufficio\r\nPASS=x\r\nDEBUG=1\r\nCHOP=0\r\n")
+        << before + QStringList{u"control"_s,
+                                u"NomeStampante=kestrel"_s,
+                                u"IndirizzoIP=fax.local"_s,
+                                u"NomeUtente=Ufficio"_s,
+                                u"PasswordUtente=x"_s,
+                                u"XMLStatus=-1"_s,
+                                u"DebugOn=-1"_s,
+                                u"ChopOn=0"_s,
+                                u"Attiva"_s,
+                                u"page /api/modemtxt.php"_s};
+}
+
+void TestFrmSend::startUpInOrder()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, expected);
+    makeWindow(settings);
+    m_window->show();
+    m_window->load();
+    QStringList log = m_log;
+    // The control's calls are in their own list; splice them in after "control".
+    const qsizetype at = log.indexOf(u"control"_s);
+    QVERIFY(at >= 0);
+    QStringList controlCalls = m_control->calls;
+    log = log.mid(0, at + 1) + controlCalls + log.mid(at + 1);
+    if (!m_box.shown().isEmpty()) {
+        QCOMPARE(m_box.shown().size(), 1);
+        QCOMPARE(m_box.shown().at(0).text, texts::IncompleteConfiguration);
+        log.insert(log.indexOf(u"options modeless"_s), u"box"_s);
+    }
+    QCOMPARE(log, expected);
+    QVERIFY(!m_window->isVisible()); // put away in the tray
+    QCOMPARE(m_window->destinations().rows(), 1);
+    QCOMPARE(m_window->destinations().text(0, 1), u"Numero"_s);
+    QCOMPARE(m_window->documents().text(0, 2), u"Nome File"_s);
+    QVERIFY(m_window->msfgDocument()->isColumnHidden(1));
+}
+
+void TestFrmSend::typingANumber()
+{
+    makeWindow({});
+    m_window->load();
+    m_window->show();
+    QLineEdit* box = m_window->txtFaxNumber();
+    QTest::keyClicks(box, u"06 12+a-34"_s);
+    QCOMPARE(box->text(), u"061234"_s);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), u"06123"_s);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(box->text(), QString());
+    QCOMPARE(m_window->destinations().column(1), QStringList{u"06123"_s});
+
+    // An empty box adds nothing and says so.
+    m_box.clear();
+    QTest::mouseClick(button(u"cmdpiunum"_s), Qt::LeftButton);
+    QCOMPARE(m_box.texts(), QStringList{texts::NoNumberTyped});
+    QCOMPARE(m_window->destinations().rows(), 2);
+}
+
+void TestFrmSend::dropOnDocuments(const QList<QUrl>& urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QWidget* target = m_window->msfgDocument()->viewport();
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+void TestFrmSend::droppedFiles_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("pdf") << QStringList{u"/home/u/a.pdf"_s} << QStringList{u"/home/u/a.pdf"_s} << false;
+    QTest::newRow("ps") << QStringList{u"/home/u/b.ps"_s} << QStringList{u"/home/u/b.ps"_s} << false;
+    QTest::newRow("upper-case PDF") << QStringList{u"/home/u/C.PDF"_s} << QStringList() << true;
+    QTest::newRow("only the first of several")
+        << QStringList{u"/home/u/a.pdf"_s, u"/home/u/b.ps"_s} << QStringList{u"/home/u/a.pdf"_s} << false;
+}
+
+void TestFrmSend::droppedFiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, listed);
+    QFETCH(bool, refused);
+    makeWindow({});
+    m_window->load();
+    m_window->show();
+    m_box.clear();
+    QList<QUrl> urls;
+    for (const QString& file : files)
+        urls << QUrl::fromLocalFile(file);
+    dropOnDocuments(urls);
+    QCOMPARE(m_window->documents().column(1), listed);
+    if (refused) {
+        QCOMPARE(m_box.texts(), QStringList{texts::NotADocument});
+        QCOMPARE(m_box.shown().at(0).icon, MsgIcon::Critical);
+        QCOMPARE(m_box.shown().at(0).title, texts::ProductName);
+    } else {
+        QVERIFY(m_box.shown().isEmpty());
+        QCOMPARE(m_window->documents().text(1, 2), listed.at(0).section(u'/', -1));
+    }
+}
+
+void TestFrmSend::removingRows()
+{
+    makeWindow({});
+    m_window->load();
+    m_window->show();
+    GridRows& dest = m_window->destinations();
+    dest.appendRow({QString(), u"0612345"_s, u"Mario"_s});
+    m_chosenFile = u"/home/u/lettera.pdf"_s;
+    QTest::mouseClick(button(u"cmdpiudoc"_s), Qt::LeftButton);
+    QCOMPARE(m_log.constLast(), u"chooseFile "_s + texts::SendDocumentFilter);
+    QCOMPARE(m_window->documents().column(2), QStringList{u"lettera.pdf"_s});
+
+    // No keeps the row; Yes on the only row leaves the header alone.
+    m_box.clear();
+    m_box.setNextAnswers({MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::Yes});
+    m_window->removeRow(m_window->msfgDocument(), 1);
+    QCOMPARE(m_window->documents().rows(), 2);
+    m_window->removeRow(m_window->msfgDocument(), 1);
+    QCOMPARE(m_window->documents().rows(), 1);
+    m_window->removeRow(m_window->msfgDest(), 1);
+    QCOMPARE(dest.rows(), 1);
+    QCOMPARE(m_box.texts(), (QStringList{u"Rimuovere il documento lettera.pdf dalla lista?"_s,
+                                         u"Rimuovere il documento lettera.pdf dalla lista?"_s,
+                                         u"Rimuovere il destinatario Mario (0612345) dalla lista?"_s}));
+    QCOMPARE(m_box.shown().at(2).title, u"Elimina Documento"_s);
+    // Nothing to remove: no question.
+    m_window->removeRow(m_window->msfgDest(), 1);
+    QCOMPARE(m_box.shown().size(), 3);
+}
+
+void TestFrmSend::hideButton()
+{
+    makeWindow({});
+    m_window->load();
+    QSignalSpy companions(m_window.get(), &FrmSend::companionsHidden);
+    m_window->show();
+    QTest::keyClicks(m_window->txtFaxNumber(), u"123"_s);
+    QTest::keyClick(m_window->txtFaxNumber(), Qt::Key_Enter);
+    // One list is enough for the question; No changes nothing.
+    m_box.clear();
+    m_box.setNextAnswers({MsgAnswer::No});
+    QTest::mouseClick(button(u"cmdDel"_s), Qt::LeftButton);
+    QCOMPARE(m_box.texts(), QStringList{texts::CancelQuestion});
+    QCOMPARE(m_box.shown().at(0).title, u"Annulla FAX"_s);
+    QVERIFY(m_window->isVisible());
+    m_box.setNextAnswers({MsgAnswer::Yes});
+    QTest::mouseClick(button(u"cmdDel"_s), Qt::LeftButton);
+    QCOMPARE(m_window->destinations().rows(), 1);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(companions.size(), 0);
+    // Both lists empty: hidden with its companions, no question.
+    m_window->show();
+    m_box.clear();
+    QTest::mouseClick(button(u"cmdDel"_s), Qt::LeftButton);
+    QVERIFY(m_box.shown().isEmpty());
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(companions.size(), 1);
+}
+
+void TestFrmSend::withoutTray()
+{
+    m_tray = false;
+    makeWindow({});
+    m_window->show();
+    m_window->load();
+    // Nothing to find it by: minimised, never hidden.
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_window->isMinimized());
+    m_window->showNormal();
+    QTest::mouseClick(button(u"cmdDel"_s), Qt::LeftButton);
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_window->isMinimized());
+}
+
+void TestFrmSend::printedDocumentComesToFront()
+{
+    makeWindow({});
+    m_window->load();
+    QVERIFY(!m_window->isVisible());
+    m_control->printed(u"/tmp/kestrel-202612081200001.ps"_s);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->documents().column(2), QStringList{u"kestrel-202612081200001.ps"_s});
+}
+
+void TestFrmSend::lineSelector_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("two lines") << u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s
+                               << QStringList{u"Linea Uno"_s, u"Linea Due"_s} << true;
+    QTest::newRow("one line") << u"<p1>ttyS0</p1><n1>Linea Uno</n1>"_s << QStringList{u"Linea Uno"_s}
+                              << false;
+    QTest::newRow("no page") << QString() << QStringList() << false;
+}
+
+void TestFrmSend::lineSelector()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, items);
+    QFETCH(bool, visible);
+    m_page = page;
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    m_window->show();
+    QComboBox* combo = m_window->ComboOut();
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
+    QCOMPARE(shown, items);
+    QCOMPARE(combo->currentText(), QString()); // none chosen
+    QCOMPARE(combo->isVisible(), visible);
+    QCOMPARE(m_window->lblModem()->isVisible(), visible);
+}
+
+void TestFrmSend::sendToTwoDestinations()
+{
+    m_page = u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s;
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\nPREFIX=0\r\n");
+    m_window->load();
+    m_control->printed(u"/tmp/d.ps"_s);
+    m_window->destinations().appendRow({QString(), u"111"_s, QString()});
+    m_window->ComboOut()->setCurrentIndex(1);
+    // A typed number not yet added goes too.
+    QTest::keyClicks(m_window->txtFaxNumber(), u"222"_s);
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(m_control->sent.at(0).number, u"0111"_s);
+    QCOMPARE(m_control->sent.at(0).modem, u"ttyS1"_s);
+    QVERIFY(!button(u"cmdsend"_s)->isEnabled()); // no second submission meanwhile
+    QCOMPARE(m_window->documents().rows(), 1);
+    m_control->submit(u"41"_s);
+    QCOMPARE(m_control->sent.constLast().number, u"0222"_s);
+    m_box.clear();
+    m_control->submit(u"42"_s);
+    QCOMPARE(m_box.shown().size(), 1);
+    QVERIFY(m_box.shown().at(0).text.endsWith(u"Numero di Protocollo FAX:  41 42"_s));
+    QVERIFY(button(u"cmdsend"_s)->isEnabled());
+    QVERIFY(!m_window->isVisible());
+}
+
+void TestFrmSend::everyControlHasAName()
+{
+    makeWindow({});
+    m_window->load();
+    for (QWidget* widget : m_window->findChildren<QWidget*>()) {
+        if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
+            continue; // a part of a Qt widget, not one of the window's controls
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    }
+    for (const QString& name : {u"txtFaxNumber"_s, u"cmdpiunum"_s, u"msfgDest"_s, u"cmdrubrica"_s,
+                                u"msfgDocument"_s, u"cmdpiudoc"_s, u"ComboOut"_s, u"cmdsend"_s, u"cmdDel"_s})
+        QVERIFY2(m_window->findChild<QWidget*>(name), qPrintable(name));
+}
+
+QTEST_MAIN(TestFrmSend)
+#include "tst_frmsend.moc"
