@@ -16,20 +16,14 @@ QUrl appliancePageUrl(const QString& address, const QString& path)
     return QUrl(text + path);
 }
 
-bool VerificaAppliance(const QString& address, int timeoutMs, QString* why)
+Status VerificaAppliance(const QString& address, int timeoutMs)
 {
     const HttpResult page = httpGet(appliancePageUrl(address, pages::Modems), timeoutMs);
-    if (!page.ok) {
-        if (why)
-            *why = page.error;
-        return false;
-    }
-    if (!page.body.contains(pages::ModemsEnd)) {
-        if (why)
-            *why = u"the modem page has no closing tag"_s;
-        return false;
-    }
-    return true;
+    if (!page.ok)
+        return Error{page.error};
+    if (!page.body.contains(pages::ModemsEnd))
+        return Error{u"the modem page has no closing tag"_s};
+    return {};
 }
 
 } // namespace kestrel

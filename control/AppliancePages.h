@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Expected.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -23,7 +25,8 @@ constexpr int PageTimeoutMs = 60000;
 // "http://" + address + path, with the pages port when it was moved.
 QUrl appliancePageUrl(const QString& address, const QString& path);
 
-// The modem page answers within timeoutMs and holds its closing tag.
-bool VerificaAppliance(const QString& address, int timeoutMs, QString* why = nullptr);
+// The modem page answers within timeoutMs and holds its closing tag; the
+// error says why not.
+Status VerificaAppliance(const QString& address, int timeoutMs);
 
 } // namespace kestrel

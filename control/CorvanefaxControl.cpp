@@ -245,10 +245,9 @@ MethodError CorvanefaxControl::Attiva()
     const int limit = waitLimitMs();
     m_session.setWaitLimitMs(limit);
     m_timer1.setTickTimeLimitMs(limit);
-    QString why;
-    if (!VerificaAppliance(state.IndirizzoIP, limit, &why)) {
+    if (const Status appliance = VerificaAppliance(state.IndirizzoIP, limit); !appliance) {
         DebugLog(u"cant find corvane appliance on "_s + state.IndirizzoIP);
-        DebugLog(why);
+        DebugLog(appliance.error().message);
         QString text = texts::applianceOffline();
         if (m_events)
             m_events->MessageFromAppliance(text);

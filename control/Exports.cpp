@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
 
@@ -56,15 +57,20 @@ KESTREL_EXPORT int DllRegisterServer()
     const QString path = as.isEmpty() ? ownLibraryPath() : as;
     if (path.isEmpty())
         return E_Fail;
-    return ComponentRegistry::write(registrationTarget(), QString::fromLatin1(CorvanefaxProgId), path)
-               ? S_Ok
-               : E_Fail;
+    const Status written =
+        ComponentRegistry::write(registrationTarget(), QString::fromLatin1(CorvanefaxProgId), path);
+    if (!written)
+        std::fprintf(stderr, "%s\n", qPrintable(written.error().message));
+    return written ? S_Ok : E_Fail;
 }
 
 KESTREL_EXPORT int DllUnregisterServer()
 {
-    return ComponentRegistry::remove(registrationTarget(), QString::fromLatin1(CorvanefaxProgId)) ? S_Ok
-                                                                                                  : E_Fail;
+    const Status removed =
+        ComponentRegistry::remove(registrationTarget(), QString::fromLatin1(CorvanefaxProgId));
+    if (!removed)
+        std::fprintf(stderr, "%s\n", qPrintable(removed.error().message));
+    return removed ? S_Ok : E_Fail;
 }
 
 KESTREL_EXPORT int DllGetClassObject(const char* progId, IClassFactory** factory)

@@ -33,24 +33,18 @@ QList<QPair<QString, QString>> readEntries(const QString& registryFile)
     return entries;
 }
 
-bool writeEntries(const QString& registryFile, const QList<QPair<QString, QString>>& entries, QString* error)
+Status writeEntries(const QString& registryFile, const QList<QPair<QString, QString>>& entries)
 {
     QDir().mkpath(QFileInfo(registryFile).absolutePath());
     QSaveFile file(registryFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return Error{registryFile + u": "_s + file.errorString()};
     file.write("# ProgID = library\n");
     for (const auto& [progId, path] : entries)
         file.write((progId + u" = "_s + path + u'\n').toUtf8());
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.commit())
+        return Error{registryFile + u": "_s + file.errorString()};
+    return {};
 }
 
 } // namespace
@@ -107,14 +101,11 @@ QString ComponentRegistry::lookup(const QString& progId)
     return {};
 }
 
-bool ComponentRegistry::write(const QString& registryFile, const QString& progId, const QString& libraryPath,
-                              QString* error)
+Status ComponentRegistry::write(const QString& registryFile, const QString& progId,
+                                const QString& libraryPath)
 {
-    if (!QFileInfo(libraryPath).isAbsolute()) {
-        if (error)
-            *error = u"%1: the library path %2 is not absolute"_s.arg(registryFile, libraryPath);
-        return false;
-    }
+    if (!QFileInfo(libraryPath).isAbsolute())
+        return Error{u"%1: the library path %2 is not absolute"_s.arg(registryFile, libraryPath)};
     auto entries = readEntries(registryFile);
     bool replaced = false;
     for (auto& entry : entries) {
@@ -125,72 +116,66 @@ bool ComponentRegistry::write(const QString& registryFile, const QString& progId
     }
     if (!replaced)
         entries.append({progId, libraryPath});
-    return writeEntries(registryFile, entries, error);
+    return writeEntries(registryFile, entries);
 }
 
-bool ComponentRegistry::remove(const QString& registryFile, const QString& progId, QString* error)
+Status ComponentRegistry::remove(const QString& registryFile, const QString& progId)
 {
     auto entries = readEntries(registryFile);
     entries.removeIf(
         [&](const auto& entry) { return entry.first.compare(progId, Qt::CaseInsensitive) == 0; });
-    return writeEntries(registryFile, entries, error);
+    return writeEntries(registryFile, entries);
 }
 
 namespace {
 
-void* createFrom(const QString& registryFile, const QString& path, const QString& progId,
-                 const char* interfaceId, QString* error)
+Expected<void*> createFrom(const QString& registryFile, const QString& path, const QString& progId,
+                           const char* interfaceId)
 {
     const QString where = u"%1 (registered in %2)"_s.arg(path, registryFile);
-    if (!QFileInfo(path).isAbsolute()) {
-        *error = u"%1: not an absolute path"_s.arg(where);
-        return nullptr;
-    }
+    if (!QFileInfo(path).isAbsolute())
+        return Error{u"%1: not an absolute path"_s.arg(where)};
     // Kept loaded for the life of the process, as a host keeps its controls.
     auto* library = new QLibrary(path);
     if (!library->load()) {
-        *error = u"cannot load %1: %2"_s.arg(where, library->errorString());
+        const QString why = library->errorString();
         delete library;
-        return nullptr;
+        return Error{u"cannot load %1: %2"_s.arg(where, why)};
     }
     auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(library->resolve("DllGetClassObject"));
-    if (!getClassObject) {
-        *error = u"%1 exports no DllGetClassObject"_s.arg(where);
-        return nullptr;
-    }
+    if (!getClassObject)
+        return Error{u"%1 exports no DllGetClassObject"_s.arg(where)};
     IClassFactory* factory = nullptr;
     const QByteArray id = progId.toUtf8();
-    if (getClassObject(id.constData(), &factory) != S_Ok || !factory) {
-        *error = u"%1 does not provide %2"_s.arg(where, progId);
-        return nullptr;
-    }
+    if (getClassObject(id.constData(), &factory) != S_Ok || !factory)
+        return Error{u"%1 does not provide %2"_s.arg(where, progId)};
     void* object = factory->CreateInstance(interfaceId);
     delete factory;
     if (!object)
-        *error = u"%1 does not implement %2 for %3"_s.arg(where, QString::fromLatin1(interfaceId), progId);
+        return Error{
+            u"%1 does not implement %2 for %3"_s.arg(where, QString::fromLatin1(interfaceId), progId)};
     return object;
 }
 
 } // namespace
 
-void* ComponentRegistry::createInstance(const QString& progId, const char* interfaceId, QString* error)
+Expected<void*> ComponentRegistry::createInstance(const QString& progId, const char* interfaceId)
 {
     QStringList failures;
     for (const QString& file : lookupFiles()) {
         const QString path = lookupIn(file, progId);
         if (path.isEmpty())
             continue;
-        QString why;
-        if (void* object = createFrom(file, path, progId, interfaceId, &why))
+        const Expected<void*> object = createFrom(file, path, progId, interfaceId);
+        if (object)
             return object;
-        failures << why;
+        failures << object.error().message;
     }
-    if (error) {
-        *error = failures.isEmpty() ? u"%1 is not registered in %2 (run kestrel-regsvr on its library)"_s.arg(
-                                          progId, lookupFiles().join(u" or "_s))
-                                    : failures.join(u"; "_s);
+    if (failures.isEmpty()) {
+        return Error{u"%1 is not registered in %2 (run kestrel-regsvr on its library)"_s.arg(
+            progId, lookupFiles().join(u" or "_s))};
     }
-    return nullptr;
+    return Error{failures.join(u"; "_s)};
 }
 
 } // namespace kestrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Expected.h"
+
 #include <QString>
 
 namespace kestrel {
@@ -51,15 +53,14 @@ public:
     static QStringList lookupFiles();
     static QString lookup(const QString& progId);
     static QString lookupIn(const QString& registryFile, const QString& progId);
-    static bool write(const QString& registryFile, const QString& progId, const QString& libraryPath,
-                      QString* error = nullptr);
-    static bool remove(const QString& registryFile, const QString& progId, QString* error = nullptr);
+    static Status write(const QString& registryFile, const QString& progId, const QString& libraryPath);
+    static Status remove(const QString& registryFile, const QString& progId);
 
     // Loads the library registered for progId and asks it for an object of
     // interfaceId; an entry whose library cannot be used gives way to the
-    // next registry's. Returns nullptr and a reason that names the registry
-    // file and the library on failure.
-    static void* createInstance(const QString& progId, const char* interfaceId, QString* error);
+    // next registry's. On failure the error names the registry files and
+    // the libraries tried.
+    static Expected<void*> createInstance(const QString& progId, const char* interfaceId);
 };
 
 } // namespace kestrel

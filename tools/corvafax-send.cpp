@@ -32,12 +32,13 @@ int usageError(const QString& text)
 
 ICorvanefax* createControl()
 {
-    QString error;
-    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
-        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
-    if (!control)
-        std::fprintf(stderr, "corvafax-send: %s\n", error.toLocal8Bit().constData());
-    return control;
+    const Expected<void*> object =
+        ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
+    if (!object) {
+        std::fprintf(stderr, "corvafax-send: %s\n", object.error().message.toLocal8Bit().constData());
+        return nullptr;
+    }
+    return static_cast<ICorvanefax*>(*object);
 }
 
 int runCapture(const QString& appliance, const QString& printer, bool debug)

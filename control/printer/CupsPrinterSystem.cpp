@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace kestrel {
 
-QStringList CupsPrinterSystem::installedPrinters(QString* error)
+Expected<QStringList> CupsPrinterSystem::installedPrinters()
 {
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
@@ -25,11 +25,8 @@ QStringList CupsPrinterSystem::installedPrinters(QString* error)
     // libcups reports "no printers" as not-found with an empty list; any
     // other error with an empty list means the scheduler did not answer.
     if (count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE && status != IPP_STATUS_ERROR_NOT_FOUND) {
-        if (error) {
-            *error = u"cannot read the printer list from the print system at %1: %2"_s.arg(
-                QString::fromUtf8(cupsServer()), QString::fromUtf8(cupsLastErrorString()));
-        }
-        return {};
+        return Error{u"cannot read the printer list from the print system at %1: %2"_s.arg(
+            QString::fromUtf8(cupsServer()), QString::fromUtf8(cupsLastErrorString()))};
     }
     return names;
 }
@@ -44,17 +41,15 @@ QString CupsPrinterSystem::findProgram(const QString& name)
     return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/local/sbin"_s});
 }
 
-bool CupsPrinterSystem::startDetached(const QString& program, const QStringList& arguments, QString* error)
+Status CupsPrinterSystem::startDetached(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     if (process.startDetached())
-        return true;
-    if (error)
-        *error = u"cannot start %1: %2"_s.arg(program, process.errorString());
-    return false;
+        return {};
+    return Error{u"cannot start %1: %2"_s.arg(program, process.errorString())};
 }
 
 } // namespace kestrel

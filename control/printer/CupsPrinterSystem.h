@@ -10,9 +10,9 @@ namespace kestrel {
 class CupsPrinterSystem : public IPrinterSystem
 {
 public:
-    QStringList installedPrinters(QString* error) override;
+    Expected<QStringList> installedPrinters() override;
     QString findProgram(const QString& name) override;
-    bool startDetached(const QString& program, const QStringList& arguments, QString* error) override;
+    Status startDetached(const QString& program, const QStringList& arguments) override;
 };
 
 } // namespace kestrel

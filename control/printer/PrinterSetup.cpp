@@ -84,10 +84,10 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
         return MethodError{number, description};
     };
 
-    QString listError;
-    const QStringList installed = m_system.installedPrinters(&listError);
-    if (!listError.isEmpty())
-        return fail(printer::ErrPrintSystemUnavailable, listError);
+    const Expected<QStringList> listed = m_system.installedPrinters();
+    if (!listed)
+        return fail(printer::ErrPrintSystemUnavailable, listed.error().message);
+    const QStringList& installed = *listed;
     if (installed.contains(printerName, Qt::CaseSensitive))
         return {};
 
@@ -124,9 +124,8 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
 
     const QStringList arguments = lpadminArguments(printerName, ports::printCapture());
     debug(u"Printer install: "_s + commandLineText(program, arguments));
-    QString startError;
-    if (!m_system.startDetached(program, arguments, &startError))
-        return fail(printer::ErrCannotStart, startError);
+    if (const Status started = m_system.startDetached(program, arguments); !started)
+        return fail(printer::ErrCannotStart, started.error().message);
     return {};
 }
 

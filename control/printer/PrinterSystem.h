@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Expected.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,17 +14,16 @@ class IPrinterSystem
 public:
     virtual ~IPrinterSystem() = default;
 
-    // Names of the installed print queues in the print system's order. When
-    // the print system cannot be asked, returns an empty list and sets *error
-    // to a non-empty description; a system without printers is no error.
-    virtual QStringList installedPrinters(QString* error) = 0;
+    // Names of the installed print queues in the print system's order, or
+    // why the print system could not be asked; a system without printers is
+    // no error.
+    virtual Expected<QStringList> installedPrinters() = 0;
 
     // Full path of an installed program, empty when there is none.
     virtual QString findProgram(const QString& name) = 0;
 
-    // Starts the program in its own process without waiting for it. False,
-    // with *error set, when it could not be started.
-    virtual bool startDetached(const QString& program, const QStringList& arguments, QString* error) = 0;
+    // Starts the program in its own process without waiting for it.
+    virtual Status startDetached(const QString& program, const QStringList& arguments) = 0;
 };
 
 } // namespace kestrel

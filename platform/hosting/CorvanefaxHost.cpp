@@ -16,12 +16,11 @@ CorvanefaxHost::~CorvanefaxHost()
 Status CorvanefaxHost::create()
 {
     destroy();
-    QString error;
-    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
-        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
-    if (!control)
-        return Error{error};
-    adopt(std::unique_ptr<ICorvanefax>(control));
+    const Expected<void*> object =
+        ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
+    if (!object)
+        return object.error();
+    adopt(std::unique_ptr<ICorvanefax>(static_cast<ICorvanefax*>(*object)));
     return {};
 }
 

@@ -26,27 +26,21 @@ public:
     QString startError;     // non-empty: starting fails with it
     QList<Started> started; // every start asked for, failed ones too
 
-    QStringList installedPrinters(QString* error) override
+    Expected<QStringList> installedPrinters() override
     {
-        if (!listError.isEmpty()) {
-            if (error)
-                *error = listError;
-            return {};
-        }
+        if (!listError.isEmpty())
+            return Error{listError};
         return printers;
     }
 
     QString findProgram(const QString& name) override { return programs.value(name); }
 
-    bool startDetached(const QString& program, const QStringList& arguments, QString* error) override
+    Status startDetached(const QString& program, const QStringList& arguments) override
     {
         started.append({program, arguments});
-        if (!startError.isEmpty()) {
-            if (error)
-                *error = startError;
-            return false;
-        }
-        return true;
+        if (!startError.isEmpty())
+            return Error{startError};
+        return {};
     }
 };
 

@@ -42,25 +42,24 @@ void TestPlatform::registryFiles()
 
     const QByteArray saved = qgetenv(ComponentRegistry::OverrideVariable);
     qputenv(ComponentRegistry::OverrideVariable, dir.filePath(u"none.reg"_s).toLocal8Bit());
-    QString error;
-    QVERIFY(!ComponentRegistry::createInstance(u"No.Such"_s, "x", &error));
-    QVERIFY(error.contains(u"not registered"_s));
+    const Expected<void*> none = ComponentRegistry::createInstance(u"No.Such"_s, "x");
+    QVERIFY(!none);
+    QVERIFY(none.error().message.contains(u"not registered"_s));
     qputenv(ComponentRegistry::OverrideVariable, saved);
 }
 
 void TestPlatform::controlThroughItsProgId()
 {
     // The build registered the library; a host finds it by ProgID only.
-    QString error;
-    auto* control = static_cast<ICorvanefax*>(ComponentRegistry::createInstance(
-        QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId, &error));
-    QVERIFY2(control, qPrintable(error));
+    const Expected<void*> object =
+        ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
+    QVERIFY2(object, qPrintable(object ? QString() : object.error().message));
+    auto* control = static_cast<ICorvanefax*>(*object);
     control->InitProperties();
     QCOMPARE(control->IndirizzoIP(), u"ipdelfax"_s);
     control->setNomeUtente(u"Mario"_s);
     QCOMPARE(control->NomeUtente(), u"Mario"_s);
-    QVERIFY(
-        !ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface", &error));
+    QVERIFY(!ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface"));
     delete control;
 }
 
@@ -83,29 +82,33 @@ void TestPlatform::registryFallsBackAndNamesItsFiles()
     // system's.
     QVERIFY(ComponentRegistry::write(user, progId, dir.filePath(u"gone/libKestrelOCX.so"_s)));
     QVERIFY(ComponentRegistry::write(system, progId, library));
-    QString error;
-    auto* control =
-        static_cast<ICorvanefax*>(ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
-    QVERIFY2(control, qPrintable(error));
-    delete control;
+    const Expected<void*> object = ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId);
+    QVERIFY2(object, qPrintable(object ? QString() : object.error().message));
+    delete static_cast<ICorvanefax*>(*object);
 
     // Every failure names the registry file and the library.
     QVERIFY(ComponentRegistry::write(system, progId, dir.filePath(u"also-gone.so"_s)));
-    QVERIFY(!ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
+    Expected<void*> failed = ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId);
+    QVERIFY(!failed);
+    const QString error = failed.error().message;
     for (const QString& name :
          {user, system, dir.filePath(u"gone/libKestrelOCX.so"_s), dir.filePath(u"also-gone.so"_s)})
         QVERIFY2(error.contains(name), qPrintable(error));
 
     // A library path that is not absolute is refused, written or read.
-    QVERIFY(!ComponentRegistry::write(user, progId, u"libKestrelOCX.so"_s, &error));
-    QVERIFY(error.contains(user));
+    const Status relative = ComponentRegistry::write(user, progId, u"libKestrelOCX.so"_s);
+    QVERIFY(!relative);
+    QVERIFY(relative.error().message.contains(user));
     QFile file(user);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write("KestrelOCX.corvanefax = libKestrelOCX.so\n");
     file.close();
     QVERIFY(ComponentRegistry::write(system, progId, dir.filePath(u"also-gone.so"_s)));
-    QVERIFY(!ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId, &error));
-    QVERIFY2(error.contains(u"not an absolute path"_s) && error.contains(user), qPrintable(error));
+    failed = ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId);
+    QVERIFY(!failed);
+    QVERIFY2(failed.error().message.contains(u"not an absolute path"_s) &&
+                 failed.error().message.contains(user),
+             qPrintable(failed.error().message));
 
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_CONFIG_DIRS");

@@ -45,9 +45,9 @@ private Q_SLOTS:
         };
         PrinterSetup setup(system);
 
-        QString error;
-        QVERIFY(system.installedPrinters(&error).isEmpty());
-        QVERIFY2(error.isEmpty(), qPrintable(error)); // no printers is not a failure
+        const Expected<QStringList> none = system.installedPrinters();
+        QVERIFY2(none, qPrintable(none ? QString() : none.error().message)); // no printers is not a failure
+        QVERIFY(none->isEmpty());
 
         MethodError raised = setup.VerificaStampante(u"kestrel"_s, box, logger);
         QVERIFY2(!raised, qPrintable(raised.description));
@@ -71,9 +71,7 @@ private Q_SLOTS:
         m_cupsd.stop();
         CupsPrinterSystem system;
         ScriptedMessageBox box;
-        QString error;
-        QVERIFY(system.installedPrinters(&error).isEmpty());
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!system.installedPrinters());
         const MethodError raised = PrinterSetup(system).VerificaStampante(u"kestrel"_s, box, {});
         QCOMPARE(raised.number, printer::ErrPrintSystemUnavailable);
         QVERIFY(box.shown().isEmpty());
@@ -89,9 +87,10 @@ private Q_SLOTS:
         qputenv("PATH", path);
         QCOMPARE(found, u"/usr/sbin/lpadmin"_s);
 
-        QString error;
-        QVERIFY(!system.startDetached(u"/nonexistent/lpadmin"_s, {}, &error));
-        QVERIFY2(error.contains(u"/nonexistent/lpadmin"_s), qPrintable(error));
+        const Status started = system.startDetached(u"/nonexistent/lpadmin"_s, {});
+        QVERIFY(!started);
+        QVERIFY2(started.error().message.contains(u"/nonexistent/lpadmin"_s),
+                 qPrintable(started.error().message));
     }
 
 private:
