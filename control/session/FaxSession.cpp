@@ -234,17 +234,7 @@ void FaxSession::chiuditutto(bool calledByHost)
     log(u"JOB subimitted CMDSocket:"_s + QString::number(m_cmd.state()));
 }
 
-void FaxSession::finish()
-{
-    // The last job of the session is in: nothing more to say to the server.
-    ++m_generation;
-    m_active = false;
-    m_replyTimer.stop();
-    m_stallTimer.stop();
-    m_cmd.close();
-}
-
-void FaxSession::loginRefused()
+void FaxSession::endSession()
 {
     ++m_generation;
     m_active = false;
@@ -252,6 +242,18 @@ void FaxSession::loginRefused()
     m_stallTimer.stop();
     m_data.close();
     m_cmd.close();
+    m_splitter.reset();
+}
+
+void FaxSession::finish()
+{
+    // The last job of the session is in: nothing more to say to the server.
+    endSession();
+}
+
+void FaxSession::loginRefused()
+{
+    endSession();
     m_host.sessionMessageBox().show(
         {texts::loginRefused(), u"KestrelOCX"_s, MsgIcon::Critical, MsgButtons::Ok});
 }
@@ -260,13 +262,7 @@ void FaxSession::abandon(const QString& why, const QString& message)
 {
     if (!m_active)
         return;
-    ++m_generation;
-    m_active = false;
-    m_replyTimer.stop();
-    m_stallTimer.stop();
-    m_data.close();
-    m_cmd.close();
-    m_splitter.reset();
+    endSession();
     log(u"Fax non inviato: "_s + why);
     m_host.sessionMessage(message);
 }

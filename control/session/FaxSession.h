@@ -64,6 +64,9 @@ private:
     void startUpload(int file);
     void onFileSent();
     void armReplyTimer();
+    // Closes both connections and stops the timers; whatever was under way
+    // is dropped.
+    void endSession();
     void finish();
     void abandon(const QString& why, const QString& message);
     void loginRefused();
