@@ -142,6 +142,11 @@ void SubmissionFlow::onFailed(const QString&)
         Q_EMIT documentsRestored();
 }
 
+void SubmissionFlow::abandon()
+{
+    onFailed(QString());
+}
+
 void SubmissionFlow::addPrintedDocument(const QString& spoolFile)
 {
     const int m = m_documents.rows();

@@ -37,6 +37,10 @@ public:
     void send();
     bool isRunning() const { return m_running; }
 
+    // The control that runs the submission goes away (the send window
+    // reloads): the submission counts as failed, its documents come back.
+    void abandon();
+
     // The control found a printed document: it joins the end of the list.
     void addPrintedDocument(const QString& spoolFile);
 

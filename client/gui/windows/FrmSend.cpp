@@ -178,13 +178,20 @@ void FrmSend::load()
     Listamodem();
 }
 
+void FrmSend::reload()
+{
+    if (m_flow.isRunning())
+        m_flow.abandon();
+    m_host.destroy();
+    load();
+    showInFront();
+}
+
 void FrmSend::setUpGrids()
 {
-    m_docRows.setRows(1);
     m_docRows.setText(0, 1, texts::PathHeader);
     m_docRows.setText(0, 2, texts::FileNameHeader);
     m_msfgDocument->setColumnWidthsTwips({0, 0, 4560});
-    m_destRows.setRows(1);
     m_destRows.setText(0, 1, texts::NumberHeader);
     m_destRows.setText(0, 2, texts::DescriptionHeader);
     m_msfgDest->setColumnWidthsTwips({0, 1500, 1700});

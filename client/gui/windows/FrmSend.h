@@ -54,6 +54,10 @@ public:
 
     // The window's load: the start-up sequence.
     void load();
+    // Loads again with a new fax control and the settings as they are now
+    // (after the options window changed the address or the chop setting).
+    // The lists are kept: they hold what the user printed and chose.
+    void reload();
 
     // Bottom-right corner of the screen's available area.
     void posiziona();

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void lineSelector_data();
     void lineSelector();
     void sendToTwoDestinations();
+    void reloadKeepsTheLists();
     void everyControlHasAName();
 
 private:
@@ -395,6 +396,28 @@ void TestFrmSend::sendToTwoDestinations()
     QVERIFY(m_box.shown().at(0).text.endsWith(u"Numero di Protocollo FAX:  41 42"_s));
     QVERIFY(button(u"cmdsend"_s)->isEnabled());
     QVERIFY(!m_window->isVisible());
+}
+
+void TestFrmSend::reloadKeepsTheLists()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    RecordingControl* first = m_control;
+    first->printed(u"/tmp/a.ps"_s);
+    first->printed(u"/tmp/b.ps"_s);
+    m_window->destinations().appendRow({QString(), u"111"_s, QString()});
+    m_window->destinations().appendRow({QString(), u"222"_s, QString()});
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_window->documents().rows(), 1);
+    // New settings while the fax is on its way: a new control, and what
+    // the old one had not sent yet is back in the list.
+    m_window->reload();
+    QVERIFY(m_control != first);
+    QVERIFY(m_control->calls.contains(u"Attiva"_s));
+    QCOMPARE(m_window->documents().column(1), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s}));
+    QCOMPARE(m_window->destinations().column(1), (QStringList{u"111"_s, u"222"_s}));
+    QVERIFY(button(u"cmdsend"_s)->isEnabled());
+    QVERIFY(m_window->isVisible());
 }
 
 void TestFrmSend::everyControlHasAName()
