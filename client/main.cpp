@@ -1,0 +1,108 @@
+// corvafax: the desktop fax client. The composition root: the only place
+// that picks the real services and wires the windows to each other.
+
+#include "ClientTexts.h"
+#include "DesktopShell.h"
+#include "DetachedProcessStarter.h"
+#include "DialogFileChooser.h"
+#include "FrmMsg.h"
+#include "FrmOption.h"
+#include "FrmSend.h"
+#include "OptionsController.h"
+#include "ProgramFolder.h"
+#include "SettingsStore.h"
+#include "SignalWatcher.h"
+#include "SingleInstance.h"
+#include "SystemClock.h"
+#include "TrayIcon.h"
+#include "TrayMenu.h"
+#include "UpdateCheck.h"
+#include "WidgetMessageBox.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"corvafax"_s);
+    QApplication::setApplicationDisplayName(texts::ProductName);
+    QApplication::setApplicationVersion(texts::versionText());
+    QApplication::setWindowIcon(TrayIcon::programIcon());
+    // It lives in the notification area: closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Desktop fax client: print to the capture printer, then send."_s);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
+
+    // Two instances would fight over the capture port: a second start
+    // brings the first one forward instead.
+    SingleInstance instance(u"corvafax"_s);
+    if (!instance.claim())
+        return 0;
+
+    SignalWatcher signals;
+    signals.install();
+    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+
+    const QString folder = ProgramFolder::resolve();
+    SettingsStore settings(folder);
+    OptionsController options(settings);
+    LineTable lines; // outlives reloads of the send window
+    WidgetMessageBox box;
+    DesktopShell shell;
+    DialogFileChooser chooser;
+    TrayIcon tray;
+    TrayMenu menu(box, shell);
+    SystemClock clock;
+    DetachedProcessStarter starter;
+    UpdateCheck updates(folder, clock, starter);
+
+    FrmSend::Services services;
+    services.settings = &settings;
+    services.lines = &lines;
+    services.messageBox = &box;
+    services.chooseFile = [&chooser](QWidget* parent, const QString& filter) {
+        return chooser.chooseFileToOpen(parent, filter).value_or(QString());
+    };
+    services.setAlwaysOnTop = [&shell](QWidget* window, bool onTop) { shell.SetAlwaysOnTop(window, onTop); };
+    services.trayAvailable = [&tray] { return tray.isAvailable(); };
+    services.addTrayIcon = [&tray] { tray.AddTrayIcon(); };
+    services.checkForUpdate = [&updates] { updates.CheckForUpdate(); };
+    services.createControl = [](CorvanefaxHost& host) { return host.create(); };
+    FrmSend send(services);
+    FrmOption optionsWindow(options, box, chooser);
+
+    QObject::connect(&send, &FrmSend::noticeRequested, &app, [](const QString& text) { FrmMsg::ShowNotice(text); });
+    QObject::connect(&send, &FrmSend::optionsRequested, &app, [&optionsWindow](bool modal) {
+        if (modal)
+            optionsWindow.execModal();
+        else
+            optionsWindow.showModeless();
+    });
+    QObject::connect(&optionsWindow, &FrmOption::sendWindowHideRequested, &send, &QWidget::hide);
+    QObject::connect(&optionsWindow, &FrmOption::sendWindowShowRequested, &send, &FrmSend::showInFront);
+    // Queued: a modal options window runs inside the send window's handler.
+    QObject::connect(&optionsWindow, &FrmOption::sendWindowReloadRequested, &send, &FrmSend::reload,
+                     Qt::QueuedConnection);
+    QObject::connect(&tray, &TrayIcon::menuRequested, &menu, &TrayMenu::open);
+    QObject::connect(&menu, &TrayMenu::sendWindowRequested, &send, &FrmSend::showInFront);
+    QObject::connect(&menu, &TrayMenu::setupRequested, &app, [&send, &optionsWindow] {
+        send.showInFront();
+        optionsWindow.showModeless();
+    });
+    // "Esci": at once, as the user asked.
+    QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &send, &FrmSend::showInFront);
+
+    send.load();
+    return QApplication::exec();
+}
