@@ -31,7 +31,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"corvafax"_s);
-    QApplication::setApplicationDisplayName(texts::ProductName);
     QApplication::setApplicationVersion(texts::versionText());
     QApplication::setWindowIcon(TrayIcon::programIcon());
     // It lives in the notification area: closing a window never ends it.

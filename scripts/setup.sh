@@ -9,7 +9,7 @@ packages=(
   hylafax-server hylafax-client
   cups cups-client cups-filters ghostscript
   iproute2 util-linux openssl time procps
-  clang-format xvfb xauth
+  clang-format xvfb xauth x11-utils xdotool imagemagick python3
 )
 
 sudo_cmd=()

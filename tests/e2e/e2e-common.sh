@@ -84,3 +84,43 @@ make_padded_postscript() {
         printf '%s' "$tail"
     } >"$file"
 }
+
+# start_private_cupsd DIR: a cupsd with all its state under DIR, reached
+# through the domain socket DIR/cups.sock, as CUPS's own test scripts run it.
+# Exports CUPS_SERVER and CUPS_STATEDIR for the clients and sets CUPSD_PID.
+# Needs root (lpadmin is root's or group lpadmin's). True once it answers.
+start_private_cupsd() {
+    local dir=$1 i
+    mkdir -p "$dir"/{conf/ppd,conf/ssl,state,cache,spool/tmp,log}
+    chmod 755 "$dir"
+    sed -e '/^Listen /d' -e '/^Port /d' -e '/^Browsing /d' -e '/^BrowseLocalProtocols /d' \
+        -e '/^LogLevel /d' -e '/^IdleExitTimeout /d' \
+        /usr/share/cups/cupsd.conf.default >"$dir/conf/cupsd.conf"
+    printf 'Listen %s/cups.sock\nBrowsing No\nLogLevel info\n' "$dir" >>"$dir/conf/cupsd.conf"
+    cat >"$dir/conf/cups-files.conf" <<CONF
+ServerRoot $dir/conf
+StateDir $dir/state
+CacheDir $dir/cache
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+Printcap $dir/printcap
+SystemGroup root
+CONF
+    export CUPS_SERVER=$dir/cups.sock
+    export CUPS_STATEDIR=$dir/state
+    cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 </dev/null &
+    CUPSD_PID=$!
+    for ((i = 0; i < 100; i++)); do
+        lpstat -r 2>/dev/null | grep -q 'is running' && return 0
+        kill -0 "$CUPSD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "cupsd did not come up:" >&2
+    cat "$dir/log/cupsd.out" >&2
+    stop_pid "$CUPSD_PID"
+    CUPSD_PID=
+    return 1
+}
