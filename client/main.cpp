@@ -48,9 +48,9 @@ int main(int argc, char* argv[])
     if (!instance.claim())
         return 0;
 
-    SignalWatcher signals;
-    signals.install();
-    QObject::connect(&signals, &SignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
+    SignalWatcher watcher;
+    watcher.install();
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
 
     const QString folder = ProgramFolder::resolve();
     SettingsStore settings(folder);
@@ -72,15 +72,26 @@ int main(int argc, char* argv[])
     services.chooseFile = [&chooser](QWidget* parent, const QString& filter) {
         return chooser.chooseFileToOpen(parent, filter).value_or(QString());
     };
-    services.setAlwaysOnTop = [&shell](QWidget* window, bool onTop) { shell.SetAlwaysOnTop(window, onTop); };
-    services.trayAvailable = [&tray] { return tray.isAvailable(); };
-    services.addTrayIcon = [&tray] { tray.AddTrayIcon(); };
-    services.checkForUpdate = [&updates] { updates.CheckForUpdate(); };
-    services.createControl = [](CorvanefaxHost& host) { return host.create(); };
+    services.setAlwaysOnTop = [&shell](QWidget* window, bool onTop) {
+        shell.SetAlwaysOnTop(window, onTop);
+    };
+    services.trayAvailable = [&tray] {
+        return tray.isAvailable();
+    };
+    services.addTrayIcon = [&tray] {
+        tray.AddTrayIcon();
+    };
+    services.checkForUpdate = [&updates] {
+        updates.CheckForUpdate();
+    };
+    services.createControl = [](CorvanefaxHost& host) {
+        return host.create();
+    };
     FrmSend send(services);
     FrmOption optionsWindow(options, box, chooser);
 
-    QObject::connect(&send, &FrmSend::noticeRequested, &app, [](const QString& text) { FrmMsg::ShowNotice(text); });
+    QObject::connect(&send, &FrmSend::noticeRequested, &app,
+                     [](const QString& text) { FrmMsg::ShowNotice(text); });
     QObject::connect(&send, &FrmSend::optionsRequested, &app, [&optionsWindow](bool modal) {
         if (modal)
             optionsWindow.execModal();

@@ -33,6 +33,27 @@ inline const QString OptionCancel = u"Annulla"_s;
 // File dialog filter of the cover page (and of the send window's "+").
 inline const QString DocumentFilter = u" Documento PDF - PS (*.pdf;*.ps)|*.pdf;*.ps|"_s;
 
+// Options window: the settings file could not be written. The detail names
+// the file and the system's reason.
+inline const QString SettingsNotSaved = u"Impostazioni non salvate: "_s;
+
+inline MessageBoxRequest settingsNotSavedBox(const QString& detail)
+{
+    return {SettingsNotSaved + detail, ProductName, MsgIcon::Critical, MsgButtons::Ok};
+}
+
+// Pop-up menu Dialog of the notification-area icon.
+inline const QString MenuSendFax = u"Invia FAX"_s;
+inline const QString MenuSetup = u"Setup"_s;
+inline const QString MenuQuit = u"Esci"_s;
+inline const QString MenuFeedback = u"FeedBack"_s;
+inline const QString QuitQuestion = u"Terminare l'applicazione ?"_s;
+
+inline MessageBoxRequest quitBox()
+{
+    return {QuitQuestion, ProductName, MsgIcon::None, MsgButtons::YesNo};
+}
+
 // Send window: the outgoing line selector.
 inline const QString LineSelectorLabel = u"Seleziona Linea in uscita:"_s;
 inline const QString LineSelectorTip =

@@ -1,0 +1,124 @@
+#include "TrayIcon.h"
+
+#include "ClientTexts.h"
+#include "TrayCallback.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace kestrel {
+namespace {
+
+QPixmap pageGlyph(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = size / 16.0;
+    const qreal pen = qMax<qreal>(1.0, unit * 0.8);
+
+    // A sheet with a folded corner...
+    const QRectF sheet(unit * 2.5, unit * 1, unit * 11, unit * 14);
+    const qreal fold = unit * 3.5;
+    QPainterPath outline;
+    outline.moveTo(sheet.topLeft());
+    outline.lineTo(sheet.right() - fold, sheet.top());
+    outline.lineTo(sheet.right(), sheet.top() + fold);
+    outline.lineTo(sheet.bottomRight());
+    outline.lineTo(sheet.bottomLeft());
+    outline.closeSubpath();
+    painter.setPen(QPen(QColor(0x30, 0x3a, 0x48), pen));
+    painter.setBrush(Qt::white);
+    painter.drawPath(outline);
+
+    // ...a coloured header band, as a received fax has...
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x1f, 0x6f, 0xc5));
+    painter.drawRect(
+        QRectF(sheet.left() + pen, sheet.top() + unit * 3.5, sheet.width() - 2 * pen, unit * 2.5));
+
+    // ...and lines of text.
+    painter.setPen(QPen(QColor(0x30, 0x3a, 0x48), pen, Qt::SolidLine, Qt::FlatCap));
+    for (int line = 0; line < 3; ++line) {
+        const qreal y = sheet.top() + unit * (8 + line * 2.2);
+        const qreal right = sheet.right() - unit * (line == 2 ? 4.5 : 2);
+        painter.drawLine(QPointF(sheet.left() + unit * 2, y), QPointF(right, y));
+    }
+    return pixmap;
+}
+
+} // namespace
+
+TrayIcon::TrayIcon(QObject* parent, Probe available)
+    : QObject(parent), m_tray(this), m_available(std::move(available))
+{
+    if (!m_available)
+        m_available = &QSystemTrayIcon::isSystemTrayAvailable;
+    connect(&m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+}
+
+bool TrayIcon::isAvailable() const
+{
+    return m_available();
+}
+
+void TrayIcon::AddTrayIcon()
+{
+    m_tray.setIcon(programIcon());
+    m_tray.setToolTip(texts::trayTip());
+    m_tray.show();
+}
+
+void TrayIcon::reAddTrayIcon()
+{
+    m_tray.hide();
+    AddTrayIcon();
+}
+
+int TrayIcon::callbackCode(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        return TrayCallback::codeOf(TrayCallback::MouseMove);
+    case QSystemTrayIcon::Context:
+        return TrayCallback::codeOf(TrayCallback::RightButtonDown);
+    case QSystemTrayIcon::DoubleClick:
+        return TrayCallback::codeOf(TrayCallback::LeftButtonDoubleClick);
+    case QSystemTrayIcon::MiddleClick:
+        return TrayCallback::codeOf(TrayCallback::MiddleButtonDown);
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+    return -1;
+}
+
+void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    trayCallback(callbackCode(reason));
+}
+
+void TrayIcon::trayCallback(int code)
+{
+    switch (TrayCallback::actionOf(code)) {
+    case TrayCallback::Action::ShowMenu:
+        Q_EMIT menuRequested();
+        break;
+    case TrayCallback::Action::RecreateIcon:
+        reAddTrayIcon();
+        break;
+    case TrayCallback::Action::Ignore:
+        break;
+    }
+}
+
+QIcon TrayIcon::programIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64})
+        icon.addPixmap(pageGlyph(size));
+    return icon;
+}
+
+} // namespace kestrel
