@@ -48,6 +48,9 @@ store="$work/appliance/store"
 print_port=$(free_port)
 export KESTREL_HTTP_PORT=$SIM_HTTP_PORT KESTREL_FAX_PORT=$SIM_FAX_PORT KESTREL_PRINT_PORT=$print_port
 export KESTREL_COMPONENT_REGISTRY="$build/components.reg"
+# Captured print jobs are kept here.
+export TEMP="$work/spool"
+mkdir -p "$TEMP"
 echo "Appliance simulator on 127.0.0.1 (pages on port $SIM_HTTP_PORT, fax server on $SIM_FAX_PORT)"
 
 # --- the program folder
@@ -183,6 +186,15 @@ for _ in $(seq 150); do
 done
 wait_listening
 print_sample
+for _ in $(seq 300); do
+    compgen -G "$TEMP/kestrel-*.ps" >/dev/null && break
+    sleep 0.1
+done
+compgen -G "$TEMP/kestrel-*.ps" >/dev/null || {
+    echo "demo: the print job did not reach the client"
+    exit 1
+}
+echo "Captured: $(ls "$TEMP"/kestrel-*.ps)"
 send_window=$(find_window 'Invio Fax') || {
     echo "demo: the send window did not come up"
     exit 1

@@ -52,6 +52,8 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     m_flow.setSettings([this] { return m_services.settings->values(); });
     m_flow.setLineText([this] { return m_comboOut->currentText(); });
     buildControls();
+    // Titled and sized from the start; the load sets them up again.
+    setUpGrids();
 
     connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
     connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &FrmSend::noticeRequested);
