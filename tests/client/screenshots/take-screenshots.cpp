@@ -1,0 +1,116 @@
+// Takes a picture of every window of the client, filled as a user sees it,
+// for the README: corvafax-screenshots OUTPUT_FOLDER. Run it on a real
+// display (scripts/screenshots.sh uses Xvfb). The fax control is a stand-in:
+// the pictures need no appliance.
+
+#include "DesktopShell.h"
+#include "Dialog.h"
+#include "DialogFileChooser.h"
+#include "FrmMsg.h"
+#include "FrmOption.h"
+#include "FrmSend.h"
+#include "OptionsController.h"
+#include "RecordingControl.h"
+#include "SettingsStore.h"
+#include "WidgetMessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+namespace {
+
+bool save(QWidget& window, const QString& folder, const QString& name)
+{
+    window.show();
+    window.raise();
+    // Let it lay out and paint first.
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    const QString path = folder + u'/' + name + u".png"_s;
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"corvafax"_s);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: corvafax-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    QTemporaryDir program;
+    QFile ini(program.filePath(u"KZV.INI"_s));
+    if (!ini.open(QIODevice::WriteOnly))
+        return 1;
+    ini.write("[MAIN]\r\nIP=fax.ufficio.local\r\nUSER=ufficio\r\nPASS=segreta\r\nMAIL=fax@ufficio.example\r\n"
+              "PREFIX=0\r\nCOVER=/home/ufficio/copertina.pdf\r\n");
+    ini.close();
+
+    SettingsStore settings(program.path());
+    OptionsController options(settings);
+    LineTable lines;
+    WidgetMessageBox box;
+    DesktopShell shell;
+    DialogFileChooser chooser;
+    FrmSend::Services services;
+    services.settings = &settings;
+    services.lines = &lines;
+    services.messageBox = &box;
+    services.trayAvailable = [] {
+        return true;
+    };
+    services.createControl = [](CorvanefaxHost& host) -> Status {
+        host.adopt(std::make_unique<test::RecordingControl>());
+        return {};
+    };
+    services.fetchPage = [](const QUrl&, int) {
+        HttpResult page;
+        page.ok = true;
+        page.body = u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s;
+        return page;
+    };
+    bool ok = true;
+
+    FrmSend send(services);
+    send.load();
+    auto& control = static_cast<test::RecordingControl&>(*send.host().control());
+    control.printed(u"/tmp/kestrel-202612081015231.ps"_s);
+    control.printed(u"/tmp/kestrel-202612081016470.ps"_s);
+    send.destinations().appendRow({QString(), u"0612345"_s, u"Studio Rossi"_s});
+    send.destinations().appendRow({QString(), u"0698765"_s, QString()});
+    ok &= save(send, out, u"send-window"_s);
+    send.hide();
+
+    FrmOption optionsWindow(options, box, chooser);
+    optionsWindow.showModeless();
+    ok &= save(optionsWindow, out, u"options-window"_s);
+    optionsWindow.hide();
+
+    FrmMsg::ShowNotice(u"Appliance KESTREL Offline"_s);
+    FrmMsg::load().setTimerEnabled(false);
+    ok &= save(FrmMsg::load(), out, u"notice"_s);
+
+    Dialog menu(box, shell, Dialog::Intervals{1, 60000});
+    ok &= save(menu, out, u"tray-menu"_s);
+    return ok ? 0 : 1;
+}
