@@ -254,16 +254,18 @@ MethodError CorvanefaxControl::Attiva()
         state.IsActive = VbFalse;
         return {};
     }
-    const bool capture = !m_site || m_site->hostsPrintCapture();
-    if (capture) {
-        if (MethodError error = VerificaStampante())
-            return error;
+    // A capture printer that cannot be checked or installed (no print
+    // system here, say) still leaves the capture port useful and sending
+    // possible; the host gets the error all the same.
+    MethodError printerError;
+    if (!m_site || m_site->hostsPrintCapture()) {
+        printerError = VerificaStampante();
         AscoltaStampante();
     }
     m_timer1.setAddress(state.IndirizzoIP);
     m_timer1.enable(state.XMLStatus == VbTrue);
     state.IsActive = VbTrue;
-    return {};
+    return printerError;
 }
 
 MethodError CorvanefaxControl::VerificaStampante()

@@ -27,10 +27,11 @@ public:
     QStringList pages;
     QStringList spoolFiles;
     QStringList messages;
+    bool capture = false;
 
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString&) override {}
-    bool hostsPrintCapture() const override { return false; }
+    bool hostsPrintCapture() const override { return capture; }
     void PrintedDocAvailable(QString& SpoolFile) override { spoolFiles << SpoolFile; }
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
     void XMLServerStatus(QString& XML_Output) override { record(u"XMLServerStatus"_s, XML_Output); }
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void pollingFollowsXmlStatus();
     void offlineLeavesPollingAlone();
     void capturedJobReachesTheHost();
+    void printSystemMissing();
 
 private:
     SimulatorProcess m_sim;
@@ -131,6 +133,29 @@ void TestActivation::capturedJobReachesTheHost()
     QVERIFY(spool.open(QIODevice::ReadOnly));
     QCOMPARE(spool.readAll(), QByteArray("%!PS-Adobe-3.0\n(%%EOF) pop\nshowpage\n%%EOF\n\x04\r\n"));
     qunsetenv("TEMP");
+}
+
+void TestActivation::printSystemMissing()
+{
+    // No print system to ask for the capture printer: the host hears of it,
+    // yet the capture port opens and faxes can be sent.
+    QTemporaryDir dir;
+    const QByteArray savedServer = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", dir.filePath(u"no-cupsd.sock"_s).toLocal8Bit());
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    qputenv("KESTREL_PRINT_PORT", QByteArray::number(port));
+    m_host.capture = true;
+    const MethodError error = m_control->Attiva();
+    qputenv("CUPS_SERVER", savedServer);
+    QVERIFY(error);
+    QCOMPARE(ControlState::current().IsActive, VbTrue);
+    QTcpSocket printer;
+    printer.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(printer.waitForConnected(5000));
+    qunsetenv("KESTREL_PRINT_PORT");
 }
 
 QTEST_MAIN(TestActivation)
