@@ -16,11 +16,11 @@
 #include "ScriptedMessageBox.h"
 #include "TestFiles.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -135,17 +135,12 @@ public:
         const auto listed = ContactDatabase(database->databasePath(), quiet).listContacts();
         return listed ? *listed : QList<ContactRow>();
     }
-    bool runSql(const QString& statement) const
+    // The editor's number, description, group, `InEdit` and save caption.
+    QStringList editorFields() const
     {
-        bool ok = false;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"test-direct"_s);
-            db.setDatabaseName(database->databasePath());
-            ok = db.open() && QSqlQuery(db).exec(statement);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(u"test-direct"_s);
-        return ok;
+        const FrmAggiungi& e = editor();
+        return {e.txtNFax()->text(), e.txtDesc()->text(), e.cmbGruppo()->currentText(), e.inEdit(),
+                e.cmdAddContact()->text()};
     }
 
 private:
