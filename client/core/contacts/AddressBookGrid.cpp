@@ -1,0 +1,76 @@
+#include "AddressBookGrid.h"
+
+#include "ContactMessages.h"
+
+namespace kestrel {
+
+void AddressBookGrid::setUp()
+{
+    using namespace contactmessages;
+    m_rows.setRows(1);
+    const QStringList headers{QString(),   NumberHeader, DescriptionHeader,
+                              GroupHeader, SelectHeader, EditHeader};
+    for (int col = 0; col < ColumnCount; ++col)
+        m_rows.setText(0, col, headers.at(col));
+}
+
+void AddressBookGrid::append(const QList<AddressBookRow>& rows)
+{
+    QList<QStringList> cells;
+    cells.reserve(rows.size());
+    for (const AddressBookRow& row : rows)
+        cells.append(row.cells());
+    const int first = m_rows.rows();
+    m_rows.appendRows(cells);
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).desktop)
+            m_rows.setPicture(first + i, Group, DesktopPicture);
+    }
+}
+
+std::optional<ContactRow> AddressBookGrid::click(int row, int col)
+{
+    if (row < 1 || row >= m_rows.rows() || col < 0)
+        return std::nullopt;
+    if (col <= Select) {
+        toggleMark(row);
+        return std::nullopt;
+    }
+    if (col != Edit || isDesktopRow(row))
+        return std::nullopt;
+    return ContactRow{m_rows.text(row, Number), m_rows.text(row, Description), m_rows.text(row, Group)};
+}
+
+void AddressBookGrid::toggleMark(int row)
+{
+    const bool marked = m_rows.text(row, Select) == contactmessages::Marked;
+    m_rows.setText(row, Select, marked ? QString() : contactmessages::Marked);
+    m_rows.setBackground(row, Select, marked ? UnmarkedRgb : MarkedRgb);
+}
+
+QList<QStringList> AddressBookGrid::markedDestinations() const
+{
+    QList<QStringList> picked;
+    for (int row = 1; row < m_rows.rows(); ++row) {
+        if (isMarked(row))
+            picked.append(destination(row));
+    }
+    return picked;
+}
+
+QList<QStringList> AddressBookGrid::groupDestinations(const QString& group) const
+{
+    QList<QStringList> picked;
+    for (int row = 1; row < m_rows.rows(); ++row) {
+        if (m_rows.text(row, Group) == group)
+            picked.append(destination(row));
+    }
+    return picked;
+}
+
+QStringList AddressBookGrid::destination(int row) const
+{
+    return {QString(), m_rows.text(row, Number), m_rows.text(row, Description)};
+}
+
+} // namespace kestrel

@@ -1,0 +1,216 @@
+#include "FrmAggiungi.h"
+
+#include "ContactDatabase.h"
+#include "ContactMessages.h"
+#include "MessageBox.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// The window's client area, in twips: the controls and a margin.
+constexpr int WidthTwips = 4080;
+constexpr int HeightTwips = 2400;
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
+{
+    widget->setObjectName(objectName);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+bool isEnter(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+// The number box takes digits and Backspace; any other character typed,
+// Enter included, is dropped. Keys that type no character (Tab, cursor
+// moves, Delete) and shortcuts (copy, paste, select all) are left alone.
+bool dropsNumberKey(const QKeyEvent* key)
+{
+    if (isEnter(key))
+        return true;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    const QString text = key->text();
+    if (text.isEmpty() || !text.at(0).isPrint())
+        return false;
+    return !(text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9');
+}
+
+} // namespace
+
+FrmAggiungi::FrmAggiungi(Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_services(std::move(services))
+{
+    setObjectName(u"frmAggiungi"_s);
+    setWindowTitle(contactmessages::EditorTitle);
+    setAccessibleName(contactmessages::EditorTitle);
+    buildControls();
+}
+
+void FrmAggiungi::buildControls()
+{
+    using namespace contactmessages;
+    const qreal dpi = logicalDpiX();
+    const auto px = [dpi](int twips) {
+        return twipsToPixels(twips, dpi);
+    };
+    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
+        widget->setGeometry(px(left), px(top), px(width), px(height));
+    };
+    setFixedSize(px(WidthTwips), px(HeightTwips));
+
+    m_lblFaxNum = named(new QLabel(EditorNumber, this), u"lblFaxNum"_s, EditorNumber);
+    place(m_lblFaxNum, 120, 240, 1095, 255);
+    m_txtNFax = named(new QLineEdit(this), u"txtNFax"_s, EditorNumber);
+    place(m_txtNFax, 1320, 240, 2535, 375);
+    m_lblFaxNum->setBuddy(m_txtNFax);
+    m_txtNFax->installEventFilter(this);
+
+    m_lblDesc = named(new QLabel(EditorDescription, this), u"lblDesc"_s, EditorDescription);
+    place(m_lblDesc, 120, 720, 1095, 255);
+    m_txtDesc = named(new QLineEdit(this), u"txtDesc"_s, EditorDescription);
+    place(m_txtDesc, 1320, 720, 2535, 375);
+    m_lblDesc->setBuddy(m_txtDesc);
+    m_txtDesc->installEventFilter(this);
+
+    m_lblGroup = named(new QLabel(EditorGroup, this), u"lblGroup"_s, EditorGroup);
+    place(m_lblGroup, 120, 1200, 855, 255);
+    m_cmbGruppo = named(new QComboBox(this), u"cmbGruppo"_s, EditorGroup);
+    m_cmbGruppo->setEditable(true);
+    // A typed group is used as it is, not added to the list.
+    m_cmbGruppo->setInsertPolicy(QComboBox::NoInsert);
+    m_cmbGruppo->addItems(groupLabels());
+    place(m_cmbGruppo, 1320, 1200, 615, 360);
+    m_lblGroup->setBuddy(m_cmbGruppo);
+
+    m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, SaveNew);
+    m_cmdAddContact->setToolTip(SaveTip);
+    place(m_cmdAddContact, 3000, 1800, 855, 375);
+    connect(m_cmdAddContact, &QPushButton::clicked, this, &FrmAggiungi::cmdAddContactClick);
+
+    const QString deleteCaption = QString(Delete).remove(u'&');
+    m_cmdDel = named(new QPushButton(Delete, this), u"cmdDel"_s, deleteCaption);
+    place(m_cmdDel, 120, 1800, 735, 375);
+    connect(m_cmdDel, &QPushButton::clicked, this, &FrmAggiungi::cmdDelClick);
+
+    m_inEdit = named(new QLabel(this), u"InEdit"_s, EditorNumber);
+    m_inEdit->hide();
+
+    setTabOrder(m_txtNFax, m_txtDesc);
+    setTabOrder(m_txtDesc, m_cmbGruppo);
+    setTabOrder(m_cmbGruppo, m_cmdAddContact);
+    setTabOrder(m_cmdAddContact, m_cmdDel);
+}
+
+void FrmAggiungi::load()
+{
+    if (m_services.setAlwaysOnTop)
+        m_services.setAlwaysOnTop(this, true);
+    m_inEdit->clear();
+    m_txtNFax->clear();
+    m_txtDesc->clear();
+    m_cmbGruppo->setCurrentIndex(0);
+    m_cmbGruppo->setEditText(contactmessages::DefaultGroup);
+    m_cmdAddContact->setText(contactmessages::SaveNew);
+    m_cmdAddContact->setAccessibleName(contactmessages::SaveNew);
+    m_loaded = true;
+}
+
+QString FrmAggiungi::inEdit() const
+{
+    return m_inEdit->text();
+}
+
+void FrmAggiungi::openNew()
+{
+    if (!m_loaded)
+        load();
+    m_inEdit->clear();
+    showAndFocusNumber();
+}
+
+void FrmAggiungi::openEdited(const ContactRow& listed)
+{
+    if (!m_loaded)
+        load();
+    m_txtDesc->setText(listed.description);
+    m_cmbGruppo->setCurrentText(listed.group);
+    m_txtNFax->setText(listed.number);
+    m_inEdit->setText(m_txtNFax->text());
+    m_cmdAddContact->setText(contactmessages::SaveEdited);
+    m_cmdAddContact->setAccessibleName(contactmessages::SaveEdited);
+    showAndFocusNumber();
+    m_txtNFax->selectAll();
+}
+
+void FrmAggiungi::showAndFocusNumber()
+{
+    show();
+    raise();
+    activateWindow();
+    m_txtNFax->setFocus();
+}
+
+void FrmAggiungi::cmdAddContactClick()
+{
+    const ContactRow row{m_txtNFax->text(), m_txtDesc->text(), m_cmbGruppo->currentText()};
+    if (row.number.isEmpty()) {
+        m_services.messageBox->show(
+            {contactmessages::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
+        return;
+    }
+    // A failed statement has shown its dialog; the list is rebuilt and the
+    // editor closes all the same. A failed replacement keeps the old row.
+    if (inEdit().isEmpty())
+        m_services.database->insertContact(row);
+    else
+        m_services.database->replaceContact(inEdit(), row);
+    Q_EMIT contactsChanged();
+    close();
+}
+
+void FrmAggiungi::cmdDelClick()
+{
+    m_services.database->deleteContact(inEdit());
+    m_inEdit->clear();
+    m_txtNFax->clear();
+    m_txtDesc->clear();
+    m_cmbGruppo->setEditText(contactmessages::DefaultGroup);
+    Q_EMIT contactsChanged();
+    close();
+}
+
+void FrmAggiungi::closeEvent(QCloseEvent* event)
+{
+    m_loaded = false;
+    QWidget::closeEvent(event);
+}
+
+bool FrmAggiungi::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == m_txtNFax)
+        return dropsNumberKey(key);
+    if (watched == m_txtDesc && isEnter(key)) {
+        cmdAddContactClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace kestrel

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "ContactRow.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kestrel {
+
+class ContactDatabase;
+class IMessageBox;
+
+// The contact editor frmAggiungi: creates, changes and deletes one contact
+// of the database. Its mode is the text of the hidden label `InEdit`: empty
+// for a new contact, else the number the edited contact is stored under.
+// The address book opens it; after every save or deletion it asks for the
+// list to be rebuilt and closes. Closing unloads it: the next opening
+// starts afresh in new-contact mode, while hiding keeps fields and mode.
+class FrmAggiungi : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        ContactDatabase* database = nullptr;
+        IMessageBox* messageBox = nullptr;
+        std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
+    };
+
+    explicit FrmAggiungi(Services services, QWidget* parent = nullptr);
+
+    // The window's load: on top, new-contact mode, empty fields, group "1".
+    void load();
+    bool isLoaded() const { return m_loaded; }
+
+    // The address book's "&Nuovo Contatto": shown, new-contact mode, the
+    // fields as they are.
+    void openNew();
+    // The address book's "Edit": the listed contact in the fields, its
+    // number in `InEdit`, "Modifica" on the save button; shown with the
+    // number selected.
+    void openEdited(const ContactRow& listed);
+
+    QString inEdit() const;
+
+    QLineEdit* txtNFax() const { return m_txtNFax; }
+    QLineEdit* txtDesc() const { return m_txtDesc; }
+    QComboBox* cmbGruppo() const { return m_cmbGruppo; }
+    QLabel* InEdit() const { return m_inEdit; }
+    QPushButton* cmdAddContact() const { return m_cmdAddContact; }
+    QPushButton* cmdDel() const { return m_cmdDel; }
+
+    void cmdAddContactClick();
+    void cmdDelClick();
+
+Q_SIGNALS:
+    // A contact was saved or deleted: the address book's `ListaNumeri`.
+    void contactsChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void showAndFocusNumber();
+
+    Services m_services;
+    bool m_loaded = false;
+
+    QLabel* m_lblFaxNum = nullptr;
+    QLineEdit* m_txtNFax = nullptr;
+    QLabel* m_lblDesc = nullptr;
+    QLineEdit* m_txtDesc = nullptr;
+    QLabel* m_lblGroup = nullptr;
+    QComboBox* m_cmbGruppo = nullptr;
+    QPushButton* m_cmdAddContact = nullptr;
+    QPushButton* m_cmdDel = nullptr;
+    QLabel* m_inEdit = nullptr;
+};
+
+} // namespace kestrel

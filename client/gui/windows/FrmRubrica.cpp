@@ -1,0 +1,260 @@
+#include "FrmRubrica.h"
+
+#include "AddressBookList.h"
+#include "ContactDatabase.h"
+#include "ContactMessages.h"
+#include "DesktopContacts.h"
+#include "FrmAggiungi.h"
+#include "ListGrid.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// The window's client area, in twips: the controls and a margin.
+constexpr int WidthTwips = 6600;
+constexpr int HeightTwips = 5760;
+constexpr int MarkSide = 16;
+
+template <typename Widget>
+Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
+{
+    widget->setObjectName(objectName);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
+
+// The desktop contacts' mark: a card with a person on it, drawn for the
+// pixel density asked for.
+QPixmap desktopMark(qreal pixelRatio)
+{
+    const int side = qRound(MarkSide * pixelRatio);
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(0x2b, 0x57, 0x9a);
+    painter.setPen(QPen(ink, 1));
+    painter.setBrush(QColor(0xe8, 0xf0, 0xfb));
+    painter.drawRoundedRect(QRectF(0.5, 2.5, 15, 11), 2, 2);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawEllipse(QRectF(2.5, 4.5, 4, 4));
+    painter.drawChord(QRectF(1.5, 9, 6, 8), 0, 180 * 16);
+    painter.setPen(QPen(ink, 1));
+    painter.drawLine(QPointF(9, 6), QPointF(13.5, 6));
+    painter.drawLine(QPointF(9, 8.5), QPointF(13.5, 8.5));
+    painter.drawLine(QPointF(9, 11), QPointF(12, 11));
+    return pixmap;
+}
+
+QIcon desktopMarkIcon()
+{
+    QIcon icon;
+    icon.addPixmap(desktopMark(1));
+    icon.addPixmap(desktopMark(2));
+    return icon;
+}
+
+QList<AddressBookRow> desktopRows(const DesktopContacts& contacts)
+{
+    QList<AddressBookRow> rows;
+    const QList<DesktopContact> listed = contacts.listed();
+    rows.reserve(listed.size());
+    for (const DesktopContact& contact : listed)
+        rows.append(AddressBookList::desktopRow(contact));
+    return rows;
+}
+
+QList<AddressBookRow> databaseRows(const QList<ContactRow>& contacts)
+{
+    QList<AddressBookRow> rows;
+    rows.reserve(contacts.size());
+    for (const ContactRow& contact : contacts)
+        rows.append(AddressBookList::databaseRow(contact));
+    return rows;
+}
+
+} // namespace
+
+FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_services(std::move(services)), m_destinations(destinations)
+{
+    setObjectName(u"FrmRubrica"_s);
+    setWindowTitle(contactmessages::AddressBookTitle);
+    setAccessibleName(contactmessages::AddressBookTitle);
+    buildControls();
+}
+
+FrmRubrica::~FrmRubrica() = default;
+
+void FrmRubrica::buildControls()
+{
+    using namespace contactmessages;
+    const qreal dpi = logicalDpiX();
+    const auto px = [dpi](int twips) {
+        return twipsToPixels(twips, dpi);
+    };
+    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
+        widget->setGeometry(px(left), px(top), px(width), px(height));
+    };
+    setFixedSize(px(WidthTwips), px(HeightTwips));
+
+    m_msfgRubrica = named(new ListGrid(m_rows, this), u"msfgRubrica"_s, AddressBookTitle);
+    place(m_msfgRubrica, 120, 120, 6360, 4575);
+    // The mark shows in green: a selection highlight would hide it.
+    m_msfgRubrica->setSelectionMode(QAbstractItemView::NoSelection);
+    m_msfgRubrica->horizontalHeader()->setSectionsClickable(false);
+    m_msfgRubrica->setPictureImage(AddressBookGrid::DesktopPicture, desktopMarkIcon());
+    connect(m_msfgRubrica, &ListGrid::cellClicked, this, &FrmRubrica::gridClick);
+
+    m_cmdNewContact = named(new QPushButton(NewContact, this), u"cmdNewContact"_s, spoken(NewContact));
+    m_cmdNewContact->setToolTip(NewContactTip);
+    place(m_cmdNewContact, 120, 4680, 1935, 375);
+    connect(m_cmdNewContact, &QPushButton::clicked, this, &FrmRubrica::cmdNewContactClick);
+
+    m_cmdAddGrp = named(new QPushButton(AddGroup, this), u"cmdAddGrp"_s, spoken(AddGroup));
+    m_cmdAddGrp->setToolTip(AddGroupTip);
+    place(m_cmdAddGrp, 120, 5280, 2175, 345);
+    connect(m_cmdAddGrp, &QPushButton::clicked, this, &FrmRubrica::cmdAddGrpClick);
+
+    // The group number reads as the end of the button's caption.
+    m_cmbSendGrp = named(new QComboBox(this), u"cmbSendGrp"_s, spoken(AddGroup));
+    m_cmbSendGrp->addItems(groupLabels());
+    place(m_cmbSendGrp, 2400, 5280, 615, 360);
+    m_cmbSendGrp->installEventFilter(this);
+
+    m_cmdAddSelect = named(new QPushButton(AddSelected, this), u"cmdAddSelect"_s, spoken(AddSelected));
+    m_cmdAddSelect->setToolTip(AddSelectedTip);
+    place(m_cmdAddSelect, 4320, 5280, 2175, 345);
+    connect(m_cmdAddSelect, &QPushButton::clicked, this, &FrmRubrica::cmdAddSelectClick);
+
+    m_picOL = named(new QLabel(this), u"PicOL"_s, DesktopMarkName);
+    m_picOL->setPixmap(desktopMark(devicePixelRatioF()));
+    m_picOL->hide();
+
+    setTabOrder(m_msfgRubrica, m_cmdNewContact);
+    setTabOrder(m_cmdNewContact, m_cmdAddGrp);
+    setTabOrder(m_cmdAddGrp, m_cmbSendGrp);
+    setTabOrder(m_cmbSendGrp, m_cmdAddSelect);
+}
+
+void FrmRubrica::load()
+{
+    if (m_services.setAlwaysOnTop)
+        m_services.setAlwaysOnTop(this, true);
+    m_cmbSendGrp->setCurrentIndex(0);
+    m_grid.setUp();
+    m_msfgRubrica->setColumnWidthsTwips(AddressBookGrid::widthsTwips());
+    m_loaded = true;
+    ListaNumeri();
+}
+
+void FrmRubrica::showWindow()
+{
+    if (!m_loaded)
+        load();
+    show();
+    raise();
+    activateWindow();
+}
+
+void FrmRubrica::hideWithEditor()
+{
+    hide();
+    if (m_editor)
+        m_editor->hide();
+}
+
+void FrmRubrica::ListaNumeri()
+{
+    m_grid.clear();
+    OLStart();
+    LoadDatabaseRows();
+}
+
+void FrmRubrica::OLStart()
+{
+    if (m_services.desktopContacts)
+        m_grid.append(desktopRows(*m_services.desktopContacts));
+}
+
+void FrmRubrica::LoadDatabaseRows()
+{
+    // A listing that failed has shown its dialog; its rows are not read.
+    if (const Expected<QList<ContactRow>> listed = m_services.database->listContacts())
+        m_grid.append(databaseRows(*listed));
+}
+
+void FrmRubrica::gridClick(int row, int col)
+{
+    if (const std::optional<ContactRow> contact = m_grid.click(row, col))
+        editorWindow().openEdited(*contact);
+}
+
+void FrmRubrica::cmdAddSelectClick()
+{
+    m_destinations.appendRows(m_grid.markedDestinations());
+    close();
+}
+
+void FrmRubrica::cmdAddGrpClick()
+{
+    m_destinations.appendRows(m_grid.groupDestinations(m_cmbSendGrp->currentText()));
+    close();
+}
+
+void FrmRubrica::cmdNewContactClick()
+{
+    editorWindow().openNew();
+}
+
+FrmAggiungi& FrmRubrica::editorWindow()
+{
+    if (!m_editor) {
+        m_editor = std::make_unique<FrmAggiungi>(
+            FrmAggiungi::Services{m_services.database, m_services.messageBox, m_services.setAlwaysOnTop});
+        // A closed address book lists afresh when it is next shown.
+        connect(m_editor.get(), &FrmAggiungi::contactsChanged, this, [this] {
+            if (m_loaded)
+                ListaNumeri();
+        });
+    }
+    return *m_editor;
+}
+
+void FrmRubrica::closeEvent(QCloseEvent* event)
+{
+    // Closing unloads: the rows and their marks go.
+    m_loaded = false;
+    m_grid.clear();
+    QWidget::closeEvent(event);
+}
+
+bool FrmRubrica::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_cmbSendGrp || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    // A group is chosen from the list only: typed characters are dropped.
+    // Tab, the arrow keys and Space, which opens the list, still work.
+    const QString text = static_cast<QKeyEvent*>(event)->text();
+    return !text.isEmpty() && text.at(0).isPrint() && text != u" "_s;
+}
+
+} // namespace kestrel

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "AddressBookGrid.h"
+#include "GridRows.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace kestrel {
+
+class ContactDatabase;
+class DesktopContacts;
+class FrmAggiungi;
+class IMessageBox;
+class ListGrid;
+
+// The address book window FrmRubrica: the desktop contacts with a fax
+// number, then the database contacts, in one grid. The user marks contacts
+// and adds the marked ones, or a whole group, to the send window's
+// destinations; from here the contact editor opens. Modeless and always on
+// top. Closing unloads it (the next showing lists afresh, marks gone);
+// hiding with the send window keeps rows and marks.
+class FrmRubrica : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        ContactDatabase* database = nullptr;
+        // Read at start-up by the send window's load; listed as it is at
+        // each `ListaNumeri`.
+        const DesktopContacts* desktopContacts = nullptr;
+        // The editor's "number required" box.
+        IMessageBox* messageBox = nullptr;
+        std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
+    };
+
+    // destinations: the send window's destination rows (`msfgDest`), which
+    // must outlive this window.
+    FrmRubrica(Services services, GridRows& destinations, QWidget* parent = nullptr);
+    ~FrmRubrica() override;
+
+    // The window's load: on top, group "1", the grid set up and listed.
+    void load();
+    bool isLoaded() const { return m_loaded; }
+    // The send window's "&Rubrica": loaded when it is not, then shown.
+    void showWindow();
+    // The send window put away: this window and the editor hide, keeping
+    // everything they hold.
+    void hideWithEditor();
+
+    // Rebuilds the whole list; every mark is lost.
+    void ListaNumeri();
+    // Appends the desktop contacts.
+    void OLStart();
+
+    GridRows& rows() { return m_rows; }
+    ListGrid* msfgRubrica() const { return m_msfgRubrica; }
+    QComboBox* cmbSendGrp() const { return m_cmbSendGrp; }
+    QLabel* PicOL() const { return m_picOL; }
+    // The editor; null until first opened.
+    FrmAggiungi* editor() const { return m_editor.get(); }
+
+    // The handlers, as the window's controls run them.
+    void gridClick(int row, int col);
+    void cmdAddSelectClick();
+    void cmdAddGrpClick();
+    void cmdNewContactClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void LoadDatabaseRows();
+    FrmAggiungi& editorWindow();
+    void addToDestinations(const QList<QStringList>& picked);
+
+    Services m_services;
+    GridRows& m_destinations;
+    GridRows m_rows{AddressBookGrid::ColumnCount};
+    AddressBookGrid m_grid{m_rows};
+    bool m_loaded = false;
+    std::unique_ptr<FrmAggiungi> m_editor;
+
+    ListGrid* m_msfgRubrica = nullptr;
+    QPushButton* m_cmdNewContact = nullptr;
+    QPushButton* m_cmdAddGrp = nullptr;
+    QComboBox* m_cmbSendGrp = nullptr;
+    QPushButton* m_cmdAddSelect = nullptr;
+    QLabel* m_picOL = nullptr;
+};
+
+} // namespace kestrel

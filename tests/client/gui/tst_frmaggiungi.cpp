@@ -1,0 +1,217 @@
+// The contact editor on the offscreen platform, opened from the address
+// book of a real send window: edit, delete and new-contact round trips
+// through the database and the rebuilt list, the key filters, the refusal
+// of an empty number, a failed replacement, and text of any kind kept as
+// typed.
+
+#include "AddressBookSetup.h"
+#include "ContactMessages.h"
+
+#include <QApplication>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+using kestrel::test::AddressBookSetup;
+using kestrel::test::SampleRows;
+
+class TestFrmAggiungi : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup() { m.reset(); }
+    void editChangesTheNumber();
+    void deleteRemovesEveryRowOfTheNumber();
+    void saveNeedsANumber_data();
+    void saveNeedsANumber();
+    void newContactWhileEditing();
+    void keyboard_data();
+    void keyboard();
+    void failedReplacementKeepsTheRow();
+    void textKeptAsTyped_data();
+    void textKeptAsTyped();
+
+private:
+    void newContact() const { QTest::mouseClick(m->bookButton(u"cmdNewContact"_s), Qt::LeftButton); }
+    void save() const { QTest::mouseClick(m->editor().cmdAddContact(), Qt::LeftButton); }
+
+    std::unique_ptr<AddressBookSetup> m;
+};
+
+void TestFrmAggiungi::init()
+{
+    m = std::make_unique<AddressBookSetup>();
+    m->start();
+}
+
+void TestFrmAggiungi::editChangesTheNumber()
+{
+    m->clickCell(1, AddressBookGrid::Number); // a mark, lost at the rebuild
+    m->clickCell(6, AddressBookGrid::Edit);
+    QVERIFY(m->editor().isVisible());
+    QCOMPARE(m->editorFields(), (QStringList{u"0733"_s, u"Dell'Orto"_s, u"3"_s, u"0733"_s, u"Modifica"_s}));
+    QCOMPARE(m->editor().txtNFax()->selectedText(), u"0733"_s);
+    QCOMPARE(m->log.last(), u"on top frmAggiungi 1"_s);
+
+    QTest::keyClicks(m->editor().txtNFax(), u"0744"_s); // replaces the selected number
+    save();
+    QList<ContactRow> expected = SampleRows;
+    expected[2].number = u"0744"_s;
+    QCOMPARE(m->stored().size(), expected.size());
+    for (const ContactRow& row : expected)
+        QVERIFY(m->stored().contains(row));
+    QCOMPARE(m->rows().column(AddressBookGrid::Number).last(), u"0744"_s);
+    QCOMPARE(m->marks(), QStringList(6, QString()));
+    QVERIFY(!m->editor().isVisible());
+
+    // Closed is unloaded: the next opening starts afresh.
+    newContact();
+    QCOMPARE(m->editorFields(), (QStringList{QString(), QString(), u"1"_s, QString(), u"Aggiungi"_s}));
+    QVERIFY(m->box.shown().isEmpty());
+}
+
+void TestFrmAggiungi::deleteRemovesEveryRowOfTheNumber()
+{
+    newContact();
+    QTest::keyClicks(m->editor().txtNFax(), u"0611"_s);
+    save();
+    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 2);
+
+    m->clickCell(m->listedRow(u"0611"_s), AddressBookGrid::Edit);
+    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 0);
+    QCOMPARE(m->stored().size(), SampleRows.size() - 1);
+    QVERIFY(!m->editor().isVisible());
+    QCOMPARE(m->editorFields(), (QStringList{QString(), QString(), u"1"_s, QString(), u"Modifica"_s}));
+}
+
+void TestFrmAggiungi::saveNeedsANumber_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("byEnter"); // Enter in the description, else the button
+    QTest::newRow("button, no number") << QString() << false;
+    QTest::newRow("Enter, no number") << QString() << true;
+    QTest::newRow("Enter, a number") << u"0900"_s << true;
+}
+
+void TestFrmAggiungi::saveNeedsANumber()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, byEnter);
+    newContact();
+    QTest::keyClicks(m->editor().txtNFax(), number);
+    QTest::keyClicks(m->editor().txtDesc(), u"Nuovo"_s);
+    if (byEnter)
+        QTest::keyClick(m->editor().txtDesc(), Qt::Key_Return);
+    else
+        save();
+    const bool refused = number.isEmpty();
+    QCOMPARE(m->box.texts(), refused ? QStringList{contactmessages::NumberRequired} : QStringList());
+    if (refused)
+        QVERIFY(m->box.shown().first().title.isEmpty());
+    QCOMPARE(m->stored().contains(ContactRow{number, u"Nuovo"_s, u"1"_s}), !refused);
+    QCOMPARE(m->listedRow(number) > 0, !refused);
+    QCOMPARE(m->editor().isVisible(), refused);
+}
+
+void TestFrmAggiungi::newContactWhileEditing()
+{
+    m->clickCell(3, AddressBookGrid::Edit); // Alfa
+    newContact();
+    QCOMPARE(m->editorFields(), (QStringList{u"0611"_s, u"Alfa"_s, u"1"_s, QString(), u"Modifica"_s}));
+    QTest::keyClicks(m->editor().txtDesc(), u" due"_s);
+    save();
+    QVERIFY(m->stored().contains(ContactRow{u"0611"_s, u"Alfa"_s, u"1"_s}));
+    QVERIFY(m->stored().contains(ContactRow{u"0611"_s, u"Alfa due"_s, u"1"_s}));
+}
+
+void TestFrmAggiungi::keyboard_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("digits") << u"0612345"_s << u"0612345"_s;
+    QTest::newRow("letters, blanks, signs among them") << u"+39 06-a1/b."_s << u"39061"_s;
+}
+
+void TestFrmAggiungi::keyboard()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    newContact();
+    QLineEdit* number = m->editor().txtNFax();
+    QTRY_COMPARE(QApplication::focusWidget(), number);
+    QTest::keyClicks(number, typed);
+    QCOMPARE(number->text(), kept);
+    QTest::keyClick(number, Qt::Key_Return); // dropped: nothing saved
+    QVERIFY(m->editor().isVisible());
+    QTest::keyClick(number, Qt::Key_Backspace);
+    QCOMPARE(number->text(), kept.chopped(1));
+
+    QStringList order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, (QStringList{u"txtDesc"_s, u"cmbGruppo"_s, u"cmdAddContact"_s, u"cmdDel"_s}));
+    QCOMPARE(m->stored().size(), SampleRows.size());
+}
+
+void TestFrmAggiungi::failedReplacementKeepsTheRow()
+{
+    QVERIFY(m->database->ExecuteSql(u"CREATE TRIGGER refuse BEFORE INSERT ON anagrafica "
+                                    "WHEN NEW.nome = 'rifiuta' BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
+    m->clickCell(4, AddressBookGrid::Edit); // Zeta, 0622
+    QTest::keyClicks(m->editor().txtNFax(), u"0623"_s);
+    m->editor().txtDesc()->setText(u"rifiuta"_s);
+    m->box.setNextAnswers({MsgAnswer::No});
+    save();
+    QCOMPARE(m->box.shown().size(), 1);
+    QCOMPARE(m->box.shown().first().title, contactmessages::SqlErrorTitle);
+    QVERIFY(
+        m->box.texts().first().contains(u"Comando = INSERT INTO anagrafica values('0623','rifiuta','1')"_s));
+    QVERIFY(m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
+    QCOMPARE(m->stored().size(), SampleRows.size());
+    QVERIFY(m->listedRow(u"0622"_s) > 0);
+    QVERIFY(!m->editor().isVisible());
+}
+
+void TestFrmAggiungi::textKeptAsTyped_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("group");
+    QTest::newRow("apostrophes and quotes") << u"Dell'Orto & \"Figli\" ''"_s << u"Clienti'"_s;
+    QTest::newRow("a statement") << u"'); DROP TABLE anagrafica;--"_s << u"1'); --"_s;
+    QTest::newRow("backslashes") << u"C:\\fax\\n \\' \\\\"_s << u"\\"_s;
+    QTest::newRow("other scripts") << u"Ωμέγα Ελλάς 東京 Привет 😀"_s << u"Группа"_s;
+}
+
+void TestFrmAggiungi::textKeptAsTyped()
+{
+    QFETCH(QString, description);
+    QFETCH(QString, group);
+    newContact();
+    QTest::keyClicks(m->editor().txtNFax(), u"0999"_s);
+    kestrel::test::typeText(m->editor().txtDesc(), description);
+    m->editor().cmbGruppo()->lineEdit()->clear();
+    kestrel::test::typeText(m->editor().cmbGruppo()->lineEdit(), group);
+    save();
+    const ContactRow typed{u"0999"_s, description, group};
+    QVERIFY(m->stored().contains(typed));
+
+    // Listed, saved again unchanged, and sent as typed.
+    const int row = m->listedRow(u"0999"_s);
+    QCOMPARE(m->rows().rowCells(row).mid(1, 3), (QStringList{u"0999"_s, description, group}));
+    m->clickCell(row, AddressBookGrid::Edit);
+    QCOMPARE(m->editorFields().mid(0, 3), (QStringList{u"0999"_s, description, group}));
+    save();
+    QVERIFY(m->stored().contains(typed));
+    QCOMPARE(m->stored().size(), SampleRows.size() + 1);
+    m->clickCell(m->listedRow(u"0999"_s), AddressBookGrid::Select);
+    QTest::mouseClick(m->bookButton(u"cmdAddSelect"_s), Qt::LeftButton);
+    QCOMPARE(m->send->destinations().rowCells(1), (QStringList{QString(), u"0999"_s, description}));
+    QVERIFY(m->box.shown().isEmpty());
+}
+
+QTEST_MAIN(TestFrmAggiungi)
+#include "tst_frmaggiungi.moc"

@@ -1,0 +1,190 @@
+// The address book window on the offscreen platform, opened from a real
+// send window: the list, the click rules, the marks, and the adds into the
+// send window's destinations.
+
+#include "AddressBookSetup.h"
+#include "ContactMessages.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+using kestrel::test::AddressBookSetup;
+namespace texts = kestrel::contactmessages;
+
+class TestFrmRubrica : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup() { m.reset(); }
+    void listsDesktopThenDatabaseContacts();
+    void clicks_data();
+    void clicks();
+    void addsToTheSendWindow_data();
+    void addsToTheSendWindow();
+    void hidingKeepsMarksClosingDropsThem();
+    void everyControlHasAName();
+
+private:
+    std::unique_ptr<AddressBookSetup> m;
+};
+
+void TestFrmRubrica::init()
+{
+    m = std::make_unique<AddressBookSetup>();
+    m->start();
+}
+
+void TestFrmRubrica::listsDesktopThenDatabaseContacts()
+{
+    QCOMPARE(m->log, (QStringList{u"on top frmSend 1"_s, u"notice "_s + texts::LoadingDesktopContacts,
+                                  u"notice closed"_s, u"on top FrmRubrica 1"_s}));
+    QVERIFY(m->book->isVisible());
+    const GridRows& rows = m->rows();
+    QCOMPARE(rows.rowCells(0),
+             (QStringList{QString(), u"Nr. Fax"_s, u"Descrizione"_s, u"Grp"_s, u"Seleziona"_s, u"Edit"_s}));
+    // Desktop contacts first, in file order; then the database's, by group and name.
+    QCOMPARE(rows.column(1),
+             (QStringList{u"0039061234"_s, u"06999"_s, u"0611"_s, u"0622"_s, u"003902123"_s, u"0733"_s}));
+    QCOMPARE(rows.column(2), (QStringList{u"Anna Rossi ACME"_s, u"Bruno Verdi Verdi"_s, u"Alfa"_s, u"Zeta"_s,
+                                          u"Bianchi"_s, u"Dell'Orto"_s}));
+    QCOMPARE(rows.column(3), (QStringList{u" "_s, u" "_s, u"1"_s, u"1"_s, u"2"_s, u"3"_s}));
+    QCOMPARE(rows.column(5), (QStringList{{}, {}, u"-"_s, u"-"_s, u"-"_s, u"-"_s}));
+    QCOMPARE(m->marks(), QStringList(6, QString()));
+    for (int r = 1; r < rows.rows(); ++r)
+        QCOMPARE(rows.picture(r, AddressBookGrid::Group), r <= 2 ? AddressBookGrid::DesktopPicture : 0);
+    QVERIFY(!m->book->msfgRubrica()->pictureImage(AddressBookGrid::DesktopPicture).isNull());
+    QCOMPARE(m->book->PicOL()->pixmap().deviceIndependentSize(), QSizeF(16, 16));
+    QVERIFY(m->book->msfgRubrica()->isColumnHidden(0));
+    QCOMPARE(m->book->cmbSendGrp()->currentText(), u"1"_s);
+    QCOMPARE(m->book->cmbSendGrp()->count(), 20);
+    QVERIFY(m->box.shown().isEmpty());
+}
+
+void TestFrmRubrica::clicks_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<bool>("toggles");
+    QTest::addColumn<bool>("opensEditor");
+    QTest::newRow("header") << 0 << 4 << false << false;
+    QTest::newRow("desktop contact, number") << 1 << 1 << true << false;
+    QTest::newRow("desktop contact, its mark picture") << 2 << 3 << true << false;
+    QTest::newRow("database contact, description") << 3 << 2 << true << false;
+    QTest::newRow("database contact, Seleziona") << 4 << 4 << true << false;
+    QTest::newRow("database contact, hidden column") << 5 << 0 << true << false;
+    QTest::newRow("desktop contact, Edit") << 1 << 5 << false << false;
+    QTest::newRow("database contact, Edit") << 6 << 5 << false << true;
+}
+
+void TestFrmRubrica::clicks()
+{
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(bool, toggles);
+    QFETCH(bool, opensEditor);
+    const auto click = [&] {
+        if (row == 0)
+            m->clickHeader(col);
+        else if (col == 0)
+            m->book->gridClick(row, col); // a hidden column takes no mouse click
+        else
+            m->clickCell(row, col);
+    };
+    const QStringList unmarked(6, QString());
+    click();
+    QStringList expected = unmarked;
+    if (toggles)
+        expected[row - 1] = u"Invia"_s;
+    QCOMPARE(m->marks(), expected);
+    if (toggles) {
+        QCOMPARE(m->rows().background(row, AddressBookGrid::Select), 0x00FF00u);
+        click();
+        QCOMPARE(m->marks(), unmarked);
+        QCOMPARE(m->rows().background(row, AddressBookGrid::Select), 0xFFFFFFu);
+    }
+    QCOMPARE(m->book->editor() && m->book->editor()->isVisible(), opensEditor);
+    if (opensEditor)
+        QCOMPARE(m->editor().inEdit(), u"0733"_s);
+}
+
+void TestFrmRubrica::addsToTheSendWindow_data()
+{
+    QTest::addColumn<QList<int>>("marked");
+    QTest::addColumn<int>("group"); // 0: the selection button
+    QTest::addColumn<QStringList>("added");
+    QTest::newRow("marked, in list order")
+        << QList<int>{5, 1} << 0 << QStringList{u"0039061234|Anna Rossi ACME"_s, u"003902123|Bianchi"_s};
+    QTest::newRow("nothing marked") << QList<int>{} << 0 << QStringList();
+    QTest::newRow("group 1, marks aside")
+        << QList<int>{6} << 1 << QStringList{u"0611|Alfa"_s, u"0622|Zeta"_s};
+    QTest::newRow("a group no row carries") << QList<int>{3} << 20 << QStringList();
+}
+
+void TestFrmRubrica::addsToTheSendWindow()
+{
+    QFETCH(QList<int>, marked);
+    QFETCH(int, group);
+    QFETCH(QStringList, added);
+    // A number typed in the send window first: the adds come after it.
+    QTest::keyClicks(m->send->txtFaxNumber(), u"0555"_s);
+    QTest::keyClick(m->send->txtFaxNumber(), Qt::Key_Return);
+    for (const int row : marked)
+        m->clickCell(row, AddressBookGrid::Number);
+    if (group > 0) {
+        m->book->cmbSendGrp()->setCurrentIndex(group - 1);
+        QTest::keyClicks(m->book->cmbSendGrp(), u"7x"_s); // typing chooses nothing
+        QCOMPARE(m->book->cmbSendGrp()->currentText(), QString::number(group));
+    }
+    QTest::mouseClick(m->bookButton(group > 0 ? u"cmdAddGrp"_s : u"cmdAddSelect"_s), Qt::LeftButton);
+
+    const GridRows& dest = m->send->destinations();
+    QStringList destinations;
+    for (int r = 1; r < dest.rows(); ++r)
+        destinations << dest.text(r, 1) + u'|' + dest.text(r, 2);
+    QCOMPARE(destinations, QStringList{u"0555|"_s} + added);
+    QVERIFY(!m->book->isVisible());
+    QVERIFY(!m->book->isLoaded());
+}
+
+void TestFrmRubrica::hidingKeepsMarksClosingDropsThem()
+{
+    m->clickCell(3, AddressBookGrid::Description);
+    m->clickCell(6, AddressBookGrid::Edit);
+    QVERIFY(m->editor().isVisible());
+    // The send window put away with both lists empty takes both windows along.
+    QTest::mouseClick(m->send->findChild<QPushButton*>(u"cmdDel"_s), Qt::LeftButton);
+    QVERIFY(!m->book->isVisible());
+    QVERIFY(!m->editor().isVisible());
+    m->send->showInFront();
+    m->openBook();
+    QVERIFY(m->book->isVisible());
+    QCOMPARE(m->marks().at(2), u"Invia"_s);
+    QCOMPARE(m->editor().inEdit(), u"0733"_s); // hidden, not unloaded
+
+    m->book->close();
+    m->openBook();
+    QCOMPARE(m->marks(), QStringList(6, QString()));
+}
+
+void TestFrmRubrica::everyControlHasAName()
+{
+    QTest::mouseClick(m->bookButton(u"cmdNewContact"_s), Qt::LeftButton);
+    for (QWidget* window : QList<QWidget*>{m->book.get(), m->book->editor()}) {
+        for (QWidget* widget : window->findChildren<QWidget*>() << window) {
+            if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
+                continue; // a part of a Qt widget, not one of the window's controls
+            QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+        }
+    }
+    for (const QString& name : {u"msfgRubrica"_s, u"cmdNewContact"_s, u"cmdAddGrp"_s, u"cmbSendGrp"_s,
+                                u"cmdAddSelect"_s, u"PicOL"_s})
+        QVERIFY2(m->book->findChild<QWidget*>(name), qPrintable(name));
+}
+
+QTEST_MAIN(TestFrmRubrica)
+#include "tst_frmrubrica.moc"
