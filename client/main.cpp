@@ -2,15 +2,19 @@
 // that picks the real services and wires the windows to each other.
 
 #include "ClientTexts.h"
+#include "ContactDatabase.h"
+#include "DesktopContacts.h"
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
+#include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "OptionsController.h"
 #include "ProgramFolder.h"
 #include "SettingsStore.h"
+#include "ShippedDatabase.h"
 #include "SignalWatcher.h"
 #include "SingleInstance.h"
 #include "SystemClock.h"
@@ -54,6 +58,14 @@ int main(int argc, char* argv[])
 
     const QString folder = ProgramFolder::resolve();
     SettingsStore settings(folder);
+    // A user's first start: the empty contact database that ships with the
+    // program goes to the default place.
+    const QString defaultDatabase = folder + u"/rubrica.db"_s;
+    if (const Status copied = ShippedDatabase::copyOnFirstStart(defaultDatabase, settings.values().rubrica,
+                                                                ShippedDatabase::locate());
+        !copied) {
+        std::fprintf(stderr, "corvafax: %s\n", qPrintable(copied.error().message));
+    }
     OptionsController options(settings);
     LineTable lines; // outlives reloads of the send window
     WidgetMessageBox box;
@@ -64,6 +76,9 @@ int main(int argc, char* argv[])
     SystemClock clock;
     DetachedProcessStarter starter;
     UpdateCheck updates(folder, clock, starter);
+    ContactDatabase contacts(settings.values().rubrica, box);
+    DesktopContacts desktopContacts;
+    bool desktopContactsLoaded = false;
 
     FrmSend::Services services;
     services.settings = &settings;
@@ -87,7 +102,25 @@ int main(int argc, char* argv[])
     services.createControl = [](CorvanefaxHost& host) {
         return host.create();
     };
+    // Desktop contacts are read once a run, behind a notice that stays
+    // until the reading is done.
+    services.loadDesktopContacts = [&] {
+        if (desktopContactsLoaded)
+            return;
+        desktopContactsLoaded = true;
+        DesktopContacts::Notice notice;
+        notice.show = [](const QString& text) {
+            FrmMsg::ShowNotice(text);
+            FrmMsg::load().setTimerEnabled(false);
+        };
+        notice.close = [] {
+            if (FrmMsg* window = FrmMsg::loaded())
+                window->close();
+        };
+        desktopContacts = DesktopContacts::LoadOutlookContacts(settings.values().vcard, notice);
+    };
     FrmSend send(services);
+    FrmRubrica addressBook({&contacts, &desktopContacts, &box, services.setAlwaysOnTop}, send.destinations());
     FrmOption optionsWindow(options, box, chooser);
 
     QObject::connect(&send, &FrmSend::noticeRequested, &app,
@@ -112,6 +145,8 @@ int main(int argc, char* argv[])
     // "Esci": at once, as the user asked.
     QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&instance, &SingleInstance::activationRequested, &send, &FrmSend::showInFront);
+    QObject::connect(&send, &FrmSend::addressBookRequested, &addressBook, &FrmRubrica::showWindow);
+    QObject::connect(&send, &FrmSend::companionsHidden, &addressBook, &FrmRubrica::hideWithEditor);
 
     send.load();
     return QApplication::exec();

@@ -278,10 +278,10 @@ bool FrmSend::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     // Only keys that type a character are filtered: digits and backspace
-    // pass, every other character is dropped. Moving the cursor and pasting
-    // are left alone.
+    // pass, every other character is dropped. Tab, moving the cursor and
+    // pasting are left alone.
     const QString text = key->text();
-    if (text.isEmpty() || key->key() == Qt::Key_Backspace)
+    if (text.isEmpty() || key->key() == Qt::Key_Backspace || !text.at(0).isPrint())
         return false;
     return !(text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9');
 }

@@ -198,6 +198,10 @@ void TestFrmSend::typingANumber()
     QCOMPARE(box->text(), u"061234"_s);
     QTest::keyClick(box, Qt::Key_Backspace);
     QCOMPARE(box->text(), u"06123"_s);
+    // Tab leaves the box as in any other field.
+    QVERIFY(box->hasFocus() || !QApplication::focusWidget());
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(box->text(), u"06123"_s);
     QTest::keyClick(box, Qt::Key_Return);
     QCOMPARE(box->text(), QString());
     QCOMPARE(m_window->destinations().column(1), QStringList{u"06123"_s});
