@@ -175,7 +175,9 @@ void TestFrmRubrica::everyControlHasAName()
 {
     QTest::mouseClick(m->bookButton(u"cmdNewContact"_s), Qt::LeftButton);
     for (QWidget* window : QList<QWidget*>{m->book.get(), m->book->editor()}) {
-        for (QWidget* widget : window->findChildren<QWidget*>() << window) {
+        QList<QWidget*> widgets = window->findChildren<QWidget*>();
+        widgets << window;
+        for (QWidget* widget : std::as_const(widgets)) {
             if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
                 continue; // a part of a Qt widget, not one of the window's controls
             QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
