@@ -1,0 +1,204 @@
+// The desktop client with the real fax control, as a user meets it: a print
+// job arrives on the capture port and shows in the send window, the user
+// adds two numbers and sends; the fax server gets one job per number with
+// the cover page and the document, and the summary names both jobs. Against
+// the appliance simulator, and once more against a real hfaxd (root only).
+// This machine's print system is never touched: the control is pointed at
+// a print system that is not there.
+
+#include "FrmSend.h"
+#include "ScriptedMessageBox.h"
+#include "SimulatorProcess.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+using kestrel::test::ScriptedMessageBox;
+using kestrel::test::SimulatorProcess;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+const QByteArray Printed =
+    "%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\n/Helvetica findfont 20 scalefont setfont\n"
+    "72 700 moveto (Lettera) show\nshowpage\n%%EOF\n\x04";
+
+} // namespace
+
+class TestClientEndToEnd : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void printAndSendThroughTheSimulator();
+    void printAndSendThroughHfaxd();
+
+private:
+    // Runs the road of a fax and gives the job numbers of the summary.
+    QStringList printAndSend();
+
+    QTemporaryDir m_dir;
+    QString m_cover;
+    std::unique_ptr<SettingsStore> m_settings;
+    LineTable m_lines;
+    ScriptedMessageBox m_box;
+    std::unique_ptr<FrmSend> m_window;
+    SimulatorProcess m_sim;
+};
+
+void TestClientEndToEnd::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_cover = m_dir.filePath(u"copertina.pdf"_s);
+    QVERIFY(testfiles::write(m_cover, "%PDF-1.4\n% cover page\n%%EOF\n"));
+    // A print system that is not there: the capture printer cannot be
+    // installed, the capture port opens all the same.
+    qputenv("CUPS_SERVER", m_dir.filePath(u"no-cupsd.sock"_s).toLocal8Bit());
+    qputenv("TEMP", m_dir.path().toLocal8Bit());
+}
+
+void TestClientEndToEnd::init()
+{
+    QVERIFY(m_sim.start());
+    m_sim.applyPortsToEnvironment();
+    qputenv("KESTREL_PRINT_PORT", QByteArray::number(freePort()));
+    QVERIFY(testfiles::write(
+        m_dir.filePath(u"KZV.INI"_s),
+        "[MAIN]\r\nIP=127.0.0.1\r\nUSER=faxpw\r\nPASS=Kestrel-e2e-9\r\nMAIL=ufficio@example.org\r\n"
+        "COVER=" +
+            m_cover.toUtf8() + "\r\n"));
+    m_settings = std::make_unique<SettingsStore>(m_dir.path());
+    m_box.clear();
+    FrmSend::Services s;
+    s.settings = m_settings.get();
+    s.lines = &m_lines;
+    s.messageBox = &m_box;
+    s.trayAvailable = [] {
+        return true;
+    };
+    s.createControl = [](CorvanefaxHost& host) {
+        return host.create();
+    };
+    m_window = std::make_unique<FrmSend>(s);
+}
+
+void TestClientEndToEnd::cleanup()
+{
+    m_window.reset();
+    m_sim.stop();
+}
+
+QStringList TestClientEndToEnd::printAndSend()
+{
+    m_window->load();
+    // The spooler's side of a print job: the stream, then the end of it.
+    QTcpSocket printer;
+    printer.connectToHost(QHostAddress::LocalHost,
+                          quint16(qEnvironmentVariableIntValue("KESTREL_PRINT_PORT")));
+    if (!printer.waitForConnected(5000))
+        return {u"capture port closed"_s};
+    printer.write(Printed);
+    printer.disconnectFromHost();
+    if (!QTest::qWaitFor([this] { return m_window->documents().rows() == 2; }, 10000))
+        return {u"no document listed"_s};
+    if (!m_window->isVisible())
+        return {u"the window stayed hidden"_s};
+    const QString spoolFile = m_window->documents().text(1, 1);
+
+    for (const char* number : {"0612345", "0698765"}) {
+        QTest::keyClicks(m_window->txtFaxNumber(), QString::fromLatin1(number));
+        QTest::keyClick(m_window->txtFaxNumber(), Qt::Key_Return);
+    }
+    QTest::mouseClick(m_window->findChild<QPushButton*>(u"cmdsend"_s), Qt::LeftButton);
+    if (!QTest::qWaitFor([this] { return !m_box.shown().isEmpty(); }, 30000))
+        return {u"no summary"_s};
+    const QString summary = m_box.shown().constLast().text;
+    QStringList jobs = summary.section(u"Numero di Protocollo FAX: "_s, 1).split(u' ', Qt::SkipEmptyParts);
+    jobs.prepend(spoolFile);
+    return jobs;
+}
+
+void TestClientEndToEnd::printAndSendThroughTheSimulator()
+{
+    QStringList result = printAndSend();
+    QCOMPARE(result.size(), 3);
+    const QString spoolFile = result.takeFirst();
+    const QByteArray document = testfiles::read(spoolFile);
+    QVERIFY(document.startsWith(Printed));
+    QCOMPARE(m_sim.jobIds(), result);
+    const QStringList numbers{u"0612345"_s, u"0698765"_s};
+    for (int i = 0; i < 2; ++i) {
+        const QString& job = result.at(i);
+        QVERIFY(m_sim.waitForJob(job));
+        QCOMPARE(m_sim.jobParameters(job).value(u"dialstring"_s), QStringList{numbers.at(i)});
+        const QStringList documents = m_sim.jobParameters(job).value(u"document"_s);
+        QCOMPARE(documents.size(), 2); // the cover page first
+        QCOMPARE(m_sim.jobDocument(job, documents.at(0).section(u'/', -1)), testfiles::read(m_cover));
+        QCOMPARE(m_sim.jobDocument(job, documents.at(1).section(u'/', -1)), document);
+    }
+    QCOMPARE(m_box.shown().size(), 1); // the summary, nothing else
+    QCOMPARE(m_window->destinations().rows(), 1);
+}
+
+void TestClientEndToEnd::printAndSendThroughHfaxd()
+{
+    if (::geteuid() != 0)
+        QSKIP("a private hfaxd needs root (it chroot()s into its spool)");
+    const QString script = QString::fromUtf8(KESTREL_SOURCE_DIR) + u"/tests/e2e/hylafax-instance.sh"_s;
+    const QString server = m_dir.filePath(u"hylafax"_s);
+    QDir().mkpath(server);
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
+    const quint16 port = freePort();
+    const int started =
+        QProcess::execute(u"bash"_s, {script, u"start"_s, server, QString::number(port), u"Kestrel-e2e-9"_s});
+    if (started == 77)
+        QSKIP("hylafax-server is not installed");
+    QCOMPARE(started, 0);
+    qputenv("KESTREL_FAX_PORT", QByteArray::number(port)); // the pages stay the simulator's
+    QStringList result = printAndSend();
+    QProcess::execute(u"bash"_s, {script, u"stop"_s, server});
+    QCOMPARE(result.size(), 3);
+    const QString spoolFile = result.takeFirst();
+    const QStringList numbers{u"0612345"_s, u"0698765"_s};
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray queue = testfiles::read(server + u"/spool/sendq/q"_s + result.at(i));
+        QVERIFY2(queue.contains(QByteArray("\nnumber:" + numbers.at(i).toLatin1() + "\n")), queue.constData());
+        QVERIFY(queue.contains("\nmailaddr:ufficio@example.org\n"));
+        // The cover page, then the document, both as they were.
+        const QList<QByteArray> lines = queue.split('\n');
+        QStringList stored;
+        for (const QByteArray& line : lines) {
+            if (line.startsWith("pdf:") || line.startsWith("postscript:"))
+                stored << QString::fromLatin1(line.mid(line.lastIndexOf(':') + 1));
+        }
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(0)), testfiles::read(m_cover));
+        QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(1)), testfiles::read(spoolFile));
+    }
+}
+
+QTEST_MAIN(TestClientEndToEnd)
+#include "tst_clientendtoend.moc"
