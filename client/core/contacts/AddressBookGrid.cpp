@@ -1,12 +1,12 @@
 #include "AddressBookGrid.h"
 
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 
 namespace kestrel {
 
 void AddressBookGrid::setUp()
 {
-    using namespace contactmessages;
+    using namespace texts::book;
     m_rows.setRows(1);
     const QStringList headers{QString(),   NumberHeader, DescriptionHeader,
                               GroupHeader, SelectHeader, EditHeader};
@@ -43,8 +43,8 @@ std::optional<ContactRow> AddressBookGrid::click(int row, int col)
 
 void AddressBookGrid::toggleMark(int row)
 {
-    const bool marked = m_rows.text(row, Select) == contactmessages::Marked;
-    m_rows.setText(row, Select, marked ? QString() : contactmessages::Marked);
+    const bool marked = m_rows.text(row, Select) == texts::book::Marked;
+    m_rows.setText(row, Select, marked ? QString() : texts::book::Marked);
     m_rows.setBackground(row, Select, marked ? UnmarkedRgb : MarkedRgb);
 }
 

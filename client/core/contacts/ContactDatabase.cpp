@@ -1,6 +1,6 @@
 #include "ContactDatabase.h"
 
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 #include "ContactStatements.h"
 #include "MessageBox.h"
 
@@ -152,14 +152,14 @@ Status ContactDatabase::fail(const Error& error, const QString& statement)
 QString ContactDatabase::sqlErrorMessage(const Error& error, const QString& statement,
                                          const QString& connectionString)
 {
-    using namespace contactmessages;
+    using namespace texts::book;
     return SqlErrorNumber + QString::number(error.number) + u'\n' + SqlErrorDescription + error.message +
            u'\n' + SqlErrorCommand + statement + u'\n' + connectionString + u'\n';
 }
 
 void ContactDatabase::ShowSqlError(const QString& message)
 {
-    using namespace contactmessages;
+    using namespace texts::book;
     const MessageBoxRequest question{message + u"\n\n"_s + SqlErrorQuestion, SqlErrorTitle, MsgIcon::None,
                                      MsgButtons::YesNo};
     if (m_messageBox.show(question) == MsgAnswer::Yes)

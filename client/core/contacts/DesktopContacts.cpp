@@ -1,6 +1,6 @@
 #include "DesktopContacts.h"
 
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 #include "NormalizeFaxNumber.h"
 #include "VCardReader.h"
 
@@ -58,7 +58,7 @@ DesktopContacts DesktopContacts::LoadOutlookContacts(const QString& source, cons
 {
     DesktopContacts contacts;
     if (notice.show)
-        notice.show(contactmessages::LoadingDesktopContacts);
+        notice.show(texts::book::LoadingDesktopContacts);
     int position = 0;
     for (const QString& file : sourceFiles(source)) {
         if (position >= MaxPositions)

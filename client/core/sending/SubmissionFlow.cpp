@@ -2,7 +2,6 @@
 
 #include "ClientTexts.h"
 #include "FileNameOf.h"
-#include "SendTexts.h"
 
 using namespace Qt::StringLiterals;
 

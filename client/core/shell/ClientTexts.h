@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 // What the client shows the user, in one table: windows take their texts
@@ -98,5 +99,109 @@ inline QUrl feedbackPageUrl()
 {
     return QUrl(feedbackPageAddress(), QUrl::StrictMode);
 }
+
+// Send window frmSend and its submissions.
+inline const QString SendTitle = u"Invio Fax..."_s;
+inline const QString NumberFrame = u"Numero di Fax destinatario:"_s;
+inline const QString NumberTip = u"Inserisci qui il destinatrio"_s;
+inline const QString AddNumber = u"&Aggiungi"_s;
+inline const QString AddNumberTip = u"Aggiungi nuovo destinatario alla lista di invio"_s;
+inline const QString DestinationFrame = u"Elenco Destinatari"_s;
+inline const QString AddressBookButton = u"&Rubrica"_s;
+inline const QString DocumentsLabel = u"Documenti da inviare"_s;
+inline const QString AddDocument = u"+"_s;
+inline const QString AddDocumentTip = u"Aggiungi un documento PDF oTIFF"_s;
+inline const QString SendButton = u"&Invia FAX"_s;
+inline const QString SendTip = u"Inoltra al FaxServer"_s;
+inline const QString HideButton = u"&Nascondi"_s;
+inline const QString HideTip = u"Annulla i destinatari e i documenti in coda"_s;
+inline const QString NumberHeader = u"Numero"_s;
+inline const QString DescriptionHeader = u"Descrizione"_s;
+inline const QString PathHeader = u"Percorso"_s;
+inline const QString FileNameHeader = u"Nome File"_s;
+// The document filter of the file dialog, in the dialog's classic form.
+inline const QString SendDocumentFilter = u" Documento PDF - PS (*.pdf;*.ps)|*.pdf;*.ps|"_s;
+// The name of the capture printer the control is given.
+inline const QString CapturePrinter = u"kestrel"_s;
+
+inline const QString NoNumberTyped = u"Inserci un numero per aggiungelo alla lista"_s;
+inline const QString NotADocument = u"Il documento deve essere un file PDF o Postscript"_s;
+inline const QString RemoveTitle = u"Elimina Documento"_s;
+inline QString removeDestination(const QString& description, const QString& number)
+{
+    return u"Rimuovere il destinatario "_s + description + u" ("_s + number + u") dalla lista?"_s;
+}
+inline QString removeDocument(const QString& name)
+{
+    return u"Rimuovere il documento "_s + name + u" dalla lista?"_s;
+}
+inline const QString CancelTitle = u"Annulla FAX"_s;
+inline const QString CancelQuestion =
+    u"Vuoi annullare l'invio del fax? \r Tutti i destinatari e i documenti stampati verranno eliminati dalla coda"_s;
+
+inline const QString WrongCover = u"La copertina deve essere un documento in formato PDF o Postscript"_s;
+inline const QString NoDestination = u"Nessun destinatario inserito\r\nNon sarà inviato alcun fax"_s;
+inline const QString NoDocument =
+    u"è necessario stampare almeno un documento sulla  stampante virutale per poter "
+    u"disporre di un documento da inviare"_s;
+inline QString submissionSummary(const QString& mail, const QString& jobList)
+{
+    return u"FAX Inoltrato al server \rIndirizzo di conferma:"_s + mail + u"\rNumero di Protocollo FAX: "_s +
+           jobList;
+}
+
+// The address book: its store, its windows and the desktop contacts.
+namespace book {
+
+// Texts the address book's core shows the user, letter for letter (trailing
+// blanks and double spaces included): users and their notes know them so.
+inline const QString SqlErrorNumber = u"Errore N° "_s;
+inline const QString SqlErrorDescription = u"Descrizione =  "_s;
+inline const QString SqlErrorCommand = u"Comando = "_s;
+inline const QString SqlErrorQuestion = u"Errore SQL procedere ?"_s;
+inline const QString SqlErrorTitle = u"ERRORE MOTORE SQL"_s;
+inline const QString SqlErrorThanks = u"Grazie per aver inviato il messaggio "_s;
+inline const QString LoadingDesktopContacts = u"Carico contatti..."_s;
+
+// Address book window FrmRubrica.
+inline const QString AddressBookTitle = u"Rubrica"_s;
+inline const QString NumberHeader = u"Nr. Fax"_s;
+inline const QString DescriptionHeader = u"Descrizione"_s;
+inline const QString GroupHeader = u"Grp"_s;
+inline const QString SelectHeader = u"Seleziona"_s;
+inline const QString EditHeader = u"Edit"_s;
+// "Seleziona" of a marked row.
+inline const QString Marked = u"Invia"_s;
+inline const QString NewContact = u"&Nuovo Contatto"_s;
+inline const QString NewContactTip = u"Aggiungi unnuovo contatto nella Rubrica"_s;
+inline const QString AddGroup = u"&Invia tutto il  gruppo N°"_s;
+inline const QString AddGroupTip = u"Aggiunge i contatti del gruppo selezionato alla lista destinatari"_s;
+inline const QString AddSelected = u"&Aggiungi  selezionati"_s;
+inline const QString AddSelectedTip = u"Aggiunge i contatti selezionati alla lista di invio fax"_s;
+// What the hidden picture box holding the desktop contacts' mark is called.
+inline const QString DesktopMarkName = u"Contatto del desktop"_s;
+
+// Contact editor frmAggiungi.
+inline const QString EditorTitle = u"Aggiungi/Modfica contatto"_s;
+inline const QString EditorNumber = u"Nr. Fax"_s;
+inline const QString EditorDescription = u"Descrizione"_s;
+inline const QString EditorGroup = u"Gruppo"_s;
+inline const QString SaveNew = u"Aggiungi"_s;
+inline const QString SaveEdited = u"Modifica"_s;
+inline const QString SaveTip = u"Aggiungi contatto alla rubrica interna"_s;
+inline const QString Delete = u"&Elimina"_s;
+inline const QString NumberRequired = u"Il numero fax è un campo obbligatorio!"_s;
+
+// The groups both windows offer, "1" to "20"; "1" is the default.
+inline const QString DefaultGroup = u"1"_s;
+inline QStringList groupLabels()
+{
+    QStringList labels;
+    for (int group = 1; group <= 20; ++group)
+        labels << QString::number(group);
+    return labels;
+}
+
+} // namespace book
 
 } // namespace kestrel::texts

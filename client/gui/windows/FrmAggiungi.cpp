@@ -1,7 +1,7 @@
 #include "FrmAggiungi.h"
 
+#include "ClientTexts.h"
 #include "ContactDatabase.h"
-#include "ContactMessages.h"
 #include "MessageBox.h"
 #include "Twips.h"
 
@@ -55,14 +55,14 @@ FrmAggiungi::FrmAggiungi(Services services, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(std::move(services))
 {
     setObjectName(u"frmAggiungi"_s);
-    setWindowTitle(contactmessages::EditorTitle);
-    setAccessibleName(contactmessages::EditorTitle);
+    setWindowTitle(texts::book::EditorTitle);
+    setAccessibleName(texts::book::EditorTitle);
     buildControls();
 }
 
 void FrmAggiungi::buildControls()
 {
-    using namespace contactmessages;
+    using namespace texts::book;
     const qreal dpi = logicalDpiX();
     const auto px = [dpi](int twips) {
         return twipsToPixels(twips, dpi);
@@ -123,9 +123,9 @@ void FrmAggiungi::load()
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setCurrentIndex(0);
-    m_cmbGruppo->setEditText(contactmessages::DefaultGroup);
-    m_cmdAddContact->setText(contactmessages::SaveNew);
-    m_cmdAddContact->setAccessibleName(contactmessages::SaveNew);
+    m_cmbGruppo->setEditText(texts::book::DefaultGroup);
+    m_cmdAddContact->setText(texts::book::SaveNew);
+    m_cmdAddContact->setAccessibleName(texts::book::SaveNew);
     m_loaded = true;
 }
 
@@ -150,8 +150,8 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
     m_cmbGruppo->setCurrentText(listed.group);
     m_txtNFax->setText(listed.number);
     m_inEdit->setText(m_txtNFax->text());
-    m_cmdAddContact->setText(contactmessages::SaveEdited);
-    m_cmdAddContact->setAccessibleName(contactmessages::SaveEdited);
+    m_cmdAddContact->setText(texts::book::SaveEdited);
+    m_cmdAddContact->setAccessibleName(texts::book::SaveEdited);
     showAndFocusNumber();
     m_txtNFax->selectAll();
 }
@@ -168,8 +168,7 @@ void FrmAggiungi::cmdAddContactClick()
 {
     const ContactRow row{m_txtNFax->text(), m_txtDesc->text(), m_cmbGruppo->currentText()};
     if (row.number.isEmpty()) {
-        m_services.messageBox->show(
-            {contactmessages::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
+        m_services.messageBox->show({texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
         return;
     }
     // A failed statement has shown its dialog; the list is rebuilt and the
@@ -188,7 +187,7 @@ void FrmAggiungi::cmdDelClick()
     m_inEdit->clear();
     m_txtNFax->clear();
     m_txtDesc->clear();
-    m_cmbGruppo->setEditText(contactmessages::DefaultGroup);
+    m_cmbGruppo->setEditText(texts::book::DefaultGroup);
     Q_EMIT contactsChanged();
     close();
 }

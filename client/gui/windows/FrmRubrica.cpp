@@ -1,8 +1,8 @@
 #include "FrmRubrica.h"
 
 #include "AddressBookList.h"
+#include "ClientTexts.h"
 #include "ContactDatabase.h"
-#include "ContactMessages.h"
 #include "DesktopContacts.h"
 #include "FrmAggiungi.h"
 #include "ListGrid.h"
@@ -97,8 +97,8 @@ FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* paren
     : QWidget(parent, Qt::Window), m_services(std::move(services)), m_destinations(destinations)
 {
     setObjectName(u"FrmRubrica"_s);
-    setWindowTitle(contactmessages::AddressBookTitle);
-    setAccessibleName(contactmessages::AddressBookTitle);
+    setWindowTitle(texts::book::AddressBookTitle);
+    setAccessibleName(texts::book::AddressBookTitle);
     buildControls();
 }
 
@@ -106,7 +106,7 @@ FrmRubrica::~FrmRubrica() = default;
 
 void FrmRubrica::buildControls()
 {
-    using namespace contactmessages;
+    using namespace texts::book;
     const qreal dpi = logicalDpiX();
     const auto px = [dpi](int twips) {
         return twipsToPixels(twips, dpi);

@@ -3,7 +3,6 @@
 #include "ClientTexts.h"
 #include "FileNameOf.h"
 #include "ListGrid.h"
-#include "SendTexts.h"
 #include "Twips.h"
 
 #include <QCloseEvent>

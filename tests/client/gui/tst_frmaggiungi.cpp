@@ -5,7 +5,7 @@
 // typed.
 
 #include "AddressBookSetup.h"
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 
 #include <QApplication>
 
@@ -107,7 +107,7 @@ void TestFrmAggiungi::saveNeedsANumber()
     else
         save();
     const bool refused = number.isEmpty();
-    QCOMPARE(m->box.texts(), refused ? QStringList{contactmessages::NumberRequired} : QStringList());
+    QCOMPARE(m->box.texts(), refused ? QStringList{texts::book::NumberRequired} : QStringList());
     if (refused)
         QVERIFY(m->box.shown().first().title.isEmpty());
     QCOMPARE(m->stored().contains(ContactRow{number, u"Nuovo"_s, u"1"_s}), !refused);
@@ -167,7 +167,7 @@ void TestFrmAggiungi::failedReplacementKeepsTheRow()
     m->box.setNextAnswers({MsgAnswer::No});
     save();
     QCOMPARE(m->box.shown().size(), 1);
-    QCOMPARE(m->box.shown().first().title, contactmessages::SqlErrorTitle);
+    QCOMPARE(m->box.shown().first().title, texts::book::SqlErrorTitle);
     QVERIFY(
         m->box.texts().first().contains(u"Comando = INSERT INTO anagrafica values('0623','rifiuta','1')"_s));
     QVERIFY(m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));

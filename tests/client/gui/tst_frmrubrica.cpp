@@ -3,7 +3,7 @@
 // send window's destinations.
 
 #include "AddressBookSetup.h"
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 
 using namespace kestrel;
 using kestrel::test::AddressBookSetup;
-namespace texts = kestrel::contactmessages;
+namespace book = kestrel::texts::book;
 
 class TestFrmRubrica : public QObject
 {
@@ -41,7 +41,7 @@ void TestFrmRubrica::init()
 
 void TestFrmRubrica::listsDesktopThenDatabaseContacts()
 {
-    QCOMPARE(m->log, (QStringList{u"on top frmSend 1"_s, u"notice "_s + texts::LoadingDesktopContacts,
+    QCOMPARE(m->log, (QStringList{u"on top frmSend 1"_s, u"notice "_s + book::LoadingDesktopContacts,
                                   u"notice closed"_s, u"on top FrmRubrica 1"_s}));
     QVERIFY(m->book->isVisible());
     const GridRows& rows = m->rows();

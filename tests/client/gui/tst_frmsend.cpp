@@ -8,7 +8,6 @@
 #include "ListGrid.h"
 #include "RecordingControl.h"
 #include "ScriptedMessageBox.h"
-#include "SendTexts.h"
 #include "TestFiles.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
+#include "ClientTexts.h"
 #include "ContactDatabase.h"
-#include "ContactMessages.h"
 #include "ScriptedMessageBox.h"
 
 #include <QDir>
@@ -23,7 +23,7 @@ using kestrel::MsgAnswer;
 using kestrel::MsgButtons;
 using kestrel::MsgIcon;
 using kestrel::test::ScriptedMessageBox;
-namespace texts = kestrel::contactmessages;
+namespace book = kestrel::texts::book;
 
 using Rows = QList<ContactRow>;
 
@@ -245,7 +245,7 @@ void tst_ContactDatabase::missingFileFailsIntoDialog()
                             u"Comando = SELECT * FROM anagrafica ORDER BY gruppo,nome\n"
                             u"Provider=SQLite;Data Source='"_s +
                                 path + u"'\n\n\nErrore SQL procedere ?"_s);
-    QCOMPARE(question.title, texts::SqlErrorTitle);
+    QCOMPARE(question.title, book::SqlErrorTitle);
     QCOMPARE(question.buttons, MsgButtons::YesNo);
     QCOMPARE(question.icon, MsgIcon::None);
     if (answer == MsgAnswer::No) {
@@ -254,7 +254,7 @@ void tst_ContactDatabase::missingFileFailsIntoDialog()
     }
     QCOMPARE(m_boxes.shown().size(), 2);
     const auto& thanks = m_boxes.shown().at(1);
-    QCOMPARE(thanks.text, texts::SqlErrorThanks);
+    QCOMPARE(thanks.text, book::SqlErrorThanks);
     QCOMPARE(thanks.title, QString());
     QCOMPARE(thanks.icon, MsgIcon::Information);
     QCOMPARE(thanks.buttons, MsgButtons::Ok);
@@ -271,9 +271,9 @@ void tst_ContactDatabase::failedStatementLetsCallerGoOn()
     QVERIFY(db.insertContact(ContactRow{u"022"_s, u"Rossi"_s, u"1"_s}));
     QCOMPARE(*db.listContacts(), (Rows{ContactRow{u"022"_s, u"Rossi"_s, u"1"_s}}));
     QCOMPARE(m_boxes.shown().size(), 1);
-    QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorCommand +
+    QVERIFY(m_boxes.shown().at(0).text.contains(book::SqlErrorCommand +
                                                 u"INSERT INTO anagrafica values('021','rifiuta','1')\n"_s));
-    QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorDescription + u"rifiutato\n"_s));
+    QVERIFY(m_boxes.shown().at(0).text.contains(book::SqlErrorDescription + u"rifiutato\n"_s));
 }
 
 void tst_ContactDatabase::replacement_data()
@@ -310,7 +310,7 @@ void tst_ContactDatabase::replacement()
         QVERIFY(m_boxes.shown().isEmpty());
     } else {
         QCOMPARE(m_boxes.shown().size(), 1);
-        QVERIFY(m_boxes.shown().at(0).text.contains(texts::SqlErrorCommand + failedStatement + u'\n'));
+        QVERIFY(m_boxes.shown().at(0).text.contains(book::SqlErrorCommand + failedStatement + u'\n'));
     }
 }
 

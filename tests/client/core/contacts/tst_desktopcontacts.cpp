@@ -1,4 +1,4 @@
-#include "ContactMessages.h"
+#include "ClientTexts.h"
 #include "DesktopContacts.h"
 
 #include <QDir>
@@ -102,8 +102,7 @@ void tst_DesktopContacts::loadsFileBehindNotice()
                                    }};
     const DesktopContacts contacts =
         DesktopContacts::LoadOutlookContacts(DesktopContacts::defaultSource(m_dir->path()), notice);
-    QCOMPARE(events,
-             (QStringList{u"show "_s + kestrel::contactmessages::LoadingDesktopContacts, u"close"_s}));
+    QCOMPARE(events, (QStringList{u"show "_s + kestrel::texts::book::LoadingDesktopContacts, u"close"_s}));
     QCOMPARE(contacts.count(), 4);
     QCOMPARE(contacts.listed(),
              (QList<DesktopContact>{{u"0211"_s, u"Anna Uno ACME"_s}, {u"0244"_s, u"Anna Quattro ACME"_s}}));

@@ -2,10 +2,10 @@
 // control: the order of the calls, the file list and the numbers, the
 // summary, and what a failed submission leaves for the next press.
 
+#include "ClientTexts.h"
 #include "CorvanefaxHost.h"
 #include "RecordingControl.h"
 #include "ScriptedMessageBox.h"
-#include "SendTexts.h"
 #include "SubmissionFlow.h"
 
 #include <QSignalSpy>
