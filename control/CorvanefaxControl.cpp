@@ -298,7 +298,7 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
     ControlState& state = ControlState::current();
     if (state.IsActive == VbFalse) {
         DebugLog(controlLibraryName() + u".attiva non eseguito "_s);
-        messageBox().show({texts::notActivated(), u"KestrelOCX"_s, MsgIcon::Exclamation, MsgButtons::Ok});
+        messageBox().show({texts::notActivated(), texts::BoxTitle, MsgIcon::Exclamation, MsgButtons::Ok});
         return {};
     }
     Submission submission;

@@ -1,5 +1,6 @@
 #include "PrinterSetup.h"
 
+#include "ControlTexts.h"
 #include "MessageBox.h"
 #include "Ports.h"
 #include "VersioneWindows.h"
@@ -117,7 +118,7 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
         printerName, model, label, cupsDriverFor(model)));
 
     MessageBoxRequest request;
-    request.text = u"Installo la stampante "_s + printerName + u" su "_s + label;
+    request.text = texts::installingPrinter(printerName, label);
     request.icon = MsgIcon::Information;
     request.buttons = MsgButtons::Ok;
     box.show(request);

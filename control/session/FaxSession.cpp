@@ -255,7 +255,7 @@ void FaxSession::loginRefused()
 {
     endSession();
     m_host.sessionMessageBox().show(
-        {texts::loginRefused(), u"KestrelOCX"_s, MsgIcon::Critical, MsgButtons::Ok});
+        {texts::loginRefused(), texts::BoxTitle, MsgIcon::Critical, MsgButtons::Ok});
 }
 
 void FaxSession::abandon(const QString& why, const QString& message)

@@ -23,6 +23,15 @@ inline QString loginRefused()
     return LoginRefused.toString();
 }
 
+// The title of the control's own message boxes.
+inline const QString BoxTitle = u"KestrelOCX"_s;
+
+// Said before the capture printer is installed.
+inline QString installingPrinter(const QString& printer, const QString& versionLabel)
+{
+    return u"Installo la stampante "_s + printer + u" su "_s + versionLabel;
+}
+
 // The end of every report of a fax that did not go.
 inline QString notSent(const QString& what)
 {
