@@ -96,18 +96,22 @@ void PrintCapture::take(QByteArrayView piece)
     m_quiet.start(m_end.endsWithEofMarker() ? m_eofIdleMs : m_stallMs);
     if (m_discarding)
         return;
-    QString error;
-    if (!m_job)
-        m_job = SpoolWriter::create(m_names.folder(), &error);
-    if (m_job && !m_job->write(piece)) {
-        error = m_job->errorString();
-        m_job.reset();
-    }
+    Status written;
     if (!m_job) {
+        auto created = SpoolWriter::create(m_names.folder());
+        if (created)
+            m_job = std::move(*created);
+        else
+            written = created.error();
+    }
+    if (m_job)
+        written = m_job->write(piece);
+    if (!written) {
         // The rest of the job is read and dropped, so the spooler finishes
         // and capture goes on; the user is told once.
+        m_job.reset();
         m_discarding = true;
-        reportFailure(error);
+        reportFailure(written.error().message);
     }
 }
 
@@ -167,24 +171,18 @@ void PrintCapture::endJob(JobEnd)
         log(u"Printer Socket: connection closed without data"_s);
         return;
     }
-    QString spoolFile;
-    QString error;
-    if (!SalvaSpool(std::move(job), &spoolFile, &error)) {
-        reportFailure(error);
+    const Expected<QString> spoolFile = SalvaSpool(std::move(job));
+    if (!spoolFile) {
+        reportFailure(spoolFile.error().message);
         return;
     }
-    Q_EMIT PrintedDocAvailable(spoolFile);
+    Q_EMIT PrintedDocAvailable(*spoolFile);
 }
 
-bool PrintCapture::SalvaSpool(std::unique_ptr<SpoolWriter> job, QString* spoolFile, QString* error)
+Expected<QString> PrintCapture::SalvaSpool(std::unique_ptr<SpoolWriter> job)
 {
     const QString folder = QFileInfo(job->temporaryPath()).absolutePath();
-    *spoolFile = job->commit(m_names.plan(m_printerName, folder));
-    if (spoolFile->isEmpty()) {
-        *error = job->errorString();
-        return false;
-    }
-    return true;
+    return job->commit(m_names.plan(m_printerName, folder));
 }
 
 void PrintCapture::listenAgain()

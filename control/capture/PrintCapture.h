@@ -80,7 +80,7 @@ private:
     void take(QByteArrayView piece);
     void endJob(JobEnd how);
     void listenAgain();
-    bool SalvaSpool(std::unique_ptr<SpoolWriter> job, QString* spoolFile, QString* error);
+    Expected<QString> SalvaSpool(std::unique_ptr<SpoolWriter> job);
     void reportFailure(const QString& reason);
     void log(const QString& line) const;
 
