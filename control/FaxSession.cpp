@@ -96,7 +96,7 @@ QVariant FaxSession::start()
                 messages::noGreeting(state.IndirizzoIP));
         return {};
     }
-    if (outcome == WaitOutcome::Failed)
+    if (outcome == WaitOutcome::Failed || outcome == WaitOutcome::Interrupted)
         return {};
     m_phase = Phase::Running;
     send({u"USER "_s + state.NomeUtente});
@@ -264,7 +264,7 @@ void FaxSession::UploadFile(const QString& path, const QString& name)
                 messages::TransferFailed);
         return;
     }
-    if (outcome == WaitOutcome::Failed)
+    if (outcome == WaitOutcome::Failed || outcome == WaitOutcome::Interrupted)
         return;
     // The reply to STOR comes when the transfer ends; until then only the
     // transfer's own progress is timed.

@@ -1,5 +1,7 @@
 #include "CaptureHost.h"
 
+#include "Wait.h"
+
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -19,16 +21,26 @@ bool CaptureHost::start()
     m_control.setNomeStampante(m_printer);
     m_control.setXMLStatus(VbFalse);
     m_control.setDebugOn(m_debug ? VbTrue : VbFalse);
-    if (const MethodError error = m_control.Attiva()) {
+    const MethodError error = m_control.Attiva();
+    // A signal during activation: whatever failed, failed because of it.
+    if (interruptionRequested())
+        return false;
+    if (error) {
         std::fprintf(stderr, "corvafax-send: attivazione non riuscita: %s (%d)\n",
                      error.description.toLocal8Bit().constData(), error.number);
         return false;
     }
     if (m_offline)
         return false;
+    sayListening();
+    return true;
+}
+
+void CaptureHost::sayListening() const
+{
     std::fprintf(stderr, "corvafax-send: in attesa di stampe sulla stampante %s\n",
                  m_printer.toLocal8Bit().constData());
-    return true;
+    std::fflush(stderr);
 }
 
 void CaptureHost::PrintedDocAvailable(QString& SpoolFile)
@@ -39,6 +51,9 @@ void CaptureHost::PrintedDocAvailable(QString& SpoolFile)
 
 void CaptureHost::MessageFromAppliance(QString& Msg)
 {
+    // An appliance "offline" while quitting is the interrupted request.
+    if (interruptionRequested())
+        return;
     if (Msg == "Appliance KESTREL Offline"_L1)
         m_offline = true;
     std::fprintf(stderr, "corvafax-send: %s\n", Msg.toLocal8Bit().constData());

@@ -15,7 +15,8 @@ class CaptureHost : public QObject, public ICorvanefaxEvents, public IControlSit
 public:
     CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug);
 
-    // False when activation failed; the reason is on standard error.
+    // False when activation failed (the reason is on standard error) or the
+    // program was asked to quit meanwhile.
     bool start();
 
 private:
@@ -24,6 +25,8 @@ private:
 
     IMessageBox& messageBox() override { return m_box; }
     void propertyChanged(const QString&) override {}
+
+    void sayListening() const;
 
     ICorvanefax& m_control;
     QString m_appliance;
