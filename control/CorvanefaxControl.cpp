@@ -64,6 +64,7 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_sessi
             m_events->PrintedDocAvailable(spoolFile);
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
         QString xml = page;
         if (m_events)

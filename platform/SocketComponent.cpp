@@ -110,6 +110,7 @@ bool SocketComponent::listen()
     if (!m_server) {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &SocketComponent::onNewConnection);
+        connect(m_server, &QTcpServer::acceptError, this, &SocketComponent::onAcceptError);
     }
     if (!m_server->listen(m_localAddress, m_localPort)) {
         setError(errorNumberFor(m_server->serverError()), m_server->errorString());
@@ -146,6 +147,36 @@ bool SocketComponent::accept(qintptr requestId)
     if (socket->bytesAvailable() > 0)
         announceData();
     return true;
+}
+
+QTcpSocket* SocketComponent::takeConnection(qintptr requestId)
+{
+    QTcpSocket* socket = m_pending.take(requestId);
+    if (!socket) {
+        setError(InvalidOperation, u"No such connection request"_s);
+        return nullptr;
+    }
+    socket->setParent(nullptr);
+    return socket;
+}
+
+void SocketComponent::pauseAccepting()
+{
+    if (m_server)
+        m_server->pauseAccepting();
+}
+
+void SocketComponent::resumeAccepting()
+{
+    if (m_server && m_server->isListening())
+        m_server->resumeAccepting();
+}
+
+void SocketComponent::onAcceptError()
+{
+    // QTcpServer has paused itself; the owner decides when to resume.
+    setError(errorNumberFor(m_server->serverError()), m_server->errorString());
+    Q_EMIT Error(m_errorNumber, m_errorDescription);
 }
 
 void SocketComponent::announceData()

@@ -62,6 +62,15 @@ public:
     bool listen();
     // Accepts the connection announced by ConnectionRequest on this object.
     bool accept(qintptr requestId);
+    // Hands the connection announced by ConnectionRequest to the caller as a
+    // socket of its own (no parent), leaving this object as it is: the
+    // listener stays open, so one listener serves many connections at once.
+    // nullptr when there is no such request.
+    QTcpSocket* takeConnection(qintptr requestId);
+    // A paused listener leaves new connections in the system's backlog until
+    // it resumes. Accept errors pause it as well (and raise Error).
+    void pauseAccepting();
+    void resumeAccepting();
     void close();
 
     // Queues data for sending; returns the number of bytes queued.
@@ -96,6 +105,7 @@ private:
     void onBytesWritten(qint64 bytes);
     void onDisconnected();
     void onNewConnection();
+    void onAcceptError();
     void setError(int number, const QString& description);
 
     QPointer<QTcpSocket> m_socket;

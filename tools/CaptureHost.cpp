@@ -7,6 +7,14 @@
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
+namespace {
+
+// How the control's messages about the capture port begin and what the one
+// that it listens again holds (raised through MessageFromAppliance).
+constexpr auto NotListening = "Impossibile ricevere le stampe "_L1;
+constexpr auto ListeningAgain = " riceve di nuovo le stampe "_L1;
+
+} // namespace
 
 CaptureHost::CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug)
     : m_control(control), m_appliance(appliance), m_printer(printer), m_debug(debug)
@@ -32,7 +40,13 @@ bool CaptureHost::start()
     }
     if (m_offline)
         return false;
-    sayListening();
+    m_started = true;
+    if (m_notListening) {
+        std::fprintf(stderr, "corvafax-send: la stampante %s non è in ascolto; nuovo tentativo in corso\n",
+                     m_printer.toLocal8Bit().constData());
+    } else {
+        sayListening();
+    }
     return true;
 }
 
@@ -58,6 +72,13 @@ void CaptureHost::MessageFromAppliance(QString& Msg)
         m_offline = true;
     std::fprintf(stderr, "corvafax-send: %s\n", Msg.toLocal8Bit().constData());
     std::fflush(stderr);
+    if (Msg.startsWith(NotListening)) {
+        m_notListening = true;
+    } else if (Msg.contains(ListeningAgain) && m_notListening) {
+        m_notListening = false;
+        if (m_started)
+            sayListening();
+    }
 }
 
 } // namespace kestrel
