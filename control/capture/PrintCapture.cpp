@@ -137,6 +137,7 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
     connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
     connect(raw, &CaptureJob::ended, this, [this, raw](CaptureJob::End how) { onJobEnded(raw, how); });
     m_jobs.push_back(std::move(job));
+    log(u"Printer Socket: job connected (%1 in progress)"_s.arg(m_jobs.size()));
     if (static_cast<int>(m_jobs.size()) >= m_maxJobs && !m_acceptPaused) {
         log(u"Printer Socket: %1 print jobs at once, further ones wait"_s.arg(m_jobs.size()));
         m_acceptPaused = true;

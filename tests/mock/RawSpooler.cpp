@@ -50,7 +50,9 @@ void RawSpooler::onWritable()
         socklen_t length = sizeof error;
         ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length);
         if (error != 0) {
-            finish(error == ECONNREFUSED ? Outcome::Refused : Outcome::Failed);
+            finish(error == ECONNREFUSED ? Outcome::Refused
+                   : error == ECONNRESET ? Outcome::Reset
+                                         : Outcome::Failed);
             return;
         }
         m_connected = true;
