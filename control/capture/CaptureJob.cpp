@@ -1,45 +1,47 @@
 #include "CaptureJob.h"
 
-#include <QTcpSocket>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
 namespace {
 
-// Most the socket holds unread: memory stays flat for any job size, and each
-// piece is still large enough to keep up with the plain reader.
+// Most one read takes: memory stays flat for any job size, and each piece is
+// large enough to keep up with the plain reader.
 constexpr qint64 ReadChunk = 1024 * 1024;
+// Reads per wake-up: jobs that arrive together take turns.
+constexpr int ReadsPerTurn = 4;
 
 } // namespace
 
-CaptureJob::CaptureJob(QTcpSocket* connection, QString spoolFolder, QByteArray& readBuffer, int stallMs,
+CaptureJob::CaptureJob(qintptr descriptor, QString spoolFolder, QByteArray& readBuffer, int stallMs,
                        QObject* parent)
-    : QObject(parent), m_connection(connection), m_folder(std::move(spoolFolder)), m_readBuffer(readBuffer),
-      m_stallMs(stallMs)
+    : QObject(parent), m_descriptor(static_cast<int>(descriptor)), m_folder(std::move(spoolFolder)),
+      m_readBuffer(readBuffer), m_stallMs(stallMs)
 {
-    m_connection->setParent(this);
-    m_connection->setReadBufferSize(ReadChunk);
-    connect(m_connection, &QTcpSocket::readyRead, this, &CaptureJob::readAvailable);
-    connect(m_connection, &QTcpSocket::disconnected, this, &CaptureJob::onDisconnected);
-    connect(m_connection, &QTcpSocket::errorOccurred, this, &CaptureJob::onError);
     m_stall.setSingleShot(true);
     connect(&m_stall, &QTimer::timeout, this, &CaptureJob::onStallCheck);
 }
 
 CaptureJob::~CaptureJob()
 {
-    m_connection->disconnect(this);
-    m_connection->abort();
+    closeConnection();
 }
 
 void CaptureJob::start()
 {
+    ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
+    m_readable = new QSocketNotifier(m_descriptor, QSocketNotifier::Read, this);
+    connect(m_readable, &QSocketNotifier::activated, this, &CaptureJob::readAvailable);
     m_lastArrival.start();
     m_stall.start(m_stallMs);
     readAvailable();
-    if (m_connection->state() != QAbstractSocket::ConnectedState)
-        onDisconnected();
 }
 
 void CaptureJob::readAvailable()
@@ -48,9 +50,20 @@ void CaptureJob::readAvailable()
         return;
     if (m_readBuffer.size() != ReadChunk)
         m_readBuffer.resize(ReadChunk);
-    qint64 count = 0;
-    while ((count = m_connection->read(m_readBuffer.data(), ReadChunk)) > 0)
-        take(QByteArrayView(m_readBuffer.constData(), count));
+    for (int turn = 0; turn < ReadsPerTurn;) {
+        const ssize_t count = ::recv(m_descriptor, m_readBuffer.data(), ReadChunk, 0);
+        if (count > 0) {
+            take(QByteArrayView(m_readBuffer.constData(), count));
+            ++turn;
+        } else if (count == 0) {
+            finish(End::PeerClosed);
+            return;
+        } else if (errno != EINTR) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                finish(End::ConnectionError);
+            return;
+        }
+    }
 }
 
 void CaptureJob::take(QByteArrayView piece)
@@ -72,24 +85,14 @@ void CaptureJob::take(QByteArrayView piece)
         written = m_spool->write(piece);
     if (!written) {
         // The rest of the job is read and dropped, so the spooler finishes
-        // and capture goes on; the owner tells the user once.
+        // and capture goes on; the owner tells the user once. Not from here:
+        // the user's message may run an event loop while this job reads.
         m_spool.reset();
         m_discarding = true;
-        Q_EMIT spoolFailed(written.error().message);
+        QMetaObject::invokeMethod(
+            this, [this, reason = written.error().message] { Q_EMIT spoolFailed(reason); },
+            Qt::QueuedConnection);
     }
-}
-
-void CaptureJob::onDisconnected()
-{
-    finish(End::PeerClosed);
-}
-
-void CaptureJob::onError()
-{
-    // The spooler closing its side is the normal end, reported through
-    // disconnected.
-    if (m_connection->error() != QAbstractSocket::RemoteHostClosedError)
-        finish(End::ConnectionError);
 }
 
 void CaptureJob::onStallCheck()
@@ -106,17 +109,21 @@ void CaptureJob::finish(End how)
 {
     if (m_finished)
         return;
-    // What the socket still holds belongs to the job.
-    readAvailable();
     m_finished = true;
     m_stall.stop();
-    m_connection->disconnect(this);
     // Close at once: the spooler calls the job done only then.
-    m_connection->abort();
-    // The owner deletes the job in its handler: not from inside the socket's
-    // own signal.
+    closeConnection();
     QMetaObject::invokeMethod(
         this, [this, how] { Q_EMIT ended(how); }, Qt::QueuedConnection);
+}
+
+void CaptureJob::closeConnection()
+{
+    delete m_readable;
+    m_readable = nullptr;
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
 }
 
 } // namespace kestrel

@@ -9,15 +9,18 @@
 
 #include <memory>
 
-class QTcpSocket;
+class QSocketNotifier;
 
 namespace kestrel {
 
 // One print job: a connection that a spooler opened to the capture port,
 // read to its end and streamed into a spool file of its own as it arrives.
-// The job ends when the spooler closes its side, when the connection fails,
-// or when it has been silent for the stall limit; the connection is closed
-// then, and ended() tells the owner how.
+// The job ends when the spooler closes its side, when the connection fails
+// (a reset, say), or when it has been silent for the stall limit; the
+// connection is closed then, and ended() tells the owner how.
+//
+// It reads the system's socket straight into the shared buffer, as a plain
+// reader does: a socket object would copy every byte once more on its way.
 class CaptureJob : public QObject
 {
     Q_OBJECT
@@ -30,9 +33,9 @@ public:
     };
     Q_ENUM(End)
 
-    // Takes the connection. readBuffer is shared by all jobs: they run on
-    // one thread and none keeps data in it between reads.
-    CaptureJob(QTcpSocket* connection, QString spoolFolder, QByteArray& readBuffer, int stallMs,
+    // Takes the accepted socket descriptor. readBuffer is shared by all
+    // jobs: they run on one thread and none keeps data in it between reads.
+    CaptureJob(qintptr descriptor, QString spoolFolder, QByteArray& readBuffer, int stallMs,
                QObject* parent = nullptr);
     ~CaptureJob() override;
 
@@ -51,7 +54,8 @@ public:
     std::unique_ptr<SpoolWriter> takeSpool() { return std::move(m_spool); }
 
 Q_SIGNALS:
-    // Raised once, when the spool file first fails; the text says why.
+    // Raised once, from the event loop, when the spool file first fails; the
+    // text says why.
     void spoolFailed(const QString& reason);
     // Raised once, from the event loop, after the connection was closed.
     void ended(kestrel::CaptureJob::End how);
@@ -59,12 +63,12 @@ Q_SIGNALS:
 private:
     void readAvailable();
     void take(QByteArrayView piece);
-    void onDisconnected();
-    void onError();
     void onStallCheck();
     void finish(End how);
+    void closeConnection();
 
-    QTcpSocket* m_connection;
+    int m_descriptor;
+    QSocketNotifier* m_readable = nullptr;
     QString m_folder;
     QByteArray& m_readBuffer;
     int m_stallMs;

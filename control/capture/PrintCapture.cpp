@@ -127,8 +127,8 @@ void PrintCapture::onListenerError(int number, const QString&)
 
 void PrintCapture::onConnectionRequest(qintptr requestId)
 {
-    QTcpSocket* connection = m_socket.takeConnection(requestId);
-    if (!connection) {
+    const qintptr connection = m_socket.takeConnectionDescriptor(requestId);
+    if (connection < 0) {
         log(socketErrorLine(m_socket.lastErrorNumber()));
         return;
     }
