@@ -42,8 +42,9 @@ bool CaptureHost::start()
         return false;
     m_started = true;
     if (m_notListening) {
-        std::fprintf(stderr, "corvafax-send: la stampante %s non è in ascolto; nuovo tentativo in corso\n",
-                     m_printer.toLocal8Bit().constData());
+        const QString line = u"corvafax-send: la stampante %1 non è in ascolto; nuovo tentativo in corso\n"_s;
+        std::fputs(line.arg(m_printer).toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
     } else {
         sayListening();
     }

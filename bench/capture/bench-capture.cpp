@@ -274,6 +274,14 @@ Result run(const QString& self, const QStringList& arguments, const QProcessEnvi
         return result;
     }
     const auto port = static_cast<quint16>(ready.value(1).toUInt());
+    // Every run starts with nothing of the previous ones left to write back:
+    // otherwise a run pays for the one before it.
+    if (const int folder = ::open(QFile::encodeName(environment.value(u"TEMP"_s)).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder >= 0) {
+        ::syncfs(folder);
+        ::close(folder);
+    }
     QElapsedTimer clock;
     clock.start();
     const bool sent = send(port, jobs, mib, chunk);
