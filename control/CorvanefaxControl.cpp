@@ -11,6 +11,7 @@
 #include "PlainTextMessageBox.h"
 #include "PrinterSetup.h"
 #include "SessionText.h"
+#include "Wait.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -71,6 +72,7 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_sessi
             m_events->PrintedDocAvailable(spoolFile);
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
         QString xml = page;
         if (m_events)
@@ -246,6 +248,12 @@ MethodError CorvanefaxControl::Attiva()
     m_session.setWaitLimitMs(limit);
     m_timer1.setTickTimeLimitMs(limit);
     if (const Status appliance = VerificaAppliance(state.IndirizzoIP, limit); !appliance) {
+        if (interruptionRequested()) {
+            // The program is quitting: the appliance was not asked, and
+            // is not offline for all anyone knows.
+            DebugLog(appliance.error().message);
+            return {};
+        }
         DebugLog(u"cant find corvane appliance on "_s + state.IndirizzoIP);
         DebugLog(appliance.error().message);
         QString text = texts::applianceOffline();

@@ -13,8 +13,15 @@ struct HttpResult
     QString error;  // why the request failed, for logs and messages
 };
 
-// A GET that returns when the page has arrived, the request failed, or the
-// time limit passed. Pending events are processed meanwhile.
-HttpResult httpGet(const QUrl& url, int timeoutMs);
+// The most a page may hold. The appliance's pages are a few kilobytes; a
+// body far beyond that is a fault, and holding it (and decoding it as text)
+// would take the host's memory and freeze its event loop.
+constexpr qint64 DefaultPageLimit = 4 * 1024 * 1024;
+
+// A GET that returns when the page has arrived, the request failed, the time
+// limit passed, or the program was asked to quit (interruptionRequested()).
+// A body larger than maxBytes fails as soon as that much has arrived.
+// Pending events are processed meanwhile.
+HttpResult httpGet(const QUrl& url, int timeoutMs, qint64 maxBytes = DefaultPageLimit);
 
 } // namespace kestrel

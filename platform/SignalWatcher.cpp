@@ -1,5 +1,7 @@
 #include "SignalWatcher.h"
 
+#include "Wait.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -14,6 +16,9 @@ int signalPipe[2] = {-1, -1};
 
 extern "C" void onSignal(int number)
 {
+    // Waits of this module give up at once; the byte wakes the event loop,
+    // whose side makes the request known to every module.
+    noteInterruptionFromSignal();
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
@@ -45,8 +50,10 @@ bool SignalWatcher::install()
 void SignalWatcher::onReadable()
 {
     unsigned char byte = 0;
-    if (::read(signalPipe[0], &byte, 1) == 1)
+    if (::read(signalPipe[0], &byte, 1) == 1) {
+        requestInterruption();
         Q_EMIT terminationRequested(byte);
+    }
 }
 
 } // namespace kestrel

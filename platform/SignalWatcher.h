@@ -6,8 +6,10 @@ class QSocketNotifier;
 
 namespace kestrel {
 
-// Turns SIGTERM and SIGINT into a Qt signal: the handler only writes to a
-// pipe (all it may safely do), and the event loop reads it.
+// Turns SIGTERM and SIGINT into a Qt signal: the handler only sets the
+// interruption flag of Wait.h and writes to a pipe (all it may safely do),
+// and the event loop reads it. A signal that comes while a wait runs nested
+// in the event loop thus ends that wait too, instead of being lost behind it.
 class SignalWatcher : public QObject
 {
     Q_OBJECT

@@ -7,11 +7,29 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <functional>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
 namespace {
+
+// Announces each accepted descriptor before any socket object is made of it,
+// so that the owner can take it as a socket or as a plain descriptor.
+class DescriptorServer : public QTcpServer
+{
+public:
+    DescriptorServer(std::function<void(qintptr)> incoming, QObject* parent)
+        : QTcpServer(parent), m_incoming(std::move(incoming))
+    {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override { m_incoming(descriptor); }
+
+private:
+    std::function<void(qintptr)> m_incoming;
+};
 
 int errorNumberFor(QAbstractSocket::SocketError error)
 {
@@ -136,8 +154,9 @@ bool SocketComponent::listen()
     }
     dropSocket();
     if (!m_server) {
-        m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, &SocketComponent::onNewConnection);
+        m_server =
+            new DescriptorServer([this](qintptr descriptor) { onIncomingConnection(descriptor); }, this);
+        connect(m_server, &QTcpServer::acceptError, this, &SocketComponent::onAcceptError);
     }
     if (!m_server->listen(m_localAddress, m_localPort)) {
         setError(errorNumberFor(m_server->serverError()), m_server->errorString());
@@ -147,26 +166,28 @@ bool SocketComponent::listen()
     return true;
 }
 
-void SocketComponent::onNewConnection()
+void SocketComponent::onIncomingConnection(qintptr descriptor)
 {
-    while (m_server && m_server->hasPendingConnections()) {
-        QTcpSocket* socket = m_server->nextPendingConnection();
-        const qintptr id = m_nextRequestId++;
-        m_pending.insert(id, socket);
-        Q_EMIT ConnectionRequest(id);
-        // A request the handler did not accept is refused.
-        if (QTcpSocket* left = m_pending.take(id)) {
-            left->abort();
-            left->deleteLater();
-        }
-    }
+    const qintptr id = m_nextRequestId++;
+    m_pending.insert(id, descriptor);
+    Q_EMIT ConnectionRequest(id);
+    // A request the handler did not accept is refused.
+    if (m_pending.contains(id))
+        ::close(static_cast<int>(m_pending.take(id)));
 }
 
 bool SocketComponent::accept(qintptr requestId)
 {
-    QTcpSocket* socket = m_pending.take(requestId);
-    if (!socket) {
+    if (!m_pending.contains(requestId)) {
         setError(InvalidOperation, u"No such connection request"_s);
+        return false;
+    }
+    const qintptr descriptor = m_pending.take(requestId);
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        setError(errorNumberFor(socket->error()), socket->errorString());
+        ::close(static_cast<int>(descriptor));
+        delete socket;
         return false;
     }
     adoptSocket(socket);
@@ -184,6 +205,34 @@ void SocketComponent::acknowledgeAtOnce()
     const int on = 1;
     ::setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 #endif
+}
+
+qintptr SocketComponent::takeConnectionDescriptor(qintptr requestId)
+{
+    if (!m_pending.contains(requestId)) {
+        setError(InvalidOperation, u"No such connection request"_s);
+        return -1;
+    }
+    return m_pending.take(requestId);
+}
+
+void SocketComponent::pauseAccepting()
+{
+    if (m_server)
+        m_server->pauseAccepting();
+}
+
+void SocketComponent::resumeAccepting()
+{
+    if (m_server && m_server->isListening())
+        m_server->resumeAccepting();
+}
+
+void SocketComponent::onAcceptError()
+{
+    // QTcpServer has paused itself; the owner decides when to resume.
+    setError(errorNumberFor(m_server->serverError()), m_server->errorString());
+    Q_EMIT Error(m_errorNumber, m_errorDescription);
 }
 
 void SocketComponent::announceData()

@@ -70,6 +70,16 @@ public:
     bool listen();
     // Accepts the connection announced by ConnectionRequest on this object.
     bool accept(qintptr requestId);
+    // Hands the connection announced by ConnectionRequest to the caller as
+    // the system's socket descriptor, which the caller then owns and closes,
+    // leaving this object as it is: the listener stays open, so one listener
+    // serves many connections at once, and a reader of long streams can read
+    // straight into its own buffer. -1 when there is no such request.
+    qintptr takeConnectionDescriptor(qintptr requestId);
+    // A paused listener leaves new connections in the system's backlog until
+    // it resumes. Accept errors pause it as well (and raise Error).
+    void pauseAccepting();
+    void resumeAccepting();
     void close();
 
     // Queues data for sending; returns the number of bytes queued.
@@ -107,12 +117,13 @@ private:
     void onSocketError();
     void onBytesWritten(qint64 bytes);
     void onDisconnected();
-    void onNewConnection();
+    void onIncomingConnection(qintptr descriptor);
+    void onAcceptError();
     void setError(int number, const QString& description);
 
     QPointer<QTcpSocket> m_socket;
     QTcpServer* m_server = nullptr;
-    QHash<qintptr, QTcpSocket*> m_pending;
+    QHash<qintptr, qintptr> m_pending; // request id -> accepted descriptor
     qintptr m_nextRequestId = 1;
     QHostAddress m_localAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 m_localPort = 0;

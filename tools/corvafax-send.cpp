@@ -9,6 +9,7 @@
 #include "CorvanefaxHost.h"
 #include "SendHost.h"
 #include "SignalWatcher.h"
+#include "Wait.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -51,8 +52,12 @@ int runCapture(const QString& appliance, const QString& printer, bool debug)
         return 1;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, qApp, [] { QCoreApplication::exit(0); });
     CaptureHost host(*control, appliance, printer, debug);
+    // A signal that came during activation ended its waits; the quit it
+    // asked for reached no event loop, so it is honoured here.
     if (!host.start())
-        return 1;
+        return interruptionRequested() ? 0 : 1;
+    if (interruptionRequested())
+        return 0;
     return QCoreApplication::exec();
 }
 

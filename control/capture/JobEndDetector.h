@@ -7,10 +7,10 @@ namespace kestrel {
 
 // Watches the tail of a print stream for the PostScript end-of-file comment.
 // "%%EOF" appears inside jobs too (prologs, embedded EPS, one per document of
-// a multi-file job), so it never ends a job by itself: it only tells the
-// listener that a job whose sender keeps the connection open may be complete
-// once the line has gone quiet. Trailing CR, LF and Ctrl-D (the PostScript
-// end-of-job byte) are allowed after the marker.
+// a multi-file job, with long pauses between documents), so it never ends a
+// job: only the spooler's close does. It tells whether what a connection that
+// stalled or failed had sent is a whole document. Trailing CR, LF and Ctrl-D
+// (the PostScript end-of-job byte) are allowed after the marker.
 class JobEndDetector
 {
 public:

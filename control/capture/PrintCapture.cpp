@@ -14,18 +14,24 @@ QString socketErrorLine(int number)
     return u"Printer Socket Error: ("_s + QString::number(number) + u')';
 }
 
+QString captureAddress(quint16 port)
+{
+    return u"127.0.0.1:"_s + QString::number(port);
+}
+
 } // namespace
 
 PrintCapture::PrintCapture(QObject* parent) : QObject(parent)
 {
     connect(&m_socket, &SocketComponent::ConnectionRequest, this, &PrintCapture::onConnectionRequest);
-    connect(&m_socket, &SocketComponent::DataArrival, this, &PrintCapture::onDataArrival);
-    connect(&m_socket, &SocketComponent::Close, this, &PrintCapture::onPeerClosed);
-    connect(&m_socket, &SocketComponent::Error, this, &PrintCapture::onSocketError);
-    m_quiet.setSingleShot(true);
-    connect(&m_quiet, &QTimer::timeout, this, &PrintCapture::onQuiet);
+    connect(&m_socket, &SocketComponent::Error, this, &PrintCapture::onListenerError);
     m_relisten.setSingleShot(true);
     connect(&m_relisten, &QTimer::timeout, this, &PrintCapture::listenAgain);
+    m_acceptRetry.setSingleShot(true);
+    connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (!m_acceptPaused)
+            m_socket.resumeAccepting();
+    });
 }
 
 PrintCapture::~PrintCapture()
@@ -33,8 +39,11 @@ PrintCapture::~PrintCapture()
     m_socket.disconnect(this);
     // The spooler sees the connection drop and keeps the job to send again;
     // a truncated copy here would only duplicate it.
-    if (m_receiving)
-        log(u"Printer Socket: job in progress dropped at shutdown"_s);
+    for (const auto& job : m_jobs) {
+        if (job->received() > 0)
+            log(u"Printer Socket: job in progress dropped at shutdown"_s);
+    }
+    m_jobs.clear();
 }
 
 void PrintCapture::log(const QString& line) const
@@ -45,169 +54,99 @@ void PrintCapture::log(const QString& line) const
 
 bool PrintCapture::AscoltaStampante()
 {
-    m_socket.setLocalPort(ports::printCapture());
-    if (!m_socket.listen()) {
-        log(socketErrorLine(m_socket.lastErrorNumber()));
+    if (isListening()) {
+        // A second activation: the listener goes on as it is.
+        log(socketErrorLine(SocketComponent::InvalidOperation));
         return false;
     }
-    m_relisten.stop();
-    m_relistenDelayMs = FirstRelistenRetryMs;
-    return true;
+    if (openListener())
+        return true;
+    if (!m_relisten.isActive())
+        m_relisten.start(m_relistenDelayMs);
+    return false;
 }
 
-void PrintCapture::onConnectionRequest(qintptr requestId)
+bool PrintCapture::openListener()
 {
-    if (m_receiving)
-        return; // not accepted: the component refuses it
-    // One job at a time: with the listener closed the system refuses other
-    // spoolers, and they retry.
-    m_socket.close();
-    m_socket.setLocalPort(0);
-    if (!m_socket.accept(requestId)) {
-        log(socketErrorLine(m_socket.lastErrorNumber()));
-        listenAgain();
-        return;
+    const quint16 port = ports::printCapture();
+    m_socket.setLocalPort(port);
+    if (m_socket.listen()) {
+        m_relisten.stop();
+        m_relistenDelayMs = FirstRelistenRetryMs;
+        log(u"Printer Socket listening on %1. A printer %2 that exists already is used as it is: "
+            "it must print to socket://%1 for its jobs to reach capture"_s.arg(captureAddress(port),
+                                                                               m_printerName));
+        setListening(true);
+        return true;
     }
-    m_socket.setReadBufferSize(ReadChunk);
-    m_receiving = true;
-    m_discarding = false;
-    m_received = 0;
-    m_end.reset();
-    m_quiet.start(m_stallMs);
-}
-
-void PrintCapture::onDataArrival(qint64)
-{
-    if (!m_receiving)
-        return;
-    // One buffer for the whole job: a fresh allocation of this size per read
-    // costs more than the copy itself.
-    if (m_readBuffer.size() != ReadChunk)
-        m_readBuffer.resize(ReadChunk);
-    qint64 count = 0;
-    while (m_receiving && (count = m_socket.getData(m_readBuffer.data(), ReadChunk)) > 0)
-        take(QByteArrayView(m_readBuffer.constData(), count));
-}
-
-void PrintCapture::take(QByteArrayView piece)
-{
-    m_received += piece.size();
-    m_end.feed(piece);
-    m_quiet.start(m_end.endsWithEofMarker() ? m_eofIdleMs : m_stallMs);
-    if (m_discarding)
-        return;
-    QString error;
-    if (!m_job)
-        m_job = SpoolWriter::create(m_names.folder(), &error);
-    if (m_job && !m_job->write(piece)) {
-        error = m_job->errorString();
-        m_job.reset();
-    }
-    if (!m_job) {
-        // The rest of the job is read and dropped, so the spooler finishes
-        // and capture goes on; the user is told once.
-        m_discarding = true;
-        reportFailure(error);
-    }
-}
-
-void PrintCapture::onPeerClosed()
-{
-    if (!m_receiving)
-        return;
-    const QByteArray rest = m_socket.getData();
-    if (!rest.isEmpty())
-        take(rest);
-    if (m_receiving)
-        endJob(JobEnd::PeerClosed);
-}
-
-void PrintCapture::onSocketError(int number, const QString&)
-{
-    if (!m_receiving)
-        return;
-    log(socketErrorLine(number));
-    const QByteArray rest = m_socket.getData();
-    if (!rest.isEmpty())
-        take(rest);
-    if (m_receiving)
-        endJob(JobEnd::ConnectionError);
-}
-
-void PrintCapture::onQuiet()
-{
-    if (!m_receiving)
-        return;
-    if (m_end.endsWithEofMarker()) {
-        endJob(JobEnd::QuietAfterEof);
-    } else {
-        log(u"Printer Socket: connection silent for %1 s, job ended"_s.arg(m_stallMs / 1000));
-        endJob(JobEnd::Stalled);
-    }
-}
-
-void PrintCapture::endJob(JobEnd)
-{
-    m_quiet.stop();
-    m_receiving = false;
-    std::unique_ptr<SpoolWriter> job = std::move(m_job);
-    const bool discarded = m_discarding;
-    const qint64 received = m_received;
-    m_discarding = false;
-    m_received = 0;
-    m_end.reset();
-
-    // Close first and at once: the spooler calls the job done only then.
-    m_socket.close();
-    listenAgain();
-
-    if (discarded)
-        return; // already reported
-    if (received == 0) {
-        log(u"Printer Socket: connection closed without data"_s);
-        return;
-    }
-    QString spoolFile;
-    QString error;
-    if (!SalvaSpool(std::move(job), &spoolFile, &error)) {
-        reportFailure(error);
-        return;
-    }
-    Q_EMIT PrintedDocAvailable(spoolFile);
-}
-
-bool PrintCapture::SalvaSpool(std::unique_ptr<SpoolWriter> job, QString* spoolFile, QString* error)
-{
-    const QString folder = QFileInfo(job->temporaryPath()).absolutePath();
-    *spoolFile = job->commit(m_names.plan(m_printerName, folder));
-    if (spoolFile->isEmpty()) {
-        *error = job->errorString();
-        return false;
-    }
-    return true;
+    log(socketErrorLine(m_socket.lastErrorNumber()));
+    reportNotListening(m_socket.lastErrorDescription());
+    return false;
 }
 
 void PrintCapture::listenAgain()
 {
-    if (m_receiving || m_socket.state() == SocketComponent::Listening) {
-        m_relisten.stop();
+    if (isListening())
         return;
-    }
-    const bool retrying = m_relisten.isActive() || m_relistenDelayMs != FirstRelistenRetryMs;
-    m_socket.setLocalPort(ports::printCapture());
-    if (m_socket.listen()) {
-        if (retrying)
-            log(u"Printer Socket listening again"_s);
-        m_relisten.stop();
-        m_relistenDelayMs = FirstRelistenRetryMs;
+    if (openListener())
         return;
-    }
-    log(socketErrorLine(m_socket.lastErrorNumber()));
-    m_relisten.start(m_relistenDelayMs);
     m_relistenDelayMs = qMin(m_relistenDelayMs * 2, LastRelistenRetryMs);
+    m_relisten.start(m_relistenDelayMs);
 }
 
-void PrintCapture::reportFailure(const QString& reason)
+void PrintCapture::setListening(bool listening)
+{
+    if (m_listening == listening)
+        return;
+    m_listening = listening;
+    Q_EMIT listeningChanged(listening);
+    if (listening && m_toldNotListening) {
+        m_toldNotListening = false;
+        Q_EMIT captureResumed(u"La stampante %1 riceve di nuovo le stampe su %2."_s.arg(
+            m_printerName, captureAddress(m_socket.localPort())));
+    }
+}
+
+void PrintCapture::reportNotListening(const QString& reason)
+{
+    if (m_toldNotListening)
+        return;
+    m_toldNotListening = true;
+    Q_EMIT captureFailed(u"Impossibile ricevere le stampe della stampante %1: la porta %2 non si apre (%3). "
+                         "Le stampe non vengono acquisite finché la porta non si libera: nuovo tentativo "
+                         "in corso."_s.arg(m_printerName, captureAddress(m_socket.localPort()), reason));
+}
+
+void PrintCapture::onListenerError(int number, const QString&)
+{
+    // Taking a connection failed (the process is out of descriptors, say):
+    // the listener has paused; the connections wait in the backlog meanwhile.
+    log(socketErrorLine(number));
+    m_acceptRetry.start(AcceptRetryMs);
+}
+
+void PrintCapture::onConnectionRequest(qintptr requestId)
+{
+    const qintptr connection = m_socket.takeConnectionDescriptor(requestId);
+    if (connection < 0) {
+        log(socketErrorLine(m_socket.lastErrorNumber()));
+        return;
+    }
+    auto job = std::make_unique<CaptureJob>(connection, m_names.folder(), m_readBuffer, m_stallMs);
+    CaptureJob* raw = job.get();
+    connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
+    connect(raw, &CaptureJob::ended, this, [this, raw](CaptureJob::End how) { onJobEnded(raw, how); });
+    m_jobs.push_back(std::move(job));
+    log(u"Printer Socket: job connected (%1 in progress)"_s.arg(m_jobs.size()));
+    if (static_cast<int>(m_jobs.size()) >= m_maxJobs && !m_acceptPaused) {
+        log(u"Printer Socket: %1 print jobs at once, further ones wait"_s.arg(m_jobs.size()));
+        m_acceptPaused = true;
+        m_socket.pauseAccepting();
+    }
+    raw->start();
+}
+
+void PrintCapture::onSpoolFailed(const QString& reason)
 {
     const QString folder = m_names.folder();
     log(u"Printer Spool Error: "_s + folder + u": "_s + reason);
@@ -215,6 +154,61 @@ void PrintCapture::reportFailure(const QString& reason)
                          u" ("_s + reason +
                          u"). Il documento non è stato acquisito: verificare la cartella "
                          "temporanea e ristampare."_s);
+}
+
+void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
+{
+    std::unique_ptr<CaptureJob> job;
+    for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
+        if (it->get() == ended) {
+            job = std::move(*it);
+            m_jobs.erase(it);
+            break;
+        }
+    }
+    if (!job)
+        return;
+    if (m_acceptPaused && static_cast<int>(m_jobs.size()) < m_maxJobs) {
+        m_acceptPaused = false;
+        m_socket.resumeAccepting();
+    }
+
+    if (how == CaptureJob::End::Stalled)
+        log(u"Printer Socket: connection silent for %1 s, closed"_s.arg(job->stallMs() / 1000.0));
+    else if (how == CaptureJob::End::ConnectionError)
+        log(u"Printer Socket: connection failed before the spooler closed it"_s);
+    if (job->isDiscarding())
+        return; // already reported
+    if (job->received() == 0) {
+        log(u"Printer Socket: connection closed without data"_s);
+        return;
+    }
+    // Only the spooler's close says that a job is complete. A connection
+    // that stalled or failed is kept only when it ends as a whole document;
+    // a cut one is dropped (the spooler, seeing the failure, sends it again).
+    if (how != CaptureJob::End::PeerClosed && !job->endsAsDocument()) {
+        const QString why = how == CaptureJob::End::Stalled
+                                ? u"nessun dato per %1 minuti"_s.arg(qMax(1, job->stallMs() / 60000))
+                                : u"connessione interrotta"_s;
+        log(u"Printer Socket: %1 bytes received, the document is incomplete: dropped"_s.arg(job->received()));
+        Q_EMIT captureFailed(u"Una stampa non è stata ricevuta per intero (%1). Il documento non è stato "
+                             "acquisito: ristampare."_s.arg(why));
+        return;
+    }
+    std::unique_ptr<SpoolWriter> spool = job->takeSpool();
+    job.reset();
+    const Expected<QString> spoolFile = SalvaSpool(std::move(spool));
+    if (!spoolFile) {
+        onSpoolFailed(spoolFile.error().message);
+        return;
+    }
+    Q_EMIT PrintedDocAvailable(*spoolFile);
+}
+
+Expected<QString> PrintCapture::SalvaSpool(std::unique_ptr<SpoolWriter> job)
+{
+    const QString folder = QFileInfo(job->temporaryPath()).absolutePath();
+    return job->commit(m_names.plan(m_printerName, folder));
 }
 
 } // namespace kestrel

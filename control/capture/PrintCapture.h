@@ -1,6 +1,7 @@
 #pragma once
 
-#include "JobEndDetector.h"
+#include "CaptureJob.h"
+#include "Expected.h"
 #include "SocketComponent.h"
 #include "SpoolName.h"
 #include "SpoolWriter.h"
@@ -9,30 +10,39 @@
 #include <QTimer>
 
 #include <functional>
+#include <list>
 #include <memory>
 
 namespace kestrel {
 
-// The capture printer's raw port: listens on 127.0.0.1, receives one print
-// job per connection, writes it to a spool file and announces the file.
+// The capture printer's raw port: listens on 127.0.0.1 and takes every
+// connection as a print job of its own, with its own spool file, announced
+// when the job is complete.
 //
-// A job ends when the spooler closes its side of the connection. A sender
-// that keeps the connection open is served too: data ending in "%%EOF" that
-// then stays quiet for a few seconds is a complete job. One job is received
-// at a time; the port is closed meanwhile, so the kernel refuses other
-// spoolers and they retry, and it is opened again as soon as the job ends.
+// The listener stays open from activation on, also while jobs come in: a
+// closed port would reset connections the system had already completed (and
+// whose spoolers had already written everything), and would let another
+// program take the port and receive the next print job. When the port
+// cannot be opened, capture retries until it can.
+//
+// A job ends when the spooler closes its side of the connection, and only
+// then: spoolers can be silent for a long time between the documents of one
+// job. A connection silent for the stall limit is closed. What such a
+// connection, or one that was reset, had sent is announced only when it ends
+// as a whole document; otherwise the user is told that a print job could not
+// be received whole.
 class PrintCapture : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int DefaultEofIdleMs = 5000;
-    // A connection silent this long, with no end marker, is treated as ended.
     static constexpr int DefaultStallMs = 10 * 60 * 1000;
     static constexpr int FirstRelistenRetryMs = 1000;
     static constexpr int LastRelistenRetryMs = 30000;
-    // Most the socket reads at a time: each piece stays in the processor's
-    // cache on its way to the file, and memory stays flat for any job size.
-    static constexpr qint64 ReadChunk = 1024 * 1024;
+    static constexpr int AcceptRetryMs = 1000;
+    // Jobs received at the same time. Past it, spoolers wait in the system's
+    // backlog (nothing is lost); each job holds a connection and a file, and
+    // the process has a limited number of those.
+    static constexpr int DefaultMaxJobs = 64;
 
     explicit PrintCapture(QObject* parent = nullptr);
     ~PrintCapture() override;
@@ -42,46 +52,43 @@ public:
     QString printerName() const { return m_printerName; }
     void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
 
-    // Opens the listener on 127.0.0.1 at the capture port. When it cannot
-    // (port taken, or already listening or receiving), logs
-    // "Printer Socket Error: (n)", leaves any listener or connection as it
-    // is and returns false.
+    // Opens the listener on 127.0.0.1 at the capture port. When the port
+    // cannot be opened, logs "Printer Socket Error: (n)", tells the user once
+    // (captureFailed) and retries until it opens; when it is listening
+    // already, logs the error and leaves it as it is. False in both cases.
     bool AscoltaStampante();
 
-    // The socket's numeric state (SocketComponent::State).
+    bool isListening() const { return m_socket.state() == SocketComponent::Listening; }
+    // The listener's numeric state (SocketComponent::State).
     int socketState() const { return m_socket.state(); }
     quint16 port() const { return m_socket.localPort(); }
+    int jobsInProgress() const { return static_cast<int>(m_jobs.size()); }
 
     // Seams for tests.
     SpoolName& spoolNames() { return m_names; }
-    void setEofIdleMs(int ms) { m_eofIdleMs = ms; }
     void setStallMs(int ms) { m_stallMs = ms; }
+    void setMaxJobs(int jobs) { m_maxJobs = qMax(1, jobs); }
 
 Q_SIGNALS:
     void PrintedDocAvailable(const QString& spoolFile);
-    // A job could not be saved; the text is for the user.
+    // Print jobs are not being received (port not open, job lost); the text
+    // is for the user.
     void captureFailed(const QString& message);
+    // After a captureFailed about the port: print jobs are received again;
+    // the text is for the user.
+    void captureResumed(const QString& message);
+    void listeningChanged(bool listening);
 
 private:
-    enum class JobEnd
-    {
-        PeerClosed,
-        ConnectionError,
-        QuietAfterEof,
-        Stalled
-    };
-
     void onConnectionRequest(qintptr requestId);
-    void onDataArrival(qint64 bytesTotal);
-    void onPeerClosed();
-    void onSocketError(int number, const QString& description);
-    void onQuiet();
-
-    void take(QByteArrayView piece);
-    void endJob(JobEnd how);
+    void onListenerError(int number, const QString& description);
+    void onJobEnded(CaptureJob* job, CaptureJob::End how);
+    void onSpoolFailed(const QString& reason);
     void listenAgain();
-    bool SalvaSpool(std::unique_ptr<SpoolWriter> job, QString* spoolFile, QString* error);
-    void reportFailure(const QString& reason);
+    bool openListener();
+    void setListening(bool listening);
+    Expected<QString> SalvaSpool(std::unique_ptr<SpoolWriter> job);
+    void reportNotListening(const QString& reason);
     void log(const QString& line) const;
 
     SocketComponent m_socket;
@@ -89,19 +96,17 @@ private:
     QString m_printerName;
     std::function<void(const QString&)> m_log;
 
-    // The job in progress: its file, once data has come, and its tail.
-    bool m_receiving = false;
-    std::unique_ptr<SpoolWriter> m_job;
-    bool m_discarding = false;
-    qint64 m_received = 0;
-    JobEndDetector m_end;
-    QTimer m_quiet;
-    QByteArray m_readBuffer; // reused for every read of a job
-    int m_eofIdleMs = DefaultEofIdleMs;
+    std::list<std::unique_ptr<CaptureJob>> m_jobs;
+    QByteArray m_readBuffer; // shared by every job's reads
     int m_stallMs = DefaultStallMs;
+    int m_maxJobs = DefaultMaxJobs;
+    bool m_acceptPaused = false;
 
+    bool m_listening = false;
+    bool m_toldNotListening = false;
     QTimer m_relisten;
     int m_relistenDelayMs = FirstRelistenRetryMs;
+    QTimer m_acceptRetry;
 };
 
 } // namespace kestrel

@@ -51,13 +51,16 @@ SpoolName::Plan SpoolName::plan(const QString& printer, const QString& folder) c
     return Plan(folder, printer, m_clock(), digit);
 }
 
-QString SpoolName::compose(const QString& folder, const QString& printer, const QDateTime& when, int digit)
+QString SpoolName::compose(const QString& folder, const QString& printer, const QDateTime& when, int digit,
+                           int counter)
 {
     QString path = folder;
     if (!path.endsWith(u'/'))
         path += u'/';
-    return path + fileNamePart(printer) + u'-' + when.toString(u"yyyyMMddHHmmss"_s) + QString::number(digit) +
-           u".ps"_s;
+    path += fileNamePart(printer) + u'-' + when.toString(u"yyyyMMddHHmmss"_s) + QString::number(digit);
+    if (counter >= 2)
+        path += u'-' + QString::number(counter);
+    return path + u".ps"_s;
 }
 
 SpoolName::Plan::Plan(QString folder, QString printer, QDateTime when, int firstDigit)
@@ -67,11 +70,11 @@ SpoolName::Plan::Plan(QString folder, QString printer, QDateTime when, int first
 
 QString SpoolName::Plan::candidate(int attempt) const
 {
-    const int second = attempt / 10;
-    const int step = attempt % 10;
-    // The random digit first, then the other nine in turn.
-    const int digit = (m_firstDigit + step) % 10;
-    return compose(m_folder, m_printer, m_when.addSecs(second), digit);
+    // The random digit first, then the other nine in turn; past those the
+    // time stays the capture time and a counter tells the names apart.
+    if (attempt < 10)
+        return compose(m_folder, m_printer, m_when, (m_firstDigit + attempt) % 10);
+    return compose(m_folder, m_printer, m_when, m_firstDigit, attempt - 8);
 }
 
 } // namespace kestrel

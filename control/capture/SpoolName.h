@@ -8,8 +8,12 @@
 namespace kestrel {
 
 // Names spool files: the temporary folder, "/", the printer name, "-", the
-// local time as 14 digits (yyyyMMddhhmmss), one digit, ".ps". Clock, random
-// source and folder are injectable so tests can pin them.
+// local time as 14 digits (yyyyMMddhhmmss), one digit, ".ps". When more than
+// ten jobs are saved within one second, the eleventh and later ones keep that
+// second and their digit and add "-" and a counter from 2 before ".ps"
+// ("kestrel-202612081230451-2.ps"): a name never claims a time that has not
+// come yet, and still starts with the printer, the time and a digit. Clock,
+// random source and folder are injectable so tests can pin them.
 class SpoolName
 {
 public:
@@ -17,9 +21,9 @@ public:
     using Random = std::function<double()>; // uniform in [0, 1)
     using Folder = std::function<QString()>;
 
-    // The names one job may take, all in the same pattern. Candidate 0 is
-    // the usual name with its random digit; when a name is taken the other
-    // digits of the same second follow, then the next seconds.
+    // The names one job may take, all with the same time. Candidate 0 is the
+    // usual name with its random digit; when a name is taken the other nine
+    // digits follow, then the random digit with a counter.
     class Plan
     {
     public:
@@ -34,7 +38,7 @@ public:
         int m_firstDigit;
     };
 
-    static constexpr int MaxAttempts = 10 * 60;
+    static constexpr int MaxAttempts = 10000;
 
     SpoolName();
 
@@ -50,7 +54,9 @@ public:
     // TEMP when set, else the system temporary folder; absolute, no
     // trailing "/".
     static QString temporaryFolder();
-    static QString compose(const QString& folder, const QString& printer, const QDateTime& when, int digit);
+    // counter 0 or 1 adds nothing; from 2 on it adds "-" and the counter.
+    static QString compose(const QString& folder, const QString& printer, const QDateTime& when, int digit,
+                           int counter = 0);
 
 private:
     Clock m_clock;

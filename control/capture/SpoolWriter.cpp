@@ -1,29 +1,75 @@
 #include "SpoolWriter.h"
 
-#include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
+namespace {
 
-std::unique_ptr<SpoolWriter> SpoolWriter::create(const QString& folder, QString* error)
+enum class Move
+{
+    Done,
+    Taken,
+    Failed
+};
+
+// Moves from to a name that must not exist. renameat2 with RENAME_NOREPLACE
+// does it in one step; where the file system lacks it, a hard link does the
+// same (link never follows or replaces what it finds at the new name). Never
+// a copy: opening the new name for writing would follow a planted link.
+Move moveToFreeName(const QByteArray& from, const QByteArray& to, int* error)
+{
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return Move::Done;
+    if (errno == EEXIST)
+        return Move::Taken;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        *error = errno;
+        return Move::Failed;
+    }
+    if (::link(from.constData(), to.constData()) != 0) {
+        *error = errno;
+        return errno == EEXIST ? Move::Taken : Move::Failed;
+    }
+    ::unlink(from.constData());
+    return Move::Done;
+}
+
+} // namespace
+
+Expected<std::unique_ptr<SpoolWriter>> SpoolWriter::create(const QString& folder)
 {
     std::unique_ptr<SpoolWriter> writer(new SpoolWriter);
-    // Printed documents are private: owner-only, like the user's own files.
-    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    int error = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString name = folder + u"/.kestrel-spool-"_s +
                              QString::number(QRandomGenerator::global()->generate64(), 36) + u".part"_s;
-        writer->m_file.setFileName(name);
-        if (writer->m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered, owner))
+        // Printed documents are private: owner-only, like the user's own
+        // files. O_EXCL with O_NOFOLLOW: a name that exists, a link
+        // included, is someone else's.
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            writer->m_path = name;
+            if (!writer->m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                                     QFile::AutoCloseHandle)) {
+                ::close(fd);
+                ::unlink(QFile::encodeName(name).constData());
+                return Error{writer->m_file.errorString()};
+            }
             return writer;
-        if (!QFileInfo::exists(name))
+        }
+        error = errno;
+        if (error != EEXIST && error != ELOOP)
             break;
     }
-    if (error)
-        *error = writer->m_file.errorString();
-    return nullptr;
+    return Error{qt_error_string(error), error};
 }
 
 SpoolWriter::~SpoolWriter()
@@ -31,51 +77,48 @@ SpoolWriter::~SpoolWriter()
     discard();
 }
 
-bool SpoolWriter::fail(const QString& what)
+Error SpoolWriter::fail(const QString& what)
 {
-    m_error = what;
     discard();
-    return false;
+    return Error{what};
 }
 
-bool SpoolWriter::write(QByteArrayView data)
+Status SpoolWriter::write(QByteArrayView data)
 {
     if (m_done)
-        return false;
+        return Error{u"the spool file is closed"_s};
     if (data.isEmpty())
-        return true;
+        return {};
     if (m_file.write(data.data(), data.size()) != data.size())
         return fail(m_file.errorString());
     m_size += data.size();
-    return true;
+    return {};
 }
 
-QString SpoolWriter::commit(const SpoolName::Plan& plan)
+Expected<QString> SpoolWriter::commit(const SpoolName::Plan& plan)
 {
     if (m_done)
-        return {};
-    if (!write("\r\n"))
-        return {};
+        return Error{u"the spool file is closed"_s};
+    if (Status written = write("\r\n"); !written)
+        return written.error();
     m_file.close();
-    if (m_file.error() != QFileDevice::NoError) {
-        fail(m_file.errorString());
-        return {};
-    }
+    if (m_file.error() != QFileDevice::NoError)
+        return fail(m_file.errorString());
+    const QByteArray from = QFile::encodeName(m_path);
     for (int attempt = 0; attempt < SpoolName::MaxAttempts; ++attempt) {
         const QString target = plan.candidate(attempt);
-        // QFile::rename never replaces an existing file: a taken name fails
-        // here and the next candidate is tried.
-        if (m_file.rename(target)) {
+        int error = 0;
+        switch (moveToFreeName(from, QFile::encodeName(target), &error)) {
+        case Move::Done:
             m_done = true;
             return target;
-        }
-        if (!QFileInfo::exists(target)) {
-            fail(m_file.errorString());
-            return {};
+        case Move::Taken:
+            continue;
+        case Move::Failed:
+            return fail(qt_error_string(error));
         }
     }
-    fail(u"no free spool file name"_s);
-    return {};
+    return fail(u"no free spool file name"_s);
 }
 
 void SpoolWriter::discard()
@@ -84,7 +127,8 @@ void SpoolWriter::discard()
         return;
     m_done = true;
     m_file.close();
-    m_file.remove();
+    if (!m_path.isEmpty())
+        ::unlink(QFile::encodeName(m_path).constData());
 }
 
 } // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include "AppliancePages.h"
 #include "HttpGet.h"
+#include "Wait.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>
@@ -68,6 +69,9 @@ void StatusPoller::tick()
     const QDeadlineTimer deadline(m_tickTimeLimitMs);
 
     for (const StatusPage& step : steps) {
+        // The program is quitting: the rest of the round is not wanted.
+        if (interruptionRequested())
+            break;
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0) {
             log(u"XML status: "_s + step.path + u" skipped, no time left in this poll"_s);
@@ -77,7 +81,7 @@ void StatusPoller::tick()
         const HttpResult page = httpGet(appliancePageUrl(address, step.path), limit);
         if (!self)
             return;
-        if (m_stopTick)
+        if (m_stopTick || interruptionRequested())
             break;
         if (!page.ok) {
             log(u"XML status: "_s + step.path + u" failed: "_s + page.error);

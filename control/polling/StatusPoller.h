@@ -11,7 +11,9 @@ namespace kestrel {
 // Timer1 and its tick: while enabled, fetches the appliance's three status
 // pages every 7 seconds and hands each complete page to the host. A tick runs
 // on the calling thread; its requests process events while they wait, so the
-// host stays responsive, and one time limit bounds all three requests.
+// host stays responsive, and one time limit bounds all three requests. A page
+// larger than httpGet's limit is dropped with a debug line; a request to quit
+// (Wait.h) ends the tick at once.
 class StatusPoller : public QObject
 {
     Q_OBJECT

@@ -110,6 +110,10 @@ QVariant FaxSession::start(const QString& server, Submission submission)
         m_waitLimitMs);
     if (m_generation != generation)
         return {};
+    if (outcome == WaitOutcome::Interrupted) {
+        abandon(u"The program was asked to quit"_s, texts::interrupted());
+        return {};
+    }
     if (outcome != WaitOutcome::Done) {
         abandon(u"No greeting from %1 within %2 s"_s.arg(server).arg(m_waitLimitMs / 1000.0),
                 texts::noGreeting(server));

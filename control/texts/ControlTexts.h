@@ -74,6 +74,10 @@ inline QString noJobNumber()
 {
     return notSent(u"Il server fax non ha assegnato un numero al fax"_s);
 }
+inline QString interrupted()
+{
+    return notSent(u"Invio interrotto"_s);
+}
 inline QString replyTooLong()
 {
     return notSent(u"Il server fax ha mandato una risposta troppo lunga"_s);

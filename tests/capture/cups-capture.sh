@@ -7,6 +7,10 @@
 # The capture runs in the command-line host (corvafax-send --capture), whose
 # activation installs the capture printer through the private cupsd and opens
 # the capture port; a second activation must find the printer and say nothing.
+# A job of two files with a long pause between them must arrive whole, and a
+# second queue printing to the port meanwhile must be captured too.
+# A host that finds the port taken must say that it is not listening, and
+# listen once the port is free.
 #
 # Usage: cups-capture.sh CORVAFAX_SEND SIMULATOR
 # Exits 77 (skipped) when not root or when the CUPS tools are missing.
@@ -38,10 +42,12 @@ WORK=$(mktemp -d /tmp/kestrel-cups.XXXXXX)
 chmod 755 "$WORK"
 CUPSD_PID=
 HOST_PID=
+HOST2_PID=
 SIM_PID=
 FAILED=0
 
 cleanup() {
+    stop_pid "$HOST2_PID"
     stop_pid "$HOST_PID"
     stop_pid "$SIM_PID"
     stop_pid "$CUPSD_PID"
@@ -50,6 +56,7 @@ cleanup() {
         tail -n 40 "$WORK/log/error_log"
         echo "--- capture host stderr"
         cat "$WORK/host.err" 2>/dev/null
+        [[ -f $WORK/host2.err ]] && echo "--- second capture host stderr" && cat "$WORK/host2.err"
     fi
     if [[ ${KEEP_WORK:-} == 1 ]]; then
         echo "work folder kept: $WORK"
@@ -256,7 +263,7 @@ for ((j = 0; j < ${#JOBS[@]}; j++)); do
 done
 
 # --- each spool file is the whole stream: jobs reach the port in order
-name_pattern="^$WORK/spoolfiles/kestrel-[0-9]{14}[0-9]\.ps$"
+name_pattern="^$WORK/spoolfiles/kestrel-[0-9]{14}[0-9](-[0-9]+)?\.ps$"
 for ((j = 0; j < ${#SPOOLS[@]} && j < ${#JOBS[@]}; j++)); do
     file=${SPOOLS[j]} what=${NAMES[j]} want=${PAGES[j]}
     [[ $file =~ $name_pattern ]] || fail "$what: spool name $file does not follow the pattern"
@@ -279,17 +286,95 @@ for ((j = 0; j < ${#SPOOLS[@]} && j < ${#JOBS[@]}; j++)); do
     echo "$what: $(stat -c %s "$file") bytes, $pages pages, $eofs %%EOF lines -> $(basename "$file")"
 done
 
+# --- a job of two files whose second one takes seconds to filter: CUPS sends
+# the first document ("%%EOF" and Ctrl-D at its end) and is then silent on an
+# open connection. Meanwhile a second queue on the same port prints: both
+# connections are open at once, and both jobs are captured whole.
+lpadmin -p kestrel2 -E -v "socket://127.0.0.1:$PORT" -m drv:///sample.drv/generic.ppd >/dev/null 2>&1 ||
+    fail "cannot add a second queue"
+make_postscript "$DOCS/big.ps" 3000 "Kestrel long"
+ps2pdf "$DOCS/big.ps" "$DOCS/big.pdf" || fail "ps2pdf big.ps failed"
+make_postscript "$DOCS/meanwhile.ps" 2 "Kestrel meanwhile"
+before=$(grep -c . "$WORK/host.out")
+# Both are printed at once: the second queue's job connects while the first
+# job's connection waits for its PDF to be filtered.
+out=$(lp -d kestrel -t long "$DOCS/one.ps" "$DOCS/big.pdf" 2>&1) || fail "lp one.ps big.pdf: $out"
+long_id=$(sed -n 's/^request id is \(kestrel-[0-9]*\).*/\1/p' <<<"$out")
+out=$(lp -d kestrel2 -t meanwhile "$DOCS/meanwhile.ps" 2>&1) || fail "lp to kestrel2: $out"
+meanwhile_id=$(sed -n 's/^request id is \(kestrel2-[0-9]*\).*/\1/p' <<<"$out")
+[[ -n $long_id && -n $meanwhile_id ]] || fail "lp gave no request ids"
+for ((i = 0; i < 1800; i++)); do
+    (($(grep -c . "$WORK/host.out") >= before + 2)) && [[ -z $(lpstat -o 2>/dev/null) ]] && break
+    sleep 0.1
+done
+mapfile -t NEW < <(grep . "$WORK/host.out" | tail -n +$((before + 1)))
+((${#NEW[@]} == 2)) || fail "two jobs printed, $((${#NEW[@]})) spool files"
+[[ -z $(lpstat -o 2>/dev/null) ]] || fail "jobs still queued or held: $(lpstat -o)"
+for id in "$long_id" "$meanwhile_id"; do
+    grep -q "\[Job ${id#*-}\] Job completed\." "$WORK/log/error_log" ||
+        fail "$id did not complete: $(grep "\[Job ${id#*-}\]" "$WORK/log/error_log" | tail -n 3)"
+done
+grep -q 'Broken pipe' "$WORK/log/error_log" && fail "CUPS lost the connection: $(grep 'Broken pipe' "$WORK/log/error_log")"
+grep -q 'Printer Socket: job connected (2 in progress)' "$WORK/host.err" ||
+    fail "the second queue's job did not arrive while the first was open"
+meanwhile=$(grep -l '(Kestrel meanwhile page 2) show' "${NEW[@]}" 2>/dev/null | head -n 1)
+long=
+for file in "${NEW[@]}"; do
+    [[ $file != "$meanwhile" ]] && long=$file
+done
+if [[ -z $meanwhile || -z $long ]]; then
+    fail "the two jobs' spool files cannot be told apart: ${NEW[*]}"
+else
+    # The PDF became PostScript on its way, so its pages are counted, not read.
+    for what in "meanwhile:$meanwhile:2" "long:$long:3001"; do
+        IFS=: read -r name file want <<<"$what"
+        pages=$(grep -c '^%%Page:' "$file")
+        ((pages == want)) || fail "$name: $pages %%Page comments, expected $want"
+        tail -c 64 "$file" | head -c -2 | tr -d '\r\n\004' | grep -q '%%EOF$' ||
+            fail "$name: the stream does not end with %%EOF (truncated?)"
+        echo "$name: $(stat -c %s "$file") bytes, $pages pages -> $(basename "$file")"
+    done
+fi
+
 # --- a second activation finds the printer and shows no message
 stop_pid "$HOST_PID"
 HOST_PID=
 start_host "$PORT" || fail "the second activation did not listen: $(cat "$WORK/host.err")"
 grep -q 'Installo la stampante' "$WORK/host.err" && fail "the second activation announced an installation again"
+
+# --- another capture host finds the port taken: it says that it is not
+# listening, retries, and listens once the first one has gone
+KESTREL_PRINT_PORT=$PORT TEMP=$WORK/spoolfiles "$SEND" --capture --appliance 127.0.0.1 --printer kestrel --debug \
+    >"$WORK/host2.out" 2>"$WORK/host2.err" </dev/null &
+HOST2_PID=$!
+for ((i = 0; i < 100; i++)); do
+    grep -q 'non è in ascolto' "$WORK/host2.err" && break
+    sleep 0.1
+done
+grep -q 'non è in ascolto' "$WORK/host2.err" || fail "a host whose port is taken did not say so: $(cat "$WORK/host2.err")"
+grep -q 'in attesa di stampe' "$WORK/host2.err" && fail "a host whose port is taken claims to wait for prints"
 stop_pid "$HOST_PID"
 HOST_PID=
+for ((i = 0; i < 400; i++)); do
+    grep -q 'in attesa di stampe' "$WORK/host2.err" && break
+    sleep 0.1
+done
+grep -q 'in attesa di stampe' "$WORK/host2.err" || fail "the host did not listen once the port was free: $(cat "$WORK/host2.err")"
+make_postscript "$DOCS/late.ps" 1 "Kestrel after the port came free"
+lp -d kestrel -t late "$DOCS/late.ps" >/dev/null 2>&1 || fail "lp late.ps failed"
+for ((i = 0; i < 600; i++)); do
+    [[ -s $WORK/host2.out ]] && break
+    sleep 0.1
+done
+late=$(head -n 1 "$WORK/host2.out")
+[[ -n $late ]] && grep -q 'Kestrel after the port came free page 1' "$late" ||
+    fail "the job printed once the port was free was not captured: $(cat "$WORK/host2.out")"
+stop_pid "$HOST2_PID"
+HOST2_PID=
 
 if ((FAILED)); then
     echo "FAILED"
     exit 1
 fi
-echo "PASS: ${#JOBS[@]} jobs captured whole and completed"
+echo "PASS: ${#JOBS[@]} jobs captured whole and completed; a two-file job with a pause while a second queue printed; a taken port retried"
 exit 0

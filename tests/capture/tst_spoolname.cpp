@@ -16,6 +16,8 @@ private Q_SLOTS:
     void randomDigitIsZeroOrOne_data();
     void randomDigitIsZeroOrOne();
     void candidatesKeepThePatternAndNeverRepeat();
+    void burstKeepsTheCaptureSecond_data();
+    void burstKeepsTheCaptureSecond();
     void temporaryFolder_data();
     void temporaryFolder();
     void printerNameStaysInTheFolder();
@@ -50,7 +52,7 @@ void tst_SpoolName::candidatesKeepThePatternAndNeverRepeat()
     names.setClock([] { return When; });
     names.setRandom([] { return 0.9; });
     const SpoolName::Plan plan = names.plan(u"kestrel"_s, u"/t"_s);
-    const QRegularExpression pattern(u"^/t/kestrel-\\d{14}\\d\\.ps$"_s);
+    const QRegularExpression pattern(u"^/t/kestrel-\\d{14}\\d(-\\d+)?\\.ps$"_s);
     QSet<QString> seen;
     for (int attempt = 0; attempt < SpoolName::MaxAttempts; ++attempt) {
         const QString name = plan.candidate(attempt);
@@ -58,13 +60,33 @@ void tst_SpoolName::candidatesKeepThePatternAndNeverRepeat()
         QVERIFY2(!seen.contains(name), qPrintable(name));
         seen.insert(name);
     }
-    // The random digit first, then the others of the same second, then the next second.
-    QCOMPARE(plan.candidate(0), u"/t/kestrel-202401020304051.ps"_s);
-    QCOMPARE(plan.candidate(1), u"/t/kestrel-202401020304052.ps"_s);
-    QCOMPARE(plan.candidate(9), u"/t/kestrel-202401020304050.ps"_s);
-    QCOMPARE(plan.candidate(10), u"/t/kestrel-202401020304061.ps"_s);
     // The afternoon is 24-hour time.
     QCOMPARE(SpoolName::compose(u"/t"_s, u"p"_s, When.addSecs(12 * 3600), 0), u"/t/p-202401021504050.ps"_s);
+}
+
+void tst_SpoolName::burstKeepsTheCaptureSecond_data()
+{
+    QTest::addColumn<int>("attempt");
+    QTest::addColumn<QString>("name");
+    // The random digit first, then the other nine of the same second, then
+    // the random digit again with a counter: never a second that has not come.
+    QTest::newRow("first") << 0 << u"/t/kestrel-202401020304051.ps"_s;
+    QTest::newRow("next digit") << 1 << u"/t/kestrel-202401020304052.ps"_s;
+    QTest::newRow("digits wrap") << 9 << u"/t/kestrel-202401020304050.ps"_s;
+    QTest::newRow("eleventh") << 10 << u"/t/kestrel-202401020304051-2.ps"_s;
+    QTest::newRow("twelfth") << 11 << u"/t/kestrel-202401020304051-3.ps"_s;
+    QTest::newRow("last") << SpoolName::MaxAttempts - 1
+                          << u"/t/kestrel-202401020304051-%1.ps"_s.arg(SpoolName::MaxAttempts - 9);
+}
+
+void tst_SpoolName::burstKeepsTheCaptureSecond()
+{
+    QFETCH(int, attempt);
+    QFETCH(QString, name);
+    SpoolName names;
+    names.setClock([] { return When; });
+    names.setRandom([] { return 0.9; });
+    QCOMPARE(names.plan(u"kestrel"_s, u"/t"_s).candidate(attempt), name);
 }
 
 void tst_SpoolName::temporaryFolder_data()

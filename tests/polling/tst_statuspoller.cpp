@@ -2,9 +2,14 @@
 #include "StatusPoller.h"
 
 #include "Ports.h"
+#include "SignalWatcher.h"
 #include "SimulatorProcess.h"
+#include "Wait.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+
+#include <csignal>
 
 using namespace kestrel;
 using namespace Qt::StringLiterals;
@@ -179,6 +184,58 @@ private Q_SLOTS:
         for (const QString& line : std::as_const(m_log))
             QVERIFY2(line.contains(u" failed: "_s), qPrintable(line)); // none ran out of time
         QVERIFY(m_poller->isEnabled());
+    }
+
+    // A page far larger than any status page is dropped as it arrives, with
+    // a debug line; the other pages of the tick are still polled.
+    void oversizedPageDropped_data()
+    {
+        QTest::addColumn<bool>("endless");
+        QTest::newRow("8 MiB with its length") << false;
+        QTest::newRow("endless, no length") << true;
+    }
+    void oversizedPageDropped()
+    {
+        QFETCH(bool, endless);
+        if (endless) {
+            m_server->setEndlessPage(u"/api/modem.php"_s);
+        } else {
+            QByteArray page = modemPage();
+            page.insert(page.indexOf("</elenco_modem>"), QByteArray(8 * 1024 * 1024, ' '));
+            m_server->setPage(u"/api/modem.php"_s, page);
+        }
+        m_poller->setTickTimeLimitMs(20000);
+        QElapsedTimer clock;
+        clock.start();
+        m_poller->tick();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(m_journal.filter(u"XMLServerStatus"_s), QStringList());
+        QCOMPARE(m_journal.filter(u"XMLFaxOutStatus"_s).size(), 1);
+        QCOMPARE(m_journal.filter(u"XMLFaxDoneStatus"_s).size(), 1);
+        QCOMPARE(m_log.size(), 3);
+        QVERIFY2(m_log.at(0).startsWith(u"XML status: /api/modem.php failed: "_s) &&
+                     m_log.at(0).contains(u"larger than"_s),
+                 qPrintable(m_log.at(0)));
+        if (endless)
+            QVERIFY(m_server->endlessBytesSent() < 64 * 1024 * 1024);
+    }
+
+    // Ctrl-C or SIGTERM while a tick waits for the appliance ends the tick at
+    // once; the pages after it are not asked.
+    void signalEndsATick()
+    {
+        SignalWatcher watcher;
+        QVERIFY(watcher.install());
+        m_server->setSilentPage(u"/api/modem.php"_s);
+        m_poller->setTickTimeLimitMs(30000);
+        QTimer::singleShot(200, this, [] { std::raise(SIGTERM); });
+        QElapsedTimer clock;
+        clock.start();
+        m_poller->tick();
+        clearInterruption();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(m_journal, QStringList{u"GET /api/modem.php"_s});
+        QVERIFY(!m_poller->isTicking());
     }
 
     void hostDestroysPollerInHandler()

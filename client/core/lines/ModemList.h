@@ -28,8 +28,10 @@ public:
     // The user waits for this at every load of the send window.
     static constexpr int PageTimeoutMs = 10000;
 
-    explicit ModemList(LineTable& table, PageFetcher fetch = &httpGet)
-        : m_table(table), m_fetch(std::move(fetch))
+    explicit ModemList(LineTable& table, PageFetcher fetch = {})
+        : m_table(table),
+          m_fetch(fetch ? std::move(fetch)
+                        : PageFetcher([](const QUrl& url, int timeoutMs) { return httpGet(url, timeoutMs); }))
     {}
 
     // "http://" + ip + "/api/modemtxt.php", on the moved pages port when

@@ -215,10 +215,7 @@ void FrmSend::Listamodem()
     const QString ip = m_services.settings->values().ip;
     if (ip.isEmpty())
         return;
-    ModemList list(*m_services.lines,
-                   m_services.fetchPage
-                       ? m_services.fetchPage
-                       : ModemList::PageFetcher([](const QUrl& url, int ms) { return httpGet(url, ms); }));
+    ModemList list(*m_services.lines, m_services.fetchPage);
     const LineSelector selector = list.Listamodem(ip);
     m_comboOut->clear();
     m_lblModem->hide();

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "JobEndDetector.h"
+#include "SpoolWriter.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace kestrel {
+
+// One print job: a connection that a spooler opened to the capture port,
+// read to its end and streamed into a spool file of its own as it arrives.
+// The job ends when the spooler closes its side, when the connection fails
+// (a reset, say), or when it has been silent for the stall limit; the
+// connection is closed then, and ended() tells the owner how.
+//
+// It reads the system's socket straight into the shared buffer, as a plain
+// reader does: a socket object would copy every byte once more on its way.
+class CaptureJob : public QObject
+{
+    Q_OBJECT
+public:
+    enum class End
+    {
+        PeerClosed,
+        ConnectionError,
+        Stalled
+    };
+    Q_ENUM(End)
+
+    // Takes the accepted socket descriptor. readBuffer is shared by all
+    // jobs: they run on one thread and none keeps data in it between reads.
+    CaptureJob(qintptr descriptor, QString spoolFolder, QByteArray& readBuffer, int stallMs,
+               QObject* parent = nullptr);
+    ~CaptureJob() override;
+
+    // Reads what has already arrived and starts the stall clock.
+    void start();
+
+    qint64 received() const { return m_received; }
+    int stallMs() const { return m_stallMs; }
+    // The stream so far ends like a whole PostScript or PDF document: "%%EOF"
+    // and nothing after it but line ends and Ctrl-D.
+    bool endsAsDocument() const { return m_end.endsWithEofMarker(); }
+    // The spool file could not be written: what comes is read and dropped.
+    bool isDiscarding() const { return m_discarding; }
+    // The spool file, for the owner to name once the job has ended; nullptr
+    // when nothing was written.
+    std::unique_ptr<SpoolWriter> takeSpool() { return std::move(m_spool); }
+
+Q_SIGNALS:
+    // Raised once, from the event loop, when the spool file first fails; the
+    // text says why.
+    void spoolFailed(const QString& reason);
+    // Raised once, from the event loop, after the connection was closed.
+    void ended(kestrel::CaptureJob::End how);
+
+private:
+    void readAvailable();
+    void take(QByteArrayView piece);
+    void onStallCheck();
+    void finish(End how);
+    void closeConnection();
+
+    int m_descriptor;
+    QSocketNotifier* m_readable = nullptr;
+    QString m_folder;
+    QByteArray& m_readBuffer;
+    int m_stallMs;
+    std::unique_ptr<SpoolWriter> m_spool;
+    JobEndDetector m_end;
+    qint64 m_received = 0;
+    bool m_discarding = false;
+    bool m_finished = false;
+    // Restarting a timer for every read costs more than reading a clock:
+    // the timer checks the time of the last arrival when it fires.
+    QElapsedTimer m_lastArrival;
+    QTimer m_stall;
+};
+
+} // namespace kestrel

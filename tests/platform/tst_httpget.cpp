@@ -1,0 +1,75 @@
+// The synchronous GET: pages within the limit arrive whole; a larger page
+// fails as soon as the limit is passed, with or without a length; a request
+// to quit ends a request that waits for an answer.
+
+#include "HttpGet.h"
+#include "PageServer.h"
+#include "Wait.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+class TestHttpGet : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { clearInterruption(); }
+
+    void pageSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size"); // -1: endless, no length
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("at the limit") << qint64(100000) << qint64(100000) << true;
+        QTest::newRow("one byte over") << qint64(100001) << qint64(100000) << false;
+        QTest::newRow("default limit, 3 MiB") << qint64(3 << 20) << DefaultPageLimit << true;
+        QTest::newRow("default limit, 40 MiB") << qint64(40 << 20) << DefaultPageLimit << false;
+        QTest::newRow("endless") << qint64(-1) << qint64(1 << 20) << false;
+    }
+    void pageSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint64, limit);
+        QFETCH(bool, ok);
+        PageServer server;
+        if (size < 0)
+            server.setEndlessPage(u"/p"_s);
+        else
+            server.setPage(u"/p"_s, QByteArray(size, 'a'));
+        const QUrl url(u"http://127.0.0.1:%1/p"_s.arg(server.port()));
+
+        const HttpResult page = limit == DefaultPageLimit ? httpGet(url, 30000) : httpGet(url, 30000, limit);
+
+        QCOMPARE(page.ok, ok);
+        if (ok) {
+            QCOMPARE(page.body.size(), size);
+        } else {
+            QVERIFY2(page.error.contains(u"larger than"_s), qPrintable(page.error));
+            QVERIFY(page.body.isEmpty());
+        }
+        // An endless page is dropped once the limit is passed, not at the time limit.
+        if (size < 0)
+            QVERIFY2(server.endlessBytesSent() < 16 * limit,
+                     qPrintable(QString::number(server.endlessBytesSent())));
+    }
+
+    void interruptionEndsARequest()
+    {
+        PageServer server;
+        server.setSilentPage(u"/p"_s);
+        QTimer::singleShot(100, this, [] { requestInterruption(); });
+        QElapsedTimer clock;
+        clock.start();
+        const HttpResult page = httpGet(QUrl(u"http://127.0.0.1:%1/p"_s.arg(server.port())), 30000);
+        QVERIFY(!page.ok);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(page.error.contains(u"quitting"_s), qPrintable(page.error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHttpGet)
+#include "tst_httpget.moc"
