@@ -1,7 +1,6 @@
 #pragma once
 
-#include "Corvanefax.h"
-#include "PlainTextMessageBox.h"
+#include "CorvanefaxHost.h"
 
 #include <QObject>
 
@@ -11,11 +10,11 @@ namespace kestrel {
 // capture printer exists and opens the capture port; every print job's
 // spool file is printed on standard output as it is written. Standard error
 // says whether the capture port is listening, also when that changes.
-class CaptureHost : public QObject, public ICorvanefaxEvents, public IControlSite
+class CaptureHost : public QObject
 {
     Q_OBJECT
 public:
-    CaptureHost(ICorvanefax& control, const QString& appliance, const QString& printer, bool debug);
+    CaptureHost(CorvanefaxHost& host, const QString& appliance, const QString& printer, bool debug);
 
     // False when activation failed (the reason is on standard error) or the
     // program was asked to quit meanwhile. True also when the port is taken:
@@ -23,22 +22,17 @@ public:
     bool start();
 
 private:
-    void PrintedDocAvailable(QString& SpoolFile) override;
-    void MessageFromAppliance(QString& Msg) override;
-
-    IMessageBox& messageBox() override { return m_box; }
-    void propertyChanged(const QString&) override {}
-
+    void onPrintedDoc(const QString& spoolFile);
+    void onMessage(const QString& message);
     void sayListening() const;
 
-    ICorvanefax& m_control;
+    CorvanefaxHost& m_host;
     QString m_appliance;
     QString m_printer;
     bool m_debug;
     bool m_offline = false;
     bool m_notListening = false;
     bool m_started = false;
-    PlainTextMessageBox m_box;
 };
 
 } // namespace kestrel

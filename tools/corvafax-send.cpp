@@ -31,30 +31,21 @@ int usageError(const QString& text)
     return 2;
 }
 
-ICorvanefax* createControl()
-{
-    const Expected<void*> object =
-        ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
-    if (!object) {
-        std::fprintf(stderr, "corvafax-send: %s\n", object.error().message.toLocal8Bit().constData());
-        return nullptr;
-    }
-    return static_cast<ICorvanefax*>(*object);
-}
-
 int runCapture(const QString& appliance, const QString& printer, bool debug)
 {
-    std::unique_ptr<ICorvanefax> control(createControl());
-    if (!control)
+    CorvanefaxHost host;
+    if (const Status created = host.create(); !created) {
+        std::fprintf(stderr, "corvafax-send: %s\n", created.error().message.toLocal8Bit().constData());
         return 1;
+    }
     SignalWatcher watcher;
     if (!watcher.install())
         return 1;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, qApp, [] { QCoreApplication::exit(0); });
-    CaptureHost host(*control, appliance, printer, debug);
+    CaptureHost capture(host, appliance, printer, debug);
     // A signal that came during activation ended its waits; the quit it
     // asked for reached no event loop, so it is honoured here.
-    if (!host.start())
+    if (!capture.start())
         return interruptionRequested() ? 0 : 1;
     if (interruptionRequested())
         return 0;

@@ -1,5 +1,6 @@
 #include "PrintCapture.h"
 
+#include "ControlTexts.h"
 #include "Ports.h"
 
 #include <QFileInfo>
@@ -102,8 +103,7 @@ void PrintCapture::setListening(bool listening)
     Q_EMIT listeningChanged(listening);
     if (listening && m_toldNotListening) {
         m_toldNotListening = false;
-        Q_EMIT captureResumed(u"La stampante %1 riceve di nuovo le stampe su %2."_s.arg(
-            m_printerName, captureAddress(m_socket.localPort())));
+        Q_EMIT captureResumed(texts::captureResumed(m_printerName, captureAddress(m_socket.localPort())));
     }
 }
 
@@ -112,9 +112,7 @@ void PrintCapture::reportNotListening(const QString& reason)
     if (m_toldNotListening)
         return;
     m_toldNotListening = true;
-    Q_EMIT captureFailed(u"Impossibile ricevere le stampe della stampante %1: la porta %2 non si apre (%3). "
-                         "Le stampe non vengono acquisite finché la porta non si libera: nuovo tentativo "
-                         "in corso."_s.arg(m_printerName, captureAddress(m_socket.localPort()), reason));
+    Q_EMIT captureFailed(texts::captureStopped(m_printerName, captureAddress(m_socket.localPort()), reason));
 }
 
 void PrintCapture::onListenerError(int number, const QString&)
@@ -150,10 +148,7 @@ void PrintCapture::onSpoolFailed(const QString& reason)
 {
     const QString folder = m_names.folder();
     log(u"Printer Spool Error: "_s + folder + u": "_s + reason);
-    Q_EMIT captureFailed(u"Impossibile salvare il documento stampato nella cartella temporanea "_s + folder +
-                         u" ("_s + reason +
-                         u"). Il documento non è stato acquisito: verificare la cartella "
-                         "temporanea e ristampare."_s);
+    Q_EMIT captureFailed(texts::spoolNotSaved(folder, reason));
 }
 
 void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
@@ -188,11 +183,10 @@ void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
     // a cut one is dropped (the spooler, seeing the failure, sends it again).
     if (how != CaptureJob::End::PeerClosed && !job->endsAsDocument()) {
         const QString why = how == CaptureJob::End::Stalled
-                                ? u"nessun dato per %1 minuti"_s.arg(qMax(1, job->stallMs() / 60000))
-                                : u"connessione interrotta"_s;
+                                ? texts::silentFor(qMax(1, job->stallMs() / 60000))
+                                : texts::ConnectionCut;
         log(u"Printer Socket: %1 bytes received, the document is incomplete: dropped"_s.arg(job->received()));
-        Q_EMIT captureFailed(u"Una stampa non è stata ricevuta per intero (%1). Il documento non è stato "
-                             "acquisito: ristampare."_s.arg(why));
+        Q_EMIT captureFailed(texts::printJobIncomplete(why));
         return;
     }
     std::unique_ptr<SpoolWriter> spool = job->takeSpool();

@@ -87,4 +87,32 @@ inline QString unexpectedReply(const QString& reply)
     return notSent(u"Il server fax ha dato una risposta inattesa (%1)"_s.arg(reply));
 }
 
+// The capture port and the print jobs that come through it.
+inline QString captureStopped(const QString& printer, const QString& address, const QString& reason)
+{
+    return CaptureStopped.toString() +
+           u" della stampante %1: la porta %2 non si apre (%3). Le stampe non vengono acquisite finché la "
+           u"porta non si libera: nuovo tentativo in corso."_s.arg(printer, address, reason);
+}
+inline QString captureResumed(const QString& printer, const QString& address)
+{
+    return CaptureResumed.toString() +
+           u": la stampante %1 riceve di nuovo le stampe su %2."_s.arg(printer, address);
+}
+inline QString spoolNotSaved(const QString& folder, const QString& reason)
+{
+    return u"Impossibile salvare il documento stampato nella cartella temporanea %1 (%2). Il documento non è "
+           u"stato acquisito: verificare la cartella temporanea e ristampare."_s.arg(folder, reason);
+}
+inline QString printJobIncomplete(const QString& why)
+{
+    return u"Una stampa non è stata ricevuta per intero (%1). Il documento non è stato acquisito: ristampare."_s
+        .arg(why);
+}
+inline QString silentFor(int minutes)
+{
+    return u"nessun dato per %1 minuti"_s.arg(minutes);
+}
+inline const QString ConnectionCut = u"connessione interrotta"_s;
+
 } // namespace kestrel::texts

@@ -34,6 +34,11 @@ inline constexpr QStringView LoginRefused = u"Nome utente o password errati";
 // Every MessageFromAppliance that reports a fax that did not go ends with
 // this; no other message does.
 inline constexpr QStringView FaxNotSent = u"fax non inviato";
+// MessageFromAppliance about the capture port: one that begins with
+// CaptureStopped says that print jobs cannot be received (the control keeps
+// trying); one that begins with CaptureResumed says they can again.
+inline constexpr QStringView CaptureStopped = u"Impossibile ricevere le stampe";
+inline constexpr QStringView CaptureResumed = u"Di nuovo in ascolto";
 
 // The error a method raises to its caller (a COM error: number and text).
 // Number 0 means the call succeeded.
