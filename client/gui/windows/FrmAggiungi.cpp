@@ -3,7 +3,7 @@
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
 #include "MessageBox.h"
-#include "Twips.h"
+#include "TwipsForm.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,14 +20,6 @@ namespace {
 // The window's client area, in twips: the controls and a margin.
 constexpr int WidthTwips = 4080;
 constexpr int HeightTwips = 2400;
-
-template <typename Widget>
-Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
-{
-    widget->setObjectName(objectName);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
 
 bool isEnter(const QKeyEvent* key)
 {
@@ -63,14 +55,11 @@ FrmAggiungi::FrmAggiungi(Services services, QWidget* parent)
 void FrmAggiungi::buildControls()
 {
     using namespace texts::book;
-    const qreal dpi = logicalDpiX();
-    const auto px = [dpi](int twips) {
-        return twipsToPixels(twips, dpi);
+    const TwipsForm form(this);
+    const auto place = [&form](QWidget* widget, int left, int top, int width, int height) {
+        form.place(widget, left, top, width, height);
     };
-    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
-        widget->setGeometry(px(left), px(top), px(width), px(height));
-    };
-    setFixedSize(px(WidthTwips), px(HeightTwips));
+    form.fixSize(WidthTwips, HeightTwips);
 
     m_lblFaxNum = named(new QLabel(EditorNumber, this), u"lblFaxNum"_s, EditorNumber);
     place(m_lblFaxNum, 120, 240, 1095, 255);

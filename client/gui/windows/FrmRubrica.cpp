@@ -6,7 +6,7 @@
 #include "DesktopContacts.h"
 #include "FrmAggiungi.h"
 #include "ListGrid.h"
-#include "Twips.h"
+#include "TwipsForm.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,14 +25,6 @@ namespace {
 constexpr int WidthTwips = 6600;
 constexpr int HeightTwips = 5760;
 constexpr int MarkSide = 16;
-
-template <typename Widget>
-Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
-{
-    widget->setObjectName(objectName);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
 
 QString spoken(QString caption)
 {
@@ -107,14 +99,11 @@ FrmRubrica::~FrmRubrica() = default;
 void FrmRubrica::buildControls()
 {
     using namespace texts::book;
-    const qreal dpi = logicalDpiX();
-    const auto px = [dpi](int twips) {
-        return twipsToPixels(twips, dpi);
+    const TwipsForm form(this);
+    const auto place = [&form](QWidget* widget, int left, int top, int width, int height) {
+        form.place(widget, left, top, width, height);
     };
-    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
-        widget->setGeometry(px(left), px(top), px(width), px(height));
-    };
-    setFixedSize(px(WidthTwips), px(HeightTwips));
+    form.fixSize(WidthTwips, HeightTwips);
 
     m_msfgRubrica = named(new ListGrid(m_rows, this), u"msfgRubrica"_s, AddressBookTitle);
     place(m_msfgRubrica, 120, 120, 6360, 4575);

@@ -3,7 +3,7 @@
 #include "ClientTexts.h"
 #include "FileNameOf.h"
 #include "ListGrid.h"
-#include "Twips.h"
+#include "TwipsForm.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,14 +23,6 @@ namespace {
 // The window's client area, in twips.
 constexpr int WidthTwips = 4965;
 constexpr int HeightTwips = 6045;
-
-template <typename Widget>
-Widget* named(Widget* widget, const QString& objectName, const QString& accessibleName)
-{
-    widget->setObjectName(objectName);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
 
 // A caption without its keyboard-accelerator mark, as screen readers say it.
 QString spoken(QString caption)
@@ -70,14 +62,11 @@ FrmSend::~FrmSend()
 
 void FrmSend::buildControls()
 {
-    const qreal dpi = logicalDpiX();
-    const auto px = [dpi](int twips) {
-        return twipsToPixels(twips, dpi);
+    const TwipsForm form(this);
+    const auto place = [&form](QWidget* widget, int left, int top, int width, int height) {
+        form.place(widget, left, top, width, height);
     };
-    const auto place = [&px](QWidget* widget, int left, int top, int width, int height) {
-        widget->setGeometry(px(left), px(top), px(width), px(height));
-    };
-    setFixedSize(px(WidthTwips), px(HeightTwips));
+    form.fixSize(WidthTwips, HeightTwips);
 
     m_frame1 = named(new QGroupBox(texts::NumberFrame, this), u"Frame1"_s, texts::NumberFrame);
     place(m_frame1, 120, 60, 4725, 915);
