@@ -27,6 +27,7 @@ work="$(mktemp -d /tmp/corvafax-demo.XXXXXX)"
 chmod 755 "$work" # a private cupsd's filters run as lp below it
 SIM_PID='' CUPSD_PID='' CLIENT_PID='' XVFB_PID=''
 cleanup() {
+    set +e # everything is stopped, whatever stopped already
     stop_pid "$CLIENT_PID"
     stop_pid "$CUPSD_PID"
     stop_pid "$SIM_PID"

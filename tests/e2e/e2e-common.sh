@@ -40,8 +40,8 @@ stop_pid() {
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
     return 0
 }
 
