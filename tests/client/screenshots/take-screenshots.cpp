@@ -3,15 +3,19 @@
 // display (scripts/screenshots.sh uses Xvfb). The fax control is a stand-in:
 // the pictures need no appliance.
 
+#include "ContactDatabase.h"
+#include "DesktopContacts.h"
 #include "DesktopShell.h"
 #include "Dialog.h"
 #include "DialogFileChooser.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
+#include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "OptionsController.h"
 #include "RecordingControl.h"
 #include "SettingsStore.h"
+#include "ShippedDatabase.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
@@ -112,5 +116,31 @@ int main(int argc, char* argv[])
 
     Dialog menu(box, shell, Dialog::Intervals{1, 60000});
     ok &= save(menu, out, u"tray-menu"_s);
+    menu.hide();
+
+    // The address book with a few contacts of each kind.
+    const QString database = program.filePath(u"rubrica.db"_s);
+    QFile::copy(ShippedDatabase::locate(), database);
+    QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ContactDatabase contacts(database, box);
+    contacts.insertContact({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
+    contacts.insertContact({u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s});
+    contacts.insertContact({u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s});
+    QFile cards(program.filePath(u"contatti.vcf"_s));
+    if (!cards.open(QIODevice::WriteOnly))
+        return 1;
+    cards.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Bianchi;Laura;;;\r\nORG:Bianchi Srl\r\n"
+                "TEL;TYPE=WORK,FAX:+39 02 555 1234\r\nEND:VCARD\r\n");
+    cards.close();
+    const DesktopContacts desktop = DesktopContacts::LoadOutlookContacts(cards.fileName());
+    FrmRubrica book({&contacts, &desktop, &box,
+                     [](QWidget*, bool) {
+                     }},
+                    send.destinations());
+    book.showWindow();
+    book.gridClick(2, 1); // marked for sending
+    ok &= save(book, out, u"address-book"_s);
+    book.editor()->openEdited({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
+    ok &= save(*book.editor(), out, u"contact-editor"_s);
     return ok ? 0 : 1;
 }
