@@ -9,6 +9,7 @@
 #include "Dialog.h"
 #include "DialogFileChooser.h"
 #include "FrmMsg.h"
+#include "FrmAggiungi.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
@@ -138,9 +139,11 @@ int main(int argc, char* argv[])
                      }},
                     send.destinations());
     book.showWindow();
-    book.gridClick(2, 1); // marked for sending
+    book.gridClick(3, 1); // marked for sending
     ok &= save(book, out, u"address-book"_s);
-    book.editor()->openEdited({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
+    book.gridClick(2, 5); // "-": the editor on a stored contact
+    if (!book.editor())
+        return 1;
     ok &= save(*book.editor(), out, u"contact-editor"_s);
     return ok ? 0 : 1;
 }
