@@ -6,11 +6,15 @@
 // This machine's print system is never touched: the control is pointed at
 // a print system that is not there.
 
+#include "ContactDatabase.h"
+#include "DesktopContacts.h"
+#include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "ScriptedMessageBox.h"
 #include "SimulatorProcess.h"
 #include "TestFiles.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QProcess>
@@ -52,6 +56,7 @@ private Q_SLOTS:
     void cleanup();
     void printAndSendThroughTheSimulator();
     void printAndSendThroughHfaxd();
+    void groupFromTheAddressBook();
 
 private:
     // Runs the road of a fax and gives the job numbers of the summary.
@@ -185,7 +190,8 @@ void TestClientEndToEnd::printAndSendThroughHfaxd()
     const QStringList numbers{u"0612345"_s, u"0698765"_s};
     for (int i = 0; i < 2; ++i) {
         const QByteArray queue = testfiles::read(server + u"/spool/sendq/q"_s + result.at(i));
-        QVERIFY2(queue.contains(QByteArray("\nnumber:" + numbers.at(i).toLatin1() + "\n")), queue.constData());
+        QVERIFY2(queue.contains(QByteArray("\nnumber:" + numbers.at(i).toLatin1() + "\n")),
+                 queue.constData());
         QVERIFY(queue.contains("\nmailaddr:ufficio@example.org\n"));
         // The cover page, then the document, both as they were.
         const QList<QByteArray> lines = queue.split('\n');
@@ -198,6 +204,39 @@ void TestClientEndToEnd::printAndSendThroughHfaxd()
         QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(0)), testfiles::read(m_cover));
         QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(1)), testfiles::read(spoolFile));
     }
+}
+
+void TestClientEndToEnd::groupFromTheAddressBook()
+{
+    // Contacts of group 2, stored as people type numbers, reach the
+    // appliance as one job each with their numbers normalised.
+    const QString database = m_dir.filePath(u"rubrica-e2e.db"_s);
+    QFile::remove(database);
+    QVERIFY(QFile::copy(QString::fromUtf8(KESTREL_SHIPPED_RUBRICA), database));
+    QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ContactDatabase contacts(database, m_box);
+    QVERIFY(contacts.insertContact({u"+39 02 123-4567"_s, u"Studio Rossi"_s, u"2"_s}));
+    QVERIFY(contacts.insertContact({u"(06) 555 12"_s, u"Dell'Orto"_s, u"2"_s}));
+    QVERIFY(contacts.insertContact({u"0111"_s, u"Altro gruppo"_s, u"1"_s}));
+    const DesktopContacts desktop;
+    m_window->load();
+    m_window->documents().appendRow({QString(), m_cover, u"copertina.pdf"_s});
+    FrmRubrica book({&contacts, &desktop, &m_box, {}}, m_window->destinations());
+    book.showWindow();
+    book.cmbSendGrp()->setCurrentIndex(book.cmbSendGrp()->findText(u"2"_s));
+    book.cmdAddGrpClick();
+    QCOMPARE(m_window->destinations().rows(), 3);
+    m_window->cmdsendClick();
+    QVERIFY(QTest::qWaitFor([this] { return !m_box.shown().isEmpty(); }, 30000));
+    QVERIFY2(m_box.shown().constLast().text.contains(u"Numero di Protocollo FAX"_s),
+             qPrintable(m_box.shown().constLast().text));
+    QStringList dialled;
+    for (const QString& job : m_sim.jobIds()) {
+        QVERIFY(m_sim.waitForJob(job));
+        dialled << m_sim.jobParameters(job).value(u"dialstring"_s);
+    }
+    // The listing's order: by group, then by description.
+    QCOMPARE(dialled, (QStringList{u"0655512"_s, u"0039021234567"_s}));
 }
 
 QTEST_MAIN(TestClientEndToEnd)
