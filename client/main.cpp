@@ -21,6 +21,7 @@
 #include "TrayIcon.h"
 #include "TrayMenu.h"
 #include "UpdateCheck.h"
+#include "Wait.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
@@ -143,7 +144,11 @@ int main(int argc, char* argv[])
         optionsWindow.showModeless();
     });
     // "Esci": at once, as the user asked.
-    QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] {
+        // Waits in progress (a page, a greeting) give up at once too.
+        requestInterruption();
+        QCoreApplication::exit(0);
+    });
     QObject::connect(&instance, &SingleInstance::activationRequested, &send, &FrmSend::showInFront);
     QObject::connect(&send, &FrmSend::addressBookRequested, &addressBook, &FrmRubrica::showWindow);
     QObject::connect(&send, &FrmSend::companionsHidden, &addressBook, &FrmRubrica::hideWithEditor);
