@@ -18,10 +18,10 @@ QUrl appliancePageUrl(const QString& address, const QString& path)
 
 Status VerificaAppliance(const QString& address, int timeoutMs)
 {
-    const HttpResult page = httpGet(appliancePageUrl(address, pages::Modems), timeoutMs);
-    if (!page.ok)
-        return Error{page.error};
-    if (!page.body.contains(pages::ModemsEnd))
+    const Expected<QString> page = httpGet(appliancePageUrl(address, pages::Modems), timeoutMs);
+    if (!page)
+        return page.error();
+    if (!page->contains(pages::ModemsEnd))
         return Error{u"the modem page has no closing tag"_s};
     return {};
 }

@@ -35,13 +35,10 @@ QString sizeText(qint64 bytes)
 
 } // namespace
 
-HttpResult httpGet(const QUrl& url, int timeoutMs, qint64 maxBytes)
+Expected<QString> httpGet(const QUrl& url, int timeoutMs, qint64 maxBytes)
 {
-    HttpResult result;
-    if (!url.isValid() || url.host().isEmpty()) {
-        result.error = u"invalid address %1"_s.arg(url.toString());
-        return result;
-    }
+    if (!url.isValid() || url.host().isEmpty())
+        return Error{u"invalid address %1"_s.arg(url.toString())};
     QNetworkAccessManager manager;
     manager.setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(url);
@@ -74,33 +71,23 @@ HttpResult httpGet(const QUrl& url, int timeoutMs, qint64 maxBytes)
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), take);
 
     const WaitOutcome outcome = waitUntil([&] { return tooLarge || reply->isFinished(); }, timeoutMs);
-    if (tooLarge) {
-        result.error = u"page larger than %1, dropped"_s.arg(sizeText(maxBytes));
-        return result;
-    }
+    const Error oversized{u"page larger than %1, dropped"_s.arg(sizeText(maxBytes))};
+    if (tooLarge)
+        return oversized;
     if (outcome == WaitOutcome::Interrupted) {
         reply->abort();
-        result.error = u"request given up: the program is quitting"_s;
-        return result;
+        return Error{u"request given up: the program is quitting"_s};
     }
     if (outcome == WaitOutcome::TimedOut) {
         reply->abort();
-        result.error = u"no answer within %1 s"_s.arg(timeoutMs / 1000.0);
-        return result;
+        return Error{u"no answer within %1 s"_s.arg(timeoutMs / 1000.0)};
     }
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError) {
-        result.error = reply->errorString();
-        return result;
-    }
+    if (reply->error() != QNetworkReply::NoError)
+        return Error{reply->errorString()};
     take();
-    if (tooLarge) {
-        result.error = u"page larger than %1, dropped"_s.arg(sizeText(maxBytes));
-        return result;
-    }
-    result.body = decodePage(body);
-    result.ok = true;
-    return result;
+    if (tooLarge)
+        return oversized;
+    return decodePage(body);
 }
 
 } // namespace kestrel

@@ -78,20 +78,20 @@ void StatusPoller::tick()
             continue;
         }
         const int limit = static_cast<int>(qMin<qint64>(remaining, PageTimeoutMs));
-        const HttpResult page = httpGet(appliancePageUrl(address, step.path), limit);
+        const Expected<QString> page = httpGet(appliancePageUrl(address, step.path), limit);
         if (!self)
             return;
         if (m_stopTick || interruptionRequested())
             break;
-        if (!page.ok) {
-            log(u"XML status: "_s + step.path + u" failed: "_s + page.error);
+        if (!page) {
+            log(u"XML status: "_s + step.path + u" failed: "_s + page.error().message);
             continue;
         }
-        const qsizetype at = page.body.indexOf(step.closingTag, 0, Qt::CaseSensitive);
+        const qsizetype at = page->indexOf(step.closingTag, 0, Qt::CaseSensitive);
         if (at < 0)
             continue;
         log(step.logPrefix + QString::number(at + 1));
-        Q_EMIT(this->*step.event)(page.body);
+        Q_EMIT(this->*step.event)(*page);
         if (!self)
             return;
         if (m_stopTick)

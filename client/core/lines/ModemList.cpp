@@ -18,8 +18,8 @@ LineSelector ModemList::Listamodem(const QString& ip)
 {
     if (ip.isEmpty())
         return {};
-    const HttpResult page = m_fetch(pageUrl(ip), PageTimeoutMs);
-    return fill(page.ok ? page.body : QString());
+    const Expected<QString> page = m_fetch(pageUrl(ip), PageTimeoutMs);
+    return fill(page ? *page : QString());
 }
 
 LineSelector ModemList::fill(const QString& page)

@@ -23,7 +23,7 @@ struct LineSelector
 class ModemList
 {
 public:
-    using PageFetcher = std::function<HttpResult(const QUrl& url, int timeoutMs)>;
+    using PageFetcher = std::function<Expected<QString>(const QUrl& url, int timeoutMs)>;
 
     // The user waits for this at every load of the send window.
     static constexpr int PageTimeoutMs = 10000;

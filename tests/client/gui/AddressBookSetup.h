@@ -89,8 +89,8 @@ public:
             host.adopt(std::make_unique<RecordingControl>());
             return {};
         };
-        s.fetchPage = [](const QUrl&, int) {
-            return HttpResult{};
+        s.fetchPage = [](const QUrl&, int) -> Expected<QString> {
+            return Error{u"no appliance in this test"_s};
         };
         send = std::make_unique<FrmSend>(s);
         book = std::make_unique<FrmRubrica>(FrmRubrica::Services{database.get(), &m_desktop, &box, onTop},

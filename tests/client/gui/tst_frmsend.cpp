@@ -116,12 +116,11 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
         m_log << u"control"_s;
         return {};
     };
-    s.fetchPage = [this](const QUrl& url, int) {
+    s.fetchPage = [this](const QUrl& url, int) -> Expected<QString> {
         m_log << u"page "_s + url.path();
-        HttpResult result;
-        result.ok = !m_page.isEmpty();
-        result.body = m_page;
-        return result;
+        if (m_page.isEmpty())
+            return Error{u"no page"_s};
+        return m_page;
     };
     m_window = std::make_unique<FrmSend>(s);
     connect(m_window.get(), &FrmSend::optionsRequested, this,

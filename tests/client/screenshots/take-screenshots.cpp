@@ -8,8 +8,8 @@
 #include "DesktopShell.h"
 #include "Dialog.h"
 #include "DialogFileChooser.h"
-#include "FrmMsg.h"
 #include "FrmAggiungi.h"
+#include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
@@ -88,11 +88,8 @@ int main(int argc, char* argv[])
         host.adopt(std::make_unique<test::RecordingControl>());
         return {};
     };
-    services.fetchPage = [](const QUrl&, int) {
-        HttpResult page;
-        page.ok = true;
-        page.body = u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s;
-        return page;
+    services.fetchPage = [](const QUrl&, int) -> Expected<QString> {
+        return u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s;
     };
     bool ok = true;
 

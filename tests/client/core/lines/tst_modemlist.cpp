@@ -107,8 +107,9 @@ private Q_SLOTS:
         LineTable table;
         ModemList lines(table, [&](const QUrl& asked, int timeoutMs) {
             requests.append(asked.toString() + u' ' + QString::number(timeoutMs));
-            // A failed request's body must not be read as a line list.
-            return HttpResult{ok, 200, line(1, u"a"_s, u"Uno"_s) + line(2, u"b"_s, u"Due"_s), QString()};
+            if (!ok)
+                return Expected<QString>(Error{u"refused"_s});
+            return Expected<QString>(line(1, u"a"_s, u"Uno"_s) + line(2, u"b"_s, u"Due"_s));
         });
         const LineSelector selector = lines.Listamodem(ip);
         qunsetenv(ports::AppliancePagesVariable);
