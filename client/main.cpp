@@ -28,6 +28,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace kestrel;
@@ -67,7 +68,7 @@ int main(int argc, char* argv[])
         !copied) {
         std::fprintf(stderr, "corvafax: %s\n", qPrintable(copied.error().message));
     }
-    OptionsController options(settings);
+    OptionsController optionsController(settings);
     LineTable lines; // outlives reloads of the send window
     WidgetMessageBox box;
     DesktopShell shell;
@@ -122,26 +123,35 @@ int main(int argc, char* argv[])
     };
     FrmSend send(services);
     FrmRubrica addressBook({&contacts, &desktopContacts, &box, services.setAlwaysOnTop}, send.destinations());
-    FrmOption optionsWindow(options, box, chooser);
+    // The options window is made when it is first asked for: most starts
+    // never show it.
+    std::unique_ptr<FrmOption> optionsWindow;
+    const auto options = [&]() -> FrmOption& {
+        if (optionsWindow)
+            return *optionsWindow;
+        optionsWindow = std::make_unique<FrmOption>(optionsController, box, chooser);
+        QObject::connect(optionsWindow.get(), &FrmOption::sendWindowHideRequested, &send, &QWidget::hide);
+        QObject::connect(optionsWindow.get(), &FrmOption::sendWindowShowRequested, &send,
+                         &FrmSend::showInFront);
+        // Queued: a modal options window runs inside the send window's handler.
+        QObject::connect(optionsWindow.get(), &FrmOption::sendWindowReloadRequested, &send, &FrmSend::reload,
+                         Qt::QueuedConnection);
+        return *optionsWindow;
+    };
 
     QObject::connect(&send, &FrmSend::noticeRequested, &app,
                      [](const QString& text) { FrmMsg::ShowNotice(text); });
-    QObject::connect(&send, &FrmSend::optionsRequested, &app, [&optionsWindow](bool modal) {
+    QObject::connect(&send, &FrmSend::optionsRequested, &app, [&options](bool modal) {
         if (modal)
-            optionsWindow.execModal();
+            options().execModal();
         else
-            optionsWindow.showModeless();
+            options().showModeless();
     });
-    QObject::connect(&optionsWindow, &FrmOption::sendWindowHideRequested, &send, &QWidget::hide);
-    QObject::connect(&optionsWindow, &FrmOption::sendWindowShowRequested, &send, &FrmSend::showInFront);
-    // Queued: a modal options window runs inside the send window's handler.
-    QObject::connect(&optionsWindow, &FrmOption::sendWindowReloadRequested, &send, &FrmSend::reload,
-                     Qt::QueuedConnection);
     QObject::connect(&tray, &TrayIcon::menuRequested, &menu, &TrayMenu::open);
     QObject::connect(&menu, &TrayMenu::sendWindowRequested, &send, &FrmSend::showInFront);
-    QObject::connect(&menu, &TrayMenu::setupRequested, &app, [&send, &optionsWindow] {
+    QObject::connect(&menu, &TrayMenu::setupRequested, &app, [&send, &options] {
         send.showInFront();
-        optionsWindow.showModeless();
+        options().showModeless();
     });
     // "Esci": at once, as the user asked.
     QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] {

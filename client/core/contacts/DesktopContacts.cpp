@@ -57,10 +57,15 @@ QString DesktopContacts::defaultSource(const QString& programFolder)
 DesktopContacts DesktopContacts::LoadOutlookContacts(const QString& source, const Notice& notice)
 {
     DesktopContacts contacts;
+    // Nothing to read, nothing to wait for: a notice would only flash (the
+    // start-up pays for the window all the same).
+    const QStringList files = sourceFiles(source);
+    if (files.isEmpty())
+        return contacts;
     if (notice.show)
         notice.show(texts::book::LoadingDesktopContacts);
     int position = 0;
-    for (const QString& file : sourceFiles(source)) {
+    for (const QString& file : files) {
         if (position >= MaxPositions)
             break;
         readFile(file, position, contacts);

@@ -38,7 +38,7 @@ public:
     // `LoadOutlookContacts`, reading vCard: shows the notice "Carico
     // contatti...", reads every item up to position 10000, closes the
     // notice. A missing or unreadable source gives no contacts and no
-    // message.
+    // message; with no file to read no notice is shown either.
     static DesktopContacts LoadOutlookContacts(const QString& source, const Notice& notice = {});
 
     // The settings key VCARD's default.

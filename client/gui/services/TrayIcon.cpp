@@ -3,6 +3,8 @@
 #include "ClientTexts.h"
 #include "TrayCallback.h"
 
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -48,6 +50,47 @@ QPixmap pageGlyph(int size)
     }
     return pixmap;
 }
+
+// Draws the glyph at a size when it is first asked for: a start-up that
+// shows only the tray icon draws only the tray's size.
+class GlyphEngine final : public QIconEngine
+{
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMax(1, qMin(size.width(), size.height()));
+        auto drawn = m_drawn.constFind(side);
+        if (drawn == m_drawn.cend())
+            drawn = m_drawn.insert(side, pageGlyph(side));
+        return *drawn;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap glyph = pixmap(rect.size() * scale, mode, state);
+        glyph.setDevicePixelRatio(scale);
+        const QSize drawn = glyph.deviceIndependentSize().toSize();
+        painter->drawPixmap(QRect(rect.topLeft() + QPoint((rect.width() - drawn.width()) / 2,
+                                                          (rect.height() - drawn.height()) / 2),
+                                  drawn),
+                            glyph);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int side : {16, 22, 24, 32, 48, 64})
+            sizes.append(QSize(side, side));
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new GlyphEngine(*this); }
+    QString key() const override { return QStringLiteral("kestrel-page-glyph"); }
+
+private:
+    QHash<int, QPixmap> m_drawn;
+};
 
 } // namespace
 
@@ -115,10 +158,7 @@ void TrayIcon::trayCallback(int code)
 
 QIcon TrayIcon::programIcon()
 {
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(pageGlyph(size));
-    return icon;
+    return QIcon(new GlyphEngine);
 }
 
 } // namespace kestrel
