@@ -164,5 +164,9 @@ int main(int argc, char* argv[])
     QObject::connect(&send, &FrmSend::companionsHidden, &addressBook, &FrmRubrica::hideWithEditor);
 
     send.load();
+    // A quit asked for during the start-up (a signal, "Esci" while a page was
+    // awaited) found no event loop to end yet: it ends the program here.
+    if (interruptionRequested())
+        return 0;
     return QApplication::exec();
 }

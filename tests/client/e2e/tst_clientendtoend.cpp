@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void printAndSendThroughTheSimulator();
     void printAndSendThroughHfaxd();
     void groupFromTheAddressBook();
+    void quitsWhenToldDuringStartUp();
 
 private:
     // Runs the road of a fax and gives the job numbers of the summary.
@@ -239,5 +241,33 @@ void TestClientEndToEnd::groupFromTheAddressBook()
     QCOMPARE(dialled, (QStringList{u"0655512"_s, u"0039021234567"_s}));
 }
 
+// The program itself, told to quit while its start-up waits for the
+// appliance's page: it ends, although its event loop had not started yet.
+void TestClientEndToEnd::quitsWhenToldDuringStartUp()
+{
+    m_sim.stop();
+    QVERIFY(m_sim.start({u"--http-fault"_s, u"no-answer"_s}));
+    m_sim.applyPortsToEnvironment();
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"KESTREL_PROGRAM_DIR"_s, m_dir.path());
+    environment.insert(u"TMPDIR"_s, m_dir.path()); // its single-instance socket
+    client.setProcessEnvironment(environment);
+    client.setProgram(QString::fromUtf8(KESTREL_CORVAFAX));
+    client.start();
+    QVERIFY(client.waitForStarted());
+    // Well inside the page's wait (its limit is 10 s), past the handlers' set-up.
+    QTest::qWait(1500);
+    QCOMPARE(client.state(), QProcess::Running);
+    ::kill(pid_t(client.processId()), SIGTERM);
+    const bool ended = client.waitForFinished(5000);
+    if (!ended) {
+        client.kill();
+        client.waitForFinished();
+    }
+    QVERIFY2(ended, "corvafax went on after SIGTERM");
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 0);
+}
 QTEST_MAIN(TestClientEndToEnd)
 #include "tst_clientendtoend.moc"
