@@ -122,7 +122,8 @@ int main(int argc, char* argv[])
         desktopContacts = DesktopContacts::LoadOutlookContacts(settings.values().vcard, notice);
     };
     FrmSend send(services);
-    FrmRubrica addressBook({&contacts, &desktopContacts, &box, services.setAlwaysOnTop}, send.destinations());
+    // Made when the user first opens it.
+    std::unique_ptr<FrmRubrica> addressBook;
     // The options window is made when it is first asked for: most starts
     // never show it.
     std::unique_ptr<FrmOption> optionsWindow;
@@ -160,8 +161,18 @@ int main(int argc, char* argv[])
         QCoreApplication::exit(0);
     });
     QObject::connect(&instance, &SingleInstance::activationRequested, &send, &FrmSend::showInFront);
-    QObject::connect(&send, &FrmSend::addressBookRequested, &addressBook, &FrmRubrica::showWindow);
-    QObject::connect(&send, &FrmSend::companionsHidden, &addressBook, &FrmRubrica::hideWithEditor);
+    QObject::connect(&send, &FrmSend::addressBookRequested, &app, [&] {
+        if (!addressBook) {
+            addressBook = std::make_unique<FrmRubrica>(
+                FrmRubrica::Services{&contacts, &desktopContacts, &box, services.setAlwaysOnTop},
+                send.destinations());
+        }
+        addressBook->showWindow();
+    });
+    QObject::connect(&send, &FrmSend::companionsHidden, &app, [&addressBook] {
+        if (addressBook)
+            addressBook->hideWithEditor();
+    });
 
     send.load();
     // A quit asked for during the start-up (a signal, "Esci" while a page was

@@ -41,9 +41,10 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     setAccessibleName(texts::SendTitle);
     m_host.setMessageBox(m_services.messageBox);
     m_flow.setSettings([this] { return m_services.settings->values(); });
-    m_flow.setLineText([this] { return m_comboOut->currentText(); });
-    buildControls();
-    // Titled and sized from the start; the load sets them up again.
+    // Until the window is first shown no line can have been chosen.
+    m_flow.setLineText([this] { return m_comboOut ? m_comboOut->currentText() : QString(); });
+    TwipsForm(this).fixSize(WidthTwips, HeightTwips);
+    // Titled from the start; the load sets them up again.
     setUpGrids();
 
     connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
@@ -52,12 +53,32 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     connect(&m_flow, &SubmissionFlow::finished, this, &FrmSend::hideWithCompanions);
     connect(&m_flow, &SubmissionFlow::documentsRestored, this, &FrmSend::showInFront);
     // One submission at a time: a second press would drop the first.
-    connect(&m_flow, &SubmissionFlow::runningChanged, m_cmdsend, &QWidget::setDisabled);
+    connect(&m_flow, &SubmissionFlow::runningChanged, this, [this](bool running) {
+        if (m_cmdsend)
+            m_cmdsend->setDisabled(running);
+    });
 }
 
 FrmSend::~FrmSend()
 {
     m_host.destroy();
+}
+
+void FrmSend::setVisible(bool visible)
+{
+    if (visible)
+        ensureControls();
+    QWidget::setVisible(visible);
+}
+
+void FrmSend::ensureControls()
+{
+    if (m_cmdsend)
+        return;
+    buildControls();
+    applyColumnWidths();
+    applyLineSelector();
+    m_cmdsend->setDisabled(m_flow.isRunning());
 }
 
 void FrmSend::buildControls()
@@ -66,7 +87,6 @@ void FrmSend::buildControls()
     const auto place = [&form](QWidget* widget, int left, int top, int width, int height) {
         form.place(widget, left, top, width, height);
     };
-    form.fixSize(WidthTwips, HeightTwips);
 
     m_frame1 = named(new QGroupBox(texts::NumberFrame, this), u"Frame1"_s, texts::NumberFrame);
     place(m_frame1, 120, 60, 4725, 915);
@@ -133,7 +153,8 @@ void FrmSend::load()
     posiziona();
     if (s.setAlwaysOnTop)
         s.setAlwaysOnTop(this, true);
-    m_comboOut->clear();
+    m_lineSelector.items.clear();
+    applyLineSelector();
     s.lines->setLineCount(0);
     s.settings->reload();
     const SettingsValues settings = s.settings->values();
@@ -181,9 +202,16 @@ void FrmSend::setUpGrids()
 {
     m_docRows.setText(0, 1, texts::PathHeader);
     m_docRows.setText(0, 2, texts::FileNameHeader);
-    m_msfgDocument->setColumnWidthsTwips({0, 0, 4560});
     m_destRows.setText(0, 1, texts::NumberHeader);
     m_destRows.setText(0, 2, texts::DescriptionHeader);
+    applyColumnWidths();
+}
+
+void FrmSend::applyColumnWidths()
+{
+    if (!m_msfgDest)
+        return;
+    m_msfgDocument->setColumnWidthsTwips({0, 0, 4560});
     m_msfgDest->setColumnWidthsTwips({0, 1500, 1700});
 }
 
@@ -205,15 +233,23 @@ void FrmSend::Listamodem()
     if (ip.isEmpty())
         return;
     ModemList list(*m_services.lines, m_services.fetchPage);
-    const LineSelector selector = list.Listamodem(ip);
+    m_lineSelector = list.Listamodem(ip);
+    m_lineSelectorShown = true;
+    applyLineSelector();
+}
+
+void FrmSend::applyLineSelector()
+{
+    if (!m_comboOut)
+        return;
     m_comboOut->clear();
-    m_lblModem->hide();
-    m_comboOut->hide();
-    m_comboOut->setEnabled(true);
-    m_comboOut->addItems(selector.items);
+    m_comboOut->addItems(m_lineSelector.items);
     m_comboOut->setCurrentIndex(-1);
-    m_lblModem->setVisible(selector.visible);
-    m_comboOut->setVisible(selector.visible);
+    if (!m_lineSelectorShown)
+        return;
+    m_comboOut->setEnabled(true);
+    m_lblModem->setVisible(m_lineSelector.visible);
+    m_comboOut->setVisible(m_lineSelector.visible);
 }
 
 void FrmSend::hideToTray()
@@ -242,6 +278,7 @@ void FrmSend::hideWithCompanions()
 
 void FrmSend::cmdpiunumClick()
 {
+    ensureControls();
     const QString number = m_txtFaxNumber->text();
     if (number.isEmpty()) {
         m_services.messageBox->show({texts::NoNumberTyped, QString(), MsgIcon::None, MsgButtons::Ok});
@@ -340,6 +377,7 @@ void FrmSend::cmdsendClick()
 {
     if (m_flow.isRunning())
         return;
+    ensureControls();
     if (!m_txtFaxNumber->text().trimmed().isEmpty())
         cmdpiunumClick();
     m_txtFaxNumber->clear();

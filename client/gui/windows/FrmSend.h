@@ -72,11 +72,15 @@ public:
     SubmissionFlow& flow() { return m_flow; }
     GridRows& destinations() { return m_destRows; }
     GridRows& documents() { return m_docRows; }
-    ListGrid* msfgDest() const { return m_msfgDest; }
-    ListGrid* msfgDocument() const { return m_msfgDocument; }
-    QLineEdit* txtFaxNumber() const { return m_txtFaxNumber; }
-    QComboBox* ComboOut() const { return m_comboOut; }
-    QLabel* lblModem() const { return m_lblModem; }
+    // The controls are made when the window is first shown (most starts
+    // never show it); this makes them now. The accessors below make them too.
+    void ensureControls();
+    void setVisible(bool visible) override;
+    ListGrid* msfgDest() { return ensureControls(), m_msfgDest; }
+    ListGrid* msfgDocument() { return ensureControls(), m_msfgDocument; }
+    QLineEdit* txtFaxNumber() { return ensureControls(), m_txtFaxNumber; }
+    QComboBox* ComboOut() { return ensureControls(), m_comboOut; }
+    QLabel* lblModem() { return ensureControls(), m_lblModem; }
 
     // The button handlers, as the window's controls run them.
     void cmdpiunumClick();
@@ -102,6 +106,8 @@ protected:
 private:
     void buildControls();
     void setUpGrids();
+    void applyColumnWidths();
+    void applyLineSelector();
     void onPrintedDoc(const QString& spoolFile);
     void appendDocument(const QString& path);
     void hideWithCompanions();
@@ -111,6 +117,9 @@ private:
     GridRows m_destRows{3};
     GridRows m_docRows{3};
     SubmissionFlow m_flow;
+    // The line selector as the last Listamodem left it (none before one ran).
+    LineSelector m_lineSelector;
+    bool m_lineSelectorShown = false;
 
     QGroupBox* m_frame1 = nullptr;
     QLineEdit* m_txtFaxNumber = nullptr;

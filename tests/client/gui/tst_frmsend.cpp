@@ -50,7 +50,11 @@ private Q_SLOTS:
 
 private:
     void makeWindow(const QByteArray& settings);
-    QPushButton* button(const QString& name) const { return m_window->findChild<QPushButton*>(name); }
+    QPushButton* button(const QString& name) const
+    {
+        m_window->ensureControls();
+        return m_window->findChild<QPushButton*>(name);
+    }
     void dropOnDocuments(const QList<QUrl>& urls);
 
     QTemporaryDir m_dir;
@@ -426,6 +430,7 @@ void TestFrmSend::everyControlHasAName()
 {
     makeWindow({});
     m_window->load();
+    m_window->ensureControls();
     for (QWidget* widget : m_window->findChildren<QWidget*>()) {
         if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"_s))
             continue; // a part of a Qt widget, not one of the window's controls
