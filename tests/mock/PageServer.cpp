@@ -30,6 +30,12 @@ void PageServer::setSilentPage(const QString& path)
     m_kinds.insert(path, Kind::Silent);
 }
 
+void PageServer::setRawAnswer(const QString& path, const QByteArray& answer)
+{
+    m_pages.insert(path, answer);
+    m_kinds.insert(path, Kind::Raw);
+}
+
 void PageServer::accept()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
@@ -60,6 +66,10 @@ void PageServer::answer(QTcpSocket* socket)
         socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\n\r\n");
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { feedEndless(socket); });
         feedEndless(socket);
+        return;
+    case Kind::Raw:
+        socket->write(m_pages.value(path));
+        socket->disconnectFromHost();
         return;
     case Kind::Page:
         break;

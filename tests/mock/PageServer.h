@@ -22,6 +22,9 @@ public:
     void setPage(const QString& path, const QByteArray& body);
     void setEndlessPage(const QString& path);
     void setSilentPage(const QString& path);
+    // Answers the path with these bytes as they stand (status line, header
+    // and body), then closes.
+    void setRawAnswer(const QString& path, const QByteArray& answer);
     // Body bytes the server has handed to the network for endless pages.
     qint64 endlessBytesSent() const { return m_endlessSent; }
 
@@ -30,7 +33,8 @@ private:
     {
         Page,
         Endless,
-        Silent
+        Silent,
+        Raw
     };
 
     void accept();

@@ -57,6 +57,59 @@ private Q_SLOTS:
                      qPrintable(QString::number(server.endlessBytesSent())));
     }
 
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // to GET /p; GET /q gives "moved here"
+        QTest::addColumn<QString>("page");      // or the error's telling part
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("chunks") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                              "4\r\n<a/>\r\n0\r\n\r\n")
+                                << u"<a/>"_s << true;
+        QTest::newRow("moved") << QByteArray(
+                                      "HTTP/1.1 302 Found\r\nLocation: /q\r\nContent-Length: 0\r\n\r\n")
+                               << u"moved here"_s << true;
+        QTest::newRow("moved in a circle")
+            << QByteArray("HTTP/1.1 301 Moved\r\nLocation: /p\r\nContent-Length: 0\r\n\r\n")
+            << u"moved more than 5 times"_s << false;
+        QTest::newRow("moved to https")
+            << QByteArray("HTTP/1.1 301 Moved\r\nLocation: https://127.0.0.1/p\r\n\r\n")
+            << u"only http:// pages"_s << false;
+        QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnone")
+                                   << u"answered 404 Not Found"_s << false;
+        QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n<a>")
+                                   << u"before the page was complete"_s << false;
+        QTest::newRow("Latin-1 page")
+            << QByteArray("HTTP/1.0 200 OK\r\n\r\nLinea \xe0") << u"Linea \u00e0"_s << true;
+    }
+    void answers()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, page);
+        QFETCH(bool, ok);
+        PageServer server;
+        server.setRawAnswer(u"/p"_s, answer);
+        server.setPage(u"/q"_s, "moved here");
+        const Expected<QString> got = httpGet(QUrl(u"http://127.0.0.1:%1/p"_s.arg(server.port())), 30000);
+        QCOMPARE(got.hasValue(), ok);
+        if (ok)
+            QCOMPARE(*got, page);
+        else
+            QVERIFY2(got.error().message.contains(page), qPrintable(got.error().message));
+    }
+
+    void refusedConnection()
+    {
+        quint16 port = 0;
+        {
+            PageServer closed;
+            port = closed.port();
+        }
+        const Expected<QString> got = httpGet(QUrl(u"http://127.0.0.1:%1/p"_s.arg(port)), 30000);
+        QVERIFY(!got);
+        QVERIFY2(got.error().message.contains(u"refused"_s, Qt::CaseInsensitive),
+                 qPrintable(got.error().message));
+    }
+
     void interruptionEndsARequest()
     {
         PageServer server;

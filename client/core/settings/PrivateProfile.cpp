@@ -63,7 +63,9 @@ struct Document
 
 bool isUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a file that ends inside a sequence (a Windows-1252 "à" as
+    // its last byte) is no UTF-8 either.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString ignored = decoder(bytes);
     return !decoder.hasError();
 }

@@ -41,6 +41,8 @@ private Q_SLOTS:
             << "[MAIN]\nIP=" + QByteArray(255, 'a') << u"IP"_s << QString(254, u'a');
         QTest::newRow("Windows-1252") << QByteArray("; Citt\xE0\r\n[MAIN]\r\nIP=Citt\xE0 \x80 \x93ok\x94\r\n")
                                       << u"IP"_s << u"Città € “ok”"_s;
+        QTest::newRow("Windows-1252, last byte accented")
+            << QByteArray("[MAIN]\r\nIP=Citt\xE0") << u"IP"_s << u"Città"_s;
     }
     void read()
     {
