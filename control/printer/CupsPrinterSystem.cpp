@@ -31,6 +31,18 @@ Expected<QStringList> CupsPrinterSystem::installedPrinters()
     return names;
 }
 
+bool CupsPrinterSystem::isInstalled(const QString& printerName)
+{
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, printerName.toUtf8().constData(), nullptr);
+    if (!dest)
+        return false;
+    // The scheduler finds queues whatever the letter case and answers with
+    // the queue's own name.
+    const bool same = QString::fromUtf8(dest->name) == printerName;
+    cupsFreeDests(1, dest);
+    return same;
+}
+
 QString CupsPrinterSystem::findProgram(const QString& name)
 {
     const QString inPath = QStandardPaths::findExecutable(name);

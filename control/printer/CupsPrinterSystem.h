@@ -11,6 +11,7 @@ class CupsPrinterSystem : public IPrinterSystem
 {
 public:
     Expected<QStringList> installedPrinters() override;
+    bool isInstalled(const QString& printerName) override;
     QString findProgram(const QString& name) override;
     Status startDetached(const QString& program, const QStringList& arguments) override;
 };

@@ -85,6 +85,10 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
         return MethodError{number, description};
     };
 
+    // The usual case, answered without listing every queue (an office's
+    // many printers take the scheduler several milliseconds each).
+    if (!printerName.isEmpty() && m_system.isInstalled(printerName))
+        return {};
     const Expected<QStringList> listed = m_system.installedPrinters();
     if (!listed)
         return fail(printer::ErrPrintSystemUnavailable, listed.error().message);

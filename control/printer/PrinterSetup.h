@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PrinterSystem.h"
 #include "Corvanefax.h"
+#include "PrinterSystem.h"
 
 #include <QString>
 #include <QStringList>

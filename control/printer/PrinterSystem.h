@@ -19,6 +19,11 @@ public:
     // no error.
     virtual Expected<QStringList> installedPrinters() = 0;
 
+    // Whether a queue of exactly this name is installed: one question to the
+    // print system, however many queues it has. False also when it cannot
+    // tell (installedPrinters() then says why).
+    virtual bool isInstalled(const QString& printerName) = 0;
+
     // Full path of an installed program, empty when there is none.
     virtual QString findProgram(const QString& name) = 0;
 

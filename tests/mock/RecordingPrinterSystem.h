@@ -33,6 +33,11 @@ public:
         return printers;
     }
 
+    bool isInstalled(const QString& printerName) override
+    {
+        return listError.isEmpty() && printers.contains(printerName, Qt::CaseSensitive);
+    }
+
     QString findProgram(const QString& name) override { return programs.value(name); }
 
     Status startDetached(const QString& program, const QStringList& arguments) override

@@ -62,6 +62,14 @@ private Q_SLOTS:
         QVERIFY2(!raised, qPrintable(raised.description));
         QCOMPARE(box.shown().size(), 1);
         QVERIFY2(log.isEmpty(), qPrintable(log.join(u'\n')));
+
+        // Asked by name, the scheduler ignores letter case: only the exact
+        // name counts as installed, and another case still meets the clash.
+        QVERIFY(system.isInstalled(u"kestrel"_s));
+        QVERIFY(!system.isInstalled(u"Kestrel"_s));
+        QVERIFY(!system.isInstalled(u"absent"_s));
+        QCOMPARE(setup.VerificaStampante(u"Kestrel"_s, box, logger).number, printer::ErrNameTaken);
+        QCOMPARE(box.shown().size(), 1);
     }
 
     void stoppedSchedulerIsAnError()
@@ -72,6 +80,7 @@ private Q_SLOTS:
         CupsPrinterSystem system;
         ScriptedMessageBox box;
         QVERIFY(!system.installedPrinters());
+        QVERIFY(!system.isInstalled(u"kestrel"_s));
         const MethodError raised = PrinterSetup(system).VerificaStampante(u"kestrel"_s, box, {});
         QCOMPARE(raised.number, printer::ErrPrintSystemUnavailable);
         QVERIFY(box.shown().isEmpty());
