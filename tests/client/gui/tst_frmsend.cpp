@@ -367,6 +367,9 @@ void TestFrmSend::lineSelector()
     m_page = page;
     makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
     m_window->load();
+    // The hidden start makes no controls; the first show makes them with
+    // what the load chose.
+    QVERIFY(!m_window->findChild<QComboBox*>());
     m_window->show();
     QComboBox* combo = m_window->ComboOut();
     QStringList shown;
