@@ -60,7 +60,9 @@ Status fetchOnce(const QUrl& url, int timeoutMs, HttpResponseParser& answer)
     QObject::connect(&socket, &QTcpSocket::connected, &socket, [&] { socket.write(requestFor(url)); });
     QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [&] { answer.feed(socket.readAll()); });
     QObject::connect(&socket, &QTcpSocket::disconnected, &socket, [&] {
-        answer.feed(socket.readAll());
+        // Also emitted by the abort below, when the socket is closed.
+        if (socket.isReadable())
+            answer.feed(socket.readAll());
         answer.finish();
     });
     QObject::connect(&socket, &QTcpSocket::errorOccurred, &socket, [&](QAbstractSocket::SocketError error) {
