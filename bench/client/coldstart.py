@@ -5,8 +5,9 @@ paired rounds, and resident memory one second after each start.
     coldstart.py CORVAFAX BARE_WINDOW CAPTURE_PORT ROUNDS
 
 Both programs are started and watched by this one process, the same way:
-the bare window is ready when it prints its line, corvafax when its capture
-port takes a connection (its control is then activated). The port is tried
+the bare window is ready when it prints its line (after its first paint),
+corvafax when its capture port takes a connection (its control is then
+activated; its tray icon is painted by then). The port is tried
 every half millisecond from here; a watcher that started a process for each
 try would take the CPU from the program it times."""
 
