@@ -23,7 +23,7 @@ constexpr int ReadsPerTurn = 4;
 CaptureJob::CaptureJob(qintptr descriptor, QString spoolFolder, QByteArray& readBuffer, int stallMs,
                        QObject* parent)
     : QObject(parent), m_descriptor(static_cast<int>(descriptor)), m_folder(std::move(spoolFolder)),
-      m_readBuffer(readBuffer), m_stallMs(stallMs)
+      m_readBuffer(readBuffer), m_stallMs(stallMs), m_stall(this)
 {
     m_stall.setSingleShot(true);
     connect(&m_stall, &QTimer::timeout, this, &CaptureJob::onStallCheck);
@@ -69,7 +69,7 @@ void CaptureJob::readAvailable()
 void CaptureJob::take(QByteArrayView piece)
 {
     m_lastArrival.start();
-    m_received += piece.size();
+    m_received.fetch_add(piece.size(), std::memory_order_relaxed);
     m_end.feed(piece);
     if (m_discarding)
         return;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 class QSocketNotifier;
@@ -21,6 +22,8 @@ namespace kestrel {
 //
 // It reads the system's socket straight into the shared buffer, as a plain
 // reader does: a socket object would copy every byte once more on its way.
+// It may live on a thread of its own (moved there before start()); the owner
+// then reads its state and takes its spool only after ended().
 class CaptureJob : public QObject
 {
     Q_OBJECT
@@ -33,8 +36,8 @@ public:
     };
     Q_ENUM(End)
 
-    // Takes the accepted socket descriptor. readBuffer is shared by all
-    // jobs: they run on one thread and none keeps data in it between reads.
+    // Takes the accepted socket descriptor. readBuffer is shared by the jobs
+    // of one thread: none keeps data in it between reads.
     CaptureJob(qintptr descriptor, QString spoolFolder, QByteArray& readBuffer, int stallMs,
                QObject* parent = nullptr);
     ~CaptureJob() override;
@@ -42,7 +45,8 @@ public:
     // Reads what has already arrived and starts the stall clock.
     void start();
 
-    qint64 received() const { return m_received; }
+    // Safe from any thread.
+    qint64 received() const { return m_received.load(std::memory_order_relaxed); }
     int stallMs() const { return m_stallMs; }
     // The stream so far ends like a whole PostScript or PDF document: "%%EOF"
     // and nothing after it but line ends and Ctrl-D.
@@ -74,7 +78,7 @@ private:
     int m_stallMs;
     std::unique_ptr<SpoolWriter> m_spool;
     JobEndDetector m_end;
-    qint64 m_received = 0;
+    std::atomic<qint64> m_received{0};
     bool m_discarding = false;
     bool m_finished = false;
     // Restarting a timer for every read costs more than reading a clock:

@@ -40,11 +40,15 @@ PrintCapture::~PrintCapture()
     m_socket.disconnect(this);
     // The spooler sees the connection drop and keeps the job to send again;
     // a truncated copy here would only duplicate it.
-    for (const auto& job : m_jobs) {
-        if (job->received() > 0)
+    for (RunningJob& running : m_jobs) {
+        if (running.job->received() > 0)
             log(u"Printer Socket: job in progress dropped at shutdown"_s);
+        running.job->disconnect(this);
     }
+    // Each job is deleted on its own thread, where its timer and notifier
+    // live, as that thread stops.
     m_jobs.clear();
+    m_threads.stop();
 }
 
 void PrintCapture::log(const QString& line) const
@@ -130,18 +134,19 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
         log(socketErrorLine(m_socket.lastErrorNumber()));
         return;
     }
-    auto job = std::make_unique<CaptureJob>(connection, m_names.folder(), m_readBuffer, m_stallMs);
-    CaptureJob* raw = job.get();
+    CaptureThreads::Thread& thread = m_threads.take();
+    auto* raw = new CaptureJob(connection, m_names.folder(), thread.readBuffer, m_stallMs);
     connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
     connect(raw, &CaptureJob::ended, this, [this, raw](CaptureJob::End how) { onJobEnded(raw, how); });
-    m_jobs.push_back(std::move(job));
+    raw->moveToThread(&thread.thread);
+    m_jobs.push_back({std::unique_ptr<CaptureJob, LaterDeleter>(raw), &thread});
     log(u"Printer Socket: job connected (%1 in progress)"_s.arg(m_jobs.size()));
     if (static_cast<int>(m_jobs.size()) >= m_maxJobs && !m_acceptPaused) {
         log(u"Printer Socket: %1 print jobs at once, further ones wait"_s.arg(m_jobs.size()));
         m_acceptPaused = true;
         m_socket.pauseAccepting();
     }
-    raw->start();
+    QMetaObject::invokeMethod(raw, &CaptureJob::start, Qt::QueuedConnection);
 }
 
 void PrintCapture::onSpoolFailed(const QString& reason)
@@ -153,10 +158,11 @@ void PrintCapture::onSpoolFailed(const QString& reason)
 
 void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
 {
-    std::unique_ptr<CaptureJob> job;
+    std::unique_ptr<CaptureJob, LaterDeleter> job;
     for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
-        if (it->get() == ended) {
-            job = std::move(*it);
+        if (it->job.get() == ended) {
+            job = std::move(it->job);
+            m_threads.release(*it->thread);
             m_jobs.erase(it);
             break;
         }

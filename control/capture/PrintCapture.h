@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureJob.h"
+#include "CaptureThreads.h"
 #include "Expected.h"
 #include "SocketComponent.h"
 #include "SpoolName.h"
@@ -17,7 +18,8 @@ namespace kestrel {
 
 // The capture printer's raw port: listens on 127.0.0.1 and takes every
 // connection as a print job of its own, with its own spool file, announced
-// when the job is complete.
+// when the job is complete. Jobs are read on capture threads; everything this
+// object says, it says on its own thread.
 //
 // The listener stays open from activation on, also while jobs come in: a
 // closed port would reset connections the system had already completed (and
@@ -96,8 +98,18 @@ private:
     QString m_printerName;
     std::function<void(const QString&)> m_log;
 
-    std::list<std::unique_ptr<CaptureJob>> m_jobs;
-    QByteArray m_readBuffer; // shared by every job's reads
+    // Jobs live on the capture threads; an ended one is deleted there.
+    struct LaterDeleter
+    {
+        void operator()(QObject* object) const { object->deleteLater(); }
+    };
+    struct RunningJob
+    {
+        std::unique_ptr<CaptureJob, LaterDeleter> job;
+        CaptureThreads::Thread* thread;
+    };
+    CaptureThreads m_threads;
+    std::list<RunningJob> m_jobs;
     int m_stallMs = DefaultStallMs;
     int m_maxJobs = DefaultMaxJobs;
     bool m_acceptPaused = false;

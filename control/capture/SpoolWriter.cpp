@@ -1,11 +1,14 @@
 #include "SpoolWriter.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -57,12 +60,7 @@ Expected<std::unique_ptr<SpoolWriter>> SpoolWriter::create(const QString& folder
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             writer->m_path = name;
-            if (!writer->m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                                     QFile::AutoCloseHandle)) {
-                ::close(fd);
-                ::unlink(QFile::encodeName(name).constData());
-                return Error{writer->m_file.errorString()};
-            }
+            writer->m_fd = fd;
             return writer;
         }
         error = errno;
@@ -87,10 +85,14 @@ Status SpoolWriter::write(QByteArrayView data)
 {
     if (m_done)
         return Error{u"the spool file is closed"_s};
-    if (data.isEmpty())
-        return {};
-    if (m_file.write(data.data(), data.size()) != data.size())
-        return fail(m_file.errorString());
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t wrote = ::write(m_fd, data.data() + done, static_cast<size_t>(data.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return fail(qt_error_string(wrote < 0 ? errno : ENOSPC));
+        done += wrote;
+    }
     m_size += data.size();
     return {};
 }
@@ -101,9 +103,11 @@ Expected<QString> SpoolWriter::commit(const SpoolName::Plan& plan)
         return Error{u"the spool file is closed"_s};
     if (Status written = write("\r\n"); !written)
         return written.error();
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        return fail(m_file.errorString());
+    // A file system that writes back at close (NFS, say) reports a full
+    // disk only here.
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        return fail(qt_error_string(errno));
     const QByteArray from = QFile::encodeName(m_path);
     for (int attempt = 0; attempt < SpoolName::MaxAttempts; ++attempt) {
         const QString target = plan.candidate(attempt);
@@ -126,7 +130,8 @@ void SpoolWriter::discard()
     if (m_done)
         return;
     m_done = true;
-    m_file.close();
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
     if (!m_path.isEmpty())
         ::unlink(QFile::encodeName(m_path).constData());
 }

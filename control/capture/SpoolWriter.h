@@ -4,7 +4,6 @@
 #include "SpoolName.h"
 
 #include <QByteArrayView>
-#include <QFile>
 #include <QString>
 
 #include <memory>
@@ -47,7 +46,7 @@ private:
     SpoolWriter() = default;
     Error fail(const QString& what);
 
-    QFile m_file;
+    int m_fd = -1;
     QString m_path;
     qint64 m_size = 0;
     bool m_done = false;

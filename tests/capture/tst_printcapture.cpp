@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -15,10 +16,13 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -56,6 +60,8 @@ private Q_SLOTS:
     void jobEndingWithoutTheSpoolersClose();
     void portTakenAtActivationIsRetried();
     void jobsPastTheLimitWaitTheirTurn();
+    void jobStreamsInWhileTheOwnerIsBusy();
+    void shutdownWithJobsInFlight();
 
 private:
     std::unique_ptr<QTcpSocket> connectClient();
@@ -527,6 +533,91 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
     for (int i = 0; i < 3; ++i)
         received.insert(read(spool(i)));
     QCOMPARE(received, (QSet<QByteArray>{"%!PS job 0\r\n", "%!PS job 1\r\n", "%!PS job 2\r\n"}));
+}
+
+// A blocking spooler on a thread of its own, as CUPS's backend is a process
+// of its own: connects, sends size bytes, half-closes.
+namespace {
+struct BlockingSpooler
+{
+    int fd = -1;
+    std::atomic<qint64> sent{0};
+
+    bool connectTo(quint16 port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        // A spooler that nobody reads gives up after this long.
+        const timeval limit{10, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        return fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    void send(qint64 size)
+    {
+        const QByteArray chunk(1 << 20, 'k');
+        while (sent < size) {
+            const ssize_t n =
+                ::send(fd, chunk.constData(), size_t(qMin<qint64>(chunk.size(), size - sent)), MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            sent += n;
+        }
+        ::shutdown(fd, SHUT_WR);
+    }
+    ~BlockingSpooler()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+} // namespace
+
+void tst_PrintCapture::jobStreamsInWhileTheOwnerIsBusy()
+{
+    // Jobs are read on capture threads: a large job streams in while the
+    // thread that owns the capture (the windows' thread) is busy and runs no
+    // event loop. Read on that thread, the spooler stalled once the system's
+    // buffers were full, until the windows came back to their loop.
+    BlockingSpooler spooler;
+    QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    constexpr qint64 Size = 96 << 20; // more than any socket buffers hold
+    std::thread sending([&spooler] { spooler.send(Size); });
+    sending.join(); // the owner is busy: no events here
+    QCOMPARE(spooler.sent.load(), Size);
+    QVERIFY(waitForSpools(1, 10000));
+    QCOMPARE(QFileInfo(spool(0)).size(), Size + 2);
+}
+
+void tst_PrintCapture::shutdownWithJobsInFlight()
+{
+    // Capture goes (the control is reloaded) while jobs stream in on its
+    // threads: nothing is announced, no half-written file stays, the
+    // spoolers see their connections close.
+    std::vector<std::unique_ptr<BlockingSpooler>> spoolers;
+    std::vector<std::thread> sending;
+    for (int i = 0; i < 6; ++i) {
+        spoolers.push_back(std::make_unique<BlockingSpooler>());
+        QVERIFY(spoolers.back()->connectTo(m_port));
+    }
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 6; }, 3000) == WaitOutcome::Done);
+    for (auto& spooler : spoolers)
+        sending.emplace_back([s = spooler.get()] { s->send(qint64(1) << 40); });
+    QVERIFY(waitUntil(
+                [&spoolers] {
+                    return std::all_of(spoolers.begin(), spoolers.end(),
+                                       [](const auto& s) { return s->sent > (4 << 20); });
+                },
+                5000) == WaitOutcome::Done);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    for (std::thread& thread : sending)
+        thread.join(); // each send failed: the connection was closed
+    QVERIFY(folderEntries().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)
