@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -20,10 +22,22 @@ QString captureAddress(quint16 port)
     return u"127.0.0.1:"_s + QString::number(port);
 }
 
+// A job larger than the user's file size limit (ulimit -f) makes the system
+// send SIGXFSZ, whose default ends the program with every document in it.
+// Ignored, the write fails (EFBIG) and the user is told, as for a full disk.
+// A handler the program set itself is left alone.
+void ignoreFileSizeSignal()
+{
+    struct sigaction current = {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
 } // namespace
 
 PrintCapture::PrintCapture(QObject* parent) : QObject(parent)
 {
+    ignoreFileSizeSignal();
     connect(&m_socket, &SocketComponent::ConnectionRequest, this, &PrintCapture::onConnectionRequest);
     connect(&m_socket, &SocketComponent::Error, this, &PrintCapture::onListenerError);
     m_relisten.setSingleShot(true);

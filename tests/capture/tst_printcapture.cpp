@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -17,9 +18,11 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <csignal>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
@@ -50,6 +53,7 @@ private Q_SLOTS:
     void jobsInTheSameSecondNeverReplaceAFile();
     void handlerRunningAnEventLoopKeepsJobsApart();
     void unwritableFolderIsReportedAndCaptureGoesOn();
+    void writeFailingMidJobIsReportedAndCaptureGoesOn();
     void listenFailuresLogTheirErrorNumber();
 
     void jobsArrivingTogetherAreEachCaptured_data();
@@ -291,6 +295,42 @@ void tst_PrintCapture::unwritableFolderIsReportedAndCaptureGoesOn()
     client->disconnectFromHost();
     QVERIFY(waitForSpools(1));
     QCOMPARE(read(spool(0)), QByteArray("%!PS kept\r\n"));
+}
+
+void tst_PrintCapture::writeFailingMidJobIsReportedAndCaptureGoesOn()
+{
+    // A disk that fills while a job streams in, as a file size limit makes
+    // it here: the user is told once, the job is read to its end and
+    // dropped with its temporary file, and the next job is captured. Past
+    // the limit the system sends SIGXFSZ, which ended the program before
+    // capture ignored it.
+    rlimit before{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+    const auto restore = [&before] {
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, SIG_DFL);
+    };
+    const auto restoreAtEnd = qScopeGuard(restore);
+    rlimit limited = before;
+    limited.rlim_cur = 256 * 1024;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+
+    RawSpooler big(m_port, {"%!PS big\n" + QByteArray(1 << 20, 'b') + "\n%%EOF\n"});
+    big.start();
+    QTRY_VERIFY(big.isDone());
+    QCOMPARE(big.outcome(), RawSpooler::Outcome::Closed); // read to the end all the same
+    QTRY_COMPARE(m_capture->jobsInProgress(), 0);
+    QCOMPARE(m_failures->size(), 1);
+    QCOMPARE(m_spools->size(), 0);
+    const QString message = m_failures->at(0).at(0).toString();
+    QVERIFY2(message.contains(qt_error_string(EFBIG)), qPrintable(message));
+    QVERIFY(folderEntries().isEmpty());
+
+    restore();
+    RawSpooler next(m_port, {"%!PS next"});
+    next.start();
+    QVERIFY(waitForSpools(1));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS next\r\n"));
 }
 
 void tst_PrintCapture::listenFailuresLogTheirErrorNumber()
