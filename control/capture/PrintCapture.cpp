@@ -152,7 +152,10 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
     auto* raw = new CaptureJob(connection, m_names.folder(), thread.readBuffer, m_stallMs);
     connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
     connect(raw, &CaptureJob::ended, this, [this, raw](CaptureJob::End how) { onJobEnded(raw, how); });
-    raw->moveToThread(&thread.thread);
+    // A thread the system would not give (out of resources) leaves the job
+    // on this thread, as all jobs once were.
+    if (thread.thread.isRunning())
+        raw->moveToThread(&thread.thread);
     m_jobs.push_back({std::unique_ptr<CaptureJob, LaterDeleter>(raw), &thread});
     log(u"Printer Socket: job connected (%1 in progress)"_s.arg(m_jobs.size()));
     if (static_cast<int>(m_jobs.size()) >= m_maxJobs && !m_acceptPaused) {
