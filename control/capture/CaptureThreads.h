@@ -35,8 +35,9 @@ public:
     Thread& take();
     // A job of the thread has ended.
     void release(Thread& thread);
-    // Stops every thread once the work queued to it is done; the objects
-    // left on them can then be deleted from here.
+    // Stops every thread and waits for it. Objects whose deleteLater() was
+    // called are deleted on their thread as it stops; nothing runs on the
+    // threads afterwards.
     void stop();
 
     int started() const { return static_cast<int>(m_threads.size()); }
