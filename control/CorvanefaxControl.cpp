@@ -60,40 +60,88 @@ QString controlLibraryName()
     return name;
 }
 
-CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_session(*this)
+ControlParts::ControlParts(SessionHost& host) : session(host)
 {
     ++liveInstances;
+}
+
+ControlParts::~ControlParts()
+{
+    --liveInstances;
+}
+
+void ControlParts::retire()
+{
+    session.retire();
+    socket.stopListening();
+    timer1.enable(false);
+}
+
+template <typename Raise> bool CorvanefaxControl::raise(Raise&& event)
+{
+    if (!m_events)
+        return true;
+    const Activity::Scope scope(m_activity);
+    event(*m_events);
+    return scope.alive();
+}
+
+CorvanefaxControl::CorvanefaxControl(QObject* parent)
+    : QObject(parent), m_parts(std::make_unique<ControlParts>(static_cast<SessionHost&>(*this))),
+      m_session(m_parts->session), m_socket(m_parts->socket), m_timer1(m_parts->timer1)
+{
     m_session.setLogger(&DebugLog);
     m_socket.setLogger(&DebugLog);
     m_timer1.setLogger(&DebugLog);
+    m_timer1.setActivity(m_activity);
     connect(&m_socket, &PrintCapture::PrintedDocAvailable, this, [this](const QString& path) {
-        QString spoolFile = path;
-        if (m_events)
-            m_events->PrintedDocAvailable(spoolFile);
+        raise([&path](ICorvanefaxEvents& events) {
+            QString spoolFile = path;
+            events.PrintedDocAvailable(spoolFile);
+        });
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
-        QString xml = page;
-        if (m_events)
-            m_events->XMLServerStatus(xml);
+        raise([&page](ICorvanefaxEvents& events) {
+            QString xml = page;
+            events.XMLServerStatus(xml);
+        });
     });
     connect(&m_timer1, &StatusPoller::XMLFaxOutStatus, this, [this](const QString& page) {
-        QString xml = page;
-        if (m_events)
-            m_events->XMLFaxOutStatus(xml);
+        raise([&page](ICorvanefaxEvents& events) {
+            QString xml = page;
+            events.XMLFaxOutStatus(xml);
+        });
     });
     connect(&m_timer1, &StatusPoller::XMLFaxDoneStatus, this, [this](const QString& page) {
-        QString xml = page;
-        if (m_events)
-            m_events->XMLFaxDoneStatus(xml);
+        raise([&page](ICorvanefaxEvents& events) {
+            QString xml = page;
+            events.XMLFaxDoneStatus(xml);
+        });
     });
 }
 
 CorvanefaxControl::~CorvanefaxControl()
 {
     delete m_face;
-    --liveInstances;
+    // Code of the parts may still be on the stack (the host destroyed the
+    // control from a handler or a wait of its own): they are retired now and
+    // go once that code has left.
+    m_parts->retire();
+    m_activity->end([parts = m_parts.release(), deferred = m_activity->busy()] {
+        if (deferred)
+            parts->deleteLater();
+        else
+            delete parts;
+    });
+}
+
+bool CorvanefaxControl::showBox(const MessageBoxRequest& request)
+{
+    const Activity::Scope scope(m_activity);
+    messageBox().show(request);
+    return scope.alive();
 }
 
 int CorvanefaxControl::instanceCount()
@@ -239,6 +287,7 @@ void CorvanefaxControl::WriteProperties(IPropertyBag& bag) const
 
 MethodError CorvanefaxControl::Attiva()
 {
+    const Activity::Scope scope(m_activity);
     ControlState& state = ControlState::current();
     if (state.DebugOn == VbTrue) {
         DebugOutput::current().showAndClear();
@@ -247,7 +296,22 @@ MethodError CorvanefaxControl::Attiva()
     const int limit = waitLimitMs();
     m_session.setWaitLimitMs(limit);
     m_timer1.setTickTimeLimitMs(limit);
-    if (const Status appliance = VerificaAppliance(state.IndirizzoIP, limit); !appliance) {
+    // Print jobs are taken whether or not the appliance answers: they wait in
+    // the send window until it is back. A capture printer that cannot be
+    // checked or installed (no print system here, say) still leaves the
+    // capture port useful and sending possible; the host gets the error all
+    // the same.
+    MethodError printerError;
+    if (!m_site || m_site->hostsPrintCapture()) {
+        printerError = VerificaStampante();
+        if (!scope.alive())
+            return {};
+        AscoltaStampante();
+    }
+    const Status appliance = VerificaAppliance(state.IndirizzoIP, limit);
+    if (!scope.alive())
+        return {};
+    if (!appliance) {
         if (interruptionRequested()) {
             // The program is quitting: the appliance was not asked, and
             // is not offline for all anyone knows.
@@ -256,19 +320,12 @@ MethodError CorvanefaxControl::Attiva()
         }
         DebugLog(u"cant find corvane appliance on "_s + state.IndirizzoIP);
         DebugLog(appliance.error().message);
-        QString text = texts::applianceOffline();
-        if (m_events)
-            m_events->MessageFromAppliance(text);
         state.IsActive = VbFalse;
+        raise([](ICorvanefaxEvents& events) {
+            QString text = texts::applianceOffline();
+            events.MessageFromAppliance(text);
+        });
         return {};
-    }
-    // A capture printer that cannot be checked or installed (no print
-    // system here, say) still leaves the capture port useful and sending
-    // possible; the host gets the error all the same.
-    MethodError printerError;
-    if (!m_site || m_site->hostsPrintCapture()) {
-        printerError = VerificaStampante();
-        AscoltaStampante();
     }
     m_timer1.setAddress(state.IndirizzoIP);
     m_timer1.enable(state.XMLStatus == VbTrue);
@@ -278,6 +335,7 @@ MethodError CorvanefaxControl::Attiva()
 
 MethodError CorvanefaxControl::VerificaStampante()
 {
+    const Activity::Scope scope(m_activity);
     CupsPrinterSystem printers;
     PrinterSetup setup(printers);
     return setup.VerificaStampante(ControlState::current().NomeStampante, messageBox(), &DebugLog);
@@ -303,10 +361,11 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
                                     const QString& AdressNotify, qint16 MaxDials, const QString& ModemInvio,
                                     MethodError* error)
 {
+    const Activity::Scope scope(m_activity);
     ControlState& state = ControlState::current();
     if (state.IsActive == VbFalse) {
         DebugLog(controlLibraryName() + u".attiva non eseguito "_s);
-        messageBox().show({texts::notActivated(), texts::BoxTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+        showBox({texts::notActivated(), texts::BoxTitle, MsgIcon::Exclamation, MsgButtons::Ok});
         return {};
     }
     Submission submission;
@@ -331,23 +390,26 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
 
 MethodError CorvanefaxControl::chiuditutto()
 {
+    const Activity::Scope scope(m_activity);
     m_session.chiuditutto(true);
     return {};
 }
 
 void CorvanefaxControl::sessionFaxSubmitted(const QString& jobNumber, const QString& sentFiles)
 {
-    QString job = jobNumber;
-    QString files = sentFiles;
-    if (m_events)
-        m_events->FaxSubmitted(job, files);
+    raise([&](ICorvanefaxEvents& events) {
+        QString job = jobNumber;
+        QString files = sentFiles;
+        events.FaxSubmitted(job, files);
+    });
 }
 
 void CorvanefaxControl::sessionMessage(const QString& text)
 {
-    QString message = text;
-    if (m_events)
-        m_events->MessageFromAppliance(message);
+    raise([&text](ICorvanefaxEvents& events) {
+        QString message = text;
+        events.MessageFromAppliance(message);
+    });
 }
 
 QWidget* CorvanefaxControl::CreateFace(QWidget* parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Activity.h"
 #include "Corvanefax.h"
 #include "FaxSession.h"
 #include "PrintCapture.h"
@@ -8,13 +9,40 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+
 namespace kestrel {
 
 using namespace Qt::StringLiterals;
 
+// The control's components: the session (sCmd, wsData), the capture port
+// (Socket) and Timer1. When the host destroys the control while their code is
+// on the stack (a wait, a handler of the host), they are retired and stay
+// until that code has left.
+class ControlParts : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ControlParts(SessionHost& host);
+    ~ControlParts() override;
+
+    // The control is gone: no session goes on, the capture port is free for
+    // the next control, polling stops, and nothing reaches the host.
+    void retire();
+
+    FaxSession session;
+    PrintCapture socket;
+    StatusPoller timer1;
+};
+
 // The fax control "KestrelOCX.corvanefax". Its fields live in the shared
 // per-thread ControlState; its components (sCmd, wsData and the rest) are
 // its own.
+//
+// The host may destroy it from any event handler and while any method waits
+// (the greeting, a page, a message box): each method and each event counts
+// as one of its frames, and after every wait and every event a frame returns
+// at once when the control is gone.
 class CorvanefaxControl : public QObject, public ICorvanefax, private SessionHost
 {
     Q_OBJECT
@@ -59,10 +87,11 @@ public:
     int ExtentWidth() const override;
     int ExtentHeight() const override;
 
-    FaxSession& session() { return m_session; }
-    PrintCapture& Socket() { return m_socket; }
-    StatusPoller& Timer1() { return m_timer1; }
-    // Number of instances alive, for DllCanUnloadNow.
+    FaxSession& session() { return m_parts->session; }
+    PrintCapture& Socket() { return m_parts->socket; }
+    StatusPoller& Timer1() { return m_parts->timer1; }
+    // Number of instances alive (retired parts count too: their code is
+    // still on the stack), for DllCanUnloadNow.
     static int instanceCount();
 
     // The site's time limit, kept within what the timers can count.
@@ -72,16 +101,24 @@ private:
     void AscoltaStampante();
     void propertyChanged(const QString& name);
     IMessageBox& messageBox();
+    // Shows a box of the control's own; false when the host destroyed the
+    // control meanwhile.
+    bool showBox(const MessageBoxRequest& request);
+    // Raises an event to the host's sink; false when the host destroyed the
+    // control in its handler.
+    template <typename Raise> bool raise(Raise&& event);
 
     void sessionFaxSubmitted(const QString& jobNumber, const QString& sentFiles) override;
     void sessionMessage(const QString& text) override;
-    IMessageBox& sessionMessageBox() override { return messageBox(); }
+    void sessionMessageBox(const MessageBoxRequest& request) override { showBox(request); }
 
     IControlSite* m_site = nullptr;
     ICorvanefaxEvents* m_events = nullptr;
-    FaxSession m_session;
-    PrintCapture m_socket;
-    StatusPoller m_timer1;
+    std::shared_ptr<Activity> m_activity = std::make_shared<Activity>();
+    std::unique_ptr<ControlParts> m_parts;
+    FaxSession& m_session;
+    PrintCapture& m_socket;
+    StatusPoller& m_timer1;
     QPointer<QWidget> m_face;
 };
 

@@ -103,6 +103,14 @@ bool PrintCapture::openListener()
     return false;
 }
 
+void PrintCapture::stopListening()
+{
+    m_relisten.stop();
+    m_acceptRetry.stop();
+    m_socket.close();
+    m_listening = false;
+}
+
 void PrintCapture::listenAgain()
 {
     if (isListening())

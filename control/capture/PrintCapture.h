@@ -60,6 +60,11 @@ public:
     // already, logs the error and leaves it as it is. False in both cases.
     bool AscoltaStampante();
 
+    // Closes the listener and stops trying to open it; jobs already coming
+    // in go on. For an owner that goes away while its code is on the stack:
+    // the port must be free for the next one at once.
+    void stopListening();
+
     bool isListening() const { return m_socket.state() == SocketComponent::Listening; }
     // The listener's numeric state (SocketComponent::State).
     int socketState() const { return m_socket.state(); }

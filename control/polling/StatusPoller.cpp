@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QPointer>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -54,6 +56,9 @@ void StatusPoller::tick()
         log(u"XML status: previous poll still running, tick skipped"_s);
         return;
     }
+    std::optional<Activity::Scope> scope;
+    if (m_activity)
+        scope.emplace(m_activity);
     m_ticking = true;
     m_stopTick = false;
 

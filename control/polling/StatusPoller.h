@@ -1,10 +1,13 @@
 #pragma once
 
+#include "Activity.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace kestrel {
 
@@ -27,6 +30,10 @@ public:
     // The appliance address (IndirizzoIP), read at the start of each tick.
     void setAddress(const QString& address) { m_address = address; }
     QString address() const { return m_address; }
+
+    // The owner's frames: a tick counts as one of them while it runs, so the
+    // owner's parts outlive a tick that waits for a page.
+    void setActivity(std::shared_ptr<Activity> activity) { m_activity = std::move(activity); }
 
     // Where the debug lines go; none by default.
     void setLogger(Logger logger) { m_logger = std::move(logger); }
@@ -58,6 +65,7 @@ private:
     QTimer m_timer1{this};
     QString m_address;
     Logger m_logger;
+    std::shared_ptr<Activity> m_activity;
     int m_tickTimeLimitMs;
     bool m_ticking = false;
     bool m_stopTick = false;

@@ -16,7 +16,7 @@ constexpr qint64 CommandReadBuffer = 64 * 1024;
 
 } // namespace
 
-FaxSession::FaxSession(SessionHost& host, QObject* parent) : QObject(parent), m_host(host)
+FaxSession::FaxSession(SessionHost& host, QObject* parent) : QObject(parent), m_host(&host)
 {
     m_cmd.setObjectName(u"sCmd"_s);
     m_cmd.setLowDelay(true);
@@ -86,12 +86,14 @@ QVariant FaxSession::start(const QString& server, Submission submission)
         const Expected<qint64> size = DataChannel::checkDocument(path);
         if (!size) {
             log(u"UploadFile ERRORE: "_s + QString::number(size.error().number) + size.error().message);
-            m_host.sessionMessage(texts::unreadableDocument(path));
+            if (m_host)
+                m_host->sessionMessage(texts::unreadableDocument(path));
             return {};
         }
         if (*size == 0) {
             log(u"Fax non inviato: the document is empty: "_s + path);
-            m_host.sessionMessage(texts::emptyDocument(path));
+            if (m_host)
+                m_host->sessionMessage(texts::emptyDocument(path));
             return {};
         }
     }
@@ -167,7 +169,8 @@ void FaxSession::execute(const ProtocolStep& step)
     }
     if (step.submittedJob) {
         m_replyTimer.stop();
-        m_host.sessionFaxSubmitted(*step.submittedJob, m_protocol->submission().fileName);
+        if (m_host)
+            m_host->sessionFaxSubmitted(*step.submittedJob, m_protocol->submission().fileName);
         if (m_generation != generation)
             return; // the host started another submission from its handler
         chiuditutto(false);
@@ -258,8 +261,9 @@ void FaxSession::finish()
 void FaxSession::loginRefused()
 {
     endSession();
-    m_host.sessionMessageBox().show(
-        {texts::loginRefused(), texts::BoxTitle, MsgIcon::Critical, MsgButtons::Ok});
+    if (m_host)
+        m_host->sessionMessageBox(
+            {texts::loginRefused(), texts::BoxTitle, MsgIcon::Critical, MsgButtons::Ok});
 }
 
 void FaxSession::abandon(const QString& why, const QString& message)
@@ -268,7 +272,14 @@ void FaxSession::abandon(const QString& why, const QString& message)
         return;
     endSession();
     log(u"Fax non inviato: "_s + why);
-    m_host.sessionMessage(message);
+    if (m_host)
+        m_host->sessionMessage(message);
+}
+
+void FaxSession::retire()
+{
+    m_host = nullptr;
+    endSession();
 }
 
 } // namespace kestrel

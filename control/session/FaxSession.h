@@ -22,7 +22,7 @@ public:
     virtual ~SessionHost() = default;
     virtual void sessionFaxSubmitted(const QString& jobNumber, const QString& sentFiles) = 0;
     virtual void sessionMessage(const QString& text) = 0;
-    virtual IMessageBox& sessionMessageBox() = 0;
+    virtual void sessionMessageBox(const MessageBoxRequest& request) = 0;
 };
 
 // The sockets, timers and waits of a submission (sCmd and the data
@@ -52,6 +52,9 @@ public:
     // The close-down. A host that calls it itself gets the pause before the
     // command connection is looked at; after a confirmed job there is none.
     void chiuditutto(bool calledByHost = true);
+    // The control that ran the session is gone: whatever was under way ends
+    // without a word, and nothing reaches the host any more.
+    void retire();
 
     SocketComponent& sCmd() { return m_cmd; }
     DataChannel& data() { return m_data; }
@@ -72,7 +75,7 @@ private:
     void loginRefused();
     void log(const QString& line) const;
 
-    SessionHost& m_host;
+    SessionHost* m_host;
     std::function<void(const QString&)> m_log;
     int m_waitLimitMs = DefaultWaitLimitMs;
     SocketComponent m_cmd;

@@ -29,6 +29,7 @@ public:
 
     IMessageBox& messageBox() override { return box; }
     void propertyChanged(const QString& name) override { changed << name; }
+    bool hostsPrintCapture() const override { return false; }
     void MessageFromAppliance(QString& Msg) override { messages << Msg; }
 };
 

@@ -102,8 +102,11 @@ private Q_SLOTS:
     void emptyDocument();
     void unreadableDocument();
     void largeDocumentIsStreamed();
+    void hostDestroysTheControl_data();
+    void hostDestroysTheControl();
 
 private:
+    void makeControl();
     bool startSimulator(const QStringList& args = {});
     void activate();
     bool waitForReports(int count, int ms = (WaitSeconds + 8) * 1000);
@@ -123,6 +126,11 @@ void TestFaxSession::init()
 {
     ControlState::current() = ControlState();
     m_host = std::make_unique<Host>();
+    makeControl();
+}
+
+void TestFaxSession::makeControl()
+{
     m_control = std::make_unique<CorvanefaxControl>();
     m_control->SetClientSite(m_host.get());
     m_control->Advise(m_host.get());
@@ -199,8 +207,8 @@ void TestFaxSession::twoFilesTwoNumbers()
     QCOMPARE(m_sim->sessionCount(), 1);
     QCOMPARE(m_sim->sessionBytes(), QByteArray("USER Mario\r\nPASS Segreta1\r\njnew\r\n") +
                                         QByteArray(parameters).replace("%1", "0612345") +
-                                        "cwd /tmp\r\nPASV\r\nSTOR /tmp/" + j + "-1.ps\r\nPASV\r\nSTOR /tmp/" + j +
-                                        "-2.pdf\r\n" + documents + "cwd /\r\njnew\r\n" +
+                                        "cwd /tmp\r\nPASV\r\nSTOR /tmp/" + j + "-1.ps\r\nPASV\r\nSTOR /tmp/" +
+                                        j + "-2.pdf\r\n" + documents + "cwd /\r\njnew\r\n" +
                                         QByteArray(parameters).replace("%1", "0698765") + documents);
     for (const QString& id : {job, job2}) {
         QVERIFY(m_sim->waitForJob(id, 5000));
@@ -509,6 +517,66 @@ void TestFaxSession::largeDocumentIsStreamed()
     const QString job = m_host->submitted.value(0).job;
     QVERIFY(m_sim->waitForJob(job, 5000));
     QVERIFY(m_sim->jobDocument(job, job + u"-1.ps"_s) == content);
+}
+
+void TestFaxSession::hostDestroysTheControl_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QStringList>("simulator");
+    QTest::newRow("while SendFax waits for the greeting")
+        << u"greeting"_s << QStringList{u"--fault"_s, u"slow-greeting"_s};
+    QTest::newRow("while Attiva waits for the appliance page")
+        << u"page"_s << QStringList{u"--http-fault"_s, u"no-answer"_s};
+    QTest::newRow("in the handler of FaxSubmitted") << u"submitted"_s << QStringList();
+    QTest::newRow("while the login refusal is shown")
+        << u"box"_s << QStringList{u"--fault"_s, u"refuse-login"_s};
+}
+
+void TestFaxSession::hostDestroysTheControl()
+{
+    // A host may destroy the control from any handler it runs, and while any
+    // method waits; the control's code on the stack must then touch nothing
+    // of it (the sanitizer build catches a use after free), and a new control
+    // works at once.
+    QFETCH(QString, when);
+    QFETCH(QStringList, simulator);
+    QVERIFY(startSimulator(simulator));
+    const QString path = writeFile(m_dir, u"d.ps"_s, randomBytes(5000));
+    bool destroyed = false;
+    const auto destroy = [this, &destroyed] {
+        destroyed = true;
+        m_control.reset();
+    };
+    if (when == u"page"_s) {
+        QTimer::singleShot(100, destroy);
+        m_control->Attiva();
+    } else {
+        activate();
+        if (when == u"greeting"_s)
+            QTimer::singleShot(100, destroy);
+        else if (when == u"submitted"_s)
+            m_host->onSubmitted = [&](const QString&) {
+                destroy();
+            };
+        else
+            m_host->box.onShow = [&](const MessageBoxRequest&) {
+                destroy();
+            };
+        m_control->SendFax(path, u"0612345"_s, u"a@b"_s);
+    }
+    QVERIFY(QTest::qWaitFor([&] { return destroyed; }, 10000));
+    QTest::qWait(100); // what was left for later has gone
+    QCOMPARE(CorvanefaxControl::instanceCount(), 0);
+
+    m_host = std::make_unique<Host>();
+    makeControl();
+    m_sim = std::make_unique<SimulatorProcess>();
+    QVERIFY(m_sim->start());
+    m_sim->applyPortsToEnvironment();
+    activate();
+    QCOMPARE(m_control->SendFax(path, u"0698765"_s, u"a@b"_s).toString(), u"OnRun"_s);
+    QVERIFY(waitForReports(1));
+    QCOMPARE(m_host->submitted.size(), 1);
 }
 
 QTEST_MAIN(TestFaxSession)

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <functional>
+
 namespace kestrel::test {
 
 // Answers message boxes from a script (the default button once the script is
@@ -12,9 +14,14 @@ namespace kestrel::test {
 class ScriptedMessageBox : public IMessageBox
 {
 public:
+    // Runs while the box is "open", as the user's other actions would.
+    std::function<void(const MessageBoxRequest&)> onShow;
+
     MsgAnswer show(const MessageBoxRequest& request) override
     {
         m_shown.append(request);
+        if (onShow)
+            onShow(request);
         if (!m_answers.isEmpty())
             return m_answers.takeFirst();
         return defaultAnswer(request.buttons);
