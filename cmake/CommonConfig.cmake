@@ -10,3 +10,13 @@ target_compile_definitions(kestrel_flags INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_CONTEXTLESS_CONNECT
   QT_USE_QSTRINGBUILDER)
+
+# The sanitizer build (scripts/test-sanitizers.sh): every target of the
+# project is built and linked with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and any finding ends the program.
+option(KESTREL_SANITIZE "Build with -fsanitize=address,undefined" OFF)
+if(KESTREL_SANITIZE)
+  target_compile_options(kestrel_flags INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(kestrel_flags INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the unit tests (label "unit") there.
+# Any finding fails the run.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${SANITIZE_BUILD_DIR:-$root/build-sanitize}"
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1" \
+    -DKESTREL_SANITIZE=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+# Qt's own allocations live until exit: leaks are not what this run looks for.
+export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
+ctest -L unit --output-on-failure -j"$(nproc)" "$@"
