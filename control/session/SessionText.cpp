@@ -81,8 +81,14 @@ QStringList jobParameterBatch(const QString& userName, const QString& faxNumber,
     QStringList batch;
     batch << (u"jparm fromuser "_s + userName).toLower();
     batch << u"TYPE I"_s.toLower();
-    for (const QString& number : splitNumberList(faxNumber))
+    const QStringList numbers = splitNumberList(faxNumber);
+    for (const QString& number : numbers)
         batch << (u"jparm dialstring "_s + number).toLower();
+    // The number the server's lists and notices name: the server copies the
+    // previous job's into each new job of a session, and dials the last
+    // dial string given.
+    if (!numbers.isEmpty())
+        batch << (u"jparm external "_s + numbers.constLast()).toLower();
     if (modem != "any"_L1)
         batch << u"jparm modem "_s + modem;
     batch << u"jparm maxdials "_s + QString::number(maxDials);

@@ -91,15 +91,18 @@ void TestSessionText::parameterBatch_data()
         "jparm notify done\r\njparm vres 196\r\njparm usexvres no\r\njparm sendtime now\r\n";
     QTest::newRow("plain")
         << u"Mario"_s << u"0612345"_s << u"any"_s << 3
-        << "jparm fromuser mario\r\ntype i\r\njparm dialstring 0612345\r\njparm maxdials 3\r\n" + tail;
+        << "jparm fromuser mario\r\ntype i\r\njparm dialstring 0612345\r\njparm external 0612345\r\n"
+           "jparm maxdials 3\r\n" +
+               tail;
     QTest::newRow("two numbers, upper modem kept")
         << u"test"_s << u"0612345:0698765:"_s << u"ANY"_s << -1
         << "jparm fromuser test\r\ntype i\r\njparm dialstring 0612345\r\njparm dialstring 0698765\r\n"
-           "jparm modem ANY\r\njparm maxdials -1\r\n" +
+           "jparm external 0698765\r\njparm modem ANY\r\njparm maxdials -1\r\n" +
                tail;
     QTest::newRow("empty modem")
         << u"test"_s << u"1"_s << QString() << 3
-        << "jparm fromuser test\r\ntype i\r\njparm dialstring 1\r\njparm modem \r\njparm maxdials 3\r\n" +
+        << "jparm fromuser test\r\ntype i\r\njparm dialstring 1\r\njparm external 1\r\njparm modem \r\n"
+           "jparm maxdials 3\r\n" +
                tail;
 }
 
