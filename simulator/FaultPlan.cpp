@@ -24,6 +24,10 @@ const std::array faultTable{
     std::pair{"endless-greeting"_L1, Fault::EndlessGreeting},
     std::pair{"pasv-elsewhere"_L1, Fault::PasvElsewhere},
     std::pair{"slow-greeting"_L1, Fault::SlowGreeting},
+    std::pair{"cut-after-jsubm"_L1, Fault::CutAfterJsubm},
+    std::pair{"silent-after-jsubm"_L1, Fault::SilentAfterJsubm},
+    std::pair{"lose-jsubm"_L1, Fault::LoseJsubm},
+    std::pair{"close-after-jsubm"_L1, Fault::CloseAfterJsubm},
 };
 
 const std::array httpFaultTable{

@@ -24,6 +24,10 @@ enum class Fault : unsigned
     EndlessGreeting,   // "220-" lines that never end
     PasvElsewhere,     // the passive reply names an address where nobody listens
     SlowGreeting,      // the greeting comes after half a second
+    CutAfterJsubm,     // jsubm queues the job, then the connection closes without a reply
+    SilentAfterJsubm,  // jsubm queues the job and is never answered
+    LoseJsubm,         // jsubm is dropped unanswered and the connection closes: no job
+    CloseAfterJsubm,   // jsubm is answered, then the connection closes
 };
 
 enum class HttpFault : unsigned

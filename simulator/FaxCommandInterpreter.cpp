@@ -13,8 +13,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Commands this server knows; anything else is "not recognized", logged in or not.
-const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s,  u"TYPE"_s, u"CWD"_s,
-                             u"PASV"_s, u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s};
+const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s,  u"TYPE"_s,  u"CWD"_s,
+                             u"PASV"_s, u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s};
 const QStringList verbsBeforeLogin{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s};
 
 // What JPARM shows for a parameter the job never set (hfaxd's defaults).
@@ -117,7 +117,7 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return answer(replies::line(530, u"Please login with USER and PASS."_s));
 
     static const QStringList withoutArgument{u"QUIT"_s, u"NOOP"_s, u"PASV"_s, u"JNEW"_s};
-    static const QStringList withArgument{u"USER"_s, u"PASS"_s, u"TYPE"_s, u"CWD"_s, u"STOR"_s};
+    static const QStringList withArgument{u"USER"_s, u"PASS"_s, u"TYPE"_s, u"CWD"_s, u"STOR"_s, u"JOB"_s};
     if (withoutArgument.contains(c.verb) && c.hasArgument)
         return answer(replies::syntaxError(c.line, u"expecting <CRLF>"_s));
     if (withArgument.contains(c.verb)) {
@@ -147,6 +147,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return jnew();
     if (c.verb == u"JPARM"_s)
         return jparm(c);
+    if (c.verb == u"JOB"_s)
+        return job(c);
     return jsubm(c);
 }
 
@@ -242,7 +244,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jnew()
     // hfaxd finds its job sequence file relative to the current folder: away
     // from the spool's root, a new job cannot be numbered.
     if (m_cwd != u"/"_s)
-        return answer(replies::line(503, u"Unable to open sequence number file sendq/seqf; No such file or directory.."_s));
+        return answer(replies::line(
+            503, u"Unable to open sequence number file sendq/seqf; No such file or directory.."_s));
     JobRecord job;
     job.id = m_store.newJobId();
     // Like hfaxd: further jobs of a session join the group of the job before them.
@@ -292,6 +295,11 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jparm(const Command& c)
         return jobState();
     const qsizetype space = c.argument.indexOf(u' ');
     const QString name = space < 0 ? c.argument : c.argument.left(space);
+    // As hfaxd: the current job's state, read only.
+    if (name.compare(u"state"_s, Qt::CaseInsensitive) == 0 && space < 0) {
+        const QString state = !m_job ? u"UNDEFINED"_s : m_jobSubmitted ? u"READY"_s : u"SUSPENDED"_s;
+        return answer(replies::line(213, state));
+    }
     const auto kind = parameterKind(name.toLower());
     if (!kind)
         return answer(replies::line(500, u"JPARM %1: Parameter not recognized."_s.arg(name.toUpper())));
@@ -430,11 +438,34 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jsubm(const Command& c)
         return answer(replies::line(
             460, u"Failed to submit job %1: Unspecified reason (scheduler NAK'd request)."_s.arg(id)));
     }
+    if (m_faults.has(Fault::LoseJsubm))
+        return answer({}, Next::Close);
     QString error;
     if (!m_store.submit(*m_job, &error))
         return answer(replies::line(460, u"Failed to submit job %1: %2."_s.arg(id).arg(error)));
     m_jobSubmitted = true;
-    return answer(replies::line(200, u"Job %1 submitted."_s.arg(id)));
+    if (m_faults.has(Fault::CutAfterJsubm))
+        return answer({}, Next::Close);
+    if (m_faults.has(Fault::SilentAfterJsubm))
+        return {};
+    return answer(replies::line(200, u"Job %1 submitted."_s.arg(id)),
+                  m_faults.has(Fault::CloseAfterJsubm) ? Next::Close : Next::Continue);
+}
+
+FaxCommandInterpreter::Outcome FaxCommandInterpreter::job(const Command& c)
+{
+    // A job this server queued becomes the current one, to be asked about.
+    const QString requested = c.argument.trimmed();
+    for (const JobRecord& queued : m_store.submittedJobs()) {
+        if (QString::number(queued.id) == requested) {
+            m_job = queued;
+            m_jobSubmitted = true;
+            return answer(replies::line(
+                200, u"Current job: jobid: %1 groupid: %2."_s.arg(queued.id).arg(queued.groupId)));
+        }
+    }
+    return answer(replies::line(
+        500, u"Cannot set job %1; job does not exist (No such file or directory)."_s.arg(requested)));
 }
 
 } // namespace kestrel::simulator

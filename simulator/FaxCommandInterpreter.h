@@ -75,6 +75,7 @@ private:
     Outcome addDocument(const QString& path);
     Outcome queryParameter(const QString& name, ParameterKind kind) const;
     Outcome jobState() const;
+    Outcome job(const Command& command);
     Outcome jsubm(const Command& command);
 
     JobRecord& currentJob() { return m_job ? *m_job : m_defaultJob; }

@@ -69,7 +69,12 @@ void FaxSession::log(const QString& line) const
 
 QVariant FaxSession::start(const QString& server, Submission submission)
 {
-    // Whatever was under way is dropped, and never submitted.
+    // Whatever was under way is dropped, and never submitted. A job still
+    // being asked about is left unsettled (the log says so).
+    if (m_check) {
+        log(u"Job %1: left unsettled by a new submission"_s.arg(m_unsettled.job));
+        m_check.reset();
+    }
     const quint64 generation = ++m_generation;
     m_active = false;
     m_replyTimer.stop();
@@ -169,11 +174,20 @@ void FaxSession::execute(const ProtocolStep& step)
     }
     if (step.submittedJob) {
         m_replyTimer.stop();
+        const QString sentFiles = m_protocol->submission().fileName;
+        // After the last job nothing more is said to the server: its closing
+        // the connection from now on (while the host's handler runs, say)
+        // fails nothing.
+        if (step.finished)
+            finish();
+        const quint64 raised = m_generation;
         if (m_host)
-            m_host->sessionFaxSubmitted(*step.submittedJob, m_protocol->submission().fileName);
-        if (m_generation != generation)
+            m_host->sessionFaxSubmitted(*step.submittedJob, sentFiles);
+        if (m_generation != raised)
             return; // the host started another submission from its handler
         chiuditutto(false);
+        if (step.finished)
+            return;
     }
     if (!step.commands.isEmpty())
         send(step.commands);
@@ -270,15 +284,57 @@ void FaxSession::abandon(const QString& why, const QString& message)
 {
     if (!m_active)
         return;
+    if (const std::optional<QString> job = m_protocol ? m_protocol->unsettledJob() : std::nullopt) {
+        settle(*job, why);
+        return;
+    }
     endSession();
     log(u"Fax non inviato: "_s + why);
     if (m_host)
         m_host->sessionMessage(message);
 }
 
+void FaxSession::settle(const QString& job, const QString& why)
+{
+    const Submission& submission = m_protocol->submission();
+    m_unsettled = {job, m_protocol->faxNumber(), submission.fileName, m_protocol->numbersLeftAfterThis()};
+    const QString user = submission.userName;
+    const QString password = submission.password;
+    endSession();
+    log(u"Job %1: no answer to jsubm (%2); asking the fax server whether it holds the job"_s.arg(job, why));
+    m_check = std::make_unique<JobStatusCheck>();
+    m_check->setLogger(m_log);
+    connect(m_check.get(), &JobStatusCheck::finished, this, &FaxSession::onSettled);
+    m_check->start(m_server, user, password, job, m_waitLimitMs, SettleDelayMs);
+}
+
+void FaxSession::onSettled(JobStatusProtocol::Outcome outcome, const QString& detail)
+{
+    // Its signal is done; it goes once back in the event loop.
+    if (m_check)
+        m_check.release()->deleteLater();
+    const Unsettled unsettled = std::exchange(m_unsettled, {});
+    const quint64 generation = m_generation;
+    if (outcome == JobStatusProtocol::Outcome::Held) {
+        log(u"Job %1 is on the fax server (%2)"_s.arg(unsettled.job, detail));
+        if (m_host)
+            m_host->sessionFaxSubmitted(unsettled.job, unsettled.fileName);
+    } else {
+        log(u"Fax: outcome of job %1 unknown: %2"_s.arg(unsettled.job, detail));
+        if (m_host)
+            m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number));
+    }
+    // The numbers after it were never tried.
+    if (unsettled.numbersLeft > 0 && m_host && m_generation == generation) {
+        log(u"Fax non inviato: the session ended before the remaining numbers"_s);
+        m_host->sessionMessage(texts::connectionDropped());
+    }
+}
+
 void FaxSession::retire()
 {
     m_host = nullptr;
+    m_check.reset();
     endSession();
 }
 

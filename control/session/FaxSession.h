@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataChannel.h"
+#include "JobStatusCheck.h"
 #include "MessageBox.h"
 #include "ReplySplitter.h"
 #include "SocketComponent.h"
@@ -34,6 +35,9 @@ class FaxSession : public QObject
     Q_OBJECT
 public:
     static constexpr int DefaultWaitLimitMs = 60000;
+    // Before a job whose answer never came is asked about: the server may
+    // still be taking in the "jsubm" of the session that was lost.
+    static constexpr int SettleDelayMs = 1000;
 
     explicit FaxSession(SessionHost& host, QObject* parent = nullptr);
 
@@ -72,6 +76,10 @@ private:
     void endSession();
     void finish();
     void abandon(const QString& why, const QString& message);
+    // The session failed after "jsubm" went out and before its answer: the
+    // server is asked whether it holds the job, and the host is told.
+    void settle(const QString& job, const QString& why);
+    void onSettled(JobStatusProtocol::Outcome outcome, const QString& detail);
     void loginRefused();
     void log(const QString& line) const;
 
@@ -84,6 +92,16 @@ private:
     std::unique_ptr<SubmissionProtocol> m_protocol;
     QString m_server;
     QTimer m_replyTimer;
+    // The job being settled after a lost answer, and what to report of it.
+    struct Unsettled
+    {
+        QString job;
+        QString number;
+        QString fileName;
+        int numbersLeft = 0;
+    };
+    std::unique_ptr<JobStatusCheck> m_check;
+    Unsettled m_unsettled;
     QTimer m_stallTimer;
     bool m_active = false;
     // Changes whenever a session starts or ends: code that ran the host's

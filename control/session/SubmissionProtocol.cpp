@@ -43,12 +43,25 @@ QString SubmissionProtocol::waitingFor() const
 
 void SubmissionProtocol::send(ProtocolStep& step, Kind kind, const QString& command)
 {
+    if (kind == Kind::Submit)
+        m_jsubmUnanswered = true;
     m_pending.enqueue({kind, command});
     step.commands << command;
 }
 
+std::optional<QString> SubmissionProtocol::unsettledJob() const
+{
+    if (m_unsettled)
+        return m_unsettled;
+    if (m_jsubmUnanswered)
+        return m_jobNumber;
+    return std::nullopt;
+}
+
 ProtocolStep SubmissionProtocol::fail(const QString& why, const QString& message)
 {
+    if (m_jsubmUnanswered)
+        m_unsettled = m_jobNumber;
     m_ended = true;
     m_pending.clear();
     ProtocolStep step;
@@ -138,6 +151,14 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
         if (reply.isRefusal())
             return refused(asked, reply);
         return step;
+    case Kind::JobLine:
+        if (reply.isRefusal())
+            return refused(asked, reply);
+        // The job goes in only as the server has taken every line of it: a
+        // refused document line must never leave a job without its document.
+        if (m_pending.isEmpty())
+            send(step, Kind::Submit, u"jsubm"_s);
+        return step;
     case Kind::SendTime:
         if (reply.isRefusal())
             return refused(asked, reply);
@@ -173,8 +194,14 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
     case Kind::Stor:
         return transferDone(asked, reply);
     case Kind::Submit:
-        if (reply.isRefusal())
+        // A refusal and a confirmation are the server's word on the job;
+        // anything else leaves it open.
+        if (reply.isRefusal()) {
+            m_jsubmUnanswered = false;
             return refused(asked, reply);
+        }
+        if (reply.code / 100 == 2)
+            m_jsubmUnanswered = false;
         return jobSubmitted(reply);
     }
     return step;
@@ -193,6 +220,14 @@ ProtocolStep SubmissionProtocol::jobCreated(const Reply& reply)
         failed.log = step.log;
         return failed;
     }
+    // Two jobs under one number: the second would be reported, queried and
+    // named in documents as the first.
+    if (m_jobNumbers.contains(m_jobNumber)) {
+        ProtocolStep failed = unexpected(u"Job number given twice"_s, reply);
+        failed.log = step.log;
+        return failed;
+    }
+    m_jobNumbers << m_jobNumber;
     const QStringList batch = jobParameterBatch(m_submission.userName, m_submission.numbers.value(m_jobIndex),
                                                 m_submission.modem, m_submission.maxDials);
     for (const QString& command : batch) {
@@ -246,9 +281,11 @@ ProtocolStep SubmissionProtocol::transferDone(const Pending& asked, const Reply&
 
 void SubmissionProtocol::submitBatch(ProtocolStep& step)
 {
-    const QStringList batch = kestrel::submitBatch(m_remoteNames, m_submission.chopOn);
-    for (const QString& command : batch)
-        send(step, command == u"jsubm"_s ? Kind::Submit : Kind::Parameter, command);
+    // Everything but "jsubm", which waits for the answers to the rest.
+    QStringList batch = kestrel::submitBatch(m_remoteNames, m_submission.chopOn);
+    batch.removeLast();
+    for (const QString& command : std::as_const(batch))
+        send(step, Kind::JobLine, command);
 }
 
 ProtocolStep SubmissionProtocol::jobSubmitted(const Reply& reply)

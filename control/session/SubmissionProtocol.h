@@ -76,6 +76,14 @@ public:
     bool awaitingTransfer() const { return !m_pending.isEmpty() && m_pending.head().kind == Kind::Stor; }
     // The command whose reply is awaited, for logs (passwords masked).
     QString waitingFor() const;
+    // The job whose "jsubm" went out without an answer: when the session
+    // fails now, or failed then, the server may hold that job all the same.
+    std::optional<QString> unsettledJob() const;
+    // The number of the job being made (the one the session is at).
+    QString faxNumber() const { return m_submission.numbers.value(m_jobIndex); }
+    // Numbers after the one being made, which will not be tried when the
+    // session ends now.
+    int numbersLeftAfterThis() const { return qMax(0, int(m_submission.numbers.size()) - m_jobIndex - 1); }
 
     const Submission& submission() const { return m_submission; }
     QString jobNumber() const { return m_jobNumber; }
@@ -100,6 +108,7 @@ private:
         Cwd,
         Pasv,
         Stor,
+        JobLine, // a line of the submit batch; jsubm follows once all are taken
         Submit,
     };
 
@@ -126,10 +135,13 @@ private:
     bool m_ended = false;
     int m_jobIndex = 0; // the number being submitted
     QString m_jobNumber;
+    QStringList m_jobNumbers; // every job of the session so far
     int m_currentFile = 0;
     QStringList m_remoteNames; // of the uploads so far, in file order
     bool m_transferOpened = false;
     bool m_fileSent = false;
+    bool m_jsubmUnanswered = false;
+    std::optional<QString> m_unsettled; // set when the session failed with a jsubm unanswered
 };
 
 } // namespace kestrel

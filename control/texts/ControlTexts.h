@@ -87,6 +87,17 @@ inline QString unexpectedReply(const QString& reply)
     return notSent(u"Il server fax ha dato una risposta inattesa (%1)"_s.arg(reply));
 }
 
+// A job handed in whose answer never came, and which the fax server could not
+// be found to hold: it may have gone. Never "not sent": sending it again
+// could send it twice.
+inline QString outcomeUnknown(const QString& job, const QString& number)
+{
+    return OutcomeUnknownJob.toString() + job +
+           u" al numero %1 potrebbe essere partito: la connessione con il server fax si è interrotta prima "
+           u"della conferma: "_s.arg(number) +
+           FaxOutcomeUnknown.toString();
+}
+
 // The capture port and the print jobs that come through it.
 inline QString captureStopped(const QString& printer, const QString& address, const QString& reason)
 {

@@ -72,6 +72,23 @@ QVariant CorvanefaxHost::sendFax(const QString& files, const QString& numbers, c
     return result;
 }
 
+MethodError CorvanefaxHost::activate()
+{
+    if (!m_control)
+        return {};
+    bool offline = false;
+    // The control says "offline" through its event, during the call.
+    const QMetaObject::Connection watch =
+        connect(this, &CorvanefaxHost::messageFromAppliance, this, [&offline](const QString& message) {
+            if (message == ApplianceOffline)
+                offline = true;
+        });
+    const MethodError error = m_control->Attiva();
+    disconnect(watch);
+    m_applianceAway = offline;
+    return error;
+}
+
 void CorvanefaxHost::failed(const QString& reason)
 {
     m_open = false;
@@ -94,8 +111,15 @@ void CorvanefaxHost::MessageFromAppliance(QString& Msg)
 {
     const QString message = Msg;
     Q_EMIT messageFromAppliance(message);
-    if (m_open && message.endsWith(FaxNotSent))
+    if (!m_open)
+        return;
+    if (const QString job = outcomeUnknownJob(message); !job.isEmpty()) {
+        if (--m_jobsLeft <= 0)
+            m_open = false;
+        Q_EMIT outcomeUnknown(job);
+    } else if (message.endsWith(FaxNotSent)) {
         failed(message);
+    }
 }
 
 void CorvanefaxHost::XMLServerStatus(QString& XML_Output)

@@ -59,6 +59,12 @@ public:
     // A sendFax whose jobs are not all reported yet.
     bool isSubmitting() const { return m_open; }
 
+    // Attiva with the host's bookkeeping: whether the appliance answered.
+    MethodError activate();
+    // The last activation did not find the appliance (print jobs are still
+    // taken; faxes are not sent until an activation finds it).
+    bool applianceAway() const { return m_applianceAway; }
+
 Q_SIGNALS:
     void printedDocAvailable(const QString& spoolFile);
     void faxSubmitted(const QString& jobNumber, const QString& sentFiles);
@@ -69,6 +75,9 @@ Q_SIGNALS:
     // The last sendFax, or the jobs of it not reported yet, did not go; the
     // reason is what the control said (it has been shown already).
     void submissionFailed(const QString& reason);
+    // A job of the last sendFax was handed in but its answer never came: the
+    // server may hold it. Neither sent nor failed; counts as reported.
+    void outcomeUnknown(const QString& jobNumber);
 
 private:
     // ICorvanefaxEvents
@@ -109,6 +118,8 @@ private:
     bool m_open = false;   // it still has jobs to report
     int m_jobsLeft = 0;    // FaxSubmitted events it still expects
     QString m_lastRefusal; // the last box the control showed during it
+
+    bool m_applianceAway = false;
 };
 
 } // namespace kestrel

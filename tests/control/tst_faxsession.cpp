@@ -102,6 +102,7 @@ private Q_SLOTS:
     void emptyDocument();
     void unreadableDocument();
     void largeDocumentIsStreamed();
+    void serverClosesWhileTheHostHandlesTheJob();
     void hostDestroysTheControl_data();
     void hostDestroysTheControl();
 
@@ -198,6 +199,7 @@ void TestFaxSession::twoFilesTwoNumbers()
     const QByteArray parameters = "jparm fromuser mario\r\n"
                                   "type i\r\n"
                                   "jparm dialstring %1\r\n"
+                                  "jparm external %1\r\n"
                                   "jparm maxdials 3\r\n"
                                   "jparm notify done\r\n"
                                   "jparm vres 196\r\n"
@@ -216,6 +218,9 @@ void TestFaxSession::twoFilesTwoNumbers()
         QCOMPARE(m_sim->jobDocument(id, job + u"-2.pdf"_s), second);
     }
     QCOMPARE(m_sim->jobParameters(job2).value(u"dialstring"_s), QStringList{u"0698765"_s});
+    // Each job names its own number, though the server copies the first
+    // job's into the second.
+    QCOMPARE(m_sim->jobParameters(job2).value(u"external"_s), QStringList{u"0698765"_s});
 
     const QString log = DebugOutput::current().text();
     QVERIFY(log.contains(u"Job Numero:"_s + job + u"\r\n"_s));
@@ -337,6 +342,11 @@ void TestFaxSession::faults_data()
     QTest::newRow("greeting without end") << u"endless-greeting"_s << u"risposta troppo lunga"_s;
     // Documents go to the server the session talks to, whatever the reply says.
     QTest::newRow("passive reply names another host") << u"pasv-elsewhere"_s << u"job"_s;
+    // The answer to jsubm never came: the server is asked about the job,
+    // which it holds in the first two cases and not in the third.
+    QTest::newRow("connection cut after jsubm") << u"cut-after-jsubm"_s << u"job"_s;
+    QTest::newRow("jsubm never answered") << u"silent-after-jsubm"_s << u"job"_s;
+    QTest::newRow("jsubm lost with the connection") << u"lose-jsubm"_s << u"unknown"_s;
 }
 
 void TestFaxSession::faults()
@@ -363,7 +373,12 @@ void TestFaxSession::faults()
         return;
     }
     QCOMPARE(m_host->submitted.size(), 0);
-    if (outcome.startsWith("box:"_L1)) {
+    if (outcome == "unknown"_L1) {
+        // Never "not sent": it may have gone.
+        QCOMPARE(m_host->messages.size(), 1);
+        QVERIFY2(!outcomeUnknownJob(m_host->messages.at(0)).isEmpty(), qPrintable(m_host->messages.at(0)));
+        QVERIFY(!m_host->messages.at(0).contains(FaxNotSent));
+    } else if (outcome.startsWith("box:"_L1)) {
         QCOMPARE(m_host->messages, QStringList());
         QCOMPARE(m_host->box.shown().size(), 1);
         QCOMPARE(m_host->box.shown().at(0).text, outcome.mid(4));
@@ -376,7 +391,8 @@ void TestFaxSession::faults()
     QCOMPARE(m_control->session().sCmd().state(), int(SocketComponent::Closed));
     QCOMPARE(m_control->session().data().state(), int(SocketComponent::Closed));
     QVERIFY(m_sim->jobIds().isEmpty());
-    if (fault != "refuse-jsubm"_L1) // no submission without every transfer confirmed
+    if (fault != "refuse-jsubm"_L1 &&
+        fault != "lose-jsubm"_L1) // no submission without every transfer confirmed
         QVERIFY(!m_sim->sessionBytes().contains("jsubm"));
 
     // The control is still usable: a later SendFax starts afresh.
@@ -517,6 +533,23 @@ void TestFaxSession::largeDocumentIsStreamed()
     const QString job = m_host->submitted.value(0).job;
     QVERIFY(m_sim->waitForJob(job, 5000));
     QVERIFY(m_sim->jobDocument(job, job + u"-1.ps"_s) == content);
+}
+
+void TestFaxSession::serverClosesWhileTheHostHandlesTheJob()
+{
+    // The host's handler runs an event loop of its own (a summary box) while
+    // the server hangs up: the job went, and nothing says otherwise.
+    QVERIFY(startSimulator({u"--fault"_s, u"close-after-jsubm"_s}));
+    activate();
+    const QString path = writeFile(m_dir, u"c.ps"_s, randomBytes(5000));
+    m_host->onSubmitted = [](const QString&) {
+        QTest::qWait(300);
+    };
+    m_control->SendFax(path, u"0612345"_s, u"a@b"_s);
+    QVERIFY(waitForReports(1));
+    QTest::qWait(300);
+    QCOMPARE(m_host->submitted.size(), 1);
+    QCOMPARE(m_host->messages, QStringList());
 }
 
 void TestFaxSession::hostDestroysTheControl_data()

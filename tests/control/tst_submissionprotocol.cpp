@@ -72,6 +72,7 @@ const QStringList parametersAnswered{
     u"213 FROMUSER set to \"mario\"."_s,
     u"200 Type set to Image."_s,
     u"213 DIALSTRING set to \"111\"."_s,
+    u"213 EXTERNAL set to \"111\"."_s,
     u"213 MAXDIALS set to 3."_s,
     u"213 NOTIFY set to \"done\"."_s,
     u"213 VRES set to 196."_s,
@@ -80,8 +81,11 @@ const QStringList parametersAnswered{
     u"213 NOTIFYADDR set to \"a@b\"."_s,
 };
 const QStringList jobParameters{
-    u"> jparm fromuser mario"_s, u"> type i"_s,         u"> jparm dialstring %1"_s, u"> jparm maxdials 3"_s,
-    u"> jparm notify done"_s,    u"> jparm vres 196"_s, u"> jparm usexvres no"_s,   u"> jparm sendtime now"_s,
+    u"> jparm fromuser mario"_s, u"> type i"_s,
+    u"> jparm dialstring %1"_s,  u"> jparm external %1"_s,
+    u"> jparm maxdials 3"_s,     u"> jparm notify done"_s,
+    u"> jparm vres 196"_s,       u"> jparm usexvres no"_s,
+    u"> jparm sendtime now"_s,
 };
 const QStringList uploaded{u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
                            u"150 Opening new data connection for /tmp/7-1.ps."_s, FileSent,
@@ -104,6 +108,8 @@ private Q_SLOTS:
     void replies_data();
     void replies();
     void passwordNeverShown();
+    void unsettledJob_data();
+    void unsettledJob();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -169,6 +175,7 @@ void TestSubmissionProtocol::replies_data()
                                  u"213 a"_s,
                                  u"200 b"_s,
                                  u"213 c"_s,
+                                 u"213 c2"_s,
                                  u"500 'jparm modem ': Syntax error."_s,
                                  u"213 d"_s,
                                  u"213 e"_s,
@@ -214,6 +221,13 @@ void TestSubmissionProtocol::replies_data()
     QTest::newRow("job created without a number")
         << u"any"_s << greeted + QStringList{u"200 New job created: groupid: 7."_s}
         << QStringList{u"fail: "_s + texts::noJobNumber()};
+    QTest::newRow("the same job number twice in a session")
+        << u"any"_s
+        << greeted + parametersAnswered + uploaded +
+               QStringList{u"200 Added document."_s, u"213 LASTTIME set to 000300."_s,
+                           u"200 Job 7 submitted."_s, u"250 CWD command successful."_s,
+                           u"200 New job created: jobid: 7 groupid: 7."_s}
+        << QStringList{unexpected(u"200 New job created: jobid: 7 groupid: 7."_s)};
     QTest::newRow("submission refused")
         << u"any"_s
         << untilPassive + QStringList{u"227 Entering passive mode (10,0,0,9,4,1)"_s,
@@ -251,6 +265,40 @@ void TestSubmissionProtocol::passwordNeverShown()
     QVERIFY(step.failure);
     QVERIFY(step.failure->why.contains(u"PASS ********"_s));
     QVERIFY(!step.failure->why.contains(u"Segreta1"_s));
+}
+
+void TestSubmissionProtocol::unsettledJob_data()
+{
+    // Once "jsubm" is out, the server may hold the job whatever happens next;
+    // before it, or after the server said no, it holds nothing.
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<bool>("jsubmSent");
+    QTest::addColumn<QString>("unsettled");
+    const QStringList untilDocuments = greeted + parametersAnswered + uploaded;
+    const QStringList untilJsubm =
+        untilDocuments + QStringList{u"200 Added document."_s, u"213 LASTTIME set to 000300."_s};
+    QTest::newRow("jsubm awaiting its answer") << untilJsubm << true << u"7"_s;
+    QTest::newRow("an unasked reply instead of the answer")
+        << untilJsubm + QStringList{u"227 Entering passive mode (1,2,3,4,5,6)"_s} << true << u"7"_s;
+    QTest::newRow("jsubm refused") << untilJsubm + QStringList{u"460 Failed to submit job 7."_s} << true
+                                   << QString();
+    QTest::newRow("jsubm answered") << untilJsubm + QStringList{u"200 Job 7 submitted."_s} << true
+                                    << QString();
+    // A job that lost a document line must not go in without it.
+    QTest::newRow("a document line refused")
+        << untilDocuments + QStringList{u"550 /tmp/7-1.ps: No such file or directory."_s} << false
+        << QString();
+}
+
+void TestSubmissionProtocol::unsettledJob()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(bool, jsubmSent);
+    QFETCH(QString, unsettled);
+    SubmissionProtocol protocol(oneFileTwoNumbers());
+    const QStringList lines = run(protocol, inputs);
+    QCOMPARE(lines.contains(u"> jsubm"_s), jsubmSent);
+    QCOMPARE(protocol.unsettledJob().value_or(QString()), unsettled);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)

@@ -34,6 +34,22 @@ inline constexpr QStringView LoginRefused = u"Nome utente o password errati";
 // Every MessageFromAppliance that reports a fax that did not go ends with
 // this; no other message does.
 inline constexpr QStringView FaxNotSent = u"fax non inviato";
+// A MessageFromAppliance that ends with FaxOutcomeUnknown reports a job that
+// was handed in without an answer from the fax server (the connection was
+// lost, the server asked about it afterwards could not say): the server may
+// hold it. It is neither a sent nor a failed fax; it begins with
+// OutcomeUnknownJob followed by the job number and a blank.
+inline constexpr QStringView FaxOutcomeUnknown = u"esito da verificare";
+inline constexpr QStringView OutcomeUnknownJob = u"Il fax n. ";
+// The job such a message names; empty for any other message.
+inline QString outcomeUnknownJob(const QString& message)
+{
+    if (!message.startsWith(OutcomeUnknownJob) || !message.endsWith(FaxOutcomeUnknown))
+        return {};
+    const qsizetype from = OutcomeUnknownJob.size();
+    const qsizetype end = message.indexOf(u' ', from);
+    return end < 0 ? QString() : message.mid(from, end - from);
+}
 // MessageFromAppliance about the capture port: one that begins with
 // CaptureStopped says that print jobs cannot be received (the control keeps
 // trying); one that begins with CaptureResumed says they can again.
