@@ -21,6 +21,8 @@ public:
     IControlSite* site = nullptr;
     // Runs inside SendFax, after the call is recorded (to fail at once, say).
     std::function<QVariant(const QString& number)> onSendFax;
+    // Runs inside Attiva, after the call is recorded.
+    std::function<void()> onAttiva;
 
     struct SentFax
     {
@@ -31,6 +33,17 @@ public:
         QString modem;
     };
     QList<SentFax> sent;
+
+    // The calls of methods only, without the property sets among them.
+    QStringList methods() const
+    {
+        QStringList only;
+        for (const QString& call : calls) {
+            if (!call.contains(u'='))
+                only << call;
+        }
+        return only;
+    }
 
     // The events, as the control raises them.
     void submit(const QString& job)
@@ -67,7 +80,13 @@ public:
     void setNomeUtente(const QString& v) override { set(u"NomeUtente"_s, m_user = v); }
     QString NomeUtente() const override { return m_user; }
 
-    MethodError Attiva() override { return record(u"Attiva"_s); }
+    MethodError Attiva() override
+    {
+        calls << u"Attiva"_s;
+        if (onAttiva)
+            onAttiva();
+        return {};
+    }
     MethodError VerificaStampante() override { return record(u"VerificaStampante"_s); }
     MethodError Reinizializza() override { return record(u"Reinizializza"_s); }
     MethodError Termina() override { return record(u"Termina"_s); }

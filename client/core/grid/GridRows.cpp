@@ -5,6 +5,7 @@ namespace kestrel {
 GridRows::GridRows(int cols, QObject* parent) : QAbstractTableModel(parent), m_cols(qMax(1, cols))
 {
     m_cells.append(QStringList());
+    m_ids.append(0);
 }
 
 void GridRows::setRows(int rows)
@@ -13,12 +14,15 @@ void GridRows::setRows(int rows)
     const int current = this->rows();
     if (rows > current) {
         beginInsertRows({}, current - 1, rows - 2);
-        for (int r = current; r < rows; ++r)
+        for (int r = current; r < rows; ++r) {
             m_cells.append(QStringList());
+            m_ids.append(newId());
+        }
         endInsertRows();
     } else if (rows < current) {
         beginRemoveRows({}, rows - 1, current - 2);
         m_cells.resize(rows);
+        m_ids.resize(rows);
         dropDecorationsFrom(rows);
         endRemoveRows();
     }
@@ -75,6 +79,7 @@ void GridRows::removeRow(int row)
         return;
     beginRemoveRows({}, row - 1, row - 1);
     m_cells.removeAt(row);
+    m_ids.removeAt(row);
     shiftDecorationsUp(row);
     endRemoveRows();
 }
@@ -91,8 +96,10 @@ void GridRows::appendRows(const QList<QStringList>& rows)
         return;
     const int first = this->rows();
     beginInsertRows({}, first - 1, first - 1 + int(rows.size()) - 1);
-    for (const QStringList& cells : rows)
+    for (const QStringList& cells : rows) {
         m_cells.append(cells.mid(0, m_cols));
+        m_ids.append(newId());
+    }
     endInsertRows();
 }
 
@@ -112,11 +119,21 @@ void GridRows::insertRows(int before, const QList<QStringList>& rows)
         decorations = std::move(moved);
     };
     beginInsertRows({}, before - 1, before - 1 + count - 1);
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         m_cells.insert(before + i, rows.at(i).mid(0, m_cols));
+        m_ids.insert(before + i, newId());
+    }
     shiftDown(m_backgrounds);
     shiftDown(m_pictures);
     endInsertRows();
+}
+
+int GridRows::rowOf(quint64 id) const
+{
+    if (id == 0)
+        return 0;
+    const qsizetype at = m_ids.indexOf(id);
+    return at < 0 ? 0 : int(at);
 }
 
 QStringList GridRows::rowCells(int row) const

@@ -53,6 +53,12 @@ public:
     // The texts of column col for rows 1 to the last.
     QStringList column(int col) const;
 
+    // Each data row keeps one identity for as long as it exists, wherever it
+    // moves; a row made anew, even with the same texts, gets a new one.
+    quint64 rowId(int row) const { return row > 0 && row < rows() ? m_ids.at(row) : 0; }
+    // The row that has this identity now; 0 when it is gone.
+    int rowOf(quint64 id) const;
+
     // QAbstractTableModel: data rows only (view row 0 is grid row 1).
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -66,7 +72,11 @@ private:
     void shiftDecorationsUp(int removedRow);
 
     int m_cols;
+    quint64 newId() { return ++m_lastId; }
+
     QList<QStringList> m_cells; // m_cells[0] is the header row
+    QList<quint64> m_ids;       // beside m_cells; the header's is 0
+    quint64 m_lastId = 0;
     QHash<quint64, quint32> m_backgrounds;
     QHash<quint64, int> m_pictures;
 };

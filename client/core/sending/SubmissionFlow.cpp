@@ -1,6 +1,7 @@
 #include "SubmissionFlow.h"
 
 #include "ClientTexts.h"
+#include "ControlSettings.h"
 #include "FileNameOf.h"
 
 using namespace Qt::StringLiterals;
@@ -22,6 +23,7 @@ SubmissionFlow::SubmissionFlow(CorvanefaxHost& host, GridRows& destinations, Gri
       m_box(box), m_settings([] { return SettingsValues(); }), m_lineText([] { return QString(); })
 {
     connect(&m_host, &CorvanefaxHost::faxSubmitted, this, &SubmissionFlow::onFaxSubmitted);
+    connect(&m_host, &CorvanefaxHost::outcomeUnknown, this, &SubmissionFlow::onOutcomeUnknown);
     connect(&m_host, &CorvanefaxHost::submissionFailed, this, &SubmissionFlow::onFailed);
 }
 
@@ -55,13 +57,24 @@ void SubmissionFlow::send()
         m_box.show({texts::NoDocument, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
         return;
     }
+    // The appliance was away: one more try before giving up on this press.
+    if (m_watch && m_watch->isAway()) {
+        m_watch->activate();
+        if (m_watch->isAway()) {
+            m_box.show({texts::ApplianceAway, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+            return;
+        }
+    }
     m_handedOver.clear();
+    m_handedOverIds.clear();
     for (int r = 1; r < m_documents.rows(); ++r) {
         m_submitFiles += m_documents.text(r, 1) + u',';
         m_handedOver << m_documents.rowCells(r);
+        m_handedOverIds << m_documents.rowId(r);
     }
     m_listEmptied = false;
     m_jobList.clear();
+    m_uncertain.clear();
     setRunning(true);
     sendToFirstDestination();
     // The list is emptied once the control has the submission; a failure
@@ -84,15 +97,20 @@ void SubmissionFlow::sendToFirstDestination()
     std::optional<QString> modem;
     if (!line.isEmpty())
         modem = m_lines.identifierOf(line);
+    if (ICorvanefax* control = m_host.control())
+        ControlSettings::applyLogin(*control, settings);
+    m_inFlight = m_destinations.rowId(1);
     m_host.sendFax(m_submitFiles, faxNumber(), settings.mail, settings.maxDials, modem);
 }
 
 void SubmissionFlow::handOverDocuments()
 {
     // Only the submission's own rows: a document printed while the control
-    // was connecting stays for the next send.
-    for (int i = 0; i < m_handedOver.size() && m_documents.rows() > 1; ++i)
-        m_documents.removeRow(1);
+    // was connecting stays for the next send, whatever was removed meanwhile.
+    for (const quint64 id : std::as_const(m_handedOverIds)) {
+        if (const int row = m_documents.rowOf(id); row > 0)
+            m_documents.removeRow(row);
+    }
     m_listEmptied = true;
 }
 
@@ -101,6 +119,7 @@ void SubmissionFlow::restoreDocuments()
     if (m_listEmptied)
         m_documents.insertRows(1, m_handedOver);
     m_handedOver.clear();
+    m_handedOverIds.clear();
     m_listEmptied = false;
 }
 
@@ -108,37 +127,81 @@ void SubmissionFlow::onFaxSubmitted(const QString& jobNumber)
 {
     if (!m_running)
         return;
-    if (m_destinations.rows() >= 3)
-        m_destinations.removeRow(1);
-    else
-        m_destinations.setRows(1);
     m_jobList += u' ' + jobNumber;
-    if (m_destinations.rows() >= 2) {
-        ICorvanefax* control = m_host.control();
-        control->Termina();
-        control->Attiva();
-        sendToFirstDestination();
+    destinationDone();
+}
+
+void SubmissionFlow::onOutcomeUnknown(const QString& jobNumber)
+{
+    if (!m_running)
         return;
+    // It may have gone: sending it again could send it twice.
+    m_uncertain += u' ' + jobNumber;
+    destinationDone();
+}
+
+void SubmissionFlow::destinationDone()
+{
+    // The row the job went to, wherever it is now; gone already when the
+    // user removed it meanwhile, and then no other row is taken for it.
+    if (const int row = m_destinations.rowOf(std::exchange(m_inFlight, 0)); row > 0)
+        m_destinations.removeRow(row);
+    if (m_destinations.rows() >= 2) {
+        m_host.control()->Termina();
+        if (m_watch)
+            m_watch->activate();
+        else
+            m_host.activate();
+        // The activation waits for the appliance; the user may have emptied
+        // the list meanwhile.
+        if (!m_running)
+            return;
+        if (m_host.applianceAway()) {
+            onFailed(ApplianceOffline.toString());
+            return;
+        }
+        if (m_destinations.rows() >= 2) {
+            sendToFirstDestination();
+            return;
+        }
     }
-    const SettingsValues settings = m_settings();
     m_handedOver.clear();
+    m_handedOverIds.clear();
     m_listEmptied = false;
     setRunning(false);
-    m_box.show({texts::submissionSummary(settings.mail, m_jobList), texts::ProductName, MsgIcon::Information,
-                MsgButtons::Ok});
-    m_jobList.clear();
+    showSummary();
     Q_EMIT finished();
 }
 
-void SubmissionFlow::onFailed(const QString&)
+void SubmissionFlow::showSummary()
+{
+    const SettingsValues settings = m_settings();
+    const QString jobs = std::exchange(m_jobList, {});
+    const QString uncertain = std::exchange(m_uncertain, {});
+    if (jobs.isEmpty()) {
+        m_box.show(
+            {texts::outcomeToCheck(uncertain), texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+        return;
+    }
+    m_box.show({texts::submissionSummary(settings.mail, jobs, uncertain), texts::ProductName,
+                MsgIcon::Information, MsgButtons::Ok});
+}
+
+void SubmissionFlow::onFailed(const QString& reason)
 {
     if (!m_running)
         return;
     setRunning(false);
+    m_inFlight = 0;
     const bool restored = m_listEmptied;
     restoreDocuments();
     if (restored)
         Q_EMIT documentsRestored();
+    // Some destinations got theirs: the user must know which went.
+    if (!m_jobList.isEmpty() || !m_uncertain.isEmpty()) {
+        m_box.show({texts::partialFailure(reason, m_jobList, m_uncertain), texts::ProductName,
+                    MsgIcon::Exclamation, MsgButtons::Ok});
+    }
 }
 
 void SubmissionFlow::abandon()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplianceWatch.h"
 #include "CorvanefaxHost.h"
 #include "GridRows.h"
 #include "LineTable.h"
@@ -17,9 +18,16 @@ namespace kestrel {
 // same documents to the next one; after the last the user gets one summary
 // of all job numbers.
 //
+// A submission keeps to the rows it took: the destination a job was sent to
+// is the one removed when the job is confirmed, and only the document rows
+// it took leave the list, whatever the user removed or added meanwhile.
+//
 // A submission the control reports as failed loses nothing: its documents
 // come back to the front of the document list and its destination stays in
-// row 1, so pressing send again retries. While a submission runs, send()
+// row 1, so pressing send again retries; the user is told the job numbers
+// that went before the failure. A job whose answer never came (the server
+// may hold it) is never sent again: it counts as gone, to be checked, and
+// the documents do not come back for it. While a submission runs, send()
 // does nothing (the window also disables its button).
 class SubmissionFlow : public QObject
 {
@@ -32,6 +40,8 @@ public:
     void setSettings(std::function<SettingsValues()> settings) { m_settings = std::move(settings); }
     // The line selector's text at the moment.
     void setLineText(std::function<QString()> lineText) { m_lineText = std::move(lineText); }
+    // Activates the control again before a send when the appliance was away.
+    void setApplianceWatch(ApplianceWatch* watch) { m_watch = watch; }
 
     // The send button, once the window added a typed number.
     void send();
@@ -46,6 +56,8 @@ public:
 
     const QString& submitFiles() const { return m_submitFiles; }
     const QString& jobList() const { return m_jobList; }
+    // Jobs of this submission whose outcome is to be checked.
+    const QString& uncertainJobs() const { return m_uncertain; }
 
 Q_SIGNALS:
     // The cover page is not PDF or PostScript: the options window should
@@ -59,26 +71,36 @@ Q_SIGNALS:
 
 private:
     void onFaxSubmitted(const QString& jobNumber);
+    void onOutcomeUnknown(const QString& jobNumber);
     void onFailed(const QString& reason);
+    // The destination in flight is done with: the next one, or the summary.
+    void destinationDone();
     void sendToFirstDestination();
     QString faxNumber() const;
     void setRunning(bool running);
     void handOverDocuments();
     void restoreDocuments();
+    void showSummary();
 
     CorvanefaxHost& m_host;
     GridRows& m_destinations;
     GridRows& m_documents;
     const LineTable& m_lines;
     IMessageBox& m_box;
+    ApplianceWatch* m_watch = nullptr;
     std::function<SettingsValues()> m_settings;
     std::function<QString()> m_lineText;
 
     QString m_submitFiles;
     QString m_jobList;
+    QString m_uncertain;
     bool m_running = false;
-    // The document rows of the submission, taken out of the list once the
-    // control has them, until it has sent them to every destination.
+    // The destination row the job in flight goes to.
+    quint64 m_inFlight = 0;
+    // The document rows of the submission (their identities and texts),
+    // taken out of the list once the control has them, until it has sent
+    // them to every destination.
+    QList<quint64> m_handedOverIds;
     QList<QStringList> m_handedOver;
     bool m_listEmptied = false;
 };

@@ -149,6 +149,49 @@ inline QString submissionSummary(const QString& mail, const QString& jobList)
     return u"FAX Inoltrato al server \rIndirizzo di conferma:"_s + mail + u"\rNumero di Protocollo FAX: "_s +
            jobList;
 }
+// Jobs handed in whose answer never came: the server may hold them, so they
+// are not sent again.
+inline QString uncertainJobs(const QString& jobList)
+{
+    return u"Esito da verificare (la connessione si è interrotta prima della conferma, il fax potrebbe "
+           u"essere partito): "_s +
+           jobList.trimmed();
+}
+// The summary when some jobs' answers never came.
+inline QString submissionSummary(const QString& mail, const QString& jobList, const QString& uncertain)
+{
+    if (uncertain.isEmpty())
+        return submissionSummary(mail, jobList);
+    return submissionSummary(mail, jobList) + u'\r' + uncertainJobs(uncertain);
+}
+// No job of the submission was confirmed, some may have gone.
+inline QString outcomeToCheck(const QString& uncertain)
+{
+    return uncertainJobs(uncertain) +
+           u"\rI documenti non sono stati rimessi nella lista, per non inviarli due volte."_s;
+}
+// A submission that stopped after some of its destinations got their fax.
+inline QString partialFailure(const QString& reason, const QString& jobList, const QString& uncertain)
+{
+    QString text = u"Il fax non è stato inviato a tutti i destinatari."_s;
+    if (!reason.isEmpty())
+        text += u'\r' + reason;
+    if (!jobList.isEmpty())
+        text += u"\rNumero di Protocollo FAX dei fax già inoltrati: "_s + jobList.trimmed();
+    if (!uncertain.isEmpty())
+        text += u'\r' + uncertainJobs(uncertain);
+    return text + u"\rI destinatari rimasti e i documenti sono di nuovo nella lista: premere \"Invia FAX\" "
+                  u"per riprovare."_s;
+}
+// "Invia FAX" while the appliance does not answer.
+inline const QString ApplianceAway =
+    u"L'appliance fax non risponde: il fax non è stato inviato. I destinatari e i documenti restano nella "
+    u"lista; l'appliance viene cercata di nuovo ogni minuto."_s;
+// After an outage, once.
+inline const QString ApplianceBack = u"L'appliance fax è di nuovo raggiungibile."_s;
+// Settings saved while a fax is on its way.
+inline const QString ReloadAfterSubmission =
+    u"Le nuove impostazioni saranno usate al termine dell'invio in corso."_s;
 
 // The address book: its store, its windows and the desktop contacts.
 namespace book {

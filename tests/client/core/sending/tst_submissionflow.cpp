@@ -31,6 +31,12 @@ private Q_SLOTS:
     void failedSubmissionLosesNothing();
     void otherReportsAreNoFailure();
     void secondPressWhileRunning();
+    void keepsToItsRows_data();
+    void keepsToItsRows();
+    void outcomeUnknownIsNeverSentAgain();
+    void settingsOfTheMomentForEachSend();
+    void applianceAwayAtSend();
+    void watchRetriesWhileAway();
 
 private:
     void addDestination(const QString& number, const QString& description = {});
@@ -96,14 +102,14 @@ void TestSubmissionFlow::twoDestinationsTwoDocuments()
 
     m_flow->send();
     const QString files = u"/home/u/cover.pdf,/tmp/kestrel-1.ps,/tmp/kestrel-2.ps,"_s;
-    QCOMPARE(m_control->calls, QStringList{u"SendFax 0612345"_s});
+    QCOMPARE(m_control->methods(), QStringList{u"SendFax 0612345"_s});
     QCOMPARE(m_control->sent.at(0).files, files);
     QCOMPARE(m_control->sent.at(0).notify, u"ufficio@example.org"_s);
     QCOMPARE(m_documents.rows(), 1); // handed over to the control
     QCOMPARE(m_destinations.rows(), 3);
 
     m_control->submit(u"17"_s);
-    QCOMPARE(m_control->calls,
+    QCOMPARE(m_control->methods(),
              (QStringList{u"SendFax 0612345"_s, u"Termina"_s, u"Attiva"_s, u"SendFax 0698765"_s}));
     QCOMPARE(m_control->sent.at(1).files, files);
     QCOMPARE(m_destinations.rows(), 2);
@@ -233,6 +239,11 @@ void TestSubmissionFlow::failedSubmissionLosesNothing()
     }
     QVERIFY(!m_flow->isRunning());
     QCOMPARE(restored.size(), 1);
+    // The user learns which destination got its fax before the failure.
+    QCOMPARE(m_box.shown().size(), 1);
+    QVERIFY2(m_box.shown().at(0).text.contains(u"Numero di Protocollo FAX dei fax già inoltrati: 5"_s),
+             qPrintable(m_box.shown().at(0).text));
+    m_box.clear();
     // The documents are back, ahead of the one printed since; the
     // destination that did not get the fax is still first.
     QCOMPARE(documentPaths(), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s, u"/tmp/c.ps"_s}));
@@ -274,6 +285,168 @@ void TestSubmissionFlow::secondPressWhileRunning()
     QCOMPARE(running.size(), 2);
     QCOMPARE(running.at(0).at(0).toBool(), true);
     QCOMPARE(running.at(1).at(0).toBool(), false);
+}
+
+void TestSubmissionFlow::keepsToItsRows_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<QStringList>("nextNumbers"); // the SendFax calls after the first
+    QTest::addColumn<QStringList>("documentsLeft");
+    QTest::newRow("the destination on its way removed")
+        << u"remove destination 1"_s << QStringList{u"222"_s, u"333"_s} << QStringList();
+    QTest::newRow("another destination removed")
+        << u"remove destination 2"_s << QStringList{u"333"_s} << QStringList();
+    QTest::newRow("a document removed and one printed while connecting")
+        << u"remove document 1, print"_s << QStringList{u"222"_s, u"333"_s} << QStringList{u"/tmp/c.ps"_s};
+}
+
+void TestSubmissionFlow::keepsToItsRows()
+{
+    // What the user does while the control works never makes another row
+    // count as sent.
+    QFETCH(QString, meanwhile);
+    QFETCH(QStringList, nextNumbers);
+    QFETCH(QStringList, documentsLeft);
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDestination(u"333"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    addDocument(u"/tmp/b.ps"_s);
+    const auto act = [&] {
+        if (meanwhile == u"remove destination 1"_s)
+            m_destinations.removeRow(1);
+        else if (meanwhile == u"remove destination 2"_s)
+            m_destinations.removeRow(2);
+        else {
+            m_documents.removeRow(1);
+            m_control->printed(u"/tmp/c.ps"_s);
+        }
+    };
+    if (meanwhile.startsWith(u"remove document"_s)) {
+        // While SendFax waits for the server.
+        m_control->onSendFax = [&](const QString&) {
+            m_control->onSendFax = nullptr;
+            act();
+            return QVariant(u"OnRun"_s);
+        };
+        m_flow->send();
+    } else {
+        m_flow->send();
+        act();
+    }
+    for (int job = 1; m_flow->isRunning() && job < 5; ++job)
+        m_control->submit(QString::number(job));
+    QStringList numbers;
+    for (const RecordingControl::SentFax& fax : std::as_const(m_control->sent))
+        numbers << fax.number;
+    QCOMPARE(numbers, QStringList{u"111"_s} + nextNumbers);
+    QCOMPARE(m_control->sent.at(0).files, u"/tmp/a.ps,/tmp/b.ps,"_s);
+    QCOMPARE(documentPaths(), documentsLeft);
+    QCOMPARE(m_destinations.rows(), 1);
+}
+
+void TestSubmissionFlow::outcomeUnknownIsNeverSentAgain()
+{
+    // The server may hold the second job: it is not sent again, its
+    // documents do not come back, and the summary says to check it.
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDestination(u"333"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_flow->send();
+    m_control->submit(u"41"_s);
+    m_control->message(OutcomeUnknownJob.toString() + u"42 al numero 222 potrebbe essere partito: "_s +
+                       FaxOutcomeUnknown.toString());
+    QCOMPARE(m_control->sent.constLast().number, u"333"_s);
+    m_control->submit(u"43"_s);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_destinations.rows(), 1);
+    QCOMPARE(m_documents.rows(), 1);
+    QCOMPARE(m_box.shown().size(), 1);
+    QCOMPARE(m_box.shown().at(0).text,
+             texts::submissionSummary(u"ufficio@example.org"_s, u" 41 43"_s, u" 42"_s));
+    QVERIFY(m_box.shown().at(0).text.contains(u"Esito da verificare"_s));
+
+    // Only that job, alone: no summary of jobs that went.
+    m_box.clear();
+    addDestination(u"444"_s);
+    addDocument(u"/tmp/b.ps"_s);
+    m_flow->send();
+    m_control->message(OutcomeUnknownJob.toString() + u"44 al numero 444: "_s + FaxOutcomeUnknown.toString());
+    QCOMPARE(m_box.texts(), QStringList{texts::outcomeToCheck(u" 44"_s)});
+    QCOMPARE(m_documents.rows(), 1);
+}
+
+void TestSubmissionFlow::settingsOfTheMomentForEachSend()
+{
+    // A password corrected in the options window counts from the next
+    // destination on, without a new control.
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_settings.pass = u"vecchia"_s;
+    m_flow->send();
+    QCOMPARE(m_control->PasswordUtente(), u"vecchia"_s);
+    m_settings.pass = u"nuova"_s;
+    m_control->submit(u"1"_s);
+    QCOMPARE(m_control->PasswordUtente(), u"nuova"_s);
+    QCOMPARE(m_control->calls.filter(u"PasswordUtente="_s).size(), 2);
+}
+
+void TestSubmissionFlow::applianceAwayAtSend()
+{
+    // The appliance was away: it is looked for once more before the fax
+    // goes; still away, nothing is sent and nothing leaves the lists.
+    ApplianceWatch watch(*m_host);
+    m_flow->setApplianceWatch(&watch);
+    bool away = true;
+    m_control->onAttiva = [&] {
+        if (away)
+            m_control->message(ApplianceOffline.toString());
+    };
+    watch.activate();
+    QVERIFY(watch.isAway());
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_flow->send();
+    QCOMPARE(m_control->methods(), (QStringList{u"Attiva"_s, u"Attiva"_s}));
+    QCOMPARE(m_box.texts(), QStringList{texts::ApplianceAway});
+    QCOMPARE(m_documents.rows(), 2);
+    QCOMPARE(m_destinations.rows(), 2);
+
+    QSignalSpy back(&watch, &ApplianceWatch::backOnline);
+    away = false;
+    m_flow->send();
+    QCOMPARE(back.size(), 1);
+    QCOMPARE(m_control->sent.size(), 1);
+}
+
+void TestSubmissionFlow::watchRetriesWhileAway()
+{
+    // Away at start: looked for again and again (never during a submission,
+    // which activates by itself), and the window is told once it is back.
+    ApplianceWatch watch(*m_host);
+    watch.setRetryMs(20);
+    bool away = true;
+    bool busy = false;
+    watch.setBusy([&busy] { return busy; });
+    m_control->onAttiva = [&] {
+        if (away)
+            m_control->message(ApplianceOffline.toString());
+        QVERIFY(!busy);
+    };
+    QSignalSpy back(&watch, &ApplianceWatch::backOnline);
+    watch.activate();
+    QTRY_VERIFY(m_control->methods().size() >= 3);
+    busy = true;
+    QTest::qWait(100);
+    busy = false;
+    away = false;
+    QTRY_COMPARE(back.size(), 1);
+    const qsizetype activations = m_control->methods().size();
+    QTest::qWait(100);
+    QCOMPARE(m_control->methods().size(), activations);
+    QCOMPARE(back.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionFlow)
