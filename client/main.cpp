@@ -131,7 +131,10 @@ int main(int argc, char* argv[])
         if (optionsWindow)
             return *optionsWindow;
         optionsWindow = std::make_unique<FrmOption>(optionsController, box, chooser);
-        QObject::connect(optionsWindow.get(), &FrmOption::sendWindowHideRequested, &send, &QWidget::hide);
+        // Put away, not hidden: without a notification area a hidden window
+        // could not be reached again.
+        QObject::connect(optionsWindow.get(), &FrmOption::sendWindowHideRequested, &send,
+                         &FrmSend::hideToTray);
         QObject::connect(optionsWindow.get(), &FrmOption::sendWindowShowRequested, &send,
                          &FrmSend::showInFront);
         // Queued: a modal options window runs inside the send window's handler.
@@ -150,16 +153,20 @@ int main(int argc, char* argv[])
     });
     QObject::connect(&tray, &TrayIcon::menuRequested, &menu, &TrayMenu::open);
     QObject::connect(&menu, &TrayMenu::sendWindowRequested, &send, &FrmSend::showInFront);
-    QObject::connect(&menu, &TrayMenu::setupRequested, &app, [&send, &options] {
+    const auto setup = [&send, &options] {
         send.showInFront();
         options().showModeless();
-    });
+    };
+    QObject::connect(&menu, &TrayMenu::setupRequested, &app, setup);
+    QObject::connect(&send, &FrmSend::setupRequested, &app, setup);
     // "Esci": at once, as the user asked.
-    QObject::connect(&menu, &TrayMenu::quitRequested, &app, [] {
+    const auto quit = [] {
         // Waits in progress (a page, a greeting) give up at once too.
         requestInterruption();
         QCoreApplication::exit(0);
-    });
+    };
+    QObject::connect(&menu, &TrayMenu::quitRequested, &app, quit);
+    QObject::connect(&send, &FrmSend::quitRequested, &app, quit);
     QObject::connect(&instance, &SingleInstance::activationRequested, &send, &FrmSend::showInFront);
     QObject::connect(&send, &FrmSend::addressBookRequested, &app, [&] {
         if (!addressBook) {

@@ -4,6 +4,7 @@
 
 #include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -75,6 +76,16 @@ void ListGrid::setAcceptsFiles(bool on)
     setAcceptDrops(on);
     viewport()->setAcceptDrops(on);
     setDragDropMode(on ? QAbstractItemView::DropOnly : QAbstractItemView::NoDragDrop);
+}
+
+void ListGrid::keyPressEvent(QKeyEvent* event)
+{
+    const QModelIndex current = currentIndex();
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && current.isValid()) {
+        Q_EMIT deleteRequested(current.row() + 1);
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void ListGrid::dragEnterEvent(QDragEnterEvent* event)

@@ -31,8 +31,11 @@ Q_SIGNALS:
     void cellDoubleClicked(int row, int col);
     // Local files dropped on the grid, in the order the drop lists them.
     void filesDropped(const QStringList& paths);
+    // Delete was pressed on a data row (the current one).
+    void deleteRequested(int row);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

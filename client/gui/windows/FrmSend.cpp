@@ -1,6 +1,7 @@
 #include "FrmSend.h"
 
 #include "ClientTexts.h"
+#include "ControlSettings.h"
 #include "FileNameOf.h"
 #include "ListGrid.h"
 #include "TwipsForm.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +25,8 @@ namespace {
 // The window's client area, in twips.
 constexpr int WidthTwips = 4965;
 constexpr int HeightTwips = 6045;
+// The row of "Setup" and "Esci" below it where there is no notification area.
+constexpr int ShellRowTwips = 615;
 
 // A caption without its keyboard-accelerator mark, as screen readers say it.
 QString spoken(QString caption)
@@ -43,12 +47,18 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     m_flow.setSettings([this] { return m_services.settings->values(); });
     // Until the window is first shown no line can have been chosen.
     m_flow.setLineText([this] { return m_comboOut ? m_comboOut->currentText() : QString(); });
-    TwipsForm(this).fixSize(WidthTwips, HeightTwips);
+    const bool tray = !m_services.trayAvailable || m_services.trayAvailable();
+    TwipsForm(this).fixSize(WidthTwips, HeightTwips + (tray ? 0 : ShellRowTwips));
     // Titled from the start; the load sets them up again.
     setUpGrids();
 
+    m_flow.setApplianceWatch(&m_watch);
+    // A submission activates the control itself between its destinations.
+    m_watch.setBusy([this] { return m_flow.isRunning(); });
+    connect(&m_watch, &ApplianceWatch::backOnline, this,
+            [this] { Q_EMIT noticeRequested(texts::ApplianceBack); });
     connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
-    connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &FrmSend::noticeRequested);
+    connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &FrmSend::onApplianceMessage);
     connect(&m_flow, &SubmissionFlow::coverRejected, this, [this] { Q_EMIT optionsRequested(true); });
     connect(&m_flow, &SubmissionFlow::finished, this, &FrmSend::hideWithCompanions);
     connect(&m_flow, &SubmissionFlow::documentsRestored, this, &FrmSend::showInFront);
@@ -56,6 +66,9 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     connect(&m_flow, &SubmissionFlow::runningChanged, this, [this](bool running) {
         if (m_cmdsend)
             m_cmdsend->setDisabled(running);
+        // From the event loop: the flow's own handler is still running.
+        if (!running && m_reloadPending)
+            QTimer::singleShot(0, this, &FrmSend::reloadIfPending);
     });
 }
 
@@ -143,6 +156,20 @@ void FrmSend::buildControls()
     m_cmdDel->setToolTip(texts::HideTip);
     place(m_cmdDel, 2520, 5295, 2325, 555);
     connect(m_cmdDel, &QPushButton::clicked, this, &FrmSend::cmdDelClick);
+    connect(m_msfgDest, &ListGrid::deleteRequested, this, [this](int row) { removeRow(m_msfgDest, row); });
+    connect(m_msfgDocument, &ListGrid::deleteRequested, this,
+            [this](int row) { removeRow(m_msfgDocument, row); });
+
+    // Without a notification area nothing else leads to the options or out
+    // of the program.
+    if (m_services.trayAvailable && !m_services.trayAvailable()) {
+        m_cmdSetup = named(new QPushButton(texts::MenuSetup, this), u"cmdSetup"_s, texts::MenuSetup);
+        place(m_cmdSetup, 120, HeightTwips, 2355, 435);
+        connect(m_cmdSetup, &QPushButton::clicked, this, &FrmSend::setupRequested);
+        m_cmdQuit = named(new QPushButton(texts::MenuQuit, this), u"cmdEsci"_s, texts::MenuQuit);
+        place(m_cmdQuit, 2520, HeightTwips, 2325, 435);
+        connect(m_cmdQuit, &QPushButton::clicked, this, &FrmSend::quitClick);
+    }
 }
 
 void FrmSend::load()
@@ -173,16 +200,8 @@ void FrmSend::load()
         // user learns why nothing can be sent.
         Q_EMIT noticeRequested(created.error().message);
     } else {
-        ICorvanefax& control = *m_host.control();
-        control.setNomeStampante(texts::CapturePrinter);
-        control.setIndirizzoIP(settings.ip);
-        control.setNomeUtente(settings.user);
-        control.setPasswordUtente(settings.pass);
-        control.setXMLStatus(VbTrue);
-        if (settings.debug)
-            control.setDebugOn(VbTrue);
-        control.setChopOn(settings.chop ? VbTrue : VbFalse);
-        if (const MethodError error = control.Attiva())
+        ControlSettings::applyAtLoad(*m_host.control(), settings);
+        if (const MethodError error = m_watch.activate())
             Q_EMIT noticeRequested(u"%1 (%2)"_s.arg(error.description).arg(error.number));
     }
     setUpGrids();
@@ -191,11 +210,31 @@ void FrmSend::load()
 
 void FrmSend::reload()
 {
-    if (m_flow.isRunning())
-        m_flow.abandon();
+    // The control is on its way with a fax: a new one now would drop it.
+    if (m_flow.isRunning()) {
+        if (!std::exchange(m_reloadPending, true))
+            Q_EMIT noticeRequested(texts::ReloadAfterSubmission);
+        return;
+    }
+    m_reloadPending = false;
     m_host.destroy();
     load();
     showInFront();
+}
+
+void FrmSend::reloadIfPending()
+{
+    if (m_reloadPending && !m_flow.isRunning())
+        reload();
+}
+
+void FrmSend::onApplianceMessage(const QString& message)
+{
+    // While the appliance is away it is looked for every minute: that it is
+    // still away was said already.
+    if (message == ApplianceOffline && m_watch.isRetrying())
+        return;
+    Q_EMIT noticeRequested(message);
 }
 
 void FrmSend::setUpGrids()
@@ -382,6 +421,15 @@ void FrmSend::cmdsendClick()
         cmdpiunumClick();
     m_txtFaxNumber->clear();
     m_flow.send();
+    // Ready for the next number, whatever the send said.
+    if (m_txtFaxNumber)
+        m_txtFaxNumber->setFocus();
+}
+
+void FrmSend::quitClick()
+{
+    if (m_services.messageBox->show(texts::quitBox()) == MsgAnswer::Yes)
+        Q_EMIT quitRequested();
 }
 
 void FrmSend::onPrintedDoc(const QString& spoolFile)

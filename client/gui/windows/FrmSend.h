@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApplianceWatch.h"
 #include "CorvanefaxHost.h"
 #include "GridRows.h"
 #include "HttpGet.h"
@@ -56,7 +57,9 @@ public:
     void load();
     // Loads again with a new fax control and the settings as they are now
     // (after the options window changed the address or the chop setting).
-    // The lists are kept: they hold what the user printed and chose.
+    // The lists are kept: they hold what the user printed and chose. Asked
+    // for while a fax is on its way, it waits until that submission ends
+    // (the user is told).
     void reload();
 
     // Bottom-right corner of the screen's available area.
@@ -70,6 +73,7 @@ public:
 
     CorvanefaxHost& host() { return m_host; }
     SubmissionFlow& flow() { return m_flow; }
+    ApplianceWatch& applianceWatch() { return m_watch; }
     GridRows& destinations() { return m_destRows; }
     GridRows& documents() { return m_docRows; }
     // The controls are made when the window is first shown (most starts
@@ -87,6 +91,8 @@ public:
     void cmdpiudocClick();
     void cmdsendClick();
     void cmdDelClick();
+    // "Esci" on the window (no notification area): asks, as the tray menu does.
+    void quitClick();
     void addDroppedDocuments(const QStringList& paths);
     void removeRow(ListGrid* grid, int row);
 
@@ -98,6 +104,10 @@ Q_SIGNALS:
     void addressBookRequested();
     // The address book and the contact editor hide with the window.
     void companionsHidden();
+    // Without a notification area the window offers the tray menu's
+    // "Setup" and "Esci" itself; "Esci" was confirmed already.
+    void setupRequested();
+    void quitRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,9 +121,13 @@ private:
     void onPrintedDoc(const QString& spoolFile);
     void appendDocument(const QString& path);
     void hideWithCompanions();
+    void onApplianceMessage(const QString& message);
+    void reloadIfPending();
 
     Services m_services;
     CorvanefaxHost m_host;
+    ApplianceWatch m_watch{m_host};
+    bool m_reloadPending = false;
     GridRows m_destRows{3};
     GridRows m_docRows{3};
     SubmissionFlow m_flow;
@@ -134,6 +148,8 @@ private:
     QComboBox* m_comboOut = nullptr;
     QPushButton* m_cmdsend = nullptr;
     QPushButton* m_cmdDel = nullptr;
+    QPushButton* m_cmdSetup = nullptr; // only without a notification area
+    QPushButton* m_cmdQuit = nullptr;
 };
 
 } // namespace kestrel

@@ -45,7 +45,7 @@ private Q_SLOTS:
     void lineSelector_data();
     void lineSelector();
     void sendToTwoDestinations();
-    void reloadKeepsTheLists();
+    void reloadWaitsForTheSubmission();
     void everyControlHasAName();
 
 private:
@@ -291,6 +291,20 @@ void TestFrmSend::removingRows()
     // Nothing to remove: no question.
     m_window->removeRow(m_window->msfgDest(), 1);
     QCOMPARE(m_box.shown().size(), 3);
+
+    // Delete on either list asks the same question.
+    dest.appendRow({QString(), u"0698765"_s, u"Anna"_s});
+    m_window->msfgDest()->setCurrentIndex(m_window->msfgDest()->model()->index(0, 1));
+    m_box.setNextAnswers({MsgAnswer::Yes});
+    QTest::keyClick(m_window->msfgDest(), Qt::Key_Delete);
+    QCOMPARE(m_box.texts().constLast(), u"Rimuovere il destinatario Anna (0698765) dalla lista?"_s);
+    QCOMPARE(dest.rows(), 1);
+    m_control->printed(u"/tmp/x.ps"_s);
+    m_window->msfgDocument()->setCurrentIndex(m_window->msfgDocument()->model()->index(0, 2));
+    m_box.setNextAnswers({MsgAnswer::Yes});
+    QTest::keyClick(m_window->msfgDocument(), Qt::Key_Delete);
+    QCOMPARE(m_box.texts().constLast(), u"Rimuovere il documento x.ps dalla lista?"_s);
+    QCOMPARE(m_window->documents().rows(), 1);
 }
 
 void TestFrmSend::hideButton()
@@ -335,6 +349,21 @@ void TestFrmSend::withoutTray()
     QTest::mouseClick(button(u"cmdDel"_s), Qt::LeftButton);
     QVERIFY(m_window->isVisible());
     QVERIFY(m_window->isMinimized());
+
+    // The tray menu's "Setup" and "Esci" are on the window itself.
+    QSignalSpy setup(m_window.get(), &FrmSend::setupRequested);
+    QSignalSpy quit(m_window.get(), &FrmSend::quitRequested);
+    QTest::mouseClick(button(u"cmdSetup"_s), Qt::LeftButton);
+    QCOMPARE(setup.size(), 1);
+    m_box.clear();
+    m_box.setNextAnswers({MsgAnswer::No, MsgAnswer::Yes});
+    QTest::mouseClick(button(u"cmdEsci"_s), Qt::LeftButton);
+    QCOMPARE(quit.size(), 0);
+    QTest::mouseClick(button(u"cmdEsci"_s), Qt::LeftButton);
+    QCOMPARE(quit.size(), 1);
+    QCOMPARE(m_box.texts(), (QStringList{texts::QuitQuestion, texts::QuitQuestion}));
+    QVERIFY(m_window->geometry().height() >
+            m_window->findChild<QPushButton*>(u"cmdEsci"_s)->geometry().bottom());
 }
 
 void TestFrmSend::printedDocumentComesToFront()
@@ -395,7 +424,8 @@ void TestFrmSend::sendToTwoDestinations()
     QCOMPARE(m_control->sent.size(), 1);
     QCOMPARE(m_control->sent.at(0).number, u"0111"_s);
     QCOMPARE(m_control->sent.at(0).modem, u"ttyS1"_s);
-    QVERIFY(!button(u"cmdsend"_s)->isEnabled()); // no second submission meanwhile
+    QVERIFY(!button(u"cmdsend"_s)->isEnabled());                 // no second submission meanwhile
+    QCOMPARE(m_window->focusWidget(), m_window->txtFaxNumber()); // ready for the next number
     QCOMPARE(m_window->documents().rows(), 1);
     m_control->submit(u"41"_s);
     QCOMPARE(m_control->sent.constLast().number, u"0222"_s);
@@ -407,26 +437,32 @@ void TestFrmSend::sendToTwoDestinations()
     QVERIFY(!m_window->isVisible());
 }
 
-void TestFrmSend::reloadKeepsTheLists()
+void TestFrmSend::reloadWaitsForTheSubmission()
 {
     makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
     m_window->load();
     RecordingControl* first = m_control;
     first->printed(u"/tmp/a.ps"_s);
-    first->printed(u"/tmp/b.ps"_s);
     m_window->destinations().appendRow({QString(), u"111"_s, QString()});
     m_window->destinations().appendRow({QString(), u"222"_s, QString()});
     QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
-    QCOMPARE(m_window->documents().rows(), 1);
-    // New settings while the fax is on its way: a new control, and what
-    // the old one had not sent yet is back in the list.
+    QSignalSpy notices(m_window.get(), &FrmSend::noticeRequested);
+    // New settings while the fax is on its way: the control that carries it
+    // stays until the last destination has its job; the user is told once.
     m_window->reload();
-    QVERIFY(m_control != first);
+    m_window->reload();
+    QCOMPARE(m_log.count(u"control"_s), 1);
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices.at(0).at(0).toString(), texts::ReloadAfterSubmission);
+    first->submit(u"41"_s);
+    QCOMPARE(first->sent.constLast().number, u"222"_s);
+    first->submit(u"42"_s);
+    first->printed(u"/tmp/c.ps"_s);
+    QTRY_COMPARE(m_log.count(u"control"_s), 2);
     QVERIFY(m_control->calls.contains(u"Attiva"_s));
-    QCOMPARE(m_window->documents().column(1), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s}));
-    QCOMPARE(m_window->destinations().column(1), (QStringList{u"111"_s, u"222"_s}));
+    // The reload keeps the lists.
+    QCOMPARE(m_window->documents().column(1), QStringList{u"/tmp/c.ps"_s});
     QVERIFY(button(u"cmdsend"_s)->isEnabled());
-    QVERIFY(m_window->isVisible());
 }
 
 void TestFrmSend::everyControlHasAName()
