@@ -174,6 +174,10 @@ int main(int argc, char* argv[])
             addressBook->hideWithEditor();
     });
 
+    // A settings file that was refused: said once, before the send window's
+    // own questions about the settings it lacks.
+    if (const Status& read = settings.fileStatus(); !read)
+        box.show(texts::settingsNotReadBox(read.error().message));
     send.load();
     // A quit asked for during the start-up (a signal, "Esci" while a page was
     // awaited) found no event loop to end yet: it ends the program here.
