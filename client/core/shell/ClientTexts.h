@@ -54,6 +54,10 @@ inline MessageBoxRequest settingsNotReadBox(const QString& detail)
     return {SettingsNotRead + detail, ProductName, MsgIcon::Exclamation, MsgButtons::Ok};
 }
 
+// A message box whose text is longer than the screen shows what fits and
+// ends with this line; the whole text is under the box's details.
+inline const QString TextContinues = u"[…] il testo completo è nei dettagli"_s;
+
 // Pop-up menu Dialog of the notification-area icon.
 inline const QString MenuSendFax = u"Invia FAX"_s;
 inline const QString MenuSetup = u"Setup"_s;
