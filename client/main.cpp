@@ -13,6 +13,7 @@
 #include "FrmSend.h"
 #include "OptionsController.h"
 #include "ProgramFolder.h"
+#include "QtTranslation.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
 #include "SignalWatcher.h"
@@ -36,6 +37,8 @@ using namespace kestrel;
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Qt's own buttons and dialogs speak the program's Italian.
+    QtTranslation::install();
     QApplication::setApplicationName(u"corvafax"_s);
     QApplication::setApplicationVersion(texts::versionText());
     QApplication::setWindowIcon(TrayIcon::programIcon());

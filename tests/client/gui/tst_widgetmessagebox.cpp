@@ -3,17 +3,23 @@
 // it, and never taller than the screen.
 
 #include "ClientTexts.h"
+#include "QtTranslation.h"
 #include "WidgetMessageBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +69,7 @@ private Q_SLOTS:
     void ownerClosedWhileOpen();
     void tallTextCut_data();
     void tallTextCut();
+    void qtWordsInItalian();
 };
 
 void TestWidgetMessageBox::lineBreaks_data()
@@ -188,6 +195,21 @@ void TestWidgetMessageBox::tallTextCut()
         QCOMPARE(shown, full);
         QVERIFY(details.isEmpty());
     }
+}
+
+// The standard buttons speak the program's language; without Qt's
+// translation they stay English.
+void TestWidgetMessageBox::qtWordsInItalian()
+{
+    const auto yes = [] {
+        return QDialogButtonBox(QDialogButtonBox::Yes).button(QDialogButtonBox::Yes)->text();
+    };
+    QTemporaryDir empty;
+    QVERIFY(!QtTranslation::install(QtTranslation::programLocale(), empty.path()));
+    QCOMPARE(yes(), u"&Yes"_s);
+    const std::unique_ptr<QTranslator> installed(QtTranslation::install());
+    QVERIFY2(installed, "Qt's Italian translation is missing (Debian: qt6-translations-l10n)");
+    QCOMPARE(yes(), u"&Sì"_s);
 }
 
 QTEST_MAIN(TestWidgetMessageBox)
