@@ -13,6 +13,7 @@
 #include "FrmSend.h"
 #include "OptionsController.h"
 #include "ProgramFolder.h"
+#include "QtTranslation.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
 #include "SignalWatcher.h"
@@ -36,6 +37,8 @@ using namespace kestrel;
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Qt's own buttons and dialogs speak the program's Italian.
+    QtTranslation::install();
     QApplication::setApplicationName(u"corvafax"_s);
     QApplication::setApplicationVersion(texts::versionText());
     QApplication::setWindowIcon(TrayIcon::programIcon());
@@ -181,6 +184,10 @@ int main(int argc, char* argv[])
             addressBook->hideWithEditor();
     });
 
+    // A settings file that was refused: said once, before the send window's
+    // own questions about the settings it lacks.
+    if (const Status& read = settings.fileStatus(); !read)
+        box.show(texts::settingsNotReadBox(read.error().message));
     send.load();
     // A quit asked for during the start-up (a signal, "Esci" while a page was
     // awaited) found no event loop to end yet: it ends the program here.

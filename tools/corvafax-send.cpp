@@ -102,7 +102,8 @@ int main(int argc, char* argv[])
         u"Read the login password from this file (mode 0600), or from standard input with -."_s, u"file"_s);
     const QCommandLineOption notify(
         u"notify"_s, u"E-mail address told when a job is done (default: your user name)."_s, u"address"_s);
-    const QCommandLineOption maxDials(u"maxdials"_s, u"Dial attempts (default 3)."_s, u"n"_s, u"3"_s);
+    const QCommandLineOption maxDials(u"maxdials"_s, u"Dial attempts, 1 to 99 (default 3)."_s, u"n"_s,
+                                      u"3"_s);
     const QCommandLineOption line(u"line"_s, u"Outgoing line identifier (default: any)."_s, u"id"_s);
     const QCommandLineOption timeout(u"timeout"_s, u"Longest wait for the server at any step (default 60)."_s,
                                      u"seconds"_s);
@@ -144,8 +145,8 @@ int main(int argc, char* argv[])
     }
     bool ok = false;
     const int dials = parser.value(maxDials).toInt(&ok);
-    if (!ok || dials < -32768 || dials > 32767)
-        return usageError(u"invalid --maxdials"_s);
+    if (!ok || dials < 1 || dials > 99)
+        return usageError(u"--maxdials must be a number from 1 to 99"_s);
     request.maxDials = static_cast<qint16>(dials);
     if (parser.isSet(user))
         request.user = parser.value(user);

@@ -203,6 +203,13 @@ void TestCorvafaxSend::usageErrors()
     QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_dir.filePath(u"none.ps"_s)}, env).exitCode,
              2);
     QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, m_doc}, env).exitCode, 2);
+    // Dial attempts the fax server would take as 65535 or none at all.
+    for (const QString& dials : {u"0"_s, u"-1"_s, u"100"_s, u"tre"_s}) {
+        const Run run =
+            send({u"--appliance"_s, u"127.0.0.1"_s, u"--maxdials"_s, dials, u"-d"_s, u"1"_s, m_doc}, env);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(u"--maxdials must be a number from 1 to 99"_s), qPrintable(run.err));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCorvafaxSend)

@@ -1,5 +1,6 @@
 #include "PrivateProfile.h"
 
+#include "RegularFile.h"
 #include "Windows1252.h"
 
 #include <QFile>
@@ -247,34 +248,69 @@ Error systemError(const QString& what, const QString& path)
     return Error{u"%1 %2: %3"_s.arg(what, path, QString::fromLocal8Bit(std::strerror(number))), number};
 }
 
+Status writeAll(int fd, const QByteArray& bytes, const QString& path)
+{
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.constData() + written, bytes.size() - written, written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return systemError(u"cannot write"_s, path);
+        written += n;
+    }
+    if (::ftruncate(fd, bytes.size()) != 0)
+        return systemError(u"cannot write"_s, path);
+    if (::fsync(fd) != 0)
+        return systemError(u"cannot flush"_s, path);
+    return {};
+}
+
+// Writes bytes over the file itself, for a file the user may write in a
+// folder the user may not. Readers may see it half written, so it is the
+// second choice. A file of the user's own is made owner-only first; one of
+// another owner keeps the mode its owner gave it.
+Status overwriteFile(const QString& path, const QByteArray& bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(u"cannot write"_s, path);
+    struct stat info = {};
+    Status status;
+    if (::fstat(fd, &info) != 0)
+        status = systemError(u"cannot write"_s, path);
+    else if (!S_ISREG(info.st_mode))
+        status = Error{u"%1 is not a regular file"_s.arg(path)};
+    else if (info.st_uid == ::geteuid() && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+        status = systemError(u"cannot restrict access to"_s, path);
+    else
+        status = writeAll(fd, bytes, path);
+    if (::close(fd) != 0 && status)
+        status = systemError(u"cannot close"_s, path);
+    return status;
+}
+
 // Writes bytes to a new owner-only file beside path and renames it over
 // path, so readers see the old or the new file whole and the password is
-// never readable by others, not even while it is written.
+// never readable by others, not even while it is written. When the folder
+// takes no new file, the file is written in place.
 Status replaceFile(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
     QByteArray temp = QFile::encodeName(info.absolutePath() + u"/."_s + info.fileName() + u".XXXXXX"_s);
     const int fd = ::mkstemp(temp.data());
+    if (fd < 0 && (errno == EACCES || errno == EPERM))
+        return overwriteFile(path, bytes);
     if (fd < 0)
         return systemError(u"cannot create a file beside"_s, path);
-    const auto fail = [&](const QString& what) {
-        const Error error = systemError(what, path);
+    const auto fail = [&](const Error& error) {
         ::close(fd);
         ::unlink(temp.constData());
         return error;
     };
     if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
-        return fail(u"cannot restrict access to"_s);
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(u"cannot write"_s);
-        written += n;
-    }
-    if (::fsync(fd) != 0)
-        return fail(u"cannot flush"_s);
+        return fail(systemError(u"cannot restrict access to"_s, path));
+    if (Status written = writeAll(fd, bytes, path); !written)
+        return fail(written.error());
     if (::close(fd) != 0) {
         const Error error = systemError(u"cannot close"_s, path);
         ::unlink(temp.constData());
@@ -290,13 +326,38 @@ Status replaceFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
+Expected<QByteArray> PrivateProfile::load() const
+{
+    const RegularFile::Contents file = RegularFile::read(m_path, MaxFileSize);
+    switch (file.state) {
+    case RegularFile::State::Read:
+        return file.bytes;
+    case RegularFile::State::Missing:
+        return QByteArray();
+    case RegularFile::State::NotRegular:
+        return Error{u"%1 is not a regular file"_s.arg(m_path)};
+    case RegularFile::State::TooLarge:
+        return Error{u"%1 is larger than 1 MiB"_s.arg(m_path)};
+    case RegularFile::State::Unreadable:
+        break;
+    }
+    return Error{u"cannot read %1: %2"_s.arg(m_path, file.error)};
+}
+
+Status PrivateProfile::readable() const
+{
+    if (const Expected<QByteArray> bytes = load(); !bytes)
+        return bytes.error();
+    return {};
+}
+
 QString PrivateProfile::readString(const QString& section, const QString& key,
                                    const QString& defaultValue) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const Expected<QByteArray> bytes = load();
+    if (!bytes)
         return defaultValue;
-    const Document doc = parse(file.readAll());
+    const Document doc = parse(*bytes);
     const qsizetype entry = findEntry(doc, section, key);
     return entry < 0 ? defaultValue : storedValue(doc.lines[entry]);
 }
@@ -305,19 +366,32 @@ Status PrivateProfile::writeString(const QString& section, const QString& key, c
 {
     if (Status names = checkNames(section, key, value); !names)
         return names;
-    QByteArray bytes;
-    QFile file(m_path);
-    if (file.exists()) {
-        // An existing file that cannot be read must not be replaced by one
-        // holding a single key.
-        if (!file.open(QIODevice::ReadOnly))
-            return Error{u"cannot read %1: %2"_s.arg(m_path, file.errorString())};
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return Error{u"cannot read %1: %2"_s.arg(m_path, file.errorString())};
-        file.close();
-    }
-    return replaceFile(m_path, withEntry(parse(std::move(bytes)), section, key, value));
+    // A file that cannot be read must not be replaced by one holding a
+    // single key.
+    Expected<QByteArray> bytes = load();
+    if (!bytes)
+        return bytes.error();
+    return replaceFile(m_path, withEntry(parse(std::move(*bytes)), section, key, value));
+}
+
+Status PrivateProfile::restrictAccess()
+{
+    struct stat info = {};
+    // Nothing but a regular file is opened (a device may act on an open).
+    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(u"cannot open"_s, m_path);
+    Status status;
+    // Only a regular file of the user's own: the mode of another's file is
+    // its owner's choice.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        (info.st_mode & (S_IRWXG | S_IRWXO)) != 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0)
+        status = systemError(u"cannot restrict access to"_s, m_path);
+    ::close(fd);
+    return status;
 }
 
 } // namespace kestrel

@@ -19,12 +19,17 @@ namespace kestrel {
 // file is converted to UTF-8 first, so no text in it turns into garbage.
 //
 // The settings file holds the appliance password: every write replaces the
-// file atomically with one created readable by its owner only (mode 0600).
+// file atomically with one created readable by its owner only (mode 0600);
+// in a folder that takes no new file, a file the user may write is written
+// in place. Only a regular file (or a symlink to one) of at most 1 MiB is
+// read; anything else reads as the defaults and is never written over.
 class PrivateProfile
 {
 public:
     // Characters a read returns at most: the buffer minus its terminator.
     static constexpr int MaxValueLength = 254;
+
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
     explicit PrivateProfile(QString path) : m_path(std::move(path)) {}
 
@@ -41,7 +46,18 @@ public:
     // when it fails.
     Status writeString(const QString& section, const QString& key, const QString& value);
 
+    // Why the file's contents are not in use (not a regular file, too
+    // large, unreadable); success when they are, or when there is no file.
+    Status readable() const;
+
+    // Makes a file of the user's own that others may read or write
+    // owner-only (mode 0600).
+    Status restrictAccess();
+
 private:
+    // The file's bytes (none when it is missing), or why they are refused.
+    Expected<QByteArray> load() const;
+
     QString m_path;
 };
 

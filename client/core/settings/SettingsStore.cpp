@@ -2,6 +2,7 @@
 
 #include "ProgramFolder.h"
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +30,13 @@ std::optional<bool> toFlag(const QString& text)
     return std::nullopt;
 }
 
+// Dial attempts as the control may queue them: a number, kept in range.
+qint16 dialsOf(const QString& text)
+{
+    const qint16 dials = toInt16(text).value_or(SettingsValues().maxDials);
+    return std::clamp(dials, SettingsValues::MinDials, SettingsValues::MaxDials);
+}
+
 QString flagText(bool on)
 {
     return on ? u"1"_s : u"0"_s;
@@ -39,6 +47,8 @@ QString flagText(bool on)
 SettingsStore::SettingsStore(const QString& programFolder)
     : m_folder(programFolder), m_profile(programFolder + u'/' + ProgramFolder::SettingsFile)
 {
+    // It holds the password: a file left readable by others is closed first.
+    m_profile.restrictAccess();
     reload();
 }
 
@@ -57,12 +67,13 @@ void SettingsStore::reload()
 {
     using namespace settings;
     const SettingsValues defaults;
+    m_fileStatus = m_profile.readable();
     m_values.ip = readMain(Ip, None);
     m_values.user = readMain(User, DefaultUser);
     m_values.pass = readMain(Pass, DefaultPass);
     m_values.cover = readMain(Cover, None);
     m_values.mail = readMain(Mail, None);
-    m_values.maxDials = toInt16(readMain(MaxDials, DefaultMaxDials)).value_or(defaults.maxDials);
+    m_values.maxDials = dialsOf(readMain(MaxDials, DefaultMaxDials));
     m_values.prefix = readMain(Prefix, None);
     m_values.debug = toFlag(readMain(Debug, DefaultDebug)).value_or(defaults.debug);
     m_values.chop = toFlag(readMain(Chop, DefaultChop)).value_or(defaults.chop);
@@ -81,8 +92,7 @@ OptionFields SettingsStore::optionFields() const
     fields.cover = readMain(Cover, None);
     fields.mail = readMain(Mail, None);
     // The number in use, not text that would be replaced by the default.
-    fields.maxDials =
-        QString::number(toInt16(readMain(MaxDials, DefaultMaxDials)).value_or(defaults.maxDials));
+    fields.maxDials = QString::number(dialsOf(readMain(MaxDials, DefaultMaxDials)));
     fields.prefix = readMain(Prefix, None);
     fields.debug = toFlag(readMain(Debug, DefaultDebug)).value_or(defaults.debug);
     fields.chop = toFlag(readMain(Chop, DefaultChop)).value_or(defaults.chop);

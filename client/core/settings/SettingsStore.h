@@ -15,7 +15,8 @@ namespace kestrel {
 class SettingsStore
 {
 public:
-    // Reads the values at once.
+    // Makes a settings file readable by others owner-only, then reads the
+    // values.
     explicit SettingsStore(const QString& programFolder);
 
     const QString& settingsPath() const { return m_profile.path(); }
@@ -24,6 +25,12 @@ public:
     QString LeggiImpostazione(const QString& section, const QString& key, const QString& defaultValue) const;
 
     const SettingsValues& values() const { return m_values; }
+
+    // Why the values are the defaults rather than the file's (a file over
+    // 1 MiB, not a regular file, unreadable), as of the last reload;
+    // success when the file was read or there is none. Such a file is
+    // never written over: saves fail with the same reason.
+    const Status& fileStatus() const { return m_fileStatus; }
 
     // Reads every program-wide value from the file again.
     void reload();
@@ -43,6 +50,7 @@ private:
     QString m_folder;
     PrivateProfile m_profile;
     SettingsValues m_values;
+    Status m_fileStatus;
 };
 
 } // namespace kestrel

@@ -16,6 +16,9 @@ struct SettingsValues
     QString pass = settings::DefaultPass;
     QString cover = settings::None;
     QString mail = settings::None;
+    // Dial attempts, kept between MinDials and MaxDials.
+    static constexpr qint16 MinDials = 1;
+    static constexpr qint16 MaxDials = 99;
     qint16 maxDials = 3;
     QString prefix = settings::None;
     bool debug = false; // DEBUG not 0: the control's DebugOn is switched on at start-up

@@ -43,6 +43,21 @@ inline MessageBoxRequest settingsNotSavedBox(const QString& detail)
     return {SettingsNotSaved + detail, ProductName, MsgIcon::Critical, MsgButtons::Ok};
 }
 
+// At start-up: the settings file was refused (over 1 MiB, not a regular
+// file, unreadable); the program runs on the defaults and leaves the file
+// as it is. The detail names the file and the reason.
+inline const QString SettingsNotRead =
+    u"Impostazioni non lette, il programma usa quelle predefinite e non modifica il file: "_s;
+
+inline MessageBoxRequest settingsNotReadBox(const QString& detail)
+{
+    return {SettingsNotRead + detail, ProductName, MsgIcon::Exclamation, MsgButtons::Ok};
+}
+
+// A message box whose text is longer than the screen shows what fits and
+// ends with this line; the whole text is under the box's details.
+inline const QString TextContinues = u"[…] il testo completo è nei dettagli"_s;
+
 // Pop-up menu Dialog of the notification-area icon.
 inline const QString MenuSendFax = u"Invia FAX"_s;
 inline const QString MenuSetup = u"Setup"_s;

@@ -2,6 +2,7 @@
 
 #include <QLocalSocket>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -12,16 +13,39 @@ namespace {
 constexpr int AnswerMs = 2000;
 const QByteArray ShowRequest = "show\n";
 
+// The process at the other end of a local socket runs as this user.
+bool peerIsThisUser(const QLocalSocket& socket)
+{
+    struct ucred peer = {};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           peer.uid == ::geteuid();
+}
+
+QString socketPath(const QString& folder, const QString& key)
+{
+    return folder.isEmpty() ? QString() : folder + u'/' + key;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent)
-    : QObject(parent), m_name(key + u'-' + QString::number(::getuid()))
+    : SingleInstance(key, RuntimeFolder::currentSources(), parent)
+{}
+
+SingleInstance::SingleInstance(const QString& key, const RuntimeFolder::Sources& sources, QObject* parent)
+    : QObject(parent), m_name(socketPath(RuntimeFolder::resolve(sources), key))
 {
     // Only the user's own processes may ask.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* peer = m_server.nextPendingConnection()) {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            if (!peerIsThisUser(*peer)) {
+                peer->abort();
+                peer->deleteLater();
+                continue;
+            }
             connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
                 if (peer->readAll().contains(ShowRequest))
                     Q_EMIT activationRequested();
@@ -37,6 +61,9 @@ bool SingleInstance::askRunningInstance() const
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(AnswerMs))
         return false;
+    // Whatever listens there as another user is not this program.
+    if (!peerIsThisUser(socket))
+        return false;
     socket.write(ShowRequest);
     socket.waitForBytesWritten(AnswerMs);
     return true;
@@ -44,13 +71,16 @@ bool SingleInstance::askRunningInstance() const
 
 bool SingleInstance::claim()
 {
+    if (m_name.isEmpty())
+        return true;
     if (askRunningInstance())
         return false;
-    if (m_server.listen(m_name))
-        return true;
-    // A socket left by an instance that crashed: nobody answered on it.
-    QLocalServer::removeServer(m_name);
-    return m_server.listen(m_name);
+    if (!m_server.listen(m_name)) {
+        // A socket left by an instance that crashed: nobody answered on it.
+        QLocalServer::removeServer(m_name);
+        m_server.listen(m_name);
+    }
+    return true;
 }
 
 } // namespace kestrel

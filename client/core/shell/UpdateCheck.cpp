@@ -2,21 +2,23 @@
 
 #include "FileExists.h"
 #include "ProgramFolder.h"
+#include "RegularFile.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
 
-QString UpdateCheck::lastMonth() const
+std::optional<QString> UpdateCheck::lastMonth() const
 {
-    QFile file(m_folder + u'/' + ProgramFolder::UpdateMarker);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    // All lines joined, whatever their line breaks.
-    QByteArray text = file.readAll();
+    const RegularFile::Contents marker =
+        RegularFile::read(m_folder + u'/' + ProgramFolder::UpdateMarker, MaxMarkerSize);
+    if (marker.state == RegularFile::State::NotRegular)
+        return std::nullopt;
+    // All lines joined, whatever their line breaks; anything else that is
+    // no month reads as none.
+    QByteArray text = marker.bytes;
     text.replace('\r', QByteArray()).replace('\n', QByteArray());
     return QString::fromLatin1(text).trimmed();
 }
@@ -27,7 +29,12 @@ UpdateCheck::Outcome UpdateCheck::CheckForUpdate()
     if (!fileExists(updater))
         return Outcome::NoUpdater;
     const QString month = m_clock.now().toString(u"yyMM"_s);
-    if (month == lastMonth())
+    const std::optional<QString> last = lastMonth();
+    // A marker that is no file cannot be trusted to be rewritten: no start,
+    // or the updater would run at every start.
+    if (!last)
+        return Outcome::MarkerNotWritten;
+    if (month == *last)
         return Outcome::UpToDate;
 
     QSaveFile marker(m_folder + u'/' + ProgramFolder::UpdateMarker);

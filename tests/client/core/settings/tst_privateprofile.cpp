@@ -1,14 +1,41 @@
 #include "PrivateProfile.h"
 
+#include "FifoUnblocker.h"
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kestrel;
 using namespace Qt::StringLiterals;
 namespace files = kestrel::testfiles;
+
+namespace {
+
+constexpr uid_t Nobody = 65534;
+
+// Runs check as an ordinary user: as root (who may write into any folder)
+// in a child process that becomes "nobody"; its answer is the exit status.
+bool unprivileged(const std::function<bool()>& check)
+{
+    if (::geteuid() != 0)
+        return check();
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(::setgid(Nobody) == 0 && ::setuid(Nobody) == 0 && check() ? 0 : 1);
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+} // namespace
 
 class TestPrivateProfile : public QObject
 {
@@ -115,6 +142,66 @@ private Q_SLOTS:
         QVERIFY(PrivateProfile(m_path).writeString(u"MAIN"_s, u"PASS"_s, u"new"_s));
         QCOMPARE(files::mode(m_path), 0600);
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"KZV.INI"_s});
+    }
+
+    // What is no regular file of at most 1 MiB reads as the defaults, at
+    // once, and is never written over.
+    void refusedFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << u"fifo"_s;
+        QTest::newRow("symlink to a FIFO") << u"link to fifo"_s;
+        QTest::newRow("symlink to a device") << u"link to device"_s;
+        QTest::newRow("over 1 MiB") << u"large"_s;
+    }
+    void refusedFiles()
+    {
+        QFETCH(QString, kind);
+        const QString fifo = m_dir->filePath(u"fifo"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QByteArray large =
+            "[MAIN]\nIP=10.0.0.1\n;" + QByteArray(PrivateProfile::MaxFileSize, 'x') + '\n';
+        if (kind == u"fifo"_s)
+            QVERIFY(QFile::rename(fifo, m_path));
+        else if (kind == u"link to fifo"_s)
+            QVERIFY(QFile::link(fifo, m_path));
+        else if (kind == u"link to device"_s)
+            QVERIFY(QFile::link(u"/dev/null"_s, m_path));
+        else
+            QVERIFY(files::write(m_path, large));
+        const QFileInfo before(m_path);
+        test::FifoUnblocker unblocker(kind == u"fifo"_s ? m_path : fifo);
+        QElapsedTimer timer;
+        timer.start();
+        PrivateProfile profile(m_path);
+        QCOMPARE(profile.readString(u"MAIN"_s, u"IP"_s, u"dflt"_s), u"dflt"_s);
+        QVERIFY(!profile.readable());
+        QVERIFY(!profile.writeString(u"MAIN"_s, u"IP"_s, u"10.0.0.2"_s));
+        QVERIFY2(timer.elapsed() < 1500, "waited on a file that is no regular file");
+        const QFileInfo after(m_path);
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isFile(), before.isFile());
+        if (kind == u"large"_s)
+            QCOMPARE(files::read(m_path), large);
+    }
+
+    // A file the user may write in a folder that takes no new file.
+    void writtenInPlaceInReadOnlyFolder()
+    {
+        const QString folder = m_dir->filePath(u"program"_s);
+        const QString path = folder + u"/KZV.INI"_s;
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(files::write(path, "[MAIN]\nIP=1\nPASS=old and longer\n"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        if (::geteuid() == 0) {
+            for (const QString& owned : {m_dir->path(), folder, path})
+                QVERIFY(::chown(QFile::encodeName(owned).constData(), Nobody, Nobody) == 0);
+        }
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0500) == 0);
+        QVERIFY(unprivileged(
+            [&] { return bool(PrivateProfile(path).writeString(u"MAIN"_s, u"PASS"_s, u"new"_s)); }));
+        QCOMPARE(files::read(path), QByteArray("[MAIN]\nIP=1\nPASS=new\n"));
+        QCOMPARE(files::mode(path), 0600);
     }
 };
 

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace kestrel;
 using namespace Qt::StringLiterals;
 namespace files = kestrel::testfiles;
@@ -65,8 +67,16 @@ private Q_SLOTS:
                                << true;
         QTest::newRow("beyond 16 bits")
             << QByteArray("32768") << QByteArray("70000") << QByteArray("-40000") << 3 << false << true;
-        QTest::newRow("16-bit, blanks")
-            << QByteArray(" -32768 ") << QByteArray("2 ") << QByteArray(" 0") << -32768 << true << false;
+        QTest::newRow("16-bit, blanks, dials kept in range")
+            << QByteArray(" -32768 ") << QByteArray("2 ") << QByteArray(" 0") << 1 << true << false;
+        QTest::newRow("no dial") << QByteArray("0") << QByteArray("0") << QByteArray("1") << 1 << false
+                                 << true;
+        QTest::newRow("minus one dial")
+            << QByteArray("-1") << QByteArray("0") << QByteArray("1") << 1 << false << true;
+        QTest::newRow("most dials") << QByteArray("99") << QByteArray("0") << QByteArray("1") << 99 << false
+                                    << true;
+        QTest::newRow("too many dials")
+            << QByteArray("100") << QByteArray("0") << QByteArray("1") << 99 << false << true;
         QTest::newRow("Boolean words")
             << QByteArray("2.5") << QByteArray("True") << QByteArray("false") << 3 << true << false;
     }
@@ -110,6 +120,34 @@ private Q_SLOTS:
         fields.ip = u"10.0.0.9"_s;
         QVERIFY(!store.SalvaImpostazioni(fields));
         QCOMPARE(store.values().ip, u"none"_s);
+    }
+
+    // It holds the password.
+    void readableByOthersClosedAtStart()
+    {
+        QVERIFY(files::write(m_ini, "[MAIN]\nPASS=secret\n"));
+        QVERIFY(::chmod(QFile::encodeName(m_ini).constData(), 0644) == 0);
+        const SettingsStore store(m_dir->path());
+        QCOMPARE(files::mode(m_ini), 0600);
+        QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nPASS=secret\n"));
+        QCOMPARE(store.values().pass, u"secret"_s);
+    }
+
+    // The program runs on the defaults and can say why; saving fails
+    // rather than replacing the file.
+    void oversizedFileRefused()
+    {
+        const QByteArray bytes = "[MAIN]\nIP=10.0.0.1\n;" + QByteArray(PrivateProfile::MaxFileSize, ' ');
+        QVERIFY(files::write(m_ini, bytes));
+        SettingsStore store(m_dir->path());
+        QCOMPARE(store.values().ip, u"none"_s);
+        QVERIFY(!store.fileStatus());
+        QVERIFY(store.fileStatus().error().message.contains(u"1 MiB"_s));
+        OptionFields fields = store.optionFields();
+        fields.ip = u"10.0.0.2"_s;
+        QVERIFY(!store.SalvaImpostazioni(fields));
+        QCOMPARE(files::read(m_ini), bytes);
+        QVERIFY(!store.fileStatus());
     }
 };
 

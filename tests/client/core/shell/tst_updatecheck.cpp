@@ -1,13 +1,17 @@
 #include "UpdateCheck.h"
 
 #include "DetachedProcessStarter.h"
+#include "FifoUnblocker.h"
 #include "MockClock.h"
 #include "RecordingProcessStarter.h"
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace kestrel;
 using namespace Qt::StringLiterals;
@@ -86,6 +90,40 @@ private Q_SLOTS:
         RecordingProcessStarter starter;
         QCOMPARE(UpdateCheck(m_dir->path(), clock, starter).CheckForUpdate(), Outcome::MarkerNotWritten);
         QVERIFY(starter.started().isEmpty());
+    }
+
+    // Neither file is opened unless it is a regular file: a FIFO would hold
+    // the start, a device could feed it without end.
+    void notRegularFilesPassedOver_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("symlink");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("marker a FIFO") << u"lastrefresh"_s << false << Outcome::MarkerNotWritten;
+        QTest::newRow("marker a symlink to a FIFO") << u"lastrefresh"_s << true << Outcome::MarkerNotWritten;
+        QTest::newRow("updater a FIFO") << u"refresher"_s << false << Outcome::NoUpdater;
+        QTest::newRow("updater a symlink to a FIFO") << u"refresher"_s << true << Outcome::NoUpdater;
+    }
+    void notRegularFilesPassedOver()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, symlink);
+        QFETCH(Outcome, outcome);
+        if (name != u"refresher"_s)
+            QVERIFY(files::write(file(u"refresher"_s), ""));
+        const QString fifo = symlink ? file(u"fifo"_s) : file(name);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QVERIFY(!symlink || QFile::link(fifo, file(name)));
+        test::FifoUnblocker unblocker(fifo);
+        MockClock clock(at(2024, 3, 15));
+        RecordingProcessStarter starter;
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(UpdateCheck(m_dir->path(), clock, starter).CheckForUpdate(), outcome);
+        QVERIFY2(timer.elapsed() < 1500, "waited on a FIFO");
+        QVERIFY(starter.started().isEmpty());
+        QCOMPARE(QFileInfo(file(name)).isSymLink(), symlink);
+        QVERIFY(!QFileInfo(fifo).isFile());
     }
 };
 

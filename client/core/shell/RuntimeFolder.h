@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrel {
+
+// A folder for names (local sockets) that no other user can make or
+// replace: the session's $XDG_RUNTIME_DIR when it is sound, else a folder
+// "kestrel-<uid>" in the temporary folder that this user created and alone
+// can enter. A folder is trusted only when lstat finds a directory (not a
+// symlink) owned by the user with mode 0700; a name another user made
+// first is never used.
+class RuntimeFolder
+{
+public:
+    // What the choice depends on, gathered so that tests can set each part.
+    struct Sources
+    {
+        QString runtimeDir; // XDG_RUNTIME_DIR
+        QString tempDir;    // the system's temporary folder
+    };
+
+    static Sources currentSources();
+
+    // The folder's absolute path, or empty when none is safe to use.
+    static QString resolve(const Sources& sources);
+    static QString resolve() { return resolve(currentSources()); }
+
+    // True when path is a directory, not a symlink, owned by this user,
+    // mode 0700.
+    static bool isPrivate(const QString& path);
+
+private:
+    // Creates path (mode 0700) or takes the user's own folder there,
+    // narrowing its mode to 0700; empty when it is not the user's.
+    static QString ownFolder(const QString& path);
+};
+
+} // namespace kestrel
