@@ -201,14 +201,18 @@ void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
         log(u"Printer Socket: connection closed without data"_s);
         return;
     }
-    // Only the spooler's close says that a job is complete. A connection
-    // that stalled or failed is kept only when it ends as a whole document;
-    // a cut one is dropped (the spooler, seeing the failure, sends it again).
-    if (how != CaptureJob::End::PeerClosed && !job->endsAsDocument()) {
-        const QString why = how == CaptureJob::End::Stalled
+    // Only the spooler's close says that a job is complete, and only a job
+    // that ends as a whole document is one: a spooler closes in the middle
+    // of a document when its print is cancelled. A connection that stalled
+    // or failed is kept on the same terms; a cut one is dropped (the
+    // spooler, seeing the failure, sends it again).
+    if (!job->endsAsDocument()) {
+        const QString why = how == CaptureJob::End::PeerClosed ? texts::EndedMidDocument
+                            : how == CaptureJob::End::Stalled
                                 ? texts::silentFor(qMax(1, job->stallMs() / 60000))
                                 : texts::ConnectionCut;
         log(u"Printer Socket: %1 bytes received, the document is incomplete: dropped"_s.arg(job->received()));
+        job->takeSpool().reset(); // gone before the user hears of it
         Q_EMIT captureFailed(texts::printJobIncomplete(why));
         return;
     }

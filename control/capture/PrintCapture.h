@@ -29,10 +29,11 @@ namespace kestrel {
 //
 // A job ends when the spooler closes its side of the connection, and only
 // then: spoolers can be silent for a long time between the documents of one
-// job. A connection silent for the stall limit is closed. What such a
-// connection, or one that was reset, had sent is announced only when it ends
-// as a whole document; otherwise the user is told that a print job could not
-// be received whole.
+// job. A connection silent for the stall limit is closed. What a connection
+// had sent, closed by the spooler, silent or reset, is announced only when it
+// ends as a whole document (a spooler closes in mid-document when its print
+// is cancelled); otherwise the user is told that a print job could not be
+// received whole.
 class PrintCapture : public QObject
 {
     Q_OBJECT

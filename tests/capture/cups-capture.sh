@@ -336,6 +336,34 @@ else
     done
 fi
 
+# --- only a job that ends as a whole document is announced: a PDF printed
+# raw reaches the port as it is, and a PostScript file without a final
+# "%%EOF" comes out of the filters with one
+printf '%%!PS\n/Helvetica findfont 24 scalefont setfont\n72 720 moveto (Kestrel bare) show\nshowpage\n' \
+    >"$DOCS/bare.ps"
+first=$(grep -c . "$WORK/host.out")
+before=$first
+for doc in raw bare; do
+    if [[ $doc == raw ]]; then
+        out=$(lp -d kestrel -o raw "$DOCS/three.pdf" 2>&1) || fail "lp -o raw three.pdf: $out"
+    else
+        out=$(lp -d kestrel "$DOCS/bare.ps" 2>&1) || fail "lp bare.ps: $out"
+    fi
+    for ((i = 0; i < 600; i++)); do
+        (($(grep -c . "$WORK/host.out") > before)) && break
+        sleep 0.1
+    done
+    before=$(grep -c . "$WORK/host.out")
+done
+mapfile -t NEW < <(grep . "$WORK/host.out" | tail -n +$((first + 1)))
+if ((${#NEW[@]} != 2)); then
+    fail "a raw PDF and a bare PostScript file printed, ${#NEW[@]} spool files"
+else
+    cmp -s "${NEW[0]}" <(cat "$DOCS/three.pdf"; printf '\r\n') || fail "the raw PDF's spool file ${NEW[0]} differs from the PDF"
+    grep -q '(Kestrel bare) show' "${NEW[1]}" || fail "the bare PostScript's spool file ${NEW[1]} misses its page"
+fi
+grep -q 'non è stata ricevuta per intero' "$WORK/host.err" && fail "a whole job was called incomplete: $(grep 'per intero' "$WORK/host.err")"
+
 # --- a second activation finds the printer and shows no message
 stop_pid "$HOST_PID"
 HOST_PID=
@@ -376,5 +404,5 @@ if ((FAILED)); then
     echo "FAILED"
     exit 1
 fi
-echo "PASS: ${#JOBS[@]} jobs captured whole and completed; a two-file job with a pause while a second queue printed; a taken port retried"
+echo "PASS: ${#JOBS[@]} jobs captured whole and completed; a two-file job with a pause while a second queue printed; a raw PDF; a taken port retried"
 exit 0
