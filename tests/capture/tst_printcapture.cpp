@@ -4,6 +4,7 @@
 #include "Wait.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -69,6 +70,8 @@ private Q_SLOTS:
     void jobsPastTheLimitWaitTheirTurn();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
+    void shutdownKeepsWhatTheSpoolerFinished_data();
+    void shutdownKeepsWhatTheSpoolerFinished();
 
 private:
     std::unique_ptr<QTcpSocket> connectClient();
@@ -669,7 +672,8 @@ void tst_PrintCapture::shutdownWithJobsInFlight()
 {
     // Capture goes (the control is reloaded) while jobs stream in on its
     // threads: nothing is announced, no half-written file stays, the
-    // spoolers see their connections close.
+    // spoolers see their connections close. Spoolers that keep sending do
+    // not hold the shutdown up.
     std::vector<std::unique_ptr<BlockingSpooler>> spoolers;
     std::vector<std::thread> sending;
     for (int i = 0; i < 6; ++i) {
@@ -687,10 +691,62 @@ void tst_PrintCapture::shutdownWithJobsInFlight()
                 5000) == WaitOutcome::Done);
     m_spools.reset();
     m_failures.reset();
+    QElapsedTimer clock;
+    clock.start();
     m_capture.reset();
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     for (std::thread& thread : sending)
         thread.join(); // each send failed: the connection was closed
     QVERIFY(folderEntries().isEmpty());
+}
+
+void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("closed"); // by the spooler, before capture ends
+    QTest::addColumn<bool>("kept");
+    const QByteArray whole = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n\x04";
+    QTest::newRow("whole, closed") << whole << true << true;
+    QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n" << true << true;
+    QTest::newRow("cut, closed") << QByteArray("%!PS\n%%EOF\n%!PS second") << true << false;
+    QTest::newRow("whole, still open") << whole << false << false;
+}
+
+void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
+{
+    // The spooler sends its job and closes; the program quits before the
+    // job's end reaches the capture (no event loop runs from the send on).
+    // The spooler counts the job printed: it is saved, and listed once, at
+    // the next start.
+    QFETCH(QByteArray, data);
+    QFETCH(bool, closed);
+    QFETCH(bool, kept);
+    BlockingSpooler spooler;
+    QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    QCOMPARE(::send(spooler.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    if (closed)
+        ::shutdown(spooler.fd, SHUT_WR);
+    m_spools.reset();
+    m_failures.reset();
+    QElapsedTimer clock;
+    clock.start();
+    m_capture.reset();
+    QVERIFY(clock.elapsed() < 2000);
+    const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    QCOMPARE(files.size(), kept ? 1 : 0);
+    if (kept)
+        QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
+
+    for (int start = 0; start < 2; ++start) {
+        PrintCapture next;
+        QSignalSpy listed(&next, &PrintCapture::PrintedDocAvailable);
+        QVERIFY(next.AscoltaStampante());
+        QTest::qWait(100);
+        QCOMPARE(listed.size(), kept && start == 0 ? 1 : 0);
+        if (!listed.isEmpty())
+            QCOMPARE(listed.at(0).at(0).toString(), m_folder + u'/' + files.at(0));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)
