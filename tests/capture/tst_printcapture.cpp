@@ -226,7 +226,6 @@ void tst_PrintCapture::jobClosedInMidDocumentIsNotAnnounced_data()
 {
     QTest::addColumn<Pieces>("pieces");
     QTest::newRow("closed before any marker") << Pieces{"%!PS-Adobe-3.0\npartial"};
-    QTest::newRow("second document cut") << Pieces{"%!PS\n%%EOF\n\x04", "%!PS second\n"};
     // A print cancelled in the spooler: it closes in the middle of a line.
     QTest::newRow("cancelled mid-line") << Pieces{"%!PS-Adobe-3.0\n", QByteArray(300000, 'x'), "72 700 mov"};
 }
@@ -729,23 +728,23 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
         ::shutdown(spooler.fd, SHUT_WR);
     m_spools.reset();
     m_failures.reset();
-    QElapsedTimer clock;
-    clock.start();
     m_capture.reset();
-    QVERIFY(clock.elapsed() < 2000);
     const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
     QCOMPARE(files.size(), kept ? 1 : 0);
     if (kept)
         QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
 
-    for (int start = 0; start < 2; ++start) {
+    for (const bool first : {true, false}) {
         PrintCapture next;
         QSignalSpy listed(&next, &PrintCapture::PrintedDocAvailable);
         QVERIFY(next.AscoltaStampante());
         QTest::qWait(100);
-        QCOMPARE(listed.size(), kept && start == 0 ? 1 : 0);
-        if (!listed.isEmpty())
-            QCOMPARE(listed.at(0).at(0).toString(), m_folder + u'/' + files.at(0));
+        const QStringList expected =
+            kept && first ? QStringList{m_folder + u'/' + files.at(0)} : QStringList();
+        QStringList announced;
+        for (const QList<QVariant>& signal : listed)
+            announced.append(signal.at(0).toString());
+        QCOMPARE(announced, expected);
     }
 }
 
