@@ -94,6 +94,14 @@ bool isRedirect(int status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// A page is read from the address it was asked at. A page that moves to
+// another host or port would make the GET land on any local service (the
+// capture port, say, where it arrived as a print job at every poll).
+bool sameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(80) == b.port(80);
+}
+
 } // namespace
 
 Expected<QString> httpGet(const QUrl& address, int timeoutMs, qint64 maxBytes)
@@ -118,7 +126,11 @@ Expected<QString> httpGet(const QUrl& address, int timeoutMs, qint64 maxBytes)
         if (isRedirect(status) && !answer.header("Location").isEmpty()) {
             if (redirects == MaxRedirects)
                 return Error{u"%1: moved more than %2 times"_s.arg(address.toString()).arg(MaxRedirects)};
-            url = url.resolved(QUrl::fromEncoded(answer.header("Location")));
+            const QUrl next = url.resolved(QUrl::fromEncoded(answer.header("Location")));
+            if (!sameOrigin(next, address))
+                return Error{u"%1: moved to %2, on another host or port: not followed"_s.arg(
+                    url.toString(), next.toString())};
+            url = next;
             continue;
         }
         if (status < 200 || status > 299) {

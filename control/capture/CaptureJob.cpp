@@ -46,23 +46,42 @@ void CaptureJob::start()
 
 void CaptureJob::readAvailable()
 {
-    if (m_finished)
-        return;
+    for (int turn = 0; turn < ReadsPerTurn && !m_finished; ++turn) {
+        if (readPiece() != Read::Data)
+            return;
+    }
+}
+
+void CaptureJob::drainAtShutdown(QDeadlineTimer deadline)
+{
+    // Bounded by the deadline: a spooler may keep sending as fast as this
+    // reads.
+    while (!m_finished && !deadline.hasExpired() && readPiece() == Read::Data) {
+    }
+    m_settled.store(m_finished ? Settled::Ended : Settled::InProgress, std::memory_order_release);
+}
+
+CaptureJob::Read CaptureJob::readPiece()
+{
     if (m_readBuffer.size() != ReadChunk)
         m_readBuffer.resize(ReadChunk);
-    for (int turn = 0; turn < ReadsPerTurn;) {
-        const ssize_t count = ::recv(m_descriptor, m_readBuffer.data(), ReadChunk, 0);
+    for (;;) {
+        // MSG_DONTWAIT: at shutdown a job may be read before start().
+        const ssize_t count = ::recv(m_descriptor, m_readBuffer.data(), ReadChunk, MSG_DONTWAIT);
         if (count > 0) {
             take(QByteArrayView(m_readBuffer.constData(), count));
-            ++turn;
-        } else if (count == 0) {
-            finish(End::PeerClosed);
-            return;
-        } else if (errno != EINTR) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                finish(End::ConnectionError);
-            return;
+            return Read::Data;
         }
+        if (count == 0) {
+            finish(End::PeerClosed);
+            return Read::Ended;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return Read::Nothing;
+        finish(End::ConnectionError);
+        return Read::Ended;
     }
 }
 

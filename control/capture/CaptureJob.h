@@ -3,6 +3,7 @@
 #include "JobEndDetector.h"
 #include "SpoolWriter.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -44,6 +45,15 @@ public:
 
     // Reads what has already arrived and starts the stall clock.
     void start();
+    // At shutdown, on the job's thread: reads what the system still holds
+    // for the job, without waiting for more, until the deadline. A spooler
+    // that had sent everything and closed is then seen to have ended.
+    // Settles the job either way.
+    void drainAtShutdown(QDeadlineTimer deadline);
+    // After drainAtShutdown(), from any thread: the job had ended. Only
+    // then may its state be read and its spool taken from another thread
+    // while its own thread still runs.
+    bool endedAtShutdown() const { return m_settled.load(std::memory_order_acquire) == Settled::Ended; }
 
     // Safe from any thread.
     qint64 received() const { return m_received.load(std::memory_order_relaxed); }
@@ -65,7 +75,21 @@ Q_SIGNALS:
     void ended(kestrel::CaptureJob::End how);
 
 private:
+    enum class Read
+    {
+        Data,
+        Nothing, // nothing more for now
+        Ended
+    };
+    enum class Settled
+    {
+        No,
+        InProgress,
+        Ended
+    };
+
     void readAvailable();
+    Read readPiece();
     void take(QByteArrayView piece);
     void onStallCheck();
     void finish(End how);
@@ -81,6 +105,7 @@ private:
     std::atomic<qint64> m_received{0};
     bool m_discarding = false;
     bool m_finished = false;
+    std::atomic<Settled> m_settled{Settled::No};
     // Restarting a timer for every read costs more than reading a clock:
     // the timer checks the time of the last arrival when it fires.
     QElapsedTimer m_lastArrival;

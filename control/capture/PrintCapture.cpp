@@ -1,9 +1,13 @@
 #include "PrintCapture.h"
 
 #include "ControlTexts.h"
+#include "KeptSpools.h"
 #include "Ports.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QPointer>
+#include <QSemaphore>
 
 #include <csignal>
 
@@ -52,17 +56,92 @@ PrintCapture::PrintCapture(QObject* parent) : QObject(parent)
 PrintCapture::~PrintCapture()
 {
     m_socket.disconnect(this);
-    // The spooler sees the connection drop and keeps the job to send again;
-    // a truncated copy here would only duplicate it.
-    for (RunningJob& running : m_jobs) {
-        if (running.job->received() > 0)
-            log(u"Printer Socket: job in progress dropped at shutdown"_s);
+    for (RunningJob& running : m_jobs)
         running.job->disconnect(this);
-    }
+    keepEndedJobsAtShutdown();
     // Each job is deleted on its own thread, where its timer and notifier
     // live, as that thread stops.
     m_jobs.clear();
     m_threads.stop();
+}
+
+void PrintCapture::keepEndedJobsAtShutdown()
+{
+    // Each job reads what is left on its own thread, all at once; the
+    // semaphore outlives this function, as a late job may still release it.
+    const QDeadlineTimer deadline(ShutdownDrainMs);
+    const auto drained = std::make_shared<QSemaphore>();
+    int waiting = 0;
+    for (RunningJob& running : m_jobs) {
+        CaptureJob* job = running.job.get();
+        if (job->thread() == thread()) {
+            job->drainAtShutdown(deadline);
+            continue;
+        }
+        QMetaObject::invokeMethod(
+            job,
+            [job, deadline, drained] {
+                job->drainAtShutdown(deadline);
+                drained->release();
+            },
+            Qt::QueuedConnection);
+        ++waiting;
+    }
+    drained->tryAcquire(waiting, int(deadline.remainingTime()) + ShutdownGraceMs);
+    for (RunningJob& running : m_jobs) {
+        if (running.job->endedAtShutdown())
+            keepAtShutdown(*running.job);
+        else if (running.job->received() > 0)
+            log(u"Printer Socket: job in progress dropped at shutdown"_s);
+    }
+}
+
+void PrintCapture::keepAtShutdown(CaptureJob& job)
+{
+    if (job.isDiscarding() || job.received() == 0)
+        return;
+    if (!job.endsAsDocument()) {
+        log(u"Printer Socket: %1 bytes received, the document is incomplete: dropped at shutdown"_s.arg(
+            job.received()));
+        return;
+    }
+    std::unique_ptr<SpoolWriter> spool = job.takeSpool();
+    if (!spool)
+        return;
+    const QString folder = QFileInfo(spool->temporaryPath()).absolutePath();
+    const Expected<QString> spoolFile = SalvaSpool(std::move(spool));
+    if (!spoolFile) {
+        log(u"Printer Spool Error: "_s + folder + u": "_s + spoolFile.error().message);
+        return;
+    }
+    if (const Status noted = KeptSpools(folder).add(*spoolFile); !noted) {
+        log(u"Printer Socket: job ended at shutdown saved as %1, not listed at the next start: %2"_s.arg(
+            *spoolFile, noted.error().message));
+        return;
+    }
+    log(u"Printer Socket: job ended at shutdown saved as %1, listed at the next start"_s.arg(*spoolFile));
+}
+
+void PrintCapture::announceKeptJobs()
+{
+    const QString folder = m_names.folder();
+    const Expected<QStringList> kept = KeptSpools(folder).take();
+    if (!kept) {
+        log(u"Printer Socket: jobs saved at the last shutdown cannot be listed: "_s + kept.error().message);
+        return;
+    }
+    const QPointer<PrintCapture> alive(this);
+    for (qsizetype i = 0; i < kept->size(); ++i) {
+        if (!alive) {
+            // A handler ended capture: the rest wait for the next start.
+            KeptSpools note(folder);
+            for (qsizetype rest = i; rest < kept->size(); ++rest)
+                note.add(kept->at(rest));
+            return;
+        }
+        log(u"Printer Socket: job saved at the last shutdown: "_s + kept->at(i));
+        Q_EMIT PrintedDocAvailable(kept->at(i));
+    }
 }
 
 void PrintCapture::log(const QString& line) const
@@ -96,6 +175,9 @@ bool PrintCapture::openListener()
             "it must print to socket://%1 for its jobs to reach capture"_s.arg(captureAddress(port),
                                                                                m_printerName));
         setListening(true);
+        // From the event loop: the host hears of them after activation,
+        // and a handler may run its own event loop or end capture.
+        QMetaObject::invokeMethod(this, &PrintCapture::announceKeptJobs, Qt::QueuedConnection);
         return true;
     }
     log(socketErrorLine(m_socket.lastErrorNumber()));
@@ -209,14 +291,18 @@ void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
         log(u"Printer Socket: connection closed without data"_s);
         return;
     }
-    // Only the spooler's close says that a job is complete. A connection
-    // that stalled or failed is kept only when it ends as a whole document;
-    // a cut one is dropped (the spooler, seeing the failure, sends it again).
-    if (how != CaptureJob::End::PeerClosed && !job->endsAsDocument()) {
-        const QString why = how == CaptureJob::End::Stalled
+    // Only the spooler's close says that a job is complete, and only a job
+    // that ends as a whole document is one: a spooler closes in the middle
+    // of a document when its print is cancelled. A connection that stalled
+    // or failed is kept on the same terms; a cut one is dropped (the
+    // spooler, seeing the failure, sends it again).
+    if (!job->endsAsDocument()) {
+        const QString why = how == CaptureJob::End::PeerClosed ? texts::EndedMidDocument
+                            : how == CaptureJob::End::Stalled
                                 ? texts::silentFor(qMax(1, job->stallMs() / 60000))
                                 : texts::ConnectionCut;
         log(u"Printer Socket: %1 bytes received, the document is incomplete: dropped"_s.arg(job->received()));
+        job->takeSpool().reset(); // gone before the user hears of it
         Q_EMIT captureFailed(texts::printJobIncomplete(why));
         return;
     }

@@ -29,10 +29,18 @@ namespace kestrel {
 //
 // A job ends when the spooler closes its side of the connection, and only
 // then: spoolers can be silent for a long time between the documents of one
-// job. A connection silent for the stall limit is closed. What such a
-// connection, or one that was reset, had sent is announced only when it ends
-// as a whole document; otherwise the user is told that a print job could not
-// be received whole.
+// job. A connection silent for the stall limit is closed. What a connection
+// had sent, closed by the spooler, silent or reset, is announced only when it
+// ends as a whole document (a spooler closes in mid-document when its print
+// is cancelled); otherwise the user is told that a print job could not be
+// received whole.
+//
+// When capture ends (the program quits), a job whose spooler had sent
+// everything and closed is saved all the same, on the same terms: the
+// spooler counts it printed. Nobody can be told then, so it is noted beside
+// the spool files and announced once the next capture listens. A job still
+// coming in is dropped: its spooler sees the connection drop and sends it
+// again.
 class PrintCapture : public QObject
 {
     Q_OBJECT
@@ -45,6 +53,10 @@ public:
     // backlog (nothing is lost); each job holds a connection and a file, and
     // the process has a limited number of those.
     static constexpr int DefaultMaxJobs = 64;
+    // At shutdown: how long the jobs' buffered data is read, all jobs
+    // together, and how much longer their threads may take to get to it.
+    static constexpr int ShutdownDrainMs = 300;
+    static constexpr int ShutdownGraceMs = 1000;
 
     explicit PrintCapture(QObject* parent = nullptr);
     ~PrintCapture() override;
@@ -54,7 +66,8 @@ public:
     QString printerName() const { return m_printerName; }
     void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
 
-    // Opens the listener on 127.0.0.1 at the capture port. When the port
+    // Opens the listener on 127.0.0.1 at the capture port, then announces
+    // the jobs saved at the last shutdown. When the port
     // cannot be opened, logs "Printer Socket Error: (n)", tells the user once
     // (captureFailed) and retries until it opens; when it is listening
     // already, logs the error and leaves it as it is. False in both cases.
@@ -91,6 +104,9 @@ private:
     void onListenerError(int number, const QString& description);
     void onJobEnded(CaptureJob* job, CaptureJob::End how);
     void onSpoolFailed(const QString& reason);
+    void keepEndedJobsAtShutdown();
+    void keepAtShutdown(CaptureJob& job);
+    void announceKeptJobs();
     void listenAgain();
     bool openListener();
     void setListening(bool listening);

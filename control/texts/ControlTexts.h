@@ -125,5 +125,6 @@ inline QString silentFor(int minutes)
     return u"nessun dato per %1 minuti"_s.arg(minutes);
 }
 inline const QString ConnectionCut = u"connessione interrotta"_s;
+inline const QString EndedMidDocument = u"stampa interrotta prima della fine del documento"_s;
 
 } // namespace kestrel::texts

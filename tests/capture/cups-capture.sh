@@ -336,6 +336,25 @@ else
     done
 fi
 
+# --- only a job that ends as a whole document is announced: a PDF printed
+# raw arrives as it is, and a PostScript file without a final "%%EOF" comes
+# out of the filters with one
+printf '%%!PS\n72 720 moveto (Kestrel bare) show\nshowpage\n' >"$DOCS/bare.ps"
+first=$(grep -c . "$WORK/host.out")
+lp -d kestrel -o raw "$DOCS/three.pdf" >/dev/null 2>&1 || fail "lp -o raw three.pdf failed"
+lp -d kestrel "$DOCS/bare.ps" >/dev/null 2>&1 || fail "lp bare.ps failed"
+for ((i = 0; i < 1200; i++)); do
+    (($(grep -c . "$WORK/host.out") >= first + 2)) && break
+    sleep 0.1
+done
+mapfile -t NEW < <(grep . "$WORK/host.out" | tail -n +$((first + 1)))
+if ((${#NEW[@]} != 2)); then
+    fail "a raw PDF and a bare PostScript file printed, ${#NEW[@]} spool files: $(grep 'per intero' "$WORK/host.err")"
+else
+    cmp -s "${NEW[0]}" <(cat "$DOCS/three.pdf" && printf '\r\n') || fail "the raw PDF's spool file differs from it"
+    grep -q '(Kestrel bare) show' "${NEW[1]}" || fail "the bare PostScript file's spool file misses its page"
+fi
+
 # --- a second activation finds the printer and shows no message
 stop_pid "$HOST_PID"
 HOST_PID=
@@ -376,5 +395,5 @@ if ((FAILED)); then
     echo "FAILED"
     exit 1
 fi
-echo "PASS: ${#JOBS[@]} jobs captured whole and completed; a two-file job with a pause while a second queue printed; a taken port retried"
+echo "PASS: ${#JOBS[@]} jobs captured whole and completed; a two-file job with a pause while a second queue printed; a raw PDF; a taken port retried"
 exit 0

@@ -22,6 +22,8 @@ void tst_JobEndDetector::verdict_data()
     QTest::newRow("CUPS trailer") << QList<QByteArray>{"%!PS\n%%EOF\n\x04"} << true;
     QTest::newRow("CR LF and Ctrl-D in own pieces")
         << QList<QByteArray>{"%!PS\n%%EOF", "\r\n", "\x04"} << true;
+    QTest::newRow("PDF padded with blanks and NULs")
+        << QList<QByteArray>{"%PDF-1.4\n%%EOF \r\n", QByteArray("\t\f\0\0", 4)} << true;
     QTest::newRow("split across pieces") << QList<QByteArray>{"%!PS\n%%E", "OF\n"} << true;
     QTest::newRow("one byte at a time") << QList<QByteArray>{"%", "%", "E", "O", "F", "\n"} << true;
     QTest::newRow("marker early, data after")

@@ -1,8 +1,10 @@
+#include "ControlTexts.h"
 #include "PrintCapture.h"
 #include "RawSpooler.h"
 #include "Wait.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -49,6 +51,8 @@ private Q_SLOTS:
 
     void jobEndsWhenTheSpoolerCloses_data();
     void jobEndsWhenTheSpoolerCloses();
+    void jobClosedInMidDocumentIsNotAnnounced_data();
+    void jobClosedInMidDocumentIsNotAnnounced();
     void connectionWithoutDataWritesNothing();
     void jobsInTheSameSecondNeverReplaceAFile();
     void handlerRunningAnEventLoopKeepsJobsApart();
@@ -66,6 +70,8 @@ private Q_SLOTS:
     void jobsPastTheLimitWaitTheirTurn();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
+    void shutdownKeepsWhatTheSpoolerFinished_data();
+    void shutdownKeepsWhatTheSpoolerFinished();
 
 private:
     std::unique_ptr<QTcpSocket> connectClient();
@@ -176,11 +182,13 @@ void tst_PrintCapture::jobEndsWhenTheSpoolerCloses_data()
     // The prolog of pdftops output holds the marker; an embedded EPS has its own.
     QTest::newRow("marker early") << Pieces{"%!PS-Adobe-3.0\n/m (%%EOF) def\n",
                                             "%%BeginDocument\n%%EOF\n%%EndDocument\n", "rest\n%%EOF\n"};
-    QTest::newRow("lower case") << Pieces{"%!PS\n%%eof\n", "more\n"};
-    QTest::newRow("split marker") << Pieces{"%!PS\n%%E", "OF\nafter the marker\n"};
-    QTest::newRow("closed before any marker") << Pieces{"%!PS-Adobe-3.0\npartial"};
+    QTest::newRow("lower case") << Pieces{"%!PS\n%%eof\n", "more\n%%EOF\n"};
+    QTest::newRow("split marker") << Pieces{"%!PS\n%%E", "OF\nafter the marker\n%%EOF\n"};
     QTest::newRow("NUL and 8-bit bytes") << Pieces{"%!PS\n", binary, QByteArray(3, '\0'), binary, "%%EOF"};
-    QTest::newRow("2.5 MB of random bytes") << large;
+    QTest::newRow("2.5 MB of random bytes") << large + Pieces{"\n%%EOF\n"};
+    // A PDF printed raw ends in its own marker, with or without a line end.
+    QTest::newRow("raw PDF") << Pieces{"%PDF-1.4\n1 0 obj\n<< >>\nendobj\n", "startxref\n9\n%%EOF\n"};
+    QTest::newRow("raw PDF, no line end") << Pieces{"%PDF-1.7\n", "startxref\n9\n%%EOF"};
 }
 
 void tst_PrintCapture::jobEndsWhenTheSpoolerCloses()
@@ -214,6 +222,29 @@ void tst_PrintCapture::jobEndsWhenTheSpoolerCloses()
     QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
 }
 
+void tst_PrintCapture::jobClosedInMidDocumentIsNotAnnounced_data()
+{
+    QTest::addColumn<Pieces>("pieces");
+    QTest::newRow("closed before any marker") << Pieces{"%!PS-Adobe-3.0\npartial"};
+    // A print cancelled in the spooler: it closes in the middle of a line.
+    QTest::newRow("cancelled mid-line") << Pieces{"%!PS-Adobe-3.0\n", QByteArray(300000, 'x'), "72 700 mov"};
+}
+
+void tst_PrintCapture::jobClosedInMidDocumentIsNotAnnounced()
+{
+    QFETCH(Pieces, pieces);
+    RawSpooler spooler(m_port, pieces);
+    spooler.start();
+    QVERIFY(waitUntil([&spooler] { return spooler.isDone(); }, 10000) == WaitOutcome::Done);
+    QCOMPARE(spooler.outcome(), RawSpooler::Outcome::Closed);
+    QTRY_COMPARE(m_failures->size(), 1);
+    QCOMPARE(m_failures->at(0).at(0).toString(),
+             kestrel::texts::printJobIncomplete(kestrel::texts::EndedMidDocument));
+    QCOMPARE(m_spools->size(), 0);
+    QVERIFY(folderEntries().isEmpty()); // no partial file stays
+    QCOMPARE(m_capture->jobsInProgress(), 0);
+}
+
 void tst_PrintCapture::connectionWithoutDataWritesNothing()
 {
     auto client = connectClient();
@@ -233,7 +264,7 @@ void tst_PrintCapture::jobsInTheSameSecondNeverReplaceAFile()
     QVERIFY(foreign.open(QIODevice::WriteOnly));
     foreign.write("someone else's");
     foreign.close();
-    for (const QByteArray& job : {QByteArray("%!PS first"), QByteArray("%!PS second")}) {
+    for (const QByteArray& job : {QByteArray("%!PS first\n%%EOF"), QByteArray("%!PS second\n%%EOF")}) {
         auto client = connectClient();
         QVERIFY(client);
         QVERIFY(send(*client, job));
@@ -243,8 +274,8 @@ void tst_PrintCapture::jobsInTheSameSecondNeverReplaceAFile()
     QVERIFY(waitForSpools(2));
     QCOMPARE(spool(0), m_folder + u"/kestrel-202401020304051.ps"_s);
     QCOMPARE(spool(1), m_folder + u"/kestrel-202401020304052.ps"_s);
-    QCOMPARE(read(spool(0)), QByteArray("%!PS first\r\n"));
-    QCOMPARE(read(spool(1)), QByteArray("%!PS second\r\n"));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS first\n%%EOF\r\n"));
+    QCOMPARE(read(spool(1)), QByteArray("%!PS second\n%%EOF\r\n"));
     QCOMPARE(read(foreign.fileName()), QByteArray("someone else's"));
 }
 
@@ -258,18 +289,18 @@ void tst_PrintCapture::handlerRunningAnEventLoopKeepsJobsApart()
         nested = true;
         // The next job arrives whole while the host's handler still runs.
         second = connectClient();
-        if (second && send(*second, "%!PS second")) {
+        if (second && send(*second, "%!PS second\n%%EOF")) {
             second->disconnectFromHost();
             waitUntil([this] { return m_spools->size() >= 2; }, 5000);
         }
     });
     auto first = connectClient();
     QVERIFY(first);
-    QVERIFY(send(*first, "%!PS first"));
+    QVERIFY(send(*first, "%!PS first\n%%EOF"));
     first->disconnectFromHost();
     QVERIFY(waitForSpools(2));
-    QCOMPARE(read(spool(0)), QByteArray("%!PS first\r\n"));
-    QCOMPARE(read(spool(1)), QByteArray("%!PS second\r\n"));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS first\n%%EOF\r\n"));
+    QCOMPARE(read(spool(1)), QByteArray("%!PS second\n%%EOF\r\n"));
 }
 
 void tst_PrintCapture::unwritableFolderIsReportedAndCaptureGoesOn()
@@ -291,10 +322,10 @@ void tst_PrintCapture::unwritableFolderIsReportedAndCaptureGoesOn()
     QVERIFY(QDir().mkdir(m_folder));
     client = connectClient();
     QVERIFY(client);
-    QVERIFY(send(*client, "%!PS kept"));
+    QVERIFY(send(*client, "%!PS kept\n%%EOF"));
     client->disconnectFromHost();
     QVERIFY(waitForSpools(1));
-    QCOMPARE(read(spool(0)), QByteArray("%!PS kept\r\n"));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS kept\n%%EOF\r\n"));
 }
 
 void tst_PrintCapture::writeFailingMidJobIsReportedAndCaptureGoesOn()
@@ -327,10 +358,10 @@ void tst_PrintCapture::writeFailingMidJobIsReportedAndCaptureGoesOn()
     QVERIFY(folderEntries().isEmpty());
 
     restore();
-    RawSpooler next(m_port, {"%!PS next"});
+    RawSpooler next(m_port, {"%!PS next\n%%EOF"});
     next.start();
     QVERIFY(waitForSpools(1));
-    QCOMPARE(read(spool(0)), QByteArray("%!PS next\r\n"));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS next\n%%EOF\r\n"));
 }
 
 void tst_PrintCapture::listenFailuresLogTheirErrorNumber()
@@ -353,10 +384,10 @@ void tst_PrintCapture::listenFailuresLogTheirErrorNumber()
     QVERIFY(!m_capture->AscoltaStampante());
     QCOMPARE(m_log.filter(u"Printer Socket Error: "_s),
              QStringList({u"Printer Socket Error: (40006)"_s, u"Printer Socket Error: (40006)"_s}));
-    QVERIFY(send(*client, "job"));
+    QVERIFY(send(*client, "job\n%%EOF"));
     client->disconnectFromHost();
     QVERIFY(waitForSpools(1));
-    QCOMPARE(read(spool(0)), QByteArray("%!PS job\r\n"));
+    QCOMPARE(read(spool(0)), QByteArray("%!PS job\n%%EOF\r\n"));
 }
 
 void tst_PrintCapture::jobsArrivingTogetherAreEachCaptured_data()
@@ -543,10 +574,10 @@ void tst_PrintCapture::portTakenAtActivationIsRetried()
     QTcpSocket spooler;
     spooler.connectToHost(QHostAddress::LocalHost, m_port);
     QVERIFY(spooler.waitForConnected(3000));
-    QVERIFY(send(spooler, "%!PS after the port came free"));
+    QVERIFY(send(spooler, "%!PS after the port came free\n%%EOF"));
     spooler.disconnectFromHost();
     QTRY_COMPARE(spools.size(), 1);
-    QCOMPARE(read(spools.at(0).at(0).toString()), QByteArray("%!PS after the port came free\r\n"));
+    QCOMPARE(read(spools.at(0).at(0).toString()), QByteArray("%!PS after the port came free\n%%EOF\r\n"));
 }
 
 void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
@@ -557,7 +588,7 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
         auto client = std::make_unique<QTcpSocket>();
         client->connectToHost(QHostAddress::LocalHost, m_port);
         QVERIFY(client->waitForConnected(3000));
-        QVERIFY(send(*client, "%!PS job " + QByteArray::number(i)));
+        QVERIFY(send(*client, "%!PS job " + QByteArray::number(i) + "\n%%EOF"));
         clients.push_back(std::move(client));
     }
     QTRY_COMPARE(m_capture->jobsInProgress(), 2);
@@ -572,14 +603,17 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
     QSet<QByteArray> received;
     for (int i = 0; i < 3; ++i)
         received.insert(read(spool(i)));
-    QCOMPARE(received, (QSet<QByteArray>{"%!PS job 0\r\n", "%!PS job 1\r\n", "%!PS job 2\r\n"}));
+    QCOMPARE(received,
+             (QSet<QByteArray>{"%!PS job 0\n%%EOF\r\n", "%!PS job 1\n%%EOF\r\n", "%!PS job 2\n%%EOF\r\n"}));
 }
 
 // A blocking spooler on a thread of its own, as CUPS's backend is a process
-// of its own: connects, sends size bytes, half-closes.
+// of its own: connects, sends size bytes and the end of a document,
+// half-closes.
 namespace {
 struct BlockingSpooler
 {
+    static constexpr QByteArrayView End = "\n%%EOF\n";
     int fd = -1;
     std::atomic<qint64> sent{0};
 
@@ -605,6 +639,7 @@ struct BlockingSpooler
                 return;
             sent += n;
         }
+        ::send(fd, End.constData(), size_t(End.size()), MSG_NOSIGNAL);
         ::shutdown(fd, SHUT_WR);
     }
     ~BlockingSpooler()
@@ -629,14 +664,15 @@ void tst_PrintCapture::jobStreamsInWhileTheOwnerIsBusy()
     sending.join(); // the owner is busy: no events here
     QCOMPARE(spooler.sent.load(), Size);
     QVERIFY(waitForSpools(1, 10000));
-    QCOMPARE(QFileInfo(spool(0)).size(), Size + 2);
+    QCOMPARE(QFileInfo(spool(0)).size(), Size + BlockingSpooler::End.size() + 2);
 }
 
 void tst_PrintCapture::shutdownWithJobsInFlight()
 {
     // Capture goes (the control is reloaded) while jobs stream in on its
     // threads: nothing is announced, no half-written file stays, the
-    // spoolers see their connections close.
+    // spoolers see their connections close. Spoolers that keep sending do
+    // not hold the shutdown up.
     std::vector<std::unique_ptr<BlockingSpooler>> spoolers;
     std::vector<std::thread> sending;
     for (int i = 0; i < 6; ++i) {
@@ -654,10 +690,62 @@ void tst_PrintCapture::shutdownWithJobsInFlight()
                 5000) == WaitOutcome::Done);
     m_spools.reset();
     m_failures.reset();
+    QElapsedTimer clock;
+    clock.start();
     m_capture.reset();
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     for (std::thread& thread : sending)
         thread.join(); // each send failed: the connection was closed
     QVERIFY(folderEntries().isEmpty());
+}
+
+void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("closed"); // by the spooler, before capture ends
+    QTest::addColumn<bool>("kept");
+    const QByteArray whole = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n\x04";
+    QTest::newRow("whole, closed") << whole << true << true;
+    QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n" << true << true;
+    QTest::newRow("cut, closed") << QByteArray("%!PS\n%%EOF\n%!PS second") << true << false;
+    QTest::newRow("whole, still open") << whole << false << false;
+}
+
+void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
+{
+    // The spooler sends its job and closes; the program quits before the
+    // job's end reaches the capture (no event loop runs from the send on).
+    // The spooler counts the job printed: it is saved, and listed once, at
+    // the next start.
+    QFETCH(QByteArray, data);
+    QFETCH(bool, closed);
+    QFETCH(bool, kept);
+    BlockingSpooler spooler;
+    QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    QCOMPARE(::send(spooler.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    if (closed)
+        ::shutdown(spooler.fd, SHUT_WR);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    QCOMPARE(files.size(), kept ? 1 : 0);
+    if (kept)
+        QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
+
+    for (const bool first : {true, false}) {
+        PrintCapture next;
+        QSignalSpy listed(&next, &PrintCapture::PrintedDocAvailable);
+        QVERIFY(next.AscoltaStampante());
+        QTest::qWait(100);
+        const QStringList expected =
+            kept && first ? QStringList{m_folder + u'/' + files.at(0)} : QStringList();
+        QStringList announced;
+        for (const QList<QVariant>& signal : listed)
+            announced.append(signal.at(0).toString());
+        QCOMPARE(announced, expected);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)

@@ -75,9 +75,17 @@ private Q_SLOTS:
         QTest::newRow("moved in a circle")
             << QByteArray("HTTP/1.1 301 Moved\r\nLocation: /p\r\nContent-Length: 0\r\n\r\n")
             << u"moved more than 5 times"_s << false;
+        // Followed, these would fail as refused: no one listens there. One
+        // that moved to the capture port made every poll print a document.
+        QTest::newRow("moved to another port")
+            << QByteArray("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/q\r\n\r\n") << u"not followed"_s
+            << false;
+        QTest::newRow("moved to another host")
+            << QByteArray("HTTP/1.1 302 Found\r\nLocation: //127.0.0.2:1/q\r\n\r\n") << u"not followed"_s
+            << false;
         QTest::newRow("moved to https")
-            << QByteArray("HTTP/1.1 301 Moved\r\nLocation: https://127.0.0.1/p\r\n\r\n")
-            << u"only http:// pages"_s << false;
+            << QByteArray("HTTP/1.1 301 Moved\r\nLocation: https://127.0.0.1/p\r\n\r\n") << u"not followed"_s
+            << false;
         QTest::newRow("not found") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnone")
                                    << u"answered 404 Not Found"_s << false;
         QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n<a>")
