@@ -42,7 +42,9 @@ pass() { echo "ok: $*"; }
 WORK=$(mktemp -d /tmp/kestrel-e2e.XXXXXX)
 chmod 755 "$WORK" # hfaxd and faxq run as the spool's owner below it
 SIM_PID=
+PROXY_PID=
 cleanup() {
+    stop_pid "$PROXY_PID"
     stop_pid "$SIM_PID"
     bash "$HERE/hylafax-instance.sh" stop "$WORK/hylafax"
     if ((failures == 0)) && [[ -z ${KESTREL_E2E_KEEP:-} ]]; then
@@ -153,6 +155,8 @@ for job in "${jobs[@]}"; do
     [[ $(field "$q" resolution) == 196 ]] || bad+=("resolution:$(field "$q" resolution)")
     [[ $(field "$q" owner) == faxpw ]] || bad+=("owner:$(field "$q" owner)")
     [[ $(field "$q" modem) == any ]] || bad+=("modem:$(field "$q" modem)")
+    # Each job names its own number, though hfaxd copies the first job's.
+    [[ $(field "$q" external) == "$(field "$q" number)" ]] || bad+=("external:$(field "$q" external)")
 
     # The documents in file order: the PostScript, then the PDF, each stored
     # byte for byte.
@@ -203,6 +207,28 @@ if [[ $(<"$WORK/noline.rc") -eq 0 ]] || grep -qE '^[0-9]+$' "$WORK/noline.out" |
     show noline
 else
     pass "job to an unknown line refused: $(grep -v '^$' "$WORK/noline.err" | tail -n 1)"
+fi
+
+# --- the connection lost right after jsubm: the server holds the job --------
+# The client cannot know whether the job went until it asks; it must report
+# the job that hfaxd queued, once, and never "non inviato".
+python3 "$HERE/cut-after-jsubm.py" 4560 4559 >"$WORK/proxy.out" 2>&1 &
+PROXY_PID=$!
+for _ in $(seq 50); do
+    grep -q ready "$WORK/proxy.out" 2>/dev/null && break
+    sleep 0.1
+done
+before=$(queued)
+KESTREL_FAX_PORT=4560 send cut --user faxpw --password-file "$WORK/password" --notify someone@example.org \
+    --timeout 60 --debug -d 0642 doc.ps
+stop_pid "$PROXY_PID"
+mapfile -t cutjobs <"$WORK/cut.out"
+if [[ $(<"$WORK/cut.rc") -ne 0 || ${#cutjobs[@]} -ne 1 || ! -f $SPOOL/sendq/q${cutjobs[0]:-none} ]] ||
+    grep -q 'non inviato' "$WORK/cut.err" || [[ $(queued) -ne $((before + 1)) ]]; then
+    fail "connection cut after jsubm: expected exit 0, the one job hfaxd queued, no 'non inviato'"
+    show cut
+else
+    pass "connection cut after jsubm: job ${cutjobs[0]} found on the server and reported"
 fi
 
 if ((failures)); then
