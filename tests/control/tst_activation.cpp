@@ -57,6 +57,7 @@ private Q_SLOTS:
     void offlineLeavesPollingAlone();
     void capturedJobReachesTheHost();
     void printSystemMissing();
+    void offlineStillCaptures();
 
 private:
     SimulatorProcess m_sim;
@@ -152,6 +153,31 @@ void TestActivation::printSystemMissing()
     qputenv("CUPS_SERVER", savedServer);
     QVERIFY(error);
     QCOMPARE(ControlState::current().IsActive, VbTrue);
+    QTcpSocket printer;
+    printer.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(printer.waitForConnected(5000));
+    qunsetenv("KESTREL_PRINT_PORT");
+}
+
+void TestActivation::offlineStillCaptures()
+{
+    // Print jobs are taken while the appliance is away: they wait in the
+    // send window until it is back.
+    QTemporaryDir dir;
+    const QByteArray savedServer = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", dir.filePath(u"no-cupsd.sock"_s).toLocal8Bit());
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    qputenv("KESTREL_PRINT_PORT", QByteArray::number(port));
+    m_host.capture = true;
+    m_control->setIndirizzoIP(u"127.0.0.2"_s); // nobody answers there
+    m_control->Attiva();
+    qputenv("CUPS_SERVER", savedServer);
+    QCOMPARE(m_host.messages.constLast(), u"Appliance KESTREL Offline"_s);
+    QCOMPARE(ControlState::current().IsActive, VbFalse);
+    QVERIFY(m_control->Socket().isListening());
     QTcpSocket printer;
     printer.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(printer.waitForConnected(5000));
