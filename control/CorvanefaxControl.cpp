@@ -9,7 +9,6 @@
 #include "DebugOutput.h"
 #include "MemoryPropertyBag.h"
 #include "PlainTextMessageBox.h"
-#include "PrinterSetup.h"
 #include "SessionText.h"
 #include "Wait.h"
 
@@ -60,7 +59,14 @@ QString controlLibraryName()
     return name;
 }
 
-CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_session(*this)
+CorvanefaxControl::CorvanefaxControl(QObject* parent)
+    : QObject(parent), m_session(*this),
+      m_printerSetup(std::make_shared<CupsPrinterSystem>(),
+                     {.messageBox = [this]() -> IMessageBox& { return messageBox(); },
+                      // A modal box opened inside a submission's wait would
+                      // hold the submission up until the user closes it.
+                      .busy = [this] { return m_session.isActive() || m_timer1.isTicking(); },
+                      .log = &DebugLog})
 {
     ++liveInstances;
     m_session.setLogger(&DebugLog);
@@ -73,6 +79,7 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent) : QObject(parent), m_sessi
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_printerSetup, &BackgroundPrinterSetup::problem, this, &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
         QString xml = page;
         if (m_events)
@@ -262,25 +269,23 @@ MethodError CorvanefaxControl::Attiva()
         state.IsActive = VbFalse;
         return {};
     }
-    // A capture printer that cannot be checked or installed (no print
-    // system here, say) still leaves the capture port useful and sending
-    // possible; the host gets the error all the same.
-    MethodError printerError;
+    // The print system is asked in the background (libcups can wait a
+    // minute), so the capture port opens at once; a printer that cannot be
+    // checked or installed reaches the host as a message, later.
     if (!m_site || m_site->hostsPrintCapture()) {
-        printerError = VerificaStampante();
+        m_printerSetup.check(state.NomeStampante, limit);
         AscoltaStampante();
     }
     m_timer1.setAddress(state.IndirizzoIP);
     m_timer1.enable(state.XMLStatus == VbTrue);
     state.IsActive = VbTrue;
-    return printerError;
+    return {};
 }
 
 MethodError CorvanefaxControl::VerificaStampante()
 {
-    CupsPrinterSystem printers;
-    PrinterSetup setup(printers);
-    return setup.VerificaStampante(ControlState::current().NomeStampante, messageBox(), &DebugLog);
+    // Its errors go to its caller; the wait lets the windows go on.
+    return m_printerSetup.checkAndWait(ControlState::current().NomeStampante, waitLimitMs());
 }
 
 void CorvanefaxControl::AscoltaStampante()

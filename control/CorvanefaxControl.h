@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundPrinterSetup.h"
 #include "Corvanefax.h"
 #include "FaxSession.h"
 #include "PrintCapture.h"
@@ -82,6 +83,8 @@ private:
     FaxSession m_session;
     PrintCapture m_socket;
     StatusPoller m_timer1;
+    // After the session and the poller, which it asks whether they are busy.
+    BackgroundPrinterSetup m_printerSetup;
     QPointer<QWidget> m_face;
 };
 
