@@ -9,7 +9,6 @@
 #include "DebugOutput.h"
 #include "MemoryPropertyBag.h"
 #include "PlainTextMessageBox.h"
-#include "PrinterSetup.h"
 #include "SessionText.h"
 #include "Wait.h"
 
@@ -60,7 +59,14 @@ QString controlLibraryName()
     return name;
 }
 
-ControlParts::ControlParts(SessionHost& host) : session(host)
+ControlParts::ControlParts(SessionHost& host)
+    : session(host),
+      printerSetup(std::make_shared<CupsPrinterSystem>(),
+                   {.messageBox = [this]() -> IMessageBox& { return box; },
+                    // A modal box opened inside a submission's wait would
+                    // hold the submission up until the user closes it.
+                    .busy = [this] { return session.isActive() || timer1.isTicking(); },
+                    .log = &DebugLog})
 {
     ++liveInstances;
 }
@@ -94,6 +100,14 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent)
     m_socket.setLogger(&DebugLog);
     m_timer1.setLogger(&DebugLog);
     m_timer1.setActivity(m_activity);
+    // Each box of the parts counts as one of the control's frames; once the
+    // control is gone they take their default answer.
+    m_parts->box.showThroughControl = [this, activity = m_activity](const MessageBoxRequest& request) {
+        if (activity->ended())
+            return defaultAnswer(request.buttons);
+        const Activity::Scope scope(activity);
+        return messageBox().show(request);
+    };
     connect(&m_socket, &PrintCapture::PrintedDocAvailable, this, [this](const QString& path) {
         raise([&path](ICorvanefaxEvents& events) {
             QString spoolFile = path;
@@ -102,6 +116,7 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent)
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_parts->printerSetup, &BackgroundPrinterSetup::problem, this, &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
         raise([&page](ICorvanefaxEvents& events) {
             QString xml = page;
@@ -297,15 +312,12 @@ MethodError CorvanefaxControl::Attiva()
     m_session.setWaitLimitMs(limit);
     m_timer1.setTickTimeLimitMs(limit);
     // Print jobs are taken whether or not the appliance answers: they wait in
-    // the send window until it is back. A capture printer that cannot be
-    // checked or installed (no print system here, say) still leaves the
-    // capture port useful and sending possible; the host gets the error all
-    // the same.
-    MethodError printerError;
+    // the send window until it is back. The print system is asked in the
+    // background (libcups can wait a minute), so the capture port opens at
+    // once; a printer that cannot be checked or installed reaches the host as
+    // a message, later.
     if (!m_site || m_site->hostsPrintCapture()) {
-        printerError = VerificaStampante();
-        if (!scope.alive())
-            return {};
+        m_parts->printerSetup.check(state.NomeStampante, limit);
         AscoltaStampante();
     }
     const Status appliance = VerificaAppliance(state.IndirizzoIP, limit);
@@ -330,15 +342,14 @@ MethodError CorvanefaxControl::Attiva()
     m_timer1.setAddress(state.IndirizzoIP);
     m_timer1.enable(state.XMLStatus == VbTrue);
     state.IsActive = VbTrue;
-    return printerError;
+    return {};
 }
 
 MethodError CorvanefaxControl::VerificaStampante()
 {
     const Activity::Scope scope(m_activity);
-    CupsPrinterSystem printers;
-    PrinterSetup setup(printers);
-    return setup.VerificaStampante(ControlState::current().NomeStampante, messageBox(), &DebugLog);
+    // Its errors go to its caller; the wait lets the windows go on.
+    return m_parts->printerSetup.checkAndWait(ControlState::current().NomeStampante, waitLimitMs());
 }
 
 void CorvanefaxControl::AscoltaStampante()

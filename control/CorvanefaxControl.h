@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Activity.h"
+#include "BackgroundPrinterSetup.h"
 #include "Corvanefax.h"
 #include "FaxSession.h"
 #include "PrintCapture.h"
@@ -16,9 +17,9 @@ namespace kestrel {
 using namespace Qt::StringLiterals;
 
 // The control's components: the session (sCmd, wsData), the capture port
-// (Socket) and Timer1. When the host destroys the control while their code is
-// on the stack (a wait, a handler of the host), they are retired and stay
-// until that code has left.
+// (Socket), Timer1 and the printer step. When the host destroys the control
+// while their code is on the stack (a wait, a handler of the host, a box),
+// they are retired and stay until that code has left.
 class ControlParts : public QObject
 {
     Q_OBJECT
@@ -30,9 +31,23 @@ public:
     // the next control, polling stops, and nothing reaches the host.
     void retire();
 
+    // The boxes the parts show, through the control while it is there.
+    class Box : public IMessageBox
+    {
+    public:
+        std::function<MsgAnswer(const MessageBoxRequest&)> showThroughControl;
+        MsgAnswer show(const MessageBoxRequest& request) override
+        {
+            return showThroughControl ? showThroughControl(request) : defaultAnswer(request.buttons);
+        }
+    };
+
     FaxSession session;
     PrintCapture socket;
     StatusPoller timer1;
+    Box box;
+    // After the session and the poller, which it asks whether they are busy.
+    BackgroundPrinterSetup printerSetup;
 };
 
 // The fax control "KestrelOCX.corvanefax". Its fields live in the shared

@@ -177,20 +177,25 @@ click() {
 "$build/client/corvafax" >"$work/client.log" 2>&1 &
 CLIENT_PID=$!
 echo "corvafax runs (its output: $work/client.log)"
-# The first start installs the capture printer and says so in a box.
 for _ in $(seq 150); do
     if python3 -c "import socket; socket.create_connection(('127.0.0.1', $print_port), 0.2).close()" 2>/dev/null; then
         break
     fi
+    sleep 0.2
+done
+wait_listening
+# The first start installs the capture printer and says so in a box, once
+# the print system has answered (the capture port opens before that).
+for _ in $(seq 25); do
     box=$(xdotool search --onlyvisible --name '^corvafax$' 2>/dev/null | head -n 1 || true)
     if [[ -n $box ]]; then
         echo "The client tells that it installs its capture printer:"
         shot printer-installed
         xdotool windowfocus "$box" key Return
+        break
     fi
     sleep 0.2
 done
-wait_listening
 print_sample
 for _ in $(seq 300); do
     compgen -G "$TEMP/kestrel-*.ps" >/dev/null && break

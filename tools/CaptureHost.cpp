@@ -22,17 +22,14 @@ bool CaptureHost::start()
     control.setNomeStampante(m_printer);
     control.setXMLStatus(VbFalse);
     control.setDebugOn(m_debug ? VbTrue : VbFalse);
-    const MethodError error = control.Attiva();
+    // A printer that cannot be checked is told later, as a message; the
+    // capture port opens all the same.
+    control.Attiva();
     // A signal during activation: whatever failed, failed because of it.
     if (interruptionRequested())
         return false;
     if (m_offline)
         return false;
-    if (error) {
-        // The capture port opens all the same; only the printer is missing.
-        std::fprintf(stderr, "corvafax-send: stampante di acquisizione non verificata: %s (%d)\n",
-                     error.description.toLocal8Bit().constData(), error.number);
-    }
     m_started = true;
     if (m_notListening) {
         const QString line = u"corvafax-send: la stampante %1 non è in ascolto; nuovo tentativo in corso\n"_s;

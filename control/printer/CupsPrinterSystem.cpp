@@ -1,6 +1,7 @@
 #include "CupsPrinterSystem.h"
 
-#include <QProcess>
+#include "WatchedProgram.h"
+
 #include <QStandardPaths>
 
 #include <cups/cups.h>
@@ -53,15 +54,10 @@ QString CupsPrinterSystem::findProgram(const QString& name)
     return QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s, u"/usr/local/sbin"_s});
 }
 
-Status CupsPrinterSystem::startDetached(const QString& program, const QStringList& arguments)
+void CupsPrinterSystem::startProgram(const QString& program, const QStringList& arguments, int timeLimitMs,
+                                     QObject* context, ProgramFinished finished)
 {
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (process.startDetached())
-        return {};
-    return Error{u"cannot start %1: %2"_s.arg(program, process.errorString())};
+    WatchedProgram::start(program, arguments, timeLimitMs, context, std::move(finished));
 }
 
 } // namespace kestrel

@@ -5,15 +5,17 @@
 namespace kestrel {
 
 // The print system of the desktop: queues from libcups (the server that
-// CUPS_SERVER or the client configuration names), programs started with
-// QProcess.
+// CUPS_SERVER or the client configuration names; each question may wait a
+// minute for a scheduler that does not answer), programs run as
+// WatchedProgram. Keeps no state: one object serves every thread.
 class CupsPrinterSystem : public IPrinterSystem
 {
 public:
     Expected<QStringList> installedPrinters() override;
     bool isInstalled(const QString& printerName) override;
     QString findProgram(const QString& name) override;
-    Status startDetached(const QString& program, const QStringList& arguments) override;
+    void startProgram(const QString& program, const QStringList& arguments, int timeLimitMs, QObject* context,
+                      ProgramFinished finished) override;
 };
 
 } // namespace kestrel

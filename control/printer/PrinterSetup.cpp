@@ -3,8 +3,11 @@
 #include "ControlTexts.h"
 #include "MessageBox.h"
 #include "Ports.h"
+#include "SystemLabel.h"
 #include "VersioneWindows.h"
 
+#include <QFileInfo>
+#include <QPointer>
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -67,31 +70,15 @@ QString printerNameProblem(const QString& printerName)
     return {};
 }
 
-PrinterSetup::PrinterSetup(IPrinterSystem& system, VersionLabel versionLabel)
-    : m_system(system), m_versionLabel(std::move(versionLabel))
+PrinterCheck checkCapturePrinter(IPrinterSystem& system, const QString& printerName)
 {
-    if (!m_versionLabel)
-        m_versionLabel = static_cast<QString (*)()>(&VersioneWindows);
-}
-
-MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessageBox& box, const Logger& log)
-{
-    const auto debug = [&log](const QString& line) {
-        if (log)
-            log(line);
-    };
-    const auto fail = [&debug](int number, const QString& description) {
-        debug(u"VerificaStampante: "_s + description);
-        return MethodError{number, description};
-    };
-
     // The usual case, answered without listing every queue (an office's
     // many printers take the scheduler several milliseconds each).
-    if (!printerName.isEmpty() && m_system.isInstalled(printerName))
+    if (!printerName.isEmpty() && system.isInstalled(printerName))
         return {};
-    const Expected<QStringList> listed = m_system.installedPrinters();
+    const Expected<QStringList> listed = system.installedPrinters();
     if (!listed)
-        return fail(printer::ErrPrintSystemUnavailable, listed.error().message);
+        return {{printer::ErrPrintSystemUnavailable, listed.error().message}, {}};
     const QStringList& installed = *listed;
     if (installed.contains(printerName, Qt::CaseSensitive))
         return {};
@@ -101,37 +88,118 @@ MethodError PrinterSetup::VerificaStampante(const QString& printerName, IMessage
     // queue (perhaps a real printer) at the capture port.
     for (const QString& other : installed) {
         if (other.compare(printerName, Qt::CaseInsensitive) == 0) {
-            return fail(printer::ErrNameTaken,
-                        u"cannot install printer \"%1\": the print system has a queue \"%2\" "
-                        "and its queue names ignore letter case"_s.arg(printerName, other));
+            return {
+                {printer::ErrNameTaken, u"cannot install printer \"%1\": the print system has a queue \"%2\" "
+                                        "and its queue names ignore letter case"_s.arg(printerName, other)},
+                {}};
         }
     }
     if (const QString problem = printerNameProblem(printerName); !problem.isEmpty())
-        return fail(printer::ErrBadPrinterName,
-                    u"cannot install printer \"%1\": %2"_s.arg(printerName, problem));
+        return {
+            {printer::ErrBadPrinterName, u"cannot install printer \"%1\": %2"_s.arg(printerName, problem)},
+            {}};
 
-    const QString program = m_system.findProgram(printer::AdminProgram);
-    if (program.isEmpty())
-        return fail(printer::ErrProgramNotFound,
-                    u"cannot install printer \"%1\": %2 is not installed (package cups-client)"_s.arg(
-                        printerName, printer::AdminProgram));
+    const QString program = system.findProgram(printer::AdminProgram);
+    if (program.isEmpty()) {
+        return {{printer::ErrProgramNotFound,
+                 u"cannot install printer \"%1\": %2 is not installed (package cups-client)"_s.arg(
+                     printerName, printer::AdminProgram)},
+                {}};
+    }
+    return {{}, program};
+}
 
-    const QString label = m_versionLabel();
-    const QString model = driverModelFor(label);
-    debug(u"Printer %1 missing: driver model \"%2\" for version \"%3\", CUPS driver %4"_s.arg(
-        printerName, model, label, cupsDriverFor(model)));
+RunOnce& RunOnce::printerInstallation()
+{
+    static RunOnce once;
+    return once;
+}
 
+PrinterSetup::PrinterSetup(IPrinterSystem& system, Label systemLabel, Label versionLabel, RunOnce& once)
+    : m_system(system), m_systemLabel(std::move(systemLabel)), m_versionLabel(std::move(versionLabel)),
+      m_once(once)
+{
+    if (!m_systemLabel)
+        m_systemLabel = [] {
+            return kestrel::systemLabel();
+        };
+    if (!m_versionLabel)
+        m_versionLabel = static_cast<QString (*)()>(&VersioneWindows);
+}
+
+void PrinterSetup::log(const QString& line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+bool PrinterSetup::install(const QString& printerName, const QString& program, IMessageBox& box,
+                           int timeLimitMs, QObject* context, Failed failed)
+{
+    // A printer that lpadmin could not add is not tried again at every
+    // activation (between two destinations of a fax, say): the user has
+    // been told what to do.
+    if (!m_once.claim()) {
+        log(u"Printer %1 missing: its installation was tried once in this run already"_s.arg(printerName));
+        return false;
+    }
+    const QString version = m_versionLabel();
+    const QString model = driverModelFor(version);
+    log(u"Printer %1 missing: driver model \"%2\" for version \"%3\", CUPS driver %4"_s.arg(
+        printerName, model, version, cupsDriverFor(model)));
+
+    const QPointer<QObject> alive(context);
     MessageBoxRequest request;
-    request.text = texts::installingPrinter(printerName, label);
+    request.text = texts::installingPrinter(printerName, m_systemLabel());
     request.icon = MsgIcon::Information;
     request.buttons = MsgButtons::Ok;
     box.show(request);
+    // Anything may have run while the box was open, the end of our owner
+    // among it.
+    if (!alive)
+        return true;
 
     const QStringList arguments = lpadminArguments(printerName, ports::printCapture());
-    debug(u"Printer install: "_s + commandLineText(program, arguments));
-    if (const Status started = m_system.startDetached(program, arguments); !started)
-        return fail(printer::ErrCannotStart, started.error().message);
-    return {};
+    log(u"Printer install: "_s + commandLineText(program, arguments));
+    m_system.startProgram(program, arguments, timeLimitMs, context,
+                          [log = m_log, printerName, program, arguments, timeLimitMs,
+                           failed = std::move(failed)](const ProgramOutcome& outcome) {
+                              if (outcome.succeeded()) {
+                                  if (log)
+                                      log(u"Printer install: %1 done"_s.arg(program));
+                                  return;
+                              }
+                              const QString text =
+                                  installFailureText(printerName, program, arguments, outcome, timeLimitMs);
+                              if (log)
+                                  log(u"Printer install failed: "_s + text);
+                              if (failed)
+                                  failed(text);
+                          });
+    return true;
+}
+
+QString installFailureText(const QString& printerName, const QString& program, const QStringList& arguments,
+                           const ProgramOutcome& outcome, int timeLimitMs)
+{
+    const QString name = QFileInfo(program).fileName();
+    QString reason;
+    switch (outcome.end) {
+    case ProgramOutcome::End::Exited:
+        // lpadmin's own words ("lpadmin: Forbidden") say it best.
+        reason = outcome.message.isEmpty() ? texts::programExitCode(name, outcome.exitCode) : outcome.message;
+        break;
+    case ProgramOutcome::End::NotStarted:
+        reason = texts::programNotStarted(name, outcome.message);
+        break;
+    case ProgramOutcome::End::TimedOut:
+        reason = texts::programTimedOut(name, qMax(1, timeLimitMs / 1000));
+        break;
+    case ProgramOutcome::End::Crashed:
+        reason = texts::programCrashed(name);
+        break;
+    }
+    return texts::printerInstallFailed(printerName, reason, commandLineText(program, arguments));
 }
 
 } // namespace kestrel

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace kestrel {
@@ -20,12 +21,11 @@ inline const QString CupsGenericPostScript = u"drv:///sample.drv/generic.ppd"_s;
 inline const QString CaptureHost = u"127.0.0.1"_s;
 inline const QString AdminProgram = u"lpadmin"_s;
 
-// Error numbers VerificaStampante raises, after the run-time errors they
-// stand for.
+// Error numbers of the printer check, after the run-time errors they stand
+// for.
 constexpr int ErrBadPrinterName = 5;           // invalid procedure call or argument
 constexpr int ErrProgramNotFound = 53;         // file not found
 constexpr int ErrNameTaken = 58;               // file already exists
-constexpr int ErrCannotStart = 75;             // path/file access error
 constexpr int ErrPrintSystemUnavailable = 462; // the server is not available
 } // namespace printer
 
@@ -45,26 +45,78 @@ QString commandLineText(const QString& program, const QStringList& arguments);
 // Why the print system would refuse this queue name; empty when it is fine.
 QString printerNameProblem(const QString& printerName);
 
-// Makes sure the capture printer exists: a queue named after the control's
+// What the print system says of the capture printer.
+struct PrinterCheck
+{
+    // The print system could not be asked, or the queue cannot be made.
+    MethodError error;
+    // Set when the queue is missing and can be made: the lpadmin to run.
+    QString program;
+
+    bool missing() const { return !error && !program.isEmpty(); }
+};
+
+// Asks the print system whether the capture printer exists and, when it
+// does not, whether it can be installed. Asks nobody else and logs nothing,
+// so it may run on any thread; it may wait as long as the print system does.
+PrinterCheck checkCapturePrinter(IPrinterSystem& system, const QString& printerName);
+
+// Something done at most once per run of the program, whichever control or
+// thread comes first.
+class RunOnce
+{
+public:
+    // True for the first caller only.
+    bool claim() { return !m_done.exchange(true); }
+
+    // The capture printer's installation: its box, lpadmin and the report of
+    // lpadmin's failure come once per run, however many activations or
+    // controls there are.
+    static RunOnce& printerInstallation();
+
+private:
+    std::atomic<bool> m_done{false};
+};
+
+// Installs a missing capture printer: a queue named after the control's
 // printer name that prints to the capture port on this machine.
 class PrinterSetup
 {
 public:
-    using VersionLabel = std::function<QString()>;
+    using Label = std::function<QString()>;
     using Logger = std::function<void(const QString&)>;
+    // A text for the user, when the installation failed.
+    using Failed = std::function<void(const QString&)>;
 
-    // versionLabel defaults to VersioneWindows() of the running system.
-    explicit PrinterSetup(IPrinterSystem& system, VersionLabel versionLabel = {});
+    // systemLabel names this system in the box (systemLabel() by default);
+    // versionLabel picks the driver model for the debug log (VersioneWindows()
+    // by default).
+    explicit PrinterSetup(IPrinterSystem& system, Label systemLabel = {}, Label versionLabel = {},
+                          RunOnce& once = RunOnce::printerInstallation());
 
-    // Returns at once when a printer of exactly this name exists. Otherwise
-    // tells the user and starts the installation without waiting for it.
-    // Errors (print system unreachable, a name the print system refuses,
-    // installer missing) come back before any message or command.
-    MethodError VerificaStampante(const QString& printerName, IMessageBox& box, const Logger& log);
+    void setLogger(Logger logger) { m_log = std::move(logger); }
+
+    // Tells the user that the printer is being installed (a modal box) and
+    // then starts `program` (from checkCapturePrinter) without waiting for
+    // it; when it fails, `failed` gets why and the command an administrator
+    // runs, later and only while `context` lives. Once per run: afterwards
+    // nothing is shown or started and the answer is false. Whoever owns this
+    // object may be destroyed while the box is open: `context` tells.
+    bool install(const QString& printerName, const QString& program, IMessageBox& box, int timeLimitMs,
+                 QObject* context, Failed failed);
 
 private:
+    void log(const QString& line) const;
+
     IPrinterSystem& m_system;
-    VersionLabel m_versionLabel;
+    Label m_systemLabel;
+    Label m_versionLabel;
+    RunOnce& m_once;
+    Logger m_log;
 };
+
+// What the user reads when lpadmin did not install the printer.
+QString installFailureText(const QString& printerName, const QString& program, const QStringList& arguments,
+                           const ProgramOutcome& outcome, int timeLimitMs);
 
 } // namespace kestrel

@@ -5,13 +5,39 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QObject;
+
 namespace kestrel {
 
+// How a program started by the printer setup ended.
+struct ProgramOutcome
+{
+    enum class End
+    {
+        Exited,
+        NotStarted,
+        TimedOut, // stopped at its time limit
+        Crashed
+    };
+    End end = End::Exited;
+    int exitCode = 0;
+    // The last line of its standard error, or why it did not start.
+    QString message;
+
+    bool succeeded() const { return end == End::Exited && exitCode == 0; }
+};
+
 // What the printer setup needs of the print system: the installed queues and
-// a way to start its administration program.
+// a way to run its administration program. The three questions may be asked
+// from a worker thread (libcups can wait a minute for a scheduler); programs
+// are started on the thread of the windows.
 class IPrinterSystem
 {
 public:
+    using ProgramFinished = std::function<void(const ProgramOutcome&)>;
+
     virtual ~IPrinterSystem() = default;
 
     // Names of the installed print queues in the print system's order, or
@@ -27,8 +53,11 @@ public:
     // Full path of an installed program, empty when there is none.
     virtual QString findProgram(const QString& name) = 0;
 
-    // Starts the program in its own process without waiting for it.
-    virtual Status startDetached(const QString& program, const QStringList& arguments) = 0;
+    // Starts the program and returns at once. `finished` runs once, later,
+    // on the thread of `context` and only while it lives, with how the
+    // program ended; a program still running after timeLimitMs is stopped.
+    virtual void startProgram(const QString& program, const QStringList& arguments, int timeLimitMs,
+                              QObject* context, ProgramFinished finished) = 0;
 };
 
 } // namespace kestrel

@@ -26,10 +26,41 @@ inline QString loginRefused()
 // The title of the control's own message boxes.
 inline const QString BoxTitle = u"KestrelOCX"_s;
 
-// Said before the capture printer is installed.
-inline QString installingPrinter(const QString& printer, const QString& versionLabel)
+// Said before the capture printer is installed, with the name this system
+// gives itself.
+inline QString installingPrinter(const QString& printer, const QString& systemName)
 {
-    return u"Installo la stampante "_s + printer + u" su "_s + versionLabel;
+    return u"Installo la stampante "_s + printer + u" su "_s + systemName;
+}
+// Said once when lpadmin did not install the capture printer: why, and the
+// command that installs it (it needs an administrator's rights).
+inline QString printerInstallFailed(const QString& printer, const QString& reason, const QString& command)
+{
+    return u"La stampante %1 non è stata installata (%2).\nUn amministratore può installarla con il "
+           u"comando:\n"
+           u"sudo %3"_s.arg(printer, reason, command);
+}
+inline QString programExitCode(const QString& program, int code)
+{
+    return u"%1 è terminato con il codice %2"_s.arg(program, QString::number(code));
+}
+inline QString programNotStarted(const QString& program, const QString& why)
+{
+    return u"%1 non si avvia: %2"_s.arg(program, why);
+}
+inline QString programTimedOut(const QString& program, int seconds)
+{
+    return u"%1 non ha finito entro %2 secondi"_s.arg(program, QString::number(seconds));
+}
+inline QString programCrashed(const QString& program)
+{
+    return u"%1 si è interrotto"_s.arg(program);
+}
+// The capture printer could not be checked or installed (the print system
+// does not answer, say); reason is the control's own account of it.
+inline QString printerNotChecked(const QString& printer, const QString& reason)
+{
+    return u"Impossibile verificare la stampante %1 (%2)."_s.arg(printer, reason);
 }
 
 // The end of every report of a fax that did not go.

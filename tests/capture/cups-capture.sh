@@ -155,6 +155,12 @@ done
     fail "the capture host did not start listening: $(cat "$WORK/host.err")"
     exit 1
 }
+# The print system is asked in the background: the announcement may follow
+# the port's opening.
+for ((i = 0; i < 100; i++)); do
+    grep -q '^Installo la stampante kestrel su ' "$WORK/host.err" && break
+    sleep 0.1
+done
 grep -q '^Installo la stampante kestrel su ' "$WORK/host.err" ||
     fail "activation did not announce the printer installation: $(cat "$WORK/host.err")"
 for ((i = 0; i < 100; i++)); do

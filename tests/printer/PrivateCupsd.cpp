@@ -36,8 +36,12 @@ bool PrivateCupsd::start(QString* why)
     QByteArray conf;
     for (const QByteArray& line : defaults.readAll().split('\n')) {
         const QByteArray word = line.trimmed().split(' ').value(0);
-        if (word != "Listen" && word != "Browsing" && word != "BrowseLocalProtocols" &&
-            word != "IdleExitTimeout")
+        if (word == "Listen" || word == "Browsing" || word == "BrowseLocalProtocols" ||
+            word == "IdleExitTimeout")
+            continue;
+        if (m_refuseAdministration && line.trimmed() == "Require user @SYSTEM")
+            conf += "    Require user kestrel-nobody\n";
+        else
             conf += line + '\n';
     }
     conf += "Listen " + socketPath().toLocal8Bit() + "\nBrowsing No\n";

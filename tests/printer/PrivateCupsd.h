@@ -20,6 +20,9 @@ public:
 
     // Writes the configuration, starts cupsd and waits until it answers.
     bool start(QString* why);
+    // Before start(): a policy that refuses every administrator, root too,
+    // as the desktop's cupsd refuses an ordinary user ("Forbidden").
+    void refuseAdministration() { m_refuseAdministration = true; }
     void stop();
 
     QString socketPath() const { return m_dir.filePath(u"cups.sock"_s); }
@@ -30,4 +33,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_cupsd;
+    bool m_refuseAdministration = false;
 };

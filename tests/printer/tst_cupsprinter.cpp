@@ -1,18 +1,45 @@
-// The printer setup against a real scheduler: a private cupsd.
+// The printer setup against a real scheduler (a private cupsd) and real
+// programs.
+#include "BackgroundPrinterSetup.h"
+#include "ControlTexts.h"
 #include "CupsPrinterSystem.h"
-#include "PrinterSetup.h"
 #include "PrivateCupsd.h"
 #include "ScriptedMessageBox.h"
+#include "SystemLabel.h"
 
 #include "MessageBox.h"
 
 #include <QTest>
 
+#include <optional>
 #include <unistd.h>
 
 using namespace kestrel;
 using kestrel::test::ScriptedMessageBox;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The control's printer step over the print system of CUPS_SERVER.
+struct Rig
+{
+    Rig()
+        : setup(std::make_shared<CupsPrinterSystem>(),
+                {.messageBox = [this]() -> IMessageBox& { return box; },
+                 .busy = {},
+                 .log =
+                     [this](const QString& line) {
+                         log.append(line);
+                     }},
+                {}, {}, once)
+    {}
+    ScriptedMessageBox box;
+    QStringList log;
+    RunOnce once;
+    BackgroundPrinterSetup setup;
+};
+
+} // namespace
 
 class TestCupsPrinter : public QObject
 {
@@ -29,7 +56,8 @@ private Q_SLOTS:
         }
         QString why;
         QVERIFY2(m_cupsd.start(&why), qPrintable(why));
-        // libcups reads it at its first use, which comes after this.
+        // libcups reads it on each worker thread's first question, and
+        // lpadmin inherits it.
         qputenv("CUPS_SERVER", m_cupsd.socketPath().toLocal8Bit());
     }
 
@@ -38,38 +66,56 @@ private Q_SLOTS:
         if (m_skipReason)
             QSKIP(m_skipReason);
         CupsPrinterSystem system;
-        ScriptedMessageBox box;
-        QStringList log;
-        const auto logger = [&log](const QString& line) {
-            log.append(line);
-        };
-        PrinterSetup setup(system);
+        Rig rig;
 
         const Expected<QStringList> none = system.installedPrinters();
         QVERIFY2(none, qPrintable(none ? QString() : none.error().message)); // no printers is not a failure
         QVERIFY(none->isEmpty());
 
-        MethodError raised = setup.VerificaStampante(u"kestrel"_s, box, logger);
+        MethodError raised = rig.setup.checkAndWait(u"kestrel"_s, 30000);
         QVERIFY2(!raised, qPrintable(raised.description));
-        QCOMPARE(box.shown().size(), 1);
+        QCOMPARE(rig.box.texts(), QStringList{texts::installingPrinter(u"kestrel"_s, systemLabel())});
+        QVERIFY(!rig.box.texts().first().contains(u"Windows"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_cupsd.run(u"lpstat"_s, {u"-e"_s}).split(u'\n').contains(u"kestrel"_s),
                                  30000);
         QCOMPARE(m_cupsd.run(u"lpstat"_s, {u"-v"_s, u"kestrel"_s}).trimmed(),
                  u"device for kestrel: socket://127.0.0.1:9100"_s);
 
-        log.clear();
-        raised = setup.VerificaStampante(u"kestrel"_s, box, logger);
+        rig.log.clear();
+        raised = rig.setup.checkAndWait(u"kestrel"_s, 30000);
         QVERIFY2(!raised, qPrintable(raised.description));
-        QCOMPARE(box.shown().size(), 1);
-        QVERIFY2(log.isEmpty(), qPrintable(log.join(u'\n')));
+        QTest::qWait(200); // lpadmin's deprecation warning is no failure
+        QCOMPARE(rig.box.shown().size(), 1);
+        QVERIFY2(rig.log.filter(u"missing"_s).isEmpty(), qPrintable(rig.log.join(u'\n')));
 
         // Asked by name, the scheduler ignores letter case: only the exact
         // name counts as installed, and another case still meets the clash.
         QVERIFY(system.isInstalled(u"kestrel"_s));
         QVERIFY(!system.isInstalled(u"Kestrel"_s));
         QVERIFY(!system.isInstalled(u"absent"_s));
-        QCOMPARE(setup.VerificaStampante(u"Kestrel"_s, box, logger).number, printer::ErrNameTaken);
-        QCOMPARE(box.shown().size(), 1);
+        QCOMPARE(rig.setup.checkAndWait(u"Kestrel"_s, 30000).number, printer::ErrNameTaken);
+        QCOMPARE(rig.box.shown().size(), 1);
+    }
+
+    void refusedInstallationIsTold()
+    {
+        if (m_skipReason)
+            QSKIP(m_skipReason);
+        PrivateCupsd refusing; // as the desktop's cupsd refuses an ordinary user
+        refusing.refuseAdministration();
+        QString why;
+        QVERIFY2(refusing.start(&why), qPrintable(why));
+        qputenv("CUPS_SERVER", refusing.socketPath().toLocal8Bit());
+        Rig rig;
+        const MethodError raised = rig.setup.checkAndWait(u"kestrel"_s, 30000);
+        qputenv("CUPS_SERVER", m_cupsd.socketPath().toLocal8Bit()); // lpadmin has it already
+
+        QVERIFY2(!raised, qPrintable(raised.description));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown().size(), 2, 30000);
+        const QString command =
+            u"/usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 -m drv:///sample.drv/generic.ppd"_s;
+        QCOMPARE(rig.box.texts().at(1),
+                 texts::printerInstallFailed(u"kestrel"_s, u"lpadmin: Forbidden"_s, command));
     }
 
     void stoppedSchedulerIsAnError()
@@ -78,12 +124,11 @@ private Q_SLOTS:
             QSKIP(m_skipReason);
         m_cupsd.stop();
         CupsPrinterSystem system;
-        ScriptedMessageBox box;
+        Rig rig;
         QVERIFY(!system.installedPrinters());
         QVERIFY(!system.isInstalled(u"kestrel"_s));
-        const MethodError raised = PrinterSetup(system).VerificaStampante(u"kestrel"_s, box, {});
-        QCOMPARE(raised.number, printer::ErrPrintSystemUnavailable);
-        QVERIFY(box.shown().isEmpty());
+        QCOMPARE(rig.setup.checkAndWait(u"kestrel"_s, 30000).number, printer::ErrPrintSystemUnavailable);
+        QVERIFY(rig.box.shown().isEmpty());
     }
 
     void adminProgramOutsidePath()
@@ -95,11 +140,52 @@ private Q_SLOTS:
         const QString found = system.findProgram(u"lpadmin"_s);
         qputenv("PATH", path);
         QCOMPARE(found, u"/usr/sbin/lpadmin"_s);
+    }
 
-        const Status started = system.startDetached(u"/nonexistent/lpadmin"_s, {});
-        QVERIFY(!started);
-        QVERIFY2(started.error().message.contains(u"/nonexistent/lpadmin"_s),
-                 qPrintable(started.error().message));
+    // How a started program ended, as the printer setup learns it.
+    void programOutcome_data()
+    {
+        using End = ProgramOutcome::End;
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString sh = u"/bin/sh"_s;
+        QTest::newRow("refused") << sh
+                                 << QStringList{u"-c"_s, u"echo 'lpadmin: drivers are deprecated' >&2; "
+                                                         "echo 'lpadmin: Forbidden' >&2; exit 1"_s}
+                                 << int(End::Exited) << 1 << u"lpadmin: Forbidden"_s;
+        QTest::newRow("warned") << sh << QStringList{u"-c"_s, u"echo 'deprecated' >&2"_s} << int(End::Exited)
+                                << 0 << u"deprecated"_s;
+        QTest::newRow("stuck") << u"/bin/sleep"_s << QStringList{u"30"_s} << int(End::TimedOut) << -1
+                               << QString();
+        QTest::newRow("crashed") << sh << QStringList{u"-c"_s, u"kill -SEGV $$"_s} << int(End::Crashed) << -1
+                                 << QString();
+        QTest::newRow("missing") << u"/nonexistent/lpadmin"_s << QStringList() << int(End::NotStarted) << 0
+                                 << u"*"_s;
+    }
+    void programOutcome()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, end);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        CupsPrinterSystem system;
+        std::optional<ProgramOutcome> outcome;
+        system.startProgram(program, arguments, 300, this,
+                            [&outcome](const ProgramOutcome& o) { outcome = o; });
+        QVERIFY(!outcome); // never from inside the call
+        QTRY_VERIFY_WITH_TIMEOUT(outcome, 10000);
+
+        QCOMPARE(int(outcome->end), end);
+        if (exitCode >= 0)
+            QCOMPARE(outcome->exitCode, exitCode);
+        if (message == u"*"_s)
+            QVERIFY(!outcome->message.isEmpty());
+        else
+            QCOMPARE(outcome->message, message);
     }
 
 private:

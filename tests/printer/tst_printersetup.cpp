@@ -1,13 +1,21 @@
+#include "BackgroundPrinterSetup.h"
+#include "ControlTexts.h"
 #include "PrinterSetup.h"
 #include "RecordingPrinterSystem.h"
 #include "ScriptedMessageBox.h"
+#include "SystemLabel.h"
 #include "VersioneWindows.h"
 
 #include "MessageBox.h"
 #include "Ports.h"
 
+#include <QSignalSpy>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 using namespace kestrel;
 using kestrel::test::ScriptedMessageBox;
@@ -16,6 +24,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Lpadmin = u"/usr/sbin/lpadmin"_s;
+const QString Debian = u"Debian GNU/Linux 12 (bookworm)"_s;
+const QString Command =
+    u"/usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 -m drv:///sample.drv/generic.ppd"_s;
 
 // Records each box together with how many commands had been started by then.
 class OrderingBox : public ScriptedMessageBox
@@ -31,6 +42,31 @@ public:
 
 private:
     const RecordingPrinterSystem& m_system;
+};
+
+// The control's printer step over a recording print system, with its own
+// once-per-run token so that every test starts afresh.
+struct Rig
+{
+    explicit Rig(const QString& version = u"Windows7"_s, RunOnce* sharedOnce = nullptr)
+        : box(*system),
+          setup(
+              system,
+              {.messageBox = [this]() -> IMessageBox& { return box; },
+               .busy = [this] { return busy; },
+               .log =
+                   [this](const QString& line) {
+                       log.append(line);
+                   }},
+              [] { return Debian; }, [version] { return version; }, sharedOnce ? *sharedOnce : once)
+    {}
+
+    std::shared_ptr<RecordingPrinterSystem> system = std::make_shared<RecordingPrinterSystem>();
+    OrderingBox box;
+    QStringList log;
+    bool busy = false;
+    RunOnce once;
+    BackgroundPrinterSetup setup;
 };
 
 } // namespace
@@ -83,7 +119,7 @@ private Q_SLOTS:
 
     void installsMissingPrinter_data()
     {
-        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("model");
         QTest::newRow("vista") << u"Vista"_s << u"Dell 3100cn PS"_s;
         QTest::newRow("seven") << u"Windows7"_s << u"Xerox Phaser 6120 PS"_s;
@@ -93,26 +129,22 @@ private Q_SLOTS:
     }
     void installsMissingPrinter()
     {
-        QFETCH(QString, label);
+        QFETCH(QString, version);
         QFETCH(QString, model);
-        RecordingPrinterSystem system;
-        system.printers = {u"laser"_s, u"kestrel2"_s};
-        OrderingBox box(system);
-        QStringList log;
-        PrinterSetup setup(system, [label] { return label; });
+        Rig rig(version);
+        rig.system->printers = {u"laser"_s, u"kestrel2"_s};
 
-        const MethodError error =
-            setup.VerificaStampante(u"kestrel"_s, box, [&log](const QString& line) { log.append(line); });
+        QCOMPARE(rig.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
 
-        QCOMPARE(error.number, 0);
-        QCOMPARE(box.shown().size(), 1);
-        QCOMPARE(box.shown().first().text, u"Installo la stampante kestrel su "_s + label);
-        QCOMPARE(box.shown().first().title, QString());
-        QCOMPARE(box.shown().first().icon, MsgIcon::Information);
-        QCOMPARE(box.shown().first().buttons, MsgButtons::Ok);
-        QCOMPARE(box.startedBeforeBox, QList<qsizetype>{0}); // the user is told first
-        QCOMPARE(system.started.size(), 1);
-        QCOMPARE(system.started.first().program, Lpadmin);
+        // The system is named as it names itself; the version label only
+        // picks the driver model of the log.
+        QCOMPARE(rig.box.texts(), QStringList{u"Installo la stampante kestrel su "_s + Debian});
+        QCOMPARE(rig.box.shown().first().title, QString());
+        QCOMPARE(rig.box.shown().first().icon, MsgIcon::Information);
+        QCOMPARE(rig.box.shown().first().buttons, MsgButtons::Ok);
+        QCOMPARE(rig.box.startedBeforeBox, QList<qsizetype>{0}); // the user is told first
+        QCOMPARE(rig.system->started.size(), 1);
+        QCOMPARE(rig.system->started.first().program, Lpadmin);
         const QStringList arguments{u"-p"_s,
                                     u"kestrel"_s,
                                     u"-E"_s,
@@ -120,28 +152,27 @@ private Q_SLOTS:
                                     u"socket://127.0.0.1:9100"_s,
                                     u"-m"_s,
                                     u"drv:///sample.drv/generic.ppd"_s};
-        QCOMPARE(system.started.first().arguments, arguments);
-        QCOMPARE(log.filter(model).size(), 1);
-        QVERIFY(log.contains(u"Printer install: /usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 "
-                             "-m drv:///sample.drv/generic.ppd"_s));
+        QCOMPARE(rig.system->started.first().arguments, arguments);
+        QCOMPARE(rig.system->started.first().timeLimitMs, 5000);
+        QCOMPARE(rig.log.filter(model).size(), 1);
+        QVERIFY(rig.log.contains(u"Printer install: "_s + Command));
+        QTRY_VERIFY(rig.log.contains(u"Printer install: /usr/sbin/lpadmin done"_s));
+        QCOMPARE(rig.box.shown().size(), 1);
     }
 
     void nameGoesThroughUnchanged()
     {
         qputenv(ports::PrintCaptureVariable, "19100");
-        RecordingPrinterSystem system;
-        ScriptedMessageBox box;
-        QStringList log;
-        PrinterSetup setup(system, [] { return u"Windows7"_s; });
+        Rig rig;
         const QString name = u"fax&co(1)$HOME;è"_s;
 
-        QCOMPARE(setup.VerificaStampante(name, box, [&log](const QString& l) { log.append(l); }).number, 0);
+        QCOMPARE(rig.setup.checkAndWait(name, 5000).number, 0);
 
-        QCOMPARE(system.started.size(), 1);
-        QCOMPARE(system.started.first().arguments.at(1), name);
-        QCOMPARE(system.started.first().arguments.at(4), u"socket://127.0.0.1:19100"_s);
-        QCOMPARE(log.last(), u"Printer install: /usr/sbin/lpadmin -p 'fax&co(1)$HOME;è' -E -v "
-                             "socket://127.0.0.1:19100 -m drv:///sample.drv/generic.ppd"_s);
+        QCOMPARE(rig.system->started.size(), 1);
+        QCOMPARE(rig.system->started.first().arguments.at(1), name);
+        QCOMPARE(rig.system->started.first().arguments.at(4), u"socket://127.0.0.1:19100"_s);
+        QVERIFY(rig.log.contains(u"Printer install: /usr/sbin/lpadmin -p 'fax&co(1)$HOME;è' -E -v "
+                                 "socket://127.0.0.1:19100 -m drv:///sample.drv/generic.ppd"_s));
     }
 
     // Cases that must neither tell the user nor start anything.
@@ -172,34 +203,143 @@ private Q_SLOTS:
         QFETCH(bool, hasLpadmin);
         QFETCH(QString, name);
         QFETCH(int, errorNumber);
-        RecordingPrinterSystem system;
-        system.printers = printers;
-        system.listError = listError;
+        Rig rig;
+        rig.system->printers = printers;
+        rig.system->listError = listError;
         if (!hasLpadmin)
-            system.programs.clear();
-        ScriptedMessageBox box;
-        PrinterSetup setup(system, [] { return u"Vista"_s; });
+            rig.system->programs.clear();
+        QSignalSpy problems(&rig.setup, &BackgroundPrinterSetup::problem);
 
-        const MethodError error = setup.VerificaStampante(name, box, {});
+        const MethodError error = rig.setup.checkAndWait(name, 5000);
 
         QCOMPARE(error.number, errorNumber);
         QCOMPARE(error.description.isEmpty(), errorNumber == 0);
         if (!listError.isEmpty())
             QVERIFY(error.description.contains(listError));
-        QVERIFY(box.shown().isEmpty());
-        QVERIFY(system.started.isEmpty());
+        QTest::qWait(20);
+        QVERIFY(rig.box.shown().isEmpty());
+        QVERIFY(rig.system->started.isEmpty());
+        QCOMPARE(problems.size(), 0); // the caller has it
     }
 
-    void failedStartIsRaised()
+    // How lpadmin failed, and what the user reads about it.
+    void failedInstallationIsTold_data()
     {
-        RecordingPrinterSystem system;
-        system.startError = u"cannot start /usr/sbin/lpadmin: Permission denied"_s;
-        ScriptedMessageBox box;
-        PrinterSetup setup(system, [] { return u"Vista"_s; });
-        const MethodError error = setup.VerificaStampante(QString(127, u'k'), box, {});
-        QCOMPARE(error.number, 75);
-        QCOMPARE(error.description, system.startError);
-        QCOMPARE(box.shown().size(), 1);
+        using End = ProgramOutcome::End;
+        QTest::addColumn<int>("end");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << int(End::Exited) << 1 << u"lpadmin: Forbidden"_s
+                                 << u"lpadmin: Forbidden"_s;
+        QTest::newRow("silent") << int(End::Exited) << 1 << QString()
+                                << texts::programExitCode(u"lpadmin"_s, 1);
+        QTest::newRow("not started") << int(End::NotStarted) << 0 << u"Permission denied"_s
+                                     << texts::programNotStarted(u"lpadmin"_s, u"Permission denied"_s);
+        QTest::newRow("too long") << int(End::TimedOut) << 9 << QString()
+                                  << texts::programTimedOut(u"lpadmin"_s, 5);
+        QTest::newRow("crashed") << int(End::Crashed) << 11 << QString()
+                                 << texts::programCrashed(u"lpadmin"_s);
+    }
+    void failedInstallationIsTold()
+    {
+        QFETCH(int, end);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        Rig rig;
+        rig.system->outcome = ProgramOutcome{ProgramOutcome::End(end), exitCode, message};
+
+        QCOMPARE(rig.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+
+        QTRY_COMPARE(rig.box.shown().size(), 2);
+        const MessageBoxRequest& told = rig.box.shown().at(1);
+        QCOMPARE(told.text, texts::printerInstallFailed(u"kestrel"_s, reason, Command));
+        QVERIFY(told.text.endsWith(u"\nsudo "_s + Command));
+        QCOMPARE(told.icon, MsgIcon::Exclamation);
+        QCOMPARE(told.title, texts::BoxTitle);
+    }
+
+    void installedOncePerRun()
+    {
+        // A queue that lpadmin could not add is not tried again, whatever
+        // the number of activations or controls.
+        RunOnce once;
+        Rig first(u"Windows7"_s, &once);
+        Rig second(u"Windows7"_s, &once);
+        first.system->outcome = ProgramOutcome{ProgramOutcome::End::Exited, 1, u"lpadmin: Forbidden"_s};
+        QCOMPARE(first.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+        QTRY_COMPARE(first.box.shown().size(), 2);
+
+        QCOMPARE(first.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+        first.setup.check(u"kestrel"_s, 5000);
+        QCOMPARE(second.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+        QTest::qWait(50);
+        QCOMPARE(first.box.shown().size(), 2);
+        QCOMPARE(first.system->started.size(), 1);
+        QVERIFY(second.box.shown().isEmpty());
+        QVERIFY(second.system->started.isEmpty());
+    }
+
+    void boxesWaitWhileBusy()
+    {
+        // A box opened inside a submission's wait would hold it up.
+        Rig rig;
+        rig.busy = true;
+        rig.system->outcome.reset();
+        rig.setup.check(u"kestrel"_s, 5000);
+        QTest::qWait(3 * BackgroundPrinterSetup::BusyRetryMs);
+        QVERIFY(rig.box.shown().isEmpty());
+        QVERIFY(rig.system->started.isEmpty());
+
+        rig.busy = false;
+        QTRY_COMPARE(rig.system->started.size(), 1);
+        QCOMPARE(rig.box.shown().size(), 1);
+    }
+
+    void osRelease_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("debian") << QByteArray("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian "
+                                              "GNU/Linux\"\nVERSION_ID=\"12\"\n")
+                                << Debian;
+        QTest::newRow("single quotes")
+            << QByteArray("PRETTY_NAME='Fedora Linux 39'\n") << u"Fedora Linux 39"_s;
+        QTest::newRow("bare") << QByteArray("PRETTY_NAME=Alpine\n") << u"Alpine"_s;
+        QTest::newRow("escapes") << QByteArray("PRETTY_NAME=\"A \\\"B\\\" \\$C\"\n") << u"A \"B\" $C"_s;
+        QTest::newRow("name and version")
+            << QByteArray("# test\nNAME=\"Arch\"\nVERSION_ID=2024\n") << u"Arch 2024"_s;
+        QTest::newRow("empty pretty name") << QByteArray("PRETTY_NAME=\"\"\nNAME=Gentoo\n") << u"Gentoo"_s;
+        QTest::newRow("last wins") << QByteArray("NAME=A\nNAME=B\n") << u"B"_s;
+        QTest::newRow("no name") << QByteArray("ID=debian\nPRETTY_NAMES=x\n") << QString();
+    }
+    void osRelease()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, label);
+        QCOMPARE(osReleaseLabel(text), label);
+    }
+
+    void systemLabelFallsBack()
+    {
+        QTemporaryDir dir;
+        const auto write = [&dir](const QString& name, const QByteArray& text) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        };
+        write(u"nameless"_s, "ID=x\n");
+        write(u"named"_s, "NAME=Named\nVERSION_ID=1\n");
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath(u"fifo"_s)).constData(), 0600) == 0);
+        const QString missing = dir.filePath(u"missing"_s);
+
+        // A FIFO or a folder is not read, and does not block.
+        QCOMPARE(systemLabel({dir.filePath(u"fifo"_s), dir.path(), missing, dir.filePath(u"nameless"_s),
+                              dir.filePath(u"named"_s)}),
+                 u"Named 1"_s);
+        QCOMPARE(systemLabel({missing}), u"Linux"_s); // the kernel's name
+        QCOMPARE(readSmallRegularFile(dir.filePath(u"named"_s), 4), QByteArray("NAME"));
+        QVERIFY(!readSmallRegularFile(dir.filePath(u"fifo"_s), 4));
     }
 };
 

@@ -1,0 +1,86 @@
+#include "WatchedProgram.h"
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+
+void WatchedProgram::start(const QString& program, const QStringList& arguments, int timeLimitMs,
+                           QObject* context, IPrinterSystem::ProgramFinished finished)
+{
+    auto* watched = new WatchedProgram(context, std::move(finished));
+    watched->m_process.setProgram(program);
+    watched->m_process.setArguments(arguments);
+    watched->m_process.setStandardInputFile(QProcess::nullDevice());
+    watched->m_process.setStandardOutputFile(QProcess::nullDevice());
+    watched->m_timeLimit.start(qMax(1, timeLimitMs));
+    watched->m_process.start();
+}
+
+WatchedProgram::WatchedProgram(QObject* context, IPrinterSystem::ProgramFinished finished)
+    : m_context(context), m_finished(std::move(finished))
+{
+    m_timeLimit.setSingleShot(true);
+    connect(&m_timeLimit, &QTimer::timeout, this, &WatchedProgram::onTimeLimit);
+    connect(&m_process, &QProcess::finished, this, &WatchedProgram::onFinished);
+    connect(&m_process, &QProcess::errorOccurred, this, &WatchedProgram::onError);
+    connect(&m_process, &QProcess::readyReadStandardError, this, &WatchedProgram::onStandardError);
+}
+
+void WatchedProgram::onStandardError()
+{
+    // The end is kept: that is where the reason of a failure comes.
+    m_standardError += m_process.readAllStandardError();
+    if (m_standardError.size() > MaxErrorBytes)
+        m_standardError.remove(0, m_standardError.size() - MaxErrorBytes);
+}
+
+void WatchedProgram::onTimeLimit()
+{
+    // Its end comes through finished(), as for any other end.
+    m_timedOut = true;
+    m_process.kill();
+}
+
+void WatchedProgram::onError(QProcess::ProcessError error)
+{
+    // Every other error is followed by finished().
+    if (error == QProcess::FailedToStart)
+        end({ProgramOutcome::End::NotStarted, 0, m_process.errorString()});
+}
+
+void WatchedProgram::onFinished(int exitCode, QProcess::ExitStatus status)
+{
+    onStandardError();
+    if (m_timedOut)
+        end({ProgramOutcome::End::TimedOut, exitCode, lastErrorLine()});
+    else if (status == QProcess::CrashExit)
+        end({ProgramOutcome::End::Crashed, exitCode, lastErrorLine()});
+    else
+        end({ProgramOutcome::End::Exited, exitCode, lastErrorLine()});
+}
+
+QString WatchedProgram::lastErrorLine() const
+{
+    // Warnings may come first; the reason for a failure is its last word.
+    const QStringList lines = QString::fromLocal8Bit(m_standardError).split(u'\n', Qt::SkipEmptyParts);
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if (!line->trimmed().isEmpty())
+            return line->trimmed();
+    }
+    return {};
+}
+
+void WatchedProgram::end(ProgramOutcome outcome)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_timeLimit.stop();
+    deleteLater();
+    // Posted: never from inside start() or the process's own signal, and
+    // dropped when the context has gone by then.
+    if (m_context && m_finished)
+        QTimer::singleShot(0, m_context, [finished = m_finished, outcome] { finished(outcome); });
+}
+
+} // namespace kestrel
