@@ -2,6 +2,7 @@
 
 #include "AppliancePages.h"
 #include "ControlFace.h"
+#include "ControlProperties.h"
 #include "ControlState.h"
 #include "ControlTexts.h"
 #include "CupsPrinterSystem.h"
@@ -25,22 +26,6 @@ namespace {
 
 std::atomic<int> liveInstances{0};
 
-namespace defaults {
-const QString IndirizzoIP = u"ipdelfax"_s;
-const QString NomeStampante = u"printer"_s;
-const QString NomeUtente = u"test"_s;
-const QString PasswordUtente = u"lanterna"_s;
-const QString EmailAdress = u"indirizzo"_s;
-constexpr VbBool DebugOn = VbFalse;
-constexpr VbBool ChopOn = VbTrue;
-constexpr VbBool XMLStatus = VbFalse;
-} // namespace defaults
-
-VbBool toVbBool(const QVariant& value)
-{
-    return static_cast<VbBool>(value.toInt());
-}
-
 // A day: longer than any wait of a fax appliance, short enough for every
 // timer.
 constexpr int LongestWaitMs = 24 * 60 * 60 * 1000;
@@ -60,13 +45,12 @@ QString controlLibraryName()
 }
 
 ControlParts::ControlParts(SessionHost& host)
-    : session(host),
-      printerSetup(std::make_shared<CupsPrinterSystem>(),
-                   {.messageBox = [this]() -> IMessageBox& { return box; },
-                    // A modal box opened inside a submission's wait would
-                    // hold the submission up until the user closes it.
-                    .busy = [this] { return session.isActive() || timer1.isTicking(); },
-                    .log = &DebugLog})
+    : session(host), printerSetup(std::make_shared<CupsPrinterSystem>(),
+                                  {.messageBox = [this]() -> IMessageBox& { return box; },
+                                   // A modal box opened inside a submission's wait would
+                                   // hold the submission up until the user closes it.
+                                   .busy = [this] { return session.isActive() || timer1.isTicking(); },
+                                   .log = &DebugLog})
 {
     ++liveInstances;
 }
@@ -116,7 +100,8 @@ CorvanefaxControl::CorvanefaxControl(QObject* parent)
     });
     connect(&m_socket, &PrintCapture::captureFailed, this, &CorvanefaxControl::sessionMessage);
     connect(&m_socket, &PrintCapture::captureResumed, this, &CorvanefaxControl::sessionMessage);
-    connect(&m_parts->printerSetup, &BackgroundPrinterSetup::problem, this, &CorvanefaxControl::sessionMessage);
+    connect(&m_parts->printerSetup, &BackgroundPrinterSetup::problem, this,
+            &CorvanefaxControl::sessionMessage);
     connect(&m_timer1, &StatusPoller::XMLServerStatus, this, [this](const QString& page) {
         raise([&page](ICorvanefaxEvents& events) {
             QString xml = page;
@@ -183,11 +168,16 @@ IMessageBox& CorvanefaxControl::messageBox()
 }
 
 // Properties: "let" stores and tells the container; "get" returns the field.
+template <typename T> void CorvanefaxControl::let(T ControlState::*field, const T& value)
+{
+    ControlState::current().*field = value;
+    propertyChanged(propertyOf(field).name.toString());
+}
+
 void CorvanefaxControl::setIndirizzoIP(const QString& value)
 {
-    ControlState::current().IndirizzoIP = value;
     m_timer1.setAddress(value);
-    propertyChanged(u"IndirizzoIP"_s);
+    let(&ControlState::IndirizzoIP, value);
 }
 QString CorvanefaxControl::IndirizzoIP() const
 {
@@ -196,9 +186,8 @@ QString CorvanefaxControl::IndirizzoIP() const
 
 void CorvanefaxControl::setNomeStampante(const QString& value)
 {
-    ControlState::current().NomeStampante = value;
     m_socket.setPrinterName(value);
-    propertyChanged(u"NomeStampante"_s);
+    let(&ControlState::NomeStampante, value);
 }
 QString CorvanefaxControl::NomeStampante() const
 {
@@ -207,8 +196,7 @@ QString CorvanefaxControl::NomeStampante() const
 
 void CorvanefaxControl::setPasswordUtente(const QString& value)
 {
-    ControlState::current().PasswordUtente = value;
-    propertyChanged(u"PasswordUtente"_s);
+    let(&ControlState::PasswordUtente, value);
 }
 QString CorvanefaxControl::PasswordUtente() const
 {
@@ -217,8 +205,7 @@ QString CorvanefaxControl::PasswordUtente() const
 
 void CorvanefaxControl::setEmailAdress(const QString& value)
 {
-    ControlState::current().notifyAddress = value;
-    propertyChanged(u"EmailAdress"_s);
+    let(&ControlState::notifyAddress, value);
 }
 QString CorvanefaxControl::EmailAdress() const
 {
@@ -227,8 +214,7 @@ QString CorvanefaxControl::EmailAdress() const
 
 void CorvanefaxControl::setDebugOn(VbBool value)
 {
-    ControlState::current().DebugOn = value;
-    propertyChanged(u"DebugOn"_s);
+    let(&ControlState::DebugOn, value);
 }
 VbBool CorvanefaxControl::DebugOn() const
 {
@@ -237,8 +223,7 @@ VbBool CorvanefaxControl::DebugOn() const
 
 void CorvanefaxControl::setChopOn(VbBool value)
 {
-    ControlState::current().ChopOn = value;
-    propertyChanged(u"ChopOn"_s);
+    let(&ControlState::ChopOn, value);
 }
 VbBool CorvanefaxControl::ChopOn() const
 {
@@ -247,8 +232,7 @@ VbBool CorvanefaxControl::ChopOn() const
 
 void CorvanefaxControl::setXMLStatus(VbBool value)
 {
-    ControlState::current().XMLStatus = value;
-    propertyChanged(u"XMLStatus"_s);
+    let(&ControlState::XMLStatus, value);
 }
 VbBool CorvanefaxControl::XMLStatus() const
 {
@@ -257,8 +241,7 @@ VbBool CorvanefaxControl::XMLStatus() const
 
 void CorvanefaxControl::setNomeUtente(const QString& value)
 {
-    ControlState::current().NomeUtente = value;
-    propertyChanged(u"NomeUtente"_s);
+    let(&ControlState::NomeUtente, value);
 }
 QString CorvanefaxControl::NomeUtente() const
 {
@@ -274,14 +257,8 @@ void CorvanefaxControl::InitProperties()
 void CorvanefaxControl::ReadProperties(IPropertyBag& bag)
 {
     ControlState& state = ControlState::current();
-    state.IndirizzoIP = bag.readProperty(u"IndirizzoIP"_s, defaults::IndirizzoIP).toString();
-    state.NomeStampante = bag.readProperty(u"NomeStampante"_s, defaults::NomeStampante).toString();
-    state.NomeUtente = bag.readProperty(u"NomeUtente"_s, defaults::NomeUtente).toString();
-    state.PasswordUtente = bag.readProperty(u"PasswordUtente"_s, defaults::PasswordUtente).toString();
-    state.notifyAddress = bag.readProperty(u"EmailAdress"_s, defaults::EmailAdress).toString();
-    state.DebugOn = toVbBool(bag.readProperty(u"DebugOn"_s, defaults::DebugOn));
-    state.ChopOn = toVbBool(bag.readProperty(u"ChopOn"_s, defaults::ChopOn));
-    state.XMLStatus = toVbBool(bag.readProperty(u"XMLStatus"_s, defaults::XMLStatus));
+    for (const ControlProperty& property : controlProperties())
+        property.write(state, bag.readProperty(property.name.toString(), property.defaultValue));
     m_socket.setPrinterName(state.NomeStampante);
     m_timer1.setAddress(state.IndirizzoIP);
 }
@@ -289,15 +266,8 @@ void CorvanefaxControl::ReadProperties(IPropertyBag& bag)
 void CorvanefaxControl::WriteProperties(IPropertyBag& bag) const
 {
     const ControlState& state = ControlState::current();
-    bag.writeProperty(u"IndirizzoIP"_s, state.IndirizzoIP, defaults::IndirizzoIP);
-    bag.writeProperty(u"NomeStampante"_s, state.NomeStampante, defaults::NomeStampante);
-    bag.writeProperty(u"NomeUtente"_s, state.NomeUtente, defaults::NomeUtente);
-    bag.writeProperty(u"PasswordUtente"_s, state.PasswordUtente, defaults::PasswordUtente);
-    bag.writeProperty(u"EmailAdress"_s, state.notifyAddress, defaults::EmailAdress);
-    bag.writeProperty(u"DebugOn"_s, static_cast<int>(state.DebugOn), static_cast<int>(defaults::DebugOn));
-    bag.writeProperty(u"ChopOn"_s, static_cast<int>(state.ChopOn), static_cast<int>(defaults::ChopOn));
-    bag.writeProperty(u"XMLStatus"_s, static_cast<int>(state.XMLStatus),
-                      static_cast<int>(defaults::XMLStatus));
+    for (const ControlProperty& property : controlProperties())
+        bag.writeProperty(property.name.toString(), property.read(state), property.defaultValue);
 }
 
 MethodError CorvanefaxControl::Attiva()

@@ -2,6 +2,7 @@
 
 #include "Activity.h"
 #include "BackgroundPrinterSetup.h"
+#include "ControlState.h"
 #include "Corvanefax.h"
 #include "FaxSession.h"
 #include "PrintCapture.h"
@@ -122,6 +123,8 @@ private:
     // Raises an event to the host's sink; false when the host destroyed the
     // control in its handler.
     template <typename Raise> bool raise(Raise&& event);
+    // A property's "let": stores the value and tells the container.
+    template <typename T> void let(T ControlState::*field, const T& value);
 
     void sessionFaxSubmitted(const QString& jobNumber, const QString& sentFiles) override;
     void sessionMessage(const QString& text) override;
