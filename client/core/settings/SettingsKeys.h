@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace kestrel::settings {
@@ -25,10 +26,32 @@ inline const QString VCard = u"VCARD"_s;     // never written
 // case-sensitively.
 inline const QString None = u"none"_s;
 
-inline const QString DefaultUser = u"test"_s;
-inline const QString DefaultPass = u"brio"_s;
-inline const QString DefaultMaxDials = u"3"_s;
-inline const QString DefaultDebug = u"0"_s;
-inline const QString DefaultChop = u"1"_s;
+// How a key's text becomes its value.
+enum class Kind
+{
+    Text,
+    Dials, // a number of dial attempts, kept between 1 and 99
+    Flag,  // a number (not 0 is on) or the words True and False
+};
+
+// One key of the settings file: everything reading it, the options window
+// and saving need to know. A new key is a row here and a field of the
+// options window; the program reads it with SettingsValues::text(),
+// number() or flag().
+struct Key
+{
+    QString name;
+    // What a missing key reads as. With folderFile set: the program folder
+    // followed by that file instead.
+    QString defaultText;
+    Kind kind = Kind::Text;
+    // The options window's field that shows it (its object name); a key
+    // without one is never written.
+    QString field;
+    QString folderFile;
+};
+
+// Every key, in the order the options window writes them.
+const QList<Key>& keys();
 
 } // namespace kestrel::settings

@@ -38,14 +38,15 @@ public:
     // What the options window shows when it opens, read from the file.
     OptionFields optionFields() const;
 
-    // Writes every field under its key, in the order IP, USER, PASS, COVER,
-    // MAIL, MAXDIALS, PREFIX, DEBUG, CHOP, texts as the user left them; then
-    // reloads. A write that fails is skipped and the next one is done; the
+    // Writes every field under its key, in the key table's order (IP, USER,
+    // PASS, COVER, MAIL, MAXDIALS, PREFIX, DEBUG, CHOP), texts as the user
+    // left them; then reloads. A write that fails is skipped and the next one is done; the
     // first failure is returned, and values() shows what the file holds.
     Status SalvaImpostazioni(const OptionFields& fields);
 
 private:
     QString readMain(const QString& key, const QString& defaultValue) const;
+    QString defaultOf(const settings::Key& key) const;
 
     QString m_folder;
     PrivateProfile m_profile;

@@ -4,6 +4,7 @@
 #include "FileChooser.h"
 #include "MessageBox.h"
 #include "OptionsController.h"
+#include "SettingsKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,24 +47,24 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     setWindowTitle(texts::ProductName);
 
     auto* form = new QFormLayout;
-    m_ip = addTextRow(form, u"txtIP"_s, texts::OptionIp);
-    m_user = addTextRow(form, u"txtUtente"_s, texts::OptionUser);
-    m_password = addTextRow(form, u"txtPassword"_s, texts::OptionPassword);
-    m_password->setEchoMode(QLineEdit::Password);
+    addTextRow(form, u"txtIP"_s, texts::OptionIp);
+    addTextRow(form, u"txtUtente"_s, texts::OptionUser);
+    QLineEdit* password = addTextRow(form, u"txtPassword"_s, texts::OptionPassword);
+    password->setEchoMode(QLineEdit::Password);
     // A star for every character, as the window has always shown, not the
     // style's bullet.
-    m_password->setStyleSheet(u"lineedit-password-character: 42;"_s);
-    m_mail = addTextRow(form, u"txtMail"_s, texts::OptionMail);
-    m_prefix = addTextRow(form, u"txtPrefisso"_s, texts::OptionPrefix);
+    password->setStyleSheet(u"lineedit-password-character: 42;"_s);
+    addTextRow(form, u"txtMail"_s, texts::OptionMail);
+    addTextRow(form, u"txtPrefisso"_s, texts::OptionPrefix);
 
-    m_maxDials = new QComboBox(this);
-    m_maxDials->setObjectName(u"cmbMaxDials"_s);
+    auto* maxDials = new QComboBox(this);
+    maxDials->setObjectName(u"cmbMaxDials"_s);
     // A number can be typed too; it is stored as typed.
-    m_maxDials->setEditable(true);
-    m_maxDials->setInsertPolicy(QComboBox::NoInsert);
-    m_maxDials->addItems(OptionsController::maxDialsItems());
-    m_maxDials->setAccessibleName(texts::OptionMaxDials);
-    form->addRow(texts::OptionMaxDials, m_maxDials);
+    maxDials->setEditable(true);
+    maxDials->setInsertPolicy(QComboBox::NoInsert);
+    maxDials->addItems(OptionsController::maxDialsItems());
+    maxDials->setAccessibleName(texts::OptionMaxDials);
+    form->addRow(texts::OptionMaxDials, maxDials);
 
     m_cover = new QLineEdit(this);
     m_cover->setObjectName(u"txtCopertina"_s);
@@ -76,10 +77,10 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     coverLabel->setBuddy(m_cover);
     form->addRow(coverLabel, coverRow);
 
-    m_debug = makeCheckBox(this, u"ChkDebug"_s, texts::OptionDebug);
-    m_chop = makeCheckBox(this, u"ChkChop"_s, texts::OptionChop);
-    form->addRow(QString(), m_debug);
-    form->addRow(QString(), m_chop);
+    QCheckBox* debug = makeCheckBox(this, u"ChkDebug"_s, texts::OptionDebug);
+    QCheckBox* chop = makeCheckBox(this, u"ChkChop"_s, texts::OptionChop);
+    form->addRow(QString(), debug);
+    form->addRow(QString(), chop);
 
     m_save = makeButton(this, u"cmdSalva"_s, texts::OptionSave);
     m_cancel = makeButton(this, u"cmdAnulla"_s, texts::OptionCancel);
@@ -136,31 +137,37 @@ void FrmOption::load()
     Q_EMIT sendWindowHideRequested();
 }
 
+// Each field is the widget the key table names: a text box, the combo box
+// or a check box.
 void FrmOption::setFields(const OptionFields& fields)
 {
-    m_ip->setText(fields.ip);
-    m_user->setText(fields.user);
-    m_password->setText(fields.password);
-    m_mail->setText(fields.mail);
-    m_prefix->setText(fields.prefix);
-    m_maxDials->setCurrentText(fields.maxDials);
-    m_cover->setText(fields.cover);
-    m_debug->setChecked(fields.debug);
-    m_chop->setChecked(fields.chop);
+    for (const settings::Key& key : settings::keys()) {
+        if (key.field.isEmpty())
+            continue;
+        QWidget* field = findChild<QWidget*>(key.field);
+        if (auto* text = qobject_cast<QLineEdit*>(field))
+            text->setText(fields.text(key.name));
+        else if (auto* combo = qobject_cast<QComboBox*>(field))
+            combo->setCurrentText(fields.text(key.name));
+        else if (auto* check = qobject_cast<QCheckBox*>(field))
+            check->setChecked(fields.flag(key.name));
+    }
 }
 
 OptionFields FrmOption::fields() const
 {
     OptionFields fields;
-    fields.ip = m_ip->text();
-    fields.user = m_user->text();
-    fields.password = m_password->text();
-    fields.mail = m_mail->text();
-    fields.prefix = m_prefix->text();
-    fields.maxDials = m_maxDials->currentText();
-    fields.cover = m_cover->text();
-    fields.debug = m_debug->isChecked();
-    fields.chop = m_chop->isChecked();
+    for (const settings::Key& key : settings::keys()) {
+        if (key.field.isEmpty())
+            continue;
+        const QWidget* field = findChild<QWidget*>(key.field);
+        if (const auto* text = qobject_cast<const QLineEdit*>(field))
+            fields.setText(key.name, text->text());
+        else if (const auto* combo = qobject_cast<const QComboBox*>(field))
+            fields.setText(key.name, combo->currentText());
+        else if (const auto* check = qobject_cast<const QCheckBox*>(field))
+            fields.setFlag(key.name, check->isChecked());
+    }
     return fields;
 }
 

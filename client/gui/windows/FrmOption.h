@@ -4,8 +4,6 @@
 
 #include <QDialog>
 
-class QCheckBox;
-class QComboBox;
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
@@ -69,16 +67,9 @@ private:
     IMessageBox& m_messages;
     FileChooser& m_files;
 
-    QLineEdit* m_ip;
-    QLineEdit* m_user;
-    QLineEdit* m_password;
-    QLineEdit* m_mail;
-    QLineEdit* m_prefix;
-    QComboBox* m_maxDials;
+    // The fields are found by the object names the settings key table gives.
     QLineEdit* m_cover;
     QPushButton* m_browse;
-    QCheckBox* m_debug;
-    QCheckBox* m_chop;
     QPushButton* m_save;
     QPushButton* m_cancel;
 };

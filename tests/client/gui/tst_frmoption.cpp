@@ -70,13 +70,34 @@ private Q_SLOTS:
     void firstStartShowsTheDefaults()
     {
         Fixture f;
-        const QString none = u"none"_s;
-        QCOMPARE(f.window.fields(),
-                 (OptionFields{none, u"test"_s, u"brio"_s, none, none, u"3"_s, none, false, true}));
+        const OptionFields fields = f.window.fields();
+        QCOMPARE(
+            (QStringList{fields.text(settings::Ip), fields.text(settings::User), fields.text(settings::Pass),
+                         fields.text(settings::Mail), fields.text(settings::Prefix),
+                         fields.text(settings::MaxDials), fields.text(settings::Cover)}),
+            (QStringList{u"none"_s, u"test"_s, u"brio"_s, u"none"_s, u"none"_s, u"3"_s, u"none"_s}));
+        QCOMPARE(fields.flag(settings::Debug), false);
+        QCOMPARE(fields.flag(settings::Chop), true);
         QCOMPARE(f.hide.count(), 1);
         QCOMPARE(f.child<QComboBox>(u"cmbMaxDials"_s)->count(), 15);
         QCOMPARE(f.child<QComboBox>(u"cmbMaxDials"_s)->itemText(14), u"15"_s);
         QCOMPARE(f.child<QLineEdit>(u"txtPassword"_s)->displayText(), u"****"_s);
+    }
+
+    // Every key the window writes has its field there, of the kind the key
+    // needs: a key added to the table without one would never be saved.
+    void everyKeyHasItsField()
+    {
+        Fixture f;
+        for (const settings::Key& key : settings::keys()) {
+            if (key.field.isEmpty())
+                continue;
+            QWidget* field = f.window.findChild<QWidget*>(key.field);
+            QVERIFY2(field, qPrintable(key.name));
+            const bool flag = qobject_cast<QCheckBox*>(field);
+            const bool text = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
+            QVERIFY2(key.kind == settings::Kind::Flag ? flag : text, qPrintable(key.name));
+        }
     }
 
     void save_data()
@@ -106,13 +127,14 @@ private Q_SLOTS:
         OptionFields expected = f.window.fields();
         if (auto* box = f.child<QCheckBox>(field)) {
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
-            expected.chop = false;
+            expected.setFlag(settings::Chop, false);
         } else {
             f.type(field, typed);
-            (field == "txtMail"_L1       ? expected.mail
-             : field == "txtIP"_L1       ? expected.ip
-             : field == "txtPassword"_L1 ? expected.password
-                                         : expected.maxDials) = typed;
+            expected.setText(field == "txtMail"_L1       ? settings::Mail
+                             : field == "txtIP"_L1       ? settings::Ip
+                             : field == "txtPassword"_L1 ? settings::Pass
+                                                         : settings::MaxDials,
+                             typed);
         }
         QCOMPARE(f.window.fields(), expected);
         f.click(u"cmdSalva"_s);
@@ -135,7 +157,7 @@ private Q_SLOTS:
         QCOMPARE(f.show.count(), 1);
         QVERIFY(!f.window.isVisible());
         f.window.showModeless();
-        QCOMPARE(f.window.fields().ip, u"none"_s);
+        QCOMPARE(f.window.fields().text(settings::Ip), u"none"_s);
     }
 
     // Closing as if all was well would leave the user believing the
@@ -152,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(f.box.texts().first().startsWith(texts::SettingsNotSaved));
         QCOMPARE(f.box.shown().first().icon, MsgIcon::Critical);
         QVERIFY(f.window.isVisible());
-        QCOMPARE(f.window.fields().ip, u"10.0.0.2"_s);
+        QCOMPARE(f.window.fields().text(settings::Ip), u"10.0.0.2"_s);
         QCOMPARE(f.reload.count(), 0);
     }
 
@@ -162,9 +184,9 @@ private Q_SLOTS:
         f.chooser.setNextCancelled();
         f.chooser.setNextFileName(u"/home/anna/nuova copertina.ps"_s);
         f.click(u"cmdSfoglia"_s);
-        QCOMPARE(f.window.fields().cover, u"/srv/copertina.pdf"_s);
+        QCOMPARE(f.window.fields().text(settings::Cover), u"/srv/copertina.pdf"_s);
         f.click(u"cmdSfoglia"_s);
-        QCOMPARE(f.window.fields().cover, u"/home/anna/nuova copertina.ps"_s);
+        QCOMPARE(f.window.fields().text(settings::Cover), u"/home/anna/nuova copertina.ps"_s);
         QCOMPARE(f.chooser.filters(), QStringList(2, texts::DocumentFilter));
     }
 
@@ -204,8 +226,8 @@ private Q_SLOTS:
         f.type(u"txtIP"_s, u"10.0.0.7"_s);
         bool wasModal = false;
         QTimer::singleShot(0, &f.window, [&] {
-            wasModal =
-                QApplication::activeModalWidget() == &f.window && f.window.fields().ip == "10.0.0.7"_L1;
+            wasModal = QApplication::activeModalWidget() == &f.window &&
+                       f.window.fields().text(settings::Ip) == "10.0.0.7"_L1;
             f.click(u"cmdAnulla"_s);
         });
         f.window.execModal();

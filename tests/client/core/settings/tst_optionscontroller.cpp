@@ -52,8 +52,8 @@ private Q_SLOTS:
         SettingsStore store(dir.path());
         OptionsController options(store);
         OptionFields fields = options.load();
-        fields.password = u"nuova"_s;
-        fields.mail = u"a@b"_s;
+        fields.setText(settings::Pass, u"nuova"_s);
+        fields.setText(settings::Mail, u"a@b"_s);
         QCOMPARE(options.save(fields), OptionsAction::KeepOpenWithMessage);
         QCOMPARE(store.optionFields(), fields);
     }

@@ -30,25 +30,22 @@ private Q_SLOTS:
     {
         const SettingsStore store(m_dir->path());
         OptionFields fields;
-        fields.ip = fields.cover = fields.mail = fields.prefix = u"none"_s;
-        fields.user = u"test"_s;
-        fields.password = u"brio"_s;
-        fields.maxDials = u"3"_s;
-        fields.debug = false;
-        fields.chop = true;
+        for (const QString& key : {settings::Ip, settings::Cover, settings::Mail, settings::Prefix})
+            fields.setText(key, u"none"_s);
+        fields.setText(settings::User, u"test"_s);
+        fields.setText(settings::Pass, u"brio"_s);
+        fields.setText(settings::MaxDials, u"3"_s);
+        fields.setFlag(settings::Debug, false);
+        fields.setFlag(settings::Chop, true);
         QCOMPARE(store.optionFields(), fields);
-        const SettingsValues values{u"none"_s,
-                                    u"test"_s,
-                                    u"brio"_s,
-                                    u"none"_s,
-                                    u"none"_s,
-                                    3,
-                                    u"none"_s,
-                                    false,
-                                    true,
-                                    m_dir->path() + u"/rubrica.db"_s,
-                                    m_dir->path() + u"/contatti.vcf"_s};
-        QCOMPARE(store.values(), values);
+        const SettingsValues& values = store.values();
+        QCOMPARE((QStringList{values.ip, values.user, values.pass, values.cover, values.mail, values.prefix}),
+                 (QStringList{u"none"_s, u"test"_s, u"brio"_s, u"none"_s, u"none"_s, u"none"_s}));
+        QCOMPARE(values.maxDials, 3);
+        QCOMPARE(values.debug, false);
+        QCOMPARE(values.chop, true);
+        QCOMPARE(values.rubrica, m_dir->path() + u"/rubrica.db"_s);
+        QCOMPARE(values.vcard, m_dir->path() + u"/contatti.vcf"_s);
         QVERIFY(!QFile::exists(m_ini));
     }
 
@@ -94,16 +91,24 @@ private Q_SLOTS:
         QCOMPARE(store.values().debug, expectedDebug);
         QCOMPARE(store.values().chop, expectedChop);
         const OptionFields fields = store.optionFields();
-        QCOMPARE(fields.maxDials, QString::number(expectedMaxDials));
-        QCOMPARE(fields.debug, expectedDebug);
-        QCOMPARE(fields.chop, expectedChop);
+        QCOMPARE(fields.text(settings::MaxDials), QString::number(expectedMaxDials));
+        QCOMPARE(fields.flag(settings::Debug), expectedDebug);
+        QCOMPARE(fields.flag(settings::Chop), expectedChop);
     }
 
     void salvaImpostazioniWritesInOrderAndReloads()
     {
         SettingsStore store(m_dir->path());
-        const OptionFields fields{QString(), u"mario"_s,  u"p w"_s, u"a@b"_s, u"0"_s,
-                                  u"12"_s,   u"/c.pdf"_s, true,     false};
+        OptionFields fields;
+        fields.setText(settings::Ip, QString());
+        fields.setText(settings::User, u"mario"_s);
+        fields.setText(settings::Pass, u"p w"_s);
+        fields.setText(settings::Mail, u"a@b"_s);
+        fields.setText(settings::Prefix, u"0"_s);
+        fields.setText(settings::MaxDials, u"12"_s);
+        fields.setText(settings::Cover, u"/c.pdf"_s);
+        fields.setFlag(settings::Debug, true);
+        fields.setFlag(settings::Chop, false);
         QVERIFY(store.SalvaImpostazioni(fields));
         QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
                                                 "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\n"));
@@ -117,7 +122,7 @@ private Q_SLOTS:
     {
         SettingsStore store(m_dir->filePath(u"gone"_s));
         OptionFields fields = store.optionFields();
-        fields.ip = u"10.0.0.9"_s;
+        fields.setText(settings::Ip, u"10.0.0.9"_s);
         QVERIFY(!store.SalvaImpostazioni(fields));
         QCOMPARE(store.values().ip, u"none"_s);
     }
@@ -144,7 +149,7 @@ private Q_SLOTS:
         QVERIFY(!store.fileStatus());
         QVERIFY(store.fileStatus().error().message.contains(u"1 MiB"_s));
         OptionFields fields = store.optionFields();
-        fields.ip = u"10.0.0.2"_s;
+        fields.setText(settings::Ip, u"10.0.0.2"_s);
         QVERIFY(!store.SalvaImpostazioni(fields));
         QCOMPARE(files::read(m_ini), bytes);
         QVERIFY(!store.fileStatus());
