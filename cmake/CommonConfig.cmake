@@ -20,3 +20,9 @@ if(KESTREL_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(kestrel_flags INTERFACE -fsanitize=address,undefined)
 endif()
+
+# CI builds with every warning an error (scripts/test.sh).
+option(KESTREL_WERROR "Treat warnings as errors" OFF)
+if(KESTREL_WERROR)
+  target_compile_options(kestrel_flags INTERFACE -Werror)
+endif()

@@ -4,10 +4,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <functional>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <functional>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
