@@ -54,8 +54,6 @@ public:
 
     void setLocalPort(quint16 port) { m_localPort = port; }
     quint16 localPort() const { return m_localPort; }
-    // Address a listener binds; loopback unless told otherwise.
-    void setLocalAddress(const QHostAddress& address) { m_localAddress = address; }
 
     // For a command protocol: small writes leave at once instead of waiting
     // for the acknowledgement of the last one (TCP_NODELAY), and what
@@ -94,8 +92,6 @@ public:
     // The address of the connected peer, IPv4 in dotted form; empty when
     // not connected.
     QString peerAddress() const;
-    // True once the peer has closed its side of the connection.
-    bool peerClosed() const { return m_peerClosed; }
 
     int lastErrorNumber() const { return m_errorNumber; }
     QString lastErrorDescription() const { return m_errorDescription; }

@@ -32,7 +32,6 @@ public:
     // Activates the control and starts the submission. The host is done
     // when finished() is emitted: 0 when every job was accepted.
     void start();
-    const QStringList& jobNumbers() const { return m_jobs; }
 
 Q_SIGNALS:
     void finished(int exitCode);

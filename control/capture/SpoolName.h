@@ -44,7 +44,6 @@ public:
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
     void setRandom(Random random) { m_random = std::move(random); }
-    void setFolder(Folder folder) { m_folder = std::move(folder); }
 
     // The folder new spool files go to, read at each call.
     QString folder() const;

@@ -45,7 +45,6 @@ public:
 
     // Time the three requests of one tick share (60 s by default).
     void setTickTimeLimitMs(int ms) { m_tickTimeLimitMs = qMax(1, ms); }
-    int tickTimeLimitMs() const { return m_tickTimeLimitMs; }
 
     const QTimer& Timer1() const { return m_timer1; }
     bool isTicking() const { return m_ticking; }

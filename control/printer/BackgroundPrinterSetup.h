@@ -49,7 +49,6 @@ public:
     // timeLimitMs. Errors come back here instead of as problem().
     MethodError checkAndWait(const QString& printerName, int timeLimitMs);
 
-    bool isChecking() const { return m_check.isRunning(); }
 
 Q_SIGNALS:
     // A check started by check() failed: a text for the user. The same

@@ -87,9 +87,7 @@ public:
 
     const Submission& submission() const { return m_submission; }
     QString jobNumber() const { return m_jobNumber; }
-    int jobIndex() const { return m_jobIndex; }
     int currentFile() const { return m_currentFile; }
-    QString remoteNameOf(int file) const { return m_remoteNames.value(file); }
 
     // The line a log shows for a command: a password never appears.
     static QString shownCommand(const QString& command);

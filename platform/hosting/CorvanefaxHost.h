@@ -36,7 +36,8 @@ public:
     ~CorvanefaxHost() override;
 
     // Creates a new control, replacing (and destroying) the one created
-    // before. Its persisted properties are read from designData().
+    // before. Its persisted properties are read from the design data
+    // the host keeps for the controls it makes.
     Status create();
     // Hosts a control made elsewhere (tests hand in a stand-in).
     void adopt(std::unique_ptr<ICorvanefax> control);
@@ -50,14 +51,11 @@ public:
     // Whether activation installs the capture printer and opens the capture
     // port (on by default).
     void setPrintCapture(bool on) { m_printCapture = on; }
-    MemoryPropertyBag& designData() { return m_designData; }
 
     // SendFax with the host's bookkeeping. Without a line the call has four
     // arguments and the control uses its default line.
     QVariant sendFax(const QString& files, const QString& numbers, const QString& notify, qint16 maxDials,
                      const std::optional<QString>& line = std::nullopt);
-    // A sendFax whose jobs are not all reported yet.
-    bool isSubmitting() const { return m_open; }
 
     // Attiva with the host's bookkeeping: whether the appliance answered.
     MethodError activate();

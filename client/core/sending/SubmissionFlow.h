@@ -54,7 +54,6 @@ public:
     // The control found a printed document: it joins the end of the list.
     void addPrintedDocument(const QString& spoolFile);
 
-    const QString& submitFiles() const { return m_submitFiles; }
     const QString& jobList() const { return m_jobList; }
     // Jobs of this submission whose outcome is to be checked.
     const QString& uncertainJobs() const { return m_uncertain; }

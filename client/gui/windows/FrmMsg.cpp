@@ -88,11 +88,6 @@ void FrmMsg::setTimerEnabled(bool enabled)
         m_timer->stop();
 }
 
-bool FrmMsg::isTimerEnabled() const
-{
-    return m_timer->isActive();
-}
-
 void FrmMsg::closeEvent(QCloseEvent* event)
 {
     // Unloaded from now on, though deleted only later: the next notice

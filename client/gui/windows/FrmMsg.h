@@ -39,7 +39,6 @@ public:
 
     // Timer1.Enabled: switching it on again starts a full interval.
     void setTimerEnabled(bool enabled);
-    bool isTimerEnabled() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -72,8 +72,6 @@ public:
     void showInFront();
 
     CorvanefaxHost& host() { return m_host; }
-    SubmissionFlow& flow() { return m_flow; }
-    ApplianceWatch& applianceWatch() { return m_watch; }
     GridRows& destinations() { return m_destRows; }
     GridRows& documents() { return m_docRows; }
     // The controls are made when the window is first shown (most starts
