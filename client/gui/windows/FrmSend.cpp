@@ -163,12 +163,12 @@ void FrmSend::buildControls()
     // Without a notification area nothing else leads to the options or out
     // of the program.
     if (m_services.trayAvailable && !m_services.trayAvailable()) {
-        m_cmdSetup = named(new QPushButton(texts::MenuSetup, this), u"cmdSetup"_s, texts::MenuSetup);
-        place(m_cmdSetup, 120, HeightTwips, 2355, 435);
-        connect(m_cmdSetup, &QPushButton::clicked, this, &FrmSend::setupRequested);
-        m_cmdQuit = named(new QPushButton(texts::MenuQuit, this), u"cmdEsci"_s, texts::MenuQuit);
-        place(m_cmdQuit, 2520, HeightTwips, 2325, 435);
-        connect(m_cmdQuit, &QPushButton::clicked, this, &FrmSend::quitClick);
+        m_setupButton = named(new QPushButton(texts::MenuSetup, this), u"setupButton"_s, texts::MenuSetup);
+        place(m_setupButton, 120, HeightTwips, 2355, 435);
+        connect(m_setupButton, &QPushButton::clicked, this, &FrmSend::setupRequested);
+        m_quitButton = named(new QPushButton(texts::MenuQuit, this), u"quitButton"_s, texts::MenuQuit);
+        place(m_quitButton, 2520, HeightTwips, 2325, 435);
+        connect(m_quitButton, &QPushButton::clicked, this, &FrmSend::quitClick);
     }
 }
 

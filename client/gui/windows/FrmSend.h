@@ -146,8 +146,8 @@ private:
     QComboBox* m_comboOut = nullptr;
     QPushButton* m_cmdsend = nullptr;
     QPushButton* m_cmdDel = nullptr;
-    QPushButton* m_cmdSetup = nullptr; // only without a notification area
-    QPushButton* m_cmdQuit = nullptr;
+    QPushButton* m_setupButton = nullptr; // only without a notification area
+    QPushButton* m_quitButton = nullptr;
 };
 
 } // namespace kestrel

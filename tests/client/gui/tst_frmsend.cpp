@@ -353,17 +353,17 @@ void TestFrmSend::withoutTray()
     // The tray menu's "Setup" and "Esci" are on the window itself.
     QSignalSpy setup(m_window.get(), &FrmSend::setupRequested);
     QSignalSpy quit(m_window.get(), &FrmSend::quitRequested);
-    QTest::mouseClick(button(u"cmdSetup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"setupButton"_s), Qt::LeftButton);
     QCOMPARE(setup.size(), 1);
     m_box.clear();
     m_box.setNextAnswers({MsgAnswer::No, MsgAnswer::Yes});
-    QTest::mouseClick(button(u"cmdEsci"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"quitButton"_s), Qt::LeftButton);
     QCOMPARE(quit.size(), 0);
-    QTest::mouseClick(button(u"cmdEsci"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"quitButton"_s), Qt::LeftButton);
     QCOMPARE(quit.size(), 1);
     QCOMPARE(m_box.texts(), (QStringList{texts::QuitQuestion, texts::QuitQuestion}));
     QVERIFY(m_window->geometry().height() >
-            m_window->findChild<QPushButton*>(u"cmdEsci"_s)->geometry().bottom());
+            m_window->findChild<QPushButton*>(u"quitButton"_s)->geometry().bottom());
 }
 
 void TestFrmSend::printedDocumentComesToFront()
