@@ -3,6 +3,7 @@
 // SendFax per destination): prints the wall time and the bytes uploaded.
 //   bench-client-submit SIMULATOR_STORE_IS_READ_BACK (run by bench-client.sh)
 
+#include "ClientApplication.h"
 #include "FrmSend.h"
 
 #include <QApplication>
@@ -81,22 +82,17 @@ int main(int argc, char* argv[])
     }
     file.close();
 
-    SettingsStore settings(dir.path());
-    LineTable lines;
     CountingBox box;
-    FrmSend::Services services;
-    services.settings = &settings;
-    services.lines = &lines;
-    services.messageBox = &box;
-    services.trayAvailable = [] {
+    ClientApplication::Replacements replacements;
+    replacements.messageBox = &box;
+    replacements.trayAvailable = [] {
         return true;
     };
-    services.createControl = [](CorvanefaxHost& host) {
-        return host.create();
-    };
-    FrmSend window(services);
+    ClientApplication client(dir.path(), replacements);
+    FrmSend& window = client.sendWindow();
     window.host().setPrintCapture(false);
-    window.load();
+    if (!client.start())
+        return 1;
     window.documents().appendRow({QString(), document, u"document.ps"_s});
     for (int i = 0; i < Destinations; ++i)
         window.destinations().appendRow({QString(), QString::number(610000 + i), QString()});

@@ -6,8 +6,8 @@
 // This machine's print system is never touched: the control is pointed at
 // a print system that is not there.
 
+#include "ClientApplication.h"
 #include "ContactDatabase.h"
-#include "DesktopContacts.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "ScriptedMessageBox.h"
@@ -64,12 +64,12 @@ private:
     // Runs the road of a fax and gives the job numbers of the summary.
     QStringList printAndSend();
 
+    FrmSend& window() { return m_client->sendWindow(); }
+
     QTemporaryDir m_dir;
     QString m_cover;
-    std::unique_ptr<SettingsStore> m_settings;
-    LineTable m_lines;
     ScriptedMessageBox m_box;
-    std::unique_ptr<FrmSend> m_window;
+    std::unique_ptr<ClientApplication> m_client;
     SimulatorProcess m_sim;
 };
 
@@ -94,30 +94,29 @@ void TestClientEndToEnd::init()
         "[MAIN]\r\nIP=127.0.0.1\r\nUSER=faxpw\r\nPASS=Kestrel-e2e-9\r\nMAIL=ufficio@example.org\r\n"
         "COVER=" +
             m_cover.toUtf8() + "\r\n"));
-    m_settings = std::make_unique<SettingsStore>(m_dir.path());
     m_box.clear();
-    FrmSend::Services s;
-    s.settings = m_settings.get();
-    s.lines = &m_lines;
-    s.messageBox = &m_box;
-    s.trayAvailable = [] {
+    // The program as main() makes it, with the real control; only the boxes
+    // are answered by the test, and the notification area is taken as there.
+    ClientApplication::Replacements replacements;
+    replacements.messageBox = &m_box;
+    replacements.trayAvailable = [] {
         return true;
     };
-    s.createControl = [](CorvanefaxHost& host) {
-        return host.create();
+    replacements.showNotice = [](const QString&) {
     };
-    m_window = std::make_unique<FrmSend>(s);
+    m_client = std::make_unique<ClientApplication>(m_dir.path(), replacements);
 }
 
 void TestClientEndToEnd::cleanup()
 {
-    m_window.reset();
+    m_client.reset();
     m_sim.stop();
 }
 
 QStringList TestClientEndToEnd::printAndSend()
 {
-    m_window->load();
+    if (!m_client->start())
+        return {u"asked to quit"_s};
     // The spooler's side of a print job: the stream, then the end of it.
     QTcpSocket printer;
     printer.connectToHost(QHostAddress::LocalHost,
@@ -126,17 +125,17 @@ QStringList TestClientEndToEnd::printAndSend()
         return {u"capture port closed"_s};
     printer.write(Printed);
     printer.disconnectFromHost();
-    if (!QTest::qWaitFor([this] { return m_window->documents().rows() == 2; }, 10000))
+    if (!QTest::qWaitFor([this] { return window().documents().rows() == 2; }, 10000))
         return {u"no document listed"_s};
-    if (!m_window->isVisible())
+    if (!window().isVisible())
         return {u"the window stayed hidden"_s};
-    const QString spoolFile = m_window->documents().text(1, 1);
+    const QString spoolFile = window().documents().text(1, 1);
 
     for (const char* number : {"0612345", "0698765"}) {
-        QTest::keyClicks(m_window->txtFaxNumber(), QString::fromLatin1(number));
-        QTest::keyClick(m_window->txtFaxNumber(), Qt::Key_Return);
+        QTest::keyClicks(window().txtFaxNumber(), QString::fromLatin1(number));
+        QTest::keyClick(window().txtFaxNumber(), Qt::Key_Return);
     }
-    QTest::mouseClick(m_window->findChild<QPushButton*>(u"cmdsend"_s), Qt::LeftButton);
+    QTest::mouseClick(window().findChild<QPushButton*>(u"cmdsend"_s), Qt::LeftButton);
     if (!QTest::qWaitFor([this] { return !m_box.shown().isEmpty(); }, 30000))
         return {u"no summary"_s};
     const QString summary = m_box.shown().constLast().text;
@@ -164,7 +163,7 @@ void TestClientEndToEnd::printAndSendThroughTheSimulator()
         QCOMPARE(m_sim.jobDocument(job, documents.at(1).section(u'/', -1)), document);
     }
     QCOMPARE(m_box.shown().size(), 1); // the summary, nothing else
-    QCOMPARE(m_window->destinations().rows(), 1);
+    QCOMPARE(window().destinations().rows(), 1);
 }
 
 void TestClientEndToEnd::printAndSendThroughHfaxd()
@@ -212,23 +211,21 @@ void TestClientEndToEnd::groupFromTheAddressBook()
 {
     // Contacts of group 2, stored as people type numbers, reach the
     // appliance as one job each with their numbers normalised.
-    const QString database = m_dir.filePath(u"rubrica-e2e.db"_s);
-    QFile::remove(database);
-    QVERIFY(QFile::copy(QString::fromUtf8(KESTREL_SHIPPED_RUBRICA), database));
-    QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    ContactDatabase contacts(database, m_box);
+    // The user's first start: the empty database that ships with the
+    // program becomes the user's own.
+    QFile::remove(m_dir.filePath(u"rubrica.db"_s));
+    QVERIFY(m_client->start());
+    ContactDatabase& contacts = m_client->contacts();
     QVERIFY(contacts.insertContact({u"+39 02 123-4567"_s, u"Studio Rossi"_s, u"2"_s}));
     QVERIFY(contacts.insertContact({u"(06) 555 12"_s, u"Dell'Orto"_s, u"2"_s}));
     QVERIFY(contacts.insertContact({u"0111"_s, u"Altro gruppo"_s, u"1"_s}));
-    const DesktopContacts desktop;
-    m_window->load();
-    m_window->documents().appendRow({QString(), m_cover, u"copertina.pdf"_s});
-    FrmRubrica book({&contacts, &desktop, &m_box, {}}, m_window->destinations());
+    window().documents().appendRow({QString(), m_cover, u"copertina.pdf"_s});
+    FrmRubrica& book = m_client->addressBook();
     book.showWindow();
     book.cmbSendGrp()->setCurrentIndex(book.cmbSendGrp()->findText(u"2"_s));
     book.cmdAddGrpClick();
-    QCOMPARE(m_window->destinations().rows(), 3);
-    m_window->cmdsendClick();
+    QCOMPARE(window().destinations().rows(), 3);
+    window().cmdsendClick();
     QVERIFY(QTest::qWaitFor([this] { return !m_box.shown().isEmpty(); }, 30000));
     QVERIFY2(m_box.shown().constLast().text.contains(u"Numero di Protocollo FAX"_s),
              qPrintable(m_box.shown().constLast().text));

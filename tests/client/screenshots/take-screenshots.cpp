@@ -3,20 +3,16 @@
 // display (scripts/screenshots.sh uses Xvfb). The fax control is a stand-in:
 // the pictures need no appliance.
 
+#include "ClientApplication.h"
 #include "ContactDatabase.h"
-#include "DesktopContacts.h"
 #include "DesktopShell.h"
 #include "Dialog.h"
-#include "DialogFileChooser.h"
 #include "FrmAggiungi.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
-#include "OptionsController.h"
 #include "RecordingControl.h"
-#include "SettingsStore.h"
-#include "ShippedDatabase.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
@@ -56,7 +52,7 @@ bool save(QWidget& window, const QString& folder, const QString& name)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"corvafax"_s);
+    ClientApplication::setUpApplication();
     if (argc != 2) {
         std::fprintf(stderr, "usage: corvafax-screenshots OUTPUT_FOLDER\n");
         return 2;
@@ -71,30 +67,32 @@ int main(int argc, char* argv[])
               "PREFIX=0\r\nCOVER=/home/ufficio/copertina.pdf\r\n");
     ini.close();
 
-    SettingsStore settings(program.path());
-    OptionsController options(settings);
-    LineTable lines;
-    WidgetMessageBox box;
-    DesktopShell shell;
-    DialogFileChooser chooser;
-    FrmSend::Services services;
-    services.settings = &settings;
-    services.lines = &lines;
-    services.messageBox = &box;
-    services.trayAvailable = [] {
+    // The program as main() makes it, with a stand-in for the fax control
+    // and the appliance's line page.
+    ClientApplication::Replacements replacements;
+    replacements.trayAvailable = [] {
         return true;
     };
-    services.createControl = [](CorvanefaxHost& host) -> Status {
+    replacements.createControl = [](CorvanefaxHost& host) -> Status {
         host.adopt(std::make_unique<test::RecordingControl>());
         return {};
     };
-    services.fetchPage = [](const QUrl&, int) -> Expected<QString> {
+    replacements.fetchPage = [](const QUrl&, int) -> Expected<QString> {
         return u"<p1>ttyS0</p1><n1>Linea Uno</n1><p2>ttyS1</p2><n2>Linea Due</n2>"_s;
     };
+    // Desktop contacts of the program folder.
+    QFile cards(program.filePath(u"contatti.vcf"_s));
+    if (!cards.open(QIODevice::WriteOnly))
+        return 1;
+    cards.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Bianchi;Laura;;;\r\nORG:Bianchi Srl\r\n"
+                "TEL;TYPE=WORK,FAX:+39 02 555 1234\r\nEND:VCARD\r\n");
+    cards.close();
+    ClientApplication client(program.path(), replacements);
+    if (!client.start())
+        return 1;
     bool ok = true;
 
-    FrmSend send(services);
-    send.load();
+    FrmSend& send = client.sendWindow();
     auto& control = static_cast<test::RecordingControl&>(*send.host().control());
     control.printed(u"/tmp/kestrel-202612081015231.ps"_s);
     control.printed(u"/tmp/kestrel-202612081016470.ps"_s);
@@ -103,7 +101,7 @@ int main(int argc, char* argv[])
     ok &= save(send, out, u"send-window"_s);
     send.hide();
 
-    FrmOption optionsWindow(options, box, chooser);
+    FrmOption& optionsWindow = client.optionsWindow();
     optionsWindow.showModeless();
     ok &= save(optionsWindow, out, u"options-window"_s);
     optionsWindow.hide();
@@ -112,29 +110,18 @@ int main(int argc, char* argv[])
     FrmMsg::load().setTimerEnabled(false);
     ok &= save(FrmMsg::load(), out, u"notice"_s);
 
+    WidgetMessageBox box;
+    DesktopShell shell;
     Dialog menu(box, shell, Dialog::Intervals{1, 60000});
     ok &= save(menu, out, u"tray-menu"_s);
     menu.hide();
 
     // The address book with a few contacts of each kind.
-    const QString database = program.filePath(u"rubrica.db"_s);
-    QFile::copy(ShippedDatabase::locate(), database);
-    QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    ContactDatabase contacts(database, box);
+    ContactDatabase& contacts = client.contacts();
     contacts.insertContact({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
     contacts.insertContact({u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s});
     contacts.insertContact({u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s});
-    QFile cards(program.filePath(u"contatti.vcf"_s));
-    if (!cards.open(QIODevice::WriteOnly))
-        return 1;
-    cards.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Bianchi;Laura;;;\r\nORG:Bianchi Srl\r\n"
-                "TEL;TYPE=WORK,FAX:+39 02 555 1234\r\nEND:VCARD\r\n");
-    cards.close();
-    const DesktopContacts desktop = DesktopContacts::LoadOutlookContacts(cards.fileName());
-    FrmRubrica book({&contacts, &desktop, &box,
-                     [](QWidget*, bool) {
-                     }},
-                    send.destinations());
+    FrmRubrica& book = client.addressBook();
     book.showWindow();
     book.gridClick(3, 1); // marked for sending
     ok &= save(book, out, u"address-book"_s);

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "CorvanefaxHost.h"
+#include "ModemList.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+namespace kestrel {
+
+class Clock;
+class ContactDatabase;
+class FileChooser;
+class FrmOption;
+class FrmRubrica;
+class FrmSend;
+class IMessageBox;
+class ProcessStarter;
+class SettingsStore;
+class Shell;
+class TrayIcon;
+class TrayMenu;
+
+// The desktop client as one object: the services it runs on, its windows
+// (each made when first needed) and the connections between them. main()
+// makes it with the real services; tests, benchmarks and tools make the same
+// object with replacements, never a copy of the wiring.
+class ClientApplication : public QObject
+{
+    Q_OBJECT
+public:
+    // What an embedding program may replace; whatever is left empty is the
+    // real thing.
+    struct Replacements
+    {
+        IMessageBox* messageBox = nullptr;
+        FileChooser* files = nullptr;
+        Shell* shell = nullptr;
+        Clock* clock = nullptr;
+        ProcessStarter* starter = nullptr;
+        std::function<bool()> trayAvailable;
+        std::function<Status(CorvanefaxHost& host)> createControl;
+        ModemList::PageFetcher fetchPage;
+        // Where the notices go (the notice window by default).
+        std::function<void(const QString& text)> showNotice;
+    };
+
+    explicit ClientApplication(const QString& programFolder);
+    ClientApplication(const QString& programFolder, Replacements replacements);
+    ~ClientApplication() override;
+
+    // The application-wide settings every client process makes before its
+    // first window: names, icon, Qt's own words in Italian, and a life in
+    // the notification area (closing a window never ends it).
+    static void setUpApplication();
+
+    // The start-up: the empty contact database for a user's first start, a
+    // refused settings file said once, then the send window's load. False
+    // when the program was asked to quit meanwhile.
+    bool start();
+
+    FrmSend& sendWindow();
+    FrmOption& optionsWindow();
+    FrmRubrica& addressBook();
+    SettingsStore& settings();
+    ContactDatabase& contacts();
+    TrayIcon& tray();
+    TrayMenu& trayMenu();
+
+    // "Esci": waits in progress give up and the event loop ends.
+    static void quit();
+
+private:
+    struct Parts;
+    void connectWindows();
+    void showOptions(bool modal);
+
+    std::unique_ptr<Parts> m;
+};
+
+} // namespace kestrel
