@@ -3,7 +3,7 @@
 
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
-#include "DesktopContacts.h"
+#include "DesktopContactsLoader.h"
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
@@ -82,8 +82,22 @@ int main(int argc, char* argv[])
     DetachedProcessStarter starter;
     UpdateCheck updates(folder, clock, starter);
     ContactDatabase contacts(settings.values().rubrica, box);
-    DesktopContacts desktopContacts;
-    bool desktopContactsLoaded = false;
+    // Desktop contacts are read once a run, behind a notice that stays
+    // until the reading is done, on a thread of their own: the tray icon and
+    // the capture port do not wait for them.
+    DesktopContacts::Notice notice;
+    notice.show = [](const QString& text) {
+        FrmMsg::ShowNotice(text);
+        FrmMsg::load().setTimerEnabled(false);
+    };
+    notice.close = [] {
+        if (FrmMsg* window = FrmMsg::loaded())
+            window->close();
+    };
+    notice.tell = [](const QString& text) {
+        FrmMsg::ShowNotice(text);
+    };
+    DesktopContactsLoader desktopContacts(notice);
 
     FrmSend::Services services;
     services.settings = &settings;
@@ -107,22 +121,8 @@ int main(int argc, char* argv[])
     services.createControl = [](CorvanefaxHost& host) {
         return host.create();
     };
-    // Desktop contacts are read once a run, behind a notice that stays
-    // until the reading is done.
     services.loadDesktopContacts = [&] {
-        if (desktopContactsLoaded)
-            return;
-        desktopContactsLoaded = true;
-        DesktopContacts::Notice notice;
-        notice.show = [](const QString& text) {
-            FrmMsg::ShowNotice(text);
-            FrmMsg::load().setTimerEnabled(false);
-        };
-        notice.close = [] {
-            if (FrmMsg* window = FrmMsg::loaded())
-                window->close();
-        };
-        desktopContacts = DesktopContacts::LoadOutlookContacts(settings.values().vcard, notice);
+        desktopContacts.start(settings.values().vcard);
     };
     FrmSend send(services);
     // Made when the user first opens it.
@@ -174,10 +174,14 @@ int main(int argc, char* argv[])
     QObject::connect(&send, &FrmSend::addressBookRequested, &app, [&] {
         if (!addressBook) {
             addressBook = std::make_unique<FrmRubrica>(
-                FrmRubrica::Services{&contacts, &desktopContacts, &box, services.setAlwaysOnTop},
+                FrmRubrica::Services{&contacts, &desktopContacts.contacts(), &box, services.setAlwaysOnTop},
                 send.destinations());
         }
         addressBook->showWindow();
+    });
+    QObject::connect(&desktopContacts, &DesktopContactsLoader::loaded, &app, [&addressBook] {
+        if (addressBook)
+            addressBook->desktopContactsArrived();
     });
     QObject::connect(&send, &FrmSend::companionsHidden, &app, [&addressBook] {
         if (addressBook)

@@ -28,6 +28,19 @@ void AddressBookGrid::append(const QList<AddressBookRow>& rows)
     }
 }
 
+void AddressBookGrid::insertAtTop(const QList<AddressBookRow>& rows)
+{
+    QList<QStringList> cells;
+    cells.reserve(rows.size());
+    for (const AddressBookRow& row : rows)
+        cells.append(row.cells());
+    m_rows.insertRows(1, cells);
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).desktop)
+            m_rows.setPicture(1 + i, Group, DesktopPicture);
+    }
+}
+
 std::optional<ContactRow> AddressBookGrid::click(int row, int col)
 {
     if (row < 1 || row >= m_rows.rows() || col < 0)

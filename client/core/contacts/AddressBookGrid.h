@@ -41,6 +41,8 @@ public:
     void clear() { m_rows.setRows(1); }
     // At the end, unmarked; desktop contacts with their picture.
     void append(const QList<AddressBookRow>& rows);
+    // Before every other row, unmarked; the rows below keep their marks.
+    void insertAtTop(const QList<AddressBookRow>& rows);
 
     // A click on a cell: the header does nothing, columns 0 to 4 toggle the
     // row's mark, "Edit" of a database row gives the contact to edit.

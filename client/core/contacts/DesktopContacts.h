@@ -37,6 +37,8 @@ public:
     {
         std::function<void(const QString& text)> show;
         std::function<void()> close;
+        // A notice that goes by itself (files passed over for their size).
+        std::function<void(const QString& text)> tell;
     };
 
     // `LoadOutlookContacts`, reading vCard: shows the notice "Carico

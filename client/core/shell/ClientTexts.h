@@ -220,6 +220,12 @@ inline const QString SqlErrorQuestion = u"Errore SQL procedere ?"_s;
 inline const QString SqlErrorTitle = u"ERRORE MOTORE SQL"_s;
 inline const QString SqlErrorThanks = u"Grazie per aver inviato il messaggio "_s;
 inline const QString LoadingDesktopContacts = u"Carico contatti..."_s;
+// Desktop contact files over 64 MiB are not read; the user is told once.
+inline const QString ContactFilesTooLarge = u"Contatti non letti, file oltre 64 MiB: "_s;
+inline QString contactFilesTooLarge(const QStringList& paths)
+{
+    return ContactFilesTooLarge + paths.join(u", "_s);
+}
 
 // Address book window FrmRubrica.
 inline const QString AddressBookTitle = u"Rubrica"_s;

@@ -184,6 +184,12 @@ void FrmRubrica::OLStart()
         m_grid.append(desktopRows(*m_services.desktopContacts));
 }
 
+void FrmRubrica::desktopContactsArrived()
+{
+    if (m_loaded && m_services.desktopContacts)
+        m_grid.insertAtTop(desktopRows(*m_services.desktopContacts));
+}
+
 void FrmRubrica::LoadDatabaseRows()
 {
     // A listing that failed has shown its dialog; its rows are not read.

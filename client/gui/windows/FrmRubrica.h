@@ -33,8 +33,8 @@ public:
     struct Services
     {
         ContactDatabase* database = nullptr;
-        // Read at start-up by the send window's load; listed as it is at
-        // each `ListaNumeri`.
+        // Read at start-up, from the send window's load on; listed as it is
+        // at each `ListaNumeri`, and when it arrives.
         const DesktopContacts* desktopContacts = nullptr;
         // The editor's "number required" box.
         IMessageBox* messageBox = nullptr;
@@ -59,6 +59,9 @@ public:
     void ListaNumeri();
     // Appends the desktop contacts.
     void OLStart();
+    // The desktop contacts are in (they are read while the program starts):
+    // a loaded list gets them at its top, its marks kept.
+    void desktopContactsArrived();
 
     GridRows& rows() { return m_rows; }
     ListGrid* msfgRubrica() const { return m_msfgRubrica; }

@@ -81,9 +81,8 @@ public:
         s.loadDesktopContacts = [this] {
             m_desktop = DesktopContacts::LoadOutlookContacts(
                 m_settings->values().vcard, {[this](const QString& text) { log << u"notice "_s + text; },
-                                             [this] {
-                                                 log << u"notice closed"_s;
-                                             }});
+                                             [this] { log << u"notice closed"_s; },
+                                             {}});
         };
         s.createControl = [](CorvanefaxHost& host) -> Status {
             host.adopt(std::make_unique<RecordingControl>());

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void addsToTheSendWindow_data();
     void addsToTheSendWindow();
     void hidingKeepsMarksClosingDropsThem();
+    void desktopContactsArriveInAnOpenList();
     void everyControlHasAName();
 
 private:
@@ -169,6 +170,22 @@ void TestFrmRubrica::hidingKeepsMarksClosingDropsThem()
     m->book->close();
     m->openBook();
     QCOMPARE(m->marks(), QStringList(6, QString()));
+}
+
+void TestFrmRubrica::desktopContactsArriveInAnOpenList()
+{
+    DesktopContacts arriving; // still being read when the list is made
+    FrmRubrica book({m->database.get(), &arriving, &m->box, {}}, m->send->destinations());
+    book.showWindow();
+    book.gridClick(2, AddressBookGrid::Number); // Zeta
+    arriving.take(1, ContactItem{ContactItem::ContactClass, u"06 1234"_s, u"Anna"_s, u"Rossi"_s, {}});
+    book.desktopContactsArrived();
+    QCOMPARE(book.rows().column(AddressBookGrid::Number),
+             (QStringList{u"061234"_s, u"0611"_s, u"0622"_s, u"003902123"_s, u"0733"_s}));
+    QCOMPARE(book.rows().picture(1, AddressBookGrid::Group), AddressBookGrid::DesktopPicture);
+    QCOMPARE(book.rows().column(AddressBookGrid::Select),
+             (QStringList{QString(), QString(), u"Invia"_s, QString(), QString()}));
+    QCOMPARE(book.rows().background(3, AddressBookGrid::Select), AddressBookGrid::MarkedRgb);
 }
 
 void TestFrmRubrica::everyControlHasAName()

@@ -102,10 +102,8 @@ void tst_DesktopContacts::loadsFileBehindNotice()
     write(u"contatti.vcf"_s, card(u"0211"_s, u"Uno"_s) + card({}, u"Due"_s) + card(u"021"_s, u"Tre"_s) +
                                  card(u"0244"_s, u"Quattro"_s) + card(u"021"_s, u"Cinque"_s));
     QStringList events;
-    DesktopContacts::Notice notice{[&](const QString& text) { events << u"show "_s + text; },
-                                   [&] {
-                                       events << u"close"_s;
-                                   }};
+    DesktopContacts::Notice notice{
+        [&](const QString& text) { events << u"show "_s + text; }, [&] { events << u"close"_s; }, {}};
     const DesktopContacts contacts =
         DesktopContacts::LoadOutlookContacts(DesktopContacts::defaultSource(m_dir->path()), notice);
     QCOMPARE(events, (QStringList{u"show "_s + kestrel::texts::book::LoadingDesktopContacts, u"close"_s}));
@@ -147,11 +145,9 @@ void tst_DesktopContacts::missingSource()
     write(u"empty.vcf"_s, {});
     QDir(m_dir->path()).mkdir(u"folder"_s);
     int shown = 0;
-    const DesktopContacts contacts = DesktopContacts::LoadOutlookContacts(
-        source.isEmpty() ? source : m_dir->filePath(source), {[&](const QString&) { ++shown; },
-                                                              [&] {
-                                                                  ++shown;
-                                                              }});
+    const DesktopContacts contacts =
+        DesktopContacts::LoadOutlookContacts(source.isEmpty() ? source : m_dir->filePath(source),
+                                             {[&](const QString&) { ++shown; }, [&] { ++shown; }, {}});
     QCOMPARE(contacts.count(), 1);
     QVERIFY(contacts.listed().isEmpty());
     QCOMPARE(shown, notices);
