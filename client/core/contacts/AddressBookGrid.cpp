@@ -49,9 +49,17 @@ std::optional<ContactRow> AddressBookGrid::click(int row, int col)
         toggleMark(row);
         return std::nullopt;
     }
-    if (col != Edit || isDesktopRow(row))
+    if (col != Edit)
         return std::nullopt;
-    return ContactRow{m_rows.text(row, Number), m_rows.text(row, Description), m_rows.text(row, Group)};
+    return databaseContact(row);
+}
+
+std::optional<ContactRow> AddressBookGrid::databaseContact(int row) const
+{
+    if (row < 1 || row >= m_rows.rows() || isDesktopRow(row))
+        return std::nullopt;
+    return ContactRow{m_rows.text(row, Number), m_rows.text(row, Description), m_rows.text(row, Group),
+                      m_rows.text(row, Hidden).toLongLong()};
 }
 
 void AddressBookGrid::toggleMark(int row)

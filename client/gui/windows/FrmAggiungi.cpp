@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -83,6 +85,10 @@ void FrmAggiungi::buildControls()
     m_cmbGruppo->setInsertPolicy(QComboBox::NoInsert);
     m_cmbGruppo->addItems(groupLabels());
     place(m_cmbGruppo, 1320, 1200, 615, 360);
+    // The store keeps any length: no field cuts what the user typed or what
+    // an edited contact holds.
+    for (QLineEdit* field : {m_txtNFax, m_txtDesc, m_cmbGruppo->lineEdit()})
+        field->setMaxLength(std::numeric_limits<int>::max());
     m_lblGroup->setBuddy(m_cmbGruppo);
 
     m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, SaveNew);
@@ -109,6 +115,7 @@ void FrmAggiungi::load()
     if (m_services.setAlwaysOnTop)
         m_services.setAlwaysOnTop(this, true);
     m_inEdit->clear();
+    m_editedRow = 0;
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setCurrentIndex(0);
@@ -128,6 +135,7 @@ void FrmAggiungi::openNew()
     if (!m_loaded)
         load();
     m_inEdit->clear();
+    m_editedRow = 0;
     showAndFocusNumber();
 }
 
@@ -139,6 +147,7 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
     m_cmbGruppo->setCurrentText(listed.group);
     m_txtNFax->setText(listed.number);
     m_inEdit->setText(m_txtNFax->text());
+    m_editedRow = listed.rowid;
     m_cmdAddContact->setText(texts::book::SaveEdited);
     m_cmdAddContact->setAccessibleName(texts::book::SaveEdited);
     showAndFocusNumber();
@@ -160,20 +169,23 @@ void FrmAggiungi::cmdAddContactClick()
         m_services.messageBox->show({texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
         return;
     }
-    // A failed statement has shown its dialog; the list is rebuilt and the
-    // editor closes all the same. A failed replacement keeps the old row.
-    if (inEdit().isEmpty())
-        m_services.database->insertContact(row);
-    else
-        m_services.database->replaceContact(inEdit(), row);
+    // A failed statement has shown its one dialog and changed nothing (a
+    // replacement is one transaction): what was typed stays, to save again.
+    const Status saved = m_editedRow == 0 ? m_services.database->insertContact(row)
+                                          : m_services.database->replaceContact(m_editedRow, row);
+    if (!saved)
+        return;
     Q_EMIT contactsChanged();
     close();
 }
 
 void FrmAggiungi::cmdDelClick()
 {
-    m_services.database->deleteContact(inEdit());
+    // A new contact is stored nowhere: there is nothing to delete.
+    if (m_editedRow != 0 && !m_services.database->deleteContact(m_editedRow))
+        return;
     m_inEdit->clear();
+    m_editedRow = 0;
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setEditText(texts::book::DefaultGroup);

@@ -8,6 +8,8 @@
 #include "ClientTexts.h"
 
 #include <QApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -22,13 +24,16 @@ private Q_SLOTS:
     void init();
     void cleanup() { m.reset(); }
     void editChangesTheNumber();
-    void deleteRemovesEveryRowOfTheNumber();
+    void editOrDeleteTouchesOnlyThatContact_data();
+    void editOrDeleteTouchesOnlyThatContact();
     void saveNeedsANumber_data();
     void saveNeedsANumber();
     void newContactWhileEditing();
     void keyboard_data();
     void keyboard();
-    void failedReplacementKeepsTheRow();
+    void failedSaveKeepsTheEditor_data();
+    void failedSaveKeepsTheEditor();
+    void textBeyondTheLineEditLimitKeptWhole();
     void textKeptAsTyped_data();
     void textKeptAsTyped();
 
@@ -71,19 +76,38 @@ void TestFrmAggiungi::editChangesTheNumber()
     QVERIFY(m->box.shown().isEmpty());
 }
 
-void TestFrmAggiungi::deleteRemovesEveryRowOfTheNumber()
+void TestFrmAggiungi::editOrDeleteTouchesOnlyThatContact_data()
 {
+    QTest::addColumn<bool>("deleting");
+    QTest::newRow("Elimina") << true;
+    QTest::newRow("Modifica") << false;
+}
+
+void TestFrmAggiungi::editOrDeleteTouchesOnlyThatContact()
+{
+    QFETCH(bool, deleting);
+    // A second contact under Alfa's number, listed before it (by name).
     newContact();
     QTest::keyClicks(m->editor().txtNFax(), u"0611"_s);
     save();
     QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 2);
 
     m->clickCell(m->listedRow(u"0611"_s), AddressBookGrid::Edit);
-    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
-    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 0);
-    QCOMPARE(m->stored().size(), SampleRows.size() - 1);
+    if (deleting) {
+        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    } else {
+        QTest::keyClicks(m->editor().txtNFax(), u"0612"_s);
+        save();
+    }
+    QList<ContactRow> expected = SampleRows;
+    if (!deleting)
+        expected << ContactRow{u"0612"_s, QString(), u"1"_s};
+    QCOMPARE(m->stored().size(), expected.size());
+    for (const ContactRow& row : expected)
+        QVERIFY(m->stored().contains(row));
+    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 1);
     QVERIFY(!m->editor().isVisible());
-    QCOMPARE(m->editorFields(), (QStringList{QString(), QString(), u"1"_s, QString(), u"Modifica"_s}));
+    QVERIFY(m->box.shown().isEmpty());
 }
 
 void TestFrmAggiungi::saveNeedsANumber_data()
@@ -157,23 +181,59 @@ void TestFrmAggiungi::keyboard()
     QCOMPARE(m->stored().size(), SampleRows.size());
 }
 
-void TestFrmAggiungi::failedReplacementKeepsTheRow()
+void TestFrmAggiungi::failedSaveKeepsTheEditor_data()
 {
+    QTest::addColumn<bool>("locked"); // else refused by the database
+    QTest::newRow("refused") << false;
+    QTest::newRow("locked past the wait") << true;
+}
+
+void TestFrmAggiungi::failedSaveKeepsTheEditor()
+{
+    QFETCH(bool, locked);
     QVERIFY(m->database->ExecuteSql(u"CREATE TRIGGER refuse BEFORE INSERT ON anagrafica "
                                     "WHEN NEW.nome = 'rifiuta' BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
+    m->database->setBusyTimeout(100);
     m->clickCell(4, AddressBookGrid::Edit); // Zeta, 0622
     QTest::keyClicks(m->editor().txtNFax(), u"0623"_s);
-    m->editor().txtDesc()->setText(u"rifiuta"_s);
-    m->box.setNextAnswers({MsgAnswer::No});
-    save();
+    m->editor().txtDesc()->setText(locked ? u"Zeta nuova"_s : u"rifiuta"_s);
+    {
+        // Another program holds the database while the user saves.
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+        other.setDatabaseName(m->database->databasePath());
+        QVERIFY(other.open());
+        if (locked)
+            QVERIFY(QSqlQuery(other).exec(u"BEGIN EXCLUSIVE"_s));
+        m->box.setNextAnswers({MsgAnswer::No});
+        save();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(u"other"_s);
     QCOMPARE(m->box.shown().size(), 1);
     QCOMPARE(m->box.shown().first().title, texts::book::SqlErrorTitle);
-    QVERIFY(
-        m->box.texts().first().contains(u"Comando = INSERT INTO anagrafica values('0623','rifiuta','1')"_s));
     QVERIFY(m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size());
-    QVERIFY(m->listedRow(u"0622"_s) > 0);
+    QVERIFY(m->editor().isVisible());
+    QCOMPARE(m->editorFields().mid(0, 2), (QStringList{u"0623"_s, m->editor().txtDesc()->text()}));
+
+    // Once the database takes it, the same save goes through.
+    QVERIFY(m->database->ExecuteSql(u"DROP TRIGGER refuse"_s));
+    save();
+    QVERIFY(m->stored().contains(ContactRow{u"0623"_s, m->editor().txtDesc()->text(), u"1"_s}));
+    QVERIFY(!m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
     QVERIFY(!m->editor().isVisible());
+    QCOMPARE(m->box.shown().size(), 1);
+}
+
+void TestFrmAggiungi::textBeyondTheLineEditLimitKeptWhole()
+{
+    const QString description = u"Descrizione lunga "_s.repeated(3000); // 54,000 characters
+    QVERIFY(m->database->insertContact(ContactRow{u"0444"_s, description, u"9"_s}));
+    m->book->ListaNumeri();
+    m->clickCell(m->listedRow(u"0444"_s), AddressBookGrid::Edit);
+    QCOMPARE(m->editor().txtDesc()->text(), description);
+    save();
+    QVERIFY(m->stored().contains(ContactRow{u"0444"_s, description, u"9"_s}));
 }
 
 void TestFrmAggiungi::textKeptAsTyped_data()

@@ -11,8 +11,8 @@
 using namespace Qt::StringLiterals;
 
 using kestrel::ContactDatabase;
-using kestrel::test::ScriptedMessageBox;
 using kestrel::ShippedDatabase;
+using kestrel::test::ScriptedMessageBox;
 
 class tst_ShippedDatabase : public QObject
 {
