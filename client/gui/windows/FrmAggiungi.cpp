@@ -2,7 +2,9 @@
 
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
+#include "FaxNumberValidator.h"
 #include "MessageBox.h"
+#include "NormalizeFaxNumber.h"
 #include "TwipsForm.h"
 
 #include <QCloseEvent>
@@ -69,6 +71,17 @@ void FrmAggiungi::buildControls()
     place(m_txtNFax, 1320, 240, 2535, 375);
     m_lblFaxNum->setBuddy(m_txtNFax);
     m_txtNFax->installEventFilter(this);
+    // Typed characters other than digits are dropped by the filter; text
+    // that comes in any other way is made digits, or refused with the
+    // message of a missing number (after the line edit is done with it).
+    m_txtNFax->setValidator(new FaxNumberValidator(m_txtNFax));
+    connect(
+        m_txtNFax, &QLineEdit::inputRejected, this,
+        [this] {
+            m_services.messageBox->show(
+                {texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
+        },
+        Qt::QueuedConnection);
 
     m_lblDesc = named(new QLabel(EditorDescription, this), u"lblDesc"_s, EditorDescription);
     place(m_lblDesc, 120, 720, 1095, 255);
@@ -145,7 +158,8 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
         load();
     m_txtDesc->setText(listed.description);
     m_cmbGruppo->setCurrentText(listed.group);
-    m_txtNFax->setText(listed.number);
+    // Listed numbers may carry "/" (stored by other programs).
+    m_txtNFax->setText(FaxNumberDigits(listed.number));
     m_inEdit->setText(m_txtNFax->text());
     m_editedRow = listed.rowid;
     m_cmdAddContact->setText(texts::book::SaveEdited);

@@ -6,6 +6,7 @@
 
 #include "AddressBookSetup.h"
 #include "ClientTexts.h"
+#include "NumberFieldInput.h"
 
 #include <QApplication>
 #include <QSqlDatabase>
@@ -31,6 +32,9 @@ private Q_SLOTS:
     void newContactWhileEditing();
     void keyboard_data();
     void keyboard();
+    void numberComesInAsDigits_data();
+    void numberComesInAsDigits();
+    void numberStoredAsOtherProgramsWriteIt();
     void failedSaveKeepsTheEditor_data();
     void failedSaveKeepsTheEditor();
     void textBeyondTheLineEditLimitKeptWhole();
@@ -179,6 +183,55 @@ void TestFrmAggiungi::keyboard()
     }
     QCOMPARE(order, (QStringList{u"txtDesc"_s, u"cmbGruppo"_s, u"cmdAddContact"_s, u"cmdDel"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size());
+}
+
+void TestFrmAggiungi::numberComesInAsDigits_data()
+{
+    using kestrel::test::Arrival;
+    QTest::addColumn<Arrival>("way");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept"); // null: refused
+    const QString pasted = u"+39 02 1234 5678"_s;
+    const QString digits = u"00390212345678"_s;
+    QTest::newRow("Ctrl+V") << Arrival::PasteKeys << pasted << digits;
+    QTest::newRow("context menu") << Arrival::ContextMenu << pasted << digits;
+    QTest::newRow("middle click") << Arrival::MiddleClick << pasted << digits;
+    QTest::newRow("drop") << Arrival::Drop << pasted << digits;
+    QTest::newRow("input method") << Arrival::InputMethod << u"06 12"_s << u"0612"_s;
+    QTest::newRow("Ctrl+V, no digits") << Arrival::PasteKeys << u"n.d."_s << QString();
+    QTest::newRow("drop, no digits") << Arrival::Drop << u"fax: -"_s << QString();
+    QTest::newRow("input method, no digits") << Arrival::InputMethod << u"abc"_s << QString();
+}
+
+void TestFrmAggiungi::numberComesInAsDigits()
+{
+    QFETCH(kestrel::test::Arrival, way);
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    newContact();
+    if (!kestrel::test::bringText(m->editor().txtNFax(), way, text))
+        QSKIP("this platform has no selection clipboard");
+    if (kept.isNull()) {
+        QTRY_COMPARE(m->box.texts(), QStringList{texts::book::NumberRequired});
+        QCOMPARE(m->editor().txtNFax()->text(), QString());
+        return;
+    }
+    QCOMPARE(m->editor().txtNFax()->text(), kept);
+    save();
+    QVERIFY(m->stored().contains(ContactRow{kept, QString(), u"1"_s}));
+    QVERIFY(m->listedRow(kept) > 0);
+    QTest::qWait(0);
+    QVERIFY(m->box.shown().isEmpty());
+}
+
+void TestFrmAggiungi::numberStoredAsOtherProgramsWriteIt()
+{
+    // Bianchi is stored as "+39 02 123" and listed as 003902123.
+    m->clickCell(m->listedRow(u"003902123"_s), AddressBookGrid::Edit);
+    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    QVERIFY(!m->stored().contains(ContactRow{u"+39 02 123"_s, u"Bianchi"_s, u"2"_s}));
+    QCOMPARE(m->stored().size(), SampleRows.size() - 1);
+    QCOMPARE(m->listedRow(u"003902123"_s), 0);
 }
 
 void TestFrmAggiungi::failedSaveKeepsTheEditor_data()
