@@ -3,6 +3,7 @@
 #include "ClientTexts.h"
 #include "ContactStatements.h"
 #include "MessageBox.h"
+#include "ShippedDatabase.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -124,6 +125,11 @@ Status ContactDatabase::run(const QStringList& statements, const RowReader& each
         } else if (m_databasePath.isEmpty()) {
             failure =
                 Failure{Error{u"unable to open database file"_s, SqliteCantOpen}, statements.constFirst()};
+        } else if (ShippedDatabase::isShipped(m_databasePath)) {
+            // Installing copies it to every new user: whatever went into it
+            // would be everybody's.
+            failure =
+                Failure{Error{texts::book::ShippedDatabaseRefused, SqliteCantOpen}, statements.constFirst()};
         } else {
             db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s +
                                  QString::number(m_busyTimeoutMs));

@@ -17,7 +17,8 @@ class IMessageBox;
 
 // The contact store (`MDL_Database`): every statement runs on a connection of
 // its own to the SQLite file named by the settings key RUBRICA, and every
-// failure ends in the SQL error dialog. The results say whether a statement
+// failure ends in the SQL error dialog. The empty database that ships with
+// the program is never opened as a contact database. The results say whether a statement
 // ran, so that callers never read rows of a statement that failed; callers
 // that only need to go on after the dialog may ignore them.
 class ContactDatabase

@@ -219,6 +219,10 @@ inline const QString SqlErrorCommand = u"Comando = "_s;
 inline const QString SqlErrorQuestion = u"Errore SQL procedere ?"_s;
 inline const QString SqlErrorTitle = u"ERRORE MOTORE SQL"_s;
 inline const QString SqlErrorThanks = u"Grazie per aver inviato il messaggio "_s;
+// The error of a statement on the empty database that ships with the
+// program, which is never anybody's contact database.
+inline const QString ShippedDatabaseRefused =
+    u"è la rubrica vuota fornita con il programma: non si usa come rubrica dei contatti"_s;
 inline const QString LoadingDesktopContacts = u"Carico contatti..."_s;
 // Desktop contact files over 64 MiB are not read; the user is told once.
 inline const QString ContactFilesTooLarge = u"Contatti non letti, file oltre 64 MiB: "_s;
