@@ -246,6 +246,12 @@ inline const QString AddGroup = u"&Invia tutto il  gruppo N°"_s;
 inline const QString AddGroupTip = u"Aggiunge i contatti del gruppo selezionato alla lista destinatari"_s;
 inline const QString AddSelected = u"&Aggiungi  selezionati"_s;
 inline const QString AddSelectedTip = u"Aggiunge i contatti selezionati alla lista di invio fax"_s;
+// Delete on a database contact of the address book.
+inline const QString DeleteContactTitle = u"Elimina contatto"_s;
+inline QString deleteContactQuestion(const QString& description, const QString& number)
+{
+    return u"Eliminare il contatto "_s + description + u" ("_s + number + u") dalla rubrica?"_s;
+}
 // What the hidden picture box holding the desktop contacts' mark is called.
 inline const QString DesktopMarkName = u"Contatto del desktop"_s;
 
@@ -254,8 +260,8 @@ inline const QString EditorTitle = u"Aggiungi/Modfica contatto"_s;
 inline const QString EditorNumber = u"Nr. Fax"_s;
 inline const QString EditorDescription = u"Descrizione"_s;
 inline const QString EditorGroup = u"Gruppo"_s;
-inline const QString SaveNew = u"Aggiungi"_s;
-inline const QString SaveEdited = u"Modifica"_s;
+inline const QString SaveNew = u"&Aggiungi"_s;
+inline const QString SaveEdited = u"&Modifica"_s;
 inline const QString SaveTip = u"Aggiungi contatto alla rubrica interna"_s;
 inline const QString Delete = u"&Elimina"_s;
 inline const QString NumberRequired = u"Il numero fax è un campo obbligatorio!"_s;

@@ -25,6 +25,12 @@ namespace {
 constexpr int WidthTwips = 4080;
 constexpr int HeightTwips = 2400;
 
+// A caption without its keyboard-accelerator mark, as screen readers say it.
+QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
+
 bool isEnter(const QKeyEvent* key)
 {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
@@ -104,13 +110,12 @@ void FrmAggiungi::buildControls()
         field->setMaxLength(std::numeric_limits<int>::max());
     m_lblGroup->setBuddy(m_cmbGruppo);
 
-    m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, SaveNew);
+    m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, spoken(SaveNew));
     m_cmdAddContact->setToolTip(SaveTip);
     place(m_cmdAddContact, 3000, 1800, 855, 375);
     connect(m_cmdAddContact, &QPushButton::clicked, this, &FrmAggiungi::cmdAddContactClick);
 
-    const QString deleteCaption = QString(Delete).remove(u'&');
-    m_cmdDel = named(new QPushButton(Delete, this), u"cmdDel"_s, deleteCaption);
+    m_cmdDel = named(new QPushButton(Delete, this), u"cmdDel"_s, spoken(Delete));
     place(m_cmdDel, 120, 1800, 735, 375);
     connect(m_cmdDel, &QPushButton::clicked, this, &FrmAggiungi::cmdDelClick);
 
@@ -134,7 +139,7 @@ void FrmAggiungi::load()
     m_cmbGruppo->setCurrentIndex(0);
     m_cmbGruppo->setEditText(texts::book::DefaultGroup);
     m_cmdAddContact->setText(texts::book::SaveNew);
-    m_cmdAddContact->setAccessibleName(texts::book::SaveNew);
+    m_cmdAddContact->setAccessibleName(spoken(texts::book::SaveNew));
     m_loaded = true;
 }
 
@@ -163,7 +168,7 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
     m_inEdit->setText(m_txtNFax->text());
     m_editedRow = listed.rowid;
     m_cmdAddContact->setText(texts::book::SaveEdited);
-    m_cmdAddContact->setAccessibleName(texts::book::SaveEdited);
+    m_cmdAddContact->setAccessibleName(spoken(texts::book::SaveEdited));
     showAndFocusNumber();
     m_txtNFax->selectAll();
 }

@@ -72,6 +72,10 @@ public:
 
     // The handlers, as the window's controls run them.
     void gridClick(int row, int col);
+    // Enter on a cell of the grid: the editor from "Edit", else the mark.
+    void gridEnter(int row, int col);
+    // Delete on a row: a database contact is deleted after a question.
+    void gridDelete(int row);
     void cmdAddSelectClick();
     void cmdAddGrpClick();
     void cmdNewContactClick();
