@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
-#include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
 

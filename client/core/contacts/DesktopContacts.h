@@ -3,10 +3,15 @@
 #include "ContactItem.h"
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+// Debug lines of the desktop contacts' load: what was passed over, and
+// when the contacts were in.
+Q_DECLARE_LOGGING_CATEGORY(lcDesktopContacts)
 
 namespace kestrel {
 

@@ -2,6 +2,7 @@
 
 #include "DesktopContacts.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -46,7 +47,7 @@ private:
     Reader m_reader;
     std::shared_ptr<Link> m_link;
     DesktopContacts m_contacts;
-    bool m_started = false;
+    QElapsedTimer m_started;
     bool m_loaded = false;
 };
 

@@ -40,11 +40,13 @@ bool sameText(QByteArrayView text, QLatin1StringView wanted)
 // BEGIN:VCARD and END:VCARD count with blanks around them.
 bool isMarker(QByteArrayView line, QLatin1StringView marker)
 {
+    if (line.size() < marker.size())
+        return false;
     while (!line.isEmpty() && isBlank(line.front()))
         line = line.sliced(1);
     while (!line.isEmpty() && isBlank(line.back()))
         line.chop(1);
-    return sameText(line, marker);
+    return line.size() == marker.size() && sameText(line, marker);
 }
 
 QByteArrayView leadingBlanks(QByteArrayView line)
@@ -67,8 +69,8 @@ QByteArrayView withoutIndent(QByteArrayView line, QByteArrayView indent)
 }
 
 // The physical lines of a stretch of the data, each without its end: CRLF,
-// LF or CR alone. The next LF and CR are remembered, so that a file with
-// only one kind is still walked in one pass.
+// LF or CR alone. The next LF and CR found are remembered, so that a file
+// with only one kind is still walked in one pass.
 class LineWalker
 {
 public:
@@ -81,21 +83,25 @@ public:
 
     QByteArrayView next()
     {
-        const qsizetype stop = lineEnd();
-        const QByteArrayView line = m_data.sliced(m_position, stop - m_position);
-        m_position = stop;
-        if (m_position < m_end) {
-            const bool crlf =
-                m_data[m_position] == '\r' && m_position + 1 < m_end && m_data[m_position + 1] == '\n';
-            m_position += crlf ? 2 : 1;
-        }
+        const QByteArrayView line = peek();
+        m_position = m_after;
         return line;
     }
 
-    QByteArrayView peek() const
+    // The line next() gives, left where it is.
+    QByteArrayView peek()
     {
-        LineWalker copy = *this;
-        return copy.next();
+        if (m_peekedAt == m_position)
+            return m_peeked;
+        const qsizetype stop = lineEnd();
+        m_peeked = m_data.sliced(m_position, stop - m_position);
+        m_peekedAt = m_position;
+        m_after = stop;
+        if (stop < m_end) {
+            const bool crlf = m_data[stop] == '\r' && stop + 1 < m_end && m_data[stop + 1] == '\n';
+            m_after += crlf ? 2 : 1;
+        }
+        return m_peeked;
     }
 
 private:
@@ -107,13 +113,26 @@ private:
         }
         return cached;
     }
-    qsizetype lineEnd() { return qMin(find('\n', m_nextLf), find('\r', m_nextCr)); }
+    qsizetype lineEnd()
+    {
+        // Short lines (a fold every few characters) end soon: looked for by
+        // hand; long ones by memchr.
+        const qsizetype near = qMin(m_end, m_position + 32);
+        for (qsizetype i = m_position; i < near; ++i) {
+            if (m_data[i] == '\n' || m_data[i] == '\r')
+                return i;
+        }
+        return qMin(find('\n', m_nextLf), find('\r', m_nextCr));
+    }
 
     QByteArrayView m_data;
     qsizetype m_position;
     qsizetype m_end;
     qsizetype m_nextLf;
     qsizetype m_nextCr;
+    qsizetype m_peekedAt = -1;
+    qsizetype m_after = 0;
+    QByteArrayView m_peeked;
 };
 
 Version versionOf(QByteArrayView line)
