@@ -36,7 +36,7 @@ public:
         // Read at start-up, from the send window's load on; listed as it is
         // at each `ListaNumeri`, and when it arrives.
         const DesktopContacts* desktopContacts = nullptr;
-        // The editor's "number required" box.
+        // The question before a deletion, and the editor's boxes.
         IMessageBox* messageBox = nullptr;
         std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
     };

@@ -191,16 +191,11 @@ void TestFrmAggiungi::numberComesInAsDigits_data()
     QTest::addColumn<Arrival>("way");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("kept"); // null: refused
-    const QString pasted = u"+39 02 1234 5678"_s;
-    const QString digits = u"00390212345678"_s;
-    QTest::newRow("Ctrl+V") << Arrival::PasteKeys << pasted << digits;
-    QTest::newRow("context menu") << Arrival::ContextMenu << pasted << digits;
-    QTest::newRow("middle click") << Arrival::MiddleClick << pasted << digits;
-    QTest::newRow("drop") << Arrival::Drop << pasted << digits;
-    QTest::newRow("input method") << Arrival::InputMethod << u"06 12"_s << u"0612"_s;
-    QTest::newRow("Ctrl+V, no digits") << Arrival::PasteKeys << u"n.d."_s << QString();
-    QTest::newRow("drop, no digits") << Arrival::Drop << u"fax: -"_s << QString();
-    QTest::newRow("input method, no digits") << Arrival::InputMethod << u"abc"_s << QString();
+    QTest::newRow("pasted") << Arrival::Paste << u"+39 02 1234 5678"_s << u"00390212345678"_s;
+    QTest::newRow("dropped") << Arrival::Drop << u"(06) 12-34"_s << u"061234"_s;
+    QTest::newRow("composed") << Arrival::InputMethod << u"06 12"_s << u"0612"_s;
+    QTest::newRow("pasted, no digits") << Arrival::Paste << u"n.d."_s << QString();
+    QTest::newRow("dropped, no digits") << Arrival::Drop << u"fax: -"_s << QString();
 }
 
 void TestFrmAggiungi::numberComesInAsDigits()
@@ -209,17 +204,14 @@ void TestFrmAggiungi::numberComesInAsDigits()
     QFETCH(QString, text);
     QFETCH(QString, kept);
     newContact();
-    if (!kestrel::test::bringText(m->editor().txtNFax(), way, text))
-        QSKIP("this platform has no selection clipboard");
+    kestrel::test::bringText(m->editor().txtNFax(), way, text);
+    QCOMPARE(m->editor().txtNFax()->text(), kept.isNull() ? QString() : kept);
     if (kept.isNull()) {
         QTRY_COMPARE(m->box.texts(), QStringList{texts::book::NumberRequired});
-        QCOMPARE(m->editor().txtNFax()->text(), QString());
         return;
     }
-    QCOMPARE(m->editor().txtNFax()->text(), kept);
     save();
     QVERIFY(m->stored().contains(ContactRow{kept, QString(), u"1"_s}));
-    QVERIFY(m->listedRow(kept) > 0);
     QTest::qWait(0);
     QVERIFY(m->box.shown().isEmpty());
 }
@@ -267,7 +259,7 @@ void TestFrmAggiungi::failedSaveKeepsTheEditor()
     QVERIFY(m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size());
     QVERIFY(m->editor().isVisible());
-    QCOMPARE(m->editorFields().mid(0, 2), (QStringList{u"0623"_s, m->editor().txtDesc()->text()}));
+    QCOMPARE(m->editor().txtNFax()->text(), u"0623"_s); // as typed
 
     // Once the database takes it, the same save goes through.
     QVERIFY(m->database->ExecuteSql(u"DROP TRIGGER refuse"_s));

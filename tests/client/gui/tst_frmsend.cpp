@@ -224,13 +224,9 @@ void TestFrmSend::numberComesInAsDigits_data()
     QTest::addColumn<Arrival>("way");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("kept"); // null: refused
-    QTest::newRow("Ctrl+V") << Arrival::PasteKeys << u"+39 02 1234 5678"_s << u"00390212345678"_s;
-    QTest::newRow("context menu") << Arrival::ContextMenu << u"(06) 12-34"_s << u"061234"_s;
-    QTest::newRow("middle click") << Arrival::MiddleClick << u"06 / 12"_s << u"0612"_s;
-    QTest::newRow("drop") << Arrival::Drop << u"tel. 06.12"_s << u"0612"_s;
-    QTest::newRow("input method") << Arrival::InputMethod << u"０6 12"_s << u"612"_s;
-    QTest::newRow("Ctrl+V, no digits") << Arrival::PasteKeys << u"n.d."_s << QString();
-    QTest::newRow("input method, no digits") << Arrival::InputMethod << u"abc"_s << QString();
+    QTest::newRow("pasted") << Arrival::Paste << u"+39 02 1234 5678"_s << u"00390212345678"_s;
+    QTest::newRow("dropped") << Arrival::Drop << u"tel. 06/12"_s << u"0612"_s;
+    QTest::newRow("composed, no digits") << Arrival::InputMethod << u"abc"_s << QString();
 }
 
 void TestFrmSend::numberComesInAsDigits()
@@ -242,19 +238,14 @@ void TestFrmSend::numberComesInAsDigits()
     m_window->load();
     m_window->show();
     m_box.clear();
-    QLineEdit* box = m_window->txtFaxNumber();
-    if (!kestrel::test::bringText(box, way, text))
-        QSKIP("this platform has no selection clipboard");
+    kestrel::test::bringText(m_window->txtFaxNumber(), way, text);
+    QCOMPARE(m_window->txtFaxNumber()->text(), kept.isNull() ? QString() : kept);
     if (kept.isNull()) {
         QTRY_COMPARE(m_box.texts(), QStringList{texts::NoNumberTyped});
-        QCOMPARE(box->text(), QString());
         return;
     }
-    QCOMPARE(box->text(), kept);
-    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClick(m_window->txtFaxNumber(), Qt::Key_Return);
     QCOMPARE(m_window->destinations().column(1), QStringList{kept});
-    QTest::qWait(0);
-    QVERIFY(m_box.shown().isEmpty());
 }
 
 void TestFrmSend::dropOnDocuments(const QList<QUrl>& urls)
