@@ -28,6 +28,19 @@ void AddressBookGrid::append(const QList<AddressBookRow>& rows)
     }
 }
 
+void AddressBookGrid::insertAtTop(const QList<AddressBookRow>& rows)
+{
+    QList<QStringList> cells;
+    cells.reserve(rows.size());
+    for (const AddressBookRow& row : rows)
+        cells.append(row.cells());
+    m_rows.insertRows(1, cells);
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).desktop)
+            m_rows.setPicture(1 + i, Group, DesktopPicture);
+    }
+}
+
 std::optional<ContactRow> AddressBookGrid::click(int row, int col)
 {
     if (row < 1 || row >= m_rows.rows() || col < 0)
@@ -36,9 +49,17 @@ std::optional<ContactRow> AddressBookGrid::click(int row, int col)
         toggleMark(row);
         return std::nullopt;
     }
-    if (col != Edit || isDesktopRow(row))
+    if (col != Edit)
         return std::nullopt;
-    return ContactRow{m_rows.text(row, Number), m_rows.text(row, Description), m_rows.text(row, Group)};
+    return databaseContact(row);
+}
+
+std::optional<ContactRow> AddressBookGrid::databaseContact(int row) const
+{
+    if (row < 1 || row >= m_rows.rows() || isDesktopRow(row))
+        return std::nullopt;
+    return ContactRow{m_rows.text(row, Number), m_rows.text(row, Description), m_rows.text(row, Group),
+                      m_rows.text(row, Hidden).toLongLong()};
 }
 
 void AddressBookGrid::toggleMark(int row)

@@ -41,10 +41,15 @@ public:
     void clear() { m_rows.setRows(1); }
     // At the end, unmarked; desktop contacts with their picture.
     void append(const QList<AddressBookRow>& rows);
+    // Before every other row, unmarked; the rows below keep their marks.
+    void insertAtTop(const QList<AddressBookRow>& rows);
 
     // A click on a cell: the header does nothing, columns 0 to 4 toggle the
     // row's mark, "Edit" of a database row gives the contact to edit.
     std::optional<ContactRow> click(int row, int col);
+    // The contact of a database row, as listed, with its rowid; nothing for
+    // the header or a desktop contact.
+    std::optional<ContactRow> databaseContact(int row) const;
     void toggleMark(int row);
     bool isMarked(int row) const { return !m_rows.text(row, Select).isEmpty(); }
     // A desktop contact has " " for a group, which no group label equals.

@@ -8,7 +8,7 @@ namespace kestrel {
 
 QStringList AddressBookRow::cells() const
 {
-    return {QString(), number, description, group, QString(), edit};
+    return {rowid > 0 ? QString::number(rowid) : QString(), number, description, group, QString(), edit};
 }
 
 QList<AddressBookRow> AddressBookList::rows(const DesktopContacts& desktop, const QList<ContactRow>& database)
@@ -30,7 +30,8 @@ AddressBookRow AddressBookList::desktopRow(const DesktopContact& contact)
 
 AddressBookRow AddressBookList::databaseRow(const ContactRow& row)
 {
-    return AddressBookRow{NormalizeFaxNumber(row.number), row.description, row.group, u"-"_s, false};
+    return AddressBookRow{
+        NormalizeFaxNumber(row.number), row.description, row.group, u"-"_s, false, row.rowid};
 }
 
 } // namespace kestrel

@@ -18,6 +18,7 @@ struct AddressBookRow
     QString group;        // " " for a desktop contact, which has no group
     QString edit;         // "-" for a database contact, "" for a desktop one
     bool desktop = false; // shown with the desktop contact's picture in "Grp"
+    qint64 rowid = 0;     // a database contact's, kept in the hidden column
 
     // The six cells, unmarked ("Seleziona" empty).
     QStringList cells() const;

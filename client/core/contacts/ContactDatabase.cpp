@@ -3,6 +3,7 @@
 #include "ClientTexts.h"
 #include "ContactStatements.h"
 #include "MessageBox.h"
+#include "ShippedDatabase.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -124,6 +125,11 @@ Status ContactDatabase::run(const QStringList& statements, const RowReader& each
         } else if (m_databasePath.isEmpty()) {
             failure =
                 Failure{Error{u"unable to open database file"_s, SqliteCantOpen}, statements.constFirst()};
+        } else if (ShippedDatabase::isShipped(m_databasePath)) {
+            // Installing copies it to every new user: whatever went into it
+            // would be everybody's.
+            failure =
+                Failure{Error{texts::book::ShippedDatabaseRefused, SqliteCantOpen}, statements.constFirst()};
         } else {
             db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s +
                                  QString::number(m_busyTimeoutMs));
@@ -180,7 +186,9 @@ Expected<QList<ContactRow>> ContactDatabase::listContacts()
             nome = record.indexOf(u"Nome"_s);
             gruppo = record.indexOf(u"Gruppo"_s);
         }
-        rows.append(ContactRow{text(row, fax), text(row, nome), text(row, gruppo)});
+        // The rowid comes first, under whatever name the table gives it.
+        rows.append(
+            ContactRow{text(row, fax), text(row, nome), text(row, gruppo), row.value(0).toLongLong()});
     });
     if (!status)
         return status.error();
@@ -192,16 +200,16 @@ Status ContactDatabase::insertContact(const ContactRow& row)
     return ExecuteSql(ContactStatements::insertion(row));
 }
 
-Status ContactDatabase::deleteContact(const QString& number)
+Status ContactDatabase::deleteContact(qint64 rowid)
 {
-    return ExecuteSql(ContactStatements::deletion(number));
+    return ExecuteSql(ContactStatements::deletion(rowid));
 }
 
-Status ContactDatabase::replaceContact(const QString& storedNumber, const ContactRow& row)
+Status ContactDatabase::replaceContact(qint64 rowid, const ContactRow& row)
 {
     // One transaction: an insertion that fails after the deletion must not
     // lose the contact.
-    return run({ContactStatements::deletion(storedNumber), ContactStatements::insertion(row)}, {}, true);
+    return run({ContactStatements::deletion(rowid), ContactStatements::insertion(row)}, {}, true);
 }
 
 } // namespace kestrel

@@ -17,7 +17,8 @@ class IMessageBox;
 
 // The contact store (`MDL_Database`): every statement runs on a connection of
 // its own to the SQLite file named by the settings key RUBRICA, and every
-// failure ends in the SQL error dialog. The results say whether a statement
+// failure ends in the SQL error dialog. The empty database that ships with
+// the program is never opened as a contact database. The results say whether a statement
 // ran, so that callers never read rows of a statement that failed; callers
 // that only need to go on after the dialog may ignore them.
 class ContactDatabase
@@ -53,15 +54,15 @@ public:
     static QString sqlErrorMessage(const Error& error, const QString& statement,
                                    const QString& connectionString);
 
-    // The address book's listing, in its order (gruppo, then nome). A failed
-    // listing gives its Error and no rows.
+    // The address book's listing, in its order (gruppo, then nome), each row
+    // with its rowid. A failed listing gives its Error and no rows.
     Expected<QList<ContactRow>> listContacts();
     Status insertContact(const ContactRow& row);
-    // Removes every row stored under number.
-    Status deleteContact(const QString& number);
-    // The editor's save of an edited contact: the deletion of storedNumber
-    // and the insertion of row, both or neither.
-    Status replaceContact(const QString& storedNumber, const ContactRow& row);
+    // Removes the one row stored at rowid.
+    Status deleteContact(qint64 rowid);
+    // The editor's save of an edited contact: the deletion of the row at
+    // rowid and the insertion of row, both or neither.
+    Status replaceContact(qint64 rowid, const ContactRow& row);
 
 private:
     Status run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction);

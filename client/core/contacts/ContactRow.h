@@ -4,14 +4,22 @@
 
 namespace kestrel {
 
-// One row of the table anagrafica, in its column order: fax, nome, gruppo.
+// One row of the table anagrafica, in its column order: fax, nome, gruppo,
+// and where it is stored: two contacts may share every text, a row is only
+// ever addressed by its rowid.
 struct ContactRow
 {
     QString number;      // fax
     QString description; // nome
     QString group;       // gruppo
+    qint64 rowid = 0;    // SQLite's; 0 for a contact not stored yet
 
-    friend bool operator==(const ContactRow&, const ContactRow&) = default;
+    // Rows hold the same contact when their texts are the same, wherever
+    // they are stored.
+    friend bool operator==(const ContactRow& a, const ContactRow& b)
+    {
+        return a.number == b.number && a.description == b.description && a.group == b.group;
+    }
 };
 
 } // namespace kestrel

@@ -6,7 +6,7 @@ namespace kestrel {
 
 QString ContactStatements::listing()
 {
-    return u"SELECT * FROM anagrafica ORDER BY gruppo,nome"_s;
+    return u"SELECT rowid,* FROM anagrafica ORDER BY gruppo,nome"_s;
 }
 
 QString ContactStatements::insertion(const ContactRow& row)
@@ -15,9 +15,9 @@ QString ContactStatements::insertion(const ContactRow& row)
            u',' + literal(row.group) + u')';
 }
 
-QString ContactStatements::deletion(const QString& number)
+QString ContactStatements::deletion(qint64 rowid)
 {
-    return u"DELETE FROM  anagrafica WHERE fax ="_s + literal(number);
+    return u"DELETE FROM  anagrafica WHERE rowid ="_s + QString::number(rowid);
 }
 
 QString ContactStatements::literal(const QString& value)

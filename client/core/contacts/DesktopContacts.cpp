@@ -2,19 +2,19 @@
 
 #include "ClientTexts.h"
 #include "NormalizeFaxNumber.h"
+#include "RegularFile.h"
 #include "VCardReader.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
+Q_LOGGING_CATEGORY(lcDesktopContacts, "kestrel.contacts")
+
 namespace kestrel {
 namespace {
-
-constexpr qint64 MapThreshold = 1 << 20;
 
 // Blanks only: a tab counts towards the length like any other character.
 QStringView trimBlanks(QStringView text)
@@ -36,7 +36,8 @@ QStringList sourceFiles(const QString& source)
     // An iterator and one sort: QDir's sorted listing of a folder of
     // thousands of cards costs several times as much.
     QStringList names;
-    QDirIterator entries(source, {u"*.vcf"_s}, QDir::Files);
+    // FIFOs and devices are listed too, to be passed over with a word.
+    QDirIterator entries(source, {u"*.vcf"_s}, QDir::Files | QDir::System);
     while (entries.hasNext()) {
         entries.next();
         names.append(entries.fileName());
@@ -77,21 +78,27 @@ DesktopContacts DesktopContacts::LoadOutlookContacts(const QString& source, cons
 
 void DesktopContacts::readFile(const QString& path, int& position, DesktopContacts& contacts)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // Ordinary reads of a regular file, never a mapping: a file cut short
+    // while it is read only gives fewer cards.
+    RegularFile::Contents file = RegularFile::read(path, MaxFileBytes);
+    switch (file.state) {
+    case RegularFile::State::Read:
+        break;
+    case RegularFile::State::TooLarge:
+        qCDebug(lcDesktopContacts, "passed over, larger than %lld bytes: %s", MaxFileBytes,
+                qUtf8Printable(path));
+        contacts.m_tooLarge.append(path);
         return;
-    // A large file is mapped rather than read: the reading stops at position
-    // 10000, however large the file. Small ones (a folder of one card per
-    // file) are read, which costs less than mapping.
-    QByteArray content;
-    QByteArrayView data;
-    if (uchar* mapped = file.size() > MapThreshold ? file.map(0, file.size()) : nullptr) {
-        data = QByteArrayView(reinterpret_cast<const char*>(mapped), file.size());
-    } else {
-        content = file.readAll();
-        data = content;
+    case RegularFile::State::NotRegular:
+        qCDebug(lcDesktopContacts, "passed over, not a regular file: %s", qUtf8Printable(path));
+        return;
+    case RegularFile::State::Missing:
+    case RegularFile::State::Unreadable:
+        qCDebug(lcDesktopContacts, "passed over, cannot be read: %s %s", qUtf8Printable(path),
+                qUtf8Printable(file.error));
+        return;
     }
-    VCardReader reader(data);
+    VCardReader reader(std::move(file.bytes));
     ContactItem item;
     // Past position 10000 the list has no room: a contact there would end the
     // load and keep what it has, so nothing beyond needs reading.

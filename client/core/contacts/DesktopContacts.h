@@ -3,9 +3,15 @@
 #include "ContactItem.h"
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+
+// Debug lines of the desktop contacts' load: what was passed over, and
+// when the contacts were in.
+Q_DECLARE_LOGGING_CATEGORY(lcDesktopContacts)
 
 namespace kestrel {
 
@@ -22,17 +28,22 @@ struct DesktopContact
 // The desktop contacts that have a business fax number, read once at
 // start-up from vCard (the path in the settings key VCARD: a .vcf file, or
 // a folder whose .vcf files are read in name order). Entries sit at the
-// items' positions 1 to 10000.
+// items' positions 1 to 10000. Only regular files are read, each up to
+// MaxFileBytes: anything else is passed over with a debug line, so a FIFO
+// or a device in their place never holds up or floods the load.
 class DesktopContacts
 {
 public:
     static constexpr int MaxPositions = 10000;
+    static constexpr qint64 MaxFileBytes = qint64(64) << 20;
 
     // The notice shown while the contacts load; the window layer provides it.
     struct Notice
     {
         std::function<void(const QString& text)> show;
         std::function<void()> close;
+        // A notice that goes by itself (files passed over for their size).
+        std::function<void(const QString& text)> tell;
     };
 
     // `LoadOutlookContacts`, reading vCard: shows the notice "Carico
@@ -57,12 +68,15 @@ public:
     // The entries with a number, in position order: what the address book
     // lists.
     QList<DesktopContact> listed() const;
+    // The files passed over for their size, which the user is told about.
+    QStringList tooLarge() const { return m_tooLarge; }
 
 private:
     static void readFile(const QString& path, int& position, DesktopContacts& contacts);
 
     QList<DesktopContact> m_entries; // index 0 is position 1
     int m_count = 1;
+    QStringList m_tooLarge;
 };
 
 } // namespace kestrel

@@ -18,4 +18,30 @@ QString NormalizeFaxNumber(const QString& text)
     return result;
 }
 
+QString FaxNumberDigits(const QString& text)
+{
+    QString digits = NormalizeFaxNumber(text);
+    digits.remove(u'/');
+    return digits;
+}
+
+std::optional<QString> NumberFieldText(const QString& before, const QString& after, int* cursor)
+{
+    // The text put in lies between what the edit left alone at both ends.
+    qsizetype prefix = 0;
+    const qsizetype shorter = qMin(before.size(), after.size());
+    while (prefix < shorter && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix &&
+           before.at(before.size() - 1 - suffix) == after.at(after.size() - 1 - suffix))
+        ++suffix;
+    const QString inserted = after.mid(prefix, after.size() - prefix - suffix);
+    if (!inserted.isEmpty() && FaxNumberDigits(inserted).isEmpty())
+        return std::nullopt;
+    if (cursor)
+        *cursor = int(FaxNumberDigits(after.left(*cursor)).size());
+    return FaxNumberDigits(after);
+}
+
 } // namespace kestrel

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -35,6 +37,20 @@ QString ShippedDatabase::locate()
             return path;
     }
     return {};
+}
+
+bool ShippedDatabase::isShipped(const QString& path)
+{
+    struct stat mine = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &mine) != 0)
+        return false;
+    for (const QString& candidate : candidates()) {
+        struct stat shipped = {};
+        if (::stat(QFile::encodeName(candidate).constData(), &shipped) == 0 &&
+            shipped.st_dev == mine.st_dev && shipped.st_ino == mine.st_ino)
+            return true;
+    }
+    return false;
 }
 
 Status ShippedDatabase::copyOnFirstStart(const QString& defaultPath, const QString& actualPath,

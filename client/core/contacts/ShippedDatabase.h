@@ -17,6 +17,9 @@ public:
     static QStringList candidates();
     // The first candidate that exists; "" when none does.
     static QString locate();
+    // Whether path is the shipped file itself (any candidate, however the
+    // path spells it): it is copied, never written.
+    static bool isShipped(const QString& path);
 
     // A user's first start: when RUBRICA is the default path and no file is
     // there yet, the shipped database is copied there (readable by its owner

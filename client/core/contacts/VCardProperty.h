@@ -29,6 +29,8 @@ public:
     bool is(QLatin1StringView name) const;
     bool hasType(QLatin1StringView type) const;
     bool isUri() const;
+    // The value as it stands on the line.
+    QByteArrayView rawValue() const { return m_value; }
     // The value with its transfer encoding and character set undone; the
     // text escapes are left for the caller, who knows the value's structure.
     QString text() const;

@@ -219,7 +219,17 @@ inline const QString SqlErrorCommand = u"Comando = "_s;
 inline const QString SqlErrorQuestion = u"Errore SQL procedere ?"_s;
 inline const QString SqlErrorTitle = u"ERRORE MOTORE SQL"_s;
 inline const QString SqlErrorThanks = u"Grazie per aver inviato il messaggio "_s;
+// The error of a statement on the empty database that ships with the
+// program, which is never anybody's contact database.
+inline const QString ShippedDatabaseRefused =
+    u"è la rubrica vuota fornita con il programma: non si usa come rubrica dei contatti"_s;
 inline const QString LoadingDesktopContacts = u"Carico contatti..."_s;
+// Desktop contact files over 64 MiB are not read; the user is told once.
+inline const QString ContactFilesTooLarge = u"Contatti non letti, file oltre 64 MiB: "_s;
+inline QString contactFilesTooLarge(const QStringList& paths)
+{
+    return ContactFilesTooLarge + paths.join(u", "_s);
+}
 
 // Address book window FrmRubrica.
 inline const QString AddressBookTitle = u"Rubrica"_s;
@@ -236,6 +246,12 @@ inline const QString AddGroup = u"&Invia tutto il  gruppo N°"_s;
 inline const QString AddGroupTip = u"Aggiunge i contatti del gruppo selezionato alla lista destinatari"_s;
 inline const QString AddSelected = u"&Aggiungi  selezionati"_s;
 inline const QString AddSelectedTip = u"Aggiunge i contatti selezionati alla lista di invio fax"_s;
+// Delete on a database contact of the address book.
+inline const QString DeleteContactTitle = u"Elimina contatto"_s;
+inline QString deleteContactQuestion(const QString& description, const QString& number)
+{
+    return u"Eliminare il contatto "_s + description + u" ("_s + number + u") dalla rubrica?"_s;
+}
 // What the hidden picture box holding the desktop contacts' mark is called.
 inline const QString DesktopMarkName = u"Contatto del desktop"_s;
 
@@ -244,8 +260,8 @@ inline const QString EditorTitle = u"Aggiungi/Modfica contatto"_s;
 inline const QString EditorNumber = u"Nr. Fax"_s;
 inline const QString EditorDescription = u"Descrizione"_s;
 inline const QString EditorGroup = u"Gruppo"_s;
-inline const QString SaveNew = u"Aggiungi"_s;
-inline const QString SaveEdited = u"Modifica"_s;
+inline const QString SaveNew = u"&Aggiungi"_s;
+inline const QString SaveEdited = u"&Modifica"_s;
 inline const QString SaveTip = u"Aggiungi contatto alla rubrica interna"_s;
 inline const QString Delete = u"&Elimina"_s;
 inline const QString NumberRequired = u"Il numero fax è un campo obbligatorio!"_s;

@@ -2,7 +2,7 @@
 
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
-#include "DesktopContacts.h"
+#include "DesktopContactsLoader.h"
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
@@ -40,8 +40,29 @@ struct ClientApplication::Parts
           files(replacements.files ? *replacements.files : ownFiles),
           clock(replacements.clock ? *replacements.clock : ownClock),
           starter(replacements.starter ? *replacements.starter : ownStarter), menu(box, shell),
-          updates(folder, clock, starter), contacts(settings.values().rubrica, box)
+          updates(folder, clock, starter), contacts(settings.values().rubrica, box),
+          desktopContacts(desktopContactsNotice())
     {}
+
+    // Desktop contacts are read once a run, behind a notice that stays until
+    // the reading is done, on a thread of their own: the tray icon and the
+    // capture port do not wait for them.
+    static DesktopContacts::Notice desktopContactsNotice()
+    {
+        DesktopContacts::Notice notice;
+        notice.show = [](const QString& text) {
+            FrmMsg::ShowNotice(text);
+            FrmMsg::load().setTimerEnabled(false);
+        };
+        notice.close = [] {
+            if (FrmMsg* window = FrmMsg::loaded())
+                window->close();
+        };
+        notice.tell = [](const QString& text) {
+            FrmMsg::ShowNotice(text);
+        };
+        return notice;
+    }
 
     QString folder;
     Replacements replacements;
@@ -62,8 +83,7 @@ struct ClientApplication::Parts
     TrayMenu menu;
     UpdateCheck updates;
     ContactDatabase contacts;
-    DesktopContacts desktopContacts;
-    bool desktopContactsLoaded = false;
+    DesktopContactsLoader desktopContacts;
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
@@ -108,21 +128,8 @@ ClientApplication::ClientApplication(const QString& programFolder, Replacements 
         };
     }
     services.fetchPage = p.replacements.fetchPage;
-    // Desktop contacts are read once a run, behind a notice that stays
-    // until the reading is done.
     services.loadDesktopContacts = [&p] {
-        if (std::exchange(p.desktopContactsLoaded, true))
-            return;
-        DesktopContacts::Notice notice;
-        notice.show = [](const QString& text) {
-            FrmMsg::ShowNotice(text);
-            FrmMsg::load().setTimerEnabled(false);
-        };
-        notice.close = [] {
-            if (FrmMsg* window = FrmMsg::loaded())
-                window->close();
-        };
-        p.desktopContacts = DesktopContacts::LoadOutlookContacts(p.settings.values().vcard, notice);
+        p.desktopContacts.start(p.settings.values().vcard);
     };
     p.send = std::make_unique<FrmSend>(services);
     connectWindows();
@@ -171,6 +178,10 @@ void ClientApplication::connectWindows()
     connect(&p.menu, &TrayMenu::quitRequested, this, &ClientApplication::quit);
     connect(&send, &FrmSend::quitRequested, this, &ClientApplication::quit);
     connect(&send, &FrmSend::addressBookRequested, this, [this] { addressBook().showWindow(); });
+    connect(&p.desktopContacts, &DesktopContactsLoader::loaded, this, [&p] {
+        if (p.addressBook)
+            p.addressBook->desktopContactsArrived();
+    });
     connect(&send, &FrmSend::companionsHidden, this, [&p] {
         if (p.addressBook)
             p.addressBook->hideWithEditor();
@@ -232,12 +243,12 @@ FrmRubrica& ClientApplication::addressBook()
 {
     Parts& p = *m;
     if (!p.addressBook) {
-        p.addressBook =
-            std::make_unique<FrmRubrica>(FrmRubrica::Services{&p.contacts, &p.desktopContacts, &p.box,
-                                                              [&p](QWidget* window, bool onTop) {
-                                                                  p.shell.SetAlwaysOnTop(window, onTop);
-                                                              }},
-                                         p.send->destinations());
+        p.addressBook = std::make_unique<FrmRubrica>(
+            FrmRubrica::Services{&p.contacts, &p.desktopContacts.contacts(), &p.box,
+                                 [&p](QWidget* window, bool onTop) {
+                                     p.shell.SetAlwaysOnTop(window, onTop);
+                                 }},
+            p.send->destinations());
     }
     return *p.addressBook;
 }

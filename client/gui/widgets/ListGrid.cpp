@@ -4,13 +4,19 @@
 
 #include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace kestrel {
 namespace {
+
+// Past this many characters a cell is cut in any column, and its tooltip
+// shows that much: measuring a text of megabytes would stall the window.
+constexpr qsizetype LongestMeasured = 4096;
 
 // Paints a cell's own background and picture before the usual text.
 class CellDelegate : public QStyledItemDelegate
@@ -33,6 +39,25 @@ public:
             image.paint(painter, place);
         }
         QStyledItemDelegate::paint(painter, item, index);
+    }
+
+    // A cell its column cuts shows its whole text when the mouse rests on
+    // it; one that shows whole has no tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const bool cut =
+            text.size() > LongestMeasured || sizeHint(option, index).width() > option.rect.width();
+        if (text.trimmed().isEmpty() || !cut) {
+            QToolTip::hideText();
+            return true;
+        }
+        const QString shown = text.size() > LongestMeasured ? text.left(LongestMeasured) + u'…' : text;
+        QToolTip::showText(event->globalPos(), shown, view->viewport(), option.rect);
+        return true;
     }
 
 private:
@@ -84,6 +109,18 @@ void ListGrid::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && current.isValid()) {
         Q_EMIT deleteRequested(current.row() + 1);
         return;
+    }
+    // Enter on the keypad comes with its own modifier.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (m_marksByKeyboard && plain && current.isValid()) {
+        if (event->key() == Qt::Key_Space) {
+            Q_EMIT markRequested(current.row() + 1);
+            return;
+        }
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            Q_EMIT enterPressed(current.row() + 1, current.column());
+            return;
+        }
     }
     QTableView::keyPressEvent(event);
 }

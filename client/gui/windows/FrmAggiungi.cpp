@@ -2,7 +2,9 @@
 
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
+#include "FaxNumberValidator.h"
 #include "MessageBox.h"
+#include "NormalizeFaxNumber.h"
 #include "TwipsForm.h"
 
 #include <QCloseEvent>
@@ -12,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -20,6 +24,12 @@ namespace {
 // The window's client area, in twips: the controls and a margin.
 constexpr int WidthTwips = 4080;
 constexpr int HeightTwips = 2400;
+
+// A caption without its keyboard-accelerator mark, as screen readers say it.
+QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
 
 bool isEnter(const QKeyEvent* key)
 {
@@ -67,6 +77,17 @@ void FrmAggiungi::buildControls()
     place(m_txtNFax, 1320, 240, 2535, 375);
     m_lblFaxNum->setBuddy(m_txtNFax);
     m_txtNFax->installEventFilter(this);
+    // Typed characters other than digits are dropped by the filter; text
+    // that comes in any other way is made digits, or refused with the
+    // message of a missing number (after the line edit is done with it).
+    m_txtNFax->setValidator(new FaxNumberValidator(m_txtNFax));
+    connect(
+        m_txtNFax, &QLineEdit::inputRejected, this,
+        [this] {
+            m_services.messageBox->show(
+                {texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
+        },
+        Qt::QueuedConnection);
 
     m_lblDesc = named(new QLabel(EditorDescription, this), u"lblDesc"_s, EditorDescription);
     place(m_lblDesc, 120, 720, 1095, 255);
@@ -83,15 +104,18 @@ void FrmAggiungi::buildControls()
     m_cmbGruppo->setInsertPolicy(QComboBox::NoInsert);
     m_cmbGruppo->addItems(groupLabels());
     place(m_cmbGruppo, 1320, 1200, 615, 360);
+    // The store keeps any length: no field cuts what the user typed or what
+    // an edited contact holds.
+    for (QLineEdit* field : {m_txtNFax, m_txtDesc, m_cmbGruppo->lineEdit()})
+        field->setMaxLength(std::numeric_limits<int>::max());
     m_lblGroup->setBuddy(m_cmbGruppo);
 
-    m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, SaveNew);
+    m_cmdAddContact = named(new QPushButton(SaveNew, this), u"cmdAddContact"_s, spoken(SaveNew));
     m_cmdAddContact->setToolTip(SaveTip);
     place(m_cmdAddContact, 3000, 1800, 855, 375);
     connect(m_cmdAddContact, &QPushButton::clicked, this, &FrmAggiungi::cmdAddContactClick);
 
-    const QString deleteCaption = QString(Delete).remove(u'&');
-    m_cmdDel = named(new QPushButton(Delete, this), u"cmdDel"_s, deleteCaption);
+    m_cmdDel = named(new QPushButton(Delete, this), u"cmdDel"_s, spoken(Delete));
     place(m_cmdDel, 120, 1800, 735, 375);
     connect(m_cmdDel, &QPushButton::clicked, this, &FrmAggiungi::cmdDelClick);
 
@@ -109,12 +133,13 @@ void FrmAggiungi::load()
     if (m_services.setAlwaysOnTop)
         m_services.setAlwaysOnTop(this, true);
     m_inEdit->clear();
+    m_editedRow = 0;
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setCurrentIndex(0);
     m_cmbGruppo->setEditText(texts::book::DefaultGroup);
     m_cmdAddContact->setText(texts::book::SaveNew);
-    m_cmdAddContact->setAccessibleName(texts::book::SaveNew);
+    m_cmdAddContact->setAccessibleName(spoken(texts::book::SaveNew));
     m_loaded = true;
 }
 
@@ -128,6 +153,7 @@ void FrmAggiungi::openNew()
     if (!m_loaded)
         load();
     m_inEdit->clear();
+    m_editedRow = 0;
     showAndFocusNumber();
 }
 
@@ -137,10 +163,12 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
         load();
     m_txtDesc->setText(listed.description);
     m_cmbGruppo->setCurrentText(listed.group);
-    m_txtNFax->setText(listed.number);
+    // Listed numbers may carry "/" (stored by other programs).
+    m_txtNFax->setText(FaxNumberDigits(listed.number));
     m_inEdit->setText(m_txtNFax->text());
+    m_editedRow = listed.rowid;
     m_cmdAddContact->setText(texts::book::SaveEdited);
-    m_cmdAddContact->setAccessibleName(texts::book::SaveEdited);
+    m_cmdAddContact->setAccessibleName(spoken(texts::book::SaveEdited));
     showAndFocusNumber();
     m_txtNFax->selectAll();
 }
@@ -160,20 +188,23 @@ void FrmAggiungi::cmdAddContactClick()
         m_services.messageBox->show({texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
         return;
     }
-    // A failed statement has shown its dialog; the list is rebuilt and the
-    // editor closes all the same. A failed replacement keeps the old row.
-    if (inEdit().isEmpty())
-        m_services.database->insertContact(row);
-    else
-        m_services.database->replaceContact(inEdit(), row);
+    // A failed statement has shown its one dialog and changed nothing (a
+    // replacement is one transaction): what was typed stays, to save again.
+    const Status saved = m_editedRow == 0 ? m_services.database->insertContact(row)
+                                          : m_services.database->replaceContact(m_editedRow, row);
+    if (!saved)
+        return;
     Q_EMIT contactsChanged();
     close();
 }
 
 void FrmAggiungi::cmdDelClick()
 {
-    m_services.database->deleteContact(inEdit());
+    // A new contact is stored nowhere: there is nothing to delete.
+    if (m_editedRow != 0 && !m_services.database->deleteContact(m_editedRow))
+        return;
     m_inEdit->clear();
+    m_editedRow = 0;
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setEditText(texts::book::DefaultGroup);

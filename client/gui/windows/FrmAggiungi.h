@@ -17,11 +17,14 @@ class ContactDatabase;
 class IMessageBox;
 
 // The contact editor frmAggiungi: creates, changes and deletes one contact
-// of the database. Its mode is the text of the hidden label `InEdit`: empty
-// for a new contact, else the number the edited contact is stored under.
-// The address book opens it; after every save or deletion it asks for the
-// list to be rebuilt and closes. Closing unloads it: the next opening
-// starts afresh in new-contact mode, while hiding keeps fields and mode.
+// of the database. The hidden label `InEdit` shows the number of the edited
+// contact as listed, empty for a new contact; the contact itself is the
+// database row it was listed from, so that a save or a deletion touches
+// that row alone. The address book opens it; after every save or deletion
+// it asks for the list to be rebuilt and closes. A save or a deletion that
+// fails (its dialog said why) keeps it open as it was, to try again.
+// Closing unloads it: the next opening starts afresh in new-contact mode,
+// while hiding keeps fields and mode.
 class FrmAggiungi : public QWidget
 {
     Q_OBJECT
@@ -48,6 +51,8 @@ public:
     void openEdited(const ContactRow& listed);
 
     QString inEdit() const;
+    // The database row of the edited contact; 0 for a new contact.
+    qint64 editedRow() const { return m_editedRow; }
 
     QLineEdit* txtNFax() const { return m_txtNFax; }
     QLineEdit* txtDesc() const { return m_txtDesc; }
@@ -73,6 +78,7 @@ private:
 
     Services m_services;
     bool m_loaded = false;
+    qint64 m_editedRow = 0;
 
     QLabel* m_lblFaxNum = nullptr;
     QLineEdit* m_txtNFax = nullptr;

@@ -6,6 +6,7 @@
 #include "DesktopContacts.h"
 #include "FrmAggiungi.h"
 #include "ListGrid.h"
+#include "MessageBox.h"
 #include "TwipsForm.h"
 
 #include <QCloseEvent>
@@ -112,6 +113,12 @@ void FrmRubrica::buildControls()
     m_msfgRubrica->horizontalHeader()->setSectionsClickable(false);
     m_msfgRubrica->setPictureImage(AddressBookGrid::DesktopPicture, desktopMarkIcon());
     connect(m_msfgRubrica, &ListGrid::cellClicked, this, &FrmRubrica::gridClick);
+    // The keyboard does what the mouse does: Space and Enter mark, Enter on
+    // "Edit" edits, Delete deletes.
+    m_msfgRubrica->setMarksByKeyboard(true);
+    connect(m_msfgRubrica, &ListGrid::markRequested, this, [this](int row) { m_grid.toggleMark(row); });
+    connect(m_msfgRubrica, &ListGrid::enterPressed, this, &FrmRubrica::gridEnter);
+    connect(m_msfgRubrica, &ListGrid::deleteRequested, this, &FrmRubrica::gridDelete);
 
     m_cmdNewContact = named(new QPushButton(NewContact, this), u"cmdNewContact"_s, spoken(NewContact));
     m_cmdNewContact->setToolTip(NewContactTip);
@@ -184,6 +191,12 @@ void FrmRubrica::OLStart()
         m_grid.append(desktopRows(*m_services.desktopContacts));
 }
 
+void FrmRubrica::desktopContactsArrived()
+{
+    if (m_loaded && m_services.desktopContacts)
+        m_grid.insertAtTop(desktopRows(*m_services.desktopContacts));
+}
+
 void FrmRubrica::LoadDatabaseRows()
 {
     // A listing that failed has shown its dialog; its rows are not read.
@@ -195,6 +208,29 @@ void FrmRubrica::gridClick(int row, int col)
 {
     if (const std::optional<ContactRow> contact = m_grid.click(row, col))
         editorWindow().openEdited(*contact);
+}
+
+void FrmRubrica::gridEnter(int row, int col)
+{
+    if (col == AddressBookGrid::Edit)
+        gridClick(row, col);
+    else
+        m_grid.toggleMark(row);
+}
+
+void FrmRubrica::gridDelete(int row)
+{
+    const std::optional<ContactRow> contact = m_grid.databaseContact(row);
+    if (!contact || !m_services.messageBox)
+        return;
+    using namespace texts::book;
+    const MessageBoxRequest question{deleteContactQuestion(contact->description, contact->number),
+                                     DeleteContactTitle, MsgIcon::None, MsgButtons::YesNo};
+    if (m_services.messageBox->show(question) != MsgAnswer::Yes)
+        return;
+    // A deletion that failed has shown its dialog; the list stays as it is.
+    if (m_services.database->deleteContact(contact->rowid) && m_loaded)
+        ListaNumeri();
 }
 
 void FrmRubrica::cmdAddSelectClick()

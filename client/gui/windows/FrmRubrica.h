@@ -33,10 +33,10 @@ public:
     struct Services
     {
         ContactDatabase* database = nullptr;
-        // Read at start-up by the send window's load; listed as it is at
-        // each `ListaNumeri`.
+        // Read at start-up, from the send window's load on; listed as it is
+        // at each `ListaNumeri`, and when it arrives.
         const DesktopContacts* desktopContacts = nullptr;
-        // The editor's "number required" box.
+        // The question before a deletion, and the editor's boxes.
         IMessageBox* messageBox = nullptr;
         std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
     };
@@ -59,6 +59,9 @@ public:
     void ListaNumeri();
     // Appends the desktop contacts.
     void OLStart();
+    // The desktop contacts are in (they are read while the program starts):
+    // a loaded list gets them at its top, its marks kept.
+    void desktopContactsArrived();
 
     GridRows& rows() { return m_rows; }
     ListGrid* msfgRubrica() const { return m_msfgRubrica; }
@@ -69,6 +72,10 @@ public:
 
     // The handlers, as the window's controls run them.
     void gridClick(int row, int col);
+    // Enter on a cell of the grid: the editor from "Edit", else the mark.
+    void gridEnter(int row, int col);
+    // Delete on a row: a database contact is deleted after a question.
+    void gridDelete(int row);
     void cmdAddSelectClick();
     void cmdAddGrpClick();
     void cmdNewContactClick();

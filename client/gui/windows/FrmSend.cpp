@@ -2,6 +2,7 @@
 
 #include "ClientTexts.h"
 #include "ControlSettings.h"
+#include "FaxNumberValidator.h"
 #include "FileNameOf.h"
 #include "ListGrid.h"
 #include "TwipsForm.h"
@@ -107,6 +108,15 @@ void FrmSend::buildControls()
     m_txtFaxNumber->setToolTip(texts::NumberTip);
     place(m_txtFaxNumber, 120, 360, 3135, 375);
     m_txtFaxNumber->installEventFilter(this);
+    // Pasted, dropped or composed text is made digits, or refused with the
+    // message of a missing number (after the line edit is done with it).
+    m_txtFaxNumber->setValidator(new FaxNumberValidator(m_txtFaxNumber));
+    connect(
+        m_txtFaxNumber, &QLineEdit::inputRejected, this,
+        [this] {
+            m_services.messageBox->show({texts::NoNumberTyped, QString(), MsgIcon::None, MsgButtons::Ok});
+        },
+        Qt::QueuedConnection);
     m_cmdpiunum =
         named(new QPushButton(texts::AddNumber, m_frame1), u"cmdpiunum"_s, spoken(texts::AddNumber));
     m_cmdpiunum->setToolTip(texts::AddNumberTip);
@@ -340,7 +350,10 @@ bool FrmSend::eventFilter(QObject* watched, QEvent* event)
     }
     // Only keys that type a character are filtered: digits and backspace
     // pass, every other character is dropped. Tab, moving the cursor and
-    // pasting are left alone.
+    // shortcuts such as paste are left alone (the validator takes pasted
+    // text).
+    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return false; // shortcuts: paste and the like
     const QString text = key->text();
     if (text.isEmpty() || key->key() == Qt::Key_Backspace || !text.at(0).isPrint())
         return false;

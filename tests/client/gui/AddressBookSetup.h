@@ -81,9 +81,8 @@ public:
         s.loadDesktopContacts = [this] {
             m_desktop = DesktopContacts::LoadOutlookContacts(
                 m_settings->values().vcard, {[this](const QString& text) { log << u"notice "_s + text; },
-                                             [this] {
-                                                 log << u"notice closed"_s;
-                                             }});
+                                             [this] { log << u"notice closed"_s; },
+                                             {}});
         };
         s.createControl = [](CorvanefaxHost& host) -> Status {
             host.adopt(std::make_unique<RecordingControl>());
@@ -135,12 +134,13 @@ public:
         const auto listed = ContactDatabase(database->databasePath(), quiet).listContacts();
         return listed ? *listed : QList<ContactRow>();
     }
-    // The editor's number, description, group, `InEdit` and save caption.
+    // The editor's number, description, group, `InEdit` and save caption
+    // (as read, without its mnemonic mark).
     QStringList editorFields() const
     {
         const FrmAggiungi& e = editor();
         return {e.txtNFax()->text(), e.txtDesc()->text(), e.cmbGruppo()->currentText(), e.inEdit(),
-                e.cmdAddContact()->text()};
+                QString(e.cmdAddContact()->text()).remove(u'&')};
     }
 
 private:

@@ -6,8 +6,11 @@
 
 #include "AddressBookSetup.h"
 #include "ClientTexts.h"
+#include "NumberFieldInput.h"
 
 #include <QApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -22,13 +25,19 @@ private Q_SLOTS:
     void init();
     void cleanup() { m.reset(); }
     void editChangesTheNumber();
-    void deleteRemovesEveryRowOfTheNumber();
+    void editOrDeleteTouchesOnlyThatContact_data();
+    void editOrDeleteTouchesOnlyThatContact();
     void saveNeedsANumber_data();
     void saveNeedsANumber();
     void newContactWhileEditing();
     void keyboard_data();
     void keyboard();
-    void failedReplacementKeepsTheRow();
+    void numberComesInAsDigits_data();
+    void numberComesInAsDigits();
+    void numberStoredAsOtherProgramsWriteIt();
+    void failedSaveKeepsTheEditor_data();
+    void failedSaveKeepsTheEditor();
+    void textBeyondTheLineEditLimitKeptWhole();
     void textKeptAsTyped_data();
     void textKeptAsTyped();
 
@@ -71,19 +80,38 @@ void TestFrmAggiungi::editChangesTheNumber()
     QVERIFY(m->box.shown().isEmpty());
 }
 
-void TestFrmAggiungi::deleteRemovesEveryRowOfTheNumber()
+void TestFrmAggiungi::editOrDeleteTouchesOnlyThatContact_data()
 {
+    QTest::addColumn<bool>("deleting");
+    QTest::newRow("Elimina") << true;
+    QTest::newRow("Modifica") << false;
+}
+
+void TestFrmAggiungi::editOrDeleteTouchesOnlyThatContact()
+{
+    QFETCH(bool, deleting);
+    // A second contact under Alfa's number, listed before it (by name).
     newContact();
     QTest::keyClicks(m->editor().txtNFax(), u"0611"_s);
     save();
     QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 2);
 
     m->clickCell(m->listedRow(u"0611"_s), AddressBookGrid::Edit);
-    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
-    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 0);
-    QCOMPARE(m->stored().size(), SampleRows.size() - 1);
+    if (deleting) {
+        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    } else {
+        QTest::keyClicks(m->editor().txtNFax(), u"0612"_s);
+        save();
+    }
+    QList<ContactRow> expected = SampleRows;
+    if (!deleting)
+        expected << ContactRow{u"0612"_s, QString(), u"1"_s};
+    QCOMPARE(m->stored().size(), expected.size());
+    for (const ContactRow& row : expected)
+        QVERIFY(m->stored().contains(row));
+    QCOMPARE(m->rows().column(AddressBookGrid::Number).count(u"0611"_s), 1);
     QVERIFY(!m->editor().isVisible());
-    QCOMPARE(m->editorFields(), (QStringList{QString(), QString(), u"1"_s, QString(), u"Modifica"_s}));
+    QVERIFY(m->box.shown().isEmpty());
 }
 
 void TestFrmAggiungi::saveNeedsANumber_data()
@@ -157,23 +185,100 @@ void TestFrmAggiungi::keyboard()
     QCOMPARE(m->stored().size(), SampleRows.size());
 }
 
-void TestFrmAggiungi::failedReplacementKeepsTheRow()
+void TestFrmAggiungi::numberComesInAsDigits_data()
 {
+    using kestrel::test::Arrival;
+    QTest::addColumn<Arrival>("way");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept"); // null: refused
+    QTest::newRow("pasted") << Arrival::Paste << u"+39 02 1234 5678"_s << u"00390212345678"_s;
+    QTest::newRow("dropped") << Arrival::Drop << u"(06) 12-34"_s << u"061234"_s;
+    QTest::newRow("composed") << Arrival::InputMethod << u"06 12"_s << u"0612"_s;
+    QTest::newRow("pasted, no digits") << Arrival::Paste << u"n.d."_s << QString();
+    QTest::newRow("dropped, no digits") << Arrival::Drop << u"fax: -"_s << QString();
+}
+
+void TestFrmAggiungi::numberComesInAsDigits()
+{
+    QFETCH(kestrel::test::Arrival, way);
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    newContact();
+    kestrel::test::bringText(m->editor().txtNFax(), way, text);
+    QCOMPARE(m->editor().txtNFax()->text(), kept.isNull() ? QString() : kept);
+    if (kept.isNull()) {
+        QTRY_COMPARE(m->box.texts(), QStringList{texts::book::NumberRequired});
+        return;
+    }
+    save();
+    QVERIFY(m->stored().contains(ContactRow{kept, QString(), u"1"_s}));
+    QTest::qWait(0);
+    QVERIFY(m->box.shown().isEmpty());
+}
+
+void TestFrmAggiungi::numberStoredAsOtherProgramsWriteIt()
+{
+    // Bianchi is stored as "+39 02 123" and listed as 003902123.
+    m->clickCell(m->listedRow(u"003902123"_s), AddressBookGrid::Edit);
+    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    QVERIFY(!m->stored().contains(ContactRow{u"+39 02 123"_s, u"Bianchi"_s, u"2"_s}));
+    QCOMPARE(m->stored().size(), SampleRows.size() - 1);
+    QCOMPARE(m->listedRow(u"003902123"_s), 0);
+}
+
+void TestFrmAggiungi::failedSaveKeepsTheEditor_data()
+{
+    QTest::addColumn<bool>("locked"); // else refused by the database
+    QTest::newRow("refused") << false;
+    QTest::newRow("locked past the wait") << true;
+}
+
+void TestFrmAggiungi::failedSaveKeepsTheEditor()
+{
+    QFETCH(bool, locked);
     QVERIFY(m->database->ExecuteSql(u"CREATE TRIGGER refuse BEFORE INSERT ON anagrafica "
                                     "WHEN NEW.nome = 'rifiuta' BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
+    m->database->setBusyTimeout(100);
     m->clickCell(4, AddressBookGrid::Edit); // Zeta, 0622
     QTest::keyClicks(m->editor().txtNFax(), u"0623"_s);
-    m->editor().txtDesc()->setText(u"rifiuta"_s);
-    m->box.setNextAnswers({MsgAnswer::No});
-    save();
+    m->editor().txtDesc()->setText(locked ? u"Zeta nuova"_s : u"rifiuta"_s);
+    {
+        // Another program holds the database while the user saves.
+        QSqlDatabase other = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+        other.setDatabaseName(m->database->databasePath());
+        QVERIFY(other.open());
+        if (locked)
+            QVERIFY(QSqlQuery(other).exec(u"BEGIN EXCLUSIVE"_s));
+        m->box.setNextAnswers({MsgAnswer::No});
+        save();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(u"other"_s);
     QCOMPARE(m->box.shown().size(), 1);
     QCOMPARE(m->box.shown().first().title, texts::book::SqlErrorTitle);
-    QVERIFY(
-        m->box.texts().first().contains(u"Comando = INSERT INTO anagrafica values('0623','rifiuta','1')"_s));
     QVERIFY(m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size());
-    QVERIFY(m->listedRow(u"0622"_s) > 0);
+    QVERIFY(m->editor().isVisible());
+    QCOMPARE(m->editor().txtNFax()->text(), u"0623"_s); // as typed
+
+    // Once the database takes it, the same save goes through.
+    QVERIFY(m->database->ExecuteSql(u"DROP TRIGGER refuse"_s));
+    save();
+    QVERIFY(m->stored().contains(ContactRow{u"0623"_s, m->editor().txtDesc()->text(), u"1"_s}));
+    QVERIFY(!m->stored().contains(ContactRow{u"0622"_s, u"Zeta"_s, u"1"_s}));
     QVERIFY(!m->editor().isVisible());
+    QCOMPARE(m->box.shown().size(), 1);
+}
+
+void TestFrmAggiungi::textBeyondTheLineEditLimitKeptWhole()
+{
+    const QString description = u"Descrizione lunga "_s.repeated(3000); // 54,000 characters
+    QVERIFY(m->database->insertContact(ContactRow{u"0444"_s, description, u"9"_s}));
+    m->book->ListaNumeri();
+    m->clickCell(m->listedRow(u"0444"_s), AddressBookGrid::Edit);
+    QCOMPARE(m->editor().txtDesc()->text(), description);
+    save();
+    QVERIFY(m->stored().contains(ContactRow{u"0444"_s, description, u"9"_s}));
 }
 
 void TestFrmAggiungi::textKeptAsTyped_data()

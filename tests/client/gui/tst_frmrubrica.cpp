@@ -6,8 +6,10 @@
 #include "ClientTexts.h"
 
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +29,12 @@ private Q_SLOTS:
     void addsToTheSendWindow_data();
     void addsToTheSendWindow();
     void hidingKeepsMarksClosingDropsThem();
+    void desktopContactsArriveInAnOpenList();
+    void keys_data();
+    void keys();
+    void everyButtonHasItsMnemonic();
+    void cutCellsShowTheirTextAsTooltip_data();
+    void cutCellsShowTheirTextAsTooltip();
     void everyControlHasAName();
 
 private:
@@ -169,6 +177,116 @@ void TestFrmRubrica::hidingKeepsMarksClosingDropsThem()
     m->book->close();
     m->openBook();
     QCOMPARE(m->marks(), QStringList(6, QString()));
+}
+
+void TestFrmRubrica::desktopContactsArriveInAnOpenList()
+{
+    DesktopContacts arriving; // still being read when the list is made
+    FrmRubrica book({m->database.get(), &arriving, &m->box, {}}, m->send->destinations());
+    book.showWindow();
+    book.gridClick(2, AddressBookGrid::Number); // Zeta
+    arriving.take(1, ContactItem{ContactItem::ContactClass, u"06 1234"_s, u"Anna"_s, u"Rossi"_s, {}});
+    book.desktopContactsArrived();
+    QCOMPARE(book.rows().column(AddressBookGrid::Number),
+             (QStringList{u"061234"_s, u"0611"_s, u"0622"_s, u"003902123"_s, u"0733"_s}));
+    QCOMPARE(book.rows().picture(1, AddressBookGrid::Group), AddressBookGrid::DesktopPicture);
+    QCOMPARE(book.rows().column(AddressBookGrid::Select),
+             (QStringList{QString(), QString(), u"Invia"_s, QString(), QString()}));
+    QCOMPARE(book.rows().background(3, AddressBookGrid::Select), AddressBookGrid::MarkedRgb);
+}
+
+void TestFrmRubrica::keys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("col");
+    QTest::addColumn<bool>("toggles");
+    QTest::addColumn<bool>("opensEditor");
+    QTest::addColumn<int>("deleteAnswer"); // 0: no question
+    const int space = Qt::Key_Space;
+    const int enter = Qt::Key_Return;
+    const int del = Qt::Key_Delete;
+    const int yes = int(MsgAnswer::Yes);
+    const int no = int(MsgAnswer::No);
+    QTest::newRow("Space, desktop contact") << space << 1 << 1 << true << false << 0;
+    QTest::newRow("Enter, description") << enter << 3 << 2 << true << false << 0;
+    QTest::newRow("Enter on Edit, database contact") << enter << 6 << 5 << false << true << 0;
+    QTest::newRow("Enter on Edit, desktop contact") << enter << 2 << 5 << false << false << 0;
+    QTest::newRow("Delete, database contact, Yes") << del << 6 << 2 << false << false << yes;
+    QTest::newRow("Delete, database contact, No") << del << 6 << 2 << false << false << no;
+    QTest::newRow("Delete, desktop contact") << del << 1 << 2 << false << false << 0;
+}
+
+void TestFrmRubrica::keys()
+{
+    QFETCH(int, key);
+    QFETCH(int, row);
+    QFETCH(int, col);
+    QFETCH(bool, toggles);
+    QFETCH(bool, opensEditor);
+    QFETCH(int, deleteAnswer);
+    ListGrid* grid = m->book->msfgRubrica();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row - 1, col));
+    if (deleteAnswer)
+        m->box.setNextAnswers({MsgAnswer(deleteAnswer)});
+    QTest::keyClick(grid, Qt::Key(key));
+
+    QStringList marks(6, QString());
+    if (toggles)
+        marks[row - 1] = u"Invia"_s;
+    const bool deleted = deleteAnswer == int(MsgAnswer::Yes);
+    QCOMPARE(m->marks(), deleted ? QStringList(5, QString()) : marks);
+    QCOMPARE(m->book->editor() && m->book->editor()->isVisible(), opensEditor);
+    if (opensEditor)
+        QCOMPARE(m->editor().inEdit(), u"0733"_s);
+    QCOMPARE(m->box.texts(), deleteAnswer
+                                 ? QStringList{book::deleteContactQuestion(u"Dell'Orto"_s, u"0733"_s)}
+                                 : QStringList());
+    if (deleteAnswer)
+        QCOMPARE(m->box.shown().first().title, book::DeleteContactTitle);
+    QCOMPARE(m->stored().size(), 4 - int(deleted));
+    QCOMPARE(m->listedRow(u"0733"_s) > 0, !deleted);
+}
+
+void TestFrmRubrica::everyButtonHasItsMnemonic()
+{
+    QTest::mouseClick(m->bookButton(u"cmdNewContact"_s), Qt::LeftButton);
+    for (QWidget* window : QList<QWidget*>{m->book.get(), m->book->editor()}) {
+        QList<QKeySequence> mnemonics;
+        for (QPushButton* button : window->findChildren<QPushButton*>()) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+            QVERIFY2(!mnemonic.isEmpty(), qPrintable(button->objectName()));
+            QVERIFY2(!mnemonics.contains(mnemonic), qPrintable(button->objectName()));
+            mnemonics << mnemonic;
+        }
+    }
+}
+
+void TestFrmRubrica::cutCellsShowTheirTextAsTooltip_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("a number of 20 digits") << u"00390212345678901234"_s << true;
+    QTest::newRow("a short number") << u"0612"_s << false;
+}
+
+void TestFrmRubrica::cutCellsShowTheirTextAsTooltip()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, cut);
+    QVERIFY(m->database->insertContact({number, u"Lungo"_s, u"9"_s}));
+    m->book->ListaNumeri();
+    ListGrid* grid = m->book->msfgRubrica();
+    const QModelIndex cell = grid->model()->index(m->listedRow(number) - 1, AddressBookGrid::Number);
+    grid->scrollTo(cell);
+    const QPoint at = grid->visualRect(cell).center();
+    QHelpEvent hover(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(grid->viewport(), &hover);
+    QCOMPARE(QToolTip::isVisible(), cut);
+    if (cut)
+        QCOMPARE(QToolTip::text(), number);
+    QToolTip::hideText();
 }
 
 void TestFrmRubrica::everyControlHasAName()

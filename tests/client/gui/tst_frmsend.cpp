@@ -6,6 +6,7 @@
 #include "ClientTexts.h"
 #include "FrmSend.h"
 #include "ListGrid.h"
+#include "NumberFieldInput.h"
 #include "RecordingControl.h"
 #include "ScriptedMessageBox.h"
 #include "TestFiles.h"
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void startUpInOrder_data();
     void startUpInOrder();
     void typingANumber();
+    void numberComesInAsDigits_data();
+    void numberComesInAsDigits();
     void droppedFiles_data();
     void droppedFiles();
     void removingRows();
@@ -213,6 +216,36 @@ void TestFrmSend::typingANumber()
     QTest::mouseClick(button(u"cmdpiunum"_s), Qt::LeftButton);
     QCOMPARE(m_box.texts(), QStringList{texts::NoNumberTyped});
     QCOMPARE(m_window->destinations().rows(), 2);
+}
+
+void TestFrmSend::numberComesInAsDigits_data()
+{
+    using kestrel::test::Arrival;
+    QTest::addColumn<Arrival>("way");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept"); // null: refused
+    QTest::newRow("pasted") << Arrival::Paste << u"+39 02 1234 5678"_s << u"00390212345678"_s;
+    QTest::newRow("dropped") << Arrival::Drop << u"tel. 06/12"_s << u"0612"_s;
+    QTest::newRow("composed, no digits") << Arrival::InputMethod << u"abc"_s << QString();
+}
+
+void TestFrmSend::numberComesInAsDigits()
+{
+    QFETCH(kestrel::test::Arrival, way);
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    makeWindow({});
+    m_window->load();
+    m_window->show();
+    m_box.clear();
+    kestrel::test::bringText(m_window->txtFaxNumber(), way, text);
+    QCOMPARE(m_window->txtFaxNumber()->text(), kept.isNull() ? QString() : kept);
+    if (kept.isNull()) {
+        QTRY_COMPARE(m_box.texts(), QStringList{texts::NoNumberTyped});
+        return;
+    }
+    QTest::keyClick(m_window->txtFaxNumber(), Qt::Key_Return);
+    QCOMPARE(m_window->destinations().column(1), QStringList{kept});
 }
 
 void TestFrmSend::dropOnDocuments(const QList<QUrl>& urls)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSemaphore>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -82,7 +83,7 @@ private Q_SLOTS:
     void storesAndListsAsTyped_data();
     void storesAndListsAsTyped();
     void emptyValuesAreEmptyText();
-    void duplicateNumbersDeletedTogether();
+    void sameNumberEachRowItsOwn();
     void listingIgnoresCase();
     void pathWithUriCharacters();
     void missingFileFailsIntoDialog_data();
@@ -156,7 +157,7 @@ void tst_ContactDatabase::storesAndListsAsTyped()
     QVERIFY(rows->contains(row));
 
     // The statement texts address exactly that row and nothing else.
-    QVERIFY(db.deleteContact(row.number));
+    QVERIFY(db.deleteContact(rows->at(rows->indexOf(row)).rowid));
     rows = db.listContacts();
     QVERIFY(rows);
     QCOMPARE(*rows, (Rows{ContactRow{u"099"_s, u"Zeta"_s, u"9"_s}}));
@@ -176,18 +177,21 @@ void tst_ContactDatabase::emptyValuesAreEmptyText()
     QCOMPARE(types, (QStringList{u"text"_s, u"text"_s, u"text"_s}));
 }
 
-void tst_ContactDatabase::duplicateNumbersDeletedTogether()
+void tst_ContactDatabase::sameNumberEachRowItsOwn()
 {
     ContactDatabase db(freshDatabase(), m_boxes);
     QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
-    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi bis"_s, u"2"_s}));
+    QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
     QVERIFY(db.insertContact(ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}));
-    QCOMPARE(db.listContacts()->size(), 3);
+    const Rows listed = *db.listContacts();
+    QCOMPARE(listed.size(), 3);
+    QCOMPARE(QSet<qint64>({listed.at(0).rowid, listed.at(1).rowid, listed.at(2).rowid}).size(), 3);
 
-    QVERIFY(db.deleteContact(u"9999"_s));
+    QVERIFY(db.deleteContact(9999));
     QCOMPARE(db.listContacts()->size(), 3);
-    QVERIFY(db.deleteContact(u"0212"_s));
-    QCOMPARE(*db.listContacts(), (Rows{ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}}));
+    QVERIFY(db.deleteContact(listed.at(2).rowid)); // one of the two alike
+    QCOMPARE(*db.listContacts(),
+             (Rows{ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}, ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}}));
     QVERIFY(m_boxes.shown().isEmpty());
 }
 
@@ -242,7 +246,7 @@ void tst_ContactDatabase::missingFileFailsIntoDialog()
     QVERIFY(!m_boxes.shown().isEmpty());
     const auto& question = m_boxes.shown().at(0);
     QCOMPARE(question.text, u"Errore N° 14\nDescrizione =  unable to open database file\n"
-                            u"Comando = SELECT * FROM anagrafica ORDER BY gruppo,nome\n"
+                            u"Comando = SELECT rowid,* FROM anagrafica ORDER BY gruppo,nome\n"
                             u"Provider=SQLite;Data Source='"_s +
                                 path + u"'\n\n\nErrore SQL procedere ?"_s);
     QCOMPARE(question.title, book::SqlErrorTitle);
@@ -283,8 +287,8 @@ void tst_ContactDatabase::replacement_data()
     QTest::addColumn<QString>("failedStatement");
     const ContactRow other{u"0300"_s, u"Verdi"_s, u"3"_s};
     const ContactRow changed{u"0399"_s, u"Rossi"_s, u"2"_s};
-    QTest::newRow("new number and group: one row under it, none under the old one")
-        << changed << Rows{changed, other} << QString();
+    QTest::newRow("new number and group: that row changed, the other of its number kept")
+        << changed << Rows{ContactRow{u"0212"_s, u"Rossi bis"_s, u"1"_s}, changed, other} << QString();
     QTest::newRow("failing insertion keeps the old rows")
         << ContactRow{u"0399"_s, u"rifiuta"_s, u"2"_s}
         << Rows{ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}, ContactRow{u"0212"_s, u"Rossi bis"_s, u"1"_s},
@@ -303,8 +307,10 @@ void tst_ContactDatabase::replacement()
     QVERIFY(db.insertContact(ContactRow{u"0212"_s, u"Rossi bis"_s, u"1"_s}));
     QVERIFY(db.insertContact(ContactRow{u"0300"_s, u"Verdi"_s, u"3"_s}));
 
+    const Rows listed = *db.listContacts();
+    QCOMPARE(listed.at(0), (ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
     m_boxes.setNextAnswers({MsgAnswer::No});
-    QCOMPARE(bool(db.replaceContact(u"0212"_s, edited)), failedStatement.isEmpty());
+    QCOMPARE(bool(db.replaceContact(listed.at(0).rowid, edited)), failedStatement.isEmpty());
     QCOMPARE(*db.listContacts(), expected);
     if (failedStatement.isEmpty()) {
         QVERIFY(m_boxes.shown().isEmpty());

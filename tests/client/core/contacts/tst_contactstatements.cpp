@@ -20,15 +20,15 @@ void tst_ContactStatements::statementTexts_data()
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("expected");
     QTest::newRow("listing") << ContactStatements::listing()
-                             << u"SELECT * FROM anagrafica ORDER BY gruppo,nome"_s;
+                             << u"SELECT rowid,* FROM anagrafica ORDER BY gruppo,nome"_s;
     QTest::newRow("insertion") << ContactStatements::insertion(ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s})
                                << u"INSERT INTO anagrafica values('0212','Rossi','1')"_s;
     QTest::newRow("insertion, quotes doubled")
         << ContactStatements::insertion(
                ContactRow{u"0212"_s, u"Dell'Orto"_s, u"'); DROP TABLE anagrafica;--"_s})
         << u"INSERT INTO anagrafica values('0212','Dell''Orto','''); DROP TABLE anagrafica;--')"_s;
-    QTest::newRow("deletion") << ContactStatements::deletion(u"0212"_s)
-                              << u"DELETE FROM  anagrafica WHERE fax ='0212'"_s;
+    QTest::newRow("deletion, of one row")
+        << ContactStatements::deletion(42) << u"DELETE FROM  anagrafica WHERE rowid =42"_s;
 }
 
 void tst_ContactStatements::statementTexts()

@@ -1,10 +1,14 @@
 #include "ClientTexts.h"
 #include "DesktopContacts.h"
+#include "FifoUnblocker.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +43,8 @@ private Q_SLOTS:
     void missingSource_data();
     void missingSource();
     void onlyTheFirst10000Positions();
+    void passesOverWhatIsNotAContactFile_data();
+    void passesOverWhatIsNotAContactFile();
 
 private:
     void write(const QString& name, const QByteArray& content);
@@ -96,10 +102,8 @@ void tst_DesktopContacts::loadsFileBehindNotice()
     write(u"contatti.vcf"_s, card(u"0211"_s, u"Uno"_s) + card({}, u"Due"_s) + card(u"021"_s, u"Tre"_s) +
                                  card(u"0244"_s, u"Quattro"_s) + card(u"021"_s, u"Cinque"_s));
     QStringList events;
-    DesktopContacts::Notice notice{[&](const QString& text) { events << u"show "_s + text; },
-                                   [&] {
-                                       events << u"close"_s;
-                                   }};
+    DesktopContacts::Notice notice{
+        [&](const QString& text) { events << u"show "_s + text; }, [&] { events << u"close"_s; }, {}};
     const DesktopContacts contacts =
         DesktopContacts::LoadOutlookContacts(DesktopContacts::defaultSource(m_dir->path()), notice);
     QCOMPARE(events, (QStringList{u"show "_s + kestrel::texts::book::LoadingDesktopContacts, u"close"_s}));
@@ -141,11 +145,9 @@ void tst_DesktopContacts::missingSource()
     write(u"empty.vcf"_s, {});
     QDir(m_dir->path()).mkdir(u"folder"_s);
     int shown = 0;
-    const DesktopContacts contacts = DesktopContacts::LoadOutlookContacts(
-        source.isEmpty() ? source : m_dir->filePath(source), {[&](const QString&) { ++shown; },
-                                                              [&] {
-                                                                  ++shown;
-                                                              }});
+    const DesktopContacts contacts =
+        DesktopContacts::LoadOutlookContacts(source.isEmpty() ? source : m_dir->filePath(source),
+                                             {[&](const QString&) { ++shown; }, [&] { ++shown; }, {}});
     QCOMPARE(contacts.count(), 1);
     QVERIFY(contacts.listed().isEmpty());
     QCOMPARE(shown, notices);
@@ -163,6 +165,53 @@ void tst_DesktopContacts::onlyTheFirst10000Positions()
     QCOMPARE(listed.size(), DesktopContacts::MaxPositions);
     QCOMPARE(listed.first(), (DesktopContact{u"000001"_s, u"Anna N1 ACME"_s}));
     QCOMPARE(listed.last(), (DesktopContact{u"010000"_s, u"Anna N10000 ACME"_s}));
+}
+
+void tst_DesktopContacts::passesOverWhatIsNotAContactFile_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("tooLarge");
+    QTest::newRow("a FIFO") << u"fifo.vcf"_s << QStringList() << QStringList();
+    QTest::newRow("a link to /dev/zero") << u"zero.vcf"_s << QStringList() << QStringList();
+    QTest::newRow("a file over the bound") << u"large.vcf"_s << QStringList() << QStringList{u"large.vcf"_s};
+    QTest::newRow("a folder: FIFO, device, large file among cards")
+        << u"folder"_s << QStringList{u"0111"_s, u"0555"_s} << QStringList{u"folder/d.vcf"_s};
+}
+
+void tst_DesktopContacts::passesOverWhatIsNotAContactFile()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, tooLarge);
+    QDir(m_dir->path()).mkdir(u"folder"_s);
+    write(u"folder/a.vcf"_s, card(u"0111"_s));
+    write(u"folder/e.vcf"_s, card(u"0555"_s));
+    for (const QString& name : {u"fifo.vcf"_s, u"folder/b.vcf"_s})
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath(name)).constData(), 0600), 0);
+    for (const QString& name : {u"zero.vcf"_s, u"folder/c.vcf"_s})
+        QVERIFY(QFile::link(u"/dev/zero"_s, m_dir->filePath(name)));
+    for (const QString& name : {u"large.vcf"_s, u"folder/d.vcf"_s}) {
+        QFile large(m_dir->filePath(name)); // sparse: no disk is used
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        large.write(card(u"0999"_s));
+        QVERIFY(large.resize(DesktopContacts::MaxFileBytes + 1));
+    }
+    // A reader blocked on a FIFO would be let go after a while: the load
+    // must be done long before that.
+    kestrel::test::FifoUnblocker fifo(m_dir->filePath(u"fifo.vcf"_s));
+    kestrel::test::FifoUnblocker fifoInFolder(m_dir->filePath(u"folder/b.vcf"_s));
+    QElapsedTimer timer;
+    timer.start();
+    const DesktopContacts contacts = DesktopContacts::LoadOutlookContacts(m_dir->filePath(source));
+    QVERIFY(timer.elapsed() < 1500);
+    QStringList numbers;
+    for (const DesktopContact& contact : contacts.listed())
+        numbers << contact.number;
+    QCOMPARE(numbers, listed);
+    for (QString& name : tooLarge)
+        name = m_dir->filePath(name);
+    QCOMPARE(contacts.tooLarge(), tooLarge);
 }
 
 QTEST_GUILESS_MAIN(tst_DesktopContacts)

@@ -20,10 +20,10 @@ private Q_SLOTS:
 
 private:
     // One line per item: its class, then its fields.
-    static QStringList summary(QByteArrayView data);
+    static QStringList summary(const QByteArray& data);
 };
 
-QStringList tst_VCardReader::summary(QByteArrayView data)
+QStringList tst_VCardReader::summary(const QByteArray& data)
 {
     QStringList items;
     VCardReader reader(data);
@@ -57,6 +57,23 @@ void tst_VCardReader::dialects_data()
         << u"dialect40.vcf"_s
         << QStringList{u"40|+45-3333-4444|Zoë|Ørsted|Nordisk Fax A/S"_s,
                        u"40|03-1234-5678|太郎|山田|株式会社テスト"_s};
+    QTest::newRow("CR alone ends the lines")
+        << u"cr-only.vcf"_s
+        << QStringList{u"40|02 1234567|Anna|Rossi|Studio Legale Rossi"_s, u"40|06 7654321|Carlo|Bianchi|"_s};
+    QTest::newRow("indented cards: a fold is one blank more")
+        << u"indented.vcf"_s
+        << QStringList{u"40|011 555666|Giulia|Verdi|Verdi & Figli"_s, u"40|0422 111|Paolo|Neri|"_s};
+    const QStringList sixteen{u"40|+45 3333 4444|Zoë|Ørsted|Café Città"_s, u"40|03 1234 5678|太郎|山田|"_s};
+    QTest::newRow("UTF-16 without a byte order mark") << u"utf16le-nobom.vcf"_s << sixteen;
+    QTest::newRow("UTF-16 big-endian with a byte order mark") << u"utf16be-bom.vcf"_s << sixteen;
+    QTest::newRow("2.1 AGENT: the embedded card is not the outer one")
+        << u"agent21.vcf"_s
+        << QStringList{u"40|02 1111|Mario|Rossi|Rossi S.r.l."_s, u"40||Sara|Gialli|"_s,
+                       u"40|055 2222|Tutti|Dopo|"_s};
+    QTest::newRow("FAX alone when there is no work fax; a home fax stays out")
+        << u"fax-alone.vcf"_s
+        << QStringList{u"40|02 3333|Fax|Solo|"_s, u"40|02 5555|Generico|Prima|"_s, u"40||Soltanto|Casa|"_s,
+                       u"40|+39-02-7777|Zero|Quattro|"_s};
 }
 
 void tst_VCardReader::dialects()
@@ -85,10 +102,14 @@ void tst_VCardReader::brokenCardsKeepPositions_data()
         << QByteArray(
                "BEGIN:VCARD\nVERSION:3.0\nnot a property\nTEL;TYPE=WORK,FAX:0212\nN:Rossi;Anna\nend:vcard\n")
         << QStringList{goodItem};
-    QTest::newRow("no work fax, empty work fax")
+    QTest::newRow("an empty work fax, a home fax")
         << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Rossi;Anna\n"
-                      "TEL;TYPE=WORK,FAX:\nTEL;TYPE=FAX:0212\nEND:VCARD\n")
+                      "TEL;TYPE=WORK,FAX:\nTEL;TYPE=HOME,FAX:0212\nEND:VCARD\n")
         << QStringList{u"40||Anna|Rossi|"_s};
+    QTest::newRow("folded into one-character pieces")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nNOTE:a\n b\n c\nTEL;TYPE=WORK,FAX:0\n 2\n 1\n 2\n"
+                      "N:Ros\n si;Anna\nEND:VCARD\n")
+        << QStringList{goodItem};
     QTest::newRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + good << QStringList{goodItem};
     QStringEncoder utf16(QStringEncoder::Utf16LE);
     QTest::newRow("UTF-16 with byte order mark")
