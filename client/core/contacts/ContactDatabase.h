@@ -39,7 +39,6 @@ public:
     static QString connectionStringFor(const QString& databasePath);
 
     void setBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
-    int busyTimeout() const { return m_busyTimeoutMs; }
 
     // `ExecuteSql`: one statement on a fresh connection, released before the
     // call returns. eachRow sees each row as it is read; when the result is

@@ -51,8 +51,6 @@ public:
     void openEdited(const ContactRow& listed);
 
     QString inEdit() const;
-    // The database row of the edited contact; 0 for a new contact.
-    qint64 editedRow() const { return m_editedRow; }
 
     QLineEdit* txtNFax() const { return m_txtNFax; }
     QLineEdit* txtDesc() const { return m_txtDesc; }
@@ -78,7 +76,7 @@ private:
 
     Services m_services;
     bool m_loaded = false;
-    qint64 m_editedRow = 0;
+    qint64 m_editedRow = 0; // the database row of the edited contact; 0 for a new one
 
     QLabel* m_lblFaxNum = nullptr;
     QLineEdit* m_txtNFax = nullptr;

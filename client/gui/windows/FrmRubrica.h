@@ -88,7 +88,6 @@ private:
     void buildControls();
     void LoadDatabaseRows();
     FrmAggiungi& editorWindow();
-    void addToDestinations(const QList<QStringList>& picked);
 
     Services m_services;
     GridRows& m_destinations;
