@@ -1,4 +1,10 @@
+// Every text the program shows, as a literal: the product takes them from
+// its text tables (ClientTexts.h for the client, ControlTexts.h and the
+// public header for the control), and every other test names them. A typo
+// in a table fails here, whatever the tests that name the text expect.
+
 #include "ClientTexts.h"
+#include "ControlTexts.h"
 
 #include <QTest>
 
@@ -20,7 +26,187 @@ private Q_SLOTS:
                  u"http://"_s + texts::FeedbackHost + u"/help/contact.php?subject=KESTRELWIN%20Client%20"_s +
                      version);
     }
+
+    void everyText_data();
+    void everyText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(text, expected);
+    }
 };
+
+void TestClientTexts::everyText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ProductName") << QString(texts::ProductName) << u"KESTREL WinClient"_s;
+    QTest::newRow("IncompleteConfiguration")
+        << QString(texts::IncompleteConfiguration)
+        << u"L'indirizzo IP dell'appliance Fax e l'indirizzo email dell'utente sono campi necessari "_s;
+    QTest::newRow("OptionIp") << QString(texts::OptionIp) << u"Indirizzo IP:"_s;
+    QTest::newRow("OptionUser") << QString(texts::OptionUser) << u"Utente:"_s;
+    QTest::newRow("OptionPassword") << QString(texts::OptionPassword) << u"Password:"_s;
+    QTest::newRow("OptionMail") << QString(texts::OptionMail) << u"Indirizzo e-mail:"_s;
+    QTest::newRow("OptionPrefix") << QString(texts::OptionPrefix) << u"Prefisso da appendere :"_s;
+    QTest::newRow("OptionMaxDials") << QString(texts::OptionMaxDials) << u"Numero di tentativi di invio :"_s;
+    QTest::newRow("OptionCover") << QString(texts::OptionCover) << u"Copertina:"_s;
+    QTest::newRow("OptionBrowse") << QString(texts::OptionBrowse) << u"Sfoglia"_s;
+    QTest::newRow("OptionDebug") << QString(texts::OptionDebug) << u"Abilita debug"_s;
+    QTest::newRow("OptionChop") << QString(texts::OptionChop) << u"Inserisci Intestazione"_s;
+    QTest::newRow("OptionSave") << QString(texts::OptionSave) << u"Salva impostazioni"_s;
+    QTest::newRow("OptionCancel") << QString(texts::OptionCancel) << u"Annulla"_s;
+    QTest::newRow("DocumentFilter") << QString(texts::DocumentFilter)
+                                    << u" Documento PDF - PS (*.pdf;*.ps)|*.pdf;*.ps|"_s;
+    QTest::newRow("SettingsNotSaved") << QString(texts::SettingsNotSaved) << u"Impostazioni non salvate: "_s;
+    QTest::newRow("SettingsNotRead")
+        << QString(texts::SettingsNotRead)
+        << u"Impostazioni non lette, il programma usa quelle predefinite e non modifica il file: "_s;
+    QTest::newRow("TextContinues") << QString(texts::TextContinues)
+                                   << u"[…] il testo completo è nei dettagli"_s;
+    QTest::newRow("MenuSendFax") << QString(texts::MenuSendFax) << u"Invia FAX"_s;
+    QTest::newRow("MenuSetup") << QString(texts::MenuSetup) << u"Setup"_s;
+    QTest::newRow("MenuQuit") << QString(texts::MenuQuit) << u"Esci"_s;
+    QTest::newRow("MenuFeedback") << QString(texts::MenuFeedback) << u"FeedBack"_s;
+    QTest::newRow("QuitQuestion") << QString(texts::QuitQuestion) << u"Terminare l'applicazione ?"_s;
+    QTest::newRow("LineSelectorLabel")
+        << QString(texts::LineSelectorLabel) << u"Seleziona Linea in uscita:"_s;
+    QTest::newRow("LineSelectorTip")
+        << QString(texts::LineSelectorTip)
+        << u"Seleziona il modem da utilizzare in invio, se lasciato vuoto usa il default"_s;
+    QTest::newRow("SendTitle") << QString(texts::SendTitle) << u"Invio Fax..."_s;
+    QTest::newRow("NumberFrame") << QString(texts::NumberFrame) << u"Numero di Fax destinatario:"_s;
+    QTest::newRow("NumberTip") << QString(texts::NumberTip) << u"Inserisci qui il destinatrio"_s;
+    QTest::newRow("AddNumber") << QString(texts::AddNumber) << u"&Aggiungi"_s;
+    QTest::newRow("AddNumberTip") << QString(texts::AddNumberTip)
+                                  << u"Aggiungi nuovo destinatario alla lista di invio"_s;
+    QTest::newRow("DestinationFrame") << QString(texts::DestinationFrame) << u"Elenco Destinatari"_s;
+    QTest::newRow("AddressBookButton") << QString(texts::AddressBookButton) << u"&Rubrica"_s;
+    QTest::newRow("DocumentsLabel") << QString(texts::DocumentsLabel) << u"Documenti da inviare"_s;
+    QTest::newRow("AddDocument") << QString(texts::AddDocument) << u"+"_s;
+    QTest::newRow("AddDocumentTip") << QString(texts::AddDocumentTip) << u"Aggiungi un documento PDF oTIFF"_s;
+    QTest::newRow("SendButton") << QString(texts::SendButton) << u"&Invia FAX"_s;
+    QTest::newRow("SendTip") << QString(texts::SendTip) << u"Inoltra al FaxServer"_s;
+    QTest::newRow("HideButton") << QString(texts::HideButton) << u"&Nascondi"_s;
+    QTest::newRow("HideTip") << QString(texts::HideTip) << u"Annulla i destinatari e i documenti in coda"_s;
+    QTest::newRow("NumberHeader") << QString(texts::NumberHeader) << u"Numero"_s;
+    QTest::newRow("DescriptionHeader") << QString(texts::DescriptionHeader) << u"Descrizione"_s;
+    QTest::newRow("PathHeader") << QString(texts::PathHeader) << u"Percorso"_s;
+    QTest::newRow("FileNameHeader") << QString(texts::FileNameHeader) << u"Nome File"_s;
+    QTest::newRow("SendDocumentFilter")
+        << QString(texts::SendDocumentFilter) << u" Documento PDF - PS (*.pdf;*.ps)|*.pdf;*.ps|"_s;
+    QTest::newRow("NoNumberTyped") << QString(texts::NoNumberTyped)
+                                   << u"Inserci un numero per aggiungelo alla lista"_s;
+    QTest::newRow("NotADocument") << QString(texts::NotADocument)
+                                  << u"Il documento deve essere un file PDF o Postscript"_s;
+    QTest::newRow("RemoveTitle") << QString(texts::RemoveTitle) << u"Elimina Documento"_s;
+    QTest::newRow("CancelTitle") << QString(texts::CancelTitle) << u"Annulla FAX"_s;
+    QTest::newRow("CancelQuestion")
+        << QString(texts::CancelQuestion)
+        << u"Vuoi annullare l'invio del fax? \r Tutti i destinatari e i documenti stampati verranno eliminati dalla coda"_s;
+    QTest::newRow("WrongCover") << QString(texts::WrongCover)
+                                << u"La copertina deve essere un documento in formato PDF o Postscript"_s;
+    QTest::newRow("NoDestination") << QString(texts::NoDestination)
+                                   << u"Nessun destinatario inserito\r\nNon sarà inviato alcun fax"_s;
+    QTest::newRow("NoDocument")
+        << QString(texts::NoDocument)
+        << u"è necessario stampare almeno un documento sulla  stampante virutale per poter disporre di un documento da inviare"_s;
+    QTest::newRow("ApplianceAway")
+        << QString(texts::ApplianceAway)
+        << u"L'appliance fax non risponde: il fax non è stato inviato. I destinatari e i documenti restano nella lista; l'appliance viene cercata di nuovo ogni minuto."_s;
+    QTest::newRow("ApplianceBack") << QString(texts::ApplianceBack)
+                                   << u"L'appliance fax è di nuovo raggiungibile."_s;
+    QTest::newRow("ReloadAfterSubmission")
+        << QString(texts::ReloadAfterSubmission)
+        << u"Le nuove impostazioni saranno usate al termine dell'invio in corso."_s;
+    QTest::newRow("book::SqlErrorNumber") << QString(texts::book::SqlErrorNumber) << u"Errore N° "_s;
+    QTest::newRow("book::SqlErrorDescription")
+        << QString(texts::book::SqlErrorDescription) << u"Descrizione =  "_s;
+    QTest::newRow("book::SqlErrorCommand") << QString(texts::book::SqlErrorCommand) << u"Comando = "_s;
+    QTest::newRow("book::SqlErrorQuestion")
+        << QString(texts::book::SqlErrorQuestion) << u"Errore SQL procedere ?"_s;
+    QTest::newRow("book::SqlErrorTitle") << QString(texts::book::SqlErrorTitle) << u"ERRORE MOTORE SQL"_s;
+    QTest::newRow("book::SqlErrorThanks")
+        << QString(texts::book::SqlErrorThanks) << u"Grazie per aver inviato il messaggio "_s;
+    QTest::newRow("book::ShippedDatabaseRefused")
+        << QString(texts::book::ShippedDatabaseRefused)
+        << u"è la rubrica vuota fornita con il programma: non si usa come rubrica dei contatti"_s;
+    QTest::newRow("book::LoadingDesktopContacts")
+        << QString(texts::book::LoadingDesktopContacts) << u"Carico contatti..."_s;
+    QTest::newRow("book::ContactFilesTooLarge")
+        << QString(texts::book::ContactFilesTooLarge) << u"Contatti non letti, file oltre 64 MiB: "_s;
+    QTest::newRow("book::AddressBookTitle") << QString(texts::book::AddressBookTitle) << u"Rubrica"_s;
+    QTest::newRow("book::NumberHeader") << QString(texts::book::NumberHeader) << u"Nr. Fax"_s;
+    QTest::newRow("book::DescriptionHeader") << QString(texts::book::DescriptionHeader) << u"Descrizione"_s;
+    QTest::newRow("book::GroupHeader") << QString(texts::book::GroupHeader) << u"Grp"_s;
+    QTest::newRow("book::SelectHeader") << QString(texts::book::SelectHeader) << u"Seleziona"_s;
+    QTest::newRow("book::EditHeader") << QString(texts::book::EditHeader) << u"Edit"_s;
+    QTest::newRow("book::Marked") << QString(texts::book::Marked) << u"Invia"_s;
+    QTest::newRow("book::NewContact") << QString(texts::book::NewContact) << u"&Nuovo Contatto"_s;
+    QTest::newRow("book::NewContactTip")
+        << QString(texts::book::NewContactTip) << u"Aggiungi unnuovo contatto nella Rubrica"_s;
+    QTest::newRow("book::AddGroup") << QString(texts::book::AddGroup) << u"&Invia tutto il  gruppo N°"_s;
+    QTest::newRow("book::AddGroupTip")
+        << QString(texts::book::AddGroupTip)
+        << u"Aggiunge i contatti del gruppo selezionato alla lista destinatari"_s;
+    QTest::newRow("book::AddSelected") << QString(texts::book::AddSelected) << u"&Aggiungi  selezionati"_s;
+    QTest::newRow("book::AddSelectedTip") << QString(texts::book::AddSelectedTip)
+                                          << u"Aggiunge i contatti selezionati alla lista di invio fax"_s;
+    QTest::newRow("book::DeleteContactTitle")
+        << QString(texts::book::DeleteContactTitle) << u"Elimina contatto"_s;
+    QTest::newRow("book::DesktopMarkName")
+        << QString(texts::book::DesktopMarkName) << u"Contatto del desktop"_s;
+    QTest::newRow("book::EditorTitle") << QString(texts::book::EditorTitle) << u"Aggiungi/Modfica contatto"_s;
+    QTest::newRow("book::EditorNumber") << QString(texts::book::EditorNumber) << u"Nr. Fax"_s;
+    QTest::newRow("book::EditorDescription") << QString(texts::book::EditorDescription) << u"Descrizione"_s;
+    QTest::newRow("book::EditorGroup") << QString(texts::book::EditorGroup) << u"Gruppo"_s;
+    QTest::newRow("book::SaveNew") << QString(texts::book::SaveNew) << u"&Aggiungi"_s;
+    QTest::newRow("book::SaveEdited") << QString(texts::book::SaveEdited) << u"&Modifica"_s;
+    QTest::newRow("book::SaveTip") << QString(texts::book::SaveTip)
+                                   << u"Aggiungi contatto alla rubrica interna"_s;
+    QTest::newRow("book::Delete") << QString(texts::book::Delete) << u"&Elimina"_s;
+    QTest::newRow("book::NumberRequired")
+        << QString(texts::book::NumberRequired) << u"Il numero fax è un campo obbligatorio!"_s;
+    QTest::newRow("book::DefaultGroup") << QString(texts::book::DefaultGroup) << u"1"_s;
+    QTest::newRow("BoxTitle") << QString(texts::BoxTitle) << u"KestrelOCX"_s;
+    QTest::newRow("ConnectionCut") << QString(texts::ConnectionCut) << u"connessione interrotta"_s;
+    QTest::newRow("EndedMidDocument")
+        << QString(texts::EndedMidDocument) << u"stampa interrotta prima della fine del documento"_s;
+    QTest::newRow("ApplianceOffline")
+        << QString(ApplianceOffline.toString()) << u"Appliance KESTREL Offline"_s;
+    QTest::newRow("NotActivated") << QString(NotActivated.toString())
+                                  << u"deve essere attivata con .attiva"_s;
+    QTest::newRow("LoginRefused") << QString(LoginRefused.toString()) << u"Nome utente o password errati"_s;
+    QTest::newRow("FaxNotSent") << QString(FaxNotSent.toString()) << u"fax non inviato"_s;
+    QTest::newRow("FaxOutcomeUnknown") << QString(FaxOutcomeUnknown.toString()) << u"esito da verificare"_s;
+    QTest::newRow("OutcomeUnknownJob") << QString(OutcomeUnknownJob.toString()) << u"Il fax n. "_s;
+    QTest::newRow("CaptureStopped") << QString(CaptureStopped.toString())
+                                    << u"Impossibile ricevere le stampe"_s;
+    QTest::newRow("CaptureResumed") << QString(CaptureResumed.toString()) << u"Di nuovo in ascolto"_s;
+    QTest::newRow("quitBox().text") << QString(texts::quitBox().text) << u"Terminare l'applicazione ?"_s;
+    QTest::newRow("incompleteConfigurationBox().text")
+        << QString(texts::incompleteConfigurationBox().text)
+        << u"L'indirizzo IP dell'appliance Fax e l'indirizzo email dell'utente sono campi necessari "_s;
+    QTest::newRow("applianceOffline()")
+        << QString(texts::applianceOffline()) << u"Appliance KESTREL Offline"_s;
+    QTest::newRow("notActivated()") << QString(texts::notActivated())
+                                    << u"deve essere attivata con .attiva"_s;
+    QTest::newRow("loginRefused()") << QString(texts::loginRefused()) << u"Nome utente o password errati"_s;
+    QTest::newRow("replyTimeout()") << QString(texts::replyTimeout())
+                                    << u"Il server fax non ha risposto in tempo: fax non inviato"_s;
+    QTest::newRow("connectionDropped()") << QString(texts::connectionDropped())
+                                         << u"Il server fax ha chiuso la connessione: fax non inviato"_s;
+    QTest::newRow("transferFailed()")
+        << QString(texts::transferFailed())
+        << u"Trasferimento del documento al server fax non riuscito: fax non inviato"_s;
+    QTest::newRow("noJobNumber()") << QString(texts::noJobNumber())
+                                   << u"Il server fax non ha assegnato un numero al fax: fax non inviato"_s;
+    QTest::newRow("interrupted()") << QString(texts::interrupted()) << u"Invio interrotto: fax non inviato"_s;
+    QTest::newRow("replyTooLong()")
+        << QString(texts::replyTooLong())
+        << u"Il server fax ha mandato una risposta troppo lunga: fax non inviato"_s;
+    QTest::newRow("silentFor(10)") << QString(texts::silentFor(10)) << u"nessun dato per 10 minuti"_s;
+}
 
 QTEST_GUILESS_MAIN(TestClientTexts)
 #include "tst_clienttexts.moc"
