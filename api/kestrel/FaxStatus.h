@@ -37,7 +37,10 @@ struct JobReport
     int tries = 0;
     int dials = 0;
 
-    bool finished() const { return state == State::Sent || state == State::Failed || state == State::Cancelled; }
+    bool finished() const
+    {
+        return state == State::Sent || state == State::Failed || state == State::Cancelled;
+    }
 };
 
 // What the query tells its host, on the host's thread, from the event loop.

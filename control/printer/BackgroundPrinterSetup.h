@@ -49,7 +49,6 @@ public:
     // timeLimitMs. Errors come back here instead of as problem().
     MethodError checkAndWait(const QString& printerName, int timeLimitMs);
 
-
 Q_SIGNALS:
     // A check started by check() failed: a text for the user. The same
     // trouble again is not said again until a check has succeeded.
