@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libcups2-dev
+  qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libcups2-dev zlib1g-dev
   hylafax-server hylafax-client
   cups cups-client cups-filters ghostscript
   iproute2 util-linux openssl time procps

@@ -13,8 +13,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Commands this server knows; anything else is "not recognized", logged in or not.
-const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s,  u"TYPE"_s,  u"CWD"_s,
-                             u"PASV"_s, u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s};
+const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s,  u"NOOP"_s,  u"TYPE"_s, u"CWD"_s, u"PASV"_s,
+                             u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s,  u"MODE"_s};
 const QStringList verbsBeforeLogin{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s};
 
 // What JPARM shows for a parameter the job never set (hfaxd's defaults).
@@ -117,7 +117,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return answer(replies::line(530, u"Please login with USER and PASS."_s));
 
     static const QStringList withoutArgument{u"QUIT"_s, u"NOOP"_s, u"PASV"_s, u"JNEW"_s};
-    static const QStringList withArgument{u"USER"_s, u"PASS"_s, u"TYPE"_s, u"CWD"_s, u"STOR"_s, u"JOB"_s};
+    static const QStringList withArgument{u"USER"_s, u"PASS"_s, u"TYPE"_s, u"CWD"_s,
+                                          u"STOR"_s, u"JOB"_s,  u"MODE"_s};
     if (withoutArgument.contains(c.verb) && c.hasArgument)
         return answer(replies::syntaxError(c.line, u"expecting <CRLF>"_s));
     if (withArgument.contains(c.verb)) {
@@ -149,6 +150,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return jparm(c);
     if (c.verb == u"JOB"_s)
         return job(c);
+    if (c.verb == u"MODE"_s)
+        return mode(c);
     return jsubm(c);
 }
 
@@ -236,6 +239,7 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::stor(const Command& c)
     outcome.next = Next::Store;
     outcome.storeName = name;
     outcome.storePath = c.argument;
+    outcome.compressed = m_zipMode;
     return outcome;
 }
 
@@ -450,6 +454,17 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jsubm(const Command& c)
         return {};
     return answer(replies::line(200, u"Job %1 submitted."_s.arg(id)),
                   m_faults.has(Fault::CloseAfterJsubm) ? Next::Close : Next::Continue);
+}
+
+FaxCommandInterpreter::Outcome FaxCommandInterpreter::mode(const Command& c)
+{
+    // hfaxd takes the stream mode and its zlib-compressed one.
+    const QString mode = c.argument.trimmed().toUpper();
+    if (mode == u"S"_s || mode == u"Z"_s) {
+        m_zipMode = mode == u"Z"_s;
+        return answer(replies::line(200, m_zipMode ? u"Mode set to ZIP."_s : u"Mode set to Stream."_s));
+    }
+    return answer(replies::line(504, u"Mode %1 not supported."_s.arg(c.argument)));
 }
 
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::job(const Command& c)

@@ -32,8 +32,9 @@ public:
     {
         QList<QByteArray> replies;
         Next next = Next::Continue;
-        QString storeName; // Store: the file name under /tmp
-        QString storePath; // Store: the path as the client wrote it
+        QString storeName;       // Store: the file name under /tmp
+        QString storePath;       // Store: the path as the client wrote it
+        bool compressed = false; // Store: the data comes in the compressed mode
     };
 
     FaxCommandInterpreter(JobStore& store, const LoginPolicy& policy, FaultPlan& faults);
@@ -76,6 +77,7 @@ private:
     Outcome queryParameter(const QString& name, ParameterKind kind) const;
     Outcome jobState() const;
     Outcome job(const Command& command);
+    Outcome mode(const Command& command);
     Outcome jsubm(const Command& command);
 
     JobRecord& currentJob() { return m_job ? *m_job : m_defaultJob; }
@@ -97,6 +99,7 @@ private:
     JobRecord m_defaultJob;         // what JPARM changes before any JNEW
     std::optional<JobRecord> m_job; // the job made by the last JNEW
     bool m_jobSubmitted = false;
+    bool m_zipMode = false; // MODE Z
 };
 
 } // namespace kestrel::simulator

@@ -156,7 +156,7 @@ void FaxServerSession::apply(const FaxCommandInterpreter::Outcome& outcome)
         openPassive();
         break;
     case FaxCommandInterpreter::Next::Store:
-        beginStore(outcome.storeName, outcome.storePath);
+        beginStore(outcome.storeName, outcome.storePath, outcome.compressed);
         break;
     case FaxCommandInterpreter::Next::Close:
         m_closing = true;
@@ -251,8 +251,11 @@ void FaxServerSession::onDataConnection()
     }
 }
 
-void FaxServerSession::beginStore(const QString& name, const QString& path)
+void FaxServerSession::beginStore(const QString& name, const QString& path, bool compressed)
 {
+    m_unzip.reset();
+    if (compressed)
+        m_unzip = std::make_unique<ZipStream>();
     if (!m_passive) {
         // Without PASV hfaxd tries an active connection back to the client, which is refused.
         send(replies::cannotBuildDataConnection(u"Connection refused"_s));
@@ -307,7 +310,11 @@ void FaxServerSession::onDataBytes()
         const qint64 got = m_data->read(m_chunk.data(), want);
         if (got <= 0)
             break;
-        if (m_upload->write(m_chunk.data(), got) != got)
+        QByteArray unzipped;
+        if (m_unzip && !m_unzip->feed(QByteArrayView(m_chunk.data(), got), unzipped))
+            m_writeFailed = true; // not the compressed stream it announced
+        const QByteArrayView bytes = m_unzip ? QByteArrayView(unzipped) : QByteArrayView(m_chunk.data(), got);
+        if (m_upload->write(bytes.data(), bytes.size()) != bytes.size())
             m_writeFailed = true; // keep draining; the client hears of it after the transfer
         m_received += got;
         if (m_dropUpload && m_received >= DropUploadAfterBytes) {
@@ -332,7 +339,7 @@ void FaxServerSession::onDataClosed()
         dropConnections(); // a file shorter than the cut: drop at its end
         return;
     }
-    const bool ok = !m_writeFailed && m_upload->flush();
+    const bool ok = !m_writeFailed && (!m_unzip || m_unzip->complete()) && m_upload->flush();
     const QString error = m_upload->errorString();
     m_upload->close();
     m_upload.reset();

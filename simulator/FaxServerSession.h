@@ -2,6 +2,7 @@
 
 #include "FaxCommandInterpreter.h"
 #include "LineSplitter.h"
+#include "ZipStream.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -57,7 +58,7 @@ private:
     void openPassive();
     void closePassive();
     void onDataConnection();
-    void beginStore(const QString& name, const QString& path);
+    void beginStore(const QString& name, const QString& path, bool compressed);
     void startTransfer();
     void onDataBytes();
     void onDataClosed();
@@ -88,6 +89,7 @@ private:
     Transfer m_transfer = Transfer::None;
     QTimer m_dataTimer;
     std::unique_ptr<QFile> m_upload;
+    std::unique_ptr<ZipStream> m_unzip; // the upload comes compressed (MODE Z)
     QString m_uploadName;
     QString m_uploadPath;
     qint64 m_received = 0;

@@ -76,7 +76,7 @@ void DataChannel::OpenDataConnection(const QString& host, quint16 port)
     m_ws.connectTo(host, port);
 }
 
-Status DataChannel::startSending(const QString& path)
+Status DataChannel::startSending(const QString& path, bool compressed)
 {
     m_file.close();
     m_file.setFileName(path);
@@ -84,8 +84,25 @@ Status DataChannel::startSending(const QString& path)
         return openError(m_file);
     m_sending = true;
     m_endOfFile = false;
+    m_compressed = compressed;
+    m_deflater.reset(); // a stream left over by a transfer that was cut
     pump();
     return {};
+}
+
+bool DataChannel::put(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return true;
+    if (m_ws.sendData(bytes) != bytes.size()) {
+        const QString line =
+            u"UploadFile ERRORE: "_s + QString::number(m_ws.lastErrorNumber()) + m_ws.lastErrorDescription();
+        log(line);
+        fail(line);
+        return false;
+    }
+    m_bytesSent += bytes.size();
+    return true;
 }
 
 void DataChannel::pump()
@@ -102,15 +119,12 @@ void DataChannel::pump()
                 return;
             }
             m_endOfFile = true;
+            if (m_compressed && !put(m_deflater.finish()))
+                return;
             break;
         }
-        if (m_ws.sendData(chunk) != chunk.size()) {
-            const QString line = u"UploadFile ERRORE: "_s + QString::number(m_ws.lastErrorNumber()) +
-                                 m_ws.lastErrorDescription();
-            log(line);
-            fail(line);
+        if (!put(m_compressed ? m_deflater.feed(chunk) : chunk))
             return;
-        }
     }
     if (m_endOfFile && m_ws.bytesToWrite() == 0) {
         m_sending = false;

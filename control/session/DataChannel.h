@@ -2,6 +2,7 @@
 
 #include "Expected.h"
 #include "SocketComponent.h"
+#include "StreamDeflater.h"
 
 #include <QFile>
 #include <QObject>
@@ -32,9 +33,12 @@ public:
 
     // Closes a connected data connection, then connects to host:port.
     void OpenDataConnection(const QString& host, quint16 port);
-    // Sends the file; SendComplete follows once all of it has been handed to
-    // the network, failed() when the file or the connection fails.
-    Status startSending(const QString& path);
+    // Sends the file, compressed as it goes when the fax server took the
+    // compressed mode; SendComplete follows once all of it has been handed
+    // to the network, failed() when the file or the connection fails.
+    Status startSending(const QString& path, bool compressed = false);
+    // Bytes handed to the data connections so far (compressed or not).
+    qint64 bytesSent() const { return m_bytesSent; }
     void close();
 
 Q_SIGNALS:
@@ -46,6 +50,7 @@ Q_SIGNALS:
 
 private:
     void pump();
+    bool put(const QByteArray& bytes);
     void fail(const QString& reason, bool documentUnreadable = false);
     void log(const QString& line) const;
 
@@ -55,6 +60,9 @@ private:
     bool m_expecting = false; // a transfer is under way on this connection
     bool m_sending = false;
     bool m_endOfFile = false;
+    bool m_compressed = false;
+    StreamDeflater m_deflater;
+    qint64 m_bytesSent = 0;
     quint64 m_transfer = 0; // changes whenever the connection is closed
 };
 

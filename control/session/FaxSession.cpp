@@ -224,7 +224,7 @@ void FaxSession::startUpload(int file)
     const QString path = m_protocol->submission().files.value(file);
     m_replyTimer.stop();
     m_stallTimer.start(m_waitLimitMs);
-    const Status started = m_data.startSending(path);
+    const Status started = m_data.startSending(path, m_protocol->compressed());
     if (!started) {
         log(u"UploadFile ERRORE: "_s + QString::number(started.error().number) + started.error().message);
         abandon(u"Cannot read "_s + path, texts::unreadableDocument(path));

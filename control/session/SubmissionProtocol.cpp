@@ -136,7 +136,15 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
         }
         if (reply.code != 230)
             return reply.isRefusal() ? refused(asked, reply) : unexpected(u"Login"_s, reply);
+        // Asked together with the job: the answer costs no wait of its own.
+        if (m_submission.compress)
+            send(step, Kind::Mode, u"MODE Z"_s);
         send(step, Kind::Jnew, u"jnew"_s);
+        return step;
+    case Kind::Mode:
+        m_compressed = reply.code / 100 == 2;
+        if (!m_compressed)
+            step.log << u"The fax server does not take compressed transfers: "_s + reply.text;
         return step;
     case Kind::Jnew:
         if (reply.isRefusal())

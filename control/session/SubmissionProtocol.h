@@ -24,6 +24,9 @@ struct Submission
     qint16 maxDials = 3;
     QString modem = u"any"_s;
     bool chopOn = true;
+    // Ask for the compressed transfer mode; a server that refuses it gets
+    // the files as they are.
+    bool compress = true;
 };
 
 struct SessionFailure
@@ -74,6 +77,8 @@ public:
     bool awaitingReply() const { return !m_pending.isEmpty(); }
     // The reply awaited is the server's verdict on a transfer.
     bool awaitingTransfer() const { return !m_pending.isEmpty() && m_pending.head().kind == Kind::Stor; }
+    // The server took the compressed transfer mode: files go compressed.
+    bool compressed() const { return m_compressed; }
     // The command whose reply is awaited, for logs (passwords masked).
     QString waitingFor() const;
     // The job whose "jsubm" went out without an answer: when the session
@@ -98,6 +103,7 @@ private:
         Greeting,
         User,
         Pass,
+        Mode, // the compressed transfer mode; a refusal only means plain transfers
         Jnew,
         Parameter,
         OptionalParameter, // a refusal is logged and the job goes on
@@ -139,6 +145,7 @@ private:
     bool m_transferOpened = false;
     bool m_fileSent = false;
     bool m_jsubmUnanswered = false;
+    bool m_compressed = false;
     std::optional<QString> m_unsettled; // set when the session failed with a jsubm unanswered
 };
 

@@ -26,6 +26,7 @@ Submission oneFileTwoNumbers(const QString& modem = u"any"_s)
     s.numbers = {u"111"_s, u"222"_s};
     s.notifyAddress = u"a@b"_s;
     s.modem = modem;
+    s.compress = false; // the compressed mode has a test of its own
     return s;
 }
 
@@ -110,6 +111,8 @@ private Q_SLOTS:
     void passwordNeverShown();
     void unsettledJob_data();
     void unsettledJob();
+    void compressedMode_data();
+    void compressedMode();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -299,6 +302,33 @@ void TestSubmissionProtocol::unsettledJob()
     const QStringList lines = run(protocol, inputs);
     QCOMPARE(lines.contains(u"> jsubm"_s), jsubmSent);
     QCOMPARE(protocol.unsettledJob().value_or(QString()), unsettled);
+}
+
+void TestSubmissionProtocol::compressedMode_data()
+{
+    // Asked with the job, so it costs no wait; a server that refuses it gets
+    // the files as they are, and the fax goes all the same.
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("taken (hfaxd)") << u"200 Mode set to ZIP."_s << true;
+    QTest::newRow("refused") << u"504 Mode Z not supported."_s << false;
+    QTest::newRow("not understood") << u"500 MODE: Command not recognized."_s << false;
+}
+
+void TestSubmissionProtocol::compressedMode()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, compressed);
+    Submission submission = oneFileTwoNumbers();
+    submission.compress = true;
+    SubmissionProtocol protocol(submission);
+    const QStringList sent = run(protocol, greeted);
+    QCOMPARE(sent.mid(sent.size() - 2), (QStringList{u"> MODE Z"_s, u"> jnew"_s}));
+    QStringList rest = parametersAnswered + uploaded;
+    rest.prepend(answer);
+    const QStringList lines = run(protocol, rest);
+    QCOMPARE(protocol.compressed(), compressed);
+    QVERIFY2(lines.contains(u"upload 0"_s), qPrintable(lines.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)
