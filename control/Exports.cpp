@@ -1,8 +1,9 @@
 // The library's four entry points, as a self-registering control library
-// has them.
+// has them. It serves two classes: the control and the job status query.
 
 #include "ComponentRegistry.h"
 #include "CorvanefaxControl.h"
+#include "FaxStatusQuery.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -36,6 +37,25 @@ public:
     }
 };
 
+class FaxStatusFactory : public IClassFactory
+{
+public:
+    void* CreateInstance(const char* interfaceId) override
+    {
+        if (std::strcmp(interfaceId, FaxStatusInterfaceId) != 0)
+            return nullptr;
+        return static_cast<IFaxStatus*>(new FaxStatusQuery);
+    }
+};
+
+// Every class the library serves, each under its ProgID.
+const char* const ProgIds[] = {CorvanefaxProgId, FaxStatusProgId};
+
+bool isProgId(const char* progId, const char* candidate)
+{
+    return QString::fromUtf8(progId).compare(QString::fromLatin1(candidate), Qt::CaseInsensitive) == 0;
+}
+
 // Where registration writes: KESTREL_REGISTER_TO when the registration tool
 // names a file, else the default registry.
 QString registrationTarget()
@@ -57,20 +77,28 @@ KESTREL_EXPORT int DllRegisterServer()
     const QString path = as.isEmpty() ? ownLibraryPath() : as;
     if (path.isEmpty())
         return E_Fail;
-    const Status written =
-        ComponentRegistry::write(registrationTarget(), QString::fromLatin1(CorvanefaxProgId), path);
-    if (!written)
-        std::fprintf(stderr, "%s\n", qPrintable(written.error().message));
-    return written ? S_Ok : E_Fail;
+    for (const char* progId : ProgIds) {
+        const Status written =
+            ComponentRegistry::write(registrationTarget(), QString::fromLatin1(progId), path);
+        if (!written) {
+            std::fprintf(stderr, "%s\n", qPrintable(written.error().message));
+            return E_Fail;
+        }
+    }
+    return S_Ok;
 }
 
 KESTREL_EXPORT int DllUnregisterServer()
 {
-    const Status removed =
-        ComponentRegistry::remove(registrationTarget(), QString::fromLatin1(CorvanefaxProgId));
-    if (!removed)
-        std::fprintf(stderr, "%s\n", qPrintable(removed.error().message));
-    return removed ? S_Ok : E_Fail;
+    int result = S_Ok;
+    for (const char* progId : ProgIds) {
+        const Status removed = ComponentRegistry::remove(registrationTarget(), QString::fromLatin1(progId));
+        if (!removed) {
+            std::fprintf(stderr, "%s\n", qPrintable(removed.error().message));
+            result = E_Fail;
+        }
+    }
+    return result;
 }
 
 KESTREL_EXPORT int DllGetClassObject(const char* progId, IClassFactory** factory)
@@ -78,14 +106,18 @@ KESTREL_EXPORT int DllGetClassObject(const char* progId, IClassFactory** factory
     if (!factory)
         return E_Fail;
     *factory = nullptr;
-    if (!progId ||
-        QString::fromUtf8(progId).compare(QString::fromLatin1(CorvanefaxProgId), Qt::CaseInsensitive) != 0)
+    if (!progId)
         return E_ClassNotAvailable;
-    *factory = new CorvanefaxFactory;
+    if (isProgId(progId, CorvanefaxProgId))
+        *factory = new CorvanefaxFactory;
+    else if (isProgId(progId, FaxStatusProgId))
+        *factory = new FaxStatusFactory;
+    else
+        return E_ClassNotAvailable;
     return S_Ok;
 }
 
 KESTREL_EXPORT int DllCanUnloadNow()
 {
-    return CorvanefaxControl::instanceCount() == 0 ? S_Ok : S_False;
+    return CorvanefaxControl::instanceCount() == 0 && FaxStatusQuery::instanceCount() == 0 ? S_Ok : S_False;
 }

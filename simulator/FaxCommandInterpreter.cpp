@@ -13,8 +13,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Commands this server knows; anything else is "not recognized", logged in or not.
-const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s,  u"NOOP"_s,  u"TYPE"_s, u"CWD"_s, u"PASV"_s,
-                             u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s,  u"MODE"_s};
+const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s,  u"NOOP"_s,  u"TYPE"_s, u"CWD"_s,   u"PASV"_s,
+                             u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s,  u"JKILL"_s, u"MODE"_s};
 const QStringList verbsBeforeLogin{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s};
 
 // What JPARM shows for a parameter the job never set (hfaxd's defaults).
@@ -152,6 +152,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return job(c);
     if (c.verb == u"MODE"_s)
         return mode(c);
+    if (c.verb == u"JKILL"_s)
+        return jkill(c);
     return jsubm(c);
 }
 
@@ -299,10 +301,14 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jparm(const Command& c)
         return jobState();
     const qsizetype space = c.argument.indexOf(u' ');
     const QString name = space < 0 ? c.argument : c.argument.left(space);
-    // As hfaxd: the current job's state, read only.
-    if (name.compare(u"state"_s, Qt::CaseInsensitive) == 0 && space < 0) {
-        const QString state = !m_job ? u"UNDEFINED"_s : m_jobSubmitted ? u"READY"_s : u"SUSPENDED"_s;
-        return answer(replies::line(213, state));
+    // As hfaxd: the current job's state and progress, read only.
+    for (const auto& [key, value] : progress()) {
+        if (name.compare(key, Qt::CaseInsensitive) != 0)
+            continue;
+        if (space >= 0)
+            return answer(
+                replies::line(503, u"Permission denied: no write access to job parameter %1."_s.arg(key)));
+        return answer(replies::line(213, value));
     }
     const auto kind = parameterKind(name.toLower());
     if (!kind)
@@ -410,8 +416,87 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::queryParameter(const QStri
     return answer(replies::line(213, set.isEmpty() ? defaultValue(name) : set.constLast()));
 }
 
+QList<QPair<QString, QString>> FaxCommandInterpreter::progress() const
+{
+    const JobRecord* submitted = m_job && m_jobSubmitted ? m_store.submittedJob(m_job->id) : nullptr;
+    const QString state = !m_job       ? u"UNDEFINED"_s
+                          : !submitted ? u"SUSPENDED"_s
+                                       : m_store.stateOf(*submitted, QDateTime::currentDateTimeUtc());
+    // A sent job went in one call, one page per document; a killed one
+    // never went.
+    const bool sent = state == u"DONE"_s;
+    const QString pages = sent ? QString::number(submitted->documents.size()) : u"0"_s;
+    const QString once = sent ? u"1"_s : u"0"_s;
+    const bool killed = state == u"FAILED"_s;
+    return {
+        {u"STATE"_s, state},
+        {u"STATUSCODE"_s, killed ? u"345"_s : u"000"_s},
+        {u"STATUS"_s, killed ? u"Job aborted by request"_s : QString()},
+        {u"TOTPAGES"_s, pages},
+        {u"NPAGES"_s, pages},
+        {u"NTRIES"_s, u"0"_s},
+        {u"NDIALS"_s, u"0"_s},
+        {u"TOTDIALS"_s, once},
+        {u"TOTTRIES"_s, once},
+    };
+}
+
+FaxCommandInterpreter::Outcome FaxCommandInterpreter::submittedJobState() const
+{
+    // hfaxd's listing of a queued job, in its order, with the parameters a
+    // client reads back; the dial string only for the job's owner.
+    const JobRecord& job = currentJob();
+    const auto valueOf = [&job](const QString& key, const QString& fallback = QString()) {
+        const QString value = job.lastValue(key);
+        return value.isEmpty() ? fallback : value;
+    };
+    const QList<QPair<QString, QString>> progressValues = progress();
+    const auto progressOf = [&progressValues](const QString& key) {
+        for (const auto& [name, value] : progressValues) {
+            if (name == key)
+                return value;
+        }
+        return QString();
+    };
+    QList<QPair<QString, QString>> lines{
+        {u"SENDTIME"_s, u"NOW"_s},
+        {u"LASTTIME"_s, valueOf(u"lasttime"_s, defaultValue(u"lasttime"_s))},
+        {u"STATE"_s, progressOf(u"STATE"_s)},
+        {u"STATUSCODE"_s, progressOf(u"STATUSCODE"_s)},
+        {u"STATUS"_s, progressOf(u"STATUS"_s)},
+        {u"JOBTYPE"_s, u"facsimile"_s},
+        {u"EXTERNAL"_s, valueOf(u"external"_s)},
+    };
+    if (job.owner == m_user)
+        lines.append({u"DIALSTRING"_s, valueOf(u"dialstring"_s)});
+    lines += QList<QPair<QString, QString>>{
+        {u"MODEM"_s, valueOf(u"modem"_s, defaultValue(u"modem"_s))},
+        {u"GROUPID"_s, QString::number(job.groupId)},
+        {u"JOBID"_s, QString::number(job.id)},
+        {u"OWNER"_s, job.owner},
+    };
+    for (const QString& key : {u"TOTPAGES"_s, u"NPAGES"_s, u"NTRIES"_s, u"NDIALS"_s, u"TOTDIALS"_s})
+        lines.append({key, progressOf(key)});
+    lines.append({u"MAXDIALS"_s, valueOf(u"maxdials"_s, defaultValue(u"maxdials"_s))});
+    lines.append({u"TOTTRIES"_s, progressOf(u"TOTTRIES"_s)});
+    lines.append({u"MAXTRIES"_s, valueOf(u"maxtries"_s, defaultValue(u"maxtries"_s))});
+    for (const QString& doc : job.documents) {
+        lines.append({u"DOCUMENT"_s, u"%1 docq/%2.%3"_s.arg(documentType(m_store.uploadPath(doc)), doc,
+                                                            QString::number(job.id))});
+    }
+    Outcome outcome;
+    outcome.replies << replies::partial(217,
+                                        u"Job state: jobid %1 groupid %2"_s.arg(job.id).arg(job.groupId));
+    for (const auto& [key, value] : lines)
+        outcome.replies << ("    " + key.toLatin1() + ": " + value.toLatin1() + "\r\n");
+    outcome.replies << replies::line(217, u"End of job %1 state."_s.arg(job.id));
+    return outcome;
+}
+
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::jobState() const
 {
+    if (m_job && m_jobSubmitted)
+        return submittedJobState();
     const JobRecord& job = currentJob();
     Outcome outcome;
     outcome.replies << replies::partial(
@@ -465,6 +550,26 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::mode(const Command& c)
         return answer(replies::line(200, m_zipMode ? u"Mode set to ZIP."_s : u"Mode set to Stream."_s));
     }
     return answer(replies::line(504, u"Mode %1 not supported."_s.arg(c.argument)));
+}
+
+FaxCommandInterpreter::Outcome FaxCommandInterpreter::jkill(const Command& c)
+{
+    if (c.hasArgument && c.argument.trimmed().contains(u' '))
+        return answer(replies::syntaxError(c.line, u"expecting <CRLF>"_s));
+    // As hfaxd: the job named, else the current one.
+    const QString requested = c.hasArgument ? c.argument.trimmed() : currentJobName();
+    bool isNumber = false;
+    const int id = requested.toInt(&isNumber);
+    const JobRecord* job = isNumber ? m_store.submittedJob(id) : nullptr;
+    if (!job) {
+        return answer(replies::line(
+            500, u"Cannot kill job %1; job does not exist (No such file or directory)."_s.arg(requested)));
+    }
+    if (job->owner != m_user)
+        return answer(replies::line(504, u"Cannot kill job: Operation not permitted."_s));
+    if (!m_store.kill(id, QDateTime::currentDateTimeUtc()))
+        return answer(replies::line(504, u"Job %1 not killed; already done."_s.arg(id)));
+    return answer(replies::line(200, u"Job %1 killed."_s.arg(id)));
 }
 
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::job(const Command& c)

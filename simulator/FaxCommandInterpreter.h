@@ -76,8 +76,13 @@ private:
     Outcome addDocument(const QString& path);
     Outcome queryParameter(const QString& name, ParameterKind kind) const;
     Outcome jobState() const;
+    Outcome submittedJobState() const;
+    // The current job's read-only parameters (STATE, STATUS, pages, tries,
+    // dials), by their names.
+    QList<QPair<QString, QString>> progress() const;
     Outcome job(const Command& command);
     Outcome mode(const Command& command);
+    Outcome jkill(const Command& command);
     Outcome jsubm(const Command& command);
 
     JobRecord& currentJob() { return m_job ? *m_job : m_defaultJob; }

@@ -32,8 +32,8 @@ const QByteArray textType = "text/plain; charset=UTF-8";
 
 } // namespace
 
-HttpPages::HttpPages(QList<ModemLine> lines, const JobStore& store, int doneAfterMs, const FaultPlan& faults)
-    : m_lines(std::move(lines)), m_store(store), m_doneAfterMs(doneAfterMs), m_faults(faults)
+HttpPages::HttpPages(QList<ModemLine> lines, const JobStore& store, const FaultPlan& faults)
+    : m_lines(std::move(lines)), m_store(store), m_faults(faults)
 {}
 
 HttpPage HttpPages::page(const QByteArray& target, const QDateTime& now) const
@@ -75,7 +75,7 @@ QByteArray HttpPages::jobsPage(bool done, const QDateTime& now) const
 {
     QByteArray body = xmlHeader + "<jobs>\n";
     for (const JobRecord& job : m_store.submittedJobs()) {
-        const bool isDone = job.submittedAt.msecsTo(now) >= m_doneAfterMs;
+        const bool isDone = m_store.isFinished(job, now);
         if (isDone != done)
             continue;
         body += "  <job>" + element("jobid", QString::number(job.id)) +
@@ -85,7 +85,7 @@ QByteArray HttpPages::jobsPage(bool done, const QDateTime& now) const
         const QString modem = job.lastValue(u"modem"_s);
         body += element("modem", modem.isEmpty() ? u"any"_s : fromWire(modem)) +
                 element("documents", QString::number(job.documents.size())) +
-                element("state", done ? u"DONE"_s : u"SENDING"_s) +
+                element("state", done ? m_store.stateOf(job, now) : u"SENDING"_s) +
                 element("submitted", job.submittedAt.toString(Qt::ISODate)) + "</job>\n";
     }
     return body + closingTag("jobs");

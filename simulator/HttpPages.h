@@ -23,7 +23,7 @@ struct HttpPage
 class HttpPages
 {
 public:
-    HttpPages(QList<ModemLine> lines, const JobStore& store, int doneAfterMs, const FaultPlan& faults);
+    HttpPages(QList<ModemLine> lines, const JobStore& store, const FaultPlan& faults);
 
     // target: the request target, path and query ("/api/faxstat.php?D=1").
     HttpPage page(const QByteArray& target, const QDateTime& now) const;
@@ -37,7 +37,6 @@ private:
 
     QList<ModemLine> m_lines;
     const JobStore& m_store;
-    int m_doneAfterMs;
     const FaultPlan& m_faults;
 };
 

@@ -15,6 +15,7 @@ const QString sessionsDir = u"sessions"_s;
 const QString uploadsDir = u"tmp"_s;
 const QString jobsDir = u"jobs"_s;
 const QString jobSequenceFile = u"jobseq"_s;
+const QString killedMarker = u"killed"_s;
 
 int numberOf(const QString& text)
 {
@@ -182,6 +183,43 @@ bool JobStore::submit(JobRecord job, QString* error)
     return true;
 }
 
+const JobRecord* JobStore::submittedJob(int id) const
+{
+    for (const JobRecord& job : m_jobs) {
+        if (job.id == id)
+            return &job;
+    }
+    return nullptr;
+}
+
+QString JobStore::stateOf(const JobRecord& job, const QDateTime& now) const
+{
+    if (job.killed)
+        return u"FAILED"_s;
+    return job.submittedAt.msecsTo(now) >= m_doneAfterMs ? u"DONE"_s : u"READY"_s;
+}
+
+bool JobStore::isFinished(const JobRecord& job, const QDateTime& now) const
+{
+    return stateOf(job, now) != u"READY"_s;
+}
+
+bool JobStore::kill(int id, const QDateTime& now)
+{
+    for (JobRecord& job : m_jobs) {
+        if (job.id != id)
+            continue;
+        if (isFinished(job, now))
+            return false;
+        job.killed = true;
+        QString ignored;
+        writeWholeFile(QDir(m_root).filePath(u"%1/%2/%3"_s.arg(jobsDir).arg(id).arg(killedMarker)), {},
+                       &ignored);
+        return true;
+    }
+    return false;
+}
+
 void JobStore::loadSubmittedJobs()
 {
     const QDir jobs(QDir(m_root).filePath(jobsDir));
@@ -211,6 +249,7 @@ void JobStore::loadSubmittedJobs()
         }
         if (!job.submittedAt.isValid())
             job.submittedAt = QFileInfo(marker).lastModified();
+        job.killed = QFileInfo::exists(jobs.filePath(name + u'/' + killedMarker));
         m_jobs.append(std::move(job));
     }
     std::sort(m_jobs.begin(), m_jobs.end(),

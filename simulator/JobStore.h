@@ -24,6 +24,7 @@ struct JobRecord
     QList<JobParameter> parameters; // in the order received, documents included
     QStringList documents;          // names under /tmp
     QDateTime submittedAt;
+    bool killed = false; // killed on request before it went
 
     QString lastValue(const QString& key) const;
     QStringList values(const QString& key) const;
@@ -33,7 +34,8 @@ struct JobRecord
 //   sessions/NNNN.cmd  every byte received on command connection NNNN
 //   tmp/NAME           uploaded files
 //   jobs/N/            a submitted job: "job" (key:value lines), its
-//                      documents, and "submitted", written last
+//                      documents, and "submitted", written last; "killed"
+//                      once it is killed
 //   jobseq             the last job number handed out
 class JobStore
 {
@@ -54,6 +56,16 @@ public:
 
     bool submit(JobRecord job, QString* error);
     const QList<JobRecord>& submittedJobs() const { return m_jobs; }
+    const JobRecord* submittedJob(int id) const;
+
+    // A submitted job is being sent until doneAfterMs have passed since its
+    // submission, then sent, unless it was killed before.
+    void setDoneAfterMs(int ms) { m_doneAfterMs = ms; }
+    // hfaxd's word for the job's state: READY, DONE or FAILED.
+    QString stateOf(const JobRecord& job, const QDateTime& now) const;
+    bool isFinished(const JobRecord& job, const QDateTime& now) const;
+    // Kills a job that has not gone yet; false when it had.
+    bool kill(int id, const QDateTime& now);
 
 private:
     void loadSubmittedJobs();
@@ -62,6 +74,7 @@ private:
     QString m_root;
     int m_lastJobId = 0;
     int m_lastSession = 0;
+    int m_doneAfterMs = 5000;
     QList<JobRecord> m_jobs;
 };
 

@@ -61,6 +61,7 @@ int main(int argc, char* argv[])
         storeDir = temporary.path();
     }
     JobStore store;
+    store.setDoneAfterMs(options.doneAfterMs);
     QString error;
     if (!store.open(storeDir, &error)) {
         printLine(stderr, u"kestrel-appliance-sim: store: "_s + error);
@@ -82,7 +83,7 @@ int main(int argc, char* argv[])
         printLine(stderr, u"kestrel-appliance-sim: fax port %1: %2"_s.arg(options.faxPort).arg(error));
         return 1;
     }
-    HttpPages pages(options.lines, store, options.doneAfterMs, options.faults);
+    HttpPages pages(options.lines, store, options.faults);
     std::unique_ptr<HttpServer> http;
     if (!options.faults.has(HttpFault::HttpRefuse)) {
         http = std::make_unique<HttpServer>(pages, options.faults);

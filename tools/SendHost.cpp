@@ -1,5 +1,7 @@
 #include "SendHost.h"
 
+#include "SignalWatcher.h"
+
 #include <QTimer>
 
 #include <cstdio>
@@ -24,6 +26,7 @@ SendHost::SendHost(CorvanefaxHost& host, SendRequest request) : m_host(host), m_
     connect(&m_host, &CorvanefaxHost::faxSubmitted, this, &SendHost::onSubmitted);
     connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &SendHost::onMessage);
     connect(&m_host, &CorvanefaxHost::submissionFailed, this, &SendHost::onFailed);
+    connect(&m_host, &CorvanefaxHost::outcomeUnknown, this, &SendHost::onOutcomeUnknown);
 }
 
 void SendHost::start()
@@ -61,7 +64,17 @@ void SendHost::onSubmitted(const QString& jobNumber)
     std::fflush(stdout);
     m_jobs << jobNumber;
     if (m_jobs.size() == m_request.numbers.size())
-        finish(0);
+        submitted(m_unsettled ? 1 : 0);
+}
+
+void SendHost::onOutcomeUnknown(const QString& jobNumber)
+{
+    // The control has said so; the job may have gone, so it is never
+    // counted as not sent, nor as accepted.
+    m_jobs << jobNumber;
+    m_unsettled = true;
+    if (m_jobs.size() == m_request.numbers.size())
+        submitted(1);
 }
 
 void SendHost::onMessage(const QString& message)
@@ -77,7 +90,47 @@ void SendHost::onFailed(const QString&)
     // made in the order of the numbers.
     for (qsizetype i = m_jobs.size(); i < m_request.numbers.size(); ++i)
         printError(u"fax al numero %1 non inviato"_s.arg(m_request.numbers.at(i)));
-    finish(1);
+    submitted(1);
+}
+
+void SendHost::submitted(int exitCode)
+{
+    if (m_submitted)
+        return;
+    m_submitted = true;
+    if (!m_request.wait || m_jobs.isEmpty()) {
+        finish(exitCode);
+        return;
+    }
+    // Once the control has unwound: the wait runs from the event loop.
+    QTimer::singleShot(0, this, [this] {
+        // Ctrl-C or SIGTERM from now on ends the wait, not the program.
+        m_signals = std::make_unique<SignalWatcher>();
+        if (m_signals->install())
+            connect(m_signals.get(), &SignalWatcher::terminationRequested, this, &SendHost::interrupt);
+        m_waiter = std::make_unique<OutcomeWaiter>();
+        if (const Status created = m_waiter->create(); !created) {
+            printError(created.error().message);
+            finish(1);
+            return;
+        }
+        const ICorvanefax& control = *m_host.control();
+        m_waiter->setServer(m_request.appliance, control.NomeUtente(), control.PasswordUtente());
+        m_waiter->setReplyLimitMs(m_request.replyLimitMs);
+        m_waiter->setOverallLimitMs(m_request.waitLimitMs);
+        // A number that got no job makes the whole run fail, whatever
+        // becomes of the others; an unsettled job is settled by the wait.
+        const bool allMade = m_jobs.size() == m_request.numbers.size();
+        connect(m_waiter.get(), &OutcomeWaiter::finished, this,
+                [this, allMade](int verdict) { finish(allMade ? verdict : 1); });
+        m_waiter->start(m_jobs);
+    });
+}
+
+void SendHost::interrupt()
+{
+    if (m_waiter)
+        m_waiter->stop();
 }
 
 void SendHost::finish(int exitCode)

@@ -88,6 +88,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(
         u"Sends documents as faxes through the appliance: one job per destination number.\n"
         "Prints each job number on its own line; exits 0 only when every job was accepted.\n"
+        "With --wait: then waits for each job's outcome, prints it as the job ends, and exits 0\n"
+        "only when every fax was sent (1: a fax did not go; 3: the wait ended first).\n"
         "With --capture: waits for print jobs on the capture printer and prints the path of each\n"
         "spool file, until interrupted."_s);
     parser.addHelpOption();
@@ -107,6 +109,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption line(u"line"_s, u"Outgoing line identifier (default: any)."_s, u"id"_s);
     const QCommandLineOption timeout(u"timeout"_s, u"Longest wait for the server at any step (default 60)."_s,
                                      u"seconds"_s);
+    const QCommandLineOption wait(
+        u"wait"_s, u"After submitting, wait until every job has ended (Ctrl-C stops waiting)."_s);
+    const QCommandLineOption waitLimit(
+        u"wait-limit"_s, u"With --wait: stop waiting after this long (default: no limit)."_s, u"seconds"_s);
     const QCommandLineOption debug(u"debug"_s, u"Write the control's debug log to stderr."_s);
     const QCommandLineOption destination(QStringList{u"d"_s, u"destination"_s},
                                          u"Destination fax number (repeatable)."_s, u"number"_s);
@@ -114,8 +120,8 @@ int main(int argc, char* argv[])
                                      u"Capture print jobs instead of sending (until interrupted)."_s);
     const QCommandLineOption printer(u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s,
                                      u"kestrel"_s);
-    parser.addOptions({appliance, user, password, passwordFile, notify, maxDials, line, timeout, debug,
-                       destination, capture, printer});
+    parser.addOptions({appliance, user, password, passwordFile, notify, maxDials, line, timeout, wait,
+                       waitLimit, debug, destination, capture, printer});
     parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
     parser.process(app);
 
@@ -163,13 +169,26 @@ int main(int argc, char* argv[])
     request.notify = parser.isSet(notify) ? parser.value(notify) : qEnvironmentVariable("USER", u"root"_s);
     request.line = parser.value(line);
     request.debug = parser.isSet(debug);
+    request.wait = parser.isSet(wait);
+    if (parser.isSet(waitLimit)) {
+        const qint64 seconds = parser.value(waitLimit).toLongLong(&ok);
+        if (!ok || seconds <= 0)
+            return usageError(u"invalid --wait-limit"_s);
+        if (!request.wait)
+            return usageError(u"--wait-limit needs --wait"_s);
+        // The server gives a job up within hours (the kill time the control
+        // sets): more than a day means a day.
+        request.waitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
+    }
     CorvanefaxHost host;
     if (parser.isSet(timeout)) {
         const qint64 seconds = parser.value(timeout).toLongLong(&ok);
         if (!ok || seconds <= 0)
             return usageError(u"invalid --timeout"_s);
         // Anything longer than the host's longest wait means that wait.
-        host.setWaitLimitMs(qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000);
+        const qint64 limitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
+        host.setWaitLimitMs(limitMs);
+        request.replyLimitMs = static_cast<int>(limitMs);
     }
     host.setPrintCapture(false); // sending files needs no capture printer
     if (const Status created = host.create(); !created) {

@@ -158,4 +158,31 @@ inline QString silentFor(int minutes)
 inline const QString ConnectionCut = u"connessione interrotta"_s;
 inline const QString EndedMidDocument = u"stampa interrotta prima della fine del documento"_s;
 
+// Why the fax server's word on jobs already submitted could not be had.
+inline QString statusUnreachable(const QString& address)
+{
+    return u"Impossibile collegarsi al server fax %1 per lo stato dei fax"_s.arg(address);
+}
+inline QString statusNoReply()
+{
+    return u"Il server fax non ha risposto in tempo alla richiesta dello stato dei fax"_s;
+}
+inline QString statusConnectionDropped()
+{
+    return u"Il server fax ha chiuso la connessione durante la richiesta dello stato dei fax"_s;
+}
+inline QString statusReplyTooLong()
+{
+    return u"Il server fax ha mandato una risposta troppo lunga alla richiesta dello stato dei fax"_s;
+}
+inline QString statusUnexpectedReply(const QString& reply)
+{
+    return u"Il server fax ha dato una risposta inattesa alla richiesta dello stato dei fax (%1)"_s.arg(
+        reply);
+}
+inline QString statusRefused(const QString& job, const QString& reply)
+{
+    return u"Il server fax non ha dato lo stato del fax n. %1 (%2)"_s.arg(job, reply);
+}
+
 } // namespace kestrel::texts

@@ -2,7 +2,8 @@
 # End to end: corvafax-send submits jobs to a real HylaFAX server (hfaxd +
 # faxq, private spool) on the default ports, 80 for the appliance pages
 # (served by the simulator) and 4559 for the fax server, and the server's
-# queue files and stored documents are checked.
+# queue files and stored documents are checked; with --wait it learns how
+# jobs ended from the server.
 #
 #   hfaxd-submit.sh CORVAFAX_SEND SIMULATOR
 #
@@ -43,7 +44,11 @@ WORK=$(mktemp -d /tmp/kestrel-e2e.XXXXXX)
 chmod 755 "$WORK" # hfaxd and faxq run as the spool's owner below it
 SIM_PID=
 PROXY_PID=
+KILLED_PID=
+EXPIRED_PID=
 cleanup() {
+    stop_pid "$KILLED_PID"
+    stop_pid "$EXPIRED_PID"
     stop_pid "$PROXY_PID"
     stop_pid "$SIM_PID"
     bash "$HERE/hylafax-instance.sh" stop "$WORK/hylafax"
@@ -113,15 +118,61 @@ show() {
     echo "--- $name: stderr (last 40 lines):" >&2
     tail -n 40 "$WORK/$name.err" >&2
 }
-queued() { find "$SPOOL/sendq" -maxdepth 1 -name 'q[0-9]*' | wc -l; }
+# Jobs in the send queue, but those of the --wait checks, which leave it by
+# themselves at any time.
+queued() {
+    local skip=() f
+    for f in "$WORK"/*.job; do
+        [[ -s $f ]] && skip+=(! -name "q$(<"$f")")
+    done
+    find "$SPOOL/sendq" -maxdepth 1 -name 'q[0-9]*' "${skip[@]}" | wc -l
+}
+printf '%s\n' "$PASSWORD" >"$WORK/password"
+chmod 600 "$WORK/password"
+
+# --- how a job ended, learnt by --wait: started first, checked last --------
+# No modem is configured: nothing is ever sent. One job is killed on the
+# server and must end "annullato"; the other gets a kill time that passes
+# and must end "non riuscito" with hfaxd's own reason. A kill time passes
+# only at a turn of the minute, so the checks below run meanwhile.
+# wait_send NAME NUMBER: corvafax-send --wait in the background; sets
+# WAIT_PID and, once it printed it, the job number in $WORK/NAME.job.
+wait_send() {
+    local name=$1 number=$2 i
+    (cd "$WORK" && exec timeout "$SEND_LIMIT" "$SEND" --appliance 127.0.0.1 --user faxpw \
+        --password-file "$WORK/password" --notify someone@example.org --timeout 60 --debug --wait \
+        -d "$number" doc.ps) >"$WORK/$name.out" 2>"$WORK/$name.err" &
+    WAIT_PID=$!
+    for ((i = 0; i < 300; i++)); do
+        if grep -qE '^[0-9]+$' "$WORK/$name.out" 2>/dev/null; then
+            head -n 1 "$WORK/$name.out" >"$WORK/$name.job"
+            return 0
+        fi
+        kill -0 "$WAIT_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "$name: no job number from corvafax-send --wait"
+    return 1
+}
+# change ACTION NAME: hfaxd-job.py ACTION on the job of NAME, as its owner.
+change() {
+    python3 "$HERE/hfaxd-job.py" 4559 faxpw "$PASSWORD" "$1" "$(<"$WORK/$2.job")" >>"$WORK/$2.change" 2>&1 ||
+        fail "$2: $1 refused: $(cat "$WORK/$2.change")"
+}
+if wait_send expired 0633; then
+    EXPIRED_PID=$WAIT_PID
+    change expire expired
+fi
+if wait_send killed 0622; then
+    KILLED_PID=$WAIT_PID
+    change kill killed
+fi
 # field QFILE KEY: the value of "KEY:" in a queue file (first occurrence).
 field() { sed -n "s/^$2://p" "$1" | head -n 1; }
 
 # --- two destinations, a PostScript and a PDF document --------------------
 # One session: each document is uploaded once and both jobs name it. The
 # password comes from a private file and never shows in the debug log.
-printf '%s\n' "$PASSWORD" >"$WORK/password"
-chmod 600 "$WORK/password"
 send good --user faxpw --password-file "$WORK/password" --notify someone@example.org --maxdials 5 \
     --timeout 60 --debug -d 0612345 -d 0698765 doc.ps doc.pdf
 mapfile -t jobs <"$WORK/good.out"
@@ -230,6 +281,30 @@ if [[ $(<"$WORK/cut.rc") -ne 0 || ${#cutjobs[@]} -ne 1 || ! -f $SPOOL/sendq/q${c
 else
     pass "connection cut after jsubm: job ${cutjobs[0]} found on the server and reported"
 fi
+
+# --- the jobs waited for ---------------------------------------------------
+# outcome NAME PID LINE: corvafax-send --wait ended, exit 1, with LINE
+# ("%s": the job) after the job number.
+outcome() {
+    local name=$1 pid=$2 line job rc
+    [[ -n $pid && -s $WORK/$name.job ]] || return 0
+    job=$(<"$WORK/$name.job")
+    # shellcheck disable=SC2059 # the line is a format with the job
+    line=$(printf "$3" "$job")
+    wait "$pid"
+    rc=$?
+    echo "$rc" >"$WORK/$name.rc"
+    if [[ $rc -ne 1 || $(<"$WORK/$name.out") != "$job"$'\n'"$line" ]]; then
+        fail "$name: expected exit 1 and '$line'"
+        show "$name"
+    else
+        pass "$name: $line (the server: $(grep -o "Status: job $job .*" "$WORK/$name.err" | tail -n 1))"
+    fi
+}
+outcome killed "$KILLED_PID" '%s annullato'
+KILLED_PID=
+outcome expired "$EXPIRED_PID" '%s non riuscito: Kill time expired'
+EXPIRED_PID=
 
 if ((failures)); then
     echo "$failures check(s) failed" >&2

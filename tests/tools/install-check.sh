@@ -20,24 +20,28 @@ cmake --install "$BUILD" --prefix "$WORK/prefix" >"$WORK/install.log" 2>&1 || {
     echo "FAIL: install: $(tail -n 5 "$WORK/install.log")"
     exit 1
 }
-grep -q "^KestrelOCX.corvanefax = $WORK/prefix/lib/libKestrelOCX" "$KESTREL_COMPONENT_REGISTRY" || {
-    echo "FAIL: the installed control is not registered: $(cat "$KESTREL_COMPONENT_REGISTRY")"
-    exit 1
-}
+for progid in KestrelOCX.corvanefax KestrelOCX.faxstatus; do
+    grep -q "^$progid = $WORK/prefix/lib/libKestrelOCX" "$KESTREL_COMPONENT_REGISTRY" || {
+        echo "FAIL: the installed $progid is not registered: $(cat "$KESTREL_COMPONENT_REGISTRY")"
+        exit 1
+    }
+done
 
 [[ ! -e $WORK/prefix/bin/kestrel-appliance-sim ]] || {
     echo "FAIL: the simulator was installed as a user program"
     exit 1
 }
 
-# The public header and what it includes are enough for a host.
+# The public headers and what they include are enough for a host.
 cat >"$WORK/host.cpp" <<'CPP'
 #include <kestrel/Corvanefax.h>
+#include <kestrel/FaxStatus.h>
 class Events : public kestrel::ICorvanefaxEvents {};
 int main()
 {
     Events events;
-    return kestrel::CorvanefaxProgId[0] == 'K' && kestrel::FaxNotSent.size() > 0 ? 0 : 1;
+    kestrel::JobReport report;
+    return kestrel::CorvanefaxProgId[0] == 'K' && kestrel::FaxNotSent.size() > 0 && !report.finished() ? 0 : 1;
 }
 CPP
 # shellcheck disable=SC2046

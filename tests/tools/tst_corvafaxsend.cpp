@@ -22,6 +22,8 @@ private Q_SLOTS:
     void passwordKeptPrivate_data();
     void passwordKeptPrivate();
     void oneTimeLimitEverywhere();
+    void waitsForOutcome_data();
+    void waitsForOutcome();
     void usageErrors();
 
 private:
@@ -195,6 +197,33 @@ void TestCorvafaxSend::oneTimeLimitEverywhere()
     QCOMPARE(sim.jobIds().size(), 1);
 }
 
+void TestCorvafaxSend::waitsForOutcome_data()
+{
+    QTest::addColumn<QString>("doneAfter");
+    QTest::addColumn<QStringList>("waitArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // "%1": the job
+    QTest::newRow("sent") << u"0.5"_s << QStringList{u"--wait"_s} << 0 << u"%1\n%1 inviato\n"_s;
+    QTest::newRow("still queued at the limit")
+        << u"60"_s << QStringList{u"--wait"_s, u"--wait-limit"_s, u"2"_s} << 3 << u"%1\n"_s;
+}
+
+void TestCorvafaxSend::waitsForOutcome()
+{
+    QFETCH(QString, doneAfter);
+    QFETCH(QStringList, waitArgs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    SimulatorProcess sim;
+    QVERIFY(sim.start({u"--done-after"_s, doneAfter}));
+    const Run run = send(QStringList{u"--appliance"_s, u"127.0.0.1"_s, u"-d"_s, u"111"_s, m_doc} + waitArgs,
+                         environmentFor(sim));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    QCOMPARE(run.out, said.arg(sim.jobIds().value(0)));
+    if (exitCode != 0)
+        QVERIFY2(run.err.contains(u"esito non ancora noto: "_s + sim.jobIds().value(0)), qPrintable(run.err));
+}
+
 void TestCorvafaxSend::usageErrors()
 {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -203,6 +232,8 @@ void TestCorvafaxSend::usageErrors()
     QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_dir.filePath(u"none.ps"_s)}, env).exitCode,
              2);
     QCOMPARE(send({u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, m_doc}, env).exitCode, 2);
+    QCOMPARE(
+        send({u"--appliance"_s, u"h"_s, u"--wait-limit"_s, u"5"_s, u"-d"_s, u"1"_s, m_doc}, env).exitCode, 2);
     // Dial attempts the fax server would take as 65535 or none at all.
     for (const QString& dials : {u"0"_s, u"-1"_s, u"100"_s, u"tre"_s}) {
         const Run run =

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Activity.h"
+#include "FaxStatus.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace kestrel {
+
+class JobQuery;
+
+// "KestrelOCX.faxstatus": the fax server's word on jobs already submitted,
+// one question at a time, one short session each (JobQuery). Its events come
+// from the event loop, never from inside Query(). The host may destroy it
+// from inside any of them: the session it was running is then stopped and
+// goes once its code has left the stack.
+class FaxStatusQuery : public IFaxStatus
+{
+public:
+    FaxStatusQuery();
+    ~FaxStatusQuery() override;
+    FaxStatusQuery(const FaxStatusQuery&) = delete;
+    FaxStatusQuery& operator=(const FaxStatusQuery&) = delete;
+
+    // Objects and their sessions still alive: the library stays loaded
+    // while there are any.
+    static int instanceCount();
+
+    void SetServer(const QString& address, const QString& userName, const QString& password) override;
+    void SetWaitLimitMs(int ms) override;
+    void Advise(IFaxStatusEvents* sink) override { m_sink = sink; }
+    bool Query(const QStringList& jobNumbers) override;
+    bool IsQuerying() const override { return m_query != nullptr; }
+
+private:
+    void onReported(const JobReport& report);
+    void onFinished(const QString& error);
+
+    std::shared_ptr<Activity> m_activity = std::make_shared<Activity>();
+    IFaxStatusEvents* m_sink = nullptr;
+    QString m_server;
+    QString m_userName;
+    QString m_password;
+    int m_waitLimitMs = 60000;
+    JobQuery* m_query = nullptr; // the open question
+};
+
+} // namespace kestrel

@@ -1,0 +1,117 @@
+#include "JobQuery.h"
+
+#include "ControlTexts.h"
+#include "Ports.h"
+#include "SessionText.h"
+#include "SubmissionProtocol.h"
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+
+JobQuery::JobQuery(QObject* parent) : QObject(parent)
+{
+    m_cmd.setLowDelay(true);
+    m_replyTimer.setSingleShot(true);
+    connect(&m_cmd, &SocketComponent::DataArrival, this, &JobQuery::onData);
+    connect(&m_cmd, &SocketComponent::Close, this, [this] {
+        onData();
+        end(texts::statusConnectionDropped(), u"the fax server closed the connection"_s);
+    });
+    connect(&m_cmd, &SocketComponent::Error, this, [this](int number, const QString& description) {
+        const bool greeted = m_protocol && m_protocol->greeted();
+        end(greeted ? texts::statusConnectionDropped() : texts::statusUnreachable(m_server),
+            u"connection error %1: %2"_s.arg(number).arg(description));
+    });
+    connect(&m_replyTimer, &QTimer::timeout, this,
+            [this] { end(texts::statusNoReply(), u"no reply within %1 s"_s.arg(m_waitLimitMs / 1000.0)); });
+}
+
+void JobQuery::log(const QString& line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+void JobQuery::start(const QString& server, const QString& userName, const QString& password,
+                     const QStringList& jobs, int waitLimitMs)
+{
+    m_protocol = std::make_unique<JobQueryProtocol>(userName, password, jobs);
+    m_server = server;
+    m_waitLimitMs = waitLimitMs;
+    log(u"Status: asking %1 about jobs %2"_s.arg(server, jobs.join(u", "_s)));
+    m_cmd.connectTo(m_server, ports::faxServer());
+    m_replyTimer.start(m_waitLimitMs);
+}
+
+void JobQuery::stop()
+{
+    m_stopped = true;
+    m_finished = true;
+    m_replyTimer.stop();
+    m_cmd.close();
+}
+
+void JobQuery::onData()
+{
+    if (m_finished || !m_protocol)
+        return;
+    if (!m_splitter.feed(m_cmd.getData())) {
+        end(texts::statusReplyTooLong(), u"a reply longer than %1 bytes"_s.arg(ReplySplitter::MaxReply));
+        return;
+    }
+    while (m_splitter.hasReply() && !m_finished) {
+        const Reply reply = m_splitter.takeReply();
+        // A job's listing is long: its first line tells enough.
+        log(reply.code == 217 ? reply.text.section(u"\r\n"_s, 0, 0) + u" [...]"_s : reply.text);
+        const QStringList commands = m_protocol->onReply(reply);
+        for (const QString& command : commands)
+            log(SubmissionProtocol::shownCommand(command));
+        if (!commands.isEmpty())
+            m_cmd.sendData(commandBytes(commands));
+        passOnReports();
+        if (m_protocol->done()) {
+            end(QString(), QString());
+            return;
+        }
+        m_replyTimer.start(m_waitLimitMs);
+    }
+}
+
+void JobQuery::passOnReports()
+{
+    for (const JobReport& report : m_protocol->takeReports()) {
+        log(u"Status: job %1 %2 %3"_s.arg(report.job, report.serverState, report.reason).trimmed());
+        // From the event loop, in order with finished().
+        QMetaObject::invokeMethod(
+            this,
+            [this, report] {
+                if (!m_stopped)
+                    Q_EMIT reported(report);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void JobQuery::end(const QString& why, const QString& logged)
+{
+    if (m_finished || !m_protocol)
+        return;
+    m_finished = true;
+    m_replyTimer.stop();
+    if (!why.isEmpty()) {
+        log(u"Status: "_s + logged);
+        m_protocol->fail(why);
+    }
+    // The goodbye, when there was one, leaves before the connection closes.
+    m_cmd.close();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_stopped)
+                Q_EMIT finished(m_protocol->error());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace kestrel

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "JobQueryProtocol.h"
+#include "ReplySplitter.h"
+#include "SocketComponent.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace kestrel {
+
+// The connection of a JobQueryProtocol: one short session with the fax
+// server about several jobs, every reply awaited within the time limit.
+// Each report, then finished() once, come from the event loop, in order,
+// never from inside a call of the owner's: the owner may delete this object
+// in its handlers (with deleteLater(): the signal is still on its way out).
+class JobQuery : public QObject
+{
+    Q_OBJECT
+public:
+    explicit JobQuery(QObject* parent = nullptr);
+
+    void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
+    void start(const QString& server, const QString& userName, const QString& password,
+               const QStringList& jobs, int waitLimitMs);
+    // Ends the session at once, saying nothing more to anyone.
+    void stop();
+
+Q_SIGNALS:
+    void reported(const kestrel::JobReport& report);
+    // error: empty, or why some or all of the jobs were not asked about.
+    void finished(const QString& error);
+
+private:
+    void onData();
+    void passOnReports();
+    void end(const QString& why, const QString& logged);
+    void log(const QString& line) const;
+
+    SocketComponent m_cmd;
+    ReplySplitter m_splitter;
+    std::unique_ptr<JobQueryProtocol> m_protocol;
+    std::function<void(const QString&)> m_log;
+    QString m_server;
+    int m_waitLimitMs = 60000;
+    QTimer m_replyTimer;
+    bool m_finished = false;
+    bool m_stopped = false;
+};
+
+} // namespace kestrel

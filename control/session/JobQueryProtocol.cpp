@@ -1,0 +1,122 @@
+#include "JobQueryProtocol.h"
+
+#include "ControlTexts.h"
+#include "JobListing.h"
+#include "SessionText.h"
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// hfaxd: "500 Cannot set job 7; job does not exist (No such file or directory)."
+bool unknownJob(const Reply& reply, const QString& line)
+{
+    return reply.code == 500 && line.contains(u"does not exist"_s);
+}
+
+} // namespace
+
+JobQueryProtocol::JobQueryProtocol(QString userName, QString password, QStringList jobs)
+    : m_userName(std::move(userName)), m_password(std::move(password)), m_jobs(std::move(jobs))
+{}
+
+void JobQueryProtocol::report(JobReport report)
+{
+    m_reports.append(std::move(report));
+}
+
+QStringList JobQueryProtocol::next()
+{
+    m_reselected = false;
+    while (++m_index < m_jobs.size()) {
+        // A number that cannot be a job's never goes on the wire.
+        if (isPlainJobNumber(currentJob())) {
+            m_step = Step::Job;
+            return {u"JOB "_s + currentJob()};
+        }
+        JobReport unknown;
+        unknown.job = currentJob();
+        report(std::move(unknown));
+    }
+    m_step = Step::Done;
+    return {u"QUIT"_s};
+}
+
+QStringList JobQueryProtocol::giveUp(const QString& why)
+{
+    m_problems << why;
+    m_step = Step::Done;
+    return {u"QUIT"_s};
+}
+
+void JobQueryProtocol::fail(const QString& why)
+{
+    if (done())
+        return;
+    m_problems << why;
+    m_step = Step::Done;
+}
+
+QStringList JobQueryProtocol::onReply(const Reply& reply)
+{
+    if (done() || reply.code < 0 || reply.isPreliminary())
+        return {};
+    const QString line = reply.text.section(u"\r\n"_s, 0, 0);
+    switch (m_step) {
+    case Step::Greeting:
+        if (reply.code != 220)
+            return giveUp(texts::statusUnexpectedReply(line));
+        m_step = Step::User;
+        return {u"USER "_s + m_userName};
+    case Step::User:
+        if (reply.code == 331) {
+            m_step = Step::Pass;
+            return {u"PASS "_s + m_password};
+        }
+        [[fallthrough]];
+    case Step::Pass:
+        if (reply.code == 530)
+            return giveUp(texts::loginRefused());
+        if (reply.code != 230)
+            return giveUp(texts::statusUnexpectedReply(line));
+        return next();
+    case Step::Job:
+        if (reply.code / 100 == 2) {
+            m_step = Step::Listing;
+            return {u"JPARM"_s};
+        }
+        if (unknownJob(reply, line)) {
+            JobReport unknown;
+            unknown.job = currentJob();
+            unknown.reason = line.mid(4);
+            report(std::move(unknown));
+        } else {
+            m_problems << texts::statusRefused(currentJob(), line);
+        }
+        return next();
+    case Step::Listing:
+        if (reply.code == 217) {
+            if (const std::optional<JobReport> read = readJobListing(currentJob(), reply.text))
+                report(*read);
+            else
+                m_problems << texts::statusRefused(currentJob(), line);
+            return next();
+        }
+        // hfaxd: "500 Cannot access job state; job deleted by another party."
+        // when the job moved to the finished ones between the two commands:
+        // selected again, it is found there.
+        if (reply.code == 500 && line.contains(u"deleted"_s) && !m_reselected) {
+            m_reselected = true;
+            m_step = Step::Job;
+            return {u"JOB "_s + currentJob()};
+        }
+        m_problems << texts::statusRefused(currentJob(), line);
+        return next();
+    case Step::Done:
+        break;
+    }
+    return {};
+}
+
+} // namespace kestrel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "FaxStatus.h"
+#include "ReplySplitter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace kestrel {
+
+// Asks the fax server about several jobs in one session, without sockets: a
+// reply in, the commands to send out. It logs in, then for each job selects
+// it ("JOB n") and reads its whole listing ("JPARM"), and says goodbye. Each
+// job the server answers for gives a report, in the order asked; a job the
+// server does not know gives an Unknown one. Why a job, or the rest, could
+// not be asked about is gathered in error(), in the user's words.
+class JobQueryProtocol
+{
+public:
+    JobQueryProtocol(QString userName, QString password, QStringList jobs);
+
+    // The commands the reply calls for.
+    QStringList onReply(const Reply& reply);
+    // The connection failed or a reply did not come: the jobs not asked
+    // about yet stay so, for this reason.
+    void fail(const QString& why);
+
+    // The reports gathered since the last call.
+    QList<JobReport> takeReports() { return std::exchange(m_reports, {}); }
+    bool done() const { return m_step == Step::Done; }
+    bool greeted() const { return m_step != Step::Greeting; }
+    // Empty when every job was asked about.
+    QString error() const { return m_problems.join(u"; "); }
+
+private:
+    enum class Step
+    {
+        Greeting,
+        User,
+        Pass,
+        Job,
+        Listing,
+        Done,
+    };
+
+    // The next job's selection, or the goodbye after the last one.
+    QStringList next();
+    QStringList giveUp(const QString& why);
+    void report(JobReport report);
+    const QString& currentJob() const { return m_jobs.at(m_index); }
+
+    QString m_userName;
+    QString m_password;
+    QStringList m_jobs;
+    qsizetype m_index = -1;
+    bool m_reselected = false; // the current job was selected again once
+    Step m_step = Step::Greeting;
+    QList<JobReport> m_reports;
+    QStringList m_problems;
+};
+
+} // namespace kestrel

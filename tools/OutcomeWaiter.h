@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Expected.h"
+#include "FaxStatus.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+namespace kestrel {
+
+// Waits for the outcome of jobs already submitted: asks the fax server
+// about those not ended yet, through the control library's job status
+// query, a second after starting and then every few seconds, and prints
+// each job on standard output as it ends ("<job> inviato", "<job> non
+// riuscito: <reason>", "<job> annullato"). Ends when every job has ended,
+// when the overall limit passes, or on stop().
+class OutcomeWaiter : public QObject, private IFaxStatusEvents
+{
+    Q_OBJECT
+public:
+    // How finished() ends the wait.
+    enum Verdict
+    {
+        AllSent = 0,
+        NotAllSent = 1,   // a job failed, was cancelled or is unknown to the server
+        StillPending = 3, // the wait ended first; none had failed
+    };
+
+    static constexpr int FirstAskMs = 1000;
+    static constexpr int LongestIntervalMs = 5000;
+
+    explicit OutcomeWaiter(QObject* parent = nullptr);
+    ~OutcomeWaiter() override;
+
+    // Makes the status query through the component registry.
+    Status create();
+    void setServer(const QString& address, const QString& userName, const QString& password);
+    void setReplyLimitMs(int ms) { m_replyLimitMs = ms; }
+    // 0: no limit.
+    void setOverallLimitMs(qint64 ms) { m_overallLimitMs = ms; }
+
+    void start(const QStringList& jobs);
+    // Ends the wait now (Ctrl-C): the jobs not ended yet are named.
+    void stop();
+
+Q_SIGNALS:
+    void finished(int verdict);
+
+private:
+    // IFaxStatusEvents
+    void JobStatus(const JobReport& report) override;
+    void QueryEnded(const QString& error) override;
+
+    void ask();
+    void finish();
+
+    std::unique_ptr<IFaxStatus> m_status;
+    QStringList m_pending;
+    bool m_anyNotSent = false;
+    bool m_finished = false;
+    QString m_lastError;
+    int m_replyLimitMs = 60000;
+    qint64 m_overallLimitMs = 0;
+    int m_intervalMs = FirstAskMs;
+    QTimer m_next;
+    QTimer m_limit;
+};
+
+} // namespace kestrel
