@@ -18,6 +18,7 @@ const std::array faultTable{
     std::pair{"drop-upload"_L1, Fault::DropUpload},
     std::pair{"refuse-stor"_L1, Fault::RefuseStor},
     std::pair{"refuse-jsubm"_L1, Fault::RefuseJsubm},
+    std::pair{"refuse-later-jsubm"_L1, Fault::RefuseLaterJsubm},
     std::pair{"no-150"_L1, Fault::No150},
     std::pair{"cut-data"_L1, Fault::CutData},
     std::pair{"unasked-227"_L1, Fault::Unasked227},

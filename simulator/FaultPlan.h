@@ -18,6 +18,7 @@ enum class Fault : unsigned
     DropUpload,        // the first upload is cut and both connections dropped
     RefuseStor,        // STOR gets 550
     RefuseJsubm,       // jsubm gets 460
+    RefuseLaterJsubm,  // every jsubm of a session after its first gets 460
     No150,             // STOR accepted silently, transfer never opened
     CutData,           // the first upload's data connection is cut: 426, the session goes on
     Unasked227,        // after login, a passive reply every millisecond, unasked

@@ -523,7 +523,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jsubm(const Command& c)
     if (m_job->values(u"dialstring"_s).isEmpty())
         return answer(
             replies::line(504, u"Cannot submit job %1; null or missing DIALSTRING parameter."_s.arg(id)));
-    if (m_faults.has(Fault::RefuseJsubm)) {
+    if (m_faults.has(Fault::RefuseJsubm) ||
+        (m_faults.has(Fault::RefuseLaterJsubm) && m_submittedInSession > 0)) {
         return answer(replies::line(
             460, u"Failed to submit job %1: Unspecified reason (scheduler NAK'd request)."_s.arg(id)));
     }
@@ -533,6 +534,7 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jsubm(const Command& c)
     if (!m_store.submit(*m_job, &error))
         return answer(replies::line(460, u"Failed to submit job %1: %2."_s.arg(id).arg(error)));
     m_jobSubmitted = true;
+    ++m_submittedInSession;
     if (m_faults.has(Fault::CutAfterJsubm))
         return answer({}, Next::Close);
     if (m_faults.has(Fault::SilentAfterJsubm))

@@ -104,6 +104,7 @@ private:
     JobRecord m_defaultJob;         // what JPARM changes before any JNEW
     std::optional<JobRecord> m_job; // the job made by the last JNEW
     bool m_jobSubmitted = false;
+    int m_submittedInSession = 0;
     bool m_zipMode = false; // MODE Z
 };
 

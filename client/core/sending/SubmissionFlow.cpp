@@ -76,21 +76,21 @@ void SubmissionFlow::send()
     m_jobList.clear();
     m_uncertain.clear();
     setRunning(true);
-    sendToFirstDestination();
+    sendToDestinations();
     // The list is emptied once the control has the submission; a failure
     // reported meanwhile left the documents where they were.
     if (m_running)
         handOverDocuments();
 }
 
-QString SubmissionFlow::faxNumber() const
+QString SubmissionFlow::faxNumber(int row) const
 {
     const SettingsValues settings = m_settings();
-    const QString number = m_destinations.text(1, 1);
+    const QString number = m_destinations.text(row, 1);
     return isSet(settings.prefix) ? settings.prefix + number : number;
 }
 
-void SubmissionFlow::sendToFirstDestination()
+void SubmissionFlow::sendToDestinations()
 {
     const SettingsValues settings = m_settings();
     const QString line = m_lineText();
@@ -99,8 +99,16 @@ void SubmissionFlow::sendToFirstDestination()
         modem = m_lines.identifierOf(line);
     if (ICorvanefax* control = m_host.control())
         ControlSettings::applyLogin(*control, settings);
-    m_inFlight = m_destinations.rowId(1);
-    m_host.sendFax(m_submitFiles, faxNumber(), settings.mail, settings.maxDials, modem);
+    // Every destination in one session (the documents go up once, one job
+    // each), or the first one alone.
+    const int last = settings.flag(settings::GroupSend) ? m_destinations.rows() - 1 : 1;
+    QStringList numbers;
+    m_inFlight.clear();
+    for (int row = 1; row <= last; ++row) {
+        numbers << faxNumber(row);
+        m_inFlight << m_destinations.rowId(row);
+    }
+    m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem);
 }
 
 void SubmissionFlow::handOverDocuments()
@@ -144,8 +152,13 @@ void SubmissionFlow::destinationDone()
 {
     // The row the job went to, wherever it is now; gone already when the
     // user removed it meanwhile, and then no other row is taken for it.
-    if (const int row = m_destinations.rowOf(std::exchange(m_inFlight, 0)); row > 0)
-        m_destinations.removeRow(row);
+    if (!m_inFlight.isEmpty()) {
+        if (const int row = m_destinations.rowOf(m_inFlight.takeFirst()); row > 0)
+            m_destinations.removeRow(row);
+    }
+    // More jobs of this session to come.
+    if (!m_inFlight.isEmpty())
+        return;
     if (m_destinations.rows() >= 2) {
         m_host.control()->Termina();
         if (m_watch)
@@ -161,7 +174,7 @@ void SubmissionFlow::destinationDone()
             return;
         }
         if (m_destinations.rows() >= 2) {
-            sendToFirstDestination();
+            sendToDestinations();
             return;
         }
     }
@@ -192,7 +205,7 @@ void SubmissionFlow::onFailed(const QString& reason)
     if (!m_running)
         return;
     setRunning(false);
-    m_inFlight = 0;
+    m_inFlight.clear();
     const bool restored = m_listEmptied;
     restoreDocuments();
     if (restored)

@@ -13,10 +13,11 @@
 namespace kestrel {
 
 // Sending a fax to every destination of the send window: the documents of
-// the document list (the cover page first) go to the destination in row 1
-// with one SendFax; each FaxSubmitted removes that destination and sends the
-// same documents to the next one; after the last the user gets one summary
-// of all job numbers.
+// the document list (the cover page first) go to every destination in one
+// session with one SendFax (one upload, one job each; GROUPSEND 0: to the
+// destination in row 1 alone, the next one after its FaxSubmitted). Each
+// FaxSubmitted removes its destination; after the last the user gets one
+// summary of all job numbers.
 //
 // A submission keeps to the rows it took: the destination a job was sent to
 // is the one removed when the job is confirmed, and only the document rows
@@ -74,8 +75,8 @@ private:
     void onFailed(const QString& reason);
     // The destination in flight is done with: the next one, or the summary.
     void destinationDone();
-    void sendToFirstDestination();
-    QString faxNumber() const;
+    void sendToDestinations();
+    QString faxNumber(int row) const;
     void setRunning(bool running);
     void handOverDocuments();
     void restoreDocuments();
@@ -94,8 +95,9 @@ private:
     QString m_jobList;
     QString m_uncertain;
     bool m_running = false;
-    // The destination row the job in flight goes to.
-    quint64 m_inFlight = 0;
+    // The destination rows the jobs in flight go to, in the order the
+    // control reports them.
+    QList<quint64> m_inFlight;
     // The document rows of the submission (their identities and texts),
     // taken out of the list once the control has them, until it has sent
     // them to every destination.

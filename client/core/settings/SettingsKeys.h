@@ -21,6 +21,9 @@ inline const QString Debug = u"DEBUG"_s;
 inline const QString Chop = u"CHOP"_s;
 inline const QString Rubrica = u"RUBRICA"_s; // never written
 inline const QString VCard = u"VCARD"_s;     // never written
+// 1: a fax to several destinations goes in one session, its documents
+// uploaded once; 0: one session per destination, for appliances that need it.
+inline const QString GroupSend = u"GROUPSEND"_s;
 
 // Marks an unset address, cover page, e-mail address or prefix; compared
 // case-sensitively.

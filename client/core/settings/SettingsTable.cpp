@@ -20,6 +20,7 @@ const QList<Key>& keys()
         {Prefix, None, Kind::Text, u"txtPrefisso"_s, {}},
         {Debug, u"0"_s, Kind::Flag, u"ChkDebug"_s, {}},
         {Chop, u"1"_s, Kind::Flag, u"ChkChop"_s, {}},
+        {GroupSend, u"1"_s, Kind::Flag, u"groupSendCheck"_s, {}},
         {Rubrica, {}, Kind::Text, {}, ProgramFolder::ContactDatabase},
         {VCard, {}, Kind::Text, {}, ProgramFolder::ContactsFile},
     };

@@ -29,6 +29,7 @@ inline const QString OptionCover = u"Copertina:"_s;
 inline const QString OptionBrowse = u"Sfoglia"_s;
 inline const QString OptionDebug = u"Abilita debug"_s;
 inline const QString OptionChop = u"Inserisci Intestazione"_s;
+inline const QString OptionGroupSend = u"Un solo collegamento per tutti i destinatari"_s;
 inline const QString OptionSave = u"Salva impostazioni"_s;
 inline const QString OptionCancel = u"Annulla"_s;
 // File dialog filter of the cover page (and of the send window's "+").

@@ -79,8 +79,10 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
 
     QCheckBox* debug = makeCheckBox(this, u"ChkDebug"_s, texts::OptionDebug);
     QCheckBox* chop = makeCheckBox(this, u"ChkChop"_s, texts::OptionChop);
+    QCheckBox* groupSend = makeCheckBox(this, u"groupSendCheck"_s, texts::OptionGroupSend);
     form->addRow(QString(), debug);
     form->addRow(QString(), chop);
+    form->addRow(QString(), groupSend);
 
     m_save = makeButton(this, u"cmdSalva"_s, texts::OptionSave);
     m_cancel = makeButton(this, u"cmdAnulla"_s, texts::OptionCancel);

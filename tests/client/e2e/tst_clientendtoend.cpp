@@ -57,6 +57,7 @@ private Q_SLOTS:
     void cleanup();
     void printAndSendThroughTheSimulator();
     void printAndSendThroughHfaxd();
+    void groupFailsAtTheSecondDestination();
     void groupFromTheAddressBook();
     void quitsWhenToldDuringStartUp();
 
@@ -164,6 +165,28 @@ void TestClientEndToEnd::printAndSendThroughTheSimulator()
     }
     QCOMPARE(m_box.shown().size(), 1); // the summary, nothing else
     QCOMPARE(window().destinations().rows(), 1);
+    // One session, the documents uploaded once: the second job names the
+    // first one's uploads.
+    QCOMPARE(m_sim.sessionCount(), 1);
+    QCOMPARE(m_sim.jobParameters(result.at(1)).value(u"document"_s),
+             m_sim.jobParameters(result.at(0)).value(u"document"_s));
+}
+
+void TestClientEndToEnd::groupFailsAtTheSecondDestination()
+{
+    // The server refuses the second job of the session: the first went and
+    // the user is told its number; the second destination stays, with the
+    // documents back in the list.
+    m_sim.stop();
+    QVERIFY(m_sim.start({u"--fault"_s, u"refuse-later-jsubm"_s}));
+    m_sim.applyPortsToEnvironment();
+    const QStringList result = printAndSend();
+    QCOMPARE(m_sim.jobIds().size(), 1);
+    const QString notice = m_box.shown().constLast().text;
+    QVERIFY2(notice.contains(u"Numero di Protocollo FAX dei fax già inoltrati: "_s + m_sim.jobIds().at(0)),
+             qPrintable(notice));
+    QCOMPARE(window().destinations().column(1), QStringList{u"0698765"_s});
+    QCOMPARE(window().documents().column(2).size(), 1);
 }
 
 void TestClientEndToEnd::printAndSendThroughHfaxd()

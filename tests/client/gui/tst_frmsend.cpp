@@ -454,14 +454,15 @@ void TestFrmSend::sendToTwoDestinations()
     // A typed number not yet added goes too.
     QTest::keyClicks(m_window->txtFaxNumber(), u"222"_s);
     QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    // Both in one session: the documents go up once, one job each.
     QCOMPARE(m_control->sent.size(), 1);
-    QCOMPARE(m_control->sent.at(0).number, u"0111"_s);
+    QCOMPARE(m_control->sent.at(0).number, u"0111:0222"_s);
     QCOMPARE(m_control->sent.at(0).modem, u"ttyS1"_s);
     QVERIFY(!button(u"cmdsend"_s)->isEnabled());                 // no second submission meanwhile
     QCOMPARE(m_window->focusWidget(), m_window->txtFaxNumber()); // ready for the next number
     QCOMPARE(m_window->documents().rows(), 1);
     m_control->submit(u"41"_s);
-    QCOMPARE(m_control->sent.constLast().number, u"0222"_s);
+    QCOMPARE(m_window->destinations().column(1), QStringList{u"222"_s});
     m_box.clear();
     m_control->submit(u"42"_s);
     QCOMPARE(m_box.shown().size(), 1);
@@ -488,7 +489,7 @@ void TestFrmSend::reloadWaitsForTheSubmission()
     QCOMPARE(notices.size(), 1);
     QCOMPARE(notices.at(0).at(0).toString(), texts::ReloadAfterSubmission);
     first->submit(u"41"_s);
-    QCOMPARE(first->sent.constLast().number, u"222"_s);
+    QCOMPARE(first->sent.constLast().number, u"111:222"_s);
     first->submit(u"42"_s);
     first->printed(u"/tmp/c.ps"_s);
     QTRY_COMPARE(m_log.count(u"control"_s), 2);

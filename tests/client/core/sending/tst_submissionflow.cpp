@@ -37,6 +37,8 @@ private Q_SLOTS:
     void settingsOfTheMomentForEachSend();
     void applianceAwayAtSend();
     void watchRetriesWhileAway();
+    void groupInOneSession();
+    void groupFailsAtOneDestination();
 
 private:
     void addDestination(const QString& number, const QString& description = {});
@@ -65,6 +67,9 @@ void TestSubmissionFlow::init()
     m_box.clear();
     m_settings = SettingsValues();
     m_settings.mail = u"ufficio@example.org"_s;
+    // One session per destination: the group in one session has tests of
+    // its own below.
+    m_settings.set(settings::GroupSend, u"0"_s);
     m_lineText.clear();
     m_lines = LineTable();
     m_lines.setRow(1, u"ttyS0"_s, u"Linea Uno"_s);
@@ -447,6 +452,51 @@ void TestSubmissionFlow::watchRetriesWhileAway()
     QTest::qWait(100);
     QCOMPARE(m_control->methods().size(), activations);
     QCOMPARE(back.size(), 1);
+}
+
+void TestSubmissionFlow::groupInOneSession()
+{
+    // Every destination in one SendFax: one upload, one job each, reported
+    // in order. Rows removed meanwhile are never taken for another; one
+    // added meanwhile goes in a session of its own afterwards.
+    m_settings.set(settings::GroupSend, u"1"_s);
+    m_settings.prefix = u"0"_s;
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDestination(u"333"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_flow->send();
+    QCOMPARE(m_control->methods(), QStringList{u"SendFax 0111:0222:0333"_s});
+    m_destinations.removeRow(2); // 222, while its job is on its way
+    addDestination(u"444"_s);
+    m_control->submit(u"1"_s);
+    QCOMPARE(m_destinations.column(1), (QStringList{u"333"_s, u"444"_s}));
+    m_control->submit(u"2"_s);
+    m_control->submit(u"3"_s);
+    QCOMPARE(m_destinations.column(1), QStringList{u"444"_s});
+    QCOMPARE(m_control->methods().constLast(), u"SendFax 0444"_s);
+    m_control->submit(u"4"_s);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_box.texts(), QStringList{texts::submissionSummary(u"ufficio@example.org"_s, u" 1 2 3 4"_s)});
+}
+
+void TestSubmissionFlow::groupFailsAtOneDestination()
+{
+    // The session ends at the second destination: it and those after it
+    // stay, with the documents back, as one session per destination would
+    // leave them.
+    m_settings.set(settings::GroupSend, u"1"_s);
+    addDestination(u"111"_s);
+    addDestination(u"222"_s);
+    addDestination(u"333"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    m_flow->send();
+    m_control->submit(u"7"_s);
+    m_control->message(u"Il server fax ha chiuso la connessione: fax non inviato"_s);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_destinations.column(1), (QStringList{u"222"_s, u"333"_s}));
+    QCOMPARE(documentPaths(), QStringList{u"/tmp/a.ps"_s});
+    QVERIFY(m_box.texts().constLast().contains(u"Numero di Protocollo FAX dei fax già inoltrati: 7"_s));
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionFlow)

@@ -37,6 +37,7 @@ private Q_SLOTS:
         fields.setText(settings::MaxDials, u"3"_s);
         fields.setFlag(settings::Debug, false);
         fields.setFlag(settings::Chop, true);
+        fields.setFlag(settings::GroupSend, true);
         QCOMPARE(store.optionFields(), fields);
         const SettingsValues& values = store.values();
         QCOMPARE((QStringList{values.ip, values.user, values.pass, values.cover, values.mail, values.prefix}),
@@ -109,9 +110,10 @@ private Q_SLOTS:
         fields.setText(settings::Cover, u"/c.pdf"_s);
         fields.setFlag(settings::Debug, true);
         fields.setFlag(settings::Chop, false);
+        fields.setFlag(settings::GroupSend, true);
         QVERIFY(store.SalvaImpostazioni(fields));
         QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
-                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\n"));
+                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\nGROUPSEND=1\n"));
         QCOMPARE(files::mode(m_ini), 0600);
         QCOMPARE(store.optionFields(), fields);
         QCOMPARE(store.values().maxDials, 12);

@@ -54,6 +54,8 @@ void TestClientTexts::everyText_data()
     QTest::newRow("OptionBrowse") << QString(texts::OptionBrowse) << u"Sfoglia"_s;
     QTest::newRow("OptionDebug") << QString(texts::OptionDebug) << u"Abilita debug"_s;
     QTest::newRow("OptionChop") << QString(texts::OptionChop) << u"Inserisci Intestazione"_s;
+    QTest::newRow("OptionGroupSend") << QString(texts::OptionGroupSend)
+                                     << u"Un solo collegamento per tutti i destinatari"_s;
     QTest::newRow("OptionSave") << QString(texts::OptionSave) << u"Salva impostazioni"_s;
     QTest::newRow("OptionCancel") << QString(texts::OptionCancel) << u"Annulla"_s;
     QTest::newRow("DocumentFilter") << QString(texts::DocumentFilter)
