@@ -19,6 +19,10 @@
 set -u
 
 readonly SYSTEM_SPOOL=/var/spool/hylafax
+# Where hfaxd listens, and the client address it lets in (a regular
+# expression); loopback unless the caller names another link.
+readonly LISTEN=${HYLAFAX_LISTEN:-127.0.0.1}
+readonly CLIENT=${HYLAFAX_CLIENT:-127\.0\.0\.1}
 readonly SYSTEM_ETC=/etc/hylafax
 readonly READY_SECONDS=30
 
@@ -43,7 +47,7 @@ need_root() {
 # (a few "130" warnings may come first) with a short time limit.
 greets() {
     local port=$1 line
-    { exec 9<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null || return 1
+    { exec 9<>"/dev/tcp/$LISTEN/$port"; } 2>/dev/null || return 1
     while IFS= read -r -t 5 line <&9; do
         case $line in
         220*)
@@ -76,8 +80,8 @@ make_spool() {
     # Regular expressions over user@address; the first match wins.
     cat >"$spool/etc/hosts.hfaxd" <<EOF
 !^denied@
-^faxpw@127\.0\.0\.1\$:1001:$hash
-^.*@127\.0\.0\.1\$
+^faxpw@$CLIENT\$:1001:$hash
+^.*@$CLIENT\$
 EOF
     chown -R "$owner:" "$spool"
     chown -R root: "$spool/bin"
@@ -109,7 +113,7 @@ start() {
     [[ -p $spool/FIFO ]] || die "faxq made no FIFO within ${READY_SECONDS}s"
 
     # -l must come before -i, or the address is ignored.
-    (cd "$spool" && exec setsid hfaxd -d -q "$spool" -l 127.0.0.1 -i "$port") \
+    (cd "$spool" && exec setsid hfaxd -d -q "$spool" -l "$LISTEN" -i "$port") \
         >"$dir/hfaxd.log" 2>&1 </dev/null &
     hfaxd_pid=$!
     echo "$hfaxd_pid" >"$dir/hfaxd.pid"
@@ -118,7 +122,7 @@ start() {
         alive "$hfaxd_pid" || die "hfaxd exited at start (see $dir/hfaxd.log)"
         sleep 0.1
     done
-    die "hfaxd did not greet on 127.0.0.1:$port within ${READY_SECONDS}s"
+    die "hfaxd did not greet on $LISTEN:$port within ${READY_SECONDS}s"
 }
 
 # Stops one daemon by its process id; it leads its own process group, which
