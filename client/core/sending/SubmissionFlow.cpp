@@ -100,6 +100,11 @@ void SubmissionFlow::sendToFirstDestination()
     if (ICorvanefax* control = m_host.control())
         ControlSettings::applyLogin(*control, settings);
     m_inFlight = m_destinations.rowId(1);
+    QStringList documents;
+    for (const QStringList& row : std::as_const(m_handedOver))
+        documents << row.value(1);
+    m_inFlightJob = {
+        QString(), settings.ip, m_destinations.text(1, 1), faxNumber(), m_destinations.text(1, 2), documents};
     m_host.sendFax(m_submitFiles, faxNumber(), settings.mail, settings.maxDials, modem);
 }
 
@@ -128,6 +133,8 @@ void SubmissionFlow::onFaxSubmitted(const QString& jobNumber)
     if (!m_running)
         return;
     m_jobList += u' ' + jobNumber;
+    m_inFlightJob.job = jobNumber;
+    Q_EMIT jobSubmitted(m_inFlightJob);
     destinationDone();
 }
 
@@ -137,6 +144,8 @@ void SubmissionFlow::onOutcomeUnknown(const QString& jobNumber)
         return;
     // It may have gone: sending it again could send it twice.
     m_uncertain += u' ' + jobNumber;
+    m_inFlightJob.job = jobNumber;
+    Q_EMIT jobOutcomeUnknown(m_inFlightJob);
     destinationDone();
 }
 

@@ -12,6 +12,17 @@
 
 namespace kestrel {
 
+// A job the fax server was handed, as the history records it.
+struct SubmittedJob
+{
+    QString job;
+    QString appliance;     // the address it went to
+    QString number;        // the destination as listed
+    QString dialled;       // the number the server dials (with the prefix)
+    QString description;   // the destination's description
+    QStringList documents; // the documents, without the cover page
+};
+
 // Sending a fax to every destination of the send window: the documents of
 // the document list (the cover page first) go to the destination in row 1
 // with one SendFax; each FaxSubmitted removes that destination and sends the
@@ -67,6 +78,10 @@ Q_SIGNALS:
     // A failed submission's documents are back in the list.
     void documentsRestored();
     void runningChanged(bool running);
+    // The fax server accepted a job.
+    void jobSubmitted(const kestrel::SubmittedJob& job);
+    // A job was handed in but its answer never came: it may have gone.
+    void jobOutcomeUnknown(const kestrel::SubmittedJob& job);
 
 private:
     void onFaxSubmitted(const QString& jobNumber);
@@ -94,8 +109,9 @@ private:
     QString m_jobList;
     QString m_uncertain;
     bool m_running = false;
-    // The destination row the job in flight goes to.
+    // The destination row the job in flight goes to, and what it sends.
     quint64 m_inFlight = 0;
+    SubmittedJob m_inFlightJob;
     // The document rows of the submission (their identities and texts),
     // taken out of the list once the control has them, until it has sent
     // them to every destination.
