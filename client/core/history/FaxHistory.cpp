@@ -75,7 +75,8 @@ qint64 msecsOf(const QDateTime& time)
 
 QDateTime timeOf(qint64 msecs)
 {
-    return QDateTime::fromMSecsSinceEpoch(msecs);
+    // In UTC: the conversion to local time is made for the rows shown.
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
 Error errorOf(const QSqlError& error)
