@@ -21,7 +21,7 @@ namespace {
 using Show = FaxHistoryFilter::Show;
 
 // Width and height at first opening, in twips; the user may resize it.
-constexpr int WidthTwips = 12000;
+constexpr int WidthTwips = 14400;
 constexpr int HeightTwips = 5400;
 
 QString spoken(QString caption)
@@ -65,13 +65,13 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     m_view->horizontalHeader()->setStretchLastSection(false);
     m_view->horizontalHeader()->setSectionResizeMode(FaxHistoryModel::ReasonColumn, QHeaderView::Stretch);
     const TwipsForm form(this);
-    for (const auto& [column, twips] : {std::pair{FaxHistoryModel::DateColumn, 1800},
-                                        {FaxHistoryModel::DestinationColumn, 2400},
-                                        {FaxHistoryModel::NumberColumn, 1700},
-                                        {FaxHistoryModel::StateColumn, 1900},
-                                        {FaxHistoryModel::PagesColumn, 900},
-                                        {FaxHistoryModel::TriesColumn, 1100},
-                                        {FaxHistoryModel::JobColumn, 900}})
+    for (const auto& [column, twips] : {std::pair{FaxHistoryModel::DateColumn, 1900},
+                                        {FaxHistoryModel::DestinationColumn, 2250},
+                                        {FaxHistoryModel::NumberColumn, 1500},
+                                        {FaxHistoryModel::StateColumn, 1800},
+                                        {FaxHistoryModel::PagesColumn, 800},
+                                        {FaxHistoryModel::TriesColumn, 1050},
+                                        {FaxHistoryModel::JobColumn, 800}})
         m_view->setColumnWidth(column, form.px(twips));
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &FaxStatusWindow::updateResend);
