@@ -190,6 +190,7 @@ void FaxHistory::add(FaxRecord record)
     if (const Status stored = store(record); !stored)
         failed(stored.error());
     const int index = int(m_records.size());
+    Q_EMIT aboutToAdd(index);
     m_newest.insert(key(record.appliance, record.job), index);
     m_records.append(std::move(record));
     Q_EMIT added(index);

@@ -60,6 +60,8 @@ public:
     };
 
 Q_SIGNALS:
+    // Around a fax joining the end of records().
+    void aboutToAdd(int index);
     void added(int index);
     void changed(int index);
     // The file cannot be used; said once a run.

@@ -10,10 +10,8 @@ FaxHistoryModel::FaxHistoryModel(const FaxHistory& history, QObject* parent)
     : QAbstractTableModel(parent), m_history(history)
 {
     // Newest first: a fax added goes on top.
-    connect(&history, &FaxHistory::added, this, [this] {
-        beginInsertRows({}, 0, 0);
-        endInsertRows();
-    });
+    connect(&history, &FaxHistory::aboutToAdd, this, [this] { beginInsertRows({}, 0, 0); });
+    connect(&history, &FaxHistory::added, this, [this] { endInsertRows(); });
     connect(&history, &FaxHistory::changed, this, [this](int fax) {
         const int row = rowOf(fax);
         Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
