@@ -108,19 +108,6 @@ private Q_SLOTS:
         if (changed)
             QCOMPARE(record.reason, lost ? u"gone"_s : u"Busy"_s);
     }
-
-    // The pages know no pages or reasons: what the server said stays.
-    void pageKeepsTheServersDetails()
-    {
-        FaxRecord record;
-        record.state = FaxState::Sending;
-        record.pagesSent = 2;
-        record.pagesTotal = 3;
-        record.reason = u"Busy"_s;
-        QVERIFY(applyUpdate(record, JobUpdate::fromPageState(u"DONE"_s, true), {}).ended);
-        QCOMPARE(record.pagesSent, 2);
-        QCOMPARE(record.reason, u"Busy"_s);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestJobUpdate)
