@@ -102,11 +102,16 @@ void SubmissionFlow::sendToDestinations()
     // Every destination in one session (the documents go up once, one job
     // each), or the first one alone.
     const int last = settings.flag(settings::GroupSend) ? m_destinations.rows() - 1 : 1;
+    QStringList documents;
+    for (const QStringList& row : std::as_const(m_handedOver))
+        documents << row.value(1);
     QStringList numbers;
     m_inFlight.clear();
     for (int row = 1; row <= last; ++row) {
         numbers << faxNumber(row);
-        m_inFlight << m_destinations.rowId(row);
+        m_inFlight.append({m_destinations.rowId(row),
+                           {QString(), settings.ip, m_destinations.text(row, 1), faxNumber(row),
+                            m_destinations.text(row, 2), documents}});
     }
     m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem);
 }
@@ -136,6 +141,11 @@ void SubmissionFlow::onFaxSubmitted(const QString& jobNumber)
     if (!m_running)
         return;
     m_jobList += u' ' + jobNumber;
+    if (!m_inFlight.isEmpty()) {
+        SubmittedJob job = m_inFlight.constFirst().job;
+        job.job = jobNumber;
+        Q_EMIT jobSubmitted(job);
+    }
     destinationDone();
 }
 
@@ -145,6 +155,11 @@ void SubmissionFlow::onOutcomeUnknown(const QString& jobNumber)
         return;
     // It may have gone: sending it again could send it twice.
     m_uncertain += u' ' + jobNumber;
+    if (!m_inFlight.isEmpty()) {
+        SubmittedJob job = m_inFlight.constFirst().job;
+        job.job = jobNumber;
+        Q_EMIT jobOutcomeUnknown(job);
+    }
     destinationDone();
 }
 
@@ -153,7 +168,7 @@ void SubmissionFlow::destinationDone()
     // The row the job went to, wherever it is now; gone already when the
     // user removed it meanwhile, and then no other row is taken for it.
     if (!m_inFlight.isEmpty()) {
-        if (const int row = m_destinations.rowOf(m_inFlight.takeFirst()); row > 0)
+        if (const int row = m_destinations.rowOf(m_inFlight.takeFirst().row); row > 0)
             m_destinations.removeRow(row);
     }
     // More jobs of this session to come.

@@ -12,6 +12,17 @@
 
 namespace kestrel {
 
+// A job the fax server was handed, as the history records it.
+struct SubmittedJob
+{
+    QString job;
+    QString appliance;     // the address it went to
+    QString number;        // the destination as listed
+    QString dialled;       // the number the server dials (with the prefix)
+    QString description;   // the destination's description
+    QStringList documents; // the documents, without the cover page
+};
+
 // Sending a fax to every destination of the send window: the documents of
 // the document list (the cover page first) go to every destination in one
 // session with one SendFax (one upload, one job each; GROUPSEND 0: to the
@@ -68,6 +79,10 @@ Q_SIGNALS:
     // A failed submission's documents are back in the list.
     void documentsRestored();
     void runningChanged(bool running);
+    // The fax server accepted a job.
+    void jobSubmitted(const kestrel::SubmittedJob& job);
+    // A job was handed in but its answer never came: it may have gone.
+    void jobOutcomeUnknown(const kestrel::SubmittedJob& job);
 
 private:
     void onFaxSubmitted(const QString& jobNumber);
@@ -95,9 +110,14 @@ private:
     QString m_jobList;
     QString m_uncertain;
     bool m_running = false;
-    // The destination rows the jobs in flight go to, in the order the
-    // control reports them.
-    QList<quint64> m_inFlight;
+    // The destination rows the jobs in flight go to, and what each sends, in
+    // the order the control reports them.
+    struct InFlight
+    {
+        quint64 row;
+        SubmittedJob job;
+    };
+    QList<InFlight> m_inFlight;
     // The document rows of the submission (their identities and texts),
     // taken out of the list once the control has them, until it has sent
     // them to every destination.

@@ -209,6 +209,83 @@ inline const QString ApplianceBack = u"L'appliance fax è di nuovo raggiungibile
 inline const QString ReloadAfterSubmission =
     u"Le nuove impostazioni saranno usate al termine dell'invio in corso."_s;
 
+// What became of the faxes: the history, its window and the notices.
+namespace history {
+
+// The state of a fax, in words.
+inline const QString Queued = u"In coda"_s;
+inline const QString Sending = u"In invio"_s;
+inline const QString Sent = u"Inviato"_s;
+inline const QString Failed = u"Non riuscito"_s;
+inline const QString Cancelled = u"Annullato"_s;
+inline const QString ToCheck = u"Esito da verificare"_s;
+// The reason of a fax the fax server no longer knows (its record there
+// was cleared, or the job never reached it).
+inline const QString NotOnServer = u"Il server fax non ha più notizie di questo fax"_s;
+// A fax whose end the server gave no reason for.
+inline const QString NoReason = u"motivo non indicato"_s;
+
+// Status window.
+inline const QString WindowTitle = u"Stato dei fax"_s;
+inline const QString OpenButton = u"&Stato dei fax"_s;
+inline const QString OpenTip = u"Mostra che cosa è stato dei fax inviati"_s;
+inline const QString MenuEntry = u"Stato dei fax"_s;
+inline const QString DateHeader = u"Data e ora"_s;
+inline const QString DestinationHeader = u"Destinatario"_s;
+inline const QString NumberHeader = u"Numero"_s;
+inline const QString StateHeader = u"Stato"_s;
+inline const QString PagesHeader = u"Pagine"_s;
+inline const QString TriesHeader = u"Tentativi"_s;
+inline const QString ReasonHeader = u"Motivo"_s;
+inline const QString JobHeader = u"N. fax"_s;
+inline const QString FilterLabel = u"&Mostra:"_s;
+inline const QString FilterAll = u"Tutti i fax"_s;
+inline const QString FilterOpen = u"Non ancora conclusi"_s;
+inline const QString FilterFailed = u"Non riusciti"_s;
+inline const QString FilterOpenOrFailed = u"Non conclusi o non riusciti"_s;
+inline const QString ResendButton = u"&Reinvia"_s;
+inline const QString ResendTip = u"Rimette documenti e numero del fax scelto nella finestra di invio"_s;
+inline const QString CloseButton = u"&Chiudi"_s;
+// What a screen reader says for a row.
+inline QString rowSpoken(const QString& when, const QString& destination, const QString& state,
+                         const QString& reason)
+{
+    QString text = u"Fax a "_s + destination + u", "_s + when + u": "_s + state;
+    return reason.isEmpty() ? text : text + u", "_s + reason;
+}
+
+// The desktop notice when a fax ends; "Reinvia" on a failed one.
+inline QString sentNotice(const QString& destination, int pages)
+{
+    if (pages <= 0) // the appliance's pages do not count them
+        return u"Fax a "_s + destination + u" inviato"_s;
+    return u"Fax a "_s + destination + u" inviato ("_s + QString::number(pages) + u" pagine)"_s;
+}
+inline QString failedNotice(const QString& destination, const QString& reason)
+{
+    return u"Fax a "_s + destination + u" non riuscito: "_s + (reason.isEmpty() ? NoReason : reason);
+}
+inline QString cancelledNotice(const QString& destination)
+{
+    return u"Fax a "_s + destination + u" annullato"_s;
+}
+inline const QString ResendAction = u"Reinvia"_s;
+// "Reinvia" on a fax whose spool files are gone.
+inline const QString DocumentsMissing = u"Documenti non più presenti, non rimessi nella lista: "_s;
+inline QString documentsMissing(const QStringList& paths)
+{
+    return DocumentsMissing + paths.join(u", "_s);
+}
+
+// The history file cannot be used: the faxes of this run are kept until
+// the program ends.
+inline const QString Unavailable =
+    u"Lo storico dei fax non può essere salvato, resta solo fino alla chiusura del programma: "_s;
+inline const QString NotRegularFile = u"non è un file regolare"_s;
+inline const QString OtherUsersFile = u"appartiene a un altro utente"_s;
+
+} // namespace history
+
 // The address book: its store, its windows and the desktop contacts.
 namespace book {
 

@@ -3,18 +3,24 @@
 #include "ClientTexts.h"
 #include "ContactDatabase.h"
 #include "DesktopContactsLoader.h"
+#include "DesktopNotices.h"
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
+#include "FaxHistory.h"
+#include "FaxStatusWindow.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "LineTable.h"
+#include "OneShotTimer.h"
 #include "OptionsController.h"
 #include "QtTranslation.h"
+#include "ResendDocuments.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
+#include "StatusTracker.h"
 #include "SystemClock.h"
 #include "TrayIcon.h"
 #include "TrayMenu.h"
@@ -39,10 +45,34 @@ struct ClientApplication::Parts
           shell(replacements.shell ? *replacements.shell : ownShell),
           files(replacements.files ? *replacements.files : ownFiles),
           clock(replacements.clock ? *replacements.clock : ownClock),
-          starter(replacements.starter ? *replacements.starter : ownStarter), menu(box, shell),
-          updates(folder, clock, starter), contacts(settings.values().rubrica, box),
-          desktopContacts(desktopContactsNotice())
+          starter(replacements.starter ? *replacements.starter : ownStarter),
+          tray(nullptr, replacements.trayAvailable), menu(box, shell), updates(folder, clock, starter),
+          contacts(settings.values().rubrica, box), desktopContacts(desktopContactsNotice()),
+          statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
+          history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),
+          tracker(history, statusHost, statusTimer),
+          notices(
+              replacements.notificationBus.value_or(QDBusConnection::sessionBus()),
+              [this](int fax, const QString& text, bool resend) { noticeWithoutService(fax, text, resend); })
     {}
+
+    void notice(const QString& text) const
+    {
+        if (replacements.showNotice)
+            replacements.showNotice(text);
+        else
+            FrmMsg::ShowNotice(text);
+    }
+
+    // No notification service: the tray icon's message, whose click leads
+    // to the fax in the status window; without a tray, the notice window.
+    void noticeWithoutService(int fax, const QString& text, bool resend)
+    {
+        if (tray.showMessage(texts::ProductName, text, resend))
+            trayMessageFax = fax;
+        else
+            notice(text);
+    }
 
     // Desktop contacts are read once a run, behind a notice that stays until
     // the reading is done, on a thread of their own: the tray icon and the
@@ -84,11 +114,19 @@ struct ClientApplication::Parts
     UpdateCheck updates;
     ContactDatabase contacts;
     DesktopContactsLoader desktopContacts;
+    QtOneShotTimer ownStatusTimer;
+    OneShotTimer& statusTimer;
+    FaxHistory history;
+    FaxStatusHost statusHost;
+    StatusTracker tracker;
+    DesktopNotices notices;
+    int trayMessageFax = -1; // the fax the tray icon's last message was about
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
     std::unique_ptr<FrmRubrica> addressBook;
     std::unique_ptr<FrmOption> optionsWindow;
+    std::unique_ptr<FaxStatusWindow> statusWindow;
 };
 
 ClientApplication::ClientApplication(const QString& programFolder)
@@ -133,6 +171,7 @@ ClientApplication::ClientApplication(const QString& programFolder, Replacements 
     };
     p.send = std::make_unique<FrmSend>(services);
     connectWindows();
+    connectHistory();
 }
 
 ClientApplication::~ClientApplication() = default;
@@ -159,12 +198,7 @@ void ClientApplication::connectWindows()
 {
     Parts& p = *m;
     FrmSend& send = *p.send;
-    connect(&send, &FrmSend::noticeRequested, this, [&p](const QString& text) {
-        if (p.replacements.showNotice)
-            p.replacements.showNotice(text);
-        else
-            FrmMsg::ShowNotice(text);
-    });
+    connect(&send, &FrmSend::noticeRequested, this, &ClientApplication::showNotice);
     connect(&send, &FrmSend::optionsRequested, this, &ClientApplication::showOptions);
     connect(&p.tray, &TrayIcon::menuRequested, &p.menu, &TrayMenu::open);
     connect(&p.menu, &TrayMenu::sendWindowRequested, &send, &FrmSend::showInFront);
@@ -188,6 +222,89 @@ void ClientApplication::connectWindows()
     });
 }
 
+void ClientApplication::showNotice(const QString& text)
+{
+    m->notice(text);
+}
+
+void ClientApplication::connectHistory()
+{
+    Parts& p = *m;
+    FrmSend& send = *p.send;
+    connect(&send.flow(), &SubmissionFlow::jobSubmitted, this,
+            [this](const SubmittedJob& job) { record(job, false); });
+    connect(&send.flow(), &SubmissionFlow::jobOutcomeUnknown, this,
+            [this](const SubmittedJob& job) { record(job, true); });
+    connect(&send.host(), &CorvanefaxHost::xmlFaxOutStatus, &p.tracker, &StatusTracker::takePendingPage);
+    connect(&send.host(), &CorvanefaxHost::xmlFaxDoneStatus, &p.tracker, &StatusTracker::takeFinishedPage);
+    p.tracker.setServer([&p] {
+        const SettingsValues& values = p.settings.values();
+        return StatusTracker::Server{values.ip, values.user, values.pass};
+    });
+    connect(&p.tracker, &StatusTracker::faxEnded, this, &ClientApplication::faxEnded);
+    connect(&p.history, &FaxHistory::storeFailed, this,
+            [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); });
+    connect(&p.notices, &DesktopNotices::resendRequested, this, &ClientApplication::resend);
+    connect(&p.notices, &DesktopNotices::openRequested, this,
+            [this](int fax) { statusWindow().showFax(fax); });
+    connect(&p.tray, &TrayIcon::messageClicked, this, [this, &p] {
+        if (p.trayMessageFax >= 0)
+            statusWindow().showFax(p.trayMessageFax);
+    });
+    const auto showStatus = [this] {
+        statusWindow().showInFront();
+    };
+    connect(&send, &FrmSend::statusWindowRequested, this, showStatus);
+    connect(&p.menu, &TrayMenu::statusWindowRequested, this, showStatus);
+}
+
+void ClientApplication::record(const SubmittedJob& job, bool uncertain)
+{
+    FaxRecord record;
+    record.job = job.job;
+    record.appliance = job.appliance;
+    record.number = job.number;
+    record.name = job.description;
+    record.documents = job.documents;
+    record.state = uncertain ? FaxState::ToCheck : FaxState::Queued;
+    m->history.add(std::move(record));
+    m->tracker.wake();
+}
+
+void ClientApplication::faxEnded(int fax)
+{
+    const FaxRecord& record = m->history.records().at(fax);
+    const QString who = record.destination();
+    switch (record.state) {
+    case FaxState::Sent:
+        m->notices.show(fax, texts::history::sentNotice(who, qMax(record.pagesSent, record.pagesTotal)),
+                        false);
+        break;
+    case FaxState::Failed:
+        m->notices.show(fax, texts::history::failedNotice(who, record.reason), true);
+        break;
+    case FaxState::Cancelled:
+        m->notices.show(fax, texts::history::cancelledNotice(who), false);
+        break;
+    default:
+        break;
+    }
+}
+
+void ClientApplication::resend(int fax)
+{
+    Parts& p = *m;
+    if (fax < 0 || fax >= p.history.records().size())
+        return;
+    const FaxRecord record = p.history.records().at(fax);
+    const ResendDocuments documents = ResendDocuments::check(record.documents);
+    p.send->putBack(record.number, record.name, documents.present);
+    if (!documents.missing.isEmpty()) {
+        p.box.show({texts::history::documentsMissing(documents.missing), texts::ProductName,
+                    MsgIcon::Exclamation, MsgButtons::Ok});
+    }
+}
+
 bool ClientApplication::start()
 {
     Parts& p = *m;
@@ -204,6 +321,13 @@ bool ClientApplication::start()
     if (const Status& read = p.settings.fileStatus(); !read)
         p.box.show(texts::settingsNotReadBox(read.error().message));
     p.send->load();
+    // The faxes of earlier runs that had not ended yet are asked about now.
+    p.history.open();
+    const Status query =
+        p.replacements.createFaxStatus ? p.replacements.createFaxStatus(p.statusHost) : p.statusHost.create();
+    if (!query) // the appliance's pages still tell how the faxes end
+        std::fprintf(stderr, "corvafax: %s\n", qPrintable(query.error().message));
+    p.tracker.wake();
     // A quit asked for during the start-up (a signal, "Esci" while a page was
     // awaited) found no event loop to end yet.
     return !interruptionRequested();
@@ -271,6 +395,31 @@ TrayIcon& ClientApplication::tray()
 TrayMenu& ClientApplication::trayMenu()
 {
     return m->menu;
+}
+
+FaxHistory& ClientApplication::history()
+{
+    return m->history;
+}
+
+StatusTracker& ClientApplication::statusTracker()
+{
+    return m->tracker;
+}
+
+DesktopNotices& ClientApplication::notices()
+{
+    return m->notices;
+}
+
+FaxStatusWindow& ClientApplication::statusWindow()
+{
+    Parts& p = *m;
+    if (!p.statusWindow) {
+        p.statusWindow = std::make_unique<FaxStatusWindow>(p.history);
+        connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, this, &ClientApplication::resend);
+    }
+    return *p.statusWindow;
 }
 
 } // namespace kestrel

@@ -1,17 +1,23 @@
 #pragma once
 
 #include "CorvanefaxHost.h"
+#include "FaxStatusHost.h"
 #include "ModemList.h"
 
+#include <QDBusConnection>
 #include <QObject>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kestrel {
 
 class Clock;
 class ContactDatabase;
+class DesktopNotices;
+class FaxHistory;
+class FaxStatusWindow;
 class FileChooser;
 class FrmOption;
 class FrmRubrica;
@@ -19,7 +25,10 @@ class FrmSend;
 class IMessageBox;
 class ProcessStarter;
 class SettingsStore;
+class OneShotTimer;
 class Shell;
+class StatusTracker;
+struct SubmittedJob;
 class TrayIcon;
 class TrayMenu;
 
@@ -45,6 +54,12 @@ public:
         ModemList::PageFetcher fetchPage;
         // Where the notices go (the notice window by default).
         std::function<void(const QString& text)> showNotice;
+        // Makes the job status query on its host (production: by its ProgID).
+        std::function<Status(FaxStatusHost& host)> createFaxStatus;
+        // Spaces the questions about unfinished faxes.
+        OneShotTimer* statusTimer = nullptr;
+        // Where the desktop's notification service is (the session bus).
+        std::optional<QDBusConnection> notificationBus;
     };
 
     explicit ClientApplication(const QString& programFolder);
@@ -68,6 +83,10 @@ public:
     ContactDatabase& contacts();
     TrayIcon& tray();
     TrayMenu& trayMenu();
+    FaxHistory& history();
+    StatusTracker& statusTracker();
+    DesktopNotices& notices();
+    FaxStatusWindow& statusWindow();
 
     // "Esci": waits in progress give up and the event loop ends.
     static void quit();
@@ -75,7 +94,12 @@ public:
 private:
     struct Parts;
     void connectWindows();
+    void connectHistory();
     void showOptions(bool modal);
+    void record(const SubmittedJob& job, bool uncertain);
+    void faxEnded(int fax);
+    void resend(int fax);
+    void showNotice(const QString& text);
 
     std::unique_ptr<Parts> m;
 };

@@ -100,6 +100,15 @@ TrayIcon::TrayIcon(QObject* parent, Probe available)
     if (!m_available)
         m_available = &QSystemTrayIcon::isSystemTrayAvailable;
     connect(&m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+    connect(&m_tray, &QSystemTrayIcon::messageClicked, this, &TrayIcon::messageClicked);
+}
+
+bool TrayIcon::showMessage(const QString& title, const QString& text, bool warning)
+{
+    if (!isAvailable() || !m_tray.isVisible())
+        return false;
+    m_tray.showMessage(title, text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    return true;
 }
 
 bool TrayIcon::isAvailable() const

@@ -39,6 +39,10 @@ public:
     bool isShown() const { return m_tray.isVisible(); }
     QString tip() const { return m_tray.toolTip(); }
 
+    // A message by the icon, for notices where the desktop has no
+    // notification service; false when no icon shows to carry it.
+    bool showMessage(const QString& title, const QString& text, bool warning);
+
     // The code of the tray callback that an activation stands for; -1 for
     // those that stand for none.
     static int callbackCode(QSystemTrayIcon::ActivationReason reason);
@@ -55,6 +59,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // Code 0: show the pop-up menu unless it is visible.
     void menuRequested();
+    // The user clicked the last message.
+    void messageClicked();
 
 private:
     QSystemTrayIcon m_tray;

@@ -19,6 +19,7 @@ void TrayMenu::open()
     // "Esci" question is open; it goes once that is answered.
     auto* dialog = new Dialog(m_messages, m_shell, m_intervals);
     connect(dialog, &Dialog::sendWindowRequested, this, &TrayMenu::sendWindowRequested);
+    connect(dialog, &Dialog::statusWindowRequested, this, &TrayMenu::statusWindowRequested);
     connect(dialog, &Dialog::setupRequested, this, &TrayMenu::setupRequested);
     connect(dialog, &Dialog::quitRequested, this, &TrayMenu::quitRequested);
     m_dialog = dialog;

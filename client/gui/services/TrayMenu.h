@@ -33,6 +33,7 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void sendWindowRequested();
+    void statusWindowRequested();
     void setupRequested();
     void quitRequested();
 

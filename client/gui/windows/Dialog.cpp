@@ -17,7 +17,8 @@ namespace kestrel {
 namespace {
 
 constexpr int WidthTwips = 2295;
-constexpr int HeightTwips = 1620;
+// The design's four entries of 405 twips each, and "Stato dei fax".
+constexpr int HeightTwips = 2025;
 constexpr int StepTwips = 50;
 
 // Entries that look like a menu's: the pointed one and the focused one
@@ -44,6 +45,7 @@ Dialog::Dialog(IMessageBox& messages, Shell& shell, Intervals intervals, QWidget
     layout->setSpacing(0);
     // Top to bottom as the menu has always listed them.
     addEntry(u"lbl2"_s, texts::MenuSendFax, &Dialog::chooseSendWindow);
+    addEntry(u"statusEntry"_s, texts::history::MenuEntry, &Dialog::chooseStatusWindow);
     addEntry(u"lbl3"_s, texts::MenuSetup, &Dialog::chooseSetup);
     addEntry(u"lbl4"_s, texts::MenuQuit, &Dialog::askToQuit);
     addEntry(u"Label1"_s, texts::MenuFeedback, &Dialog::openFeedbackPage);
@@ -121,6 +123,12 @@ bool Dialog::eventFilter(QObject* watched, QEvent* event)
 void Dialog::chooseSendWindow()
 {
     Q_EMIT sendWindowRequested();
+    unload();
+}
+
+void Dialog::chooseStatusWindow()
+{
+    Q_EMIT statusWindowRequested();
     unload();
 }
 

@@ -15,10 +15,11 @@ class Shell;
 
 // The pop-up menu of the notification-area icon: a small frameless window
 // that slides up from below the bottom-right corner of the screen with the
-// entries "Invia FAX", "Setup", "Esci" and "FeedBack", and unloads itself
-// 10 seconds after it was loaded, whatever the user does. The entries act
-// on a click, or on Return or Space when they have the focus (Tab and the
-// arrow keys move between them). TrayMenu keeps it to one instance.
+// entries "Invia FAX", "Stato dei fax", "Setup", "Esci" and "FeedBack", and
+// unloads itself 10 seconds after it was loaded, whatever the user does. The
+// entries act on a click, or on Return or Space when they have the focus
+// (Tab and the arrow keys move between them). TrayMenu keeps it to one
+// instance.
 class Dialog : public QFrame
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
 Q_SIGNALS:
     // "Invia FAX": show the send window. The menu unloads afterwards.
     void sendWindowRequested();
+    // "Stato dei fax": show the status window. The menu unloads afterwards.
+    void statusWindowRequested();
     // "Setup": show the send window, then the options window, both
     // modeless. The menu unloads afterwards.
     void setupRequested();
@@ -60,6 +63,7 @@ private:
     void addEntry(const QString& objectName, const QString& text, Action action);
     qsizetype entryIndex(const QObject* watched) const;
     void chooseSendWindow();
+    void chooseStatusWindow();
     void chooseSetup();
     void askToQuit();
     void openFeedbackPage();

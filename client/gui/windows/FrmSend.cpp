@@ -23,9 +23,11 @@ using namespace Qt::StringLiterals;
 namespace kestrel {
 namespace {
 
-// The window's client area, in twips.
+// The window's client area, in twips: the design's 6045 and a row below
+// it for "Stato dei fax".
 constexpr int WidthTwips = 4965;
-constexpr int HeightTwips = 6045;
+constexpr int StatusRowTop = 5910;
+constexpr int HeightTwips = 6405;
 // The row of "Setup" and "Esci" below it where there is no notification area.
 constexpr int ShellRowTwips = 615;
 
@@ -166,6 +168,11 @@ void FrmSend::buildControls()
     m_cmdDel->setToolTip(texts::HideTip);
     place(m_cmdDel, 2520, 5295, 2325, 555);
     connect(m_cmdDel, &QPushButton::clicked, this, &FrmSend::cmdDelClick);
+    m_statusButton = named(new QPushButton(texts::history::OpenButton, this), u"statusButton"_s,
+                           texts::history::WindowTitle);
+    m_statusButton->setToolTip(texts::history::OpenTip);
+    place(m_statusButton, 120, StatusRowTop, 4725, 435);
+    connect(m_statusButton, &QPushButton::clicked, this, &FrmSend::statusWindowRequested);
     connect(m_msfgDest, &ListGrid::deleteRequested, this, [this](int row) { removeRow(m_msfgDest, row); });
     connect(m_msfgDocument, &ListGrid::deleteRequested, this,
             [this](int row) { removeRow(m_msfgDocument, row); });
@@ -388,6 +395,18 @@ void FrmSend::addDroppedDocuments(const QStringList& paths)
         return;
     }
     m_services.messageBox->show({texts::NotADocument, texts::ProductName, MsgIcon::Critical, MsgButtons::Ok});
+}
+
+void FrmSend::putBack(const QString& number, const QString& description, const QStringList& documents)
+{
+    if (!number.isEmpty() && !m_destRows.column(1).contains(number))
+        m_destRows.appendRow({QString(), number, description});
+    const QStringList listed = m_docRows.column(1);
+    for (const QString& path : documents) {
+        if (!listed.contains(path))
+            appendDocument(path);
+    }
+    showInFront();
 }
 
 void FrmSend::removeRow(ListGrid* grid, int row)

@@ -72,6 +72,7 @@ public:
     void showInFront();
 
     CorvanefaxHost& host() { return m_host; }
+    SubmissionFlow& flow() { return m_flow; }
     GridRows& destinations() { return m_destRows; }
     GridRows& documents() { return m_docRows; }
     // The controls are made when the window is first shown (most starts
@@ -92,6 +93,9 @@ public:
     // "Esci" on the window (no notification area): asks, as the tray menu does.
     void quitClick();
     void addDroppedDocuments(const QStringList& paths);
+    // "Reinvia": a destination and its documents back in the lists (each
+    // once: what is listed already stays as it is), the window in front.
+    void putBack(const QString& number, const QString& description, const QStringList& documents);
     void removeRow(ListGrid* grid, int row);
 
 Q_SIGNALS:
@@ -106,6 +110,8 @@ Q_SIGNALS:
     // "Setup" and "Esci" itself; "Esci" was confirmed already.
     void setupRequested();
     void quitRequested();
+    // "Stato dei fax".
+    void statusWindowRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -146,6 +152,7 @@ private:
     QComboBox* m_comboOut = nullptr;
     QPushButton* m_cmdsend = nullptr;
     QPushButton* m_cmdDel = nullptr;
+    QPushButton* m_statusButton = nullptr;
     QPushButton* m_setupButton = nullptr; // only without a notification area
     QPushButton* m_quitButton = nullptr;
 };

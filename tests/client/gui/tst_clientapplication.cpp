@@ -2,11 +2,18 @@
 // connections between its windows.
 
 #include "ClientApplication.h"
+#include "ClientTexts.h"
+#include "DesktopNotices.h"
+#include "FaxHistory.h"
+#include "FaxStatusWindow.h"
 #include "FrmOption.h"
 #include "FrmSend.h"
+#include "ManualTimer.h"
 #include "RecordingControl.h"
+#include "RecordingFaxStatus.h"
 #include "ScriptedMessageBox.h"
 #include "TestFiles.h"
+#include "TrayIcon.h"
 #include "TrayMenu.h"
 #include "Wait.h"
 
@@ -29,18 +36,33 @@ private Q_SLOTS:
     void optionsNeverWithdrawTheSendWindow_data();
     void optionsNeverWithdrawTheSendWindow();
     void quitFromTheWindowOrTheMenu();
+    void faxEndsInANotice_data();
+    void faxEndsInANotice();
+    void resendPutsBackWhatIsLeft();
+    void statusWindowFromTheSendWindowAndTheMenu();
 
 private:
+    // A client whose fax went to 0612345 (Studio Rossi) as job 7 of
+    // fax.local, with stand-ins for the control and the status query.
+    void startWithOneFax(bool tray, const QStringList& documents);
+
     QTemporaryDir m_dir;
     ScriptedMessageBox m_box;
     bool m_tray = true;
+    QStringList m_notices;
+    test::ManualTimer m_timer;
+    RecordingControl* m_control = nullptr;
+    test::RecordingFaxStatus* m_query = nullptr;
     std::unique_ptr<ClientApplication> m_client;
 };
 
 void TestClientApplication::init()
 {
     QVERIFY(testfiles::write(m_dir.filePath(u"KZV.INI"_s), "[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n"));
+    QFile::remove(m_dir.filePath(u"storico.db"_s));
     m_box.clear();
+    m_notices.clear();
+    m_timer = test::ManualTimer();
 }
 
 void TestClientApplication::cleanup()
@@ -113,6 +135,100 @@ void TestClientApplication::quitFromTheWindowOrTheMenu()
     clearInterruption();
     Q_EMIT m_client->trayMenu().quitRequested();
     QVERIFY(interruptionRequested());
+}
+
+void TestClientApplication::startWithOneFax(bool tray, const QStringList& documents)
+{
+    ClientApplication::Replacements replacements;
+    replacements.messageBox = &m_box;
+    replacements.trayAvailable = [tray] {
+        return tray;
+    };
+    replacements.createControl = [this](CorvanefaxHost& host) -> Status {
+        auto control = std::make_unique<RecordingControl>();
+        m_control = control.get();
+        host.adopt(std::move(control));
+        return {};
+    };
+    replacements.createFaxStatus = [this](FaxStatusHost& host) -> Status {
+        auto query = std::make_unique<test::RecordingFaxStatus>();
+        m_query = query.get();
+        host.adopt(std::move(query));
+        return {};
+    };
+    replacements.statusTimer = &m_timer;
+    replacements.notificationBus = QDBusConnection(u"no-bus"_s);
+    replacements.showNotice = [this](const QString& text) {
+        m_notices << text;
+    };
+    m_client = std::make_unique<ClientApplication>(m_dir.path(), replacements);
+    QVERIFY(m_client->start());
+    FrmSend& send = m_client->sendWindow();
+    send.putBack(u"0612345"_s, u"Studio Rossi"_s, documents);
+    send.cmdsendClick();
+    m_control->submit(u"7"_s);
+    QCOMPARE(m_client->history().records().size(), 1);
+    QCOMPARE(m_query->queries, QList<QStringList>{QStringList{u"7"_s}});
+    QCOMPARE(m_query->address, u"fax.local"_s);
+}
+
+void TestClientApplication::faxEndsInANotice_data()
+{
+    QTest::addColumn<bool>("tray");
+    QTest::newRow("the tray icon's message") << true;
+    QTest::newRow("no notification area: the notice window") << false;
+}
+
+// Without a notification service: the tray icon's message, whose click
+// shows the fax; else the notice window.
+void TestClientApplication::faxEndsInANotice()
+{
+    QFETCH(bool, tray);
+    startWithOneFax(tray, {u"/tmp/kestrel-1.ps"_s});
+    m_notices.clear();
+    m_query->answer({test::report(u"7"_s, JobReport::State::Failed, u"Busy signal detected"_s)});
+    const QString text = texts::history::failedNotice(u"Studio Rossi"_s, u"Busy signal detected"_s);
+    QCOMPARE(m_notices, tray ? QStringList() : QStringList{text});
+    if (tray) {
+        Q_EMIT m_client->tray().messageClicked();
+        QVERIFY(m_client->statusWindow().isVisible());
+        QCOMPARE(m_client->statusWindow().currentFax(), 0);
+    }
+}
+
+// "Reinvia": the number and the documents still there come back to the
+// send window; the one gone is named.
+void TestClientApplication::resendPutsBackWhatIsLeft()
+{
+    const QString kept = m_dir.filePath(u"kestrel-1.ps"_s);
+    const QString gone = m_dir.filePath(u"kestrel-2.ps"_s);
+    QVERIFY(testfiles::write(kept, "%!PS\n"));
+    QVERIFY(testfiles::write(gone, "%!PS\n"));
+    startWithOneFax(true, {kept, gone});
+    FrmSend& send = m_client->sendWindow();
+    QCOMPARE(send.destinations().rows(), 1);
+    QVERIFY(QFile::remove(gone));
+    m_box.clear();
+    Q_EMIT m_client->notices().resendRequested(0);
+    QCOMPARE(send.destinations().column(1), QStringList{u"0612345"_s});
+    QCOMPARE(send.destinations().column(2), QStringList{u"Studio Rossi"_s});
+    QCOMPARE(send.documents().column(1), QStringList{kept});
+    QCOMPARE(m_box.texts(), QStringList{texts::history::documentsMissing({gone})});
+    QVERIFY(send.isVisible());
+}
+
+void TestClientApplication::statusWindowFromTheSendWindowAndTheMenu()
+{
+    startWithOneFax(true, {u"/tmp/kestrel-1.ps"_s});
+    FrmSend& send = m_client->sendWindow();
+    auto* button = send.findChild<QPushButton*>(u"statusButton"_s);
+    QCOMPARE(button->accessibleName(), u"Stato dei fax"_s);
+    QTest::mouseClick(button, Qt::LeftButton);
+    FaxStatusWindow& window = m_client->statusWindow();
+    QVERIFY(window.isVisible());
+    window.close();
+    Q_EMIT m_client->trayMenu().statusWindowRequested();
+    QVERIFY(window.isVisible());
 }
 
 QTEST_MAIN(TestClientApplication)

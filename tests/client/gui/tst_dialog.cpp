@@ -63,7 +63,7 @@ private Q_SLOTS:
         Dialog* dialog = menu.dialog();
         const QRect area = ScreenTwips::availableArea(dialog);
         QCOMPARE(dialog->geometry(), QRect(QPoint(area.x() + area.width() - dialog->width(), bottom()),
-                                           ScreenTwips::size(dialog, 2295, 1620)));
+                                           ScreenTwips::size(dialog, 2295, 2025)));
         QTRY_VERIFY(!dialog->findChild<QTimer*>(u"t1"_s)->isActive());
         QCOMPARE(dialog->y(), bottom() - dialog->height());
     }
@@ -99,6 +99,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("stays");
         const MsgAnswer yes = MsgAnswer::Yes;
         QTest::newRow("Invia FAX") << u"lbl2"_s << 0 << yes << u"send"_s << false;
+        QTest::newRow("Stato dei fax")
+            << u"statusEntry"_s << int(Qt::Key_Space) << yes << u"status"_s << false;
         QTest::newRow("Setup, Return") << u"lbl3"_s << int(Qt::Key_Return) << yes << u"setup"_s << false;
         QTest::newRow("Esci, Space, Yes") << u"lbl4"_s << int(Qt::Key_Space) << yes << u"quit"_s << true;
         QTest::newRow("Esci, No") << u"lbl4"_s << 0 << MsgAnswer::No << QString() << true;
@@ -113,6 +115,7 @@ private Q_SLOTS:
         QFETCH(bool, stays);
         TrayMenu menu(m_box, m_shell);
         QSignalSpy send(&menu, &TrayMenu::sendWindowRequested);
+        QSignalSpy status(&menu, &TrayMenu::statusWindowRequested);
         QSignalSpy setup(&menu, &TrayMenu::setupRequested);
         QSignalSpy quit(&menu, &TrayMenu::quitRequested);
         m_box.setNextAnswers({answer});
@@ -126,8 +129,9 @@ private Q_SLOTS:
         else
             QTest::mouseClick(label, Qt::LeftButton);
 
-        QCOMPARE(QList<int>({int(send.count()), int(setup.count()), int(quit.count())}),
-                 QList<int>({signal == "send"_L1, signal == "setup"_L1, signal == "quit"_L1}));
+        QCOMPARE(QList<int>({int(send.count()), int(status.count()), int(setup.count()), int(quit.count())}),
+                 QList<int>({signal == "send"_L1, signal == "status"_L1, signal == "setup"_L1,
+                             signal == "quit"_L1}));
         QCOMPARE(dialog && dialog->isVisible(), stays);
         QCOMPARE(m_box.shown().size(), entry == "lbl4"_L1 ? 1 : 0);
         if (entry == "lbl4"_L1) {

@@ -4,20 +4,28 @@
 // the pictures need no appliance.
 
 #include "ClientApplication.h"
+#include "ClientTexts.h"
 #include "ContactDatabase.h"
+#include "DesktopNotices.h"
 #include "DesktopShell.h"
 #include "Dialog.h"
+#include "FaxHistory.h"
+#include "FaxStatusWindow.h"
 #include "FrmAggiungi.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "RecordingControl.h"
+#include "RecordingFaxStatus.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
+#include <QDBusConnectionInterface>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -41,6 +49,94 @@ bool save(QWidget& window, const QString& folder, const QString& name)
     const QString path = folder + u'/' + name + u".png"_s;
     if (!window.grab().save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+void settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+// A few faxes of each kind, as the status window lists them.
+void fillHistory(FaxHistory& history)
+{
+    struct Fax
+    {
+        const char16_t* job;
+        const char16_t* number;
+        const char16_t* name;
+        FaxState state;
+        int sent, total, tries;
+        const char16_t* reason;
+        int minutesAgo;
+    };
+    const Fax faxes[] = {
+        {u"118", u"0612345", u"Studio Rossi", FaxState::Sent, 3, 3, 1, u"", 190},
+        {u"119", u"0298765432", u"Dell'Orto forniture", FaxState::Failed, 0, 2, 3, u"Busy signal detected",
+         150},
+        {u"120", u"0556677", u"Ufficio acquisti", FaxState::Cancelled, 0, 1, 0, u"Job aborted by request",
+         95},
+        {u"121", u"0698765", u"", FaxState::ToCheck, 0, 0, 0, u"", 40},
+        {u"122", u"0612345", u"Studio Rossi", FaxState::Sending, 1, 4, 1, u"", 3},
+        {u"123", u"0245678", u"", FaxState::Queued, 0, 2, 1, u"No answer from remote", 1},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Fax& fax : faxes) {
+        FaxRecord record;
+        record.job = QString::fromUtf16(fax.job);
+        record.appliance = u"fax.ufficio.local"_s;
+        record.number = QString::fromUtf16(fax.number);
+        record.name = QString::fromUtf16(fax.name);
+        record.state = fax.state;
+        record.pagesSent = fax.sent;
+        record.pagesTotal = fax.total;
+        record.tries = fax.tries;
+        record.reason = QString::fromUtf16(fax.reason);
+        record.submitted = now.addSecs(-60 * fax.minutesAgo);
+        history.add(record);
+    }
+}
+
+// The notice as the desktop's notification service draws it, cut from the
+// screen; without one, as the program's own notice window shows it.
+bool saveNotice(ClientApplication& client, const QString& folder)
+{
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    QElapsedTimer waited;
+    waited.start();
+    while (bus && !bus->isServiceRegistered(QString::fromLatin1(DesktopNotices::Service)) &&
+           waited.elapsed() < 3000)
+        QThread::msleep(50);
+    const QString text = texts::history::failedNotice(u"Dell'Orto forniture"_s, u"Busy signal detected"_s);
+    if (!bus || !bus->isServiceRegistered(QString::fromLatin1(DesktopNotices::Service))) {
+        FrmMsg::ShowNotice(text);
+        FrmMsg::load().setTimerEnabled(false);
+        return save(FrmMsg::load(), folder, u"fax-notice"_s);
+    }
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    client.notices().show(1, text, true);
+    settle(1500);
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    // The notice is what is not the empty screen's black.
+    QRect drawn;
+    for (int y = 0; y < screen.height(); ++y) {
+        for (int x = 0; x < screen.width(); ++x) {
+            if (qGray(screen.pixel(x, y)) > 8)
+                drawn |= QRect(x, y, 1, 1);
+        }
+    }
+    const QString path = folder + u"/fax-notice.png"_s;
+    if (drawn.isEmpty() || !screen.copy(drawn.adjusted(-8, -8, 8, 8)).save(path)) {
+        std::fprintf(stderr, "no notice on the screen\n");
         return false;
     }
     std::printf("%s\n", qPrintable(path));
@@ -87,6 +183,10 @@ int main(int argc, char* argv[])
     cards.write("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Bianchi;Laura;;;\r\nORG:Bianchi Srl\r\n"
                 "TEL;TYPE=WORK,FAX:+39 02 555 1234\r\nEND:VCARD\r\n");
     cards.close();
+    replacements.createFaxStatus = [](FaxStatusHost& host) -> Status {
+        host.adopt(std::make_unique<test::RecordingFaxStatus>());
+        return {};
+    };
     ClientApplication client(program.path(), replacements);
     if (!client.start())
         return 1;
@@ -129,5 +229,13 @@ int main(int argc, char* argv[])
     if (!book.editor())
         return 1;
     ok &= save(*book.editor(), out, u"contact-editor"_s);
+    book.editor()->hide();
+    book.hide();
+
+    fillHistory(client.history());
+    FaxStatusWindow& status = client.statusWindow();
+    status.showInFront();
+    ok &= save(status, out, u"status-window"_s);
+    ok &= saveNotice(client, out);
     return ok ? 0 : 1;
 }

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void keepsToItsRows_data();
     void keepsToItsRows();
     void outcomeUnknownIsNeverSentAgain();
+    void eachJobToldForTheHistory();
     void settingsOfTheMomentForEachSend();
     void applianceAwayAtSend();
     void watchRetriesWhileAway();
@@ -380,6 +381,36 @@ void TestSubmissionFlow::outcomeUnknownIsNeverSentAgain()
     m_control->message(OutcomeUnknownJob.toString() + u"44 al numero 444: "_s + FaxOutcomeUnknown.toString());
     QCOMPARE(m_box.texts(), QStringList{texts::outcomeToCheck(u" 44"_s)});
     QCOMPARE(m_documents.rows(), 1);
+}
+
+// Each job as the history records it: the destination as listed and as
+// dialled, its description, the documents without the cover page.
+void TestSubmissionFlow::eachJobToldForTheHistory()
+{
+    m_settings.ip = u"fax.local"_s;
+    m_settings.prefix = u"0"_s;
+    m_settings.cover = u"/home/u/cover.pdf"_s;
+    addDestination(u"111"_s, u"Studio Rossi"_s);
+    addDestination(u"222"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    addDocument(u"/tmp/b.ps"_s);
+    QSignalSpy submitted(m_flow.get(), &SubmissionFlow::jobSubmitted);
+    QSignalSpy unknown(m_flow.get(), &SubmissionFlow::jobOutcomeUnknown);
+    m_flow->send();
+    m_control->submit(u"41"_s);
+    m_control->message(OutcomeUnknownJob.toString() + u"42 al numero 0222: "_s +
+                       FaxOutcomeUnknown.toString());
+    QCOMPARE(submitted.size(), 1);
+    QCOMPARE(unknown.size(), 1);
+    const auto first = submitted.at(0).at(0).value<SubmittedJob>();
+    const auto second = unknown.at(0).at(0).value<SubmittedJob>();
+    const QStringList documents{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s};
+    QCOMPARE((QStringList{first.job, first.appliance, first.number, first.dialled, first.description}),
+             (QStringList{u"41"_s, u"fax.local"_s, u"111"_s, u"0111"_s, u"Studio Rossi"_s}));
+    QCOMPARE(first.documents, documents);
+    QCOMPARE((QStringList{second.job, second.number, second.dialled, second.description}),
+             (QStringList{u"42"_s, u"222"_s, u"0222"_s, QString()}));
+    QCOMPARE(second.documents, documents);
 }
 
 void TestSubmissionFlow::settingsOfTheMomentForEachSend()

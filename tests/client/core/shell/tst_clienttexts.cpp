@@ -170,6 +170,63 @@ void TestClientTexts::everyText_data()
     QTest::newRow("book::NumberRequired")
         << QString(texts::book::NumberRequired) << u"Il numero fax è un campo obbligatorio!"_s;
     QTest::newRow("book::DefaultGroup") << QString(texts::book::DefaultGroup) << u"1"_s;
+    QTest::newRow("history::Queued") << QString(texts::history::Queued) << u"In coda"_s;
+    QTest::newRow("history::Sending") << QString(texts::history::Sending) << u"In invio"_s;
+    QTest::newRow("history::Sent") << QString(texts::history::Sent) << u"Inviato"_s;
+    QTest::newRow("history::Failed") << QString(texts::history::Failed) << u"Non riuscito"_s;
+    QTest::newRow("history::Cancelled") << QString(texts::history::Cancelled) << u"Annullato"_s;
+    QTest::newRow("history::ToCheck") << QString(texts::history::ToCheck) << u"Esito da verificare"_s;
+    QTest::newRow("history::NotOnServer")
+        << QString(texts::history::NotOnServer) << u"Il server fax non ha più notizie di questo fax"_s;
+    QTest::newRow("history::NoReason") << QString(texts::history::NoReason) << u"motivo non indicato"_s;
+    QTest::newRow("history::WindowTitle") << QString(texts::history::WindowTitle) << u"Stato dei fax"_s;
+    QTest::newRow("history::OpenButton") << QString(texts::history::OpenButton) << u"&Stato dei fax"_s;
+    QTest::newRow("history::OpenTip")
+        << QString(texts::history::OpenTip) << u"Mostra che cosa è stato dei fax inviati"_s;
+    QTest::newRow("history::MenuEntry") << QString(texts::history::MenuEntry) << u"Stato dei fax"_s;
+    QTest::newRow("history::DateHeader") << QString(texts::history::DateHeader) << u"Data e ora"_s;
+    QTest::newRow("history::DestinationHeader")
+        << QString(texts::history::DestinationHeader) << u"Destinatario"_s;
+    QTest::newRow("history::NumberHeader") << QString(texts::history::NumberHeader) << u"Numero"_s;
+    QTest::newRow("history::StateHeader") << QString(texts::history::StateHeader) << u"Stato"_s;
+    QTest::newRow("history::PagesHeader") << QString(texts::history::PagesHeader) << u"Pagine"_s;
+    QTest::newRow("history::TriesHeader") << QString(texts::history::TriesHeader) << u"Tentativi"_s;
+    QTest::newRow("history::ReasonHeader") << QString(texts::history::ReasonHeader) << u"Motivo"_s;
+    QTest::newRow("history::JobHeader") << QString(texts::history::JobHeader) << u"N. fax"_s;
+    QTest::newRow("history::FilterLabel") << QString(texts::history::FilterLabel) << u"&Mostra:"_s;
+    QTest::newRow("history::FilterAll") << QString(texts::history::FilterAll) << u"Tutti i fax"_s;
+    QTest::newRow("history::FilterOpen") << QString(texts::history::FilterOpen) << u"Non ancora conclusi"_s;
+    QTest::newRow("history::FilterFailed") << QString(texts::history::FilterFailed) << u"Non riusciti"_s;
+    QTest::newRow("history::FilterOpenOrFailed")
+        << QString(texts::history::FilterOpenOrFailed) << u"Non conclusi o non riusciti"_s;
+    QTest::newRow("history::ResendButton") << QString(texts::history::ResendButton) << u"&Reinvia"_s;
+    QTest::newRow("history::ResendTip")
+        << QString(texts::history::ResendTip)
+        << u"Rimette documenti e numero del fax scelto nella finestra di invio"_s;
+    QTest::newRow("history::CloseButton") << QString(texts::history::CloseButton) << u"&Chiudi"_s;
+    QTest::newRow("history::ResendAction") << QString(texts::history::ResendAction) << u"Reinvia"_s;
+    QTest::newRow("history::DocumentsMissing") << QString(texts::history::DocumentsMissing)
+                                               << u"Documenti non più presenti, non rimessi nella lista: "_s;
+    QTest::newRow("history::Unavailable")
+        << QString(texts::history::Unavailable)
+        << u"Lo storico dei fax non può essere salvato, resta solo fino alla chiusura del programma: "_s;
+    QTest::newRow("history::NotRegularFile")
+        << QString(texts::history::NotRegularFile) << u"non è un file regolare"_s;
+    QTest::newRow("history::OtherUsersFile")
+        << QString(texts::history::OtherUsersFile) << u"appartiene a un altro utente"_s;
+    QTest::newRow("history::sentNotice")
+        << texts::history::sentNotice(u"Studio Rossi"_s, 3) << u"Fax a Studio Rossi inviato (3 pagine)"_s;
+    QTest::newRow("history::sentNotice, pages not counted")
+        << texts::history::sentNotice(u"0612345"_s, 0) << u"Fax a 0612345 inviato"_s;
+    QTest::newRow("history::failedNotice")
+        << texts::history::failedNotice(u"0612345"_s, u"Busy"_s) << u"Fax a 0612345 non riuscito: Busy"_s;
+    QTest::newRow("history::failedNotice, no reason") << texts::history::failedNotice(u"0612345"_s, {})
+                                                      << u"Fax a 0612345 non riuscito: motivo non indicato"_s;
+    QTest::newRow("history::cancelledNotice")
+        << texts::history::cancelledNotice(u"0612345"_s) << u"Fax a 0612345 annullato"_s;
+    QTest::newRow("history::rowSpoken")
+        << texts::history::rowSpoken(u"08/12/2026 10:15"_s, u"0612345"_s, u"Non riuscito"_s, u"Busy"_s)
+        << u"Fax a 0612345, 08/12/2026 10:15: Non riuscito, Busy"_s;
     QTest::newRow("BoxTitle") << QString(texts::BoxTitle) << u"KestrelOCX"_s;
     QTest::newRow("ConnectionCut") << QString(texts::ConnectionCut) << u"connessione interrotta"_s;
     QTest::newRow("EndedMidDocument")

@@ -1,0 +1,146 @@
+#include "FaxStatusWindow.h"
+
+#include "ClientTexts.h"
+#include "FaxHistory.h"
+#include "FaxHistoryModel.h"
+#include "TwipsForm.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+using Show = FaxHistoryFilter::Show;
+
+// Width and height at first opening, in twips; the user may resize it.
+constexpr int WidthTwips = 14400;
+constexpr int HeightTwips = 5400;
+
+QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
+
+} // namespace
+
+FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_history(history), m_model(new FaxHistoryModel(history, this)),
+      m_shown(new FaxHistoryFilter(history, this))
+{
+    using namespace texts::history;
+    setObjectName(u"statusWindow"_s);
+    setWindowTitle(WindowTitle);
+    setAccessibleName(WindowTitle);
+    resize(ScreenTwips::size(this, WidthTwips, HeightTwips));
+
+    auto* label = new QLabel(FilterLabel, this);
+    m_filter = named(new QComboBox(this), u"filter"_s, spoken(FilterLabel));
+    m_filter->addItem(FilterAll, int(Show::All));
+    m_filter->addItem(FilterOpenOrFailed, int(Show::OpenOrFailed));
+    m_filter->addItem(FilterOpen, int(Show::Open));
+    m_filter->addItem(FilterFailed, int(Show::Failed));
+    label->setBuddy(m_filter);
+    connect(m_filter, &QComboBox::currentIndexChanged, this, [this] {
+        m_shown->setShow(Show(m_filter->currentData().toInt()));
+        updateResend();
+    });
+
+    m_shown->setSourceModel(m_model);
+    m_view = named(new QTableView(this), u"faxes"_s, WindowTitle);
+    m_view->setModel(m_shown);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setTabKeyNavigation(false);
+    m_view->setWordWrap(false);
+    m_view->verticalHeader()->hide();
+    m_view->horizontalHeader()->setStretchLastSection(false);
+    m_view->horizontalHeader()->setSectionResizeMode(FaxHistoryModel::ReasonColumn, QHeaderView::Stretch);
+    const TwipsForm form(this);
+    for (const auto& [column, twips] : {std::pair{FaxHistoryModel::DateColumn, 1900},
+                                        {FaxHistoryModel::DestinationColumn, 2250},
+                                        {FaxHistoryModel::NumberColumn, 1500},
+                                        {FaxHistoryModel::StateColumn, 1800},
+                                        {FaxHistoryModel::PagesColumn, 800},
+                                        {FaxHistoryModel::TriesColumn, 1050},
+                                        {FaxHistoryModel::JobColumn, 800}})
+        m_view->setColumnWidth(column, form.px(twips));
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &FaxStatusWindow::updateResend);
+    connect(m_shown, &QAbstractItemModel::dataChanged, this, &FaxStatusWindow::updateResend);
+
+    m_resend = named(new QPushButton(ResendButton, this), u"resend"_s, spoken(ResendButton));
+    m_resend->setToolTip(ResendTip);
+    connect(m_resend, &QPushButton::clicked, this, [this] {
+        if (const int fax = currentFax(); fax >= 0)
+            Q_EMIT resendRequested(fax);
+    });
+    auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(label);
+    top->addWidget(m_filter);
+    top->addStretch();
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_resend);
+    bottom->addStretch();
+    bottom->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_view);
+    layout->addLayout(bottom);
+    updateResend();
+}
+
+FaxStatusWindow::~FaxStatusWindow() = default;
+
+int FaxStatusWindow::currentFax() const
+{
+    const QModelIndex current = m_view->currentIndex();
+    return current.isValid() ? current.data(FaxHistoryModel::FaxRole).toInt() : -1;
+}
+
+void FaxStatusWindow::updateResend()
+{
+    const int fax = currentFax();
+    const bool again = fax >= 0 && (m_history.records().at(fax).state == FaxState::Failed ||
+                                    m_history.records().at(fax).state == FaxState::Cancelled);
+    m_resend->setEnabled(again);
+}
+
+void FaxStatusWindow::showFax(int fax)
+{
+    QModelIndex index = m_shown->mapFromSource(m_model->index(m_model->rowOf(fax), 0));
+    // A fax the filter hides: all are listed again to show it.
+    if (!index.isValid() && fax >= 0 && fax < m_history.records().size()) {
+        m_filter->setCurrentIndex(m_filter->findData(int(Show::All)));
+        index = m_shown->mapFromSource(m_model->index(m_model->rowOf(fax), 0));
+    }
+    if (index.isValid()) {
+        m_view->setCurrentIndex(index);
+        m_view->scrollTo(index);
+    }
+    showInFront();
+}
+
+void FaxStatusWindow::showInFront()
+{
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    m_view->setFocus();
+}
+
+} // namespace kestrel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QPushButton;
+class QTableView;
+
+namespace kestrel {
+
+class FaxHistory;
+class FaxHistoryFilter;
+class FaxHistoryModel;
+
+// The status window "Stato dei fax": every fax of the history, newest first,
+// with its state in words and colour and the server's reason; a filter for
+// the faxes that are unfinished or failed; "Reinvia" on a failed or
+// cancelled fax puts it back into the send window.
+class FaxStatusWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FaxStatusWindow(const FaxHistory& history, QWidget* parent = nullptr);
+    ~FaxStatusWindow() override;
+
+    // Shown in front, the fax (the history's index) made current when it
+    // is listed.
+    void showFax(int fax);
+    void showInFront();
+
+    QTableView* view() const { return m_view; }
+    QComboBox* filter() const { return m_filter; }
+    QPushButton* resendButton() const { return m_resend; }
+    // The fax on the current row, or -1.
+    int currentFax() const;
+
+Q_SIGNALS:
+    void resendRequested(int fax);
+
+private:
+    void updateResend();
+
+    const FaxHistory& m_history;
+    FaxHistoryModel* m_model;
+    FaxHistoryFilter* m_shown;
+    QComboBox* m_filter;
+    QTableView* m_view;
+    QPushButton* m_resend;
+};
+
+} // namespace kestrel

@@ -1,0 +1,174 @@
+// The status window on the offscreen platform: newest first, states in
+// words and colour, the filter, rows a screen reader reads whole, and
+// "Reinvia" on the faxes that did not go.
+
+#include "ClientTexts.h"
+#include "FaxHistory.h"
+#include "FaxHistoryModel.h"
+#include "FaxStatusWindow.h"
+#include "MockClock.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+class TestFaxStatusWindow : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    MockClock m_clock{QDateTime(QDate(2026, 12, 8), QTime(10, 15))};
+    std::unique_ptr<FaxHistory> m_history;
+    std::unique_ptr<FaxStatusWindow> m_window;
+
+    // Adds a fax of each state, in this order: 1 queued ... 6 to check.
+    void addOneOfEach()
+    {
+        const FaxState states[] = {FaxState::Queued, FaxState::Sending,   FaxState::Sent,
+                                   FaxState::Failed, FaxState::Cancelled, FaxState::ToCheck};
+        int job = 0;
+        for (const FaxState state : states) {
+            FaxRecord record;
+            record.job = QString::number(++job);
+            record.appliance = u"fax.local"_s;
+            record.number = u"061234"_s + record.job;
+            record.name = job == 4 ? u"Studio Rossi"_s : QString();
+            record.state = state;
+            record.reason = job == 4 ? u"Busy signal detected"_s : QString();
+            m_history->add(record);
+        }
+    }
+    QStringList listedJobs() const
+    {
+        QStringList jobs;
+        const QAbstractItemModel* model = m_window->view()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            jobs << model->index(row, FaxHistoryModel::JobColumn).data().toString();
+        return jobs;
+    }
+    void selectJob(const QString& job)
+    {
+        const QAbstractItemModel* model = m_window->view()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, FaxHistoryModel::JobColumn).data().toString() == job)
+                m_window->view()->setCurrentIndex(model->index(row, 0));
+        }
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_window.reset();
+        m_history = std::make_unique<FaxHistory>(m_dir.filePath(u"storico.db"_s), m_clock);
+        addOneOfEach();
+        m_window = std::make_unique<FaxStatusWindow>(*m_history);
+        m_window->showInFront();
+    }
+
+    void namedAndNewestFirst()
+    {
+        QCOMPARE(m_window->windowTitle(), u"Stato dei fax"_s);
+        QCOMPARE(m_window->accessibleName(), u"Stato dei fax"_s);
+        QCOMPARE(listedJobs(), (QStringList{u"6"_s, u"5"_s, u"4"_s, u"3"_s, u"2"_s, u"1"_s}));
+        // A fax added while the window is open goes on top.
+        FaxRecord record;
+        record.job = u"7"_s;
+        m_history->add(record);
+        QCOMPARE(listedJobs().first(), u"7"_s);
+    }
+
+    // Each state its words and its own colour (the words carry the meaning).
+    void statesInWordsAndColour()
+    {
+        const QStringList words{texts::history::ToCheck, texts::history::Cancelled, texts::history::Failed,
+                                texts::history::Sent,    texts::history::Sending,   texts::history::Queued};
+        QSet<QRgb> colours;
+        for (int row = 0; row < words.size(); ++row) {
+            const QModelIndex state = m_window->view()->model()->index(row, FaxHistoryModel::StateColumn);
+            QCOMPARE(state.data().toString(), words.at(row));
+            colours.insert(state.data(Qt::ForegroundRole).value<QColor>().rgb());
+        }
+        QCOMPARE(colours.size(), words.size());
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("all") << 0 << QStringList{u"6"_s, u"5"_s, u"4"_s, u"3"_s, u"2"_s, u"1"_s};
+        QTest::newRow("unfinished or failed") << 1 << QStringList{u"6"_s, u"4"_s, u"2"_s, u"1"_s};
+        QTest::newRow("unfinished") << 2 << QStringList{u"6"_s, u"2"_s, u"1"_s};
+        QTest::newRow("failed") << 3 << QStringList{u"4"_s};
+    }
+    void filter()
+    {
+        QFETCH(int, entry);
+        QFETCH(QStringList, listed);
+        m_window->filter()->setCurrentIndex(entry);
+        QCOMPARE(listedJobs(), listed);
+    }
+
+    // A fax that ends leaves the list of unfinished ones by itself.
+    void filterFollowsChanges()
+    {
+        m_window->filter()->setCurrentIndex(2);
+        JobUpdate sent;
+        sent.state = FaxState::Sent;
+        m_history->update(u"fax.local"_s, u"2"_s, sent, {});
+        QCOMPARE(listedJobs(), (QStringList{u"6"_s, u"1"_s}));
+    }
+
+    void rowSpokenWhole()
+    {
+        selectJob(u"4"_s);
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(m_window->view());
+        QVERIFY(table && table->tableInterface());
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(2, FaxHistoryModel::StateColumn);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), texts::history::Failed);
+        QCOMPARE(cell->text(QAccessible::Description),
+                 texts::history::rowSpoken(u"08/12/2026 10:15"_s, u"Studio Rossi"_s, texts::history::Failed,
+                                           u"Busy signal detected"_s));
+    }
+
+    void resendOnlyWhatDidNotGo_data()
+    {
+        QTest::addColumn<QString>("job");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("failed") << u"4"_s << true;
+        QTest::newRow("cancelled") << u"5"_s << true;
+        QTest::newRow("sent") << u"3"_s << false;
+        // It may have gone: sending it again could send it twice.
+        QTest::newRow("to check") << u"6"_s << false;
+    }
+    void resendOnlyWhatDidNotGo()
+    {
+        QFETCH(QString, job);
+        QFETCH(bool, offered);
+        QSignalSpy resend(m_window.get(), &FaxStatusWindow::resendRequested);
+        selectJob(job);
+        QCOMPARE(m_window->resendButton()->isEnabled(), offered);
+        QTest::mouseClick(m_window->resendButton(), Qt::LeftButton);
+        QCOMPARE(resend.size(), offered ? 1 : 0);
+        if (offered)
+            QCOMPARE(resend.at(0).at(0).toInt(), job.toInt() - 1);
+    }
+
+    // The fax a notice was about, even when the filter hid it.
+    void showFax()
+    {
+        m_window->filter()->setCurrentIndex(3);
+        m_window->showFax(2);
+        QCOMPARE(m_window->currentFax(), 2);
+        QCOMPARE(m_window->filter()->currentIndex(), 0);
+    }
+};
+
+QTEST_MAIN(TestFaxStatusWindow)
+#include "tst_faxstatuswindow.moc"
