@@ -13,6 +13,11 @@ StatusTracker::StatusTracker(FaxHistory& history, FaxStatusHost& host, OneShotTi
     connect(&m_host, &FaxStatusHost::queryEnded, this, &StatusTracker::onQueryEnded);
 }
 
+StatusTracker::~StatusTracker()
+{
+    m_timer.stop();
+}
+
 void StatusTracker::wake()
 {
     // An open question asks again when it ends, a running interval when it

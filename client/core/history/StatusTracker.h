@@ -32,6 +32,8 @@ public:
     };
 
     StatusTracker(FaxHistory& history, FaxStatusHost& host, OneShotTimer& timer, QObject* parent = nullptr);
+    // The timer may outlive it: nothing it started calls back afterwards.
+    ~StatusTracker() override;
 
     // The appliance and login in force, read before each question.
     void setServer(std::function<Server()> server) { m_server = std::move(server); }

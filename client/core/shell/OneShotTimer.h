@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 namespace kestrel {
 
@@ -25,8 +26,10 @@ public:
     {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            if (m_timeout)
-                m_timeout();
+            // Taken out first: the call may start the timer again, with a
+            // new one, while it runs.
+            if (const std::function<void()> timeout = std::exchange(m_timeout, {}))
+                timeout();
         });
     }
     void start(int ms, std::function<void()> timeout) override
