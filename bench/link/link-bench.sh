@@ -123,7 +123,7 @@ python3 "$HERE/make-pdf.py" "$WORK/image.pdf" $((20 * MIB)) || exit 1
 
 run_client() { # the send window's flow
     ip netns exec "$CLIENT_NS" env KESTREL_HTTP_PORT=80 KESTREL_FAX_PORT=4559 QT_QPA_PLATFORM=offscreen \
-        "$CLIENT" --document "$1" --destinations "$2" --appliance "$SERVER_ADDR" | tail -n 1
+        "$CLIENT" --document "$1" --destinations "$2" --appliance "$SERVER_ADDR" 2>"$WORK/client.err" | tail -n 1
 }
 run_send() { # corvafax-send
     local doc=$1 n=$2 i numbers=()
@@ -163,7 +163,7 @@ bench_case() {
         END {
             n = NR; m = median(r, n); lo = hi = r[1]
             for (i = 2; i <= n; i++) { if (r[i] < lo) lo = r[i]; if (r[i] > hi) hi = r[i] }
-            printf "%-40s %7.2f %7.2f %6.2f  %4.2f..%-4.2f %8.3f %8.3f\n", label, median(o, n), median(t, n), m, lo, hi,
+            printf "%-40s %7.2f %7.2f %6.2f  %4.2f..%-4.2f %8.4f %8.4f\n", label, median(o, n), median(t, n), m, lo, hi,
                 median(ob, n) / size, median(tb, n) / size
         }' "$WORK/rounds"
 }

@@ -45,6 +45,8 @@ class Direction:
                 packet = os.read(self.source, 65536)
             except BlockingIOError:
                 return
+            except OSError:
+                sys.exit(0)  # the device went with its namespace: the bench is over
             departure = max(now, self.free_at)
             self.free_at = departure + len(packet) * 8 / self.rate
             heapq.heappush(self.queue, (self.free_at + self.delay, self.sequence, packet))

@@ -65,6 +65,17 @@ Expected<qint64> DataChannel::checkDocument(const QString& path)
     return qMax<qint64>(1, file.size());
 }
 
+bool DataChannel::compresses(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray sample = file.read(ChunkSize);
+    StreamDeflater deflater;
+    const qint64 packed = deflater.feed(sample).size() + deflater.finish().size();
+    return packed < sample.size() * 95 / 100;
+}
+
 void DataChannel::OpenDataConnection(const QString& host, quint16 port)
 {
     if (m_ws.state() == SocketComponent::Connected)

@@ -31,6 +31,11 @@ public:
     // error carries the number and text that the debug log reports.
     static Expected<qint64> checkDocument(const QString& path);
 
+    // Whether a file is worth compressing, by its first ChunkSize bytes: a
+    // PDF of photographs, say, is not, and compressing it only adds the
+    // framing.
+    static bool compresses(const QString& path);
+
     // Closes a connected data connection, then connects to host:port.
     void OpenDataConnection(const QString& host, quint16 port);
     // Sends the file, compressed as it goes when the fax server took the

@@ -103,6 +103,10 @@ QVariant FaxSession::start(const QString& server, Submission submission)
         }
     }
 
+    if (submission.compress) {
+        for (const QString& path : std::as_const(submission.files))
+            submission.compressible << DataChannel::compresses(path);
+    }
     m_protocol = std::make_unique<SubmissionProtocol>(std::move(submission));
     m_server = server;
     m_active = true;

@@ -4,6 +4,8 @@
 #include "PassiveReply.h"
 #include "SessionText.h"
 
+#include <algorithm>
+
 namespace kestrel {
 namespace {
 
@@ -137,14 +139,24 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
         if (reply.code != 230)
             return reply.isRefusal() ? refused(asked, reply) : unexpected(u"Login"_s, reply);
         // Asked together with the job: the answer costs no wait of its own.
-        if (m_submission.compress)
+        // Only when a file compresses: the others go as they are.
+        if (m_submission.compress &&
+            std::any_of(m_submission.files.cbegin(), m_submission.files.cend(),
+                        [this, i = 0](const QString&) mutable { return compresses(i++); })) {
             send(step, Kind::Mode, u"MODE Z"_s);
+            m_modeZ = true;
+        }
         send(step, Kind::Jnew, u"jnew"_s);
         return step;
     case Kind::Mode:
-        m_compressed = reply.code / 100 == 2;
-        if (!m_compressed)
-            step.log << u"The fax server does not take compressed transfers: "_s + reply.text;
+        if (reply.code / 100 == 2) {
+            m_serverTakesZ = m_serverTakesZ || m_modeZ;
+            return step;
+        }
+        // Refused: the server keeps (or goes back to) plain transfers.
+        step.log << u"The fax server does not take compressed transfers: "_s + reply.text;
+        m_serverTakesZ = false;
+        m_modeZ = false;
         return step;
     case Kind::Jnew:
         if (reply.isRefusal())
@@ -253,6 +265,12 @@ void SubmissionProtocol::requestPassive(ProtocolStep& step, bool firstFile)
 {
     if (firstFile)
         send(step, Kind::Cwd, u"cwd /tmp"_s);
+    // Each file in the mode that suits it, switched only when it changes.
+    const bool wanted = m_serverTakesZ && compresses(m_currentFile);
+    if (m_serverTakesZ && wanted != m_modeZ) {
+        m_modeZ = wanted;
+        send(step, Kind::Mode, wanted ? u"MODE Z"_s : u"MODE S"_s);
+    }
     send(step, Kind::Pasv, u"PASV"_s);
 }
 

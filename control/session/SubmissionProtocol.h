@@ -27,6 +27,9 @@ struct Submission
     // Ask for the compressed transfer mode; a server that refuses it gets
     // the files as they are.
     bool compress = true;
+    // For each file: whether it compresses (a PDF of photographs does not,
+    // and compressing it only adds the framing). Files not listed do.
+    QList<bool> compressible;
 };
 
 struct SessionFailure
@@ -77,8 +80,8 @@ public:
     bool awaitingReply() const { return !m_pending.isEmpty(); }
     // The reply awaited is the server's verdict on a transfer.
     bool awaitingTransfer() const { return !m_pending.isEmpty() && m_pending.head().kind == Kind::Stor; }
-    // The server took the compressed transfer mode: files go compressed.
-    bool compressed() const { return m_compressed; }
+    // The file being uploaded goes compressed.
+    bool compressed() const { return m_modeZ; }
     // The command whose reply is awaited, for logs (passwords masked).
     QString waitingFor() const;
     // The job whose "jsubm" went out without an answer: when the session
@@ -127,6 +130,7 @@ private:
     ProtocolStep transferDone(const Pending& asked, const Reply& reply);
     ProtocolStep jobSubmitted(const Reply& reply);
     void requestPassive(ProtocolStep& step, bool firstFile);
+    bool compresses(int file) const { return m_submission.compressible.value(file, true); }
     void submitBatch(ProtocolStep& step);
     void send(ProtocolStep& step, Kind kind, const QString& command);
     ProtocolStep fail(const QString& why, const QString& message);
@@ -145,7 +149,8 @@ private:
     bool m_transferOpened = false;
     bool m_fileSent = false;
     bool m_jsubmUnanswered = false;
-    bool m_compressed = false;
+    bool m_serverTakesZ = false;        // the server took "MODE Z"
+    bool m_modeZ = false;               // the mode in force on the server
     std::optional<QString> m_unsettled; // set when the session failed with a jsubm unanswered
 };
 

@@ -113,6 +113,7 @@ private Q_SLOTS:
     void unsettledJob();
     void compressedMode_data();
     void compressedMode();
+    void modeFollowsEachFile();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -329,6 +330,31 @@ void TestSubmissionProtocol::compressedMode()
     const QStringList lines = run(protocol, rest);
     QCOMPARE(protocol.compressed(), compressed);
     QVERIFY2(lines.contains(u"upload 0"_s), qPrintable(lines.join(u'\n')));
+}
+
+void TestSubmissionProtocol::modeFollowsEachFile()
+{
+    // A file that does not compress goes plain, the next one compressed:
+    // the mode changes only between them, asked with the passive request.
+    Submission submission = oneFileTwoNumbers();
+    submission.compress = true;
+    submission.files = {u"/d/a.ps"_s, u"/d/photo.pdf"_s, u"/d/b.ps"_s};
+    submission.compressible = {true, false, true};
+    SubmissionProtocol protocol(submission);
+    QStringList inputs = greeted;
+    inputs << u"200 Mode set to ZIP."_s << parametersAnswered;
+    QStringList lines = run(protocol, inputs);
+    QVERIFY(lines.contains(u"> MODE Z"_s));
+    lines = run(protocol, {u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                           u"150 Opening."_s, FileSent});
+    QVERIFY(protocol.compressed());
+    lines = run(protocol, {u"226 Transfer complete."_s});
+    QCOMPARE(lines, (QStringList{u"> MODE S"_s, u"> PASV"_s}));
+    run(protocol,
+        {u"200 Mode set to Stream."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s, u"150 Opening."_s});
+    QVERIFY(!protocol.compressed());
+    lines = run(protocol, {FileSent, u"226 Transfer complete."_s});
+    QCOMPARE(lines, (QStringList{u"> MODE Z"_s, u"> PASV"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)
