@@ -125,12 +125,15 @@ export KESTREL_HTTP_PORT=$HTTP_PORT
 
 # start_host PORT: runs the capture host on PORT; true once it listens.
 start_host() {
+    # The files go before the start: the shell opens them in the background,
+    # and a grep that ran first would read the previous host's lines.
+    rm -f "$WORK/host.err"
     : >"$WORK/host.out"
     KESTREL_PRINT_PORT=$1 TEMP=$WORK/spoolfiles "$SEND" --capture --appliance 127.0.0.1 --printer kestrel --debug \
         >"$WORK/host.out" 2>"$WORK/host.err" </dev/null &
     HOST_PID=$!
     for ((i = 0; i < 100; i++)); do
-        grep -q 'in attesa di stampe' "$WORK/host.err" && break
+        grep -q 'in attesa di stampe' "$WORK/host.err" 2>/dev/null && break
         kill -0 "$HOST_PID" 2>/dev/null || break
         sleep 0.1
     done
@@ -373,7 +376,7 @@ KESTREL_PRINT_PORT=$PORT TEMP=$WORK/spoolfiles "$SEND" --capture --appliance 127
     >"$WORK/host2.out" 2>"$WORK/host2.err" </dev/null &
 HOST2_PID=$!
 for ((i = 0; i < 100; i++)); do
-    grep -q 'non è in ascolto' "$WORK/host2.err" && break
+    grep -q 'non è in ascolto' "$WORK/host2.err" 2>/dev/null && break
     sleep 0.1
 done
 grep -q 'non è in ascolto' "$WORK/host2.err" || fail "a host whose port is taken did not say so: $(cat "$WORK/host2.err")"
@@ -381,7 +384,7 @@ grep -q 'in attesa di stampe' "$WORK/host2.err" && fail "a host whose port is ta
 stop_pid "$HOST_PID"
 HOST_PID=
 for ((i = 0; i < 400; i++)); do
-    grep -q 'in attesa di stampe' "$WORK/host2.err" && break
+    grep -q 'in attesa di stampe' "$WORK/host2.err" 2>/dev/null && break
     sleep 0.1
 done
 grep -q 'in attesa di stampe' "$WORK/host2.err" || fail "the host did not listen once the port was free: $(cat "$WORK/host2.err")"
