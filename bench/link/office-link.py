@@ -8,8 +8,10 @@ Makes two TUN devices in the calling namespace and prints "ready"; the caller
 then moves each into its namespace and configures it. Every packet read from
 one device is written to the other after it has crossed the link: it leaves
 when the link is free, takes its size at the rate to cross, and arrives the
-delay later. Counts the bytes each way; prints "bytes <up> <down>" and
-resets the counts on each line "count" read from standard input.
+delay later. Counts the bytes each way, and apart from them the bytes of
+the appliance's status pages (TCP port 80 on either end); prints
+"bytes <up> <down> <pages>" and resets the counts on each line "count" read
+from standard input.
 """
 import fcntl
 import heapq
@@ -31,6 +33,17 @@ def open_tun(name):
     return fd
 
 
+def is_page_traffic(packet):
+    """An IPv4 TCP packet from or to port 80."""
+    if len(packet) < 20 or packet[0] >> 4 != 4 or packet[9] != 6:
+        return False
+    header = (packet[0] & 0x0F) * 4
+    if len(packet) < header + 4:
+        return False
+    source, destination = struct.unpack_from("!HH", packet, header)
+    return 80 in (source, destination)
+
+
 class Direction:
     def __init__(self, source, sink, delay, rate):
         self.source, self.sink, self.delay, self.rate = source, sink, delay, rate
@@ -38,6 +51,7 @@ class Direction:
         self.queue = []  # (arrival, sequence, packet)
         self.sequence = 0
         self.bytes = 0
+        self.pages = 0
 
     def take(self, now):
         while True:
@@ -51,7 +65,10 @@ class Direction:
             self.free_at = departure + len(packet) * 8 / self.rate
             heapq.heappush(self.queue, (self.free_at + self.delay, self.sequence, packet))
             self.sequence += 1
-            self.bytes += len(packet)
+            if is_page_traffic(packet):
+                self.pages += len(packet)
+            else:
+                self.bytes += len(packet)
 
     def deliver(self, now):
         while self.queue and self.queue[0][0] <= now:
@@ -89,8 +106,8 @@ def main():
             if not line:
                 return
             if line.strip() == "count":
-                print(f"bytes {up.bytes} {down.bytes}", flush=True)
-                up.bytes = down.bytes = 0
+                print(f"bytes {up.bytes} {down.bytes} {up.pages + down.pages}", flush=True)
+                up.bytes = down.bytes = up.pages = down.pages = 0
         up.deliver(now)
         down.deliver(now)
 

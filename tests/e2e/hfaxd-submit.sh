@@ -190,6 +190,9 @@ if [[ $(grep -c '^150 ' "$WORK/good.err") -ne 2 ]]; then
     fail "expected two uploads for two documents and two destinations"
     show good
 fi
+# The PostScript document goes compressed: hfaxd takes the mode, and the
+# stored files below are compared with the originals.
+grep -q '^200 Mode set to ZIP\.' "$WORK/good.err" || fail "the upload did not ask for the compressed mode"
 
 numbers=()
 for job in "${jobs[@]}"; do
@@ -263,7 +266,7 @@ fi
 # --- the connection lost right after jsubm: the server holds the job --------
 # The client cannot know whether the job went until it asks; it must report
 # the job that hfaxd queued, once, and never "non inviato".
-python3 "$HERE/cut-after-jsubm.py" 4560 4559 >"$WORK/proxy.out" 2>&1 &
+python3 "$HERE/hfaxd-proxy.py" cut-after-jsubm 4560 4559 >"$WORK/proxy.out" 2>&1 &
 PROXY_PID=$!
 for _ in $(seq 50); do
     grep -q ready "$WORK/proxy.out" 2>/dev/null && break

@@ -18,6 +18,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -74,6 +75,43 @@ std::optional<FaxState> stateOf(ClientApplication& client, const QString& job)
     return state;
 }
 
+// A private hfaxd on loopback for one test function (root only: it
+// chroot()s into its spool), stopped however the function ends.
+struct HfaxdInstance
+{
+    HfaxdInstance(const QString& folder, quint16 port) : folder(folder)
+    {
+        if (::geteuid() != 0) {
+            skipped = "a private hfaxd needs root (it chroot()s into its spool)";
+            return;
+        }
+        QDir().mkpath(folder);
+        // The test's folder (0700) must let the server's user through.
+        QFile::setPermissions(QFileInfo(folder).path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                            QFileDevice::ExeOther);
+        const int code = QProcess::execute(
+            u"bash"_s, {script(), u"start"_s, folder, QString::number(port), u"Kestrel-e2e-9"_s});
+        if (code == 77)
+            skipped = "hylafax-server is not installed";
+        started = code == 0;
+    }
+    ~HfaxdInstance()
+    {
+        if (started)
+            QProcess::execute(u"bash"_s, {script(), u"stop"_s, folder});
+    }
+    static QString script()
+    {
+        return QString::fromUtf8(KESTREL_SOURCE_DIR) + u"/tests/e2e/hylafax-instance.sh"_s;
+    }
+
+    QString folder;
+    const char* skipped = nullptr;
+    bool started = false;
+};
+
 } // namespace
 
 class TestClientEndToEnd : public QObject
@@ -86,6 +124,7 @@ private Q_SLOTS:
     void printAndSendThroughTheSimulator();
     void printAndSendThroughHfaxd();
     void groupFailsAtTheSecondDestination();
+    void groupFailsAtTheSecondDestinationOnHfaxd();
     void groupFromTheAddressBook();
     void quitsWhenToldDuringStartUp();
 
@@ -224,23 +263,12 @@ void TestClientEndToEnd::groupFailsAtTheSecondDestination()
 
 void TestClientEndToEnd::printAndSendThroughHfaxd()
 {
-    if (::geteuid() != 0)
-        QSKIP("a private hfaxd needs root (it chroot()s into its spool)");
-    const QString script = QString::fromUtf8(KESTREL_SOURCE_DIR) + u"/tests/e2e/hylafax-instance.sh"_s;
     const QString server = m_dir.filePath(u"hylafax"_s);
-    QDir().mkpath(server);
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                            QFileDevice::ExeOther);
     const quint16 port = freePort();
-    const int started =
-        QProcess::execute(u"bash"_s, {script, u"start"_s, server, QString::number(port), u"Kestrel-e2e-9"_s});
-    if (started == 77)
-        QSKIP("hylafax-server is not installed");
-    QCOMPARE(started, 0);
-    // Stopped however the test ends.
-    const auto stop = qScopeGuard([&] { QProcess::execute(u"bash"_s, {script, u"stop"_s, server}); });
+    HfaxdInstance hfaxd(server, port);
+    if (hfaxd.skipped)
+        QSKIP(hfaxd.skipped);
+    QVERIFY(hfaxd.started);
     qputenv("KESTREL_FAX_PORT", QByteArray::number(port)); // the pages stay the simulator's
     QStringList result = printAndSend();
     // A job killed on the server: the history reads it "Annullato" from
@@ -277,6 +305,39 @@ void TestClientEndToEnd::printAndSendThroughHfaxd()
         QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(0)), testfiles::read(m_cover));
         QCOMPARE(testfiles::read(server + u"/spool/"_s + stored.at(1)), testfiles::read(spoolFile));
     }
+}
+
+void TestClientEndToEnd::groupFailsAtTheSecondDestinationOnHfaxd()
+{
+    // hfaxd itself refuses the second job of the group session (a proxy
+    // gives that job a line the server does not have): the first job stays
+    // queued and is named, the second destination and the documents stay.
+    const QString server = m_dir.filePath(u"hylafax-refusing"_s);
+    const quint16 port = freePort();
+    HfaxdInstance hfaxd(server, port);
+    if (hfaxd.skipped)
+        QSKIP(hfaxd.skipped);
+    QVERIFY(hfaxd.started);
+    const quint16 proxyPort = freePort();
+    QProcess proxy;
+    proxy.start(u"python3"_s, {QString::fromUtf8(KESTREL_SOURCE_DIR) + u"/tests/e2e/hfaxd-proxy.py"_s,
+                               u"refuse-second-jsubm"_s, QString::number(proxyPort), QString::number(port)});
+    const auto stopProxy = qScopeGuard([&] {
+        proxy.kill();
+        proxy.waitForFinished();
+    });
+    QVERIFY(proxy.waitForReadyRead(10000));
+    qputenv("KESTREL_FAX_PORT", QByteArray::number(proxyPort));
+    printAndSend();
+    const QString notice = m_box.shown().constLast().text;
+    const QString submitted =
+        notice.section(u"Numero di Protocollo FAX dei fax già inoltrati: "_s, 1).section(u'\r', 0, 0);
+    QVERIFY2(!submitted.isEmpty() && !submitted.contains(u' '), qPrintable(notice));
+    const QByteArray queue = testfiles::read(server + u"/spool/sendq/q"_s + submitted);
+    QVERIFY2(queue.contains("\nnumber:0612345\n"), queue.constData());
+    QCOMPARE(QDir(server + u"/spool/sendq"_s).entryList({u"q*"_s}, QDir::Files).size(), 1);
+    QCOMPARE(window().destinations().column(1), QStringList{u"0698765"_s});
+    QCOMPARE(window().documents().column(2).size(), 1);
 }
 
 void TestClientEndToEnd::groupFromTheAddressBook()
