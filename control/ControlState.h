@@ -14,7 +14,7 @@ struct ControlState
 {
     static constexpr int MaxFiles = 1000;
 
-    // Persisted properties.
+    // Persisted properties (their meanings are at ICorvanefax).
     QString IndirizzoIP;
     QString NomeStampante;
     QString NomeUtente;

@@ -114,6 +114,8 @@ public:
     int waitLimitMs() const;
 
 private:
+    // AscoltaStampante ("listen to the printer"): opens the capture port for
+    // the printer named now.
     void AscoltaStampante();
     void propertyChanged(const QString& name);
     IMessageBox& messageBox();

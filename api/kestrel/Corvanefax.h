@@ -104,12 +104,16 @@ public:
     virtual ~ICorvanefax() = default;
 
     // Properties, in slot order, each "let" before its "get".
+    // IndirizzoIP: the appliance's address.
     virtual void setIndirizzoIP(const QString& value) = 0;
     virtual QString IndirizzoIP() const = 0;
+    // NomeStampante: the name of the capture printer.
     virtual void setNomeStampante(const QString& value) = 0;
     virtual QString NomeStampante() const = 0;
+    // PasswordUtente: the fax server user's password.
     virtual void setPasswordUtente(const QString& value) = 0;
     virtual QString PasswordUtente() const = 0;
+    // EmailAdress: where the fax server sends its notices.
     virtual void setEmailAdress(const QString& value) = 0;
     virtual QString EmailAdress() const = 0;
     virtual void setDebugOn(VbBool value) = 0;
@@ -118,12 +122,19 @@ public:
     virtual VbBool ChopOn() const = 0;
     virtual void setXMLStatus(VbBool value) = 0;
     virtual VbBool XMLStatus() const = 0;
+    // NomeUtente: the fax server user.
     virtual void setNomeUtente(const QString& value) = 0;
     virtual QString NomeUtente() const = 0;
 
     // Methods, in slot order.
+    // Attiva ("activate"): checks the appliance and the capture printer and
+    // opens the capture port.
     virtual MethodError Attiva() = 0;
+    // VerificaStampante ("check the printer"): makes sure the capture
+    // printer exists.
     virtual MethodError VerificaStampante() = 0;
+    // Reinizializza ("start again") activates once more; Termina ("end")
+    // does nothing and succeeds.
     virtual MethodError Reinizializza() = 0;
     virtual MethodError Termina() = 0;
     // One job per number of the ":"-separated FaxNumber, all in one session
@@ -133,10 +144,12 @@ public:
     // activated, a document that cannot be sent, server unreachable; the
     // host has been told why) or when another SendFax replaced it while it
     // waited for the server; error receives a raised error (more than 1000
-    // files).
+    // files). AdressNotify: the address for the server's notices; ModemInvio:
+    // the outgoing line.
     virtual QVariant SendFax(const QString& FileName, const QString& FaxNumber, const QString& AdressNotify,
                              qint16 MaxDials = 3, const QString& ModemInvio = DefaultLine.toString(),
                              MethodError* error = nullptr) = 0;
+    // chiuditutto ("close everything"): ends the session under way.
     virtual MethodError chiuditutto() = 0;
 
     // Hosting: the container's site, the event sink, and persistence.

@@ -110,6 +110,8 @@ private:
     void listenAgain();
     bool openListener();
     void setListening(bool listening);
+    // SalvaSpool ("save the spool file"): commits a job that ended whole
+    // under its spool name; the name, or why it could not be kept.
     Expected<QString> SalvaSpool(std::unique_ptr<SpoolWriter> job);
     void reportNotListening(const QString& reason);
     void log(const QString& line) const;

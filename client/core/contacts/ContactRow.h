@@ -4,8 +4,9 @@
 
 namespace kestrel {
 
-// One row of the table anagrafica, in its column order: fax, nome, gruppo,
-// and where it is stored: two contacts may share every text, a row is only
+// One row of the table anagrafica ("register": the contacts), in its column
+// order: fax (the number), nome (the name), gruppo (the group), and where it
+// is stored: two contacts may share every text, a row is only
 // ever addressed by its rowid.
 struct ContactRow
 {

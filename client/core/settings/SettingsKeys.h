@@ -19,7 +19,7 @@ inline const QString MaxDials = u"MAXDIALS"_s;
 inline const QString Prefix = u"PREFIX"_s;
 inline const QString Debug = u"DEBUG"_s;
 inline const QString Chop = u"CHOP"_s;
-inline const QString Rubrica = u"RUBRICA"_s; // never written
+inline const QString Rubrica = u"RUBRICA"_s; // the address book ("rubrica") database; never written
 inline const QString VCard = u"VCARD"_s;     // never written
 // 1: a fax to several destinations goes in one session, its documents
 // uploaded once; 0: one session per destination, for appliances that need it.
