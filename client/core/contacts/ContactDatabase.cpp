@@ -3,6 +3,7 @@
 #include "ClientTexts.h"
 #include "ContactStatements.h"
 #include "MessageBox.h"
+#include "NormalizeFaxNumber.h"
 #include "ShippedDatabase.h"
 
 #include <QAtomicInt>
@@ -22,6 +23,8 @@ namespace {
 
 // SQLite's own number for a file it cannot open.
 constexpr int SqliteCantOpen = 14;
+// The longest a quiet question waits for a database another program holds.
+constexpr int QuietBusyTimeoutMs = 250;
 
 struct Failure
 {
@@ -114,8 +117,11 @@ Status ContactDatabase::ExecuteSql(const QString& statement, const RowReader& ea
     return run({statement}, eachRow, false);
 }
 
-Status ContactDatabase::run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction)
+Status ContactDatabase::run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction,
+                            OnFailure onFailure)
 {
+    const int busyTimeoutMs =
+        onFailure == OnFailure::Quiet ? qMin(m_busyTimeoutMs, QuietBusyTimeoutMs) : m_busyTimeoutMs;
     const QString name = nextConnectionName();
     std::optional<Failure> failure;
     {
@@ -132,7 +138,7 @@ Status ContactDatabase::run(const QStringList& statements, const RowReader& each
                 Failure{Error{texts::book::ShippedDatabaseRefused, SqliteCantOpen}, statements.constFirst()};
         } else {
             db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s +
-                                 QString::number(m_busyTimeoutMs));
+                                 QString::number(busyTimeoutMs));
             db.setDatabaseName(openUri(m_databasePath));
             if (!db.open())
                 failure = Failure{errorOf(db.lastError()), statements.constFirst()};
@@ -144,6 +150,8 @@ Status ContactDatabase::run(const QStringList& statements, const RowReader& each
     QSqlDatabase::removeDatabase(name);
     // The dialog comes after the connection is gone, so that no lock is held
     // while the user reads it.
+    if (failure && onFailure == OnFailure::Quiet)
+        return failure->error;
     if (failure)
         return fail(failure->error, failure->statement);
     return {};
@@ -193,6 +201,29 @@ Expected<QList<ContactRow>> ContactDatabase::listContacts()
     if (!status)
         return status.error();
     return rows;
+}
+
+QString ContactDatabase::nameOfNumber(const QString& number)
+{
+    const QString wanted = FaxNumberDigits(number);
+    if (wanted.isEmpty())
+        return {};
+    int fax = -1;
+    int nome = -1;
+    std::optional<QString> name;
+    const Status status = run(
+        {ContactStatements::listing()},
+        [&](const QSqlQuery& row) {
+            if (fax < 0) {
+                const QSqlRecord record = row.record();
+                fax = record.indexOf(u"fax"_s);
+                nome = record.indexOf(u"Nome"_s);
+            }
+            if (!name && FaxNumberDigits(text(row, fax)) == wanted)
+                name = text(row, nome);
+        },
+        false, OnFailure::Quiet);
+    return status ? name.value_or(QString()) : QString();
 }
 
 Status ContactDatabase::insertContact(const ContactRow& row)

@@ -62,9 +62,20 @@ public:
     // The editor's save of an edited contact: the deletion of the row at
     // rowid and the insertion of row, both or neither.
     Status replaceContact(qint64 rowid, const ContactRow& row);
+    // The name of the first contact of the listing whose number is number
+    // as the address book hands it over (FaxNumberDigits of both); empty
+    // when none is. Asked while a fax is recorded: a store that cannot be
+    // read gives "" at once, with no dialog and no long wait on a lock.
+    QString nameOfNumber(const QString& number);
 
 private:
-    Status run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction);
+    enum class OnFailure
+    {
+        Dialog,
+        Quiet,
+    };
+    Status run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction,
+               OnFailure onFailure = OnFailure::Dialog);
     Status fail(const Error& error, const QString& statement);
 
     QString m_databasePath;

@@ -14,6 +14,7 @@
 #include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "LineTable.h"
+#include "NormalizeFaxNumber.h"
 #include "OneShotTimer.h"
 #include "OptionsController.h"
 #include "QtTranslation.h"
@@ -264,11 +265,26 @@ void ClientApplication::record(const SubmittedJob& job, bool uncertain)
     record.job = job.job;
     record.appliance = job.appliance;
     record.number = job.number;
-    record.name = job.description;
+    // A typed number is named as the address book names it.
+    record.name = job.description.isEmpty() ? contactName(job.number) : job.description;
     record.documents = job.documents;
     record.state = uncertain ? FaxState::ToCheck : FaxState::Queued;
     m->history.add(std::move(record));
     m->tracker.wake();
+}
+
+QString ClientApplication::contactName(const QString& number)
+{
+    if (const QString name = m->contacts.nameOfNumber(number); !name.isEmpty())
+        return name;
+    const QString digits = FaxNumberDigits(number);
+    if (digits.isEmpty() || !m->desktopContacts.isLoaded())
+        return {};
+    for (const DesktopContact& contact : m->desktopContacts.contacts().listed()) {
+        if (FaxNumberDigits(contact.number) == digits)
+            return contact.name;
+    }
+    return {};
 }
 
 void ClientApplication::faxEnded(int fax)

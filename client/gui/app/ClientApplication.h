@@ -97,6 +97,9 @@ private:
     void connectHistory();
     void showOptions(bool modal);
     void record(const SubmittedJob& job, bool uncertain);
+    // The name of number in the contact database, else among the desktop
+    // contacts once they are in; empty when neither has it.
+    QString contactName(const QString& number);
     void faxEnded(int fax);
     void resend(int fax);
     void showNotice(const QString& text);

@@ -29,6 +29,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -138,6 +139,8 @@ private:
     QString m_cover;
     ScriptedMessageBox m_box;
     ShortTimer m_statusTimer;
+    // Runs once the program has started, before the numbers are typed.
+    std::function<void()> m_beforeSend;
     std::unique_ptr<ClientApplication> m_client;
     SimulatorProcess m_sim;
 };
@@ -164,6 +167,7 @@ void TestClientEndToEnd::init()
         "COVER=" +
             m_cover.toUtf8() + "\r\n"));
     m_box.clear();
+    m_beforeSend = nullptr;
     // The program as main() makes it, with the real control; only the boxes
     // are answered by the test, and the notification area is taken as there.
     ClientApplication::Replacements replacements;
@@ -200,6 +204,8 @@ QStringList TestClientEndToEnd::printAndSend()
     if (!window().isVisible())
         return {u"the window stayed hidden"_s};
     const QString spoolFile = window().documents().text(1, 1);
+    if (m_beforeSend)
+        m_beforeSend();
 
     for (const char* number : {"0612345", "0698765"}) {
         QTest::keyClicks(window().txtFaxNumber(), QString::fromLatin1(number));
@@ -216,6 +222,11 @@ QStringList TestClientEndToEnd::printAndSend()
 
 void TestClientEndToEnd::printAndSendThroughTheSimulator()
 {
+    // The first number is typed, and the address book knows it: the
+    // history names it as the book does.
+    m_beforeSend = [this] {
+        QVERIFY(m_client->contacts().insertContact({u"06 12345"_s, u"Studio Rossi"_s, u"1"_s}));
+    };
     QStringList result = printAndSend();
     QCOMPARE(result.size(), 3);
     const QString spoolFile = result.takeFirst();
@@ -233,6 +244,12 @@ void TestClientEndToEnd::printAndSendThroughTheSimulator()
         QCOMPARE(m_sim.jobDocument(job, documents.at(1).section(u'/', -1)), document);
     }
     QCOMPARE(m_box.shown().size(), 1); // the summary, nothing else
+    QStringList names;
+    for (const FaxRecord& record : m_client->history().records()) {
+        if (record.job == result.at(0) || record.job == result.at(1))
+            names << record.name;
+    }
+    QCOMPARE(names, (QStringList{u"Studio Rossi"_s, QString()}));
     QCOMPARE(window().destinations().rows(), 1);
     // One session, the documents uploaded once (the cover page and the
     // document): the second job names the first one's uploads.

@@ -93,6 +93,9 @@ private Q_SLOTS:
     void replacement();
     void lockedDatabase_data();
     void lockedDatabase();
+    void nameOfNumber_data();
+    void nameOfNumber();
+    void nameOfNumberIsQuiet();
 
 private:
     QString freshDatabase(const QString& name = u"rubrica.db"_s);
@@ -362,6 +365,49 @@ void tst_ContactDatabase::lockedDatabase()
         QVERIFY(m_boxes.shown().at(0).text.startsWith(u"Errore N° 5\nDescrizione =  database is locked\n"_s));
     }
     QCOMPARE(db.listContacts()->size(), (succeeds && !listing) ? 2 : 1);
+}
+
+void tst_ContactDatabase::nameOfNumber_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("as stored") << u"0612345"_s << u"Studio Rossi"_s;
+    QTest::newRow("stored with blanks and +") << u"00390298765"_s << u"Milano"_s;
+    QTest::newRow("shared: the first of the listing") << u"0655555"_s << u"Anna"_s;
+    QTest::newRow("not in the book") << u"0699999"_s << QString();
+    QTest::newRow("no digits") << u"abc"_s << QString();
+}
+
+void tst_ContactDatabase::nameOfNumber()
+{
+    QFETCH(QString, asked);
+    QFETCH(QString, name);
+    ContactDatabase db(freshDatabase(), m_boxes);
+    for (const ContactRow& row :
+         {ContactRow{u"0612345"_s, u"Studio Rossi"_s, u"1"_s},
+          ContactRow{u"+39 02 98765"_s, u"Milano"_s, u"1"_s}, ContactRow{u"0655555"_s, u"Bruno"_s, u"1"_s},
+          ContactRow{u"0655555"_s, u"Anna"_s, u"1"_s}})
+        QVERIFY(db.insertContact(row));
+    QCOMPARE(db.nameOfNumber(asked), name);
+}
+
+void tst_ContactDatabase::nameOfNumberIsQuiet()
+{
+    // Asked while a fax is recorded: no dialog, and no 5-second wait.
+    const QString path = freshDatabase();
+    ContactDatabase db(path, m_boxes);
+    QVERIFY(db.insertContact(ContactRow{u"021"_s, u"Rossi"_s, u"1"_s}));
+    QElapsedTimer elapsed;
+    {
+        LockHolder holder(path, 3000);
+        QVERIFY(holder.locked());
+        elapsed.start();
+        QCOMPARE(db.nameOfNumber(u"021"_s), QString());
+        QCOMPARE_LT(elapsed.elapsed(), 2000);
+    }
+    ContactDatabase missing(m_dir.filePath(u"none/rubrica.db"_s), m_boxes);
+    QCOMPARE(missing.nameOfNumber(u"021"_s), QString());
+    QVERIFY(m_boxes.shown().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_ContactDatabase)
