@@ -301,30 +301,40 @@ void FaxSession::abandon(const QString& why, const QString& message)
 void FaxSession::settle(const QString& job, const QString& why)
 {
     const Submission& submission = m_protocol->submission();
-    m_unsettled = {job, m_protocol->faxNumber(), submission.fileName, m_protocol->numbersLeftAfterThis()};
+    m_unsettled = {job, m_protocol->faxNumber(), submission.fileName, m_protocol->numbersLeftAfterThis(),
+                   std::nullopt};
     const QString user = submission.userName;
     const QString password = submission.password;
     endSession();
     log(u"Job %1: no answer to jsubm (%2); asking the fax server whether it holds the job"_s.arg(job, why));
-    m_check = std::make_unique<JobStatusCheck>();
+    m_check = std::make_unique<JobQuery>();
     m_check->setLogger(m_log);
-    connect(m_check.get(), &JobStatusCheck::finished, this, &FaxSession::onSettled);
-    m_check->start(m_server, user, password, job, m_waitLimitMs, SettleDelayMs);
+    connect(m_check.get(), &JobQuery::reported, this, [this](const JobReport& report) {
+        // A job the server can list is one it holds, whatever its state.
+        if (report.job == m_unsettled.job && report.state != JobReport::State::Unknown)
+            m_unsettled.held = report.serverState;
+    });
+    connect(m_check.get(), &JobQuery::finished, this, &FaxSession::onSettled);
+    // The server may still be taking in what the session before sent.
+    QTimer::singleShot(SettleDelayMs, m_check.get(),
+                       [check = m_check.get(), server = m_server, user, password, job,
+                        limit = m_waitLimitMs] { check->start(server, user, password, {job}, limit); });
 }
 
-void FaxSession::onSettled(JobStatusProtocol::Outcome outcome, const QString& detail)
+void FaxSession::onSettled(const QString& error)
 {
     // Its signal is done; it goes once back in the event loop.
     if (m_check)
         m_check.release()->deleteLater();
     const Unsettled unsettled = std::exchange(m_unsettled, {});
     const quint64 generation = m_generation;
-    if (outcome == JobStatusProtocol::Outcome::Held) {
-        log(u"Job %1 is on the fax server (%2)"_s.arg(unsettled.job, detail));
+    if (unsettled.held) {
+        log(u"Job %1 is on the fax server (%2)"_s.arg(unsettled.job, *unsettled.held));
         if (m_host)
             m_host->sessionFaxSubmitted(unsettled.job, unsettled.fileName);
     } else {
-        log(u"Fax: outcome of job %1 unknown: %2"_s.arg(unsettled.job, detail));
+        log(u"Fax: outcome of job %1 unknown: %2"_s.arg(
+            unsettled.job, error.isEmpty() ? u"the fax server does not hold it"_s : error));
         if (m_host)
             m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number));
     }

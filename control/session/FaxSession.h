@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DataChannel.h"
-#include "JobStatusCheck.h"
+#include "JobQuery.h"
 #include "MessageBox.h"
 #include "ReplySplitter.h"
 #include "SocketComponent.h"
@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kestrel {
 
@@ -79,7 +80,7 @@ private:
     // The session failed after "jsubm" went out and before its answer: the
     // server is asked whether it holds the job, and the host is told.
     void settle(const QString& job, const QString& why);
-    void onSettled(JobStatusProtocol::Outcome outcome, const QString& detail);
+    void onSettled(const QString& error);
     void loginRefused();
     void log(const QString& line) const;
 
@@ -99,8 +100,10 @@ private:
         QString number;
         QString fileName;
         int numbersLeft = 0;
+        // The server's word for the job, once it answered that it holds it.
+        std::optional<QString> held;
     };
-    std::unique_ptr<JobStatusCheck> m_check;
+    std::unique_ptr<JobQuery> m_check;
     Unsettled m_unsettled;
     QTimer m_stallTimer;
     bool m_active = false;
