@@ -29,6 +29,11 @@ const std::array faultTable{
     std::pair{"silent-after-jsubm"_L1, Fault::SilentAfterJsubm},
     std::pair{"lose-jsubm"_L1, Fault::LoseJsubm},
     std::pair{"close-after-jsubm"_L1, Fault::CloseAfterJsubm},
+    std::pair{"drop-later-jsubm"_L1, Fault::DropLaterJsubm},
+    std::pair{"keep-1000"_L1, Fault::Keep1000},
+    std::pair{"store-compressed"_L1, Fault::StoreCompressed},
+    std::pair{"drop-tail"_L1, Fault::DropTail},
+    std::pair{"size-unknown"_L1, Fault::SizeUnknown},
 };
 
 const std::array httpFaultTable{

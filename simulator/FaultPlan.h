@@ -29,6 +29,11 @@ enum class Fault : unsigned
     SilentAfterJsubm,  // jsubm queues the job and is never answered
     LoseJsubm,         // jsubm is dropped unanswered and the connection closes: no job
     CloseAfterJsubm,   // jsubm is answered, then the connection closes
+    DropLaterJsubm,    // a later jsubm of a session is dropped and the client cut; its job stays made
+    Keep1000,          // an upload is confirmed, but only its first 1,000 bytes are stored
+    StoreCompressed,   // a compressed upload is stored as it came, not inflated
+    DropTail,          // the last bytes of an upload's stream are dropped, the transfer confirmed
+    SizeUnknown,       // SIZE is not a command this server knows
 };
 
 enum class HttpFault : unsigned

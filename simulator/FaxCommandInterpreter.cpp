@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -13,8 +14,9 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Commands this server knows; anything else is "not recognized", logged in or not.
-const QStringList knownVerbs{u"USER"_s, u"PASS"_s, u"QUIT"_s,  u"NOOP"_s,  u"TYPE"_s, u"CWD"_s,   u"PASV"_s,
-                             u"STOR"_s, u"JNEW"_s, u"JPARM"_s, u"JSUBM"_s, u"JOB"_s,  u"JKILL"_s, u"MODE"_s};
+const QStringList knownVerbs{u"USER"_s,  u"PASS"_s, u"QUIT"_s,  u"NOOP"_s, u"TYPE"_s,
+                             u"CWD"_s,   u"PASV"_s, u"STOR"_s,  u"JNEW"_s, u"JPARM"_s,
+                             u"JSUBM"_s, u"JOB"_s,  u"JKILL"_s, u"MODE"_s, u"SIZE"_s};
 const QStringList verbsBeforeLogin{u"USER"_s, u"PASS"_s, u"QUIT"_s, u"NOOP"_s};
 
 // What JPARM shows for a parameter the job never set (hfaxd's defaults).
@@ -93,6 +95,14 @@ FaxCommandInterpreter::FaxCommandInterpreter(JobStore& store, const LoginPolicy&
     : m_store(store), m_policy(policy), m_faults(faults)
 {}
 
+FaxCommandInterpreter::~FaxCommandInterpreter()
+{
+    if (m_keepMade)
+        return;
+    for (const int id : std::as_const(m_madeHere))
+        m_store.forgetCreated(id);
+}
+
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::handle(const QByteArray& line)
 {
     Command command;
@@ -111,14 +121,14 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::handleTooLong()
 
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
 {
-    if (!knownVerbs.contains(c.verb))
+    if (!knownVerbs.contains(c.verb) || (c.verb == u"SIZE"_s && m_faults.has(Fault::SizeUnknown)))
         return answer(replies::line(500, c.verb + u": Command not recognized."_s));
     if (!m_loggedIn && !verbsBeforeLogin.contains(c.verb))
         return answer(replies::line(530, u"Please login with USER and PASS."_s));
 
     static const QStringList withoutArgument{u"QUIT"_s, u"NOOP"_s, u"PASV"_s, u"JNEW"_s};
     static const QStringList withArgument{u"USER"_s, u"PASS"_s, u"TYPE"_s, u"CWD"_s,
-                                          u"STOR"_s, u"JOB"_s,  u"MODE"_s};
+                                          u"STOR"_s, u"JOB"_s,  u"MODE"_s, u"SIZE"_s};
     if (withoutArgument.contains(c.verb) && c.hasArgument)
         return answer(replies::syntaxError(c.line, u"expecting <CRLF>"_s));
     if (withArgument.contains(c.verb)) {
@@ -154,6 +164,8 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::dispatch(const Command& c)
         return mode(c);
     if (c.verb == u"JKILL"_s)
         return jkill(c);
+    if (c.verb == u"SIZE"_s)
+        return size(c);
     return jsubm(c);
 }
 
@@ -259,6 +271,9 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jnew()
     job.owner = m_user;
     m_job = job;
     m_jobSubmitted = false;
+    m_jobOfAnotherSession = false;
+    m_madeHere << job.id;
+    m_store.noteCreated(job);
     return answer(
         replies::line(200, u"New job created: jobid: %1 groupid: %2."_s.arg(job.id).arg(job.groupId)));
 }
@@ -495,7 +510,7 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::submittedJobState() const
 
 FaxCommandInterpreter::Outcome FaxCommandInterpreter::jobState() const
 {
-    if (m_job && m_jobSubmitted)
+    if (m_job && (m_jobSubmitted || m_jobOfAnotherSession))
         return submittedJobState();
     const JobRecord& job = currentJob();
     Outcome outcome;
@@ -530,6 +545,10 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::jsubm(const Command& c)
     }
     if (m_faults.has(Fault::LoseJsubm))
         return answer({}, Next::Close);
+    if (m_faults.has(Fault::DropLaterJsubm) && m_submittedInSession > 0) {
+        m_keepMade = true;
+        return answer({}, Next::Close);
+    }
     QString error;
     if (!m_store.submit(*m_job, &error))
         return answer(replies::line(460, u"Failed to submit job %1: %2."_s.arg(id).arg(error)));
@@ -582,12 +601,35 @@ FaxCommandInterpreter::Outcome FaxCommandInterpreter::job(const Command& c)
         if (QString::number(queued.id) == requested) {
             m_job = queued;
             m_jobSubmitted = true;
+            m_jobOfAnotherSession = false;
             return answer(replies::line(
                 200, u"Current job: jobid: %1 groupid: %2."_s.arg(queued.id).arg(queued.groupId)));
         }
     }
+    // As hfaxd: a job made and not submitted (yet) is there for any session
+    // while the session that made it lasts.
+    bool isNumber = false;
+    if (const JobRecord* made = m_store.createdJob(requested.toInt(&isNumber)); isNumber && made) {
+        if (!m_job || m_job->id != made->id)
+            m_job = *made;
+        m_jobSubmitted = false;
+        m_jobOfAnotherSession = !m_madeHere.contains(made->id);
+        return answer(
+            replies::line(200, u"Current job: jobid: %1 groupid: %2."_s.arg(made->id).arg(made->groupId)));
+    }
     return answer(replies::line(
         500, u"Cannot set job %1; job does not exist (No such file or directory)."_s.arg(requested)));
+}
+
+FaxCommandInterpreter::Outcome FaxCommandInterpreter::size(const Command& c)
+{
+    // As hfaxd: the size of a plain file the server holds, else "not a plain
+    // file" (for a missing one too).
+    const QString target = resolve(c.argument);
+    const QString name = target.startsWith(u"/tmp/"_s) ? target.mid(5) : QString();
+    if (!m_store.uploadExists(name))
+        return answer(replies::line(550, c.argument + u": not a plain file."_s));
+    return answer(replies::line(213, QString::number(QFileInfo(m_store.uploadPath(name)).size())));
 }
 
 } // namespace kestrel::simulator

@@ -38,6 +38,10 @@ public:
     };
 
     FaxCommandInterpreter(JobStore& store, const LoginPolicy& policy, FaultPlan& faults);
+    // The session ends: the jobs it made and never submitted go, as on hfaxd.
+    ~FaxCommandInterpreter();
+    FaxCommandInterpreter(const FaxCommandInterpreter&) = delete;
+    FaxCommandInterpreter& operator=(const FaxCommandInterpreter&) = delete;
 
     Outcome handle(const QByteArray& line);
     Outcome handleTooLong();
@@ -84,6 +88,7 @@ private:
     Outcome mode(const Command& command);
     Outcome jkill(const Command& command);
     Outcome jsubm(const Command& command);
+    Outcome size(const Command& command);
 
     JobRecord& currentJob() { return m_job ? *m_job : m_defaultJob; }
     const JobRecord& currentJob() const { return m_job ? *m_job : m_defaultJob; }
@@ -104,6 +109,9 @@ private:
     JobRecord m_defaultJob;         // what JPARM changes before any JNEW
     std::optional<JobRecord> m_job; // the job made by the last JNEW
     bool m_jobSubmitted = false;
+    bool m_jobOfAnotherSession = false; // selected by JOB, made and not submitted elsewhere
+    QList<int> m_madeHere;              // the jobs this session made
+    bool m_keepMade = false;            // drop-later-jsubm: the server's side of the session lives on
     int m_submittedInSession = 0;
     bool m_zipMode = false; // MODE Z
 };

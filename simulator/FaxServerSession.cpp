@@ -20,6 +20,8 @@ constexpr qint64 DataReadBuffer = 1024 * 1024; // the sender waits rather than f
 constexpr int GreetingPauseMs = 50;
 constexpr int SlowGreetingMs = 500;
 constexpr qint64 CutDataAfterBytes = 100;
+constexpr qint64 KeptBytes = 1000;     // keep-1000
+constexpr qsizetype DroppedTail = 512; // drop-tail
 // Where pasv-elsewhere sends the client: a loopback address nobody listens on.
 constexpr quint32 ElsewhereAddress = 0x7f0000fe; // 127.0.0.254
 
@@ -254,7 +256,7 @@ void FaxServerSession::onDataConnection()
 void FaxServerSession::beginStore(const QString& name, const QString& path, bool compressed)
 {
     m_unzip.reset();
-    if (compressed)
+    if (compressed && !m_faults.has(Fault::StoreCompressed))
         m_unzip = std::make_unique<ZipStream>();
     if (!m_passive) {
         // Without PASV hfaxd tries an active connection back to the client, which is refused.
@@ -264,6 +266,8 @@ void FaxServerSession::beginStore(const QString& name, const QString& path, bool
     m_uploadName = name;
     m_uploadPath = path;
     m_received = 0;
+    m_stored = 0;
+    m_heldBack.clear();
     m_writeFailed = false;
     if (m_faults.has(Fault::No150)) {
         log(u"no-150: STOR %1 accepted and never served"_s.arg(path));
@@ -310,12 +314,18 @@ void FaxServerSession::onDataBytes()
         const qint64 got = m_data->read(m_chunk.data(), want);
         if (got <= 0)
             break;
-        QByteArray unzipped;
-        if (m_unzip && !m_unzip->feed(QByteArrayView(m_chunk.data(), got), unzipped))
-            m_writeFailed = true; // not the compressed stream it announced
-        const QByteArrayView bytes = m_unzip ? QByteArrayView(unzipped) : QByteArrayView(m_chunk.data(), got);
-        if (m_upload->write(bytes.data(), bytes.size()) != bytes.size())
-            m_writeFailed = true; // keep draining; the client hears of it after the transfer
+        if (m_faults.has(Fault::DropTail)) {
+            // Whatever may be the stream's tail waits; what the connection
+            // still holds at its end is never stored.
+            m_heldBack.append(m_chunk.data(), got);
+            if (m_heldBack.size() > DroppedTail) {
+                const qsizetype passed = m_heldBack.size() - DroppedTail;
+                store(QByteArrayView(m_heldBack).first(passed));
+                m_heldBack.remove(0, passed);
+            }
+        } else {
+            store(QByteArrayView(m_chunk.data(), got));
+        }
         m_received += got;
         if (m_dropUpload && m_received >= DropUploadAfterBytes) {
             dropConnections();
@@ -326,6 +336,19 @@ void FaxServerSession::onDataBytes()
             return;
         }
     }
+}
+
+void FaxServerSession::store(QByteArrayView received)
+{
+    QByteArray unzipped;
+    if (m_unzip && !m_unzip->feed(received, unzipped))
+        m_writeFailed = true; // not the compressed stream it announced
+    QByteArrayView bytes = m_unzip ? QByteArrayView(unzipped) : received;
+    if (m_faults.has(Fault::Keep1000))
+        bytes = bytes.first(qBound<qint64>(0, KeptBytes - m_stored, bytes.size()));
+    if (m_upload->write(bytes.data(), bytes.size()) != bytes.size())
+        m_writeFailed = true; // keep draining; the client hears of it after the transfer
+    m_stored += bytes.size();
 }
 
 void FaxServerSession::onDataClosed()
@@ -339,13 +362,16 @@ void FaxServerSession::onDataClosed()
         dropConnections(); // a file shorter than the cut: drop at its end
         return;
     }
-    const bool ok = !m_writeFailed && (!m_unzip || m_unzip->complete()) && m_upload->flush();
+    // A compressed stream cut short is taken as far as it goes, as hfaxd
+    // does (drop-tail).
+    const bool whole = !m_unzip || m_unzip->complete() || m_faults.has(Fault::DropTail);
+    const bool ok = !m_writeFailed && whole && m_upload->flush();
     const QString error = m_upload->errorString();
     m_upload->close();
     m_upload.reset();
     m_transfer = Transfer::None;
     closePassive();
-    log(u"stored %1, %2 bytes"_s.arg(m_uploadName).arg(m_received));
+    log(u"stored %1: %2 bytes received, %3 stored"_s.arg(m_uploadName).arg(m_received).arg(m_stored));
 
     BatchScope batch(*this);
     send(ok ? replies::transferComplete()

@@ -61,6 +61,7 @@ private:
     void beginStore(const QString& name, const QString& path, bool compressed);
     void startTransfer();
     void onDataBytes();
+    void store(QByteArrayView bytes);
     void onDataClosed();
     void onDataTimeout();
     void dropConnections();
@@ -93,6 +94,8 @@ private:
     QString m_uploadName;
     QString m_uploadPath;
     qint64 m_received = 0;
+    qint64 m_stored = 0;   // bytes written to the upload
+    QByteArray m_heldBack; // drop-tail: the last bytes received, never stored
     bool m_writeFailed = false;
     bool m_dropUpload = false;
     bool m_cutData = false;

@@ -142,6 +142,26 @@ QString JobStore::formatJobFile(const JobRecord& job)
     return text;
 }
 
+void JobStore::noteCreated(const JobRecord& job)
+{
+    forgetCreated(job.id);
+    m_created.append(job);
+}
+
+void JobStore::forgetCreated(int id)
+{
+    m_created.removeIf([id](const JobRecord& job) { return job.id == id; });
+}
+
+const JobRecord* JobStore::createdJob(int id) const
+{
+    for (const JobRecord& job : m_created) {
+        if (job.id == id)
+            return &job;
+    }
+    return nullptr;
+}
+
 bool JobStore::submit(JobRecord job, QString* error)
 {
     // Built under a hidden name and renamed, so jobs/N appears complete.
@@ -179,6 +199,7 @@ bool JobStore::submit(JobRecord job, QString* error)
         QDir(jobs.filePath(stagingName)).removeRecursively();
         return false;
     }
+    forgetCreated(job.id);
     m_jobs.append(std::move(job));
     return true;
 }

@@ -54,6 +54,13 @@ public:
     // Fails when the name is taken, so concurrent sessions never share a file.
     std::unique_ptr<QFile> createUpload(const QString& name, QString* error);
 
+    // Jobs made by JNEW and not submitted, while the session that made them
+    // lasts (hfaxd deletes them when it ends): other sessions see them
+    // SUSPENDED. Kept in memory only.
+    void noteCreated(const JobRecord& job);
+    void forgetCreated(int id);
+    const JobRecord* createdJob(int id) const;
+
     bool submit(JobRecord job, QString* error);
     const QList<JobRecord>& submittedJobs() const { return m_jobs; }
     const JobRecord* submittedJob(int id) const;
@@ -76,6 +83,7 @@ private:
     int m_lastSession = 0;
     int m_doneAfterMs = 5000;
     QList<JobRecord> m_jobs;
+    QList<JobRecord> m_created;
 };
 
 } // namespace kestrel::simulator

@@ -95,6 +95,7 @@ Status DataChannel::startSending(const QString& path, bool compressed)
         return openError(m_file);
     m_sending = true;
     m_endOfFile = false;
+    m_fileBytes = 0;
     m_compressed = compressed;
     m_deflater.reset(); // a stream left over by a transfer that was cut
     pump();
@@ -134,6 +135,7 @@ void DataChannel::pump()
                 return;
             break;
         }
+        m_fileBytes += chunk.size();
         if (!put(m_compressed ? m_deflater.feed(chunk) : chunk))
             return;
     }

@@ -44,6 +44,9 @@ public:
     Status startSending(const QString& path, bool compressed = false);
     // Bytes handed to the data connections so far (compressed or not).
     qint64 bytesSent() const { return m_bytesSent; }
+    // Bytes of the file read for the transfer under way, or the last one:
+    // what the server must hold once it has all of it.
+    qint64 fileBytesSent() const { return m_fileBytes; }
     void close();
 
 Q_SIGNALS:
@@ -68,6 +71,7 @@ private:
     bool m_compressed = false;
     StreamDeflater m_deflater;
     qint64 m_bytesSent = 0;
+    qint64 m_fileBytes = 0;
     quint64 m_transfer = 0; // changes whenever the connection is closed
 };
 

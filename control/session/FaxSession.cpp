@@ -14,6 +14,37 @@ namespace {
 // floods it is read in pieces, never into one huge buffer.
 constexpr qint64 CommandReadBuffer = 64 * 1024;
 
+// What the fax server's answer about a job whose "jsubm" went unanswered
+// proves.
+enum class Settled
+{
+    Queued,      // submitted: the server has taken it for sending
+    CreatedOnly, // made by the session and never submitted
+    Absent,      // the server has no such job
+    Unknown,     // no answer, or none that proves either
+};
+
+Settled settledAs(const std::optional<JobReport>& report)
+{
+    if (!report)
+        return Settled::Unknown;
+    // The server said it does not know the job: hfaxd deletes a job that was
+    // never submitted when the session that made it ends. A report without
+    // the server's reason was never asked about.
+    if (report->state == JobReport::State::Unknown)
+        return report->reason.isEmpty() ? Settled::Unknown : Settled::Absent;
+    // hfaxd's words: a job made by "jnew" is SUSPENDED until "jsubm"; once
+    // submitted it is PENDING (a send time to come), SLEEPING, BLOCKED or
+    // READY until it is sent (ACTIVE), then DONE or FAILED.
+    static const QStringList queued{u"PENDING"_s, u"SLEEPING"_s, u"BLOCKED"_s, u"READY"_s,
+                                    u"ACTIVE"_s,  u"DONE"_s,     u"FAILED"_s};
+    const QString state = report->serverState.trimmed().toUpper();
+    if (state == u"SUSPENDED"_s)
+        return Settled::CreatedOnly;
+    // Any other word proves nothing either way.
+    return queued.contains(state) ? Settled::Queued : Settled::Unknown;
+}
+
 } // namespace
 
 FaxSession::FaxSession(SessionHost& host, QObject* parent) : QObject(parent), m_host(&host)
@@ -243,7 +274,7 @@ void FaxSession::onFileSent()
     // Closing the data connection ends the transfer for the server, which
     // then gives its verdict on it.
     m_data.close();
-    execute(m_protocol->onFileSent());
+    execute(m_protocol->onFileSent(m_data.fileBytesSent()));
 }
 
 void FaxSession::chiuditutto(bool calledByHost)
@@ -289,7 +320,7 @@ void FaxSession::abandon(const QString& why, const QString& message)
     if (!m_active)
         return;
     if (const std::optional<QString> job = m_protocol ? m_protocol->unsettledJob() : std::nullopt) {
-        settle(*job, why);
+        settle(*job, why, message);
         return;
     }
     endSession();
@@ -298,26 +329,30 @@ void FaxSession::abandon(const QString& why, const QString& message)
         m_host->sessionMessage(message);
 }
 
-void FaxSession::settle(const QString& job, const QString& why)
+void FaxSession::settle(const QString& job, const QString& why, const QString& failure)
 {
     const Submission& submission = m_protocol->submission();
-    m_unsettled = {job, m_protocol->faxNumber(), submission.fileName, m_protocol->numbersLeftAfterThis(),
-                   std::nullopt};
-    const QString user = submission.userName;
-    const QString password = submission.password;
+    m_unsettled = {job,     m_protocol->faxNumber(), submission.fileName, m_protocol->numbersLeftAfterThis(),
+                   failure, submission.userName,     submission.password, std::nullopt,
+                   false};
     endSession();
-    log(u"Job %1: no answer to jsubm (%2); asking the fax server whether it holds the job"_s.arg(job, why));
+    log(u"Job %1: no answer to jsubm (%2); asking the fax server whether it queued the job"_s.arg(job, why));
+    // The server may still be taking in what the session before sent.
+    askAboutUnsettled(SettleDelayMs);
+}
+
+void FaxSession::askAboutUnsettled(int delayMs)
+{
     m_check = std::make_unique<JobQuery>();
     m_check->setLogger(m_log);
     connect(m_check.get(), &JobQuery::reported, this, [this](const JobReport& report) {
-        // A job the server can list is one it holds, whatever its state.
-        if (report.job == m_unsettled.job && report.state != JobReport::State::Unknown)
-            m_unsettled.held = report.serverState;
+        if (report.job == m_unsettled.job)
+            m_unsettled.report = report;
     });
     connect(m_check.get(), &JobQuery::finished, this, &FaxSession::onSettled);
-    // The server may still be taking in what the session before sent.
-    QTimer::singleShot(SettleDelayMs, m_check.get(),
-                       [check = m_check.get(), server = m_server, user, password, job,
+    QTimer::singleShot(delayMs, m_check.get(),
+                       [check = m_check.get(), server = m_server, user = m_unsettled.user,
+                        password = m_unsettled.password, job = m_unsettled.job,
                         limit = m_waitLimitMs] { check->start(server, user, password, {job}, limit); });
 }
 
@@ -326,22 +361,51 @@ void FaxSession::onSettled(const QString& error)
     // Its signal is done; it goes once back in the event loop.
     if (m_check)
         m_check.release()->deleteLater();
+    const Settled settled = settledAs(m_unsettled.report);
+    if (settled == Settled::CreatedOnly && !m_unsettled.rechecked) {
+        // Data written before the connection was closed reaches the server
+        // before the close does, so the job cannot be submitted any more;
+        // asked once more all the same, should the server have been slow
+        // to take in the last commands.
+        log(u"Job %1 is on the fax server but not submitted (%2); asking once more"_s.arg(
+            m_unsettled.job, m_unsettled.report->serverState));
+        m_unsettled.rechecked = true;
+        m_unsettled.report.reset();
+        askAboutUnsettled(RecheckDelayMs);
+        return;
+    }
     const Unsettled unsettled = std::exchange(m_unsettled, {});
     const quint64 generation = m_generation;
-    if (unsettled.held) {
-        log(u"Job %1 is on the fax server (%2)"_s.arg(unsettled.job, *unsettled.held));
+    switch (settled) {
+    case Settled::Queued:
+        log(u"Job %1 is queued on the fax server (%2)"_s.arg(unsettled.job, unsettled.report->serverState));
         if (m_host)
             m_host->sessionFaxSubmitted(unsettled.job, unsettled.fileName);
-    } else {
+        break;
+    case Settled::CreatedOnly:
+    case Settled::Absent:
+        // It will not go, and neither will the numbers after it: one report
+        // says both.
+        log(u"Fax non inviato: job %1 was not queued by the fax server (%2)"_s.arg(
+            unsettled.job,
+            settled == Settled::Absent ? unsettled.report->reason : unsettled.report->serverState));
+        if (m_host)
+            m_host->sessionMessage(texts::jobNotQueued(unsettled.job, unsettled.number, unsettled.failure));
+        return;
+    case Settled::Unknown:
         log(u"Fax: outcome of job %1 unknown: %2"_s.arg(
-            unsettled.job, error.isEmpty() ? u"the fax server does not hold it"_s : error));
+            unsettled.job, !error.isEmpty() ? error
+                           : unsettled.report
+                               ? u"the fax server's state %1"_s.arg(unsettled.report->serverState)
+                               : u"no answer about it"_s));
         if (m_host)
             m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number));
+        break;
     }
-    // The numbers after it were never tried.
+    // The numbers after it were never tried, for the reason the session ended.
     if (unsettled.numbersLeft > 0 && m_host && m_generation == generation) {
         log(u"Fax non inviato: the session ended before the remaining numbers"_s);
-        m_host->sessionMessage(texts::connectionDropped());
+        m_host->sessionMessage(unsettled.failure);
     }
 }
 

@@ -39,6 +39,9 @@ public:
     // Before a job whose answer never came is asked about: the server may
     // still be taking in the "jsubm" of the session that was lost.
     static constexpr int SettleDelayMs = 1000;
+    // Before such a job, found created but not submitted, is asked about
+    // once more: a "jsubm" the server was still taking in would show by then.
+    static constexpr int RecheckDelayMs = 2000;
 
     explicit FaxSession(SessionHost& host, QObject* parent = nullptr);
 
@@ -78,8 +81,10 @@ private:
     void finish();
     void abandon(const QString& why, const QString& message);
     // The session failed after "jsubm" went out and before its answer: the
-    // server is asked whether it holds the job, and the host is told.
-    void settle(const QString& job, const QString& why);
+    // server is asked whether it queued the job, and the host is told.
+    // failure: what the user reads of the session's end.
+    void settle(const QString& job, const QString& why, const QString& failure);
+    void askAboutUnsettled(int delayMs);
     void onSettled(const QString& error);
     void loginRefused();
     void log(const QString& line) const;
@@ -100,8 +105,12 @@ private:
         QString number;
         QString fileName;
         int numbersLeft = 0;
-        // The server's word for the job, once it answered that it holds it.
-        std::optional<QString> held;
+        QString failure; // what the user reads of the session's end
+        QString user;
+        QString password;
+        // The server's listing of the job, once it answered about it.
+        std::optional<JobReport> report;
+        bool rechecked = false; // found created only, and asked once more
     };
     std::unique_ptr<JobQuery> m_check;
     Unsettled m_unsettled;

@@ -213,6 +213,8 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
     }
     case Kind::Stor:
         return transferDone(asked, reply);
+    case Kind::Size:
+        return sizeAnswered(asked, reply);
     case Kind::Submit:
         // A refusal and a confirmation are the server's word on the job;
         // anything else leaves it open.
@@ -274,11 +276,12 @@ void SubmissionProtocol::requestPassive(ProtocolStep& step, bool firstFile)
     send(step, Kind::Pasv, u"PASV"_s);
 }
 
-ProtocolStep SubmissionProtocol::onFileSent()
+ProtocolStep SubmissionProtocol::onFileSent(qint64 fileBytes)
 {
     if (m_ended || !transferring())
         return {};
     m_fileSent = true;
+    m_fileBytes = fileBytes;
     ProtocolStep step;
     step.log << u"File Inviato"_s;
     return step;
@@ -298,10 +301,54 @@ ProtocolStep SubmissionProtocol::transferDone(const Pending& asked, const Reply&
     m_transferOpened = false;
     m_fileSent = false;
     ProtocolStep step;
+    // A 226 says that the data connection ended in order, not that the file
+    // is whole (hfaxd confirms a compressed stream cut short): the server is
+    // asked what it holds. The answer comes before those to the commands
+    // sent with the question, and before any "jsubm".
+    if (!m_sizeUnknown) {
+        send(step, Kind::Size, u"SIZE /tmp/"_s + m_remoteNames.value(m_currentFile));
+        m_pending.last().file = m_currentFile;
+        m_pending.last().bytes = m_fileBytes;
+    }
     if (++m_currentFile < m_submission.files.size())
         requestPassive(step, false);
     else
         submitBatch(step);
+    return step;
+}
+
+ProtocolStep SubmissionProtocol::sizeAnswered(const Pending& asked, const Reply& reply)
+{
+    const QString path = m_submission.files.value(asked.file);
+    const QString name = m_remoteNames.value(asked.file);
+    ProtocolStep step;
+    if (reply.code == 500 || reply.code == 502) {
+        // A server that does not know the command gives no proof beyond its
+        // 226. Refusing every fax on it would make it unusable, while hfaxd,
+        // the appliance's server, knows the command: the transfer is taken
+        // as confirmed, as it was before the question was asked, and the
+        // question is not asked again in this session.
+        m_sizeUnknown = true;
+        step.log
+            << u"The fax server does not tell file sizes (%1): the transfer of %2 is taken as confirmed"_s
+                   .arg(reply.text, name);
+        return step;
+    }
+    if (reply.code == 550) // hfaxd: "not a plain file", for a missing one too
+        return fail(u"The fax server does not hold %1: %2"_s.arg(name, reply.text),
+                    texts::documentIncomplete(path));
+    if (reply.isRefusal())
+        return refused(asked, reply);
+    bool number = false;
+    const qint64 held = reply.text.section(u"\r\n"_s, 0, 0).mid(4).trimmed().toLongLong(&number);
+    if (reply.code != 213 || !number || held < 0)
+        return unexpected(u"Not a file size"_s, reply);
+    if (held != asked.bytes) {
+        return fail(
+            u"The fax server holds %1 bytes of %2, whose file has %3"_s.arg(held).arg(name).arg(asked.bytes),
+            texts::documentIncomplete(path));
+    }
+    step.log << u"%1: %2 bytes on the fax server"_s.arg(name).arg(held);
     return step;
 }
 

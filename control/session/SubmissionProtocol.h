@@ -61,7 +61,7 @@ struct ProtocolStep
 // A reply is acted on only as the answer to the command that waits for it;
 // a reply nobody asked for, or one that does not fit its command, ends the
 // session. Documents and "jsubm" go out only after the server has confirmed
-// every transfer.
+// every transfer, and said that it holds as many bytes as the file had.
 class SubmissionProtocol
 {
 public:
@@ -69,8 +69,9 @@ public:
 
     ProtocolStep onReply(const Reply& reply);
     // Every byte of the file being uploaded has left and the data connection
-    // was closed; the server's verdict on the transfer follows.
-    ProtocolStep onFileSent();
+    // was closed; the server's verdict on the transfer follows. fileBytes:
+    // the bytes of the file sent (before any compression).
+    ProtocolStep onFileSent(qint64 fileBytes);
 
     bool greeted() const { return m_greeted; }
     bool ended() const { return m_ended; }
@@ -115,6 +116,7 @@ private:
         Cwd,
         Pasv,
         Stor,
+        Size,    // the size of an upload the server confirmed
         JobLine, // a line of the submit batch; jsubm follows once all are taken
         Submit,
     };
@@ -123,11 +125,14 @@ private:
     {
         Kind kind;
         QString command;
+        int file = -1;     // Size: the upload asked about
+        qint64 bytes = -1; // Size: the bytes of it sent
     };
 
     ProtocolStep answer(const Pending& asked, const Reply& reply);
     ProtocolStep jobCreated(const Reply& reply);
     ProtocolStep transferDone(const Pending& asked, const Reply& reply);
+    ProtocolStep sizeAnswered(const Pending& asked, const Reply& reply);
     ProtocolStep jobSubmitted(const Reply& reply);
     void requestPassive(ProtocolStep& step, bool firstFile);
     bool compresses(int file) const { return m_submission.compressible.value(file, true); }
@@ -148,6 +153,8 @@ private:
     QStringList m_remoteNames; // of the uploads so far, in file order
     bool m_transferOpened = false;
     bool m_fileSent = false;
+    qint64 m_fileBytes = 0;     // of the upload under way
+    bool m_sizeUnknown = false; // the server does not know SIZE
     bool m_jsubmUnanswered = false;
     bool m_serverTakesZ = false;        // the server took "MODE Z"
     bool m_modeZ = false;               // the mode in force on the server

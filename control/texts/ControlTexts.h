@@ -118,6 +118,28 @@ inline QString unexpectedReply(const QString& reply)
     return notSent(u"Il server fax ha dato una risposta inattesa (%1)"_s.arg(reply));
 }
 
+// A job handed in whose answer never came, which the fax server, asked
+// afterwards, has not queued for sending (it holds the job as created only, or
+// no longer at all): it will not go.
+// cause: what ended the session, as the report of a fax that did not go says
+// it (the part before FaxNotSent).
+inline QString jobNotQueued(const QString& job, const QString& number, const QString& cause)
+{
+    QString why = cause;
+    if (why.endsWith(u": "_s + FaxNotSent.toString()))
+        why.chop(FaxNotSent.size() + 2);
+    if (!why.isEmpty())
+        why[0] = why.at(0).toLower();
+    return notSent(
+        u"Il server fax non ha messo in coda il fax n. %1 al numero %2 (%3)"_s.arg(job, number, why));
+}
+// The fax server confirmed a transfer but holds less of the document, or
+// something else, than was sent.
+inline QString documentIncomplete(const QString& path)
+{
+    return notSent(u"Il server fax non ha ricevuto per intero il documento %1"_s.arg(path));
+}
+
 // A job handed in whose answer never came, and which the fax server could not
 // be found to hold: it may have gone. Never "not sent": sending it again
 // could send it twice.

@@ -3,6 +3,7 @@
 // and every way a session can fail.
 
 #include "ControlState.h"
+#include "ControlTexts.h"
 #include "CorvanefaxControl.h"
 #include "DebugOutput.h"
 #include "ScriptedMessageBox.h"
@@ -104,6 +105,10 @@ private Q_SLOTS:
     void largeDocumentIsStreamed_data();
     void largeDocumentIsStreamed();
     void serverClosesWhileTheHostHandlesTheJob();
+    void unansweredJsubm_data();
+    void unansweredJsubm();
+    void incompleteUpload_data();
+    void incompleteUpload();
     void hostDestroysTheControl_data();
     void hostDestroysTheControl();
 
@@ -211,8 +216,9 @@ void TestFaxSession::twoFilesTwoNumbers()
     QCOMPARE(m_sim->sessionCount(), 1);
     QCOMPARE(m_sim->sessionBytes(), QByteArray("USER Mario\r\nPASS Segreta1\r\njnew\r\n") +
                                         QByteArray(parameters).replace("%1", "0612345") +
-                                        "cwd /tmp\r\nPASV\r\nSTOR /tmp/" + j + "-1.ps\r\nPASV\r\nSTOR /tmp/" +
-                                        j + "-2.pdf\r\n" + documents + "cwd /\r\njnew\r\n" +
+                                        "cwd /tmp\r\nPASV\r\nSTOR /tmp/" + j + "-1.ps\r\nSIZE /tmp/" + j +
+                                        "-1.ps\r\nPASV\r\nSTOR /tmp/" + j + "-2.pdf\r\nSIZE /tmp/" + j +
+                                        "-2.pdf\r\n" + documents + "cwd /\r\njnew\r\n" +
                                         QByteArray(parameters).replace("%1", "0698765") + documents);
     for (const QString& id : {job, job2}) {
         QVERIFY(m_sim->waitForJob(id, 5000));
@@ -345,10 +351,11 @@ void TestFaxSession::faults_data()
     // Documents go to the server the session talks to, whatever the reply says.
     QTest::newRow("passive reply names another host") << u"pasv-elsewhere"_s << u"job"_s;
     // The answer to jsubm never came: the server is asked about the job,
-    // which it holds in the first two cases and not in the third.
+    // which it queued in the first two cases and never had in the third.
     QTest::newRow("connection cut after jsubm") << u"cut-after-jsubm"_s << u"job"_s;
     QTest::newRow("jsubm never answered") << u"silent-after-jsubm"_s << u"job"_s;
-    QTest::newRow("jsubm lost with the connection") << u"lose-jsubm"_s << u"unknown"_s;
+    QTest::newRow("jsubm lost with the connection")
+        << u"lose-jsubm"_s << u"non ha messo in coda il fax n. "_s;
 }
 
 void TestFaxSession::faults()
@@ -564,6 +571,104 @@ void TestFaxSession::serverClosesWhileTheHostHandlesTheJob()
     QTest::qWait(300);
     QCOMPARE(m_host->submitted.size(), 1);
     QCOMPARE(m_host->messages, QStringList());
+}
+
+void TestFaxSession::unansweredJsubm_data()
+{
+    // A group session whose "jsubm" got no answer: only a job the server
+    // queued counts as sent; one it made but never submitted, or does not
+    // have, did not go, nor did the numbers after it. Only a check that got
+    // no answer leaves the outcome open.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("numbers");
+    QTest::addColumn<bool>("stopServerAtJsubm");
+    QTest::addColumn<int>("submitted");
+    QTest::addColumn<QString>("message"); // with "%1": the job after the submitted ones
+    QTest::newRow("never answered, a number left: the time-out told")
+        << u"silent-after-jsubm"_s << u"0611:0622"_s << false << 1 << texts::replyTimeout();
+    QTest::newRow("the second of three dropped: made, never submitted")
+        << u"drop-later-jsubm"_s << u"0611:0622:0633"_s << false << 1
+        << texts::jobNotQueued(u"%1"_s, u"0622"_s, texts::connectionDropped());
+    QTest::newRow("lost with the connection, a number left: no such job")
+        << u"lose-jsubm"_s << u"0611:0622"_s << false << 0
+        << texts::jobNotQueued(u"%1"_s, u"0611"_s, texts::connectionDropped());
+    QTest::newRow("lost, and the server gone before the check")
+        << u"lose-jsubm"_s << u"0611"_s << true << 0 << texts::outcomeUnknown(u"%1"_s, u"0611"_s);
+}
+
+void TestFaxSession::unansweredJsubm()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, numbers);
+    QFETCH(bool, stopServerAtJsubm);
+    QFETCH(int, submitted);
+    QFETCH(QString, message);
+    QVERIFY(startSimulator({u"--fault"_s, fault}));
+    activate();
+    const QString path = writeFile(m_dir, u"g.ps"_s, randomBytes(20 * 1024));
+    QCOMPARE(m_control->SendFax(path, numbers, u"a@b"_s).toString(), u"OnRun"_s);
+    if (stopServerAtJsubm) {
+        // Within the pause before the check.
+        QVERIFY(QTest::qWaitFor([this] { return m_sim->sessionBytes().contains("jsubm"); }, 10000));
+        m_sim->stop();
+    }
+    QVERIFY(waitForReports(submitted + 1, 20000));
+    QTest::qWait(300);
+    QCOMPARE(m_host->submitted.size(), submitted);
+    // The job the message is about comes after the submitted ones.
+    const int first = m_host->submitted.isEmpty() ? 0 : m_host->submitted.at(0).job.toInt();
+    const QString job = QString::number(submitted ? first + submitted : 1);
+    QCOMPARE(m_host->messages, QStringList{QString(message).replace(u"%1"_s, job)});
+    QCOMPARE(m_host->box.shown().size(), 0);
+    if (!stopServerAtJsubm) {
+        QStringList queued;
+        for (const Submitted& s : std::as_const(m_host->submitted))
+            queued << s.job;
+        QCOMPARE(m_sim->jobIds(), queued);
+    }
+}
+
+void TestFaxSession::incompleteUpload_data()
+{
+    // The server confirms every transfer but holds less, or other bytes,
+    // than were sent: the job is not submitted.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("compresses");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("only the first 1,000 bytes kept") << u"keep-1000"_s << false << false;
+    QTest::newRow("the compressed stream kept as it came") << u"store-compressed"_s << true << false;
+    QTest::newRow("the tail dropped") << u"drop-tail"_s << false << false;
+    QTest::newRow("the tail of the compressed stream dropped") << u"drop-tail"_s << true << false;
+    // A server that does not tell sizes: its confirmation is taken.
+    QTest::newRow("sizes not told") << u"size-unknown"_s << true << true;
+}
+
+void TestFaxSession::incompleteUpload()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, compresses);
+    QFETCH(bool, sent);
+    QVERIFY(startSimulator({u"--fault"_s, fault}));
+    activate();
+    const QByteArray bytes =
+        compresses ? QByteArray("%!PS-Adobe-3.0\n") + QByteArray("0 0 moveto (testo) show\n").repeated(8000)
+                   : randomBytes(200 * 1024);
+    const QString path = writeFile(m_dir, u"i.ps"_s, bytes);
+    QCOMPARE(m_control->SendFax(path, u"0611"_s, u"a@b"_s).toString(), u"OnRun"_s);
+    QVERIFY(waitForReports(1));
+    QTest::qWait(200);
+    const QByteArray session = m_sim->sessionBytes();
+    QCOMPARE(session.contains("MODE Z"), compresses);
+    if (sent) {
+        QCOMPARE(m_host->messages, QStringList());
+        QCOMPARE(m_host->submitted.size(), 1);
+        QVERIFY(DebugOutput::current().text().contains(u"does not tell file sizes"_s));
+        return;
+    }
+    QCOMPARE(m_host->submitted.size(), 0);
+    QCOMPARE(m_host->messages, QStringList{texts::documentIncomplete(path)});
+    QVERIFY(!session.contains("jsubm"));
+    QVERIFY(m_sim->jobIds().isEmpty());
 }
 
 void TestFaxSession::hostDestroysTheControl_data()

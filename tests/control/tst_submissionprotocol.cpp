@@ -15,6 +15,8 @@ namespace {
 
 // Marks the moment the last byte of the file being uploaded has left.
 const QString FileSent = u"<file sent>"_s;
+// The bytes of every file uploaded.
+constexpr qint64 FileBytes = 4096;
 
 Submission oneFileTwoNumbers(const QString& modem = u"any"_s)
 {
@@ -62,7 +64,8 @@ QStringList run(SubmissionProtocol& protocol, const QStringList& inputs)
 {
     QStringList lines;
     for (const QString& input : inputs)
-        lines << transcript(input == FileSent ? protocol.onFileSent() : protocol.onReply(reply(input)));
+        lines << transcript(input == FileSent ? protocol.onFileSent(FileBytes)
+                                              : protocol.onReply(reply(input)));
     return lines;
 }
 
@@ -88,9 +91,12 @@ const QStringList jobParameters{
     u"> jparm vres 196"_s,       u"> jparm usexvres no"_s,
     u"> jparm sendtime now"_s,
 };
-const QStringList uploaded{u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
-                           u"150 Opening new data connection for /tmp/7-1.ps."_s, FileSent,
-                           u"226 Transfer complete."_s};
+const QStringList uploaded{u"250 CWD command successful."_s,
+                           u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                           u"150 Opening new data connection for /tmp/7-1.ps."_s,
+                           FileSent,
+                           u"226 Transfer complete."_s,
+                           u"213 4096"_s};
 
 QStringList parametersFor(const QString& number)
 {
@@ -114,6 +120,9 @@ private Q_SLOTS:
     void compressedMode_data();
     void compressedMode();
     void modeFollowsEachFile();
+    void sizeChecked_data();
+    void sizeChecked();
+    void sizeUnknownAskedOnce();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -123,11 +132,11 @@ void TestSubmissionProtocol::conformingServer()
     QStringList expected;
     expected << u"> USER Mario"_s << u"> PASS Segreta1"_s << u"> jnew"_s << parametersFor(u"111"_s)
              << u"> jparm notifyaddr a@b"_s << u"> cwd /tmp"_s << u"> PASV"_s << u"open 1025"_s
-             << u"> STOR /tmp/7-1.ps"_s << u"upload 0"_s << u"> jparm document /tmp/7-1.ps"_s
-             << u"> JPARM LASTTIME 000300"_s << u"> jsubm"_s << u"submitted 7"_s << u"> cwd /"_s
-             << u"> jnew"_s << parametersFor(u"222"_s) << u"> jparm notifyaddr a@b"_s
+             << u"> STOR /tmp/7-1.ps"_s << u"upload 0"_s << u"> SIZE /tmp/7-1.ps"_s
              << u"> jparm document /tmp/7-1.ps"_s << u"> JPARM LASTTIME 000300"_s << u"> jsubm"_s
-             << u"submitted 8"_s << u"finished"_s;
+             << u"submitted 7"_s << u"> cwd /"_s << u"> jnew"_s << parametersFor(u"222"_s)
+             << u"> jparm notifyaddr a@b"_s << u"> jparm document /tmp/7-1.ps"_s
+             << u"> JPARM LASTTIME 000300"_s << u"> jsubm"_s << u"submitted 8"_s << u"finished"_s;
     QStringList inputs = greeted + parametersAnswered + uploaded;
     inputs << u"200 Added document /tmp/7-1.ps as docq/7-1.ps.7."_s << u"213 LASTTIME set to 000300."_s
            << u"200 Job 7 submitted."_s << u"250 CWD command successful."_s;
@@ -238,6 +247,7 @@ void TestSubmissionProtocol::replies_data()
                                       u"150 Opening."_s,
                                       FileSent,
                                       u"226 Transfer complete."_s,
+                                      u"213 4096"_s,
                                       u"200 Added."_s,
                                       u"213 LASTTIME."_s,
                                       u"460 Failed to submit job 7."_s}
@@ -349,12 +359,71 @@ void TestSubmissionProtocol::modeFollowsEachFile()
                            u"150 Opening."_s, FileSent});
     QVERIFY(protocol.compressed());
     lines = run(protocol, {u"226 Transfer complete."_s});
-    QCOMPARE(lines, (QStringList{u"> MODE S"_s, u"> PASV"_s}));
-    run(protocol,
-        {u"200 Mode set to Stream."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s, u"150 Opening."_s});
+    QCOMPARE(lines, (QStringList{u"> SIZE /tmp/7-1.ps"_s, u"> MODE S"_s, u"> PASV"_s}));
+    run(protocol, {u"213 4096"_s, u"200 Mode set to Stream."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                   u"150 Opening."_s});
     QVERIFY(!protocol.compressed());
     lines = run(protocol, {FileSent, u"226 Transfer complete."_s});
-    QCOMPARE(lines, (QStringList{u"> MODE Z"_s, u"> PASV"_s}));
+    QCOMPARE(lines, (QStringList{u"> SIZE /tmp/7-2.pdf"_s, u"> MODE Z"_s, u"> PASV"_s}));
+}
+
+void TestSubmissionProtocol::sizeChecked_data()
+{
+    // After each 226 the server is asked what it holds of the file; the job
+    // goes in only when it holds every byte that was sent.
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("outcome"); // "> jsubm", or what the session fails with
+    const QString incomplete = u"fail: "_s + texts::documentIncomplete(u"/d/a.ps"_s);
+    QTest::newRow("the whole file (hfaxd)") << u"213 4096"_s << u"> jsubm"_s;
+    QTest::newRow("its first 1,000 bytes") << u"213 1000"_s << incomplete;
+    QTest::newRow("more than was sent (a compressed stream kept as it came)") << u"213 4107"_s << incomplete;
+    QTest::newRow("nothing") << u"213 0"_s << incomplete;
+    QTest::newRow("no such file (hfaxd)") << u"550 /tmp/7-1.ps: not a plain file."_s << incomplete;
+    // A server without the command: its 226 is all it gives, as before.
+    QTest::newRow("command not recognized") << u"500 SIZE: Command not recognized."_s << u"> jsubm"_s;
+    QTest::newRow("command not implemented") << u"502 SIZE not implemented."_s << u"> jsubm"_s;
+    QTest::newRow("refused for a while")
+        << u"421 Service not available."_s
+        << u"fail: "_s + texts::refusedByServer(u"421 Service not available."_s);
+    QTest::newRow("not a number") << u"213 about 4 KB"_s
+                                  << u"fail: "_s + texts::unexpectedReply(u"213 about 4 KB"_s);
+    QTest::newRow("a number and more")
+        << u"213 4096 bytes"_s << u"fail: "_s + texts::unexpectedReply(u"213 4096 bytes"_s);
+}
+
+void TestSubmissionProtocol::sizeChecked()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, outcome);
+    SubmissionProtocol protocol(oneFileTwoNumbers());
+    QStringList inputs = greeted + parametersAnswered + uploaded;
+    inputs.removeLast(); // the size
+    QStringList lines = run(protocol, inputs);
+    // The question goes with the job's document lines, never with "jsubm".
+    QCOMPARE(lines.mid(lines.size() - 3),
+             (QStringList{u"> SIZE /tmp/7-1.ps"_s, u"> jparm document /tmp/7-1.ps"_s,
+                          u"> JPARM LASTTIME 000300"_s}));
+    lines = run(protocol, {answer, u"200 Added document."_s, u"213 LASTTIME set to 000300."_s});
+    QVERIFY2(!lines.isEmpty(), qPrintable(answer));
+    QCOMPARE(lines.constLast(), outcome);
+    QCOMPARE(protocol.ended(), outcome.startsWith(u"fail"_s));
+}
+
+void TestSubmissionProtocol::sizeUnknownAskedOnce()
+{
+    // A server that does not know the command is not asked again for the
+    // next file of the session.
+    Submission submission = oneFileTwoNumbers();
+    submission.files = {u"/d/a.ps"_s, u"/d/b.ps"_s};
+    SubmissionProtocol protocol(submission);
+    run(protocol,
+        greeted + parametersAnswered +
+            QStringList{u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                        u"150 Opening."_s, FileSent, u"226 Transfer complete."_s,
+                        u"500 SIZE: Command not recognized."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
+                        u"150 Opening."_s, FileSent});
+    const QStringList lines = run(protocol, {u"226 Transfer complete."_s});
+    QCOMPARE(lines.constFirst(), u"> jparm document /tmp/7-1.ps"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)

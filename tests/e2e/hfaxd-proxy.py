@@ -14,6 +14,11 @@ server on 127.0.0.1:SERVER_PORT. MODE is
                        given a line the server does not have, so the server
                        itself refuses that job (the answer to the line put
                        in is kept from the client).
+  drop-second-jsubm    the second "jsubm" of a connection is not passed on and
+                       the client's side is cut at once; the server's side
+                       stays open until the server closes it or the proxy
+                       ends, so the server keeps that job made and never
+                       submitted.
 
 Runs until killed; prints "ready" once it listens.
 """
@@ -67,6 +72,10 @@ def relay(mode, client, server):
                 is_submit = line.strip().lower() == b"jsubm"
                 if is_submit:
                     submits += 1
+                if is_submit and mode == "drop-second-jsubm" and submits == 2:
+                    client.shutdown(socket.SHUT_RDWR)
+                    client.close()
+                    return  # the server's side is left open
                 if is_submit and mode == "refuse-second-jsubm" and submits == 2:
                     commands += 1
                     hidden.add(commands)
@@ -87,7 +96,7 @@ def relay(mode, client, server):
 
 def main():
     mode, listen_port, server_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    if mode not in ("cut-after-jsubm", "refuse-second-jsubm"):
+    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm"):
         raise SystemExit(f"unknown mode {mode}")
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

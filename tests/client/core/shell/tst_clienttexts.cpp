@@ -265,6 +265,13 @@ void TestClientTexts::everyText_data()
         << QString(texts::replyTooLong())
         << u"Il server fax ha mandato una risposta troppo lunga: fax non inviato"_s;
     QTest::newRow("silentFor(10)") << QString(texts::silentFor(10)) << u"nessun dato per 10 minuti"_s;
+    QTest::newRow("jobNotQueued()")
+        << QString(texts::jobNotQueued(u"8"_s, u"0622"_s, texts::replyTimeout()))
+        << u"Il server fax non ha messo in coda il fax n. 8 al numero 0622 (il server fax non ha risposto in "
+           u"tempo): fax non inviato"_s;
+    QTest::newRow("documentIncomplete()")
+        << QString(texts::documentIncomplete(u"/tmp/a.ps"_s))
+        << u"Il server fax non ha ricevuto per intero il documento /tmp/a.ps: fax non inviato"_s;
 }
 
 QTEST_GUILESS_MAIN(TestClientTexts)
