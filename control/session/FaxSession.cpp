@@ -399,7 +399,7 @@ void FaxSession::onSettled(const QString& error)
                                ? u"the fax server's state %1"_s.arg(unsettled.report->serverState)
                                : u"no answer about it"_s));
         if (m_host)
-            m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number));
+            m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number, unsettled.failure));
         break;
     }
     // The numbers after it were never tried, for the reason the session ended.

@@ -68,6 +68,17 @@ inline QString notSent(const QString& what)
 {
     return what + u": "_s + FaxNotSent.toString();
 }
+// What such a report says ended the session (the part before FaxNotSent),
+// to be quoted inside another sentence.
+inline QString causeOf(const QString& notSentReport)
+{
+    QString why = notSentReport;
+    if (why.endsWith(u": "_s + FaxNotSent.toString()))
+        why.chop(FaxNotSent.size() + 2);
+    if (!why.isEmpty())
+        why[0] = why.at(0).toLower();
+    return why;
+}
 
 inline QString serverUnreachable(const QString& address)
 {
@@ -121,17 +132,11 @@ inline QString unexpectedReply(const QString& reply)
 // A job handed in whose answer never came, which the fax server, asked
 // afterwards, has not queued for sending (it holds the job as created only, or
 // no longer at all): it will not go.
-// cause: what ended the session, as the report of a fax that did not go says
-// it (the part before FaxNotSent).
+// cause: the report of what ended the session.
 inline QString jobNotQueued(const QString& job, const QString& number, const QString& cause)
 {
-    QString why = cause;
-    if (why.endsWith(u": "_s + FaxNotSent.toString()))
-        why.chop(FaxNotSent.size() + 2);
-    if (!why.isEmpty())
-        why[0] = why.at(0).toLower();
-    return notSent(
-        u"Il server fax non ha messo in coda il fax n. %1 al numero %2 (%3)"_s.arg(job, number, why));
+    return notSent(u"Il server fax non ha messo in coda il fax n. %1 al numero %2 (%3)"_s.arg(
+        job, number, causeOf(cause)));
 }
 // The fax server confirmed a transfer but holds less of the document, or
 // something else, than was sent.
@@ -140,14 +145,14 @@ inline QString documentIncomplete(const QString& path)
     return notSent(u"Il server fax non ha ricevuto per intero il documento %1"_s.arg(path));
 }
 
-// A job handed in whose answer never came, and which the fax server could not
-// be found to hold: it may have gone. Never "not sent": sending it again
-// could send it twice.
-inline QString outcomeUnknown(const QString& job, const QString& number)
+// A job handed in whose answer never came, and about which the fax server
+// could not be asked: it may have gone. Never "not sent": sending it again
+// could send it twice. cause: the report of what ended the session.
+inline QString outcomeUnknown(const QString& job, const QString& number, const QString& cause)
 {
     return OutcomeUnknownJob.toString() + job +
-           u" al numero %1 potrebbe essere partito: la connessione con il server fax si è interrotta prima "
-           u"della conferma: "_s.arg(number) +
+           u" al numero %1 potrebbe essere partito: il server fax non ha confermato l'invio (%2): "_s.arg(
+               number, causeOf(cause)) +
            FaxOutcomeUnknown.toString();
 }
 

@@ -593,7 +593,8 @@ void TestFaxSession::unansweredJsubm_data()
         << u"lose-jsubm"_s << u"0611:0622"_s << false << 0
         << texts::jobNotQueued(u"%1"_s, u"0611"_s, texts::connectionDropped());
     QTest::newRow("lost, and the server gone before the check")
-        << u"lose-jsubm"_s << u"0611"_s << true << 0 << texts::outcomeUnknown(u"%1"_s, u"0611"_s);
+        << u"lose-jsubm"_s << u"0611"_s << true << 0
+        << texts::outcomeUnknown(u"%1"_s, u"0611"_s, texts::connectionDropped());
 }
 
 void TestFaxSession::unansweredJsubm()

@@ -269,6 +269,10 @@ void TestClientTexts::everyText_data()
         << QString(texts::jobNotQueued(u"8"_s, u"0622"_s, texts::replyTimeout()))
         << u"Il server fax non ha messo in coda il fax n. 8 al numero 0622 (il server fax non ha risposto in "
            u"tempo): fax non inviato"_s;
+    QTest::newRow("outcomeUnknown()")
+        << QString(texts::outcomeUnknown(u"8"_s, u"0622"_s, texts::replyTimeout()))
+        << u"Il fax n. 8 al numero 0622 potrebbe essere partito: il server fax non ha confermato l'invio (il "
+           u"server fax non ha risposto in tempo): esito da verificare"_s;
     QTest::newRow("documentIncomplete()")
         << QString(texts::documentIncomplete(u"/tmp/a.ps"_s))
         << u"Il server fax non ha ricevuto per intero il documento /tmp/a.ps: fax non inviato"_s;
