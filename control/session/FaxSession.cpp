@@ -29,10 +29,11 @@ Settled settledAs(const std::optional<JobReport>& report)
     if (!report)
         return Settled::Unknown;
     // The server said it does not know the job: hfaxd deletes a job that was
-    // never submitted when the session that made it ends. A report without
-    // the server's reason was never asked about.
+    // never submitted when the session that made it ends ("Cannot set job N;
+    // job does not exist"). Any other reason, or none (the job was never
+    // asked about), proves nothing.
     if (report->state == JobReport::State::Unknown)
-        return report->reason.isEmpty() ? Settled::Unknown : Settled::Absent;
+        return report->reason.contains(u"does not exist"_s) ? Settled::Absent : Settled::Unknown;
     // hfaxd's words: a job made by "jnew" is SUSPENDED until "jsubm"; once
     // submitted it is PENDING (a send time to come), SLEEPING, BLOCKED or
     // READY until it is sent (ACTIVE), then DONE or FAILED.
