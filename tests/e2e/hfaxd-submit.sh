@@ -193,6 +193,13 @@ fi
 # The PostScript document goes compressed: hfaxd takes the mode, and the
 # stored files below are compared with the originals.
 grep -q '^200 Mode set to ZIP\.' "$WORK/good.err" || fail "the upload did not ask for the compressed mode"
+# hfaxd tells the size it holds of each upload, the inflated one after mode Z,
+# and the control checks it against the file (never falling back to the 226).
+if [[ $(grep -c ' bytes on the fax server$' "$WORK/good.err") -ne 2 ]] ||
+    grep -q 'does not tell file sizes' "$WORK/good.err"; then
+    fail "the size hfaxd holds was not checked for both uploads"
+    show good
+fi
 
 numbers=()
 for job in "${jobs[@]}"; do
