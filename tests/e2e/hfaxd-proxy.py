@@ -19,6 +19,8 @@ server on 127.0.0.1:SERVER_PORT. MODE is
                        stays open until the server closes it or the proxy
                        ends, so the server keeps that job made and never
                        submitted.
+  lose-second-jsubm    the same, but the server's side is closed too, so the
+                       server ends the session and deletes that job.
 
 Runs until killed; prints "ready" once it listens.
 """
@@ -72,10 +74,15 @@ def relay(mode, client, server):
                 is_submit = line.strip().lower() == b"jsubm"
                 if is_submit:
                     submits += 1
-                if is_submit and mode == "drop-second-jsubm" and submits == 2:
+                if is_submit and mode in ("drop-second-jsubm", "lose-second-jsubm") and submits == 2:
                     client.shutdown(socket.SHUT_RDWR)
                     client.close()
-                    return  # the server's side is left open
+                    if mode == "lose-second-jsubm":
+                        # shutdown: close() alone would wait for the other
+                        # thread's recv before the server sees the end.
+                        server.shutdown(socket.SHUT_RDWR)
+                        server.close()
+                    return  # else the server's side is left open
                 if is_submit and mode == "refuse-second-jsubm" and submits == 2:
                     commands += 1
                     hidden.add(commands)
@@ -96,7 +103,7 @@ def relay(mode, client, server):
 
 def main():
     mode, listen_port, server_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm"):
+    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm", "lose-second-jsubm"):
         raise SystemExit(f"unknown mode {mode}")
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

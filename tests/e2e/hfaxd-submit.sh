@@ -292,37 +292,47 @@ else
     pass "connection cut after jsubm: job ${cutjobs[0]} found on the server and reported"
 fi
 
-# --- a later jsubm of a group lost, the server's side kept open -------------
-# hfaxd then holds that job as made and never submitted (SUSPENDED) until the
-# session ends, and deletes it then: it must be reported not sent, with the
-# numbers after it, and only the jobs before it as accepted; exit non-zero,
-# also when it is the last job of the session.
-python3 "$HERE/hfaxd-proxy.py" drop-second-jsubm 4561 4559 >"$WORK/dropproxy.out" 2>&1 &
-PROXY_PID=$!
-for _ in $(seq 50); do
-    grep -q ready "$WORK/dropproxy.out" 2>/dev/null && break
-    sleep 0.1
-done
+# --- a later jsubm of a group lost -----------------------------------------
+# With the server's side of the session kept open, hfaxd holds that job as
+# made and never submitted (SUSPENDED) until the session ends, and deletes it
+# then; with it closed, the job is gone at once. Either way it must be
+# reported not sent, with the numbers after it, and only the jobs before it
+# as accepted; exit non-zero, also when it is the last job of the session.
+# proxy MODE PORT: hfaxd-proxy.py in the background, PROXY_PID.
+proxy() {
+    python3 "$HERE/hfaxd-proxy.py" "$1" "$2" 4559 >"$WORK/$1.out" 2>&1 &
+    PROXY_PID=$!
+    for _ in $(seq 50); do
+        grep -q ready "$WORK/$1.out" 2>/dev/null && break
+        sleep 0.1
+    done
+}
 before=$(queued)
+proxy drop-second-jsubm 4561
 KESTREL_FAX_PORT=4561 send drop3 --user faxpw --password-file "$WORK/password" --notify someone@example.org \
     --timeout 60 --debug -d 0651 -d 0652 -d 0653 doc.ps
 KESTREL_FAX_PORT=4561 send drop2 --user faxpw --password-file "$WORK/password" --notify someone@example.org \
     --timeout 60 --debug -d 0661 -d 0662 doc.ps
 stop_pid "$PROXY_PID"
+proxy lose-second-jsubm 4562
+KESTREL_FAX_PORT=4562 send lose2 --user faxpw --password-file "$WORK/password" --notify someone@example.org \
+    --timeout 60 --debug -d 0671 -d 0672 doc.ps
+stop_pid "$PROXY_PID"
 PROXY_PID=
 # The sessions behind the proxy end with it: hfaxd deletes their unsubmitted jobs.
 for _ in $(seq 50); do
-    [[ $(queued) -eq $((before + 2)) ]] && break
+    [[ $(queued) -eq $((before + 3)) ]] && break
     sleep 0.1
 done
-for run in drop3:0651:"0652 0653" drop2:0661:0662; do
-    IFS=: read -r name first lost <<<"$run"
+for run in drop3:0651:"0652 0653":"not submitted (SUSPENDED)" drop2:0661:0662:"not submitted (SUSPENDED)" \
+    lose2:0671:0672:"job does not exist"; do
+    IFS=: read -r name first lost found <<<"$run"
     mapfile -t dropjobs <"$WORK/$name.out"
     bad=()
     [[ $(<"$WORK/$name.rc") -ne 0 ]] || bad+=("exit 0")
     [[ ${#dropjobs[@]} -eq 1 && -f $SPOOL/sendq/q${dropjobs[0]:-none} ]] || bad+=("jobs printed: ${dropjobs[*]}")
     [[ $(field "$SPOOL/sendq/q${dropjobs[0]:-none}" number 2>/dev/null) == "$first" ]] || bad+=("first job not to $first")
-    grep -q "not submitted (SUSPENDED)" "$WORK/$name.err" || bad+=("hfaxd was not found holding the job SUSPENDED")
+    grep -q "$found" "$WORK/$name.err" || bad+=("hfaxd's answer about the job was not '$found'")
     grep -q "non ha messo in coda il fax n\. [0-9]* al numero ${lost%% *} " "$WORK/$name.err" ||
         bad+=("no 'non ha messo in coda' for ${lost%% *}")
     grep -q "potrebbe essere partito" "$WORK/$name.err" && bad+=("'potrebbe essere partito'")
@@ -333,11 +343,11 @@ for run in drop3:0651:"0652 0653" drop2:0661:0662; do
         fail "$name: a later jsubm lost: ${bad[*]}"
         show "$name"
     else
-        pass "$name: job ${dropjobs[0]} accepted, the job made after it reported not sent, exit $(<"$WORK/$name.rc")"
+        pass "$name: job ${dropjobs[0]} accepted, the job made after it ($found) reported not sent, exit $(<"$WORK/$name.rc")"
     fi
 done
-if [[ $(queued) -ne $((before + 2)) ]]; then
-    fail "a later jsubm lost: $(($(queued) - before)) jobs queued, expected 2 (one per session)"
+if [[ $(queued) -ne $((before + 3)) ]]; then
+    fail "a later jsubm lost: $(($(queued) - before)) jobs queued, expected 3 (one per session)"
 fi
 
 # --- the jobs waited for ---------------------------------------------------
