@@ -122,7 +122,6 @@ private Q_SLOTS:
     void modeFollowsEachFile();
     void sizeChecked_data();
     void sizeChecked();
-    void sizeUnknownAskedOnce();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -404,23 +403,6 @@ void TestSubmissionProtocol::sizeChecked()
     QVERIFY2(!lines.isEmpty(), qPrintable(answer));
     QCOMPARE(lines.constLast(), outcome);
     QCOMPARE(protocol.ended(), outcome.startsWith(u"fail"_s));
-}
-
-void TestSubmissionProtocol::sizeUnknownAskedOnce()
-{
-    // A server that does not know the command is not asked again for the
-    // next file of the session.
-    Submission submission = oneFileTwoNumbers();
-    submission.files = {u"/d/a.ps"_s, u"/d/b.ps"_s};
-    SubmissionProtocol protocol(submission);
-    run(protocol,
-        greeted + parametersAnswered +
-            QStringList{u"250 CWD command successful."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
-                        u"150 Opening."_s, FileSent, u"226 Transfer complete."_s,
-                        u"500 SIZE: Command not recognized."_s, u"227 Entering passive mode (10,0,0,9,4,1)"_s,
-                        u"150 Opening."_s, FileSent});
-    const QStringList lines = run(protocol, {u"226 Transfer complete."_s});
-    QCOMPARE(lines.constFirst(), u"> jparm document /tmp/7-1.ps"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)
