@@ -395,10 +395,12 @@ void FaxSession::onSettled(const QString& error)
         return;
     case Settled::Unknown:
         log(u"Fax: outcome of job %1 unknown: %2"_s.arg(
-            unsettled.job, !error.isEmpty() ? error
-                           : unsettled.report
-                               ? u"the fax server's state %1"_s.arg(unsettled.report->serverState)
-                               : u"no answer about it"_s));
+            unsettled.job,
+            !error.isEmpty() ? error
+            : unsettled.report
+                ? u"the fax server said \"%1\""_s.arg(
+                      QString(unsettled.report->serverState + u' ' + unsettled.report->reason).trimmed())
+                : u"no answer about it"_s));
         if (m_host)
             m_host->sessionMessage(texts::outcomeUnknown(unsettled.job, unsettled.number, unsettled.failure));
         break;
