@@ -68,7 +68,7 @@ void StatusTracker::ask()
     if (jobs.isEmpty())
         return;
     m_host.setServer(server.address, server.user, server.password);
-    m_askedAppliance = server.address;
+    m_asked = server;
     // Running before the question goes out: a query that answered at once
     // would otherwise ask again from inside this one.
     m_timer.start(m_waitMs, [this] { wake(); });
@@ -81,8 +81,8 @@ void StatusTracker::onReport(const JobReport& report)
     // The answers of one question go to the file together.
     if (!m_answers)
         m_answers.emplace(m_history);
-    m_listed.insert(keyOf(m_askedAppliance, report.job));
-    apply(m_askedAppliance, report.job, JobUpdate::fromReport(report));
+    m_listed.insert(keyOf(m_asked.address, report.job));
+    apply(m_asked.address, report.job, JobUpdate::fromReport(report));
 }
 
 void StatusTracker::onQueryEnded(const QString& error)
@@ -96,7 +96,7 @@ void StatusTracker::onQueryEnded(const QString& error)
         return;
     }
     if (error == LoginRefused) {
-        m_refused = m_server();
+        m_refused = m_asked;
         m_timer.stop();
         setNote(texts::history::loginRefusedNote(error));
         return;

@@ -82,8 +82,8 @@ private:
     // The wait before the next question: the interval, longer while the
     // server does not answer.
     int m_waitMs = DefaultIntervalMs;
-    // The appliance the open question went to.
-    QString m_askedAppliance;
+    // The appliance and login the open question went to.
+    Server m_asked;
     // The login the server refused; none is asked with again.
     std::optional<Server> m_refused;
     QString m_note;
