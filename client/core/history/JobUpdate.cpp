@@ -92,8 +92,8 @@ JobUpdate JobUpdate::fromReport(const JobReport& report)
     }
     update.pagesSent = report.pagesSent;
     update.pagesTotal = report.pagesTotal;
-    // What the user calls a try is a call: a number that was busy twice
-    // was dialled twice and tried by the server not once.
+    // What the user calls a try is a call; hfaxd counts a try only for a
+    // call the other fax answered (a number busy twice: two dials, no try).
     update.tries = qMax(report.tries, report.dials);
     update.reason = report.reason;
     update.number = report.number;
