@@ -46,6 +46,8 @@ readonly CLIENT=${HYLAFAX_CLIENT:-127\.0\.0\.1}
 readonly SYSTEM_ETC=/etc/hylafax
 readonly READY_SECONDS=30
 readonly LINE=ttyfake
+# The line's capabilities as faxmodem takes them (resolutions, rates ...).
+readonly LINE_CAPABILITIES='(0,1),(0-5),(0-2),(0-2),0,0,0,(0-7)'
 
 die() {
     echo "hylafax-instance: $*" >&2
@@ -67,10 +69,21 @@ need_root() {
 # The test fax line's send program: faxq runs it as "PROGRAM -m DEVICE
 # QFILE" in the spool.
 write_line_program() {
-    local program=$1
-    cat >"$program" <<'LINE'
-#!/bin/bash
+    local program=$1 spool=$2
+    {
+        printf '#!/bin/bash\nreadonly SPOOL=%q FAXMODEM=%q LINE=%q CAPABILITIES=%q\n' "$spool" \
+            "$(command -v faxmodem)" "$LINE" "$LINE_CAPABILITIES"
+        cat <<'LINE'
 qfile=${3:?}
+# faxq does not always give the line another job once this one is over:
+# announced again a second after this program ended, it takes the next.
+announce() {
+    (
+        sleep 1
+        "$FAXMODEM" -q "$SPOOL" -c "$CAPABILITIES" "$LINE"
+    ) </dev/null >/dev/null 2>&1 &
+}
+trap announce EXIT
 number=$(sed -n 's/^number://p' "$qfile" | tail -n1)
 pages=$(sed -n 's/^totpages://p' "$qfile" | tail -n1)
 dials=$(sed -n 's/^totdials://p' "$qfile" | tail -n1)
@@ -99,6 +112,7 @@ set_fields "status:" "npages:$pages" "ntries:1" "tottries:$((tries + 1))" "ndial
     "totdials:$((dials + 1))"
 exit 2
 LINE
+    } >"$program"
     chmod 755 "$program"
 }
 
@@ -112,8 +126,7 @@ start_line() {
     # blocks on it.
     (exec setsid cat 0<>"$fifo" >/dev/null) </dev/null &
     echo $! >"$dir/line.pid"
-    faxmodem -q "$spool" -c '(0,1),(0-5),(0-2),(0-2),0,0,0,(0-7)' "$LINE" ||
-        die "faxmodem did not register $LINE"
+    faxmodem -q "$spool" -c "$LINE_CAPABILITIES" "$LINE" || die "faxmodem did not register $LINE"
 }
 
 # Does the server on 127.0.0.1:$1 greet with 220? Reads the greeting lines
@@ -187,8 +200,7 @@ renumber() {
     echo 0 >"$spool/sendq/seqf"
     start_faxq "$dir"
     if [[ -f $dir/line.pid ]]; then
-        faxmodem -q "$spool" -c '(0,1),(0-5),(0-2),(0-2),0,0,0,(0-7)' "$LINE" ||
-            die "faxmodem did not register $LINE again"
+        faxmodem -q "$spool" -c "$LINE_CAPABILITIES" "$LINE" || die "faxmodem did not register $LINE again"
     fi
 }
 
@@ -202,7 +214,7 @@ start() {
     local spool=$dir/spool i hfaxd_pid
     make_spool "$spool" "$password"
     if [[ ${HYLAFAX_LINE:-0} == 1 ]]; then
-        write_line_program "$spool/bin/test-line"
+        write_line_program "$spool/bin/test-line" "$spool"
         printf '%s\n' "SendFaxCmd: $spool/bin/test-line" "JobRetryBusy: 20" "JobRetryOther: 20" \
             >>"$spool/etc/config"
     fi
