@@ -121,7 +121,7 @@ start_line() {
     local dir=$1 spool=$1/spool owner fifo
     owner=$(stat -c %U "$spool")
     fifo=$spool/FIFO.$LINE
-    mkfifo -m 600 "$fifo" && chown "$owner:" "$fifo" || die "cannot make $fifo"
+    { mkfifo -m 600 "$fifo" && chown "$owner:" "$fifo"; } || die "cannot make $fifo"
     # Opened for reading and writing: it never reads an end, and faxq never
     # blocks on it.
     (exec setsid cat 0<>"$fifo" >/dev/null) </dev/null &
