@@ -125,8 +125,6 @@ void TestJobQueryProtocol::anotherJobsListing_data()
     // hfaxd lists its default job after a selection that failed.
     QTest::newRow("the default job") << QStringList{u"    STATE: UNDEFINED"_s, u"    JOBID: default"_s}
                                      << texts::statusOtherJob(u"7"_s, u"default"_s);
-    QTest::newRow("another number") << QStringList{done, u"    JOBID: 8"_s}
-                                    << texts::statusOtherJob(u"7"_s, u"8"_s);
     QTest::newRow("no job id") << QStringList{done, u"    JOBID:"_s}
                                << texts::statusOtherJob(u"7"_s, QString());
     QTest::newRow("no owner") << QStringList{done, u"    OWNER:"_s}

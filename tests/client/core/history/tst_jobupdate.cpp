@@ -61,8 +61,6 @@ private Q_SLOTS:
             << u"READY"_s << false << our << number << FaxState::Sending << FaxState::Sending << QString();
         QTest::newRow("done on the finished page ends nothing")
             << u"DONE"_s << true << our << number << FaxState::Queued << FaxState::Queued << QString();
-        QTest::newRow("failed on the finished page ends nothing")
-            << u"FAILED"_s << true << our << number << FaxState::Sending << FaxState::Sending << QString();
         QTest::newRow("to be checked waits for the server")
             << u"SENDING"_s << false << our << number << FaxState::ToCheck << FaxState::ToCheck << QString();
         QTest::newRow("another user's job") << u"DONE"_s << true << u"luigi"_s << number << FaxState::Queued

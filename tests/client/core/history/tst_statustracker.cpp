@@ -42,8 +42,8 @@ class TestStatusTracker : public QObject
     }
 
     // One step of a script: "add 7", "fire", "wake", "end", "error",
-    // "refused" (the login), "settings" (saved), "<state> 7" (the open
-    // question's answer), "page <WORD> 7" (finished), "pending <WORD> 7".
+    // "<state> 7" (the open question's answer), "page <WORD> 7" (finished),
+    // "pending <WORD> 7".
     void run(const QString& step)
     {
         const QStringList words = step.split(u' ');
@@ -58,10 +58,6 @@ class TestStatusTracker : public QObject
             m_query->answer({});
         else if (verb == u"error"_s)
             m_query->answer({}, u"Connessione rifiutata"_s);
-        else if (verb == u"refused"_s)
-            m_query->answer({}, LoginRefused.toString());
-        else if (verb == u"settings"_s)
-            m_tracker->settingsChanged();
         else if (verb == u"page"_s)
             m_tracker->takeFinishedPage(u"<jobs><job><jobid>"_s + words.at(2) + u"</jobid><state>"_s +
                                         words.at(1) + u"</state></job></jobs>"_s);
@@ -112,11 +108,6 @@ private Q_SLOTS:
             << QStringList{u"add 7"_s, unknown + u" 7"_s, u"fire"_s} << QStringList{u"7"_s};
         QTest::newRow("the server away: asked again after the wait")
             << QStringList{u"add 7"_s, u"error"_s, u"wake"_s, u"fire"_s} << QStringList{u"7"_s, u"7"_s};
-        QTest::newRow("a refused login: asked no more")
-            << QStringList{u"add 7"_s, u"refused"_s, u"fire"_s, u"wake"_s, u"add 8"_s} << QStringList{u"7"_s};
-        QTest::newRow("a refused login: asked again once the settings are saved")
-            << QStringList{u"add 7"_s, u"refused"_s, u"settings"_s, u"end"_s, u"fire"_s}
-            << QStringList{u"7"_s, u"7"_s, u"7"_s};
     }
     void timing()
     {
