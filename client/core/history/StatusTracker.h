@@ -18,12 +18,12 @@ class OneShotTimer;
 // one session, at most once every 30 seconds; while none is, it asks
 // nothing. A question left unanswered is asked again after twice the wait
 // of the last one, up to 10 minutes; after a refused login nothing is asked
-// until the login in the settings changes. serverNote says in the user's
-// words why the states shown are those of an older answer (empty while the
-// server answers). The fax server's listing tells how a fax ended; the
-// appliance's pending page may only move a fax on its way (queued to
-// sending) while the listing has not spoken of it this run. faxEnded tells
-// when a fax was sent, failed or was cancelled.
+// until the settings are saved or give another login. serverNote says in
+// the user's words why the states shown are those of an older answer (empty
+// while the server answers). The fax server's listing tells how a fax
+// ended; the appliance's pending page may only move a fax on its way
+// (queued to sending) while the listing has not spoken of it this run.
+// faxEnded tells when a fax was sent, failed or was cancelled.
 class StatusTracker : public QObject
 {
     Q_OBJECT

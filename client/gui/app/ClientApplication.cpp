@@ -368,8 +368,9 @@ FrmOption& ClientApplication::optionsWindow()
     // Queued: a modal options window runs inside the send window's handler.
     connect(p.optionsWindow.get(), &FrmOption::sendWindowReloadRequested, &send, &FrmSend::reload,
             Qt::QueuedConnection);
-    connect(p.optionsWindow.get(), &FrmOption::sendWindowReloadRequested, &p.tracker,
-            &StatusTracker::settingsChanged, Qt::QueuedConnection);
+    // Saved: a login the fax server refused may have been mended.
+    connect(p.optionsWindow.get(), &QDialog::accepted, &p.tracker, &StatusTracker::settingsChanged,
+            Qt::QueuedConnection);
     return *p.optionsWindow;
 }
 
