@@ -6,6 +6,7 @@
 #include "SimulatorProcess.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -196,6 +197,7 @@ void TestFaxStatus::goodbye()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     qputenv("KESTREL_FAX_PORT", QByteArray::number(server.serverPort()));
+    const auto restore = qScopeGuard([] { qunsetenv("KESTREL_FAX_PORT"); });
     QByteArray heard;
     bool closedByClient = false;
     connect(&server, &QTcpServer::newConnection, this, [&] {
@@ -225,7 +227,6 @@ void TestFaxStatus::goodbye()
     QCOMPARE(m_sink.reports.at(0).state, State::Sent);
     QTRY_VERIFY(closedByClient);
     QVERIFY(heard.endsWith("QUIT\r\n"));
-    qunsetenv("KESTREL_FAX_PORT");
 }
 
 QTEST_GUILESS_MAIN(TestFaxStatus)
