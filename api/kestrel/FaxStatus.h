@@ -36,6 +36,11 @@ struct JobReport
     int pagesTotal = 0;
     int tries = 0;
     int dials = 0;
+    // Not empty when the server's listing was not of this job as this
+    // client submitted it (another job's number, another user's job): why,
+    // in the user's words. The state is then Unknown and nothing else is
+    // filled.
+    QString mismatch;
 
     bool finished() const
     {

@@ -1,6 +1,9 @@
 #include "JobListing.h"
 
+#include "ControlTexts.h"
+
 #include <QHash>
+#include <QStringDecoder>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -37,7 +40,37 @@ int number(const QHash<QString, QString>& values, const QString& name, int fallb
     return ok ? value : fallback;
 }
 
+// Replies are read one byte a character: the bytes as UTF-8 when they are.
+QString decoded(const QString& wireText)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(wireText.toLatin1());
+    return utf8.hasError() ? wireText : text;
+}
+
+QString shown(QString text)
+{
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = u' ';
+    }
+    text = text.simplified();
+    if (text.size() > MaxServerText) {
+        qsizetype cut = MaxServerText - 1;
+        // A character outside the first plane is not split.
+        if (text.at(cut - 1).isHighSurrogate())
+            --cut;
+        text = text.left(cut) + u'\u2026';
+    }
+    return text;
+}
+
 } // namespace
+
+QString serverText(const QString& wireText)
+{
+    return shown(decoded(wireText));
+}
 
 JobReport::State jobStateOf(const QString& serverState, const QString& status, int statusCode)
 {
@@ -55,15 +88,26 @@ JobReport::State jobStateOf(const QString& serverState, const QString& status, i
     return JobReport::State::Queued;
 }
 
-std::optional<JobReport> readJobListing(const QString& job, const QString& listing)
+std::optional<JobReport> readJobListing(const QString& job, const QString& owner, const QString& listing)
 {
-    const QHash<QString, QString> values = parameters(listing);
+    const QHash<QString, QString> values = parameters(decoded(listing));
     if (!values.contains(u"STATE"_s))
         return std::nullopt;
     JobReport report;
     report.job = job;
+    // hfaxd lists its default job, as its own user's, after a selection
+    // that failed; a server that counts again gives an old number to
+    // another user's job.
+    const QString listed = values.value(u"JOBID"_s);
+    const QString listedOwner = values.value(u"OWNER"_s);
+    if (listed != job)
+        report.mismatch = texts::statusOtherJob(job, shown(listed));
+    else if (listedOwner != owner)
+        report.mismatch = texts::statusOtherOwner(job, shown(listedOwner));
+    if (!report.mismatch.isEmpty())
+        return report;
     report.serverState = values.value(u"STATE"_s);
-    report.reason = values.value(u"STATUS"_s);
+    report.reason = shown(values.value(u"STATUS"_s));
     report.state = jobStateOf(report.serverState, report.reason, number(values, u"STATUSCODE"_s, -1));
     report.number = values.value(u"DIALSTRING"_s);
     if (report.number.isEmpty())

@@ -8,6 +8,13 @@
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
+namespace {
+
+// The goodbye's answer is waited for this long at most: everything was
+// asked by then.
+constexpr int GoodbyeWaitMs = 2000;
+
+} // namespace
 
 JobQuery::JobQuery(QObject* parent) : QObject(parent)
 {
@@ -23,8 +30,12 @@ JobQuery::JobQuery(QObject* parent) : QObject(parent)
         end(greeted ? texts::statusConnectionDropped() : texts::statusUnreachable(m_server),
             u"connection error %1: %2"_s.arg(number).arg(description));
     });
-    connect(&m_replyTimer, &QTimer::timeout, this,
-            [this] { end(texts::statusNoReply(), u"no reply within %1 s"_s.arg(m_waitLimitMs / 1000.0)); });
+    connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+        if (m_protocol && m_protocol->asked())
+            end(QString(), QString());
+        else
+            end(texts::statusNoReply(), u"no reply within %1 s"_s.arg(m_waitLimitMs / 1000.0));
+    });
 }
 
 void JobQuery::log(const QString& line) const
@@ -74,7 +85,7 @@ void JobQuery::onData()
             end(QString(), QString());
             return;
         }
-        m_replyTimer.start(m_waitLimitMs);
+        m_replyTimer.start(m_protocol->asked() ? qMin(GoodbyeWaitMs, m_waitLimitMs) : m_waitLimitMs);
     }
 }
 
@@ -99,11 +110,11 @@ void JobQuery::end(const QString& why, const QString& logged)
         return;
     m_finished = true;
     m_replyTimer.stop();
-    if (!why.isEmpty()) {
+    // After the goodbye the session may end any way: nothing was left to ask.
+    if (!why.isEmpty() && !m_protocol->asked()) {
         log(u"Status: "_s + logged);
         m_protocol->fail(why);
     }
-    // The goodbye, when there was one, leaves before the connection closes.
     m_cmd.close();
     QMetaObject::invokeMethod(
         this,

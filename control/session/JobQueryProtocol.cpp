@@ -39,14 +39,14 @@ QStringList JobQueryProtocol::next()
         unknown.job = currentJob();
         report(std::move(unknown));
     }
-    m_step = Step::Done;
+    m_step = Step::Quit;
     return {u"QUIT"_s};
 }
 
 QStringList JobQueryProtocol::giveUp(const QString& why)
 {
     m_problems << why;
-    m_step = Step::Done;
+    m_step = Step::Quit;
     return {u"QUIT"_s};
 }
 
@@ -54,7 +54,9 @@ void JobQueryProtocol::fail(const QString& why)
 {
     if (done())
         return;
-    m_problems << why;
+    // Everything was asked: a goodbye unanswered loses nothing.
+    if (m_step != Step::Quit)
+        m_problems << why;
     m_step = Step::Done;
 }
 
@@ -66,7 +68,7 @@ QStringList JobQueryProtocol::onReply(const Reply& reply)
     switch (m_step) {
     case Step::Greeting:
         if (reply.code != 220)
-            return giveUp(texts::statusUnexpectedReply(line));
+            return giveUp(texts::statusUnexpectedReply(serverText(line)));
         m_step = Step::User;
         return {u"USER "_s + m_userName};
     case Step::User:
@@ -79,7 +81,7 @@ QStringList JobQueryProtocol::onReply(const Reply& reply)
         if (reply.code == 530)
             return giveUp(texts::loginRefused());
         if (reply.code != 230)
-            return giveUp(texts::statusUnexpectedReply(line));
+            return giveUp(texts::statusUnexpectedReply(serverText(line)));
         return next();
     case Step::Job:
         if (reply.code / 100 == 2) {
@@ -89,18 +91,18 @@ QStringList JobQueryProtocol::onReply(const Reply& reply)
         if (unknownJob(reply, line)) {
             JobReport unknown;
             unknown.job = currentJob();
-            unknown.reason = line.mid(4);
+            unknown.reason = serverText(line.mid(4));
             report(std::move(unknown));
         } else {
-            m_problems << texts::statusRefused(currentJob(), line);
+            m_problems << texts::statusRefused(currentJob(), serverText(line));
         }
         return next();
     case Step::Listing:
         if (reply.code == 217) {
-            if (const std::optional<JobReport> read = readJobListing(currentJob(), reply.text))
+            if (const std::optional<JobReport> read = readJobListing(currentJob(), m_userName, reply.text))
                 report(*read);
             else
-                m_problems << texts::statusRefused(currentJob(), line);
+                m_problems << texts::statusRefused(currentJob(), serverText(line));
             return next();
         }
         // hfaxd: "500 Cannot access job state; job deleted by another party."
@@ -111,8 +113,12 @@ QStringList JobQueryProtocol::onReply(const Reply& reply)
             m_step = Step::Job;
             return {u"JOB "_s + currentJob()};
         }
-        m_problems << texts::statusRefused(currentJob(), line);
+        m_problems << texts::statusRefused(currentJob(), serverText(line));
         return next();
+    case Step::Quit:
+        // "221 Goodbye.", or whatever comes: the session is over.
+        m_step = Step::Done;
+        return {};
     case Step::Done:
         break;
     }

@@ -13,8 +13,10 @@ namespace kestrel {
 // reply in, the commands to send out. It logs in, then for each job selects
 // it ("JOB n") and reads its whole listing ("JPARM"), and says goodbye. Each
 // job the server answers for gives a report, in the order asked; a job the
-// server does not know gives an Unknown one. Why a job, or the rest, could
-// not be asked about is gathered in error(), in the user's words.
+// server does not know, or whose listing is another job's or another
+// user's, gives an Unknown one. Why a job, or the rest, could not be asked
+// about is gathered in error(), in the user's words. The session ends with
+// "QUIT": asked() once it went out, done() once the server answered it.
 class JobQueryProtocol
 {
 public:
@@ -28,6 +30,7 @@ public:
 
     // The reports gathered since the last call.
     QList<JobReport> takeReports() { return std::exchange(m_reports, {}); }
+    bool asked() const { return m_step == Step::Quit || m_step == Step::Done; }
     bool done() const { return m_step == Step::Done; }
     bool greeted() const { return m_step != Step::Greeting; }
     // Empty when every job was asked about.
@@ -41,6 +44,7 @@ private:
         Pass,
         Job,
         Listing,
+        Quit,
         Done,
     };
 

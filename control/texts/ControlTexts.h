@@ -211,5 +211,18 @@ inline QString statusRefused(const QString& job, const QString& reply)
 {
     return u"Il server fax non ha dato lo stato del fax n. %1 (%2)"_s.arg(job, reply);
 }
+// The server's listing for a job is not the job this client submitted.
+inline QString statusOtherJob(const QString& job, const QString& listed)
+{
+    if (listed.isEmpty())
+        return u"Il server fax ha dato per il fax n. %1 uno stato senza numero"_s.arg(job);
+    return u"Il server fax ha dato per il fax n. %1 lo stato del fax n. %2"_s.arg(job, listed);
+}
+inline QString statusOtherOwner(const QString& job, const QString& owner)
+{
+    if (owner.isEmpty())
+        return u"Il server fax non dice di chi è il fax n. %1"_s.arg(job);
+    return u"Il fax n. %1 sul server fax è di un altro utente (%2)"_s.arg(job, owner);
+}
 
 } // namespace kestrel::texts

@@ -6,6 +6,8 @@
 #include "SimulatorProcess.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -72,6 +74,8 @@ private Q_SLOTS:
     void cancelledAndUnknown();
     void serverAway();
     void hostGoesInsideAnEvent();
+    void goodbye_data();
+    void goodbye();
 
 private:
     std::unique_ptr<FaxStatusQuery> newQuery();
@@ -176,6 +180,53 @@ void TestFaxStatus::hostGoesInsideAnEvent()
     QTest::qWait(200);
     QCOMPARE(m_sink.reports.size(), 1);
     QVERIFY(m_sink.ended.isEmpty());
+}
+
+void TestFaxStatus::goodbye_data()
+{
+    QTest::addColumn<bool>("answered");
+    QTest::newRow("answered") << true;
+    QTest::newRow("never answered") << false;
+}
+
+// The goodbye reaches the server before the connection closes; one that
+// is never answered loses nothing that was learnt.
+void TestFaxStatus::goodbye()
+{
+    QFETCH(bool, answered);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    qputenv("KESTREL_FAX_PORT", QByteArray::number(server.serverPort()));
+    const auto restore = qScopeGuard([] { qunsetenv("KESTREL_FAX_PORT"); });
+    QByteArray heard;
+    bool closedByClient = false;
+    connect(&server, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        socket->write("220 ready.\r\n");
+        connect(socket, &QTcpSocket::disconnected, this, [&] { closedByClient = true; });
+        connect(socket, &QTcpSocket::readyRead, this, [&, socket] {
+            const QByteArray got = socket->readAll();
+            heard += got;
+            if (got.startsWith("USER"))
+                socket->write("230 in.\r\n");
+            else if (got.startsWith("JOB"))
+                socket->write("200 Current job.\r\n");
+            else if (got.startsWith("JPARM"))
+                socket->write("217-Job state: jobid 7\r\n    STATE: DONE\r\n    JOBID: 7\r\n"
+                              "    OWNER: mario\r\n217 End of job 7 state.\r\n");
+            else if (got.startsWith("QUIT") && answered)
+                socket->write("221 Goodbye.\r\n");
+        });
+    });
+    auto query = std::make_unique<FaxStatusQuery>();
+    query->SetServer(u"127.0.0.1"_s, u"mario"_s, QString());
+    query->Advise(&m_sink);
+    QVERIFY(query->Query({u"7"_s}));
+    QTRY_COMPARE(m_sink.ended, QStringList{QString()});
+    QCOMPARE(m_sink.reports.size(), 1);
+    QCOMPARE(m_sink.reports.at(0).state, State::Sent);
+    QTRY_VERIFY(closedByClient);
+    QVERIFY(heard.endsWith("QUIT\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestFaxStatus)

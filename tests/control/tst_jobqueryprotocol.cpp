@@ -15,9 +15,14 @@ using State = JobReport::State;
 
 namespace {
 
-// hfaxd 6.0.7's listing of a job (JPARM alone), trimmed to what matters.
-QString listing(const QString& job, const QStringList& lines)
+// hfaxd 6.0.7's listing of a job (JPARM alone), trimmed to what matters,
+// with its job id and owner lines unless given.
+QString listing(const QString& job, QStringList lines)
 {
+    if (!lines.join(u'\n').contains(u"JOBID:"_s))
+        lines << u"    JOBID: "_s + job;
+    if (!lines.join(u'\n').contains(u"OWNER:"_s))
+        lines << u"    OWNER: mario"_s;
     return u"217-Job state: jobid %1 groupid %1\r\n    SENDTIME: 20261208201744\r\n"_s.arg(job) +
            lines.join(u"\r\n"_s) + u"\r\n217 End of job %1 state."_s.arg(job);
 }
@@ -46,6 +51,10 @@ private Q_SLOTS:
     void states_data();
     void states();
     void listingFields();
+    void anotherJobsListing_data();
+    void anotherJobsListing();
+    void serverText_data();
+    void serverText();
     void session_data();
     void session();
     void connectionLost();
@@ -77,7 +86,8 @@ void TestJobQueryProtocol::states()
     QFETCH(QString, code);
     QFETCH(QString, status);
     QFETCH(int, expected);
-    const std::optional<JobReport> report = readJobListing(u"7"_s, listing(u"7"_s, state, code, status));
+    const std::optional<JobReport> report =
+        readJobListing(u"7"_s, u"mario"_s, listing(u"7"_s, state, code, status));
     QVERIFY(report);
     QCOMPARE(int(report->state), expected);
     QCOMPARE(report->serverState, state);
@@ -87,7 +97,7 @@ void TestJobQueryProtocol::states()
 void TestJobQueryProtocol::listingFields()
 {
     const std::optional<JobReport> report =
-        readJobListing(u"7"_s, listing(u"7"_s, u"FAILED"_s, u"325"_s, u"Kill time expired"_s));
+        readJobListing(u"7"_s, u"mario"_s, listing(u"7"_s, u"FAILED"_s, u"325"_s, u"Kill time expired"_s));
     QVERIFY(report);
     QCOMPARE(report->job, u"7"_s);
     QCOMPARE(report->number, u"0612"_s);
@@ -98,10 +108,66 @@ void TestJobQueryProtocol::listingFields()
     QCOMPARE(report->dials, 3);
     // The dial string is listed to the job's owner only.
     const std::optional<JobReport> other =
-        readJobListing(u"7"_s, listing(u"7"_s, {u"    STATE: READY"_s, u"    EXTERNAL: 0698"_s}));
+        readJobListing(u"7"_s, u"mario"_s, listing(u"7"_s, {u"    STATE: READY"_s, u"    EXTERNAL: 0698"_s}));
     QVERIFY(other);
     QCOMPARE(other->number, u"0698"_s);
-    QVERIFY(!readJobListing(u"7"_s, listing(u"7"_s, {u"    EXTERNAL: 0698"_s})));
+    QVERIFY(!readJobListing(u"7"_s, u"mario"_s, listing(u"7"_s, {u"    EXTERNAL: 0698"_s})));
+}
+
+void TestJobQueryProtocol::anotherJobsListing_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("mismatch");
+    const QString done = u"    STATE: DONE"_s;
+    // A server that counted anew gave the number to another user's job.
+    QTest::newRow("another user's") << QStringList{done, u"    OWNER: luigi"_s}
+                                    << texts::statusOtherOwner(u"7"_s, u"luigi"_s);
+    // hfaxd lists its default job after a selection that failed.
+    QTest::newRow("the default job") << QStringList{u"    STATE: UNDEFINED"_s, u"    JOBID: default"_s}
+                                     << texts::statusOtherJob(u"7"_s, u"default"_s);
+    QTest::newRow("no job id") << QStringList{done, u"    JOBID:"_s}
+                               << texts::statusOtherJob(u"7"_s, QString());
+    QTest::newRow("no owner") << QStringList{done, u"    OWNER:"_s}
+                              << texts::statusOtherOwner(u"7"_s, QString());
+    QTest::newRow("another user's, named like ours")
+        << QStringList{done, u"    OWNER: Mario"_s} << texts::statusOtherOwner(u"7"_s, u"Mario"_s);
+}
+
+void TestJobQueryProtocol::anotherJobsListing()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, mismatch);
+    const std::optional<JobReport> report = readJobListing(u"7"_s, u"mario"_s, listing(u"7"_s, lines));
+    QVERIFY(report);
+    QCOMPARE(report->job, u"7"_s);
+    QCOMPARE(int(report->state), int(State::Unknown));
+    QCOMPARE(report->mismatch, mismatch);
+    QVERIFY(!report->finished());
+}
+
+void TestJobQueryProtocol::serverText_data()
+{
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("Linea occupata, riprover\xc3\xa0")
+                           << u"Linea occupata, riproverà"_s;
+    QTest::newRow("Latin-1") << QByteArray("Linea occupata, riprover\xe0") << u"Linea occupata, riproverà"_s;
+    QTest::newRow("control characters")
+        << QByteArray("No carrier\x1b[2J\x07 detected\xe2\x80\xae!") << u"No carrier [2J detected !"_s;
+    QTest::newRow("long") << QByteArray(500, 'x') << QString(MaxServerText - 1, u'x') + u'\u2026';
+}
+
+void TestJobQueryProtocol::serverText()
+{
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, shown);
+    // Replies are read one byte a character.
+    QCOMPARE(kestrel::serverText(QString::fromLatin1(wire)), shown);
+    const std::optional<JobReport> report = readJobListing(
+        u"7"_s, u"mario"_s,
+        listing(u"7"_s, {u"    STATE: FAILED"_s, u"    STATUS: "_s + QString::fromLatin1(wire)}));
+    QVERIFY(report);
+    QCOMPARE(report->reason, shown);
 }
 
 void TestJobQueryProtocol::session_data()
@@ -118,7 +184,8 @@ void TestJobQueryProtocol::session_data()
     QTest::newRow("two jobs, one the server does not know")
         << QStringList{u"7"_s, u"9"_s}
         << login + QStringList{u"200 Current job: jobid: 7 groupid: 7."_s,
-                               listing(u"7"_s, u"FAILED"_s, u"345"_s, u"Job aborted by request"_s), unknown}
+                               listing(u"7"_s, u"FAILED"_s, u"345"_s, u"Job aborted by request"_s), unknown,
+                               u"221 Goodbye."_s}
         << loggedIn + QStringList{u"JOB 7"_s, u"JPARM"_s, u"JOB 9"_s, u"QUIT"_s}
         << QList<int>{int(State::Cancelled), int(State::Unknown)} << QString();
     QTest::newRow("finished between the two commands: selected again")
@@ -126,32 +193,35 @@ void TestJobQueryProtocol::session_data()
         << login + QStringList{u"200 Current job: jobid: 7 groupid: 7."_s,
                                u"500 Cannot access job state; job deleted by another party."_s,
                                u"200 Current job: jobid: 7 groupid: 7."_s,
-                               listing(u"7"_s, u"DONE"_s, u"000"_s, QString())}
+                               listing(u"7"_s, u"DONE"_s, u"000"_s, QString()), u"221 Goodbye."_s}
         << loggedIn + QStringList{u"JOB 7"_s, u"JPARM"_s, u"JOB 7"_s, u"JPARM"_s, u"QUIT"_s}
         << QList<int>{int(State::Sent)} << QString();
     QTest::newRow("a number that is no job's never goes on the wire")
         << QStringList{u"7\r\nJKILL 8"_s, u"8"_s}
         << login + QStringList{u"200 Current job: jobid: 8 groupid: 8."_s,
-                               listing(u"8"_s, u"READY"_s, u"000"_s, QString())}
+                               listing(u"8"_s, u"READY"_s, u"000"_s, QString()), u"221 Goodbye."_s}
         << loggedIn + QStringList{u"JOB 8"_s, u"JPARM"_s, u"QUIT"_s}
         << QList<int>{int(State::Unknown), int(State::Queued)} << QString();
     QTest::newRow("a job refused, the next asked")
         << QStringList{u"7"_s, u"8"_s}
         << login + QStringList{u"503 Not allowed."_s, u"200 Current job: jobid: 8 groupid: 8."_s,
-                               listing(u"8"_s, u"ACTIVE"_s, u"000"_s, QString())}
+                               listing(u"8"_s, u"ACTIVE"_s, u"000"_s, QString()), u"221 Goodbye."_s}
         << loggedIn + QStringList{u"JOB 7"_s, u"JOB 8"_s, u"JPARM"_s, u"QUIT"_s}
         << QList<int>{int(State::Sending)} << texts::statusRefused(u"7"_s, u"503 Not allowed."_s);
     QTest::newRow("login refused") << QStringList{u"7"_s}
                                    << QStringList{u"220 ready."_s, u"331 Password?"_s,
-                                                  u"530 Login incorrect."_s}
+                                                  u"530 Login incorrect."_s, u"221 Goodbye."_s}
                                    << loggedIn + QStringList{u"QUIT"_s} << QList<int>()
                                    << texts::loginRefused();
-    QTest::newRow("no password asked")
-        << QStringList{u"7"_s}
-        << QStringList{u"130 Warning."_s, u"220 ready."_s, u"230 logged in."_s, u"200 Current job."_s,
-                       listing(u"7"_s, u"READY"_s, u"000"_s, QString())}
-        << QStringList{u"USER mario"_s, u"JOB 7"_s, u"JPARM"_s, u"QUIT"_s} << QList<int>{int(State::Queued)}
-        << QString();
+    QTest::newRow("no password asked") << QStringList{u"7"_s}
+                                       << QStringList{u"130 Warning."_s,
+                                                      u"220 ready."_s,
+                                                      u"230 logged in."_s,
+                                                      u"200 Current job."_s,
+                                                      listing(u"7"_s, u"READY"_s, u"000"_s, QString()),
+                                                      u"221 Goodbye."_s}
+                                       << QStringList{u"USER mario"_s, u"JOB 7"_s, u"JPARM"_s, u"QUIT"_s}
+                                       << QList<int>{int(State::Queued)} << QString();
 }
 
 void TestJobQueryProtocol::session()
@@ -169,6 +239,7 @@ void TestJobQueryProtocol::session()
         reports += protocol.takeReports();
     }
     QCOMPARE(sent, commands);
+    // The goodbye was answered.
     QVERIFY(protocol.done());
     QList<int> got;
     for (const JobReport& report : std::as_const(reports))
@@ -189,6 +260,16 @@ void TestJobQueryProtocol::connectionLost()
     QCOMPARE(protocol.takeReports().size(), 1);
     QCOMPARE(protocol.error(), texts::statusConnectionDropped());
     QVERIFY(protocol.done());
+
+    // After the goodbye nothing is left to lose.
+    JobQueryProtocol quitting(u"mario"_s, u"pw"_s, {u"7"_s});
+    for (const QString& text : {u"220 ready."_s, u"230 in."_s, u"200 Current job."_s})
+        quitting.onReply(reply(text));
+    QCOMPARE(quitting.onReply(reply(listing(u"7"_s, u"DONE"_s, u"000"_s, QString()))),
+             QStringList{u"QUIT"_s});
+    QVERIFY(quitting.asked() && !quitting.done());
+    quitting.fail(texts::statusConnectionDropped());
+    QCOMPARE(quitting.error(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestJobQueryProtocol)

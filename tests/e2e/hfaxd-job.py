@@ -3,11 +3,15 @@
 
     hfaxd-job.py PORT USER PASSWORD kill JOB
     hfaxd-job.py PORT USER PASSWORD expire JOB
+    hfaxd-job.py PORT USER PASSWORD submit NUMBER
+    hfaxd-job.py PORT USER PASSWORD state JOB
 
 kill: JKILL, as faxrm does. expire: gives the job a kill time that passes
 at the next turn of the minute (hfaxd takes the send time to the minute and
 the kill time in minutes, relative to it, and refuses one already past);
-prints that time. Exits non-zero, printing the server's reply, when a step
+prints that time. submit: a one-page job to NUMBER, as sendfax would
+make it; prints its number. state: prints the job's STATE, OWNER and
+STATUS lines as listed (JPARM). Exits non-zero, printing the server's reply, when a step
 is refused.
 """
 import socket
@@ -58,6 +62,28 @@ def suspend_until_minute(s, job):
     raise SystemExit("the job could not be kept suspended")
 
 
+PAGE = (b"%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\n/Helvetica findfont 20 scalefont setfont\n"
+        b"72 700 moveto (Kestrel) show\nshowpage\n%%EOF\n")
+
+
+def submit(s, number):
+    """Stores a one-page document and submits a job for it; returns the job."""
+    line = s.expect("227", "PASV")
+    h1, h2, h3, h4, p1, p2 = line[line.index("(") + 1:line.index(")")].split(",")
+    data = socket.create_connection((f"{h1}.{h2}.{h3}.{h4}", int(p1) * 256 + int(p2)), timeout=30)
+    s.expect("150", "STOT")
+    data.sendall(PAGE)
+    data.close()
+    document = s.expect("226").split()[-1].rstrip(").").strip("(")
+    job = s.expect("200", "JNEW").split("jobid:")[1].split()[0]
+    s.expect("213", "JPARM DIALSTRING " + number)
+    s.expect("213", "JPARM SENDTIME NOW")
+    s.expect("200", "JPARM DOCUMENT " + document)
+    s.expect("213", "JPARM LASTTIME 000300")
+    s.expect("200", "JSUBM")
+    return job
+
+
 def main():
     port, user, password, action, job = sys.argv[1:6]
     s = Session(int(port))
@@ -74,6 +100,18 @@ def main():
         s.expect("213", "JPARM LASTTIME 000001")
         s.expect("200", "JSUBM " + job)
         print("kill time", time.strftime("%H:%M:%S", time.gmtime(minute + 60)), flush=True)
+    elif action == "submit":
+        print(submit(s, job), flush=True)
+    elif action == "state":
+        s.expect("200", "JOB " + job)
+        s.sock.sendall(b"JPARM\r\n")
+        while True:
+            line = s.lines.readline().decode("latin-1").rstrip("\r\n")
+            if line.startswith("217 ") or not line:
+                break
+            name = line.split(":", 1)[0].strip()
+            if name in ("STATE", "OWNER", "STATUS", "JOBID", "TOTDIALS", "TOTTRIES"):
+                print(line.strip(), flush=True)
     else:
         raise SystemExit("unknown action " + action)
     s.expect("221", "QUIT")

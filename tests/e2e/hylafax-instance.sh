@@ -4,6 +4,26 @@
 #
 #   hylafax-instance.sh start DIR PORT [PASSWORD]
 #   hylafax-instance.sh stop DIR
+#   hylafax-instance.sh renumber DIR
+#
+# renumber makes the server count its jobs from 1 again, as after its queue
+# was cleaned and restarted: faxq stops, faxqclean -j 0 removes the finished
+# jobs, sendq/seqf is set to 0, faxq starts again (and the test fax line is
+# registered again when there is one). A job number of the past can then
+# name a new job. faxq has to restart: while it runs it refuses a new job
+# with the number of one it has known ("scheduler NAK'd request").
+#
+# With HYLAFAX_LINE=1, start also gives the server a test fax line, so that
+# its jobs really end; the number's last digit chooses how:
+#   1  FAILED, "No carrier detected", after two dials (no page tried)
+#   2  busy: put back in the queue, "Busy signal detected", tried again
+#      after 20 s, for ever
+#   3  ACTIVE for 20 s, then DONE
+#   any other digit: DONE, every page sent
+# The line is a FIFO ("FIFO.ttyfake", drained by a reader of its own) that
+# faxmodem registers with faxq; faxq starts the script etc/../bin/test-line
+# (SendFaxCmd) for each try, which writes the outcome into the queue file
+# and says it by its exit code (0: requeue, 1: failed, 2: done).
 #
 # start makes DIR/spool, writes its hosts.hfaxd and starts faxq, then hfaxd on
 # 127.0.0.1:PORT, each in its own process group; it returns once the server
@@ -25,6 +45,9 @@ readonly LISTEN=${HYLAFAX_LISTEN:-127.0.0.1}
 readonly CLIENT=${HYLAFAX_CLIENT:-127\.0\.0\.1}
 readonly SYSTEM_ETC=/etc/hylafax
 readonly READY_SECONDS=30
+readonly LINE=ttyfake
+# The line's capabilities as faxmodem takes them (resolutions, rates ...).
+readonly LINE_CAPABILITIES='(0,1),(0-5),(0-2),(0-2),0,0,0,(0-7)'
 
 die() {
     echo "hylafax-instance: $*" >&2
@@ -37,10 +60,73 @@ need_root() {
         exit 77
     fi
     local tool
-    for tool in faxq hfaxd openssl; do
+    for tool in faxq hfaxd faxmodem openssl; do
         command -v "$tool" >/dev/null 2>&1 || PATH=$PATH:/usr/sbin:/sbin
         command -v "$tool" >/dev/null 2>&1 || die "$tool not found (install hylafax-server)"
     done
+}
+
+# The test fax line's send program: faxq runs it as "PROGRAM -m DEVICE
+# QFILE" in the spool.
+write_line_program() {
+    local program=$1 spool=$2
+    {
+        printf '#!/bin/bash\nreadonly SPOOL=%q FAXMODEM=%q LINE=%q CAPABILITIES=%q\n' "$spool" \
+            "$(command -v faxmodem)" "$LINE" "$LINE_CAPABILITIES"
+        cat <<'LINE'
+qfile=${3:?}
+# faxq does not always give the line another job once this one is over:
+# announced again a second after this program ended, it takes the next.
+announce() {
+    (
+        sleep 1
+        "$FAXMODEM" -q "$SPOOL" -c "$CAPABILITIES" "$LINE"
+    ) </dev/null >/dev/null 2>&1 &
+}
+trap announce EXIT
+number=$(sed -n 's/^number://p' "$qfile" | tail -n1)
+pages=$(sed -n 's/^totpages://p' "$qfile" | tail -n1)
+dials=$(sed -n 's/^totdials://p' "$qfile" | tail -n1)
+tries=$(sed -n 's/^tottries://p' "$qfile" | tail -n1)
+dials=${dials:-0} tries=${tries:-0} pages=${pages:-1}
+# Sets the queue file's NAME: value lines.
+set_fields() {
+    local field
+    for field in "$@"; do
+        sed -i "/^${field%%:*}:/d" "$qfile"
+        printf '%s\n' "$field" >>"$qfile"
+    done
+}
+case ${number: -1} in
+1)
+    set_fields "status:No carrier detected" "ndials:2" "totdials:$((dials + 2))" "npages:0"
+    exit 1
+    ;;
+2)
+    set_fields "status:Busy signal detected" "ndials:1" "totdials:$((dials + 1))"
+    exit 0
+    ;;
+3) sleep 20 ;;
+esac
+set_fields "status:" "npages:$pages" "ntries:1" "tottries:$((tries + 1))" "ndials:1" \
+    "totdials:$((dials + 1))"
+exit 2
+LINE
+    } >"$program"
+    chmod 755 "$program"
+}
+
+# Registers the test fax line with the running faxq of the spool.
+start_line() {
+    local dir=$1 spool=$1/spool owner fifo
+    owner=$(stat -c %U "$spool")
+    fifo=$spool/FIFO.$LINE
+    { mkfifo -m 600 "$fifo" && chown "$owner:" "$fifo"; } || die "cannot make $fifo"
+    # Opened for reading and writing: it never reads an end, and faxq never
+    # blocks on it.
+    (exec setsid cat 0<>"$fifo" >/dev/null) </dev/null &
+    echo $! >"$dir/line.pid"
+    faxmodem -q "$spool" -c "$LINE_CAPABILITIES" "$LINE" || die "faxmodem did not register $LINE"
 }
 
 # Does the server on 127.0.0.1:$1 greet with 220? Reads the greeting lines
@@ -91,6 +177,33 @@ EOF
         die "$owner cannot reach $spool (a parent folder is closed to it)"
 }
 
+start_faxq() {
+    local dir=$1 spool=$1/spool i faxq_pid
+    rm -f "$spool/FIFO"
+    (cd "$spool" && exec setsid faxq -D -q "$spool") >>"$dir/faxq.log" 2>&1 </dev/null &
+    faxq_pid=$!
+    echo "$faxq_pid" >"$dir/faxq.pid"
+    for ((i = 0; i < READY_SECONDS * 10; i++)); do
+        [[ -p $spool/FIFO ]] && return 0
+        alive "$faxq_pid" || die "faxq exited at start (see $dir/faxq.log)"
+        sleep 0.1
+    done
+    die "faxq made no FIFO within ${READY_SECONDS}s"
+}
+
+renumber() {
+    local dir=$1 spool=$1/spool
+    need_root
+    [[ -f $dir/faxq.pid ]] || die "no server running in $dir"
+    stop_one "$dir/faxq.pid"
+    (cd "$spool" && faxqclean -j 0 -q "$spool") || die "faxqclean failed"
+    echo 0 >"$spool/sendq/seqf"
+    start_faxq "$dir"
+    if [[ -f $dir/line.pid ]]; then
+        faxmodem -q "$spool" -c "$LINE_CAPABILITIES" "$LINE" || die "faxmodem did not register $LINE again"
+    fi
+}
+
 start() {
     local dir=$1 port=$2 password=${3:-kestrel-pw}
     need_root
@@ -98,19 +211,18 @@ start() {
     mkdir -p "$dir" || die "cannot create $dir"
     chmod 755 "$dir"
     dir=$(cd "$dir" && pwd)
-    local spool=$dir/spool i faxq_pid hfaxd_pid
+    local spool=$dir/spool i hfaxd_pid
     make_spool "$spool" "$password"
+    if [[ ${HYLAFAX_LINE:-0} == 1 ]]; then
+        write_line_program "$spool/bin/test-line" "$spool"
+        printf '%s\n' "SendFaxCmd: $spool/bin/test-line" "JobRetryBusy: 20" "JobRetryOther: 20" \
+            >>"$spool/etc/config"
+    fi
 
     # faxq first: hfaxd hands submitted jobs to it through the FIFO.
-    (cd "$spool" && exec setsid faxq -D -q "$spool") >"$dir/faxq.log" 2>&1 </dev/null &
-    faxq_pid=$!
-    echo "$faxq_pid" >"$dir/faxq.pid"
-    for ((i = 0; i < READY_SECONDS * 10; i++)); do
-        [[ -p $spool/FIFO ]] && break
-        alive "$faxq_pid" || die "faxq exited at start (see $dir/faxq.log)"
-        sleep 0.1
-    done
-    [[ -p $spool/FIFO ]] || die "faxq made no FIFO within ${READY_SECONDS}s"
+    : >"$dir/faxq.log"
+    start_faxq "$dir"
+    [[ ${HYLAFAX_LINE:-0} == 1 ]] && start_line "$dir"
 
     # -l must come before -i, or the address is ignored.
     (cd "$spool" && exec setsid hfaxd -d -q "$spool" -l "$LISTEN" -i "$port") \
@@ -147,6 +259,7 @@ stop() {
     local dir=$1
     stop_one "$dir/faxq.pid"
     stop_one "$dir/hfaxd.pid"
+    stop_one "$dir/line.pid"
 }
 
 case ${1:-} in
@@ -158,7 +271,11 @@ stop)
     [[ $# -eq 2 ]] || die "usage: $0 stop DIR"
     stop "$2"
     ;;
+renumber)
+    [[ $# -eq 2 ]] || die "usage: $0 renumber DIR"
+    renumber "$2"
+    ;;
 *)
-    die "usage: $0 start DIR PORT [PASSWORD] | stop DIR"
+    die "usage: $0 start DIR PORT [PASSWORD] | stop DIR | renumber DIR"
     ;;
 esac

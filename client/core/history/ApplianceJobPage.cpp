@@ -31,6 +31,10 @@ QList<ApplianceJobPage::Job> ApplianceJobPage::parse(const QString& xml)
                 job.job = reader.readElementText().trimmed();
             } else if (inJob && is(name, u"state")) {
                 job.state = reader.readElementText().trimmed();
+            } else if (inJob && is(name, u"owner")) {
+                job.owner = reader.readElementText().trimmed();
+            } else if (inJob && is(name, u"number")) {
+                job.number = reader.readElementText().trimmed();
             }
         } else if (token == QXmlStreamReader::EndElement && inJob && is(reader.name(), u"job")) {
             inJob = false;

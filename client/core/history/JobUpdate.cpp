@@ -1,5 +1,7 @@
 #include "JobUpdate.h"
 
+#include "ClientTexts.h"
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -26,8 +28,8 @@ std::optional<FaxState> stateOf(JobReport::State state)
     return std::nullopt;
 }
 
-// The fax server's words for a job's state, and the letters its listings
-// use for them, by the page they may stand on.
+// The words of the appliance's pending page for a job's state, and the
+// letters its listings use for them.
 const QHash<QString, FaxState>& pendingWords()
 {
     static const QHash<QString, FaxState> words{
@@ -43,29 +45,37 @@ const QHash<QString, FaxState>& pendingWords()
     return words;
 }
 
-const QHash<QString, FaxState>& doneWords()
-{
-    static const QHash<QString, FaxState> words{
-        {u"DONE"_s, FaxState::Sent},
-        {u"SENT"_s, FaxState::Sent},
-        {u"D"_s, FaxState::Sent},
-        {u"FAILED"_s, FaxState::Failed},
-        {u"F"_s, FaxState::Failed},
-        {u"KILLED"_s, FaxState::Cancelled},
-        {u"REMOVED"_s, FaxState::Cancelled},
-        {u"ABORTED"_s, FaxState::Cancelled},
-        {u"CANCELLED"_s, FaxState::Cancelled},
-        {u"CANCELED"_s, FaxState::Cancelled},
-    };
-    return words;
-}
-
 template <typename T> void take(T& field, const std::optional<T>& value, bool& changed)
 {
     if (value && field != *value) {
         field = *value;
         changed = true;
     }
+}
+
+QString digitsOf(const QString& number)
+{
+    QString digits;
+    for (const QChar c : number) {
+        if (c.isDigit())
+            digits += c;
+    }
+    return digits;
+}
+
+// Whether the number a source lists is the history's: the server dials the
+// number with the line's prefix before it. Nothing to compare says nothing.
+bool sameNumber(const QString& listed, const QString& recorded)
+{
+    const QString dialled = digitsOf(listed);
+    const QString digits = digitsOf(recorded);
+    return dialled.isEmpty() || digits.isEmpty() || dialled.endsWith(digits);
+}
+
+// Where a page's state may take a fax: only further on its way.
+int progressOf(FaxState state)
+{
+    return state == FaxState::Sending ? 1 : 0;
 }
 
 } // namespace
@@ -75,20 +85,35 @@ JobUpdate JobUpdate::fromReport(const JobReport& report)
     JobUpdate update;
     update.state = stateOf(report.state);
     update.unknownToServer = report.state == JobReport::State::Unknown;
-    if (update.unknownToServer)
+    if (update.unknownToServer) {
+        if (!report.mismatch.isEmpty())
+            update.reason = report.mismatch;
         return update;
+    }
     update.pagesSent = report.pagesSent;
     update.pagesTotal = report.pagesTotal;
-    update.tries = report.tries;
+    // What the user calls a try is a call; hfaxd counts a try only for a
+    // call the other fax answered (a number busy twice: two dials, no try).
+    update.tries = qMax(report.tries, report.dials);
     update.reason = report.reason;
+    update.number = report.number;
     return update;
 }
 
-JobUpdate JobUpdate::fromPageState(const QString& word, bool done)
+JobUpdate JobUpdate::fromPage(const ApplianceJobPage::Job& job, bool done, const QString& user)
 {
-    const QHash<QString, FaxState>& words = done ? doneWords() : pendingWords();
     JobUpdate update;
-    if (const auto found = words.constFind(word.trimmed().toUpper()); found != words.cend())
+    if (!job.owner.isEmpty() && job.owner != user) {
+        update.unknownToServer = true;
+        update.reason = texts::history::otherOwner(job.owner);
+        return update;
+    }
+    update.number = job.number;
+    update.forwardOnly = true;
+    if (done)
+        return update;
+    const QHash<QString, FaxState>& words = pendingWords();
+    if (const auto found = words.constFind(job.state.trimmed().toUpper()); found != words.cend())
         update.state = *found;
     return update;
 }
@@ -97,11 +122,26 @@ JobChange applyUpdate(FaxRecord& record, const JobUpdate& update, const QString&
 {
     if (record.isFinished())
         return {};
-    if (update.unknownToServer) {
-        if (record.lost)
+    std::optional<QString> checkReason;
+    if (update.unknownToServer)
+        checkReason = update.reason.value_or(lostReason);
+    else if (!sameNumber(update.number, record.number))
+        checkReason = texts::history::otherNumber(update.number);
+    if (checkReason) {
+        if (record.lost && record.state == FaxState::ToCheck)
             return {};
         record.lost = true;
-        record.reason = lostReason;
+        record.state = FaxState::ToCheck;
+        record.reason = *checkReason;
+        return {true, false};
+    }
+    if (update.forwardOnly) {
+        // A fax to be checked waits for the server's word; a page's never
+        // moves one back.
+        if (!update.state || record.lost || record.state == FaxState::ToCheck ||
+            progressOf(*update.state) <= progressOf(record.state))
+            return {};
+        record.state = *update.state;
         return {true, false};
     }
     bool changed = false;

@@ -2,9 +2,18 @@
 
 #include "ApplianceJobPage.h"
 #include "ClientTexts.h"
+#include "Corvanefax.h"
 #include "OneShotTimer.h"
 
 namespace kestrel {
+namespace {
+
+QString keyOf(const QString& appliance, const QString& job)
+{
+    return appliance + u'\n' + job;
+}
+
+} // namespace
 
 StatusTracker::StatusTracker(FaxHistory& history, FaxStatusHost& host, OneShotTimer& timer, QObject* parent)
     : QObject(parent), m_history(history), m_host(host), m_timer(timer), m_server([] { return Server(); })
@@ -20,6 +29,7 @@ StatusTracker::~StatusTracker()
 
 void StatusTracker::wake()
 {
+    settleForgotten();
     // An open question asks again when it ends, a running interval when it
     // runs out.
     if (m_host.isAsking() || m_timer.isActive())
@@ -27,17 +37,41 @@ void StatusTracker::wake()
     ask();
 }
 
+void StatusTracker::settleForgotten()
+{
+    // Faxes a version before this one marked as no longer known to the
+    // server, in the state they had then.
+    if (std::exchange(m_forgottenSettled, true))
+        return;
+    JobUpdate forgotten;
+    forgotten.unknownToServer = true;
+    const QList<FaxRecord>& records = m_history.records();
+    std::optional<FaxHistory::Batch> batch;
+    for (int i = 0; i < records.size(); ++i) {
+        const FaxRecord& record = records.at(i);
+        if (record.lost && !record.isFinished() && record.state != FaxState::ToCheck &&
+            m_history.indexOf(record.appliance, record.job) == i) {
+            if (!batch)
+                batch.emplace(m_history);
+            m_history.update(record.appliance, record.job, forgotten, record.reason);
+        }
+    }
+}
+
 void StatusTracker::ask()
 {
     const Server server = m_server();
+    if (m_refused && *m_refused == server)
+        return;
+    m_refused.reset();
     const QStringList jobs = m_history.trackedJobs(server.address);
     if (jobs.isEmpty())
         return;
     m_host.setServer(server.address, server.user, server.password);
-    m_askedAppliance = server.address;
+    m_asked = server;
     // Running before the question goes out: a query that answered at once
     // would otherwise ask again from inside this one.
-    m_timer.start(m_intervalMs, [this] { wake(); });
+    m_timer.start(m_waitMs, [this] { wake(); });
     if (!m_host.ask(jobs))
         m_timer.stop();
 }
@@ -47,14 +81,48 @@ void StatusTracker::onReport(const JobReport& report)
     // The answers of one question go to the file together.
     if (!m_answers)
         m_answers.emplace(m_history);
-    apply(m_askedAppliance, report.job, JobUpdate::fromReport(report));
+    m_listed.insert(keyOf(m_asked.address, report.job));
+    apply(m_asked.address, report.job, JobUpdate::fromReport(report));
 }
 
-void StatusTracker::onQueryEnded()
+void StatusTracker::onQueryEnded(const QString& error)
 {
     m_answers.reset();
-    // The question outlasted the interval: the next one is due now.
-    wake();
+    if (error.isEmpty()) {
+        m_waitMs = m_intervalMs;
+        setNote(QString());
+        // The question outlasted the interval: the next one is due now.
+        wake();
+        return;
+    }
+    if (error == LoginRefused) {
+        m_refused = m_asked;
+        m_timer.stop();
+        setNote(texts::history::loginRefusedNote(error));
+        return;
+    }
+    // The server away or not answering: asked less and less often.
+    m_waitMs = qMin(m_waitMs * 2, LongestWaitMs);
+    m_timer.start(m_waitMs, [this] { wake(); });
+    setNote(texts::history::serverAway(error, (m_waitMs + 59999) / 60000));
+}
+
+void StatusTracker::settingsChanged()
+{
+    m_refused.reset();
+    m_waitMs = m_intervalMs;
+    if (!m_host.isAsking()) {
+        m_timer.stop();
+        ask();
+    }
+}
+
+void StatusTracker::setNote(const QString& note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
+    Q_EMIT serverNoteChanged(m_note);
 }
 
 void StatusTracker::takePendingPage(const QString& xml)
@@ -69,12 +137,14 @@ void StatusTracker::takeFinishedPage(const QString& xml)
 
 void StatusTracker::takePage(const QString& xml, bool finished)
 {
-    const QString appliance = m_server().address;
+    const Server server = m_server();
     const QList<ApplianceJobPage::Job> jobs = ApplianceJobPage::parse(xml);
     FaxHistory::Batch batch(m_history);
     for (const ApplianceJobPage::Job& job : jobs) {
-        if (m_history.indexOf(appliance, job.job) >= 0)
-            apply(appliance, job.job, JobUpdate::fromPageState(job.state, finished));
+        // The server's listing has spoken of it: it alone tells on.
+        if (m_history.indexOf(server.address, job.job) >= 0 &&
+            !m_listed.contains(keyOf(server.address, job.job)))
+            apply(server.address, job.job, JobUpdate::fromPage(job, finished, server.user));
     }
 }
 

@@ -222,6 +222,30 @@ inline const QString ToCheck = u"Esito da verificare"_s;
 // The reason of a fax the fax server no longer knows (its record there
 // was cleared, or the job never reached it).
 inline const QString NotOnServer = u"Il server fax non ha più notizie di questo fax"_s;
+// The reasons of a fax whose job number on the appliance now names another
+// job: the number was given again (the server counted anew).
+inline QString otherOwner(const QString& owner)
+{
+    return u"Il numero di questo fax sul server fax è ora di un fax di un altro utente ("_s + owner + u')';
+}
+inline QString otherNumber(const QString& number)
+{
+    return u"Il numero di questo fax sul server fax è ora di un fax per un altro destinatario ("_s + number +
+           u')';
+}
+// The status window when the last question to the fax server went
+// unanswered: the states shown are those of the last answer.
+inline const QString StatesFromLastAnswer = u"Gli stati sono quelli dell'ultima risposta del server fax. "_s;
+inline QString serverAway(const QString& why, int minutes)
+{
+    return StatesFromLastAnswer + why + u". Nuovo tentativo tra "_s +
+           (minutes <= 1 ? u"un minuto"_s : QString::number(minutes) + u" minuti"_s) + u'.';
+}
+inline QString loginRefusedNote(const QString& why)
+{
+    return StatesFromLastAnswer + why +
+           u": lo stato dei fax non sarà più chiesto finché le impostazioni non cambiano."_s;
+}
 // A fax whose end the server gave no reason for.
 inline const QString NoReason = u"motivo non indicato"_s;
 

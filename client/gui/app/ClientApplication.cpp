@@ -368,6 +368,9 @@ FrmOption& ClientApplication::optionsWindow()
     // Queued: a modal options window runs inside the send window's handler.
     connect(p.optionsWindow.get(), &FrmOption::sendWindowReloadRequested, &send, &FrmSend::reload,
             Qt::QueuedConnection);
+    // Saved: a login the fax server refused may have been mended.
+    connect(p.optionsWindow.get(), &QDialog::accepted, &p.tracker, &StatusTracker::settingsChanged,
+            Qt::QueuedConnection);
     return *p.optionsWindow;
 }
 
@@ -434,6 +437,9 @@ FaxStatusWindow& ClientApplication::statusWindow()
     if (!p.statusWindow) {
         p.statusWindow = std::make_unique<FaxStatusWindow>(p.history);
         connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, this, &ClientApplication::resend);
+        p.statusWindow->setServerNote(p.tracker.serverNote());
+        connect(&p.tracker, &StatusTracker::serverNoteChanged, p.statusWindow.get(),
+                &FaxStatusWindow::setServerNote);
     }
     return *p.statusWindow;
 }

@@ -140,7 +140,7 @@ FaxHistoryFilter::FaxHistoryFilter(const FaxHistory& history, QObject* parent)
 void FaxHistoryFilter::setShow(Show show)
 {
     m_show = show;
-    invalidateRowsFilter();
+    invalidate();
 }
 
 bool FaxHistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const

@@ -83,6 +83,12 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
         if (const int fax = currentFax(); fax >= 0)
             Q_EMIT resendRequested(fax);
     });
+    m_serverNote = new QLabel(this);
+    m_serverNote->setObjectName(u"serverNote"_s);
+    m_serverNote->setWordWrap(true);
+    m_serverNote->setTextFormat(Qt::PlainText);
+    m_serverNote->hide();
+
     auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -96,6 +102,7 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     bottom->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_serverNote);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
     updateResend();
@@ -130,6 +137,13 @@ void FaxStatusWindow::showFax(int fax)
         m_view->scrollTo(index);
     }
     showInFront();
+}
+
+void FaxStatusWindow::setServerNote(const QString& note)
+{
+    m_serverNote->setText(note);
+    m_serverNote->setAccessibleName(note);
+    m_serverNote->setVisible(!note.isEmpty());
 }
 
 void FaxStatusWindow::showInFront()

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -27,10 +28,14 @@ public:
     // is listed.
     void showFax(int fax);
     void showInFront();
+    // Why the states are those of an older answer of the fax server; empty
+    // hides it.
+    void setServerNote(const QString& note);
 
     QTableView* view() const { return m_view; }
     QComboBox* filter() const { return m_filter; }
     QPushButton* resendButton() const { return m_resend; }
+    QLabel* serverNote() const { return m_serverNote; }
     // The fax on the current row, or -1.
     int currentFax() const;
 
@@ -46,6 +51,7 @@ private:
     QComboBox* m_filter;
     QTableView* m_view;
     QPushButton* m_resend;
+    QLabel* m_serverNote;
 };
 
 } // namespace kestrel

@@ -17,6 +17,7 @@
 #include "TrayMenu.h"
 #include "Wait.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void faxEndsInANotice();
     void resendPutsBackWhatIsLeft();
     void statusWindowFromTheSendWindowAndTheMenu();
+    void refusedLoginUntilTheSettingsAreSaved();
 
 private:
     // A client whose fax went to 0612345 (Studio Rossi) as job 7 of
@@ -229,6 +231,21 @@ void TestClientApplication::statusWindowFromTheSendWindowAndTheMenu()
     window.close();
     Q_EMIT m_client->trayMenu().statusWindowRequested();
     QVERIFY(window.isVisible());
+}
+
+// A refused login: the status window says why its states are old, and the
+// fax server is asked again once the settings are saved.
+void TestClientApplication::refusedLoginUntilTheSettingsAreSaved()
+{
+    startWithOneFax(true, {u"/tmp/kestrel-1.ps"_s});
+    m_query->answer({}, LoginRefused.toString());
+    FaxStatusWindow& window = m_client->statusWindow();
+    QCOMPARE(window.serverNote()->text(), texts::history::loginRefusedNote(LoginRefused.toString()));
+    m_timer.fire();
+    QCOMPARE(m_query->queries.size(), 1);
+    // A new password changes nothing else: the window just closes.
+    Q_EMIT m_client->optionsWindow().accepted();
+    QTRY_COMPARE(m_query->queries.size(), 2);
 }
 
 QTEST_MAIN(TestClientApplication)

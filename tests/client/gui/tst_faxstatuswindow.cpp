@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -122,6 +123,20 @@ private Q_SLOTS:
         sent.state = FaxState::Sent;
         m_history->update(u"fax.local"_s, u"2"_s, sent, {});
         QCOMPARE(listedJobs(), (QStringList{u"6"_s, u"1"_s}));
+    }
+
+    // Why the states are from an older answer of the server, while they are.
+    void serverNote()
+    {
+        QLabel* note = m_window->serverNote();
+        QVERIFY(!note->isVisible());
+        const QString away = texts::history::serverAway(u"Il server fax non risponde"_s, 2);
+        m_window->setServerNote(away);
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->text(), away);
+        QCOMPARE(note->accessibleName(), away);
+        m_window->setServerNote(QString());
+        QVERIFY(!note->isVisible());
     }
 
     void rowSpokenWhole()

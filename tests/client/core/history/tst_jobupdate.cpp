@@ -1,6 +1,7 @@
 // What the fax server's reports and the appliance's pages make of a fax of
 // the history.
 
+#include "ClientTexts.h"
 #include "JobUpdate.h"
 #include "RecordingFaxStatus.h"
 
@@ -39,28 +40,52 @@ private Q_SLOTS:
         QCOMPARE(update.reason, expected ? std::optional(u"Busy"_s) : std::nullopt);
     }
 
-    void pageWords_data()
+    // A page may move a fax on its way, never end it, never move it back;
+    // a job of another owner or number on it is not the history's fax.
+    void pages_data()
     {
         QTest::addColumn<QString>("word");
         QTest::addColumn<bool>("done");
-        QTest::addColumn<std::optional<FaxState>>("expected");
-        QTest::newRow("pending SENDING") << u"SENDING"_s << false << std::optional(FaxState::Sending);
-        QTest::newRow("pending ready, lower case") << u" ready"_s << false << std::optional(FaxState::Queued);
-        QTest::newRow("pending letter S") << u"S"_s << false << std::optional(FaxState::Queued);
-        QTest::newRow("finished DONE") << u"DONE"_s << true << std::optional(FaxState::Sent);
-        QTest::newRow("finished FAILED") << u"FAILED"_s << true << std::optional(FaxState::Failed);
-        QTest::newRow("finished KILLED") << u"KILLED"_s << true << std::optional(FaxState::Cancelled);
-        // A word out of its page says nothing certain.
-        QTest::newRow("DONE on the pending page") << u"DONE"_s << false << std::optional<FaxState>();
-        QTest::newRow("SENDING on the finished page") << u"SENDING"_s << true << std::optional<FaxState>();
-        QTest::newRow("unknown word") << u"?"_s << true << std::optional<FaxState>();
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<FaxState>("before");
+        QTest::addColumn<FaxState>("after");
+        QTest::addColumn<QString>("reason");
+        const QString our = u"ufficio"_s;
+        const QString number = u"00612345"_s;
+        QTest::newRow("queued, then sending")
+            << u"SENDING"_s << false << our << number << FaxState::Queued << FaxState::Sending << QString();
+        QTest::newRow("letter S, lower case") << u" s"_s << false << QString() << QString()
+                                              << FaxState::Queued << FaxState::Queued << QString();
+        QTest::newRow("sending is not moved back")
+            << u"READY"_s << false << our << number << FaxState::Sending << FaxState::Sending << QString();
+        QTest::newRow("done on the finished page ends nothing")
+            << u"DONE"_s << true << our << number << FaxState::Queued << FaxState::Queued << QString();
+        QTest::newRow("to be checked waits for the server")
+            << u"SENDING"_s << false << our << number << FaxState::ToCheck << FaxState::ToCheck << QString();
+        QTest::newRow("another user's job") << u"DONE"_s << true << u"luigi"_s << number << FaxState::Queued
+                                            << FaxState::ToCheck << texts::history::otherOwner(u"luigi"_s);
+        QTest::newRow("another number") << u"SENDING"_s << false << our << u"0698765"_s << FaxState::Queued
+                                        << FaxState::ToCheck << texts::history::otherNumber(u"0698765"_s);
     }
-    void pageWords()
+    void pages()
     {
         QFETCH(QString, word);
         QFETCH(bool, done);
-        QFETCH(std::optional<FaxState>, expected);
-        QCOMPARE(JobUpdate::fromPageState(word, done).state, expected);
+        QFETCH(QString, owner);
+        QFETCH(QString, number);
+        QFETCH(FaxState, before);
+        QFETCH(FaxState, after);
+        QFETCH(QString, reason);
+        FaxRecord record;
+        record.number = u"0612345"_s;
+        record.state = before;
+        const JobChange change = applyUpdate(
+            record, JobUpdate::fromPage({u"7"_s, word, owner, number}, done, u"ufficio"_s), u"gone"_s);
+        QCOMPARE(record.state, after);
+        QCOMPARE(record.reason, reason);
+        QCOMPARE(change.changed, before != after);
+        QVERIFY(!change.ended);
     }
 
     void applied_data()
@@ -84,7 +109,12 @@ private Q_SLOTS:
             << FaxState::Sent << int(State::Sending) << FaxState::Sent << false << false << false;
         QTest::newRow("cancelled stays")
             << FaxState::Cancelled << int(State::Failed) << FaxState::Cancelled << false << false << false;
-        QTest::newRow("unknown to the server")
+        // Forgotten by the server (its queue cleaned): not queued for ever.
+        QTest::newRow("queued, unknown to the server")
+            << FaxState::Queued << int(State::Unknown) << FaxState::ToCheck << true << false << true;
+        QTest::newRow("sending, unknown to the server")
+            << FaxState::Sending << int(State::Unknown) << FaxState::ToCheck << true << false << true;
+        QTest::newRow("to check, unknown to the server")
             << FaxState::ToCheck << int(State::Unknown) << FaxState::ToCheck << true << false << true;
     }
     void applied()
@@ -107,6 +137,50 @@ private Q_SLOTS:
         QCOMPARE(record.isTracked(), !isFinished(after) && !lost);
         if (changed)
             QCOMPARE(record.reason, lost ? u"gone"_s : u"Busy"_s);
+    }
+
+    // What the server listed is not the history's fax: another job's or
+    // another user's (the control says which), or another number's.
+    void notThisFax_data()
+    {
+        QTest::addColumn<QString>("mismatch");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("another user's") << u"di un altro utente"_s << QString() << u"di un altro utente"_s;
+        QTest::newRow("another number")
+            << QString() << u"0698765"_s << texts::history::otherNumber(u"0698765"_s);
+    }
+    void notThisFax()
+    {
+        QFETCH(QString, mismatch);
+        QFETCH(QString, number);
+        QFETCH(QString, reason);
+        FaxRecord record;
+        record.number = u"06 12345"_s;
+        JobReport report = test::report(u"7"_s, mismatch.isEmpty() ? State::Sent : State::Unknown);
+        report.mismatch = mismatch;
+        report.number = number;
+        const JobChange change = applyUpdate(record, JobUpdate::fromReport(report), u"gone"_s);
+        QCOMPARE(record.state, FaxState::ToCheck);
+        QCOMPARE(record.reason, reason);
+        QVERIFY(change.changed && !change.ended && !record.isTracked());
+        // The number with the line's prefix is the same number.
+        FaxRecord prefixed;
+        prefixed.number = u"06 12345"_s;
+        report = test::report(u"7"_s, State::Sent);
+        report.number = u"0061-2345"_s;
+        QVERIFY(applyUpdate(prefixed, JobUpdate::fromReport(report), u"gone"_s).ended);
+        QCOMPARE(prefixed.state, FaxState::Sent);
+    }
+
+    // A number busy twice was dialled twice and tried by the server never.
+    void dialsAreTries()
+    {
+        FaxRecord record;
+        JobReport report = test::report(u"7"_s, State::Failed, u"Busy signal detected"_s);
+        report.dials = 2;
+        applyUpdate(record, JobUpdate::fromReport(report), u"gone"_s);
+        QCOMPARE(record.tries, 2);
     }
 };
 

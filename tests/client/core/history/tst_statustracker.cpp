@@ -3,6 +3,8 @@
 // while nothing is unfinished; and what the answers and the appliance's
 // pages make of the faxes.
 
+#include "ClientTexts.h"
+#include "Corvanefax.h"
 #include "ManualTimer.h"
 #include "MockClock.h"
 #include "RecordingFaxStatus.h"
@@ -40,7 +42,8 @@ class TestStatusTracker : public QObject
     }
 
     // One step of a script: "add 7", "fire", "wake", "end", "error",
-    // "<state> 7" (the open question's answer), "page <WORD> 7".
+    // "<state> 7" (the open question's answer), "page <WORD> 7" (finished),
+    // "pending <WORD> 7".
     void run(const QString& step)
     {
         const QStringList words = step.split(u' ');
@@ -58,6 +61,9 @@ class TestStatusTracker : public QObject
         else if (verb == u"page"_s)
             m_tracker->takeFinishedPage(u"<jobs><job><jobid>"_s + words.at(2) + u"</jobid><state>"_s +
                                         words.at(1) + u"</state></job></jobs>"_s);
+        else if (verb == u"pending"_s)
+            m_tracker->takePendingPage(u"<jobs><job><jobid>"_s + words.at(2) + u"</jobid><state>"_s +
+                                       words.at(1) + u"</state></job></jobs>"_s);
         else
             m_query->answer({test::report(words.at(1), State(verb.toInt()))});
     }
@@ -95,11 +101,12 @@ private Q_SLOTS:
             << QStringList{u"add 7"_s, sent + u" 7"_s, u"fire"_s, u"wake"_s} << QStringList{u"7"_s};
         QTest::newRow("a question that outlasts the interval: the next when it ends")
             << QStringList{u"add 7"_s, u"fire"_s, u"end"_s} << QStringList{u"7"_s, u"7"_s};
-        QTest::newRow("the finished page ends a fax")
-            << QStringList{u"add 7"_s, u"end"_s, u"page DONE 7"_s, u"fire"_s} << QStringList{u"7"_s};
+        // The server's listing tells how it ended.
+        QTest::newRow("the finished page ends nothing")
+            << QStringList{u"add 7"_s, u"end"_s, u"page DONE 7"_s, u"fire"_s} << QStringList{u"7"_s, u"7"_s};
         QTest::newRow("unknown to the server, asked no more")
             << QStringList{u"add 7"_s, unknown + u" 7"_s, u"fire"_s} << QStringList{u"7"_s};
-        QTest::newRow("the server away: asked again after the interval")
+        QTest::newRow("the server away: asked again after the wait")
             << QStringList{u"add 7"_s, u"error"_s, u"wake"_s, u"fire"_s} << QStringList{u"7"_s, u"7"_s};
     }
     void timing()
@@ -112,9 +119,84 @@ private Q_SLOTS:
         for (const QStringList& jobs : std::as_const(m_query->queries))
             queries << jobs.join(u',');
         QCOMPARE(queries, asked);
-        QVERIFY(m_timer.interval == -1 || m_timer.interval == StatusTracker::DefaultIntervalMs);
         if (!asked.isEmpty())
             QCOMPARE(m_query->address, u"fax.local"_s);
+    }
+
+    // The server away: asked after twice the wait of the last time, up to
+    // ten minutes; the window says why its states are old, until an answer.
+    void backOff()
+    {
+        QSignalSpy notes(m_tracker.get(), &StatusTracker::serverNoteChanged);
+        add(u"7"_s);
+        QCOMPARE(m_timer.interval, StatusTracker::DefaultIntervalMs);
+        QList<int> waits;
+        for (int i = 0; i < 6; ++i) {
+            m_query->answer({}, u"Impossibile collegarsi"_s);
+            waits << m_timer.interval;
+            m_tracker->wake(); // a fax added meanwhile asks nothing sooner
+            m_timer.fire();
+        }
+        QCOMPARE(waits, (QList<int>{60000, 120000, 240000, 480000, 600000, 600000}));
+        QCOMPARE(m_query->queries.size(), 7);
+        QCOMPARE(m_tracker->serverNote(), texts::history::serverAway(u"Impossibile collegarsi"_s, 10));
+        QCOMPARE(notes.size(), 5); // the same note is not told again
+        m_query->answer({test::report(u"7"_s, State::Queued)});
+        QCOMPARE(m_tracker->serverNote(), QString());
+        m_timer.fire();
+        m_query->answer({test::report(u"7"_s, State::Queued)});
+        QCOMPARE(m_timer.interval, StatusTracker::DefaultIntervalMs);
+    }
+
+    // A refused login is tried again with another login, without waiting
+    // for the settings to say so.
+    void refusedLogin()
+    {
+        QString password = u"segreta"_s;
+        m_tracker->setServer([&password] {
+            return StatusTracker::Server{u"fax.local"_s, u"ufficio"_s, password};
+        });
+        add(u"7"_s);
+        m_query->answer({}, LoginRefused.toString());
+        QCOMPARE(m_tracker->serverNote(), texts::history::loginRefusedNote(LoginRefused.toString()));
+        QVERIFY(!m_timer.isActive());
+        add(u"8"_s);
+        QCOMPARE(m_query->queries.size(), 1);
+        password = u"nuova"_s;
+        add(u"9"_s);
+        QCOMPARE(m_query->queries.size(), 2);
+        QCOMPARE(m_query->queries.last(), (QStringList{u"7"_s, u"8"_s, u"9"_s}));
+    }
+
+    // Once the server's listing spoke of a fax, the pending page's word
+    // (the appliance says SENDING of every waiting job) moves it no more.
+    void listingOverPages()
+    {
+        add(u"7"_s);
+        add(u"8"_s);
+        run(u"pending SENDING 8"_s);
+        QCOMPARE(m_history->records().at(1).state, FaxState::Sending);
+        m_query->answer({test::report(u"7"_s, State::Queued), test::report(u"8"_s, State::Queued)});
+        run(u"pending SENDING 7"_s);
+        run(u"pending SENDING 8"_s);
+        QCOMPARE(m_history->records().at(0).state, FaxState::Queued);
+        QCOMPARE(m_history->records().at(1).state, FaxState::Queued);
+    }
+
+    // A fax an older version left queued and marked as forgotten by the
+    // server is to be checked.
+    void forgottenBefore()
+    {
+        FaxRecord record;
+        record.job = u"7"_s;
+        record.appliance = u"fax.local"_s;
+        record.lost = true;
+        record.reason = texts::history::NotOnServer;
+        m_history->add(record);
+        m_tracker->wake();
+        QCOMPARE(m_history->records().at(0).state, FaxState::ToCheck);
+        QCOMPARE(m_history->records().at(0).reason, texts::history::NotOnServer);
+        QVERIFY(m_query->queries.isEmpty());
     }
 
     // Each end is told once, with the fax it was.
@@ -146,12 +228,13 @@ private Q_SLOTS:
             "<submitted>2026-12-08T10:15:00</submitted></job>\n"_s;
         QTest::newRow("pending, sending")
             << head + job.arg(u"SENDING"_s) + u"</jobs>\n"_s << false << FaxState::Sending;
-        QTest::newRow("finished, done")
-            << head + job.arg(u"DONE"_s) + u"</jobs>\n"_s << true << FaxState::Sent;
         QTest::newRow("closing tag in capitals")
-            << head + job.arg(u"DONE"_s) + u"</JOBS>\n"_s << true << FaxState::Sent;
-        QTest::newRow("cut in the job") << head + job.arg(u"DONE"_s).left(60) << true << FaxState::Queued;
-        QTest::newRow("another job") << head + job.arg(u"DONE"_s).replace(u">7<"_s, u">77<"_s) << true
+            << head + job.arg(u"SENDING"_s) + u"</JOBS>\n"_s << false << FaxState::Sending;
+        QTest::newRow("another user's job")
+            << head + job.arg(u"DONE"_s).replace(u"ufficio"_s, u"luigi"_s) + u"</jobs>\n"_s << true
+            << FaxState::ToCheck;
+        QTest::newRow("cut in the job") << head + job.arg(u"SENDING"_s).left(60) << false << FaxState::Queued;
+        QTest::newRow("another job") << head + job.arg(u"SENDING"_s).replace(u">7<"_s, u">77<"_s) << false
                                      << FaxState::Queued;
     }
     void pages()

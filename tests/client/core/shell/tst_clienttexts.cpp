@@ -214,6 +214,24 @@ void TestClientTexts::everyText_data()
         << QString(texts::history::NotRegularFile) << u"non è un file regolare"_s;
     QTest::newRow("history::OtherUsersFile")
         << QString(texts::history::OtherUsersFile) << u"appartiene a un altro utente"_s;
+    QTest::newRow("history::otherOwner")
+        << texts::history::otherOwner(u"luigi"_s)
+        << u"Il numero di questo fax sul server fax è ora di un fax di un altro utente (luigi)"_s;
+    QTest::newRow("history::otherNumber")
+        << texts::history::otherNumber(u"0698"_s)
+        << u"Il numero di questo fax sul server fax è ora di un fax per un altro destinatario (0698)"_s;
+    QTest::newRow("history::serverAway")
+        << texts::history::serverAway(u"Il server fax non risponde"_s, 4)
+        << u"Gli stati sono quelli dell'ultima risposta del server fax. Il server fax non risponde. Nuovo "
+           "tentativo tra 4 minuti."_s;
+    QTest::newRow("history::serverAway, a minute")
+        << texts::history::serverAway(u"Il server fax non risponde"_s, 1)
+        << u"Gli stati sono quelli dell'ultima risposta del server fax. Il server fax non risponde. Nuovo "
+           "tentativo tra un minuto."_s;
+    QTest::newRow("history::loginRefusedNote")
+        << texts::history::loginRefusedNote(u"Nome utente o password errati"_s)
+        << u"Gli stati sono quelli dell'ultima risposta del server fax. Nome utente o password errati: lo "
+           "stato dei fax non sarà più chiesto finché le impostazioni non cambiano."_s;
     QTest::newRow("history::sentNotice")
         << texts::history::sentNotice(u"Studio Rossi"_s, 3) << u"Fax a Studio Rossi inviato (3 pagine)"_s;
     QTest::newRow("history::sentNotice, pages not counted")

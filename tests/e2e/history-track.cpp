@@ -1,0 +1,98 @@
+// The client's tracking of its history against a real fax server, for the
+// end-to-end scripts: a history holding the given faxes, unfinished, asked
+// about once by the status tracker through the control library's query (found
+// through the component registry), then each fax printed as the history
+// keeps it:
+//
+//   history-track SERVER USER PASSWORD JOB:NUMBER...
+//   -> one line per fax: JOB STATE TRIES REASON
+//
+// Exits non-zero when the query cannot be made or does not end.
+
+#include "FaxHistory.h"
+#include "FaxStatusHost.h"
+#include "OneShotTimer.h"
+#include "StatusTracker.h"
+#include "SystemClock.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+namespace {
+
+const char* wordOf(FaxState state)
+{
+    switch (state) {
+    case FaxState::Queued:
+        return "queued";
+    case FaxState::Sending:
+        return "sending";
+    case FaxState::Sent:
+        return "sent";
+    case FaxState::Failed:
+        return "failed";
+    case FaxState::Cancelled:
+        return "cancelled";
+    case FaxState::ToCheck:
+        return "tocheck";
+    }
+    return "?";
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: history-track SERVER USER PASSWORD JOB:NUMBER...\n");
+        return 2;
+    }
+    const StatusTracker::Server server{args.at(0), args.at(1), args.at(2)};
+    QTemporaryDir dir;
+    SystemClock clock;
+    FaxHistory history(dir.filePath(u"storico.db"_s), clock);
+    for (const QString& fax : args.mid(3)) {
+        FaxRecord record;
+        record.job = fax.section(u':', 0, 0);
+        record.number = fax.section(u':', 1);
+        record.appliance = server.address;
+        history.add(record);
+    }
+    FaxStatusHost host;
+    if (const Status created = host.create(); !created) {
+        std::fprintf(stderr, "history-track: %s\n", qPrintable(created.error().message));
+        return 1;
+    }
+    host.setWaitLimitMs(20000);
+    QtOneShotTimer interval;
+    StatusTracker tracker(history, host, interval);
+    tracker.setServer([server] { return server; });
+    QString error;
+    bool ended = false;
+    QObject::connect(&host, &FaxStatusHost::queryEnded, &app, [&](const QString& why) {
+        error = why;
+        ended = true;
+        app.quit();
+    });
+    QTimer::singleShot(60000, &app, &QCoreApplication::quit);
+    tracker.wake();
+    app.exec();
+    if (!ended) {
+        std::fprintf(stderr, "history-track: the question did not end\n");
+        return 1;
+    }
+    if (!error.isEmpty())
+        std::fprintf(stderr, "history-track: %s\n", qPrintable(error));
+    for (const FaxRecord& record : history.records())
+        std::printf("%s %s %d %s\n", qPrintable(record.job), wordOf(record.state), record.tries,
+                    qPrintable(record.reason));
+    return 0;
+}
