@@ -83,6 +83,11 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
         if (const int fax = currentFax(); fax >= 0)
             Q_EMIT resendRequested(fax);
     });
+    m_unsaved = new QLabel(this);
+    m_unsaved->setObjectName(u"unsaved"_s);
+    m_unsaved->setWordWrap(true);
+    m_unsaved->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    connect(&history, &FaxHistory::fileStateChanged, this, &FaxStatusWindow::updateUnsaved);
     auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -96,9 +101,11 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     bottom->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_unsaved);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
     updateResend();
+    updateUnsaved();
 }
 
 FaxStatusWindow::~FaxStatusWindow() = default;
@@ -115,6 +122,18 @@ void FaxStatusWindow::updateResend()
     const bool again = fax >= 0 && (m_history.records().at(fax).state == FaxState::Failed ||
                                     m_history.records().at(fax).state == FaxState::Cancelled);
     m_resend->setEnabled(again);
+}
+
+void FaxStatusWindow::updateUnsaved()
+{
+    using State = FaxHistory::FileState;
+    const State state = m_history.fileState();
+    const QString text = state == State::Saved    ? QString()
+                         : state == State::Unread ? texts::history::NotRead + m_history.fileProblem()
+                                                  : texts::history::NotSaved + m_history.fileProblem();
+    m_unsaved->setText(text);
+    m_unsaved->setAccessibleDescription(text);
+    m_unsaved->setVisible(!text.isEmpty());
 }
 
 void FaxStatusWindow::showFax(int fax)

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -31,6 +32,8 @@ public:
     QTableView* view() const { return m_view; }
     QComboBox* filter() const { return m_filter; }
     QPushButton* resendButton() const { return m_resend; }
+    // Shown while the list is not the one saved in the history file.
+    QLabel* unsavedLine() const { return m_unsaved; }
     // The fax on the current row, or -1.
     int currentFax() const;
 
@@ -39,6 +42,7 @@ Q_SIGNALS:
 
 private:
     void updateResend();
+    void updateUnsaved();
 
     const FaxHistory& m_history;
     FaxHistoryModel* m_model;
@@ -46,6 +50,7 @@ private:
     QComboBox* m_filter;
     QTableView* m_view;
     QPushButton* m_resend;
+    QLabel* m_unsaved;
 };
 
 } // namespace kestrel
