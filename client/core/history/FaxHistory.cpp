@@ -93,6 +93,13 @@ QList<DocumentStamp> stampsOf(const QString& text)
     return stamps;
 }
 
+// A column that must not be NULL: a null string would make the whole
+// transaction fail, again at every retry.
+QVariant text(const QString& value)
+{
+    return value.isNull() ? QVariant(QString::fromLatin1("")) : QVariant(value);
+}
+
 qint64 msecsOf(const QDateTime& time)
 {
     return time.isValid() ? time.toMSecsSinceEpoch() : 0;
@@ -455,8 +462,8 @@ Status FaxHistory::writeRecord(FaxRecord& record)
         query.prepare(u"INSERT INTO faxes ("_s + Columns +
                       u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
         for (const QVariant& value :
-             {QVariant(record.job), QVariant(record.appliance), QVariant(msecsOf(record.submitted)),
-              QVariant(record.number), QVariant(record.name), QVariant(documentsText(record.documents)),
+             {text(record.job), text(record.appliance), QVariant(msecsOf(record.submitted)),
+              text(record.number), QVariant(record.name), QVariant(documentsText(record.documents)),
               QVariant(word), QVariant(record.pagesSent), QVariant(record.pagesTotal), QVariant(record.tries),
               QVariant(record.reason), QVariant(msecsOf(record.changed)), QVariant(record.lost ? 1 : 0),
               stampsText(record.stamps)})
