@@ -162,10 +162,17 @@ Status FaxHistory::open()
 
 Status FaxHistory::save()
 {
-    if (m_batchDepth > 0)
-        return {}; // the batch's end writes
-    Status status = attempt();
+    // The batch's end writes; a save within a save (a change made by a
+    // listener) is written by the one under way.
+    if (m_batchDepth > 0 || m_saving)
+        return {};
+    m_saving = true;
+    const Status status = attempt();
     settle(status);
+    m_saving = false;
+    // A change made while the outcome was told: from the event loop.
+    if (!m_unsaved.isEmpty() && status && !m_closing)
+        m_retry->start(0, [this] { save(); });
     return status;
 }
 
@@ -313,6 +320,7 @@ Status FaxHistory::load()
     if (count == 0)
         return {};
     // The faxes of this run so far were never in the file: they go after.
+    m_read = true;
     Q_EMIT aboutToPrepend(count);
     records.append(std::move(m_records));
     m_records = std::move(records);

@@ -145,6 +145,7 @@ private:
     int m_readCount = 0;
     bool m_told = false;
     bool m_closing = false;
+    bool m_saving = false;
     int m_batchDepth = 0;
     QString m_problem;
     FileState m_lastState = FileState::Saved;

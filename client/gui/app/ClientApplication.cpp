@@ -244,10 +244,13 @@ void ClientApplication::connectHistory()
         return StatusTracker::Server{values.ip, values.user, values.pass};
     });
     connect(&p.tracker, &StatusTracker::faxEnded, this, &ClientApplication::faxEnded);
-    connect(&p.history, &FaxHistory::storeFailed, this,
-            [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); });
+    // Both queued: the history tells them in the middle of a write.
+    connect(
+        &p.history, &FaxHistory::storeFailed, this,
+        [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); },
+        Qt::QueuedConnection);
     // The faxes of earlier runs, read late: the unfinished ones are asked about.
-    connect(&p.history, &FaxHistory::prepended, &p.tracker, &StatusTracker::wake);
+    connect(&p.history, &FaxHistory::prepended, &p.tracker, &StatusTracker::wake, Qt::QueuedConnection);
     // Notices name a fax by its handle: its index moves when the file's
     // faxes are read late.
     connect(&p.notices, &DesktopNotices::resendRequested, this,
