@@ -315,6 +315,7 @@ Status FaxHistory::load()
     }
     if (query.lastError().isValid())
         return errorOf(query.lastError());
+    query.finish(); // its read lock ends here, before anybody is told
     const int count = int(records.size());
     m_readCount = count;
     if (count == 0)
@@ -383,13 +384,7 @@ JobChange FaxHistory::update(const QString& appliance, const QString& job, const
 void FaxHistory::modified(int index)
 {
     m_unsaved.insert(index);
-    saveIfUnbatched();
-}
-
-void FaxHistory::saveIfUnbatched()
-{
-    if (m_batchDepth == 0)
-        save();
+    save();
 }
 
 QStringList FaxHistory::trackedJobs(const QString& appliance) const

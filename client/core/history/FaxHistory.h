@@ -123,8 +123,6 @@ private:
     Status transaction(bool& rolledBack);
     Status writeRecord(FaxRecord& record);
     void closeConnection();
-    // Writes what waits unless a batch is open, and says how the file stands.
-    void saveIfUnbatched();
     Status attempt();
     void settle(const Status& status);
     void modified(int index);
