@@ -211,14 +211,12 @@ private Q_SLOTS:
             reader.holdReadLock();
             JobUpdate sent;
             sent.state = FaxState::Sent;
-            if (batched) {
-                FaxHistory::Batch batch(*history);
-                history->update(u"fax.local"_s, u"6"_s, sent, {});
-                history->add(fax(u"7"_s));
-            } else {
-                history->update(u"fax.local"_s, u"6"_s, sent, {});
-                history->add(fax(u"7"_s));
-            }
+            std::optional<FaxHistory::Batch> batch;
+            if (batched)
+                batch.emplace(*history);
+            history->update(u"fax.local"_s, u"6"_s, sent, {});
+            history->add(fax(u"7"_s));
+            batch.reset();
             QCOMPARE(history->fileState(), FaxHistory::FileState::Unsaved);
             QVERIFY(!history->fileProblem().isEmpty());
             QCOMPARE(failed.size(), 1);
