@@ -176,13 +176,6 @@ Status FaxHistory::save()
     return status;
 }
 
-FaxHistory::FileState FaxHistory::fileState() const
-{
-    if (!m_read)
-        return FileState::Unread;
-    return m_unsaved.isEmpty() ? FileState::Saved : FileState::Unsaved;
-}
-
 int FaxHistory::indexOfHandle(int handle) const
 {
     const qint64 index = qint64(handle) + m_readCount;
@@ -491,17 +484,17 @@ void FaxHistory::settle(const Status& status)
 {
     if (m_closing)
         return;
-    const FileState state = fileState();
-    const QString problem = state == FileState::Saved ? QString()
-                            : status                  ? m_problem
-                                                      : status.error().message;
-    if (state == FileState::Saved)
+    // Only a failed attempt makes the list other than the file's: changes
+    // waiting for the end of a batch are not a failure.
+    const FileState state = status ? FileState::Saved : m_read ? FileState::Unsaved : FileState::Unread;
+    const QString problem = status ? QString() : status.error().message;
+    if (status)
         m_retry->stop();
     else if (!m_retry->isActive())
         m_retry->start(RetryMs, [this] { save(); });
-    const bool changedState = problem != std::exchange(m_problem, problem) || state != m_lastState;
-    m_lastState = state;
-    if (changedState)
+    const bool stateChanged = state != std::exchange(m_state, state);
+    const bool problemChanged = problem != std::exchange(m_problem, problem);
+    if (stateChanged || problemChanged)
         Q_EMIT fileStateChanged();
     if (!status && !std::exchange(m_told, true))
         Q_EMIT storeFailed(status.error().message);

@@ -62,7 +62,8 @@ public:
     // Writes now whatever waits (the retry does the same).
     Status save();
 
-    FileState fileState() const;
+    // As the last attempt to read or write left it.
+    FileState fileState() const { return m_state; }
     // Why the list is not the saved one (empty when it is).
     QString fileProblem() const { return m_problem; }
 
@@ -146,7 +147,7 @@ private:
     bool m_saving = false;
     int m_batchDepth = 0;
     QString m_problem;
-    FileState m_lastState = FileState::Saved;
+    FileState m_state = FileState::Saved;
     QList<FaxRecord> m_records;
     QSet<int> m_unsaved; // indices of records with changes not in the file
     QHash<QString, int> m_newest;
