@@ -409,8 +409,10 @@ bool FrmSend::putBack(const QString& number, const QString& description, const Q
     if (sending())
         return false;
     // Another fax's numbers with this one's documents, or the other way
-    // round, would give each recipient what was meant for another.
-    if (m_destRows.rows() > 1 || m_docRows.rows() > 1) {
+    // round, would give each recipient what was meant for another. A number
+    // typed but not added yet goes with the next send too.
+    const bool typed = m_txtFaxNumber && !m_txtFaxNumber->text().trimmed().isEmpty();
+    if (m_destRows.rows() > 1 || m_docRows.rows() > 1 || typed) {
         const MsgAnswer answer =
             m_services.messageBox->show({texts::history::ResendReplaceQuestion, texts::history::ResendAction,
                                          MsgIcon::Question, MsgButtons::YesNo});
@@ -420,6 +422,8 @@ bool FrmSend::putBack(const QString& number, const QString& description, const Q
     }
     m_destRows.setRows(1);
     m_docRows.setRows(1);
+    if (m_txtFaxNumber)
+        m_txtFaxNumber->clear();
     if (!number.isEmpty())
         m_destRows.appendRow({QString(), number, description});
     for (const QString& path : documents)

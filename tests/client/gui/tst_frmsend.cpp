@@ -514,6 +514,8 @@ void TestFrmSend::putBackIsASendOfItsOwn_data()
         << u"other"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a document alone, replaced")
         << u"document"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
+    QTest::newRow("a number typed, replaced")
+        << u"typed"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a submission on its way")
         << u"sending"_s << QList<MsgAnswer>() << false << texts::history::ResendWhileSending;
 }
@@ -528,7 +530,9 @@ void TestFrmSend::putBackIsASendOfItsOwn()
     QFETCH(QString, told);
     makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
     m_window->load();
-    if (held != u"nothing"_s)
+    if (held == u"typed"_s)
+        QTest::keyClicks(m_window->txtFaxNumber(), u"333"_s);
+    else if (held != u"nothing"_s)
         m_control->printed(u"/tmp/other.ps"_s);
     if (held == u"other"_s || held == u"sending"_s)
         m_window->destinations().appendRow({QString(), u"111"_s, QString()});
@@ -543,6 +547,7 @@ void TestFrmSend::putBackIsASendOfItsOwn()
     QCOMPARE(m_window->destinations().column(1), putBack ? QStringList{u"222"_s} : numbers);
     QCOMPARE(m_window->documents().column(1), putBack ? QStringList{u"/tmp/mine.ps"_s} : documents);
     if (putBack) {
+        QVERIFY(m_window->txtFaxNumber()->text().isEmpty());
         QCOMPARE(m_window->destinations().column(2), QStringList{u"Studio Rossi"_s});
         QVERIFY(m_window->isVisible());
     }
