@@ -294,9 +294,8 @@ inline const QString ResendWhileSending = u"È in corso un invio: usare Reinvia 
 
 // The history file cannot be used now: the changes wait in memory and are
 // tried again.
-inline const QString Unavailable =
-    u"Lo storico dei fax non può essere salvato ora, i cambiamenti restano in memoria "
-    "e saranno salvati appena possibile: "_s;
+inline const QString Unavailable = u"Lo storico dei fax non può essere usato ora: i cambiamenti restano "
+                                   "in memoria e saranno salvati appena possibile. Motivo: "_s;
 // The status window's line while its list is not the saved one.
 inline const QString NotSaved = u"Storico non salvato: gli ultimi cambiamenti sono solo in memoria, "
                                 "nuovo tentativo tra poco. Motivo: "_s;

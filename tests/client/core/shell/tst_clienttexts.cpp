@@ -217,9 +217,10 @@ void TestClientTexts::everyText_data()
     QTest::newRow("history::ResendWhileSending")
         << QString(texts::history::ResendWhileSending)
         << u"È in corso un invio: usare Reinvia quando sarà concluso."_s;
-    QTest::newRow("history::Unavailable") << QString(texts::history::Unavailable)
-                                          << u"Lo storico dei fax non può essere salvato ora, i cambiamenti "
-                                             "restano in memoria e saranno salvati appena possibile: "_s;
+    QTest::newRow("history::Unavailable")
+        << QString(texts::history::Unavailable)
+        << u"Lo storico dei fax non può essere usato ora: i cambiamenti "
+           "restano in memoria e saranno salvati appena possibile. Motivo: "_s;
     QTest::newRow("history::NotSaved")
         << QString(texts::history::NotSaved)
         << u"Storico non salvato: gli ultimi cambiamenti sono solo in memoria, "
