@@ -17,6 +17,9 @@ using namespace Qt::StringLiterals;
 namespace kestrel {
 namespace {
 
+// The wait for a lock while the file is known to be held.
+constexpr int QuietBusyTimeoutMs = 250;
+
 // The layout's version (PRAGMA user_version). 0: the first layout, without
 // it; 1: the documents' stamps.
 constexpr int LayoutVersion = 1;
@@ -193,7 +196,7 @@ Status FaxHistory::connect(bool create)
         return {};
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection);
-        db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s + QString::number(m_busyTimeoutMs));
+        db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s + QString::number(busyTimeout()));
         // mode=rw: the file checked above is opened, never made anew.
         db.setDatabaseName(QUrl::fromLocalFile(m_path).toString(QUrl::FullyEncoded) + u"?mode=rw"_s);
         m_connected = db.open();
@@ -393,8 +396,20 @@ QStringList FaxHistory::trackedJobs(const QString& appliance) const
     return jobs;
 }
 
+int FaxHistory::busyTimeout() const
+{
+    // A file found held a moment ago is tried again soon (and at the end
+    // with the whole wait): the windows' thread is not held meanwhile.
+    return m_state == FileState::Saved || m_closing ? m_busyTimeoutMs
+                                                    : qMin(m_busyTimeoutMs, QuietBusyTimeoutMs);
+}
+
 Status FaxHistory::attempt()
 {
+    if (m_connected) {
+        QSqlQuery(QSqlDatabase::database(m_connection, false))
+            .exec(u"PRAGMA busy_timeout = "_s + QString::number(busyTimeout()));
+    }
     // The file's faxes first: written before they are read, the faxes of
     // this run would be read back a second time.
     if (const Status readFirst = read(); !readFirst)

@@ -36,7 +36,8 @@ class FaxHistory : public QObject
     Q_OBJECT
 public:
     static constexpr const char* FileName = "storico.db";
-    // How long a lock held by another program is waited for.
+    // How long a lock held by another program is waited for (while the
+    // file is found held, a quarter of a second: it is tried again).
     static constexpr int BusyTimeoutMs = 5000;
     // How soon a file that could not be used is tried again.
     static constexpr int RetryMs = 30000;
@@ -125,6 +126,7 @@ private:
     Status writeRecord(FaxRecord& record);
     void closeConnection();
     Status attempt();
+    int busyTimeout() const;
     void settle(const Status& status);
     void modified(int index);
     static QString key(const QString& appliance, const QString& job) { return appliance + u'\n' + job; }
