@@ -16,7 +16,8 @@ class FaxHistoryModel;
 // The status window "Stato dei fax": every fax of the history, newest first,
 // with its state in words and colour and the server's reason; a filter for
 // the faxes that are unfinished or failed; "Reinvia" on a failed or
-// cancelled fax puts it back into the send window.
+// cancelled fax puts it back into the send window. A line above the list
+// says when the list is not the one saved in the history file, and why.
 class FaxStatusWindow : public QWidget
 {
     Q_OBJECT
