@@ -22,6 +22,17 @@ inline bool isFinished(FaxState state)
     return state == FaxState::Sent || state == FaxState::Failed || state == FaxState::Cancelled;
 }
 
+// A document as it was when its fax was submitted: "Reinvia" puts back only
+// the same file.
+struct DocumentStamp
+{
+    qint64 size = -1;
+    qint64 modifiedSecs = 0; // modification time, seconds and nanoseconds
+    qint64 modifiedNsecs = 0;
+
+    bool operator==(const DocumentStamp&) const = default;
+};
+
 // One job this client submitted, as the history keeps it.
 struct FaxRecord
 {
@@ -32,7 +43,13 @@ struct FaxRecord
     QString number;        // the destination as listed (without the prefix)
     QString name;          // from the address book, when known
     QStringList documents; // spool paths, the cover page not among them
+    // One for each document, in the same order; empty for the faxes of
+    // files written before they were kept.
+    QList<DocumentStamp> stamps;
     FaxState state = FaxState::Queued;
+    // The file's word for a state of a later version of the program (read
+    // as ToCheck): written back as it was until the state changes here.
+    QString stateWord;
     int pagesSent = 0;
     int pagesTotal = 0;
     int tries = 0;

@@ -2,19 +2,75 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrel {
+namespace {
 
-ResendDocuments ResendDocuments::check(const QStringList& documents)
+enum class Found
+{
+    Present,
+    Missing,
+    Refused,
+};
+
+DocumentStamp stampFrom(const struct stat& info)
+{
+    return {qint64(info.st_size), qint64(info.st_mtim.tv_sec), qint64(info.st_mtim.tv_nsec)};
+}
+
+Found look(const QString& path, const DocumentStamp* sent)
+{
+    if (!path.startsWith(u'/'))
+        return Found::Refused;
+    // Never through a link, never blocking on a FIFO put there.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? Found::Missing : Found::Refused;
+    struct stat info = {};
+    const bool own =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
+    ::close(fd);
+    if (!own || (sent && !(sent->size >= 0 && stampFrom(info) == *sent)))
+        return Found::Refused;
+    return Found::Present;
+}
+
+} // namespace
+
+ResendDocuments ResendDocuments::check(const QStringList& documents, const QList<DocumentStamp>& stamps)
 {
     ResendDocuments result;
-    for (const QString& path : documents) {
-        struct stat info = {};
-        const bool regular = ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
-        (regular ? result.present : result.missing) << path;
+    for (qsizetype i = 0; i < documents.size(); ++i) {
+        const QString& path = documents.at(i);
+        // Stamps kept but not this one's: what was sent cannot be told.
+        const DocumentStamp unknown;
+        const DocumentStamp* sent = stamps.isEmpty() ? nullptr : i < stamps.size() ? &stamps.at(i) : &unknown;
+        switch (look(path, sent)) {
+        case Found::Present:
+            result.present << path;
+            break;
+        case Found::Missing:
+            result.missing << path;
+            break;
+        case Found::Refused:
+            result.refused << path;
+            break;
+        }
     }
     return result;
+}
+
+DocumentStamp ResendDocuments::stampOf(const QString& path)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return stampFrom(info);
 }
 
 } // namespace kestrel

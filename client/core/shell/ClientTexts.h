@@ -301,10 +301,30 @@ inline QString documentsMissing(const QStringList& paths)
     return DocumentsMissing + paths.join(u", "_s);
 }
 
-// The history file cannot be used: the faxes of this run are kept until
-// the program ends.
-inline const QString Unavailable =
-    u"Lo storico dei fax non può essere salvato, resta solo fino alla chiusura del programma: "_s;
+// "Reinvia" on a fax whose spool file is no longer the one sent: replaced,
+// changed, linked elsewhere or another user's.
+inline const QString DocumentsRefused = u"Documenti cambiati o non propri, non rimessi nella lista: "_s;
+inline QString documentsRefused(const QStringList& paths)
+{
+    return DocumentsRefused + paths.join(u", "_s);
+}
+// "Reinvia" while the send window holds numbers or documents: a resend is
+// a send of its own.
+inline const QString ResendReplaceQuestion =
+    u"La finestra di invio contiene già numeri o documenti da inviare.\n"
+    "Toglierli e mettere al loro posto il fax da reinviare?"_s;
+// "Reinvia" while a send is on its way.
+inline const QString ResendWhileSending = u"È in corso un invio: usare Reinvia quando sarà concluso."_s;
+
+// The history file cannot be used now: the changes wait in memory and are
+// tried again.
+inline const QString Unavailable = u"Lo storico dei fax non può essere usato ora: i cambiamenti restano "
+                                   "in memoria e saranno salvati appena possibile. Motivo: "_s;
+// The status window's line while its list is not the saved one.
+inline const QString NotSaved = u"Storico non salvato: gli ultimi cambiamenti sono solo in memoria, "
+                                "nuovo tentativo tra poco. Motivo: "_s;
+inline const QString NotRead = u"Storico non ancora letto: mancano i fax delle sessioni precedenti, "
+                               "nuovo tentativo tra poco. Motivo: "_s;
 inline const QString NotRegularFile = u"non è un file regolare"_s;
 inline const QString OtherUsersFile = u"appartiene a un altro utente"_s;
 

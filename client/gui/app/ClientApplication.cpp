@@ -121,7 +121,8 @@ struct ClientApplication::Parts
     FaxStatusHost statusHost;
     StatusTracker tracker;
     DesktopNotices notices;
-    int trayMessageFax = -1; // the fax the tray icon's last message was about
+    // The fax the tray icon's last message was about (its handle).
+    std::optional<int> trayMessageFax;
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
@@ -243,14 +244,22 @@ void ClientApplication::connectHistory()
         return StatusTracker::Server{values.ip, values.user, values.pass};
     });
     connect(&p.tracker, &StatusTracker::faxEnded, this, &ClientApplication::faxEnded);
-    connect(&p.history, &FaxHistory::storeFailed, this,
-            [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); });
-    connect(&p.notices, &DesktopNotices::resendRequested, this, &ClientApplication::resend);
+    // Both queued: the history tells them in the middle of a write.
+    connect(
+        &p.history, &FaxHistory::storeFailed, this,
+        [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); },
+        Qt::QueuedConnection);
+    // The faxes of earlier runs, read late: the unfinished ones are asked about.
+    connect(&p.history, &FaxHistory::prepended, &p.tracker, &StatusTracker::wake, Qt::QueuedConnection);
+    // Notices name a fax by its handle: its index moves when the file's
+    // faxes are read late.
+    connect(&p.notices, &DesktopNotices::resendRequested, this,
+            [this, &p](int handle) { resend(p.history.indexOfHandle(handle)); });
     connect(&p.notices, &DesktopNotices::openRequested, this,
-            [this](int fax) { statusWindow().showFax(fax); });
+            [this, &p](int handle) { statusWindow().showFax(p.history.indexOfHandle(handle)); });
     connect(&p.tray, &TrayIcon::messageClicked, this, [this, &p] {
-        if (p.trayMessageFax >= 0)
-            statusWindow().showFax(p.trayMessageFax);
+        if (p.trayMessageFax)
+            statusWindow().showFax(p.history.indexOfHandle(*p.trayMessageFax));
     });
     const auto showStatus = [this] {
         statusWindow().showInFront();
@@ -268,6 +277,9 @@ void ClientApplication::record(const SubmittedJob& job, bool uncertain)
     // A typed number is named as the address book names it.
     record.name = job.description.isEmpty() ? contactName(job.number) : job.description;
     record.documents = job.documents;
+    // What was sent, to know it again at "Reinvia".
+    for (const QString& document : job.documents)
+        record.stamps << ResendDocuments::stampOf(document);
     record.state = uncertain ? FaxState::ToCheck : FaxState::Queued;
     m->history.add(std::move(record));
     m->tracker.wake();
@@ -291,16 +303,17 @@ void ClientApplication::faxEnded(int fax)
 {
     const FaxRecord& record = m->history.records().at(fax);
     const QString who = record.destination();
+    const int handle = m->history.handleOf(fax);
     switch (record.state) {
     case FaxState::Sent:
-        m->notices.show(fax, texts::history::sentNotice(who, qMax(record.pagesSent, record.pagesTotal)),
+        m->notices.show(handle, texts::history::sentNotice(who, qMax(record.pagesSent, record.pagesTotal)),
                         false);
         break;
     case FaxState::Failed:
-        m->notices.show(fax, texts::history::failedNotice(who, record.reason), true);
+        m->notices.show(handle, texts::history::failedNotice(who, record.reason), true);
         break;
     case FaxState::Cancelled:
-        m->notices.show(fax, texts::history::cancelledNotice(who), false);
+        m->notices.show(handle, texts::history::cancelledNotice(who), false);
         break;
     default:
         break;
@@ -313,12 +326,16 @@ void ClientApplication::resend(int fax)
     if (fax < 0 || fax >= p.history.records().size())
         return;
     const FaxRecord record = p.history.records().at(fax);
-    const ResendDocuments documents = ResendDocuments::check(record.documents);
-    p.send->putBack(record.number, record.name, documents.present);
-    if (!documents.missing.isEmpty()) {
-        p.box.show({texts::history::documentsMissing(documents.missing), texts::ProductName,
-                    MsgIcon::Exclamation, MsgButtons::Ok});
-    }
+    const ResendDocuments documents = ResendDocuments::check(record.documents, record.stamps);
+    if (!p.send->putBack(record.number, record.name, documents.present))
+        return;
+    QStringList left;
+    if (!documents.missing.isEmpty())
+        left << texts::history::documentsMissing(documents.missing);
+    if (!documents.refused.isEmpty())
+        left << texts::history::documentsRefused(documents.refused);
+    if (!left.isEmpty())
+        p.box.show({left.join(u'\n'), texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
 }
 
 bool ClientApplication::start()

@@ -12,6 +12,12 @@ FaxHistoryModel::FaxHistoryModel(const FaxHistory& history, QObject* parent)
     // Newest first: a fax added goes on top.
     connect(&history, &FaxHistory::aboutToAdd, this, [this] { beginInsertRows({}, 0, 0); });
     connect(&history, &FaxHistory::added, this, [this] { endInsertRows(); });
+    // The file's faxes, read late, are older than every row: they go below.
+    connect(&history, &FaxHistory::aboutToPrepend, this, [this](int count) {
+        const int rows = rowCount();
+        beginInsertRows({}, rows, rows + count - 1);
+    });
+    connect(&history, &FaxHistory::prepended, this, [this] { endInsertRows(); });
     connect(&history, &FaxHistory::changed, this, [this](int fax) {
         const int row = rowOf(fax);
         Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));

@@ -88,6 +88,12 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     m_serverNote->setWordWrap(true);
     m_serverNote->setTextFormat(Qt::PlainText);
     m_serverNote->hide();
+    m_unsaved = new QLabel(this);
+    m_unsaved->setObjectName(u"unsaved"_s);
+    m_unsaved->setWordWrap(true);
+    m_unsaved->setTextFormat(Qt::PlainText);
+    m_unsaved->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    connect(&history, &FaxHistory::fileStateChanged, this, &FaxStatusWindow::updateUnsaved);
 
     auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -103,9 +109,11 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_serverNote);
+    layout->addWidget(m_unsaved);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
     updateResend();
+    updateUnsaved();
 }
 
 FaxStatusWindow::~FaxStatusWindow() = default;
@@ -122,6 +130,18 @@ void FaxStatusWindow::updateResend()
     const bool again = fax >= 0 && (m_history.records().at(fax).state == FaxState::Failed ||
                                     m_history.records().at(fax).state == FaxState::Cancelled);
     m_resend->setEnabled(again);
+}
+
+void FaxStatusWindow::updateUnsaved()
+{
+    using State = FaxHistory::FileState;
+    const State state = m_history.fileState();
+    const QString text = state == State::Saved    ? QString()
+                         : state == State::Unread ? texts::history::NotRead + m_history.fileProblem()
+                                                  : texts::history::NotSaved + m_history.fileProblem();
+    m_unsaved->setText(text);
+    m_unsaved->setAccessibleName(text);
+    m_unsaved->setVisible(!text.isEmpty());
 }
 
 void FaxStatusWindow::showFax(int fax)

@@ -16,7 +16,8 @@ class FaxHistoryModel;
 // The status window "Stato dei fax": every fax of the history, newest first,
 // with its state in words and colour and the server's reason; a filter for
 // the faxes that are unfinished or failed; "Reinvia" on a failed or
-// cancelled fax puts it back into the send window.
+// cancelled fax puts it back into the send window. A line above the list
+// says when the list is not the one saved in the history file, and why.
 class FaxStatusWindow : public QWidget
 {
     Q_OBJECT
@@ -36,6 +37,8 @@ public:
     QComboBox* filter() const { return m_filter; }
     QPushButton* resendButton() const { return m_resend; }
     QLabel* serverNote() const { return m_serverNote; }
+    // Shown while the list is not the one saved in the history file.
+    QLabel* unsavedLine() const { return m_unsaved; }
     // The fax on the current row, or -1.
     int currentFax() const;
 
@@ -44,6 +47,7 @@ Q_SIGNALS:
 
 private:
     void updateResend();
+    void updateUnsaved();
 
     const FaxHistory& m_history;
     FaxHistoryModel* m_model;
@@ -52,6 +56,7 @@ private:
     QTableView* m_view;
     QPushButton* m_resend;
     QLabel* m_serverNote;
+    QLabel* m_unsaved;
 };
 
 } // namespace kestrel

@@ -397,16 +397,39 @@ void FrmSend::addDroppedDocuments(const QStringList& paths)
     m_services.messageBox->show({texts::NotADocument, texts::ProductName, MsgIcon::Critical, MsgButtons::Ok});
 }
 
-void FrmSend::putBack(const QString& number, const QString& description, const QStringList& documents)
+bool FrmSend::putBack(const QString& number, const QString& description, const QStringList& documents)
 {
-    if (!number.isEmpty() && !m_destRows.column(1).contains(number))
-        m_destRows.appendRow({QString(), number, description});
-    const QStringList listed = m_docRows.column(1);
-    for (const QString& path : documents) {
-        if (!listed.contains(path))
-            appendDocument(path);
+    const auto sending = [this] {
+        if (!m_flow.isRunning())
+            return false;
+        m_services.messageBox->show({texts::history::ResendWhileSending, texts::history::ResendAction,
+                                     MsgIcon::Exclamation, MsgButtons::Ok});
+        return true;
+    };
+    if (sending())
+        return false;
+    // Another fax's numbers with this one's documents, or the other way
+    // round, would give each recipient what was meant for another. A number
+    // typed but not added yet goes with the next send too.
+    const bool typed = m_txtFaxNumber && !m_txtFaxNumber->text().trimmed().isEmpty();
+    if (m_destRows.rows() > 1 || m_docRows.rows() > 1 || typed) {
+        const MsgAnswer answer =
+            m_services.messageBox->show({texts::history::ResendReplaceQuestion, texts::history::ResendAction,
+                                         MsgIcon::Question, MsgButtons::YesNo});
+        // The question waits in an event loop: a send may have begun.
+        if (answer != MsgAnswer::Yes || sending())
+            return false;
     }
+    m_destRows.setRows(1);
+    m_docRows.setRows(1);
+    if (m_txtFaxNumber)
+        m_txtFaxNumber->clear();
+    if (!number.isEmpty())
+        m_destRows.appendRow({QString(), number, description});
+    for (const QString& path : documents)
+        appendDocument(path);
     showInFront();
+    return true;
 }
 
 void FrmSend::removeRow(ListGrid* grid, int row)

@@ -93,9 +93,11 @@ public:
     // "Esci" on the window (no notification area): asks, as the tray menu does.
     void quitClick();
     void addDroppedDocuments(const QStringList& paths);
-    // "Reinvia": a destination and its documents back in the lists (each
-    // once: what is listed already stays as it is), the window in front.
-    void putBack(const QString& number, const QString& description, const QStringList& documents);
+    // "Reinvia": a destination and its documents in the lists, the window
+    // in front. A send of its own: never mixed with what the lists hold
+    // (the user is asked whether to replace it), never while a submission
+    // runs. False when nothing was put back.
+    bool putBack(const QString& number, const QString& description, const QStringList& documents);
     void removeRow(ListGrid* grid, int row);
 
 Q_SIGNALS:

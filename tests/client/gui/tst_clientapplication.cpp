@@ -9,6 +9,7 @@
 #include "FrmOption.h"
 #include "FrmSend.h"
 #include "ManualTimer.h"
+#include "MockClock.h"
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
 #include "ScriptedMessageBox.h"
@@ -19,6 +20,8 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,7 +42,9 @@ private Q_SLOTS:
     void quitFromTheWindowOrTheMenu();
     void faxEndsInANotice_data();
     void faxEndsInANotice();
-    void resendPutsBackWhatIsLeft();
+    void resendPutsBackOnlyWhatWasSent_data();
+    void resendPutsBackOnlyWhatWasSent();
+    void historyHeldAtTheStartIsReadLater();
     void statusWindowFromTheSendWindowAndTheMenu();
     void refusedLoginUntilTheSettingsAreSaved();
 
@@ -49,6 +54,8 @@ private:
     void startWithOneFax(bool tray, const QStringList& documents);
 
     QTemporaryDir m_dir;
+    // Runs between the client's making and its start.
+    std::function<void()> m_beforeStart;
     ScriptedMessageBox m_box;
     bool m_tray = true;
     QStringList m_notices;
@@ -65,6 +72,7 @@ void TestClientApplication::init()
     m_box.clear();
     m_notices.clear();
     m_timer = test::ManualTimer();
+    m_beforeStart = nullptr;
 }
 
 void TestClientApplication::cleanup()
@@ -164,6 +172,8 @@ void TestClientApplication::startWithOneFax(bool tray, const QStringList& docume
         m_notices << text;
     };
     m_client = std::make_unique<ClientApplication>(m_dir.path(), replacements);
+    if (m_beforeStart)
+        m_beforeStart();
     QVERIFY(m_client->start());
     FrmSend& send = m_client->sendWindow();
     send.putBack(u"0612345"_s, u"Studio Rossi"_s, documents);
@@ -198,25 +208,84 @@ void TestClientApplication::faxEndsInANotice()
     }
 }
 
-// "Reinvia": the number and the documents still there come back to the
-// send window; the one gone is named.
-void TestClientApplication::resendPutsBackWhatIsLeft()
+void TestClientApplication::resendPutsBackOnlyWhatWasSent_data()
 {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("removed") << u"remove"_s;
+    // The spool names are foreseeable, in a folder every user writes.
+    QTest::newRow("a link to a system file put in its place") << u"link"_s;
+    QTest::newRow("written again since") << u"rewrite"_s;
+}
+
+// "Reinvia": the number and the documents still as they were sent come
+// back to the send window; the others are named.
+void TestClientApplication::resendPutsBackOnlyWhatWasSent()
+{
+    QFETCH(QString, change);
     const QString kept = m_dir.filePath(u"kestrel-1.ps"_s);
-    const QString gone = m_dir.filePath(u"kestrel-2.ps"_s);
+    const QString other = m_dir.filePath(u"kestrel-2.ps"_s);
     QVERIFY(testfiles::write(kept, "%!PS\n"));
-    QVERIFY(testfiles::write(gone, "%!PS\n"));
-    startWithOneFax(true, {kept, gone});
+    QVERIFY(testfiles::write(other, "%!PS\n"));
+    startWithOneFax(true, {kept, other});
     FrmSend& send = m_client->sendWindow();
     QCOMPARE(send.destinations().rows(), 1);
-    QVERIFY(QFile::remove(gone));
+    if (change != u"rewrite"_s)
+        QVERIFY(QFile::remove(other));
+    if (change == u"link"_s)
+        QVERIFY(QFile::link(u"/etc/passwd"_s, other));
+    else if (change == u"rewrite"_s)
+        QVERIFY(testfiles::write(other, "%!PS-Adobe\n"));
     m_box.clear();
-    Q_EMIT m_client->notices().resendRequested(0);
+    Q_EMIT m_client->notices().resendRequested(m_client->history().handleOf(0));
     QCOMPARE(send.destinations().column(1), QStringList{u"0612345"_s});
     QCOMPARE(send.destinations().column(2), QStringList{u"Studio Rossi"_s});
     QCOMPARE(send.documents().column(1), QStringList{kept});
-    QCOMPARE(m_box.texts(), QStringList{texts::history::documentsMissing({gone})});
+    QCOMPARE(m_box.texts(), QStringList{change == u"remove"_s ? texts::history::documentsMissing({other})
+                                                              : texts::history::documentsRefused({other})});
     QVERIFY(send.isVisible());
+    QFile::remove(other);
+}
+
+// A history file another program held at the start: its faxes come in
+// when it is free, the unfinished ones are asked about, and a notice of
+// this run still leads to its own fax.
+void TestClientApplication::historyHeldAtTheStartIsReadLater()
+{
+    const QString path = m_dir.filePath(u"storico.db"_s);
+    {
+        MockClock clock(QDateTime::currentDateTimeUtc());
+        FaxHistory earlier(path, clock);
+        FaxRecord record;
+        record.job = u"3"_s;
+        record.appliance = u"fax.local"_s;
+        record.number = u"0699999"_s;
+        earlier.add(record);
+    }
+    const QString other = u"other-program"_s;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, other);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(u"BEGIN EXCLUSIVE"_s));
+        m_beforeStart = [this] {
+            m_client->history().setBusyTimeout(20);
+        };
+        startWithOneFax(true, {u"/tmp/kestrel-1.ps"_s});
+        QCOMPARE(m_client->history().fileState(), FaxHistory::FileState::Unread);
+        m_query->answer({test::report(u"7"_s, JobReport::State::Failed, u"Busy signal detected"_s)});
+        QVERIFY(QSqlQuery(db).exec(u"ROLLBACK"_s));
+    }
+    QSqlDatabase::removeDatabase(other);
+    FaxHistory& history = m_client->history();
+    QVERIFY(history.save());
+    QCOMPARE(history.fileState(), FaxHistory::FileState::Saved);
+    QCOMPARE(history.records().size(), 2);
+    QCOMPARE(history.records().at(0).job, u"3"_s);
+    m_timer.fire();
+    QCOMPARE(m_query->queries.constLast(), QStringList{u"3"_s});
+    // The failed fax's message, shown before the file came in.
+    Q_EMIT m_client->tray().messageClicked();
+    QCOMPARE(m_client->statusWindow().currentFax(), 1);
 }
 
 void TestClientApplication::statusWindowFromTheSendWindowAndTheMenu()

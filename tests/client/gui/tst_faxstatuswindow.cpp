@@ -6,6 +6,7 @@
 #include "FaxHistory.h"
 #include "FaxHistoryModel.h"
 #include "FaxStatusWindow.h"
+#include "ManualTimer.h"
 #include "MockClock.h"
 
 #include <QAccessible>
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,6 +176,50 @@ private Q_SLOTS:
         QCOMPARE(resend.size(), offered ? 1 : 0);
         if (offered)
             QCOMPARE(resend.at(0).at(0).toInt(), job.toInt() - 1);
+    }
+
+    // While the list is not the file's, the window says so in a line of its
+    // own; the faxes of a file held at the start come in, below, when read.
+    void saysWhenTheListIsNotSaved()
+    {
+        const QString path = m_dir.filePath(u"held.db"_s);
+        {
+            FaxHistory earlier(path, m_clock);
+            FaxRecord record;
+            record.job = u"1"_s;
+            earlier.add(record);
+        }
+        test::ManualTimer timer;
+        FaxHistory history(path, m_clock);
+        history.setBusyTimeout(20);
+        history.setRetryTimer(timer);
+        const QString other = u"other-program"_s;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, other);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery lock(db);
+            QVERIFY(lock.exec(u"BEGIN EXCLUSIVE"_s));
+            history.open();
+            m_window = std::make_unique<FaxStatusWindow>(history);
+            m_window->showInFront();
+            QVERIFY(m_window->unsavedLine()->isVisible());
+            QVERIFY(m_window->unsavedLine()->text().startsWith(texts::history::NotRead));
+            QVERIFY(lock.exec(u"ROLLBACK"_s));
+            // Read now; a reader's lock keeps the new fax from the file.
+            QVERIFY(lock.exec(u"BEGIN"_s));
+            QVERIFY(lock.exec(u"SELECT count(*) FROM faxes"_s) && lock.next());
+            FaxRecord record;
+            record.job = u"2"_s;
+            history.add(record);
+            QCOMPARE(listedJobs(), (QStringList{u"2"_s, u"1"_s}));
+            QCOMPARE(m_window->unsavedLine()->text(), texts::history::NotSaved + history.fileProblem());
+            QVERIFY(lock.exec(u"ROLLBACK"_s));
+        }
+        QSqlDatabase::removeDatabase(other);
+        timer.fire();
+        QVERIFY(!m_window->unsavedLine()->isVisible());
+        m_window.reset();
     }
 
     // The fax a notice was about, even when the filter hid it.

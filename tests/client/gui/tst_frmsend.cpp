@@ -49,6 +49,8 @@ private Q_SLOTS:
     void lineSelector();
     void sendToTwoDestinations();
     void reloadWaitsForTheSubmission();
+    void putBackIsASendOfItsOwn_data();
+    void putBackIsASendOfItsOwn();
     void everyControlHasAName();
 
 private:
@@ -497,6 +499,58 @@ void TestFrmSend::reloadWaitsForTheSubmission()
     // The reload keeps the lists.
     QCOMPARE(m_window->documents().column(1), QStringList{u"/tmp/c.ps"_s});
     QVERIFY(button(u"cmdsend"_s)->isEnabled());
+}
+
+void TestFrmSend::putBackIsASendOfItsOwn_data()
+{
+    QTest::addColumn<QString>("held");
+    QTest::addColumn<QList<MsgAnswer>>("answers");
+    QTest::addColumn<bool>("putBack");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("an empty window") << u"nothing"_s << QList<MsgAnswer>() << true << QString();
+    QTest::newRow("another fax, kept")
+        << u"other"_s << QList<MsgAnswer>{MsgAnswer::No} << false << texts::history::ResendReplaceQuestion;
+    QTest::newRow("another fax, replaced")
+        << u"other"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
+    QTest::newRow("a document alone, replaced")
+        << u"document"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
+    QTest::newRow("a number typed, replaced")
+        << u"typed"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
+    QTest::newRow("a submission on its way")
+        << u"sending"_s << QList<MsgAnswer>() << false << texts::history::ResendWhileSending;
+}
+
+// "Reinvia" on two faxes one after the other must not give each recipient
+// the other's document: the lists hold one fax or the other, never both.
+void TestFrmSend::putBackIsASendOfItsOwn()
+{
+    QFETCH(QString, held);
+    QFETCH(QList<MsgAnswer>, answers);
+    QFETCH(bool, putBack);
+    QFETCH(QString, told);
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    if (held == u"typed"_s)
+        QTest::keyClicks(m_window->txtFaxNumber(), u"333"_s);
+    else if (held != u"nothing"_s)
+        m_control->printed(u"/tmp/other.ps"_s);
+    if (held == u"other"_s || held == u"sending"_s)
+        m_window->destinations().appendRow({QString(), u"111"_s, QString()});
+    if (held == u"sending"_s)
+        QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    const QStringList numbers = m_window->destinations().column(1);
+    const QStringList documents = m_window->documents().column(1);
+    m_box.clear();
+    m_box.setNextAnswers(answers);
+    QCOMPARE(m_window->putBack(u"222"_s, u"Studio Rossi"_s, {u"/tmp/mine.ps"_s}), putBack);
+    QCOMPARE(m_box.texts(), told.isEmpty() ? QStringList() : QStringList{told});
+    QCOMPARE(m_window->destinations().column(1), putBack ? QStringList{u"222"_s} : numbers);
+    QCOMPARE(m_window->documents().column(1), putBack ? QStringList{u"/tmp/mine.ps"_s} : documents);
+    if (putBack) {
+        QVERIFY(m_window->txtFaxNumber()->text().isEmpty());
+        QCOMPARE(m_window->destinations().column(2), QStringList{u"Studio Rossi"_s});
+        QVERIFY(m_window->isVisible());
+    }
 }
 
 void TestFrmSend::everyControlHasAName()

@@ -1,14 +1,18 @@
 // The history on a real SQLite file: made at the first fax, owner-only,
 // read back whole by the next run, never through what a hostile user put
-// in its place.
+// in its place; written in the end when another program held the file, and
+// read when it was held at the start; older layouts brought up to date.
 
 #include "FaxHistory.h"
+#include "ManualTimer.h"
 #include "MockClock.h"
 #include "TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +28,57 @@ class TestFaxHistory : public QObject
     MockClock m_clock{QDateTime(QDate(2026, 12, 8), QTime(10, 15), Qt::UTC)};
 
     QString path() const { return m_dir.filePath(u"storico.db"_s); }
+
+    // Another program's connection to the file (a backup tool, an editor).
+    class OtherProgram
+    {
+    public:
+        explicit OtherProgram(const QString& path)
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, Name);
+            db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+        }
+        ~OtherProgram() { QSqlDatabase::removeDatabase(Name); }
+        QSqlQuery query() const { return QSqlQuery(QSqlDatabase::database(Name)); }
+        bool exec(const QString& statement) const { return query().exec(statement); }
+        // Holds a read lock, as a reader inside a transaction does.
+        void holdReadLock() const
+        {
+            QSqlQuery select = query();
+            QVERIFY(select.exec(u"BEGIN"_s));
+            QVERIFY(select.exec(u"SELECT count(*) FROM sqlite_master"_s));
+            QVERIFY(select.next());
+        }
+        QVariant value(const QString& statement) const
+        {
+            QSqlQuery select = query();
+            return select.exec(statement) && select.next() ? select.value(0) : QVariant();
+        }
+
+    private:
+        static inline const QString Name = u"other-program"_s;
+    };
+
+    // A history that waits little for locks, on a timer of the test's.
+    std::unique_ptr<FaxHistory> makeHistory(test::ManualTimer& timer)
+    {
+        auto history = std::make_unique<FaxHistory>(path(), m_clock);
+        history->setBusyTimeout(20);
+        history->setRetryTimer(timer);
+        return history;
+    }
+
+    QStringList jobsInFile()
+    {
+        FaxHistory again(path(), m_clock);
+        again.open();
+        QStringList jobs;
+        for (const FaxRecord& record : again.records())
+            jobs << record.job + u':' + QString::number(int(record.state));
+        return jobs;
+    }
 
     static FaxRecord fax(const QString& job, const QString& appliance = u"fax.local"_s)
     {
@@ -127,6 +182,157 @@ private Q_SLOTS:
         history.add(fax(u"10"_s));
         QCOMPARE(history.trackedJobs(u"fax.local"_s), QStringList{u"10"_s});
         QCOMPARE(history.records().at(0).state, FaxState::Queued);
+    }
+
+    // A commit the reader's lock refused is rolled back (the file is not
+    // kept locked), kept in memory, and written by the next change, by the
+    // retry, or at the end.
+    void writtenAfterAReadersLock_data()
+    {
+        QTest::addColumn<QString>("writtenBy");
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("the next change") << u"change"_s << false;
+        QTest::newRow("the next change, answers in a batch") << u"change"_s << true;
+        QTest::newRow("the retry") << u"retry"_s << false;
+        QTest::newRow("the end of the run") << u"end"_s << true;
+    }
+    void writtenAfterAReadersLock()
+    {
+        QFETCH(QString, writtenBy);
+        QFETCH(bool, batched);
+        test::ManualTimer timer;
+        auto history = makeHistory(timer);
+        QVERIFY(history->open());
+        history->add(fax(u"6"_s));
+        QSignalSpy failed(history.get(), &FaxHistory::storeFailed);
+        QSignalSpy stateChanged(history.get(), &FaxHistory::fileStateChanged);
+        {
+            OtherProgram reader(path());
+            reader.holdReadLock();
+            JobUpdate sent;
+            sent.state = FaxState::Sent;
+            std::optional<FaxHistory::Batch> batch;
+            if (batched)
+                batch.emplace(*history);
+            history->update(u"fax.local"_s, u"6"_s, sent, {});
+            history->add(fax(u"7"_s));
+            batch.reset();
+            QCOMPARE(history->fileState(), FaxHistory::FileState::Unsaved);
+            QVERIFY(!history->fileProblem().isEmpty());
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(stateChanged.size(), 1);
+            QVERIFY(timer.isActive());
+            QVERIFY(reader.exec(u"ROLLBACK"_s));
+            // Let go by the reader, the file is free: the history holds no lock.
+            QVERIFY(reader.exec(u"BEGIN IMMEDIATE"_s));
+            QVERIFY(reader.exec(u"ROLLBACK"_s));
+        }
+        if (writtenBy == u"change"_s)
+            history->add(fax(u"8"_s));
+        else if (writtenBy == u"retry"_s)
+            timer.fire();
+        else
+            history.reset();
+        if (history) {
+            QCOMPARE(history->fileState(), FaxHistory::FileState::Saved);
+            QVERIFY(history->fileProblem().isEmpty());
+            QVERIFY(!timer.isActive());
+            QCOMPARE(stateChanged.size(), 2);
+        }
+        QStringList expected{u"6:2"_s, u"7:0"_s};
+        if (writtenBy == u"change"_s)
+            expected << u"8:0"_s;
+        history.reset();
+        QCOMPARE(jobsInFile(), expected);
+    }
+
+    // Held at the start: the file's faxes are read later, in front of those
+    // of the run, which keep their handles; the unfinished ones are tracked.
+    void readWhenALockAtTheStartEnds()
+    {
+        {
+            FaxHistory earlier(path(), m_clock);
+            earlier.add(fax(u"5"_s));
+        }
+        test::ManualTimer timer;
+        auto history = makeHistory(timer);
+        QSignalSpy prepended(history.get(), &FaxHistory::prepended);
+        {
+            OtherProgram writer(path());
+            QVERIFY(writer.exec(u"BEGIN EXCLUSIVE"_s));
+            QVERIFY(!history->open());
+            QCOMPARE(history->fileState(), FaxHistory::FileState::Unread);
+            QVERIFY(history->records().isEmpty());
+            history->add(fax(u"6"_s));
+            const int handle = history->handleOf(0);
+            QCOMPARE(history->fileState(), FaxHistory::FileState::Unread);
+            QVERIFY(writer.exec(u"ROLLBACK"_s));
+            timer.fire();
+            QCOMPARE(history->indexOfHandle(handle), 1);
+        }
+        QCOMPARE(history->fileState(), FaxHistory::FileState::Saved);
+        QCOMPARE(prepended.size(), 1);
+        QCOMPARE(prepended.first().first().toInt(), 1);
+        QCOMPARE(history->records().size(), 2);
+        QCOMPARE(history->trackedJobs(u"fax.local"_s), (QStringList{u"5"_s, u"6"_s}));
+        history.reset();
+        QCOMPARE(jobsInFile(), (QStringList{u"5:0"_s, u"6:0"_s}));
+    }
+
+    // The first layout, without a version: brought up to date in place; its
+    // faxes read as before, new ones keep their documents' stamps.
+    void olderLayoutUpgraded()
+    {
+        {
+            OtherProgram old(path());
+            QVERIFY(old.exec(u"CREATE TABLE faxes (id INTEGER PRIMARY KEY, job TEXT NOT NULL, "
+                             "appliance TEXT NOT NULL, submitted INTEGER NOT NULL, number TEXT NOT NULL, "
+                             "name TEXT, documents TEXT NOT NULL, state TEXT NOT NULL, "
+                             "pages_sent INTEGER NOT NULL, pages_total INTEGER NOT NULL, "
+                             "tries INTEGER NOT NULL, reason TEXT, changed INTEGER NOT NULL, "
+                             "lost INTEGER NOT NULL)"_s));
+            QVERIFY(old.exec(u"INSERT INTO faxes VALUES (1, '4', 'fax.local', 0, '0612345', NULL, "
+                             "'[\"/tmp/kestrel-1.ps\"]', 'failed', 1, 2, 3, 'Busy', 0, 0)"_s));
+        }
+        QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner));
+        FaxRecord stamped = fax(u"5"_s);
+        stamped.stamps = {{1234, 1'780'000'000, 123'456'789}, {-1, 0, 0}};
+        {
+            FaxHistory history(path(), m_clock);
+            QVERIFY(history.open());
+            QCOMPARE(history.records().size(), 1);
+            QCOMPARE(history.records().first().state, FaxState::Failed);
+            QCOMPARE(history.records().first().documents, QStringList{u"/tmp/kestrel-1.ps"_s});
+            QVERIFY(history.records().first().stamps.isEmpty());
+            history.add(stamped);
+        }
+        QCOMPARE(OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 1);
+        FaxHistory again(path(), m_clock);
+        QVERIFY(again.open());
+        QCOMPARE(again.records().size(), 2);
+        QCOMPARE(again.records().last().stamps, stamped.stamps);
+    }
+
+    // A state a later version wrote is shown as to be checked, and its word
+    // stays in the file until the state really changes.
+    void laterVersionsStateWordKept()
+    {
+        {
+            FaxHistory earlier(path(), m_clock);
+            earlier.add(fax(u"5"_s));
+        }
+        QVERIFY(OtherProgram(path()).exec(u"UPDATE faxes SET state = 'onhold'"_s));
+        FaxHistory history(path(), m_clock);
+        QVERIFY(history.open());
+        QCOMPARE(history.records().first().state, FaxState::ToCheck);
+        JobUpdate pages;
+        pages.pagesTotal = 4;
+        QVERIFY(history.update(u"fax.local"_s, u"5"_s, pages, {}).changed);
+        QCOMPARE(OtherProgram(path()).value(u"SELECT state || pages_total FROM faxes"_s), u"onhold4"_s);
+        JobUpdate sent;
+        sent.state = FaxState::Sent;
+        QVERIFY(history.update(u"fax.local"_s, u"5"_s, sent, {}).ended);
+        QCOMPARE(OtherProgram(path()).value(u"SELECT state FROM faxes"_s), u"sent"_s);
     }
 
     void tenThousandFaxes()

@@ -207,9 +207,28 @@ void TestClientTexts::everyText_data()
     QTest::newRow("history::ResendAction") << QString(texts::history::ResendAction) << u"Reinvia"_s;
     QTest::newRow("history::DocumentsMissing") << QString(texts::history::DocumentsMissing)
                                                << u"Documenti non più presenti, non rimessi nella lista: "_s;
+    QTest::newRow("history::DocumentsRefused")
+        << QString(texts::history::DocumentsRefused)
+        << u"Documenti cambiati o non propri, non rimessi nella lista: "_s;
+    QTest::newRow("history::ResendReplaceQuestion")
+        << QString(texts::history::ResendReplaceQuestion)
+        << u"La finestra di invio contiene già numeri o documenti da inviare.\n"
+           "Toglierli e mettere al loro posto il fax da reinviare?"_s;
+    QTest::newRow("history::ResendWhileSending")
+        << QString(texts::history::ResendWhileSending)
+        << u"È in corso un invio: usare Reinvia quando sarà concluso."_s;
     QTest::newRow("history::Unavailable")
         << QString(texts::history::Unavailable)
-        << u"Lo storico dei fax non può essere salvato, resta solo fino alla chiusura del programma: "_s;
+        << u"Lo storico dei fax non può essere usato ora: i cambiamenti "
+           "restano in memoria e saranno salvati appena possibile. Motivo: "_s;
+    QTest::newRow("history::NotSaved")
+        << QString(texts::history::NotSaved)
+        << u"Storico non salvato: gli ultimi cambiamenti sono solo in memoria, "
+           "nuovo tentativo tra poco. Motivo: "_s;
+    QTest::newRow("history::NotRead")
+        << QString(texts::history::NotRead)
+        << u"Storico non ancora letto: mancano i fax delle sessioni precedenti, "
+           "nuovo tentativo tra poco. Motivo: "_s;
     QTest::newRow("history::NotRegularFile")
         << QString(texts::history::NotRegularFile) << u"non è un file regolare"_s;
     QTest::newRow("history::OtherUsersFile")
