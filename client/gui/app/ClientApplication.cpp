@@ -65,13 +65,12 @@ struct ClientApplication::Parts
             FrmMsg::ShowNotice(text);
     }
 
-    // No notification service: the tray icon's message, whose click leads
-    // to the fax in the status window; without a tray, the notice window.
+    // No notification service: the tray icon's message (each in its turn),
+    // whose click leads to its fax in the status window; without a tray,
+    // the notice window.
     void noticeWithoutService(int fax, const QString& text, bool resend)
     {
-        if (tray.showMessage(texts::ProductName, text, resend))
-            trayMessageFax = fax;
-        else
+        if (!tray.showMessage(texts::ProductName, text, resend, fax))
             notice(text);
     }
 
@@ -121,7 +120,6 @@ struct ClientApplication::Parts
     FaxStatusHost statusHost;
     StatusTracker tracker;
     DesktopNotices notices;
-    int trayMessageFax = -1; // the fax the tray icon's last message was about
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
@@ -248,9 +246,9 @@ void ClientApplication::connectHistory()
     connect(&p.notices, &DesktopNotices::resendRequested, this, &ClientApplication::resend);
     connect(&p.notices, &DesktopNotices::openRequested, this,
             [this](int fax) { statusWindow().showFax(fax); });
-    connect(&p.tray, &TrayIcon::messageClicked, this, [this, &p] {
-        if (p.trayMessageFax >= 0)
-            statusWindow().showFax(p.trayMessageFax);
+    connect(&p.tray, &TrayIcon::messageClicked, this, [this](int fax) {
+        if (fax >= 0)
+            statusWindow().showFax(fax);
     });
     const auto showStatus = [this] {
         statusWindow().showInFront();
