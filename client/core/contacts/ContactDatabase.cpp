@@ -55,42 +55,69 @@ Error errorOf(const QSqlError& error)
     return Error{description, numeric ? number : 0};
 }
 
-std::optional<Failure> execute(QSqlDatabase& db, const QString& statement,
-                               const ContactDatabase::RowReader& eachRow)
+std::optional<Failure> execute(QSqlDatabase& db, const SqlStatement& statement,
+                               const ContactDatabase::RowReader& eachRow, int* changed = nullptr)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(statement))
-        return Failure{errorOf(query.lastError()), statement};
+    bool ran = false;
+    if (statement.values.isEmpty()) {
+        ran = query.exec(statement.text);
+    } else if (query.prepare(statement.text)) {
+        for (const QVariant& value : statement.values)
+            query.addBindValue(value);
+        ran = query.exec();
+    }
+    if (!ran)
+        return Failure{errorOf(query.lastError()), statement.text};
     while (query.next()) {
         if (eachRow)
             eachRow(query);
     }
     if (query.lastError().isValid())
-        return Failure{errorOf(query.lastError()), statement};
+        return Failure{errorOf(query.lastError()), statement.text};
+    if (changed)
+        *changed = query.numRowsAffected();
     return std::nullopt;
 }
 
-std::optional<Failure> executeAll(QSqlDatabase& db, const QStringList& statements,
-                                  const ContactDatabase::RowReader& eachRow, bool oneTransaction)
+std::optional<Failure> execute(QSqlDatabase& db, const QString& statement)
+{
+    return execute(db, SqlStatement{statement, {}}, {});
+}
+
+// With guard, the first statement must change a row: when it changes none,
+// nothing of the rest runs (the transaction is rolled back) and *guard is
+// false.
+std::optional<Failure> executeAll(QSqlDatabase& db, const QList<SqlStatement>& statements,
+                                  const ContactDatabase::RowReader& eachRow, bool oneTransaction, bool* guard)
 {
     if (oneTransaction) {
-        if (auto failure = execute(db, u"BEGIN"_s, {}))
+        if (auto failure = execute(db, u"BEGIN"_s))
             return failure;
     }
-    for (const QString& statement : statements) {
-        if (auto failure = execute(db, statement, eachRow)) {
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        int changed = -1;
+        if (auto failure = execute(db, statements.at(i), eachRow, &changed)) {
             if (oneTransaction)
-                execute(db, u"ROLLBACK"_s, {});
+                execute(db, u"ROLLBACK"_s);
             return failure;
+        }
+        if (guard && i == 0 && changed <= 0) {
+            *guard = false;
+            if (oneTransaction)
+                execute(db, u"ROLLBACK"_s);
+            return std::nullopt;
         }
     }
     if (oneTransaction) {
-        if (auto failure = execute(db, u"COMMIT"_s, {})) {
-            execute(db, u"ROLLBACK"_s, {});
+        if (auto failure = execute(db, u"COMMIT"_s)) {
+            execute(db, u"ROLLBACK"_s);
             return failure;
         }
     }
+    if (guard)
+        *guard = true;
     return std::nullopt;
 }
 
@@ -114,11 +141,11 @@ QString ContactDatabase::connectionStringFor(const QString& databasePath)
 
 Status ContactDatabase::ExecuteSql(const QString& statement, const RowReader& eachRow)
 {
-    return run({statement}, eachRow, false);
+    return run({SqlStatement{statement, {}}}, eachRow, false);
 }
 
-Status ContactDatabase::run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction,
-                            OnFailure onFailure)
+Status ContactDatabase::run(const QList<SqlStatement>& statements, const RowReader& eachRow,
+                            bool oneTransaction, OnFailure onFailure, bool* guard)
 {
     const int busyTimeoutMs =
         onFailure == OnFailure::Quiet ? qMin(m_busyTimeoutMs, QuietBusyTimeoutMs) : m_busyTimeoutMs;
@@ -127,23 +154,23 @@ Status ContactDatabase::run(const QStringList& statements, const RowReader& each
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
         if (!db.isValid()) {
-            failure = Failure{errorOf(db.lastError()), statements.constFirst()};
+            failure = Failure{errorOf(db.lastError()), statements.constFirst().text};
         } else if (m_databasePath.isEmpty()) {
-            failure =
-                Failure{Error{u"unable to open database file"_s, SqliteCantOpen}, statements.constFirst()};
+            failure = Failure{Error{u"unable to open database file"_s, SqliteCantOpen},
+                              statements.constFirst().text};
         } else if (ShippedDatabase::isShipped(m_databasePath)) {
             // Installing copies it to every new user: whatever went into it
             // would be everybody's.
-            failure =
-                Failure{Error{texts::book::ShippedDatabaseRefused, SqliteCantOpen}, statements.constFirst()};
+            failure = Failure{Error{texts::book::ShippedDatabaseRefused, SqliteCantOpen},
+                              statements.constFirst().text};
         } else {
             db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT="_s +
                                  QString::number(busyTimeoutMs));
             db.setDatabaseName(openUri(m_databasePath));
             if (!db.open())
-                failure = Failure{errorOf(db.lastError()), statements.constFirst()};
+                failure = Failure{errorOf(db.lastError()), statements.constFirst().text};
             else
-                failure = executeAll(db, statements, eachRow, oneTransaction);
+                failure = executeAll(db, statements, eachRow, oneTransaction, guard);
             db.close();
         }
     }
@@ -212,7 +239,7 @@ QString ContactDatabase::nameOfNumber(const QString& number)
     int nome = -1;
     std::optional<QString> name;
     const Status status = run(
-        {ContactStatements::listing()},
+        {SqlStatement{ContactStatements::listing(), {}}},
         [&](const QSqlQuery& row) {
             if (fax < 0) {
                 const QSqlRecord record = row.record();
@@ -231,16 +258,26 @@ Status ContactDatabase::insertContact(const ContactRow& row)
     return ExecuteSql(ContactStatements::insertion(row));
 }
 
-Status ContactDatabase::deleteContact(qint64 rowid)
+ContactDatabase::Change ContactDatabase::deleteContact(const ContactRow& listed)
 {
-    return ExecuteSql(ContactStatements::deletion(rowid));
+    return change({ContactStatements::guardedDeletion(listed)}, false);
 }
 
-Status ContactDatabase::replaceContact(qint64 rowid, const ContactRow& row)
+ContactDatabase::Change ContactDatabase::replaceContact(const ContactRow& listed, const ContactRow& row)
 {
     // One transaction: an insertion that fails after the deletion must not
-    // lose the contact.
-    return run({ContactStatements::deletion(rowid), ContactStatements::insertion(row)}, {}, true);
+    // lose the contact, and a contact changed meanwhile is not replaced.
+    return change(
+        {ContactStatements::guardedDeletion(listed), SqlStatement{ContactStatements::insertion(row), {}}},
+        true);
+}
+
+ContactDatabase::Change ContactDatabase::change(const QList<SqlStatement>& statements, bool oneTransaction)
+{
+    bool listedRowThere = false;
+    if (!run(statements, {}, oneTransaction, OnFailure::Dialog, &listedRowThere))
+        return Change::Failed;
+    return listedRowThere ? Change::Made : Change::RowChanged;
 }
 
 } // namespace kestrel

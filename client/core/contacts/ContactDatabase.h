@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ContactRow.h"
+#include "ContactStatements.h"
 #include "Expected.h"
 
 #include <QList>
@@ -57,11 +58,22 @@ public:
     // with its rowid. A failed listing gives its Error and no rows.
     Expected<QList<ContactRow>> listContacts();
     Status insertContact(const ContactRow& row);
-    // Removes the one row stored at rowid.
-    Status deleteContact(qint64 rowid);
-    // The editor's save of an edited contact: the deletion of the row at
-    // rowid and the insertion of row, both or neither.
-    Status replaceContact(qint64 rowid, const ContactRow& row);
+
+    // What became of a change to a listed contact.
+    enum class Change
+    {
+        Made,
+        // The row is no longer the one listed (another program changed or
+        // deleted it, or its rowid went to another contact): nothing changed.
+        RowChanged,
+        // The statement failed; its dialog has been shown. Nothing changed.
+        Failed,
+    };
+    // Removes the row listed, as listContacts() gave it (rowid and texts).
+    Change deleteContact(const ContactRow& listed);
+    // The editor's save of an edited contact: the deletion of the row
+    // listed and the insertion of row, both or neither.
+    Change replaceContact(const ContactRow& listed, const ContactRow& row);
     // The name of the first contact of the listing whose number is number
     // as the address book hands it over (FaxNumberDigits of both); empty
     // when none is. Asked while a fax is recorded: a store that cannot be
@@ -74,8 +86,11 @@ private:
         Dialog,
         Quiet,
     };
-    Status run(const QStringList& statements, const RowReader& eachRow, bool oneTransaction,
-               OnFailure onFailure = OnFailure::Dialog);
+    // With guard, the first statement must change a row for the rest to
+    // run; *guard says whether it did.
+    Status run(const QList<SqlStatement>& statements, const RowReader& eachRow, bool oneTransaction,
+               OnFailure onFailure = OnFailure::Dialog, bool* guard = nullptr);
+    Change change(const QList<SqlStatement>& statements, bool oneTransaction);
     Status fail(const Error& error, const QString& statement);
 
     QString m_databasePath;

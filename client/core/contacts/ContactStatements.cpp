@@ -15,9 +15,14 @@ QString ContactStatements::insertion(const ContactRow& row)
            u',' + literal(row.group) + u')';
 }
 
-QString ContactStatements::deletion(qint64 rowid)
+SqlStatement ContactStatements::guardedDeletion(const ContactRow& listed)
 {
-    return u"DELETE FROM  anagrafica WHERE rowid ="_s + QString::number(rowid);
+    // Each column as the listing reads it, compared byte for byte (the
+    // columns' own collation ignores case); an empty text binds as NULL.
+    QString text = u"DELETE FROM  anagrafica WHERE rowid =?"_s;
+    for (const char* column : {"fax", "nome", "gruppo"})
+        text += u" AND IFNULL(CAST(%1 AS TEXT),'') =IFNULL(?,'')"_s.arg(QLatin1StringView(column));
+    return {text, {listed.rowid, listed.number, listed.description, listed.group}};
 }
 
 QString ContactStatements::literal(const QString& value)

@@ -4,6 +4,8 @@
 #include "ControlSettings.h"
 #include "FileNameOf.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -13,6 +15,14 @@ namespace {
 bool isSet(const QString& value)
 {
     return value != settings::None;
+}
+
+// A number the fax server can dial has a digit. One without (a contact
+// stored as "n.d." lists as an empty number) would make no job at all: the
+// control leaves empty parts of the number list out.
+bool hasDigit(const QString& number)
+{
+    return std::any_of(number.cbegin(), number.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 } // namespace
@@ -57,6 +67,9 @@ void SubmissionFlow::send()
         m_box.show({texts::NoDocument, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
         return;
     }
+    // Every destination of this press has a number to dial, or nothing goes.
+    if (!checkNumbers(m_destinations.rows() - 1))
+        return;
     // The appliance was away: one more try before giving up on this press.
     if (m_watch && m_watch->isAway()) {
         m_watch->activate();
@@ -83,6 +96,18 @@ void SubmissionFlow::send()
         handOverDocuments();
 }
 
+bool SubmissionFlow::checkNumbers(int last)
+{
+    for (int row = 1; row <= last; ++row) {
+        if (!hasDigit(m_destinations.text(row, 1))) {
+            m_box.show({texts::numbers::noDigits(m_destinations.text(row, 2), m_destinations.text(row, 1)),
+                        texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+            return false;
+        }
+    }
+    return true;
+}
+
 QString SubmissionFlow::faxNumber(int row) const
 {
     const SettingsValues settings = m_settings();
@@ -93,26 +118,36 @@ QString SubmissionFlow::faxNumber(int row) const
 void SubmissionFlow::sendToDestinations()
 {
     const SettingsValues settings = m_settings();
+    // Every destination in one session (the documents go up once, one job
+    // each), or the first one alone.
+    const int last = settings.flag(settings::GroupSend) ? m_destinations.rows() - 1 : 1;
+    // A destination added since the press is checked as the press checked
+    // the others; the jobs that went are told with the reason.
+    if (!checkNumbers(last)) {
+        onFailed(QString());
+        return;
+    }
     const QString line = m_lineText();
     std::optional<QString> modem;
     if (!line.isEmpty())
         modem = m_lines.identifierOf(line);
     if (ICorvanefax* control = m_host.control())
         ControlSettings::applyLogin(*control, settings);
-    // Every destination in one session (the documents go up once, one job
-    // each), or the first one alone.
-    const int last = settings.flag(settings::GroupSend) ? m_destinations.rows() - 1 : 1;
     QStringList documents;
     for (const QStringList& row : std::as_const(m_handedOver))
         documents << row.value(1);
-    QStringList numbers;
+    // The control makes one job per number, in order, and reports them in
+    // that order: the numbers it is handed are those of the jobs in flight,
+    // one for one, each job keeping the identity of the row it came from.
     m_inFlight.clear();
     for (int row = 1; row <= last; ++row) {
-        numbers << faxNumber(row);
         m_inFlight.append({m_destinations.rowId(row),
                            {QString(), settings.ip, m_destinations.text(row, 1), faxNumber(row),
                             m_destinations.text(row, 2), documents}});
     }
+    QStringList numbers;
+    for (const InFlight& job : std::as_const(m_inFlight))
+        numbers << job.job.dialled;
     m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem);
 }
 

@@ -30,6 +30,10 @@ struct SubmittedJob
 // FaxSubmitted removes its destination; after the last the user gets one
 // summary of all job numbers.
 //
+// A destination whose number has no digit stops the press before anything
+// is sent (the user is told which one): the control would make no job for
+// it, and every later job would be told against the row before its own.
+//
 // A submission keeps to the rows it took: the destination a job was sent to
 // is the one removed when the job is confirmed, and only the document rows
 // it took leave the list, whatever the user removed or added meanwhile.
@@ -92,6 +96,9 @@ private:
     void destinationDone();
     void sendToDestinations();
     QString faxNumber(int row) const;
+    // Rows 1 to last each have a number with a digit; else the user is told
+    // which one has not, and nothing is sent.
+    bool checkNumbers(int last);
     void setRunning(bool running);
     void handOverDocuments();
     void restoreDocuments();

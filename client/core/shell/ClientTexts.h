@@ -400,4 +400,28 @@ inline QStringList groupLabels()
 
 } // namespace book
 
+// A number checked where it is used, whatever filled its box.
+namespace numbers {
+// "Invia FAX" on a destination whose number has no digit (a contact stored
+// without a number): nothing is sent.
+inline QString noDigits(const QString& description, const QString& number)
+{
+    const QString who = description.isEmpty() ? QString() : u" di "_s + description;
+    return u"Il numero di fax"_s + who + u" (\""_s + number +
+           u"\") non contiene cifre: nessun fax è stato inviato. Correggere il numero o togliere il "
+           u"destinatario dalla lista."_s;
+}
+} // namespace numbers
+
+// A contact changed or deleted by another program since the address book
+// listed it: the change asked for was not made.
+namespace book {
+inline QString contactChanged(const QString& description, const QString& number)
+{
+    return u"Il contatto "_s + description + u" ("_s + number +
+           u") è stato modificato o eliminato da un altro programma dopo che la rubrica lo ha elencato: non "
+           u"è stato cambiato nulla. La rubrica è stata ricaricata; controllare il contatto e riprovare."_s;
+}
+} // namespace book
+
 } // namespace kestrel::texts

@@ -65,13 +65,12 @@ struct ClientApplication::Parts
             FrmMsg::ShowNotice(text);
     }
 
-    // No notification service: the tray icon's message, whose click leads
-    // to the fax in the status window; without a tray, the notice window.
+    // No notification service: the tray icon's message (each in its turn),
+    // whose click leads to its fax in the status window; without a tray,
+    // the notice window.
     void noticeWithoutService(int fax, const QString& text, bool resend)
     {
-        if (tray.showMessage(texts::ProductName, text, resend))
-            trayMessageFax = fax;
-        else
+        if (!tray.showMessage(texts::ProductName, text, resend, fax))
             notice(text);
     }
 
@@ -121,8 +120,6 @@ struct ClientApplication::Parts
     FaxStatusHost statusHost;
     StatusTracker tracker;
     DesktopNotices notices;
-    // The fax the tray icon's last message was about (its handle).
-    std::optional<int> trayMessageFax;
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
@@ -257,9 +254,10 @@ void ClientApplication::connectHistory()
             [this, &p](int handle) { resend(p.history.indexOfHandle(handle)); });
     connect(&p.notices, &DesktopNotices::openRequested, this,
             [this, &p](int handle) { statusWindow().showFax(p.history.indexOfHandle(handle)); });
-    connect(&p.tray, &TrayIcon::messageClicked, this, [this, &p] {
-        if (p.trayMessageFax)
-            statusWindow().showFax(p.history.indexOfHandle(*p.trayMessageFax));
+    // The tray's messages carry the handle of their fax.
+    connect(&p.tray, &TrayIcon::messageClicked, this, [this, &p](int handle) {
+        if (handle >= 0)
+            statusWindow().showFax(p.history.indexOfHandle(handle));
     });
     const auto showStatus = [this] {
         statusWindow().showInFront();

@@ -44,7 +44,7 @@ void DesktopNotices::show(int fax, const QString& text, bool resend)
     // Sender, no notice to replace, icon, summary, body, actions, hints, the
     // service's own time on screen.
     call << program << 0u << program << text << QString() << actions << hints << -1;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, AnswerLimitMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, fax, text, resend](QDBusPendingCallWatcher* w) {
                 w->deleteLater();

@@ -16,7 +16,9 @@ namespace kestrel {
 // program's own notice window.
 //
 // Calls never wait for the bus: the service's answer comes back through the
-// event loop, and a notice it refuses goes to the fallback then.
+// event loop, and a notice it refuses goes to the fallback then. A service
+// that does not answer within AnswerLimitMs counts as refusing (the bus
+// itself would wait 25 s).
 class DesktopNotices : public QObject
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ public:
     // The action keys: a click on the notice itself, and "Reinvia".
     static constexpr const char* OpenKey = "default";
     static constexpr const char* ResendKey = "resend";
+    // How long the service has to answer a notice.
+    static constexpr int AnswerLimitMs = 3000;
 
     // Shows a notice where there is no notification service: the fax (the
     // history's index), its text and whether it offers "Reinvia".

@@ -100,15 +100,47 @@ TrayIcon::TrayIcon(QObject* parent, Probe available)
     if (!m_available)
         m_available = &QSystemTrayIcon::isSystemTrayAvailable;
     connect(&m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
-    connect(&m_tray, &QSystemTrayIcon::messageClicked, this, &TrayIcon::messageClicked);
+    connect(&m_tray, &QSystemTrayIcon::messageClicked, this, &TrayIcon::onMessageClicked);
 }
 
-bool TrayIcon::showMessage(const QString& title, const QString& text, bool warning)
+bool TrayIcon::showMessage(const QString& title, const QString& text, bool warning, int tag)
 {
     if (!isAvailable() || !m_tray.isVisible())
         return false;
-    m_tray.showMessage(title, text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    // The icon has room for one message: a second one now would replace
+    // the first before anybody read it.
+    m_waiting.append({title, text, warning, tag});
+    if (!m_shown)
+        showNextMessage();
     return true;
+}
+
+void TrayIcon::setMessageTimer(OneShotTimer* timer)
+{
+    m_timer->stop();
+    m_timer = timer ? timer : &m_ownTimer;
+    if (m_shown)
+        m_timer->start(MessageMs, [this] { showNextMessage(); });
+}
+
+void TrayIcon::showNextMessage()
+{
+    m_shown.reset();
+    if (m_waiting.isEmpty())
+        return;
+    m_shown = m_waiting.takeFirst();
+    m_tray.showMessage(m_shown->title, m_shown->text,
+                       m_shown->warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, MessageMs);
+    m_timer->start(MessageMs, [this] { showNextMessage(); });
+}
+
+void TrayIcon::onMessageClicked()
+{
+    // A click closes the message: the next one needs not wait for its time.
+    const int tag = m_shown ? m_shown->tag : -1;
+    m_timer->stop();
+    showNextMessage();
+    Q_EMIT messageClicked(tag);
 }
 
 bool TrayIcon::isAvailable() const

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "OneShotTimer.h"
+
 #include <QIcon>
+#include <QList>
 #include <QObject>
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <optional>
 
 namespace kestrel {
 
@@ -39,9 +43,21 @@ public:
     bool isShown() const { return m_tray.isVisible(); }
     QString tip() const { return m_tray.toolTip(); }
 
+    // How long a message by the icon shows before the next one takes its
+    // place.
+    static constexpr int MessageMs = 10000;
+
     // A message by the icon, for notices where the desktop has no
-    // notification service; false when no icon shows to carry it.
-    bool showMessage(const QString& title, const QString& text, bool warning);
+    // notification service; false when no icon shows to carry it. Messages
+    // take turns: one that comes while another shows waits until that one
+    // has had its time or was clicked, so none hides another. tag comes
+    // back with a click on the message.
+    bool showMessage(const QString& title, const QString& text, bool warning, int tag = -1);
+    // The text of the message showing; empty when none is.
+    QString shownMessage() const { return m_shown ? m_shown->text : QString(); }
+    qsizetype waitingMessages() const { return m_waiting.size(); }
+    // Times the messages (tests run it by hand); the icon's own by default.
+    void setMessageTimer(OneShotTimer* timer);
 
     // The code of the tray callback that an activation stands for; -1 for
     // those that stand for none.
@@ -59,12 +75,27 @@ public Q_SLOTS:
 Q_SIGNALS:
     // Code 0: show the pop-up menu unless it is visible.
     void menuRequested();
-    // The user clicked the last message.
-    void messageClicked();
+    // The user clicked the message showing, which was given tag.
+    void messageClicked(int tag);
 
 private:
+    struct Message
+    {
+        QString title;
+        QString text;
+        bool warning = false;
+        int tag = -1;
+    };
+    // The message showing is done with: the next one, if any, shows.
+    void showNextMessage();
+    void onMessageClicked();
+
     QSystemTrayIcon m_tray;
     Probe m_available;
+    QList<Message> m_waiting;
+    std::optional<Message> m_shown;
+    QtOneShotTimer m_ownTimer;
+    OneShotTimer* m_timer = &m_ownTimer;
 };
 
 } // namespace kestrel

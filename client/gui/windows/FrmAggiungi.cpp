@@ -133,7 +133,7 @@ void FrmAggiungi::load()
     if (m_services.setAlwaysOnTop)
         m_services.setAlwaysOnTop(this, true);
     m_inEdit->clear();
-    m_editedRow = 0;
+    m_edited = ContactRow();
     m_txtNFax->clear();
     m_txtDesc->clear();
     m_cmbGruppo->setCurrentIndex(0);
@@ -153,7 +153,7 @@ void FrmAggiungi::openNew()
     if (!m_loaded)
         load();
     m_inEdit->clear();
-    m_editedRow = 0;
+    m_edited = ContactRow();
     showAndFocusNumber();
 }
 
@@ -166,7 +166,7 @@ void FrmAggiungi::openEdited(const ContactRow& listed)
     // Listed numbers may carry "/" (stored by other programs).
     m_txtNFax->setText(FaxNumberDigits(listed.number));
     m_inEdit->setText(m_txtNFax->text());
-    m_editedRow = listed.rowid;
+    m_edited = listed;
     m_cmdAddContact->setText(texts::book::SaveEdited);
     m_cmdAddContact->setAccessibleName(spoken(texts::book::SaveEdited));
     showAndFocusNumber();
@@ -183,31 +183,49 @@ void FrmAggiungi::showAndFocusNumber()
 
 void FrmAggiungi::cmdAddContactClick()
 {
-    const ContactRow row{m_txtNFax->text(), m_txtDesc->text(), m_cmbGruppo->currentText()};
+    // The box's filter does not see every way in (the accessibility
+    // interface sets text past it): the number is its digits, or missing.
+    const ContactRow row{FaxNumberDigits(m_txtNFax->text()), m_txtDesc->text(), m_cmbGruppo->currentText()};
     if (row.number.isEmpty()) {
         m_services.messageBox->show({texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
         return;
     }
-    // A failed statement has shown its one dialog and changed nothing (a
-    // replacement is one transaction): what was typed stays, to save again.
-    const Status saved = m_editedRow == 0 ? m_services.database->insertContact(row)
-                                          : m_services.database->replaceContact(m_editedRow, row);
-    if (!saved)
+    if (m_edited.rowid == 0) {
+        // A failed statement has shown its one dialog: what was typed
+        // stays, to save again.
+        if (m_services.database->insertContact(row))
+            finishChange(ContactDatabase::Change::Made);
         return;
-    Q_EMIT contactsChanged();
-    close();
+    }
+    // A replacement is one transaction: a failure changed nothing.
+    finishChange(m_services.database->replaceContact(m_edited, row));
 }
 
 void FrmAggiungi::cmdDelClick()
 {
     // A new contact is stored nowhere: there is nothing to delete.
-    if (m_editedRow != 0 && !m_services.database->deleteContact(m_editedRow))
-        return;
-    m_inEdit->clear();
-    m_editedRow = 0;
-    m_txtNFax->clear();
-    m_txtDesc->clear();
-    m_cmbGruppo->setEditText(texts::book::DefaultGroup);
+    const ContactDatabase::Change change =
+        m_edited.rowid != 0 ? m_services.database->deleteContact(m_edited) : ContactDatabase::Change::Made;
+    if (change == ContactDatabase::Change::Made) {
+        m_inEdit->clear();
+        m_txtNFax->clear();
+        m_txtDesc->clear();
+        m_cmbGruppo->setEditText(texts::book::DefaultGroup);
+    }
+    finishChange(change);
+}
+
+void FrmAggiungi::finishChange(ContactDatabase::Change change)
+{
+    if (change == ContactDatabase::Change::Failed)
+        return; // its dialog said why; the fields stay, to try again
+    if (change == ContactDatabase::Change::RowChanged) {
+        // Another program changed the contact since it was listed: this
+        // editor holds a contact that is no longer stored as it shows.
+        m_services.messageBox->show({texts::book::contactChanged(m_edited.description, m_inEdit->text()),
+                                     texts::book::EditorTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+    }
+    m_edited = ContactRow();
     Q_EMIT contactsChanged();
     close();
 }

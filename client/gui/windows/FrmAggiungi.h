@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ContactDatabase.h"
 #include "ContactRow.h"
 
 #include <QWidget>
@@ -13,18 +14,16 @@ class QPushButton;
 
 namespace kestrel {
 
-class ContactDatabase;
 class IMessageBox;
 
 // The contact editor frmAggiungi: creates, changes and deletes one contact
 // of the database. The hidden label `InEdit` shows the number of the edited
 // contact as listed, empty for a new contact; the contact itself is the
 // database row it was listed from, so that a save or a deletion touches
-// that row alone. The address book opens it; after every save or deletion
-// it asks for the list to be rebuilt and closes. A save or a deletion that
-// fails (its dialog said why) keeps it open as it was, to try again.
-// Closing unloads it: the next opening starts afresh in new-contact mode,
-// while hiding keeps fields and mode.
+// that row alone, and only while it holds what was listed. The address book opens it; after every save or
+// deletion it asks for the list to be rebuilt and closes. A save or a deletion that fails (its dialog said
+// why) keeps it open as it was, to try again. Closing unloads it: the next opening starts afresh in
+// new-contact mode, while hiding keeps fields and mode.
 class FrmAggiungi : public QWidget
 {
     Q_OBJECT
@@ -73,10 +72,16 @@ protected:
 private:
     void buildControls();
     void showAndFocusNumber();
+    // After a save or deletion of the edited contact: the list is rebuilt
+    // and the editor closes, unless the statement failed. A contact another
+    // program changed meanwhile is left alone and the user is told.
+    void finishChange(ContactDatabase::Change change);
 
     Services m_services;
     bool m_loaded = false;
-    qint64 m_editedRow = 0; // the database row of the edited contact; 0 for a new one
+    // The edited contact as the address book listed it (its rowid and stored
+    // texts); rowid 0 for a new one.
+    ContactRow m_edited;
 
     QLabel* m_lblFaxNum = nullptr;
     QLineEdit* m_txtNFax = nullptr;

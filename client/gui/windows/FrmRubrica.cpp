@@ -199,15 +199,24 @@ void FrmRubrica::desktopContactsArrived()
 
 void FrmRubrica::LoadDatabaseRows()
 {
+    m_listed.clear();
     // A listing that failed has shown its dialog; its rows are not read.
-    if (const Expected<QList<ContactRow>> listed = m_services.database->listContacts())
+    if (const Expected<QList<ContactRow>> listed = m_services.database->listContacts()) {
+        for (const ContactRow& contact : *listed)
+            m_listed.insert(contact.rowid, contact);
         m_grid.append(databaseRows(*listed));
+    }
+}
+
+ContactRow FrmRubrica::listedContact(const ContactRow& shown) const
+{
+    return m_listed.value(shown.rowid, shown);
 }
 
 void FrmRubrica::gridClick(int row, int col)
 {
     if (const std::optional<ContactRow> contact = m_grid.click(row, col))
-        editorWindow().openEdited(*contact);
+        editorWindow().openEdited(listedContact(*contact));
 }
 
 void FrmRubrica::gridEnter(int row, int col)
@@ -228,8 +237,17 @@ void FrmRubrica::gridDelete(int row)
                                      DeleteContactTitle, MsgIcon::None, MsgButtons::YesNo};
     if (m_services.messageBox->show(question) != MsgAnswer::Yes)
         return;
+    const ContactDatabase::Change change = m_services.database->deleteContact(listedContact(*contact));
     // A deletion that failed has shown its dialog; the list stays as it is.
-    if (m_services.database->deleteContact(contact->rowid) && m_loaded)
+    if (change == ContactDatabase::Change::Failed)
+        return;
+    // The row is not the contact listed any more: another program changed
+    // it, or its rowid went to another contact. Nothing was deleted.
+    if (change == ContactDatabase::Change::RowChanged) {
+        m_services.messageBox->show({contactChanged(contact->description, contact->number),
+                                     DeleteContactTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+    }
+    if (m_loaded)
         ListaNumeri();
 }
 

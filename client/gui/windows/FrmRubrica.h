@@ -1,8 +1,10 @@
 #pragma once
 
 #include "AddressBookGrid.h"
+#include "ContactRow.h"
 #include "GridRows.h"
 
+#include <QHash>
 #include <QWidget>
 
 #include <functional>
@@ -87,6 +89,9 @@ protected:
 private:
     void buildControls();
     void LoadDatabaseRows();
+    // The contact of a database row as the listing read it: the texts a
+    // change is guarded by (the grid shows the number normalised).
+    ContactRow listedContact(const ContactRow& shown) const;
     FrmAggiungi& editorWindow();
 
     Services m_services;
@@ -95,6 +100,7 @@ private:
     AddressBookGrid m_grid{m_rows};
     bool m_loaded = false;
     std::unique_ptr<FrmAggiungi> m_editor;
+    QHash<qint64, ContactRow> m_listed; // the database rows listed, by rowid
 
     ListGrid* m_msfgRubrica = nullptr;
     QPushButton* m_cmdNewContact = nullptr;

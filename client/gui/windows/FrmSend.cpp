@@ -5,6 +5,7 @@
 #include "FaxNumberValidator.h"
 #include "FileNameOf.h"
 #include "ListGrid.h"
+#include "NormalizeFaxNumber.h"
 #include "TwipsForm.h"
 
 #include <QCloseEvent>
@@ -332,18 +333,22 @@ void FrmSend::hideWithCompanions()
     Q_EMIT companionsHidden();
 }
 
-void FrmSend::cmdpiunumClick()
+bool FrmSend::cmdpiunumClick()
 {
     ensureControls();
-    const QString number = m_txtFaxNumber->text();
+    // The box's filter does not see every way in (the accessibility
+    // interface sets text past it): its digits, read as the filter reads
+    // them, or nothing.
+    const QString number = FaxNumberDigits(m_txtFaxNumber->text());
     if (number.isEmpty()) {
         m_services.messageBox->show({texts::NoNumberTyped, QString(), MsgIcon::None, MsgButtons::Ok});
-        return;
+        return false;
     }
     const int r = m_destRows.rows();
     m_destRows.setRows(r + 1);
     m_destRows.setText(r, 1, number);
     m_txtFaxNumber->clear();
+    return true;
 }
 
 bool FrmSend::eventFilter(QObject* watched, QEvent* event)
@@ -472,8 +477,9 @@ void FrmSend::cmdsendClick()
     if (m_flow.isRunning())
         return;
     ensureControls();
-    if (!m_txtFaxNumber->text().trimmed().isEmpty())
-        cmdpiunumClick();
+    // A typed number that is refused stops the press: the user corrects it.
+    if (!m_txtFaxNumber->text().trimmed().isEmpty() && !cmdpiunumClick())
+        return;
     m_txtFaxNumber->clear();
     m_flow.send();
     // Ready for the next number, whatever the send said.

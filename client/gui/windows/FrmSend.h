@@ -86,7 +86,8 @@ public:
     QLabel* lblModem() { return ensureControls(), m_lblModem; }
 
     // The button handlers, as the window's controls run them.
-    void cmdpiunumClick();
+    // Whether a number was added.
+    bool cmdpiunumClick();
     void cmdpiudocClick();
     void cmdsendClick();
     void cmdDelClick();

@@ -4,6 +4,7 @@
 // and a middle click paste the same way as the keys), dropped, or composed
 // by an input method.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
@@ -39,6 +40,18 @@ inline void bringText(QLineEdit* edit, Arrival way, const QString& text)
         commit.setCommitString(text);
         QCoreApplication::sendEvent(edit, &commit);
     }
+}
+
+// The whole text put in through the accessibility interface, as automation
+// and assistive tools do: no key, paste or input method is involved.
+inline bool setTextAccessibly(QLineEdit* edit, const QString& text)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(edit);
+    QAccessibleEditableTextInterface* editable = accessible ? accessible->editableTextInterface() : nullptr;
+    if (!editable)
+        return false;
+    editable->replaceText(0, int(edit->text().size()), text);
+    return true;
 }
 
 } // namespace kestrel::test

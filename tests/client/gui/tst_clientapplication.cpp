@@ -202,7 +202,8 @@ void TestClientApplication::faxEndsInANotice()
     const QString text = texts::history::failedNotice(u"Studio Rossi"_s, u"Busy signal detected"_s);
     QCOMPARE(m_notices, tray ? QStringList() : QStringList{text});
     if (tray) {
-        Q_EMIT m_client->tray().messageClicked();
+        QCOMPARE(m_client->tray().shownMessage(), text);
+        Q_EMIT m_client->tray().findChild<QSystemTrayIcon*>()->messageClicked();
         QVERIFY(m_client->statusWindow().isVisible());
         QCOMPARE(m_client->statusWindow().currentFax(), 0);
     }

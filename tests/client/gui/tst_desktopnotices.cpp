@@ -35,12 +35,15 @@ public:
         QStringList actions;
     };
     QList<Shown> shown;
+    bool silent = false; // takes the notice and never answers
 
 public Q_SLOTS:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&,
-                const QStringList& actions, const QVariantMap&, int)
+                const QStringList& actions, const QVariantMap&, int, const QDBusMessage& call)
     {
         shown.append({summary, actions});
+        if (silent)
+            call.setDelayedReply(true);
         return uint(shown.size()) + 100;
     }
     QStringList GetCapabilities() { return {u"actions"_s, u"body"_s}; }
@@ -99,6 +102,7 @@ private Q_SLOTS:
     {
         m_fallen.clear();
         m_service.shown.clear();
+        m_service.silent = false;
     }
 
     void throughTheService_data()
@@ -145,6 +149,19 @@ private Q_SLOTS:
         QCOMPARE(m_fallen.at(0).text, u"Fax a 0612345 inviato (1 pagine)"_s);
         QVERIFY(m_service.shown.isEmpty());
         QVERIFY(m_serviceBus->registerService(QString::fromLatin1(DesktopNotices::Service)));
+    }
+
+    // A service that takes the call and never answers: the notice goes to
+    // the fallback once the bounded wait is over (the bus alone waits 25 s).
+    void serviceNeverAnswers()
+    {
+        requirePrivateBus();
+        m_service.silent = true;
+        DesktopNotices notices(QDBusConnection::sessionBus(), fallback());
+        notices.show(5, u"Fax a 0612345 inviato (1 pagine)"_s, false);
+        QTRY_COMPARE(m_service.shown.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fallen.size(), 1, 15000);
+        QCOMPARE(m_fallen.at(0).fax, 5);
     }
 
     void noBus()

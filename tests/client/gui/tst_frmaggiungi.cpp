@@ -35,6 +35,9 @@ private Q_SLOTS:
     void numberComesInAsDigits_data();
     void numberComesInAsDigits();
     void numberStoredAsOtherProgramsWriteIt();
+    void contactChangedMeanwhile_data();
+    void contactChangedMeanwhile();
+    void numberCheckedWhenSaved();
     void failedSaveKeepsTheEditor_data();
     void failedSaveKeepsTheEditor();
     void textBeyondTheLineEditLimitKeptWhole();
@@ -224,6 +227,51 @@ void TestFrmAggiungi::numberStoredAsOtherProgramsWriteIt()
     QVERIFY(!m->stored().contains(ContactRow{u"+39 02 123"_s, u"Bianchi"_s, u"2"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size() - 1);
     QCOMPARE(m->listedRow(u"003902123"_s), 0);
+}
+
+void TestFrmAggiungi::contactChangedMeanwhile_data()
+{
+    QTest::addColumn<bool>("deleting");
+    QTest::newRow("Elimina") << true;
+    QTest::newRow("Modifica") << false;
+}
+
+// Another program deletes the contact being edited and adds one, which
+// SQLite stores at the same rowid: neither button touches the new contact.
+void TestFrmAggiungi::contactChangedMeanwhile()
+{
+    QFETCH(bool, deleting);
+    m->clickCell(3, AddressBookGrid::Edit); // Alfa, stored last
+    QCOMPARE(m->editor().inEdit(), u"0611"_s);
+    QVERIFY(m->database->ExecuteSql(u"DELETE FROM anagrafica WHERE nome='Alfa'"_s));
+    QVERIFY(m->database->ExecuteSql(u"INSERT INTO anagrafica values('0655','Nuovo','1')"_s));
+    if (deleting) {
+        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    } else {
+        QTest::keyClicks(m->editor().txtNFax(), u"0612"_s);
+        save();
+    }
+    QCOMPARE(m->box.texts(), QStringList{texts::book::contactChanged(u"Alfa"_s, u"0611"_s)});
+    QCOMPARE(m->box.shown().first().title, texts::book::EditorTitle);
+    QVERIFY(m->stored().contains(ContactRow{u"0655"_s, u"Nuovo"_s, u"1"_s}));
+    QCOMPARE(m->stored().size(), SampleRows.size());
+    QVERIFY(m->listedRow(u"0655"_s) > 0);
+    QCOMPARE(m->listedRow(u"0611"_s), 0);
+    QVERIFY(!m->editor().isVisible());
+}
+
+// Text put in past the box's filter (the accessibility interface) is
+// checked at the save.
+void TestFrmAggiungi::numberCheckedWhenSaved()
+{
+    newContact();
+    QVERIFY(kestrel::test::setTextAccessibly(m->editor().txtNFax(), u"n.d."_s));
+    QCOMPARE(m->editor().txtNFax()->text(), u"n.d."_s);
+    QTest::keyClicks(m->editor().txtDesc(), u"Nuovo"_s);
+    save();
+    QCOMPARE(m->box.texts(), QStringList{texts::book::NumberRequired});
+    QCOMPARE(m->stored().size(), SampleRows.size());
+    QVERIFY(m->editor().isVisible());
 }
 
 void TestFrmAggiungi::failedSaveKeepsTheEditor_data()

@@ -39,6 +39,8 @@ private Q_SLOTS:
     void typingANumber();
     void numberComesInAsDigits_data();
     void numberComesInAsDigits();
+    void numberCheckedWhenUsed_data();
+    void numberCheckedWhenUsed();
     void droppedFiles_data();
     void droppedFiles();
     void removingRows();
@@ -443,6 +445,43 @@ void TestFrmSend::lineSelector()
     QCOMPARE(combo->currentText(), QString()); // none chosen
     QCOMPARE(combo->isVisible(), visible);
     QCOMPARE(m_window->lblModem()->isVisible(), visible);
+}
+
+void TestFrmSend::numberCheckedWhenUsed_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("kept"); // null: refused
+    QTest::newRow("add, no digits") << u"cmdpiunum"_s << u"n.d."_s << QString();
+    QTest::newRow("send, no digits") << u"cmdsend"_s << u"n.d."_s << QString();
+    QTest::newRow("add, digits among other text") << u"cmdpiunum"_s << u"+39 06/12"_s << u"00390612"_s;
+}
+
+// Text put in past the box's filter (the accessibility interface) is
+// checked when the number is used: refused without digits, else its digits.
+void TestFrmSend::numberCheckedWhenUsed()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, text);
+    QFETCH(QString, kept);
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    m_window->show();
+    m_control->printed(u"/tmp/d.ps"_s);
+    m_box.clear();
+    QVERIFY(kestrel::test::setTextAccessibly(m_window->txtFaxNumber(), text));
+    if (kept.isNull())
+        QCOMPARE(m_window->txtFaxNumber()->text(), text); // the filter was passed
+    QTest::mouseClick(this->button(button), Qt::LeftButton);
+    if (kept.isNull()) {
+        QCOMPARE(m_box.texts(), QStringList{texts::NoNumberTyped});
+        QCOMPARE(m_window->destinations().rows(), 1);
+        QVERIFY(m_control->sent.isEmpty());
+        QCOMPARE(m_window->documents().rows(), 2);
+        return;
+    }
+    QCOMPARE(m_window->destinations().column(1), QStringList{kept});
+    QVERIFY(m_box.texts().isEmpty());
 }
 
 void TestFrmSend::sendToTwoDestinations()

@@ -1,6 +1,7 @@
 #include "TrayIcon.h"
 
 #include "ClientTexts.h"
+#include "ManualTimer.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -44,6 +45,34 @@ private Q_SLOTS:
         QCOMPARE(menu.count(), menus);
         QCOMPARE(tray.isShown(), reAdded);
         QCOMPARE(tray.tip(), reAdded ? texts::trayTip() : u"stale"_s);
+    }
+
+    // Faxes that end together each get their message: one shows, the others
+    // wait their turn (its time, or a click on it), none hides another.
+    void messagesTakeTurns()
+    {
+        TrayIcon tray(nullptr, [] { return true; });
+        test::ManualTimer timer;
+        tray.setMessageTimer(&timer);
+        QSignalSpy clicked(&tray, &TrayIcon::messageClicked);
+        QVERIFY(!tray.showMessage(u"KESTREL"_s, u"prima"_s, false, 1)); // no icon yet to carry it
+        tray.AddTrayIcon();
+        for (int fax = 1; fax <= 3; ++fax)
+            QVERIFY(tray.showMessage(u"KESTREL"_s, u"fax %1"_s.arg(fax), fax == 2, fax));
+        QCOMPARE(tray.shownMessage(), u"fax 1"_s);
+        QCOMPARE(tray.waitingMessages(), 2);
+        QCOMPARE(timer.interval, TrayIcon::MessageMs);
+        timer.fire();
+        QCOMPARE(tray.shownMessage(), u"fax 2"_s);
+        Q_EMIT tray.findChild<QSystemTrayIcon*>()->messageClicked();
+        QCOMPARE(clicked.size(), 1);
+        QCOMPARE(clicked.at(0).at(0).toInt(), 2); // the one clicked, not the last one given
+        QCOMPARE(tray.shownMessage(), u"fax 3"_s);
+        timer.fire();
+        QCOMPARE(tray.shownMessage(), QString());
+        QVERIFY(!timer.isActive());
+        QVERIFY(tray.showMessage(u"KESTREL"_s, u"fax 4"_s, false, 4)); // shows at once
+        QCOMPARE(tray.shownMessage(), u"fax 4"_s);
     }
 };
 

@@ -91,6 +91,8 @@ private Q_SLOTS:
     void failedStatementLetsCallerGoOn();
     void replacement_data();
     void replacement();
+    void listedRowChangedMeanwhile_data();
+    void listedRowChangedMeanwhile();
     void lockedDatabase_data();
     void lockedDatabase();
     void nameOfNumber_data();
@@ -160,7 +162,7 @@ void tst_ContactDatabase::storesAndListsAsTyped()
     QVERIFY(rows->contains(row));
 
     // The statement texts address exactly that row and nothing else.
-    QVERIFY(db.deleteContact(rows->at(rows->indexOf(row)).rowid));
+    QCOMPARE(db.deleteContact(rows->at(rows->indexOf(row))), ContactDatabase::Change::Made);
     rows = db.listContacts();
     QVERIFY(rows);
     QCOMPARE(*rows, (Rows{ContactRow{u"099"_s, u"Zeta"_s, u"9"_s}}));
@@ -190,9 +192,11 @@ void tst_ContactDatabase::sameNumberEachRowItsOwn()
     QCOMPARE(listed.size(), 3);
     QCOMPARE(QSet<qint64>({listed.at(0).rowid, listed.at(1).rowid, listed.at(2).rowid}).size(), 3);
 
-    QVERIFY(db.deleteContact(9999));
+    ContactRow missing = listed.at(2);
+    missing.rowid = 9999;
+    QCOMPARE(db.deleteContact(missing), ContactDatabase::Change::RowChanged);
     QCOMPARE(db.listContacts()->size(), 3);
-    QVERIFY(db.deleteContact(listed.at(2).rowid)); // one of the two alike
+    QCOMPARE(db.deleteContact(listed.at(2)), ContactDatabase::Change::Made); // one of the two alike
     QCOMPARE(*db.listContacts(),
              (Rows{ContactRow{u"0213"_s, u"Bianchi"_s, u"1"_s}, ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}}));
     QVERIFY(m_boxes.shown().isEmpty());
@@ -313,7 +317,8 @@ void tst_ContactDatabase::replacement()
     const Rows listed = *db.listContacts();
     QCOMPARE(listed.at(0), (ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}));
     m_boxes.setNextAnswers({MsgAnswer::No});
-    QCOMPARE(bool(db.replaceContact(listed.at(0).rowid, edited)), failedStatement.isEmpty());
+    QCOMPARE(db.replaceContact(listed.at(0), edited),
+             failedStatement.isEmpty() ? ContactDatabase::Change::Made : ContactDatabase::Change::Failed);
     QCOMPARE(*db.listContacts(), expected);
     if (failedStatement.isEmpty()) {
         QVERIFY(m_boxes.shown().isEmpty());
@@ -321,6 +326,65 @@ void tst_ContactDatabase::replacement()
         QCOMPARE(m_boxes.shown().size(), 1);
         QVERIFY(m_boxes.shown().at(0).text.contains(book::SqlErrorCommand + failedStatement + u'\n'));
     }
+}
+
+void tst_ContactDatabase::listedRowChangedMeanwhile_data()
+{
+    QTest::addColumn<QStringList>("meanwhile"); // another program's statements
+    QTest::addColumn<bool>("replace");          // the editor's save, else a deletion
+    QTest::addColumn<bool>("made");
+    QTest::addColumn<QStringList>("namesAfter");
+    const QString takeRowid = u"INSERT INTO anagrafica values('0399','Neri','3')"_s;
+    QTest::newRow("deleted, its rowid given to a new contact")
+        << QStringList{u"DELETE FROM anagrafica WHERE nome='Verdi'"_s, takeRowid} << false << false
+        << QStringList{u"Rossi"_s, u"Bianchi"_s, u"Neri"_s};
+    QTest::newRow("the same, the editor's save")
+        << QStringList{u"DELETE FROM anagrafica WHERE nome='Verdi'"_s, takeRowid} << true << false
+        << QStringList{u"Rossi"_s, u"Bianchi"_s, u"Neri"_s};
+    QTest::newRow("renumbered by VACUUM")
+        << QStringList{u"DELETE FROM anagrafica WHERE nome='Bianchi'"_s, u"VACUUM"_s} << false << false
+        << QStringList{u"Rossi"_s, u"Verdi"_s};
+    QTest::newRow("only its letter case changed")
+        << QStringList{u"UPDATE anagrafica SET nome='VERDI' WHERE nome='Verdi'"_s} << false << false
+        << QStringList{u"Rossi"_s, u"Bianchi"_s, u"VERDI"_s};
+    QTest::newRow("unchanged") << QStringList() << true << true
+                               << QStringList{u"Rossi"_s, u"Bianchi"_s, u"Verdone"_s};
+}
+
+// Another program changed the table after the listing: a change of the
+// listed row touches no other contact, and says the row is not the one
+// listed any more.
+void tst_ContactDatabase::listedRowChangedMeanwhile()
+{
+    QFETCH(QStringList, meanwhile);
+    QFETCH(bool, replace);
+    QFETCH(bool, made);
+    QFETCH(QStringList, namesAfter);
+    const QString path = freshDatabase();
+    ContactDatabase db(path, m_boxes);
+    for (const QString& name : {u"Rossi"_s, u"Bianchi"_s})
+        QVERIFY(db.insertContact(ContactRow{u"0212"_s, name, u"1"_s}));
+    QVERIFY(db.ExecuteSql(u"INSERT INTO anagrafica values('0300','Verdi',NULL)"_s));
+    // Listed by group: the one without (NULL lists as "") first.
+    const Rows listed = *db.listContacts();
+    QCOMPARE(listed,
+             (Rows{ContactRow{u"0300"_s, u"Verdi"_s, QString()}, ContactRow{u"0212"_s, u"Bianchi"_s, u"1"_s},
+                   ContactRow{u"0212"_s, u"Rossi"_s, u"1"_s}}));
+    // The row stored last, but Bianchi for the renumbering.
+    const ContactRow stale = listed.at(meanwhile.contains(u"VACUUM"_s) ? 1 : 0);
+
+    ContactDatabase other(path, m_boxes);
+    for (const QString& statement : std::as_const(meanwhile))
+        QVERIFY(other.ExecuteSql(statement));
+    const ContactDatabase::Change change =
+        replace ? db.replaceContact(stale, ContactRow{u"0300"_s, u"Verdone"_s, u"2"_s})
+                : db.deleteContact(stale);
+    QCOMPARE(change, made ? ContactDatabase::Change::Made : ContactDatabase::Change::RowChanged);
+    QStringList names;
+    QVERIFY(db.ExecuteSql(u"SELECT nome FROM anagrafica ORDER BY rowid"_s,
+                          [&names](const QSqlQuery& row) { names << row.value(0).toString(); }));
+    QCOMPARE(names, namesAfter);
+    QVERIFY(m_boxes.shown().isEmpty());
 }
 
 void tst_ContactDatabase::lockedDatabase_data()

@@ -27,8 +27,10 @@ void tst_ContactStatements::statementTexts_data()
         << ContactStatements::insertion(
                ContactRow{u"0212"_s, u"Dell'Orto"_s, u"'); DROP TABLE anagrafica;--"_s})
         << u"INSERT INTO anagrafica values('0212','Dell''Orto','''); DROP TABLE anagrafica;--')"_s;
-    QTest::newRow("deletion, of one row")
-        << ContactStatements::deletion(42) << u"DELETE FROM  anagrafica WHERE rowid =42"_s;
+    QTest::newRow("deletion, of the row listed")
+        << ContactStatements::guardedDeletion(ContactRow{u"0212"_s, u"Dell'Orto"_s, u"1"_s, 42}).text
+        << u"DELETE FROM  anagrafica WHERE rowid =? AND IFNULL(CAST(fax AS TEXT),'') =IFNULL(?,'') AND "
+           u"IFNULL(CAST(nome AS TEXT),'') =IFNULL(?,'') AND IFNULL(CAST(gruppo AS TEXT),'') =IFNULL(?,'')"_s;
 }
 
 void tst_ContactStatements::statementTexts()

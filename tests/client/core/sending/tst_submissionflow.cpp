@@ -40,6 +40,8 @@ private Q_SLOTS:
     void watchRetriesWhileAway();
     void groupInOneSession();
     void groupFailsAtOneDestination();
+    void numberWithoutDigits_data();
+    void numberWithoutDigits();
 
 private:
     void addDestination(const QString& number, const QString& description = {});
@@ -528,6 +530,56 @@ void TestSubmissionFlow::groupFailsAtOneDestination()
     QCOMPARE(m_destinations.column(1), (QStringList{u"222"_s, u"333"_s}));
     QCOMPARE(documentPaths(), QStringList{u"/tmp/a.ps"_s});
     QVERIFY(m_box.texts().constLast().contains(u"Numero di Protocollo FAX dei fax già inoltrati: 7"_s));
+}
+
+void TestSubmissionFlow::numberWithoutDigits_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("addedMeanwhile"); // while the first job is on its way
+    QTest::newRow("one session, stored as n.d. (listed empty)") << true << QString() << false;
+    QTest::newRow("one session, n.d. as text") << true << u"n.d."_s << false;
+    QTest::newRow("one session each, only a slash") << false << u"/"_s << false;
+    QTest::newRow("one session each, added meanwhile") << false << QString() << true;
+}
+
+// A destination without a digit would make no job (the control leaves
+// empty numbers out): the press sends nothing and names it; one added after
+// the press stops the submission there, the jobs that went told.
+void TestSubmissionFlow::numberWithoutDigits()
+{
+    QFETCH(bool, group);
+    QFETCH(QString, number);
+    QFETCH(bool, addedMeanwhile);
+    m_settings.set(settings::GroupSend, group ? u"1"_s : u"0"_s);
+    m_settings.prefix = u"0"_s; // a prefix alone is no number either
+    addDestination(u"111"_s, u"Studio Rossi"_s);
+    if (!addedMeanwhile)
+        addDestination(number, u"Mario Bianchi"_s);
+    addDestination(u"333"_s, u"Verdi"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    QSignalSpy submitted(m_flow.get(), &SubmissionFlow::jobSubmitted);
+    m_flow->send();
+    const QString refusal = texts::numbers::noDigits(u"Mario Bianchi"_s, number);
+    if (!addedMeanwhile) {
+        QCOMPARE(m_box.texts(), QStringList{refusal});
+        QVERIFY(m_control->sent.isEmpty());
+        QVERIFY(!m_flow->isRunning());
+        QCOMPARE(m_destinations.column(1), (QStringList{u"111"_s, number, u"333"_s}));
+        QCOMPARE(documentPaths(), QStringList{u"/tmp/a.ps"_s});
+        return;
+    }
+    m_destinations.insertRows(2, {{QString(), number, u"Mario Bianchi"_s}});
+    m_control->submit(u"1"_s);
+    QCOMPARE(m_control->sent.size(), 1);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_box.texts().size(), 2);
+    QCOMPARE(m_box.texts().at(0), refusal);
+    QVERIFY(m_box.texts().at(1).contains(u"già inoltrati: 1"_s));
+    QCOMPARE(m_destinations.column(1), (QStringList{number, u"333"_s}));
+    QCOMPARE(documentPaths(), QStringList{u"/tmp/a.ps"_s});
+    QCOMPARE(submitted.size(), 1);
+    QCOMPARE(submitted.at(0).at(0).value<SubmittedJob>().description, u"Studio Rossi"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionFlow)

@@ -313,6 +313,22 @@ void TestClientTexts::everyText_data()
     QTest::newRow("documentIncomplete()")
         << QString(texts::documentIncomplete(u"/tmp/a.ps"_s))
         << u"Il server fax non ha ricevuto per intero il documento /tmp/a.ps: fax non inviato"_s;
+
+    // Numbers and contacts checked where they are used.
+    QTest::newRow("numbers::noDigits(description)")
+        << texts::numbers::noDigits(u"Mario Bianchi"_s, u"n.d."_s)
+        << u"Il numero di fax di Mario Bianchi (\"n.d.\") non contiene cifre: nessun fax è stato inviato. "
+           u"Correggere il numero o togliere il destinatario dalla lista."_s;
+    QTest::newRow("numbers::noDigits(no description)")
+        << texts::numbers::noDigits(QString(), QString())
+        << u"Il numero di fax (\"\") non contiene cifre: nessun fax è stato inviato. Correggere il numero o "
+           u"togliere il destinatario dalla lista."_s;
+    QTest::newRow("book::contactChanged()")
+        << texts::book::contactChanged(u"Alfa"_s, u"0611"_s)
+        << u"Il contatto Alfa (0611) è stato modificato o eliminato da un altro programma dopo che la "
+           u"rubrica "
+           u"lo ha elencato: non è stato cambiato nulla. La rubrica è stata ricaricata; controllare il "
+           u"contatto e riprovare."_s;
 }
 
 QTEST_GUILESS_MAIN(TestClientTexts)
