@@ -10,6 +10,7 @@
 #include <QSemaphore>
 
 #include <csignal>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -236,6 +237,15 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
     const qintptr connection = m_socket.takeConnectionDescriptor(requestId);
     if (connection < 0) {
         log(socketErrorLine(m_socket.lastErrorNumber()));
+        return;
+    }
+    if (static_cast<int>(m_jobs.size()) >= m_maxJobs) {
+        // The listener takes every connection the system had completed
+        // before its pause takes effect: one past the limit is closed at
+        // once, unread; its spooler sees the failure and sends the job
+        // again. The jobs in progress go on.
+        ::close(static_cast<int>(connection));
+        log(u"Printer Socket: %1 print jobs at once, a further connection was refused"_s.arg(m_jobs.size()));
         return;
     }
     CaptureThreads::Thread& thread = m_threads.take();

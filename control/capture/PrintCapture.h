@@ -50,8 +50,9 @@ public:
     static constexpr int LastRelistenRetryMs = 30000;
     static constexpr int AcceptRetryMs = 1000;
     // Jobs received at the same time. Past it, spoolers wait in the system's
-    // backlog (nothing is lost); each job holds a connection and a file, and
-    // the process has a limited number of those.
+    // backlog (nothing is lost), and a connection taken past it all the same
+    // is closed at once; each job holds a connection and a file, and the
+    // process has a limited number of those.
     static constexpr int DefaultMaxJobs = 64;
     // At shutdown: how long the jobs' buffered data is read, all jobs
     // together, and how much longer their threads may take to get to it.

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void jobEndingWithoutTheSpoolersClose();
     void portTakenAtActivationIsRetried();
     void jobsPastTheLimitWaitTheirTurn();
+    void connectionsArrivingTogetherPastTheLimitAreRefused();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
     void shutdownKeepsWhatTheSpoolerFinished_data();
@@ -189,6 +190,11 @@ void tst_PrintCapture::jobEndsWhenTheSpoolerCloses_data()
     // A PDF printed raw ends in its own marker, with or without a line end.
     QTest::newRow("raw PDF") << Pieces{"%PDF-1.4\n1 0 obj\n<< >>\nendobj\n", "startxref\n9\n%%EOF\n"};
     QTest::newRow("raw PDF, no line end") << Pieces{"%PDF-1.7\n", "startxref\n9\n%%EOF"};
+    // Job control that printer descriptions wrap around PostScript, its end
+    // in a piece of its own.
+    QTest::newRow("PJL job control") << Pieces{
+        "\x1b%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n%!PS-Adobe-3.0\nshowpage\n%%EOF\n",
+        "\x1b%-12345X@PJL\n@PJL RDYMSG DISPLAY = \"\"\n@PJL EOJ\n\x1b%-12345X"};
 }
 
 void tst_PrintCapture::jobEndsWhenTheSpoolerCloses()
@@ -607,6 +613,56 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
              (QSet<QByteArray>{"%!PS job 0\n%%EOF\r\n", "%!PS job 1\n%%EOF\r\n", "%!PS job 2\n%%EOF\r\n"}));
 }
 
+void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitAreRefused()
+{
+    // The system completes connections while the owner is busy; the listener
+    // then takes them all in one turn. Those past the limit are closed at
+    // once; the ones taken are received whole.
+    m_capture->setMaxJobs(2);
+    std::vector<int> spoolers;
+    const auto closeAll = qScopeGuard([&spoolers] {
+        for (int fd : spoolers)
+            ::close(fd);
+    });
+    for (int i = 0; i < 6; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(m_port);
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        spoolers.push_back(fd);
+    }
+    // Closed by the capture: the spooler reads the end of the connection.
+    const auto refused = [](int fd) {
+        pollfd state{fd, POLLIN, 0};
+        char byte;
+        return ::poll(&state, 1, 0) == 1 && ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    };
+    QVERIFY(waitUntil(
+                [&] {
+                    return std::count_if(spoolers.begin(), spoolers.end(), refused) == 4 &&
+                           m_capture->jobsInProgress() == 2;
+                },
+                5000) == WaitOutcome::Done);
+    QTest::qWait(100);
+    QCOMPARE(m_capture->jobsInProgress(), 2);
+    QVERIFY(logHas(u"a further connection was refused"_s));
+    int sent = 0;
+    for (int fd : spoolers) {
+        if (refused(fd))
+            continue;
+        const QByteArray job = "%!PS taken " + QByteArray::number(sent++) + "\n%%EOF\n";
+        QCOMPARE(::send(fd, job.constData(), size_t(job.size()), MSG_NOSIGNAL), ssize_t(job.size()));
+        ::shutdown(fd, SHUT_WR);
+    }
+    QCOMPARE(sent, 2);
+    QVERIFY(waitForSpools(2));
+    QSet<QByteArray> received{read(spool(0)), read(spool(1))};
+    QCOMPARE(received, (QSet<QByteArray>{"%!PS taken 0\n%%EOF\n\r\n", "%!PS taken 1\n%%EOF\n\r\n"}));
+    QCOMPARE(m_failures->size(), 0);
+}
+
 // A blocking spooler on a thread of its own, as CUPS's backend is a process
 // of its own: connects, sends size bytes and the end of a document,
 // half-closes.
@@ -707,7 +763,11 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished_data()
     const QByteArray whole = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n\x04";
     QTest::newRow("whole, closed") << whole << true << true;
     QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n" << true << true;
-    QTest::newRow("cut, closed") << QByteArray("%!PS\n%%EOF\n%!PS second") << true << false;
+    QTest::newRow("PJL job control, closed")
+        << QByteArray("\x1b%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n%!PS\nshowpage\n%%EOF\n"
+                      "\x1b%-12345X@PJL\n@PJL EOJ\n\x1b%-12345X")
+        << true << true;
+    QTest::newRow("cut, closed") << "%!PS\n%%EOF\n%!PS second\n" + QByteArray(100000, 'x') << true << false;
     QTest::newRow("whole, still open") << whole << false << false;
 }
 
