@@ -115,7 +115,13 @@ void PrintCapture::keepAtShutdown(CaptureJob& job)
         log(u"Printer Spool Error: "_s + folder + u": "_s + spoolFile.error().message);
         return;
     }
-    if (const Status noted = KeptSpools(folder).add(*spoolFile); !noted) {
+    const Expected<QString> record = KeptSpools::recordFolder();
+    if (!record) {
+        log(u"Printer Socket: job ended at shutdown saved as %1, not listed at the next start: %2"_s.arg(
+            *spoolFile, record.error().message));
+        return;
+    }
+    if (const Status noted = KeptSpools(*record).add(*spoolFile); !noted) {
         log(u"Printer Socket: job ended at shutdown saved as %1, not listed at the next start: %2"_s.arg(
             *spoolFile, noted.error().message));
         return;
@@ -125,23 +131,42 @@ void PrintCapture::keepAtShutdown(CaptureJob& job)
 
 void PrintCapture::announceKeptJobs()
 {
-    const QString folder = m_names.folder();
-    const Expected<QStringList> kept = KeptSpools(folder).take();
-    if (!kept) {
-        log(u"Printer Socket: jobs saved at the last shutdown cannot be listed: "_s + kept.error().message);
-        return;
+    QStringList kept;
+    const Expected<QString> record = KeptSpools::recordFolder();
+    const Expected<QStringList> noted =
+        record ? KeptSpools(*record).take() : Expected<QStringList>(record.error());
+    if (noted) {
+        kept = *noted;
+    } else {
+        log(u"Printer Socket: jobs saved at the last shutdown cannot be listed: "_s + noted.error().message);
+        if (!m_toldRecordUnusable) {
+            m_toldRecordUnusable = true;
+            Q_EMIT captureFailed(texts::keptSpoolsUnusable(noted.error().message));
+        }
+    }
+    // A note that an earlier version left beside the spool files, read once
+    // when it is the user's own private file; another user's is left alone.
+    const Expected<QStringList> left = KeptSpools(m_names.folder()).take();
+    if (!left)
+        log(u"Printer Socket: an earlier note of jobs saved at shutdown is not read: "_s +
+            left.error().message);
+    for (const QString& file : left ? *left : QStringList()) {
+        if (!kept.contains(file))
+            kept.append(file);
     }
     const QPointer<PrintCapture> alive(this);
-    for (qsizetype i = 0; i < kept->size(); ++i) {
+    for (qsizetype i = 0; i < kept.size(); ++i) {
         if (!alive) {
             // A handler ended capture: the rest wait for the next start.
-            KeptSpools note(folder);
-            for (qsizetype rest = i; rest < kept->size(); ++rest)
-                note.add(kept->at(rest));
+            if (record) {
+                KeptSpools note(*record);
+                for (qsizetype rest = i; rest < kept.size(); ++rest)
+                    note.add(kept.at(rest));
+            }
             return;
         }
-        log(u"Printer Socket: job saved at the last shutdown: "_s + kept->at(i));
-        Q_EMIT PrintedDocAvailable(kept->at(i));
+        log(u"Printer Socket: job saved at the last shutdown: "_s + kept.at(i));
+        Q_EMIT PrintedDocAvailable(kept.at(i));
     }
 }
 

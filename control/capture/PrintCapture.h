@@ -37,8 +37,9 @@ namespace kestrel {
 //
 // When capture ends (the program quits), a job whose spooler had sent
 // everything and closed is saved all the same, on the same terms: the
-// spooler counts it printed. Nobody can be told then, so it is noted beside
-// the spool files and announced once the next capture listens. A job still
+// spooler counts it printed. Nobody can be told then, so it is noted in the
+// user's private folder and announced once the next capture listens; the
+// user is told there when that folder cannot be used. A job still
 // coming in is dropped: its spooler sees the connection drop and sends it
 // again.
 class PrintCapture : public QObject
@@ -140,6 +141,7 @@ private:
 
     bool m_listening = false;
     bool m_toldNotListening = false;
+    bool m_toldRecordUnusable = false;
     QTimer m_relisten;
     int m_relistenDelayMs = FirstRelistenRetryMs;
     QTimer m_acceptRetry;

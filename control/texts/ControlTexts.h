@@ -146,6 +146,12 @@ inline QString spoolNotSaved(const QString& folder, const QString& reason)
     return u"Impossibile salvare il documento stampato nella cartella temporanea %1 (%2). Il documento non è "
            u"stato acquisito: verificare la cartella temporanea e ristampare."_s.arg(folder, reason);
 }
+inline QString keptSpoolsUnusable(const QString& reason)
+{
+    return u"Le stampe terminate mentre il programma si chiudeva non possono essere elencate all'avvio: la "
+           u"cartella privata dell'utente non è utilizzabile (%1). Se il programma si chiude durante una "
+           u"stampa, ristampare il documento."_s.arg(reason);
+}
 inline QString printJobIncomplete(const QString& why)
 {
     return u"Una stampa non è stata ricevuta per intero (%1). Il documento non è stato acquisito: ristampare."_s

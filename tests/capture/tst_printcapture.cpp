@@ -26,6 +26,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
@@ -73,6 +74,9 @@ private Q_SLOTS:
     void shutdownWithJobsInFlight();
     void shutdownKeepsWhatTheSpoolerFinished_data();
     void shutdownKeepsWhatTheSpoolerFinished();
+    void keptJobsAreListedWhateverOthersPutInTheSpoolFolder_data();
+    void keptJobsAreListedWhateverOthersPutInTheSpoolFolder();
+    void unusableNoteFolderIsToldOnce();
 
 private:
     std::unique_ptr<QTcpSocket> connectClient();
@@ -104,6 +108,9 @@ void tst_PrintCapture::init()
     m_folder = m_temp->filePath(u"spool"_s);
     QVERIFY(QDir().mkdir(m_folder));
     qputenv("TEMP", QFile::encodeName(m_folder));
+    // The note of jobs kept at shutdown goes to the user's data folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_temp->filePath(u"data"_s)));
+    qunsetenv("XDG_RUNTIME_DIR");
     m_port = freePort();
     QVERIFY(m_port);
     qputenv("KESTREL_PRINT_PORT", QByteArray::number(m_port));
@@ -806,6 +813,100 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
             announced.append(signal.at(0).toString());
         QCOMPARE(announced, expected);
     }
+}
+
+void tst_PrintCapture::keptJobsAreListedWhateverOthersPutInTheSpoolFolder_data()
+{
+    // What lies at the name that notes once had in the spool folder.
+    QTest::addColumn<QString>("what");
+    QTest::newRow("a file anyone may write") << u"open"_s;
+    QTest::newRow("another user's file") << u"other"_s;
+    QTest::newRow("an earlier version's note") << u"earlier"_s;
+}
+
+void tst_PrintCapture::keptJobsAreListedWhateverOthersPutInTheSpoolFolder()
+{
+    QFETCH(QString, what);
+    const QString oldNote = m_folder + u"/.kestrel-unannounced-"_s + QString::number(::geteuid());
+    QString earlier;
+    {
+        QFile planted(oldNote);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        if (what == u"earlier"_s) {
+            earlier = m_folder + u"/kestrel-202401010000000.ps"_s;
+            QFile spool(earlier);
+            QVERIFY(spool.open(QIODevice::WriteOnly));
+            planted.write(QFile::encodeName(earlier) + '\0');
+        }
+    }
+    const QByteArray path = QFile::encodeName(oldNote);
+    QCOMPARE(::chmod(path.constData(), what == u"open"_s ? 0666 : 0600), 0);
+    if (what == u"other"_s && (::geteuid() != 0 || ::chown(path.constData(), 65534, 65534) != 0))
+        QSKIP("only root can give a file to another user");
+
+    BlockingSpooler spooler;
+    QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    const QByteArray data = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n";
+    QCOMPARE(::send(spooler.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    ::shutdown(spooler.fd, SHUT_WR);
+    // The running capture finds an earlier version's note as it starts.
+    QSet<QString> announced;
+    for (const QList<QVariant>& signal : *m_spools)
+        announced.insert(signal.at(0).toString());
+    QCOMPARE(m_failures->size(), 0);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    files.removeAll(QFileInfo(earlier).fileName());
+    QCOMPARE(files.size(), 1);
+    const QString kept = m_folder + u'/' + files.at(0);
+    QCOMPARE(read(kept), data + "\r\n");
+    QVERIFY(!QFileInfo(m_temp->filePath(u"data/kestrel"_s))
+                 .permissions()
+                 .testAnyFlags(QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther | QFile::WriteOther));
+
+    for (const bool first : {true, false}) {
+        PrintCapture next;
+        QSignalSpy listed(&next, &PrintCapture::PrintedDocAvailable);
+        QSignalSpy failed(&next, &PrintCapture::captureFailed);
+        QVERIFY(next.AscoltaStampante());
+        QTest::qWait(100);
+        for (const QList<QVariant>& signal : listed)
+            announced.insert(signal.at(0).toString());
+        QCOMPARE(listed.size(), first ? 1 : 0);
+        QCOMPARE(failed.size(), 0);
+    }
+    QCOMPARE(announced, (earlier.isEmpty() ? QSet<QString>{kept} : QSet<QString>{kept, earlier}));
+    // Another user's file is not the user's to remove.
+    QCOMPARE(QFile::exists(oldNote), what != u"earlier"_s);
+}
+
+void tst_PrintCapture::unusableNoteFolderIsToldOnce()
+{
+    // The data folder's place is taken by a file, and there is no runtime
+    // folder: jobs kept at shutdown cannot be listed, and the user hears so
+    // once.
+    QVERIFY(QDir().mkpath(m_temp->filePath(u"data"_s)));
+    QFile taken(m_temp->filePath(u"data/kestrel"_s));
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    m_capture.reset();
+    PrintCapture next;
+    QSignalSpy failed(&next, &PrintCapture::captureFailed);
+    QVERIFY(next.AscoltaStampante());
+    QTRY_COMPARE(failed.size(), 1);
+    const QString message = failed.at(0).at(0).toString();
+    QVERIFY2(
+        message.startsWith(u"Le stampe terminate mentre il programma si chiudeva non possono essere "
+                           u"elencate all'avvio: la cartella privata dell'utente non è utilizzabile ("_s),
+        qPrintable(message));
+    QVERIFY2(message.contains(m_temp->filePath(u"data/kestrel"_s)), qPrintable(message));
+    next.stopListening();
+    QVERIFY(next.AscoltaStampante());
+    QTest::qWait(100);
+    QCOMPARE(failed.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)
