@@ -10,7 +10,6 @@
 #include <QSemaphore>
 
 #include <csignal>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +58,17 @@ PrintCapture::~PrintCapture()
     m_socket.disconnect(this);
     for (RunningJob& running : m_jobs)
         running.job->disconnect(this);
+    // A connection still waiting its turn is read now, on this thread, on
+    // the same terms: its spooler may have sent everything and closed.
+    const QDeadlineTimer deadline(ShutdownDrainMs);
+    QByteArray buffer;
+    for (const qintptr waiting : m_waiting) {
+        CaptureJob job(waiting, m_names.folder(), buffer, m_stallMs);
+        job.drainAtShutdown(deadline);
+        if (job.endedAtShutdown())
+            keepAtShutdown(job);
+    }
+    m_waiting.clear();
     keepEndedJobsAtShutdown();
     // Each job is deleted on its own thread, where its timer and notifier
     // live, as that thread stops.
@@ -266,13 +276,21 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
     }
     if (static_cast<int>(m_jobs.size()) >= m_maxJobs) {
         // The listener takes every connection the system had completed
-        // before its pause takes effect: one past the limit is closed at
-        // once, unread; its spooler sees the failure and sends the job
-        // again. The jobs in progress go on.
-        ::close(static_cast<int>(connection));
-        log(u"Printer Socket: %1 print jobs at once, a further connection was refused"_s.arg(m_jobs.size()));
+        // before its pause takes effect: one past the limit waits, unread,
+        // holding no file and no thread, and becomes a job when one ends.
+        // Its spooler waits as it would in the system's backlog; closing it
+        // would fail its print.
+        m_waiting.push_back(connection);
+        log(u"Printer Socket: %1 print jobs at once, a further one waits its turn (%2 waiting)"_s
+                .arg(m_jobs.size())
+                .arg(m_waiting.size()));
         return;
     }
+    startJob(connection);
+}
+
+void PrintCapture::startJob(qintptr connection)
+{
     CaptureThreads::Thread& thread = m_threads.take();
     auto* raw = new CaptureJob(connection, m_names.folder(), thread.readBuffer, m_stallMs);
     connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
@@ -311,7 +329,12 @@ void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
     }
     if (!job)
         return;
-    if (m_acceptPaused && static_cast<int>(m_jobs.size()) < m_maxJobs) {
+    while (!m_waiting.empty() && static_cast<int>(m_jobs.size()) < m_maxJobs) {
+        const qintptr next = m_waiting.front();
+        m_waiting.pop_front();
+        startJob(next);
+    }
+    if (m_acceptPaused && m_waiting.empty() && static_cast<int>(m_jobs.size()) < m_maxJobs) {
         m_acceptPaused = false;
         m_socket.resumeAccepting();
     }

@@ -69,7 +69,8 @@ private Q_SLOTS:
     void jobEndingWithoutTheSpoolersClose();
     void portTakenAtActivationIsRetried();
     void jobsPastTheLimitWaitTheirTurn();
-    void connectionsArrivingTogetherPastTheLimitAreRefused();
+    void connectionsArrivingTogetherPastTheLimitWait();
+    void waitingConnectionFinishedAtShutdownIsKept();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
     void shutdownKeepsWhatTheSpoolerFinished_data();
@@ -620,11 +621,12 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
              (QSet<QByteArray>{"%!PS job 0\n%%EOF\r\n", "%!PS job 1\n%%EOF\r\n", "%!PS job 2\n%%EOF\r\n"}));
 }
 
-void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitAreRefused()
+void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitWait()
 {
     // The system completes connections while the owner is busy; the listener
-    // then takes them all in one turn. Those past the limit are closed at
-    // once; the ones taken are received whole.
+    // then takes them all in one turn. No more than the limit are jobs at
+    // once; the others wait unread, none is closed, and every job is
+    // received whole.
     m_capture->setMaxJobs(2);
     std::vector<int> spoolers;
     const auto closeAll = qScopeGuard([&spoolers] {
@@ -640,34 +642,28 @@ void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitAreRefused()
         QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         spoolers.push_back(fd);
     }
-    // Closed by the capture: the spooler reads the end of the connection.
-    const auto refused = [](int fd) {
-        pollfd state{fd, POLLIN, 0};
-        char byte;
-        return ::poll(&state, 1, 0) == 1 && ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
-    };
-    QVERIFY(waitUntil(
-                [&] {
-                    return std::count_if(spoolers.begin(), spoolers.end(), refused) == 4 &&
-                           m_capture->jobsInProgress() == 2;
-                },
-                5000) == WaitOutcome::Done);
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() + m_capture->jobsWaiting() == 6; }, 5000) ==
+            WaitOutcome::Done);
     QTest::qWait(100);
     QCOMPARE(m_capture->jobsInProgress(), 2);
-    QVERIFY(logHas(u"a further connection was refused"_s));
-    int sent = 0;
-    for (int fd : spoolers) {
-        if (refused(fd))
-            continue;
-        const QByteArray job = "%!PS taken " + QByteArray::number(sent++) + "\n%%EOF\n";
-        QCOMPARE(::send(fd, job.constData(), size_t(job.size()), MSG_NOSIGNAL), ssize_t(job.size()));
-        ::shutdown(fd, SHUT_WR);
+    QCOMPARE(m_capture->jobsWaiting(), 4);
+    for (int i = 0; i < 6; ++i) {
+        pollfd state{spoolers[i], POLLIN, 0};
+        QCOMPARE(::poll(&state, 1, 0), 0); // not closed
+        const QByteArray job = "%!PS job " + QByteArray::number(i) + "\n%%EOF\n";
+        QCOMPARE(::send(spoolers[i], job.constData(), size_t(job.size()), MSG_NOSIGNAL), ssize_t(job.size()));
+        ::shutdown(spoolers[i], SHUT_WR);
     }
-    QCOMPARE(sent, 2);
-    QVERIFY(waitForSpools(2));
-    QSet<QByteArray> received{read(spool(0)), read(spool(1))};
-    QCOMPARE(received, (QSet<QByteArray>{"%!PS taken 0\n%%EOF\n\r\n", "%!PS taken 1\n%%EOF\n\r\n"}));
+    QVERIFY(waitForSpools(6));
+    QSet<QByteArray> received;
+    for (int i = 0; i < 6; ++i)
+        received.insert(read(spool(i)));
+    QSet<QByteArray> expected;
+    for (int i = 0; i < 6; ++i)
+        expected.insert("%!PS job " + QByteArray::number(i) + "\n%%EOF\n\r\n");
+    QCOMPARE(received, expected);
     QCOMPARE(m_failures->size(), 0);
+    QCOMPARE(m_capture->jobsWaiting(), 0);
 }
 
 // A blocking spooler on a thread of its own, as CUPS's backend is a process
@@ -907,6 +903,29 @@ void tst_PrintCapture::unusableNoteFolderIsToldOnce()
     QVERIFY(next.AscoltaStampante());
     QTest::qWait(100);
     QCOMPARE(failed.size(), 1);
+}
+
+void tst_PrintCapture::waitingConnectionFinishedAtShutdownIsKept()
+{
+    // A spooler past the limit sent everything and closed; the program
+    // quits before its turn: the job is saved all the same.
+    m_capture->setMaxJobs(1);
+    // Both connect before the listener's turn: it takes them together.
+    BlockingSpooler first;
+    QVERIFY(first.connectTo(m_port));
+    BlockingSpooler second;
+    QVERIFY(second.connectTo(m_port));
+    const QByteArray data = "%!PS waiting\n%%EOF\n";
+    QCOMPARE(::send(second.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    ::shutdown(second.fd, SHUT_WR);
+    QVERIFY(waitUntil([this] { return m_capture->jobsWaiting() == 1; }, 3000) == WaitOutcome::Done);
+    QCOMPARE(m_capture->jobsInProgress(), 1);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)
