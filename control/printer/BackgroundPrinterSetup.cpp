@@ -54,8 +54,11 @@ void BackgroundPrinterSetup::check(const QString& printerName, int timeLimitMs)
 
 MethodError BackgroundPrinterSetup::checkQuickly(const QString& printerName, int timeLimitMs, int quickMs)
 {
+    // A check that an earlier activation started and that still waits for
+    // the print system is not waited for again.
+    const bool earlier = m_check.isRunning();
     check(printerName, timeLimitMs);
-    if (!m_check.isRunning() || m_check.printerName() != printerName)
+    if (earlier || !m_check.isRunning())
         return {};
     const QPointer<BackgroundPrinterSetup> alive(this);
     ++m_waiters;

@@ -50,8 +50,8 @@ public:
     // system gives at once (no scheduler running) is the activation's own.
     static constexpr int QuickAnswerMs = 1000;
     // As check(), then waits (events go on meanwhile) at most quickMs for
-    // the answer: an error that came by then is returned, not told as
-    // problem(); one that comes later is.
+    // the answer of the check it started: an error that came by then is
+    // returned, not told as problem(); one that comes later is.
     MethodError checkQuickly(const QString& printerName, int timeLimitMs, int quickMs = QuickAnswerMs);
 
     // Why a printer check failed, in the user's words, by its error number.
