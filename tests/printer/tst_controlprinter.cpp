@@ -158,7 +158,8 @@ void TestControlPrinter::printSystemErrorAtOnceIsTheActivationsError()
     for (int activation = 0; activation < 2; ++activation) {
         const MethodError error = m_control->Attiva();
         QCOMPARE(error.number, 462);
-        QCOMPARE(error.description, texts::printerNotChecked(u"kestrel"_s, texts::PrinterSystemUnavailable));
+        QCOMPARE(error.description, u"Impossibile verificare la stampante kestrel (il sistema di stampa non "
+                                    u"risponde o non è in funzione)."_s);
         QCOMPARE(ControlState::current().IsActive, VbTrue);
     }
     QTest::qWait(300);
