@@ -55,7 +55,7 @@ void tst_JobEndDetector::verdict_data()
         << QList<QByteArray>{"%!PS\nshowpage\n", "%%EOF\n%!OCE *JEC END\n"} << true << false;
     QTest::newRow("other job control, own piece")
         << QList<QByteArray>{"%!PS\nshowpage\n%%EOF\n", "%!OCE *JEC END\n"} << false << false;
-    // The written rule: a piece that holds "%EOF" ends the job.
+    // Closed in order, a job whose last piece holds "%EOF" is whole.
     QTest::newRow("single percent") << QList<QByteArray>{"x%EOF\n"} << true << false;
     QTest::newRow("marker then more in same piece")
         << QList<QByteArray>{"%%EOF\nshowpage\n"} << true << false;
