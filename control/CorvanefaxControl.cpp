@@ -282,12 +282,21 @@ MethodError CorvanefaxControl::Attiva()
     m_session.setWaitLimitMs(limit);
     m_timer1.setTickTimeLimitMs(limit);
     // Print jobs are taken whether or not the appliance answers: they wait in
-    // the send window until it is back. The print system is asked in the
-    // background (libcups can wait a minute), so the capture port opens at
-    // once; a printer that cannot be checked or installed reaches the host as
-    // a message, later.
+    // the send window until it is back. The print system is asked on a
+    // thread of its own (libcups can wait a minute): an error it gives at
+    // once is the activation's error, in the user's words, once the
+    // appliance has been asked as well; one that comes later reaches the
+    // host as a message. The capture port opens either way.
+    MethodError printer;
     if (!m_site || m_site->hostsPrintCapture()) {
-        m_parts->printerSetup.check(state.NomeStampante, limit);
+        printer = m_parts->printerSetup.checkQuickly(state.NomeStampante, limit);
+        if (!scope.alive())
+            return {};
+        if (printer) {
+            DebugLog(u"VerificaStampante: "_s + printer.description);
+            printer.description = texts::printerNotChecked(
+                state.NomeStampante, BackgroundPrinterSetup::problemText(printer.number));
+        }
         AscoltaStampante();
     }
     const Status appliance = VerificaAppliance(state.IndirizzoIP, limit);
@@ -307,12 +316,12 @@ MethodError CorvanefaxControl::Attiva()
             QString text = texts::applianceOffline();
             events.MessageFromAppliance(text);
         });
-        return {};
+        return printer;
     }
     m_timer1.setAddress(state.IndirizzoIP);
     m_timer1.enable(state.XMLStatus == VbTrue);
     state.IsActive = VbTrue;
-    return {};
+    return printer;
 }
 
 MethodError CorvanefaxControl::VerificaStampante()

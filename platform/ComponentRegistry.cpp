@@ -4,9 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QMutex>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include <map>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -129,19 +133,44 @@ Status ComponentRegistry::remove(const QString& registryFile, const QString& pro
 
 namespace {
 
+// The libraries loaded, one object each, kept for the life of the process,
+// as a host keeps its controls: every control made of a library shares it.
+struct LoadedLibraries
+{
+    QMutex mutex;
+    std::map<QString, std::unique_ptr<QLibrary>> byPath;
+};
+
+LoadedLibraries& loadedLibraries()
+{
+    static LoadedLibraries loaded;
+    return loaded;
+}
+
+QLibrary* loadedLibrary(const QString& path, QString& why)
+{
+    LoadedLibraries& loaded = loadedLibraries();
+    const QMutexLocker lock(&loaded.mutex);
+    if (const auto found = loaded.byPath.find(path); found != loaded.byPath.end())
+        return found->second.get();
+    auto library = std::make_unique<QLibrary>(path);
+    if (!library->load()) {
+        why = library->errorString();
+        return nullptr;
+    }
+    return loaded.byPath.emplace(path, std::move(library)).first->second.get();
+}
+
 Expected<void*> createFrom(const QString& registryFile, const QString& path, const QString& progId,
                            const char* interfaceId)
 {
     const QString where = u"%1 (registered in %2)"_s.arg(path, registryFile);
     if (!QFileInfo(path).isAbsolute())
         return Error{u"%1: not an absolute path"_s.arg(where)};
-    // Kept loaded for the life of the process, as a host keeps its controls.
-    auto* library = new QLibrary(path);
-    if (!library->load()) {
-        const QString why = library->errorString();
-        delete library;
+    QString why;
+    QLibrary* library = loadedLibrary(path, why);
+    if (!library)
         return Error{u"cannot load %1: %2"_s.arg(where, why)};
-    }
     auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(library->resolve("DllGetClassObject"));
     if (!getClassObject)
         return Error{u"%1 exports no DllGetClassObject"_s.arg(where)};
@@ -158,6 +187,13 @@ Expected<void*> createFrom(const QString& registryFile, const QString& path, con
 }
 
 } // namespace
+
+int ComponentRegistry::loadedLibraryCount()
+{
+    LoadedLibraries& loaded = loadedLibraries();
+    const QMutexLocker lock(&loaded.mutex);
+    return int(loaded.byPath.size());
+}
 
 Expected<void*> ComponentRegistry::createInstance(const QString& progId, const char* interfaceId)
 {

@@ -61,6 +61,9 @@ public:
     // next registry's. On failure the error names the registry files and
     // the libraries tried.
     static Expected<void*> createInstance(const QString& progId, const char* interfaceId);
+    // Libraries loaded so far: one per path, however many objects were made
+    // of it.
+    static int loadedLibraryCount();
 };
 
 } // namespace kestrel

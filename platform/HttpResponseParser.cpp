@@ -81,7 +81,7 @@ bool HttpResponseParser::takeHead()
             return true;
         }
     }
-    if (m_pending.size() > MaxHeadBytes)
+    if (m_pending.size() > MaxHeadBytes + 1)
         fail(u"the answer's header is larger than %1 KiB"_s.arg(MaxHeadBytes / 1024));
     return false;
 }
@@ -153,12 +153,17 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes)
                 m_pending.clear();
             return m_state;
         case Part::ChunkSize: {
+            // The limits hold whatever the pieces the line came in: a line
+            // is too long by its own length, and what has arrived of it is
+            // too long only when no line break can make it shorter.
             QByteArray line;
             if (!takeLine(line)) {
-                if (m_pending.size() > MaxChunkLineBytes)
+                if (m_pending.size() > MaxChunkLineBytes + 1)
                     return fail(u"a chunk's size line is too long"_s);
                 return m_state;
             }
+            if (line.size() > MaxChunkLineBytes)
+                return fail(u"a chunk's size line is too long"_s);
             const qsizetype extension = line.indexOf(';');
             const QByteArray digits = (extension < 0 ? line : line.first(extension)).trimmed();
             bool number = false;
@@ -185,10 +190,13 @@ HttpResponseParser::State HttpResponseParser::feed(QByteArrayView bytes)
         case Part::Trailer: {
             QByteArray line;
             if (!takeLine(line))
-                return m_pending.size() > MaxHeadBytes ? fail(u"the answer's trailer is too long"_s)
-                                                       : m_state;
+                return m_pending.size() > MaxHeadBytes + 1 ? fail(u"the answer's trailer is too long"_s)
+                                                           : m_state;
             if (line.isEmpty())
                 return complete();
+            m_trailerBytes += line.size();
+            if (m_trailerBytes > MaxHeadBytes)
+                return fail(u"the answer's trailer is too long"_s);
             break;
         }
         }

@@ -8,7 +8,8 @@ namespace kestrel {
 
 // Reads one HTTP/1.x response to a GET as its bytes arrive: the status line,
 // the header, and a body delimited by its length, by chunks, or by the end of
-// the connection. Interim 1xx answers are passed over. Holds no socket.
+// the connection. Interim 1xx answers are passed over. Holds no socket. The
+// verdict does not depend on how the bytes are cut into pieces.
 class HttpResponseParser
 {
 public:
@@ -73,6 +74,7 @@ private:
     QByteArray m_head; // header lines, "name: value\n"
     QByteArray m_body;
     qint64 m_remaining = 0;
+    qsizetype m_trailerBytes = 0;
     bool m_tooLarge = false;
     QString m_error;
 };

@@ -13,6 +13,9 @@ packages=(
   # A private session bus for the desktop notice's test (dbus-run-session),
   # and a notification service to picture a notice for the README.
   dbus-daemon dunst
+  # Printer descriptions that wrap PostScript in job control (PJL), as
+  # vendors ship them: the capture test prints through queues made of them.
+  openprinting-ppds
 )
 
 sudo_cmd=()

@@ -22,14 +22,22 @@ bool CaptureHost::start()
     control.setNomeStampante(m_printer);
     control.setXMLStatus(VbFalse);
     control.setDebugOn(m_debug ? VbTrue : VbFalse);
-    // A printer that cannot be checked is told later, as a message; the
+    // A printer that cannot be checked is told (at once or later); the
     // capture port opens all the same.
-    control.Attiva();
+    const MethodError printer = control.Attiva();
     // A signal during activation: whatever failed, failed because of it.
     if (interruptionRequested())
         return false;
-    if (m_offline)
-        return false;
+    if (printer) {
+        std::fprintf(stderr, "corvafax-send: %s\n", printer.description.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+    // The appliance away (said above, as its message) stops no print: the
+    // documents wait for it, as in the desktop client.
+    if (m_offline) {
+        std::fputs("corvafax-send: l'appliance non risponde; le stampe vengono acquisite comunque\n", stderr);
+        std::fflush(stderr);
+    }
     m_started = true;
     if (m_notListening) {
         const QString line = u"corvafax-send: la stampante %1 non è in ascolto; nuovo tentativo in corso\n"_s;

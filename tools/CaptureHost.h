@@ -16,9 +16,10 @@ class CaptureHost : public QObject
 public:
     CaptureHost(CorvanefaxHost& host, const QString& appliance, const QString& printer, bool debug);
 
-    // False when activation failed (the reason is on standard error) or the
-    // program was asked to quit meanwhile. True also when the port is taken:
-    // the control retries it, and standard error says so.
+    // False when the program was asked to quit during activation. True also
+    // when the appliance does not answer (prints are captured all the same)
+    // and when the port is taken: the control retries it, and standard error
+    // says so.
     bool start();
 
 private:

@@ -129,6 +129,7 @@ void CaptureJob::finish(End how)
     if (m_finished)
         return;
     m_finished = true;
+    m_closedInOrder = how == End::PeerClosed;
     m_stall.stop();
     // Close at once: the spooler calls the job done only then.
     closeConnection();

@@ -58,9 +58,10 @@ public:
     // Safe from any thread.
     qint64 received() const { return m_received.load(std::memory_order_relaxed); }
     int stallMs() const { return m_stallMs; }
-    // The stream so far ends like a whole PostScript or PDF document: "%%EOF"
-    // and nothing after it but line ends and Ctrl-D.
-    bool endsAsDocument() const { return m_end.endsWithEofMarker(); }
+    // After the job ended: what it received is a whole PostScript or PDF
+    // document (see JobEndDetector; a connection the spooler closed in order
+    // is judged by its last piece as well).
+    bool endsAsDocument() const { return m_end.endsAsDocument(m_closedInOrder); }
     // The spool file could not be written: what comes is read and dropped.
     bool isDiscarding() const { return m_discarding; }
     // The spool file, for the owner to name once the job has ended; nullptr
@@ -105,6 +106,7 @@ private:
     std::atomic<qint64> m_received{0};
     bool m_discarding = false;
     bool m_finished = false;
+    bool m_closedInOrder = false;
     std::atomic<Settled> m_settled{Settled::No};
     // Restarting a timer for every read costs more than reading a clock:
     // the timer checks the time of the last arrival when it fires.

@@ -1,5 +1,8 @@
 #include "KeptSpools.h"
 
+#include "PrivateFolder.h"
+
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -43,6 +46,20 @@ bool isOwnRegularFile(const QString& path)
 KeptSpools::KeptSpools(const QString& folder)
     : m_path(folder + u"/.kestrel-unannounced-"_s + QString::number(::geteuid()))
 {}
+
+Expected<QString> KeptSpools::recordFolder()
+{
+    const QString data = PrivateFolder::dataHome();
+    const Expected<QString> own = data.isEmpty()
+                                      ? Expected<QString>(Error{u"no data folder ($XDG_DATA_HOME, $HOME)"_s})
+                                      : PrivateFolder::own(data + u"/kestrel"_s);
+    if (own)
+        return own;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && PrivateFolder::isPrivate(runtime))
+        return QDir::cleanPath(runtime);
+    return own.error();
+}
 
 Expected<int> KeptSpools::open(int flags) const
 {

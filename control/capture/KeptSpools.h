@@ -8,19 +8,27 @@
 namespace kestrel {
 
 // Spool files saved when nobody could be told of them (the program was
-// ending), noted in a small file beside them until the next start announces
-// them. One note per user and spool folder: ".kestrel-unannounced-<uid>".
+// ending), noted in a small file until the next start announces them:
+// ".kestrel-unannounced-<uid>" in the user's private folder (recordFolder()).
+// Another user can neither read nor silence it there.
 //
-// The spool folder may be shared (/tmp), so another user may have put
-// anything at that name: the note is only ever used when it is a regular
-// file of this user's, readable by no one else, with no other name, and
-// small; a link there is never followed.
+// Notes were once kept beside the spool files, in a folder others may write
+// to: one left there is read once, on the same terms. Whatever folder it is
+// in, the note is only ever used when it is a regular file of this user's,
+// readable by no one else, with no other name, and small; a link there is
+// never followed.
 class KeptSpools
 {
 public:
     static constexpr qint64 MaxBytes = 64 * 1024;
 
+    // The note in folder.
     explicit KeptSpools(const QString& folder);
+    // The user's private folder for the note: the data folder's "kestrel"
+    // folder (kept across logins, as the spool files are), else the
+    // session's runtime folder when it is the user's alone; why neither can
+    // be used.
+    static Expected<QString> recordFolder();
     QString notePath() const { return m_path; }
 
     // Notes one more spool file.

@@ -58,6 +58,17 @@ PrintCapture::~PrintCapture()
     m_socket.disconnect(this);
     for (RunningJob& running : m_jobs)
         running.job->disconnect(this);
+    // A connection still waiting its turn is read now, on this thread, on
+    // the same terms: its spooler may have sent everything and closed.
+    const QDeadlineTimer deadline(ShutdownDrainMs);
+    QByteArray buffer;
+    for (const qintptr waiting : m_waiting) {
+        CaptureJob job(waiting, m_names.folder(), buffer, m_stallMs);
+        job.drainAtShutdown(deadline);
+        if (job.endedAtShutdown())
+            keepAtShutdown(job);
+    }
+    m_waiting.clear();
     keepEndedJobsAtShutdown();
     // Each job is deleted on its own thread, where its timer and notifier
     // live, as that thread stops.
@@ -114,7 +125,13 @@ void PrintCapture::keepAtShutdown(CaptureJob& job)
         log(u"Printer Spool Error: "_s + folder + u": "_s + spoolFile.error().message);
         return;
     }
-    if (const Status noted = KeptSpools(folder).add(*spoolFile); !noted) {
+    const Expected<QString> record = KeptSpools::recordFolder();
+    if (!record) {
+        log(u"Printer Socket: job ended at shutdown saved as %1, not listed at the next start: %2"_s.arg(
+            *spoolFile, record.error().message));
+        return;
+    }
+    if (const Status noted = KeptSpools(*record).add(*spoolFile); !noted) {
         log(u"Printer Socket: job ended at shutdown saved as %1, not listed at the next start: %2"_s.arg(
             *spoolFile, noted.error().message));
         return;
@@ -124,23 +141,42 @@ void PrintCapture::keepAtShutdown(CaptureJob& job)
 
 void PrintCapture::announceKeptJobs()
 {
-    const QString folder = m_names.folder();
-    const Expected<QStringList> kept = KeptSpools(folder).take();
-    if (!kept) {
-        log(u"Printer Socket: jobs saved at the last shutdown cannot be listed: "_s + kept.error().message);
-        return;
+    QStringList kept;
+    const Expected<QString> record = KeptSpools::recordFolder();
+    const Expected<QStringList> noted =
+        record ? KeptSpools(*record).take() : Expected<QStringList>(record.error());
+    if (noted) {
+        kept = *noted;
+    } else {
+        log(u"Printer Socket: jobs saved at the last shutdown cannot be listed: "_s + noted.error().message);
+        if (!m_toldRecordUnusable) {
+            m_toldRecordUnusable = true;
+            Q_EMIT captureFailed(texts::keptSpoolsUnusable(noted.error().message));
+        }
+    }
+    // A note that an earlier version left beside the spool files, read once
+    // when it is the user's own private file; another user's is left alone.
+    const Expected<QStringList> left = KeptSpools(m_names.folder()).take();
+    if (!left)
+        log(u"Printer Socket: an earlier note of jobs saved at shutdown is not read: "_s +
+            left.error().message);
+    for (const QString& file : left ? *left : QStringList()) {
+        if (!kept.contains(file))
+            kept.append(file);
     }
     const QPointer<PrintCapture> alive(this);
-    for (qsizetype i = 0; i < kept->size(); ++i) {
+    for (qsizetype i = 0; i < kept.size(); ++i) {
         if (!alive) {
             // A handler ended capture: the rest wait for the next start.
-            KeptSpools note(folder);
-            for (qsizetype rest = i; rest < kept->size(); ++rest)
-                note.add(kept->at(rest));
+            if (record) {
+                KeptSpools note(*record);
+                for (qsizetype rest = i; rest < kept.size(); ++rest)
+                    note.add(kept.at(rest));
+            }
             return;
         }
-        log(u"Printer Socket: job saved at the last shutdown: "_s + kept->at(i));
-        Q_EMIT PrintedDocAvailable(kept->at(i));
+        log(u"Printer Socket: job saved at the last shutdown: "_s + kept.at(i));
+        Q_EMIT PrintedDocAvailable(kept.at(i));
     }
 }
 
@@ -238,6 +274,23 @@ void PrintCapture::onConnectionRequest(qintptr requestId)
         log(socketErrorLine(m_socket.lastErrorNumber()));
         return;
     }
+    if (static_cast<int>(m_jobs.size()) >= m_maxJobs) {
+        // The listener takes every connection the system had completed
+        // before its pause takes effect: one past the limit waits, unread,
+        // holding no file and no thread, and becomes a job when one ends.
+        // Its spooler waits as it would in the system's backlog; closing it
+        // would fail its print.
+        m_waiting.push_back(connection);
+        log(u"Printer Socket: %1 print jobs at once, a further one waits its turn (%2 waiting)"_s
+                .arg(m_jobs.size())
+                .arg(m_waiting.size()));
+        return;
+    }
+    startJob(connection);
+}
+
+void PrintCapture::startJob(qintptr connection)
+{
     CaptureThreads::Thread& thread = m_threads.take();
     auto* raw = new CaptureJob(connection, m_names.folder(), thread.readBuffer, m_stallMs);
     connect(raw, &CaptureJob::spoolFailed, this, &PrintCapture::onSpoolFailed);
@@ -276,7 +329,12 @@ void PrintCapture::onJobEnded(CaptureJob* ended, CaptureJob::End how)
     }
     if (!job)
         return;
-    if (m_acceptPaused && static_cast<int>(m_jobs.size()) < m_maxJobs) {
+    while (!m_waiting.empty() && static_cast<int>(m_jobs.size()) < m_maxJobs) {
+        const qintptr next = m_waiting.front();
+        m_waiting.pop_front();
+        startJob(next);
+    }
+    if (m_acceptPaused && m_waiting.empty() && static_cast<int>(m_jobs.size()) < m_maxJobs) {
         m_acceptPaused = false;
         m_socket.resumeAccepting();
     }

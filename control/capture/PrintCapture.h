@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
@@ -37,8 +38,9 @@ namespace kestrel {
 //
 // When capture ends (the program quits), a job whose spooler had sent
 // everything and closed is saved all the same, on the same terms: the
-// spooler counts it printed. Nobody can be told then, so it is noted beside
-// the spool files and announced once the next capture listens. A job still
+// spooler counts it printed. Nobody can be told then, so it is noted in the
+// user's private folder and announced once the next capture listens; the
+// user is told there when that folder cannot be used. A job still
 // coming in is dropped: its spooler sees the connection drop and sends it
 // again.
 class PrintCapture : public QObject
@@ -50,8 +52,9 @@ public:
     static constexpr int LastRelistenRetryMs = 30000;
     static constexpr int AcceptRetryMs = 1000;
     // Jobs received at the same time. Past it, spoolers wait in the system's
-    // backlog (nothing is lost); each job holds a connection and a file, and
-    // the process has a limited number of those.
+    // backlog (nothing is lost), and a connection taken past it all the same
+    // waits unread for its turn; each job holds a connection, a file and a
+    // share of a thread, and the process has a limited number of those.
     static constexpr int DefaultMaxJobs = 64;
     // At shutdown: how long the jobs' buffered data is read, all jobs
     // together, and how much longer their threads may take to get to it.
@@ -83,6 +86,8 @@ public:
     int socketState() const { return m_socket.state(); }
     quint16 port() const { return m_socket.localPort(); }
     int jobsInProgress() const { return static_cast<int>(m_jobs.size()); }
+    // Connections taken past the job limit, waiting unread for their turn.
+    int jobsWaiting() const { return static_cast<int>(m_waiting.size()); }
 
     // Seams for tests.
     SpoolName& spoolNames() { return m_names; }
@@ -101,6 +106,7 @@ Q_SIGNALS:
 
 private:
     void onConnectionRequest(qintptr requestId);
+    void startJob(qintptr connection);
     void onListenerError(int number, const QString& description);
     void onJobEnded(CaptureJob* job, CaptureJob::End how);
     void onSpoolFailed(const QString& reason);
@@ -133,12 +139,14 @@ private:
     };
     CaptureThreads m_threads;
     std::list<RunningJob> m_jobs;
+    std::deque<qintptr> m_waiting; // connections past the limit, in order
     int m_stallMs = DefaultStallMs;
     int m_maxJobs = DefaultMaxJobs;
     bool m_acceptPaused = false;
 
     bool m_listening = false;
     bool m_toldNotListening = false;
+    bool m_toldRecordUnusable = false;
     QTimer m_relisten;
     int m_relistenDelayMs = FirstRelistenRetryMs;
     QTimer m_acceptRetry;

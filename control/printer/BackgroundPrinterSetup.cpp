@@ -11,6 +11,20 @@ using namespace Qt::StringLiterals;
 
 namespace kestrel {
 
+QString BackgroundPrinterSetup::problemText(int errorNumber)
+{
+    switch (errorNumber) {
+    case printer::ErrBadPrinterName:
+        return texts::PrinterNameInvalid;
+    case printer::ErrNameTaken:
+        return texts::PrinterNameTaken;
+    case printer::ErrProgramNotFound:
+        return texts::PrinterAdminMissing;
+    default:
+        return texts::PrinterSystemUnavailable;
+    }
+}
+
 BackgroundPrinterSetup::BackgroundPrinterSetup(std::shared_ptr<IPrinterSystem> system, Hooks hooks,
                                                PrinterSetup::Label systemLabel,
                                                PrinterSetup::Label versionLabel, RunOnce& once,
@@ -36,6 +50,34 @@ void BackgroundPrinterSetup::check(const QString& printerName, int timeLimitMs)
     if (!m_check.start(printerName))
         log(u"VerificaStampante: the print system is still being asked about %1"_s.arg(
             m_check.printerName()));
+}
+
+MethodError BackgroundPrinterSetup::checkQuickly(const QString& printerName, int timeLimitMs, int quickMs)
+{
+    // A check that an earlier activation started and that still waits for
+    // the print system is not waited for again.
+    const bool earlier = m_check.isRunning();
+    check(printerName, timeLimitMs);
+    if (earlier || !m_check.isRunning())
+        return {};
+    const QPointer<BackgroundPrinterSetup> alive(this);
+    ++m_waiters;
+    const quint64 before = m_answers;
+    waitUntil([&] { return !alive || m_answers != before; }, quickMs);
+    if (!alive)
+        return {};
+    --m_waiters;
+    if (m_answers == before)
+        return {}; // the answer comes in the background
+    const PrinterCheck answer = m_lastAnswer;
+    if (answer.error) {
+        log(u"VerificaStampante: "_s + answer.error.description);
+        return answer.error;
+    }
+    m_lastProblem.clear();
+    if (answer.missing())
+        queueInstall(printerName, answer.program, false);
+    return {};
 }
 
 MethodError BackgroundPrinterSetup::checkAndWait(const QString& printerName, int timeLimitMs)
@@ -80,7 +122,9 @@ MethodError BackgroundPrinterSetup::checkAndWait(const QString& printerName, int
     }
     m_lastProblem.clear();
     if (answer.missing()) {
-        queueInstall(printerName, answer.program);
+        // Asked for by the host: a printer still missing is installed
+        // again (the box only once per run).
+        queueInstall(printerName, answer.program, true);
         runSteps(); // the box within this call, unless the control is busy
     }
     return {};
@@ -97,8 +141,10 @@ void BackgroundPrinterSetup::onChecked(const QString& printerName, const Printer
 void BackgroundPrinterSetup::onCheckedInBackground(const QString& printerName, const PrinterCheck& result)
 {
     if (result.error) {
+        // The user reads why in words of the user's; the print system's own
+        // go to the debug log.
         log(u"VerificaStampante: "_s + result.error.description);
-        const QString text = texts::printerNotChecked(printerName, result.error.description);
+        const QString text = texts::printerNotChecked(printerName, problemText(result.error.number));
         if (text != m_lastProblem) {
             m_lastProblem = text;
             Q_EMIT problem(text);
@@ -107,26 +153,28 @@ void BackgroundPrinterSetup::onCheckedInBackground(const QString& printerName, c
     }
     m_lastProblem.clear();
     if (result.missing())
-        queueInstall(printerName, result.program);
+        queueInstall(printerName, result.program, false);
 }
 
-void BackgroundPrinterSetup::queueInstall(const QString& printerName, const QString& program)
+void BackgroundPrinterSetup::queueInstall(const QString& printerName, const QString& program, bool again)
 {
     if (m_installQueued)
         return;
     m_installQueued = true;
-    queueStep([this, printerName, program] {
+    queueStep([this, printerName, program, again] {
         m_installQueued = false;
         // lpadmin's failure is told in a box of the control rather than as a
         // notice: the notice goes after a few seconds, and the user must be
         // able to read the reason and the administrator's command. The box
         // takes its turn like this one, so it never holds up a submission.
         m_setup.install(
-            printerName, program, m_hooks.messageBox(), m_timeLimitMs, this, [this](const QString& text) {
+            printerName, program, m_hooks.messageBox(), m_timeLimitMs, this,
+            [this](const QString& text) {
                 queueStep([this, text] {
                     m_hooks.messageBox().show({text, texts::BoxTitle, MsgIcon::Exclamation, MsgButtons::Ok});
                 });
-            });
+            },
+            again);
     });
 }
 

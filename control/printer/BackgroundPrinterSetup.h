@@ -45,6 +45,18 @@ public:
     // error comes as problem(). timeLimitMs bounds lpadmin.
     void check(const QString& printerName, int timeLimitMs);
 
+    // How long the activation waits for the print system's answer before it
+    // goes on and lets the answer come in the background: an error the print
+    // system gives at once (no scheduler running) is the activation's own.
+    static constexpr int QuickAnswerMs = 1000;
+    // As check(), then waits (events go on meanwhile) at most quickMs for
+    // the answer of the check it started: an error that came by then is
+    // returned, not told as problem(); one that comes later is.
+    MethodError checkQuickly(const QString& printerName, int timeLimitMs, int quickMs = QuickAnswerMs);
+
+    // Why a printer check failed, in the user's words, by its error number.
+    static QString problemText(int errorNumber);
+
     // The same, waiting for the answer (events go on meanwhile) at most
     // timeLimitMs. Errors come back here instead of as problem().
     MethodError checkAndWait(const QString& printerName, int timeLimitMs);
@@ -57,7 +69,8 @@ Q_SIGNALS:
 private:
     void onChecked(const QString& printerName, const PrinterCheck& result);
     void onCheckedInBackground(const QString& printerName, const PrinterCheck& result);
-    void queueInstall(const QString& printerName, const QString& program);
+    // again: lpadmin runs even when its box was shown in this run already.
+    void queueInstall(const QString& printerName, const QString& program, bool again);
     void queueStep(std::function<void()> step);
     void runSteps();
     void log(const QString& line) const;

@@ -134,12 +134,14 @@ void PrinterSetup::log(const QString& line) const
 }
 
 bool PrinterSetup::install(const QString& printerName, const QString& program, IMessageBox& box,
-                           int timeLimitMs, QObject* context, Failed failed)
+                           int timeLimitMs, QObject* context, Failed failed, bool again)
 {
-    // A printer that lpadmin could not add is not tried again at every
-    // activation (between two destinations of a fax, say): the user has
-    // been told what to do.
-    if (!m_once.claim()) {
+    // The box comes once per run and printer: between two destinations of a
+    // fax the activation finds the printer missing again, and the user has
+    // been told. A printer that lpadmin could not add is tried again only
+    // when the host asks for it (VerificaStampante).
+    const bool firstTime = m_once.claim(printerName);
+    if (!firstTime && !again) {
         log(u"Printer %1 missing: its installation was tried once in this run already"_s.arg(printerName));
         return false;
     }
@@ -149,20 +151,25 @@ bool PrinterSetup::install(const QString& printerName, const QString& program, I
         printerName, model, version, cupsDriverFor(model)));
 
     const QPointer<QObject> alive(context);
-    MessageBoxRequest request;
-    request.text = texts::installingPrinter(printerName, m_systemLabel());
-    request.icon = MsgIcon::Information;
-    request.buttons = MsgButtons::Ok;
-    box.show(request);
-    // Anything may have run while the box was open, the end of our owner
-    // among it.
-    if (!alive)
-        return true;
+    if (firstTime) {
+        MessageBoxRequest request;
+        request.text = texts::installingPrinter(printerName, m_systemLabel());
+        request.icon = MsgIcon::Information;
+        request.buttons = MsgButtons::Ok;
+        box.show(request);
+        // Anything may have run while the box was open, the end of our
+        // owner among it.
+        if (!alive)
+            return true;
+    } else {
+        log(u"Printer %1 missing: installed again, the user was told in this run already"_s.arg(printerName));
+    }
 
     const QStringList arguments = lpadminArguments(printerName, ports::printCapture());
     log(u"Printer install: "_s + commandLineText(program, arguments));
+    RunOnce* once = &m_once;
     m_system.startProgram(program, arguments, timeLimitMs, context,
-                          [log = m_log, printerName, program, arguments, timeLimitMs,
+                          [log = m_log, printerName, program, arguments, timeLimitMs, once,
                            failed = std::move(failed)](const ProgramOutcome& outcome) {
                               if (outcome.succeeded()) {
                                   if (log)
@@ -173,7 +180,8 @@ bool PrinterSetup::install(const QString& printerName, const QString& program, I
                                   installFailureText(printerName, program, arguments, outcome, timeLimitMs);
                               if (log)
                                   log(u"Printer install failed: "_s + text);
-                              if (failed)
+                              // Its box too comes once per run and printer.
+                              if (failed && once->claim(u"failed\n"_s + printerName))
                                   failed(text);
                           });
     return true;

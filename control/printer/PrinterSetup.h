@@ -6,8 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
+#include <mutex>
 
 namespace kestrel {
 
@@ -61,21 +61,29 @@ struct PrinterCheck
 // so it may run on any thread; it may wait as long as the print system does.
 PrinterCheck checkCapturePrinter(IPrinterSystem& system, const QString& printerName);
 
-// Something done at most once per run of the program, whichever control or
-// thread comes first.
+// Things done at most once per run of the program, each named by a key,
+// whichever control or thread comes first.
 class RunOnce
 {
 public:
-    // True for the first caller only.
-    bool claim() { return !m_done.exchange(true); }
+    // True for the first caller with this key only.
+    bool claim(const QString& key = {})
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_done.contains(key))
+            return false;
+        m_done.append(key);
+        return true;
+    }
 
-    // The capture printer's installation: its box, lpadmin and the report of
-    // lpadmin's failure come once per run, however many activations or
-    // controls there are.
+    // The capture printer's installation: the boxes about a printer (its
+    // installation, lpadmin's failure) are shown once per run, however many
+    // activations or controls there are.
     static RunOnce& printerInstallation();
 
 private:
-    std::atomic<bool> m_done{false};
+    std::mutex m_mutex;
+    QStringList m_done;
 };
 
 // Installs a missing capture printer: a queue named after the control's
@@ -99,11 +107,13 @@ public:
     // Tells the user that the printer is being installed (a modal box) and
     // then starts `program` (from checkCapturePrinter) without waiting for
     // it; when it fails, `failed` gets why and the command an administrator
-    // runs, later and only while `context` lives. Once per run: afterwards
-    // nothing is shown or started and the answer is false. Whoever owns this
-    // object may be destroyed while the box is open: `context` tells.
+    // runs, later and only while `context` lives. Each box once per run and
+    // printer: afterwards, with `again` the program is started all the same,
+    // without a box; without it nothing is started and the answer is false.
+    // Whoever owns this object may be destroyed while the box is open:
+    // `context` tells.
     bool install(const QString& printerName, const QString& program, IMessageBox& box, int timeLimitMs,
-                 QObject* context, Failed failed);
+                 QObject* context, Failed failed, bool again = false);
 
 private:
     void log(const QString& line) const;

@@ -57,11 +57,17 @@ inline QString programCrashed(const QString& program)
     return u"%1 si è interrotto"_s.arg(program);
 }
 // The capture printer could not be checked or installed (the print system
-// does not answer, say); reason is the control's own account of it.
+// does not answer, say); reason is one of the printerProblem texts below
+// (the print system's own words go to the debug log).
 inline QString printerNotChecked(const QString& printer, const QString& reason)
 {
     return u"Impossibile verificare la stampante %1 (%2)."_s.arg(printer, reason);
 }
+inline const QString PrinterSystemUnavailable = u"il sistema di stampa non risponde o non è in funzione"_s;
+inline const QString PrinterNameInvalid = u"il nome non può essere il nome di una coda di stampa"_s;
+inline const QString PrinterNameTaken =
+    u"esiste già una stampante con lo stesso nome, scritto con maiuscole e minuscole diverse"_s;
+inline const QString PrinterAdminMissing = u"il programma lpadmin non è installato (pacchetto cups-client)"_s;
 
 // The end of every report of a fax that did not go.
 inline QString notSent(const QString& what)
@@ -172,6 +178,12 @@ inline QString spoolNotSaved(const QString& folder, const QString& reason)
 {
     return u"Impossibile salvare il documento stampato nella cartella temporanea %1 (%2). Il documento non è "
            u"stato acquisito: verificare la cartella temporanea e ristampare."_s.arg(folder, reason);
+}
+inline QString keptSpoolsUnusable(const QString& reason)
+{
+    return u"Le stampe terminate mentre il programma si chiudeva non possono essere elencate all'avvio: la "
+           u"cartella privata dell'utente non è utilizzabile (%1). Se il programma si chiude durante una "
+           u"stampa, ristampare il documento."_s.arg(reason);
 }
 inline QString printJobIncomplete(const QString& why)
 {

@@ -364,6 +364,74 @@ else
     grep -q '(Kestrel bare) show' "${NEW[1]}" || fail "the bare PostScript file's spool file misses its page"
 fi
 
+# --- printer descriptions that wrap PostScript in job control (PJL): CUPS
+# writes the printer language's exit and "@PJL EOJ" lines after the last
+# "%%EOF". Queues made from such descriptions as Debian ships them
+# (openprinting-ppds), printing to the capture port, are captured whole.
+OPENPRINTING=/usr/lib/cups/driver/openprinting-ppds
+declare -A PJL_PPDS=(
+    # exit, ready message, EOJ, exit
+    [kyocera]=openprinting-ppds:0/ppd/openprinting/Kyocera/de/Kyocera_CS-C3232E_de.ppd
+    # exit alone
+    [samsung]=openprinting-ppds:0/ppd/openprinting/Samsung/PS/Samsung_C1810_Series.ppd
+    # EOJ and a blank, no final exit
+    [oki]=openprinting-ppds:0/ppd/openprinting/Oki/OK6100_a.ppd
+    # a job control of another kind, after "%%EOF"
+    [oce]=openprinting-ppds:0/ppd/openprinting/Oce/Oce-3165PS/1/OC3165_3.ppd
+)
+if [[ ! -x $OPENPRINTING ]]; then
+    fail "$OPENPRINTING is missing (package openprinting-ppds, scripts/setup.sh installs it)"
+else
+    first=$(grep -c . "$WORK/host.out")
+    incomplete_before=$(grep -c 'per intero' "$WORK/host.err")
+    declare -a PJL_NAMES=()
+    for name in "${!PJL_PPDS[@]}"; do
+        "$OPENPRINTING" cat "${PJL_PPDS[$name]}" >"$WORK/$name.ppd" 2>/dev/null && [[ -s $WORK/$name.ppd ]] || {
+            fail "$name: no printer description from $OPENPRINTING"
+            continue
+        }
+        lpadmin -p "pjl-$name" -E -v "socket://127.0.0.1:$PORT" -P "$WORK/$name.ppd" >/dev/null 2>&1 || {
+            fail "$name: cannot add a queue with its printer description"
+            continue
+        }
+        lp -d "pjl-$name" -t "pjl-$name" "$DOCS/one.ps" >/dev/null 2>&1 || fail "$name: lp one.ps failed"
+        PJL_NAMES+=("$name")
+    done
+    # A PDF goes through other filters on its way to PostScript.
+    lp -d pjl-kyocera -t pjl-kyocera-pdf "$DOCS/three.pdf" >/dev/null 2>&1 || fail "kyocera: lp three.pdf failed"
+    want=$((${#PJL_NAMES[@]} + 1))
+    for ((i = 0; i < 1800; i++)); do
+        (($(grep -c . "$WORK/host.out") >= first + want)) && [[ -z $(lpstat -o 2>/dev/null) ]] && break
+        sleep 0.1
+    done
+    mapfile -t NEW < <(grep . "$WORK/host.out" | tail -n +$((first + 1)))
+    ((${#NEW[@]} == want)) ||
+        fail "$want jobs printed through job-control queues, ${#NEW[@]} spool files: $(grep 'per intero' "$WORK/host.err")"
+    (($(grep -c 'per intero' "$WORK/host.err") == incomplete_before)) ||
+        fail "a job-control job was called incomplete: $(grep 'per intero' "$WORK/host.err" | tail -n 1)"
+    [[ -z $(lpstat -o 2>/dev/null) ]] || fail "jobs still queued or held: $(lpstat -o)"
+    for name in "${PJL_NAMES[@]}"; do
+        # The job control names the job; the other kind has its own lines.
+        mark="pjl-$name"
+        [[ $name == oce ]] && mark='%!OCE \*JEC END'
+        spool=$(grep -l "(Kestrel single page 1) show" "${NEW[@]}" 2>/dev/null | xargs -r grep -l -a "$mark" | head -n 1)
+        [[ -n $spool ]] || {
+            fail "$name: no spool file holds its job"
+            continue
+        }
+        tail -c 200 "$spool" | grep -a -q '%%EOF' || fail "$name: the spool file does not end near its %%EOF"
+        echo "$name: $(stat -c %s "$spool") bytes, ends with $(tail -c 40 "$spool" | head -c -2 | tr -c '[:print:]' '.')"
+    done
+    pdf=$(grep -l -a "pjl-kyocera-pdf" "${NEW[@]}" 2>/dev/null | head -n 1)
+    if [[ -z $pdf ]]; then
+        fail "kyocera: the PDF's spool file is missing"
+    else
+        pages=$(grep -a -c '^%%Page:' "$pdf")
+        ((pages == 3)) || fail "kyocera PDF: $pages %%Page comments, expected 3"
+        tail -c 200 "$pdf" | grep -a -q '@PJL EOJ' || fail "kyocera PDF: no PJL end of job at its end"
+    fi
+fi
+
 # --- a second activation finds the printer and shows no message
 stop_pid "$HOST_PID"
 HOST_PID=

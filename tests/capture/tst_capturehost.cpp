@@ -5,6 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +22,7 @@ class TestCaptureHost : public QObject
 private Q_SLOTS:
     void signalDuringActivationEndsTheProgram_data();
     void signalDuringActivationEndsTheProgram();
+    void capturesWhileTheApplianceIsAway();
 };
 
 void TestCaptureHost::signalDuringActivationEndsTheProgram_data()
@@ -66,6 +70,57 @@ void TestCaptureHost::signalDuringActivationEndsTheProgram()
     // The request was given up because of the signal: the appliance is not
     // reported offline for it.
     QVERIFY2(!err.contains("Offline"), err.constData());
+}
+
+void TestCaptureHost::capturesWhileTheApplianceIsAway()
+{
+    // No page server where the appliance should be: the host says so and
+    // goes on taking print jobs.
+    SimulatorProcess appliance;
+    QVERIFY2(appliance.start({u"--http-fault"_s, u"http-refuse"_s}), qPrintable(appliance.errorString()));
+    QTemporaryDir temp;
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"KESTREL_HTTP_PORT"_s, QString::number(appliance.httpPort()));
+    environment.insert(u"TEMP"_s, temp.path());
+    environment.insert(u"XDG_DATA_HOME"_s, temp.filePath(u"data"_s));
+    environment.insert(u"KESTREL_PRINT_PORT"_s, QString::number(port));
+    QProcess host;
+    host.setProcessEnvironment(environment);
+    host.start(QString::fromUtf8(KESTREL_SEND_PATH), {u"--capture"_s, u"--appliance"_s, appliance.host()});
+    QVERIFY(host.waitForStarted(5000));
+    const auto killHost = qScopeGuard([&host] {
+        host.terminate();
+        host.waitForFinished(5000);
+    });
+    QByteArray err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("in attesa di stampe") && host.state() == QProcess::Running &&
+           clock.elapsed() < 30000) {
+        host.waitForReadyRead(100);
+        err += host.readAllStandardError();
+    }
+    QVERIFY2(err.contains("in attesa di stampe"), err.constData());
+    QVERIFY2(err.contains("le stampe vengono acquisite comunque"), err.constData());
+
+    QTcpSocket spooler;
+    spooler.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(spooler.waitForConnected(5000));
+    spooler.write("%!PS-Adobe-3.0\nshowpage\n%%EOF\n");
+    QVERIFY(spooler.waitForBytesWritten(5000));
+    spooler.disconnectFromHost();
+    QByteArray out;
+    clock.restart();
+    while (!out.contains('\n') && host.state() == QProcess::Running && clock.elapsed() < 10000) {
+        host.waitForReadyRead(100);
+        out += host.readAllStandardOutput();
+    }
+    QVERIFY2(out.startsWith(QByteArray(temp.path().toLocal8Bit() + "/kestrel-")), out.constData());
+    QCOMPARE(host.state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureHost)

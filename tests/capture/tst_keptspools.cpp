@@ -20,6 +20,8 @@ private Q_SLOTS:
     void eachOwnFileIsTakenOnce();
     void noteSomeoneElsePutThereIsLeftAlone_data();
     void noteSomeoneElsePutThereIsLeftAlone();
+    void recordFolderIsTheUsersAlone_data();
+    void recordFolderIsTheUsersAlone();
 
 private:
     QString makeFile(const QString& name, const QByteArray& content = "%!PS\n")
@@ -89,6 +91,60 @@ void tst_KeptSpools::noteSomeoneElsePutThereIsLeftAlone()
     QFile check(victim);
     QVERIFY(check.open(QIODevice::ReadOnly));
     QCOMPARE(check.readAll(), content);
+}
+
+void tst_KeptSpools::recordFolderIsTheUsersAlone_data()
+{
+    // What is at the data folder's "kestrel" place; whether the session's
+    // runtime folder is private; where the note goes ("" for nowhere).
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<bool>("runtimePrivate");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("nothing yet") << u"nothing"_s << true << u"data/kestrel"_s;
+    QTest::newRow("own folder open to others") << u"open folder"_s << true << u"data/kestrel"_s;
+    QTest::newRow("a link to a folder") << u"link"_s << true << u"runtime"_s;
+    QTest::newRow("a file") << u"file"_s << true << u"runtime"_s;
+    QTest::newRow("a file, runtime folder open to others") << u"file"_s << false << QString();
+}
+
+void tst_KeptSpools::recordFolderIsTheUsersAlone()
+{
+    QFETCH(QString, place);
+    QFETCH(bool, runtimePrivate);
+    QFETCH(QString, folder);
+    QTemporaryDir root;
+    const QString data = root.filePath(u"data"_s);
+    const QString runtime = root.filePath(u"runtime"_s);
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(::mkdir(QFile::encodeName(runtime).constData(), runtimePrivate ? 0700 : 0755) == 0);
+    QVERIFY(::chmod(QFile::encodeName(runtime).constData(), runtimePrivate ? 0700 : 0755) == 0);
+    const QByteArray kestrel = QFile::encodeName(data + u"/kestrel"_s);
+    if (place == u"open folder"_s)
+        QVERIFY(::mkdir(kestrel.constData(), 0777) == 0 && ::chmod(kestrel.constData(), 0777) == 0);
+    else if (place == u"link"_s)
+        QVERIFY(::symlink(QFile::encodeName(root.filePath(u"elsewhere"_s)).constData(),
+                          kestrel.constData()) == 0 &&
+                QDir().mkdir(root.filePath(u"elsewhere"_s)));
+    else if (place == u"file"_s)
+        QVERIFY(QFile(data + u"/kestrel"_s).open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+
+    const kestrel::Expected<QString> record = KeptSpools::recordFolder();
+
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    if (folder.isEmpty()) {
+        QVERIFY(!record);
+        QVERIFY2(record.error().message.contains(data + u"/kestrel"_s), qPrintable(record.error().message));
+        return;
+    }
+    QVERIFY2(record, qPrintable(record ? QString() : record.error().message));
+    QCOMPARE(*record, root.filePath(folder));
+    struct stat info = {};
+    QVERIFY(::lstat(QFile::encodeName(*record).constData(), &info) == 0);
+    QVERIFY(S_ISDIR(info.st_mode));
+    QCOMPARE(info.st_mode & 0777, mode_t(0700));
 }
 
 QTEST_GUILESS_MAIN(tst_KeptSpools)

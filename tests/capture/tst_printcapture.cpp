@@ -26,6 +26,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <thread>
 #include <unistd.h>
@@ -68,10 +69,15 @@ private Q_SLOTS:
     void jobEndingWithoutTheSpoolersClose();
     void portTakenAtActivationIsRetried();
     void jobsPastTheLimitWaitTheirTurn();
+    void connectionsArrivingTogetherPastTheLimitWait();
+    void waitingConnectionFinishedAtShutdownIsKept();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
     void shutdownKeepsWhatTheSpoolerFinished_data();
     void shutdownKeepsWhatTheSpoolerFinished();
+    void keptJobsAreListedWhateverOthersPutInTheSpoolFolder_data();
+    void keptJobsAreListedWhateverOthersPutInTheSpoolFolder();
+    void unusableNoteFolderIsToldOnce();
 
 private:
     std::unique_ptr<QTcpSocket> connectClient();
@@ -103,6 +109,9 @@ void tst_PrintCapture::init()
     m_folder = m_temp->filePath(u"spool"_s);
     QVERIFY(QDir().mkdir(m_folder));
     qputenv("TEMP", QFile::encodeName(m_folder));
+    // The note of jobs kept at shutdown goes to the user's data folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_temp->filePath(u"data"_s)));
+    qunsetenv("XDG_RUNTIME_DIR");
     m_port = freePort();
     QVERIFY(m_port);
     qputenv("KESTREL_PRINT_PORT", QByteArray::number(m_port));
@@ -189,6 +198,11 @@ void tst_PrintCapture::jobEndsWhenTheSpoolerCloses_data()
     // A PDF printed raw ends in its own marker, with or without a line end.
     QTest::newRow("raw PDF") << Pieces{"%PDF-1.4\n1 0 obj\n<< >>\nendobj\n", "startxref\n9\n%%EOF\n"};
     QTest::newRow("raw PDF, no line end") << Pieces{"%PDF-1.7\n", "startxref\n9\n%%EOF"};
+    // Job control that printer descriptions wrap around PostScript, its end
+    // in a piece of its own.
+    QTest::newRow("PJL job control") << Pieces{
+        "\x1b%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n%!PS-Adobe-3.0\nshowpage\n%%EOF\n",
+        "\x1b%-12345X@PJL\n@PJL RDYMSG DISPLAY = \"\"\n@PJL EOJ\n\x1b%-12345X"};
 }
 
 void tst_PrintCapture::jobEndsWhenTheSpoolerCloses()
@@ -607,6 +621,51 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
              (QSet<QByteArray>{"%!PS job 0\n%%EOF\r\n", "%!PS job 1\n%%EOF\r\n", "%!PS job 2\n%%EOF\r\n"}));
 }
 
+void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitWait()
+{
+    // The system completes connections while the owner is busy; the listener
+    // then takes them all in one turn. No more than the limit are jobs at
+    // once; the others wait unread, none is closed, and every job is
+    // received whole.
+    m_capture->setMaxJobs(2);
+    std::vector<int> spoolers;
+    const auto closeAll = qScopeGuard([&spoolers] {
+        for (int fd : spoolers)
+            ::close(fd);
+    });
+    for (int i = 0; i < 6; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(m_port);
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        spoolers.push_back(fd);
+    }
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() + m_capture->jobsWaiting() == 6; }, 5000) ==
+            WaitOutcome::Done);
+    QTest::qWait(100);
+    QCOMPARE(m_capture->jobsInProgress(), 2);
+    QCOMPARE(m_capture->jobsWaiting(), 4);
+    for (int i = 0; i < 6; ++i) {
+        pollfd state{spoolers[i], POLLIN, 0};
+        QCOMPARE(::poll(&state, 1, 0), 0); // not closed
+        const QByteArray job = "%!PS job " + QByteArray::number(i) + "\n%%EOF\n";
+        QCOMPARE(::send(spoolers[i], job.constData(), size_t(job.size()), MSG_NOSIGNAL), ssize_t(job.size()));
+        ::shutdown(spoolers[i], SHUT_WR);
+    }
+    QVERIFY(waitForSpools(6));
+    QSet<QByteArray> received;
+    for (int i = 0; i < 6; ++i)
+        received.insert(read(spool(i)));
+    QSet<QByteArray> expected;
+    for (int i = 0; i < 6; ++i)
+        expected.insert("%!PS job " + QByteArray::number(i) + "\n%%EOF\n\r\n");
+    QCOMPARE(received, expected);
+    QCOMPARE(m_failures->size(), 0);
+    QCOMPARE(m_capture->jobsWaiting(), 0);
+}
+
 // A blocking spooler on a thread of its own, as CUPS's backend is a process
 // of its own: connects, sends size bytes and the end of a document,
 // half-closes.
@@ -707,7 +766,11 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished_data()
     const QByteArray whole = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n\x04";
     QTest::newRow("whole, closed") << whole << true << true;
     QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n" << true << true;
-    QTest::newRow("cut, closed") << QByteArray("%!PS\n%%EOF\n%!PS second") << true << false;
+    QTest::newRow("PJL job control, closed")
+        << QByteArray("\x1b%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n%!PS\nshowpage\n%%EOF\n"
+                      "\x1b%-12345X@PJL\n@PJL EOJ\n\x1b%-12345X")
+        << true << true;
+    QTest::newRow("cut, closed") << "%!PS\n%%EOF\n%!PS second\n" + QByteArray(100000, 'x') << true << false;
     QTest::newRow("whole, still open") << whole << false << false;
 }
 
@@ -746,6 +809,123 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
             announced.append(signal.at(0).toString());
         QCOMPARE(announced, expected);
     }
+}
+
+void tst_PrintCapture::keptJobsAreListedWhateverOthersPutInTheSpoolFolder_data()
+{
+    // What lies at the name that notes once had in the spool folder.
+    QTest::addColumn<QString>("what");
+    QTest::newRow("a file anyone may write") << u"open"_s;
+    QTest::newRow("another user's file") << u"other"_s;
+    QTest::newRow("an earlier version's note") << u"earlier"_s;
+}
+
+void tst_PrintCapture::keptJobsAreListedWhateverOthersPutInTheSpoolFolder()
+{
+    QFETCH(QString, what);
+    const QString oldNote = m_folder + u"/.kestrel-unannounced-"_s + QString::number(::geteuid());
+    QString earlier;
+    {
+        QFile planted(oldNote);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        if (what == u"earlier"_s) {
+            earlier = m_folder + u"/kestrel-202401010000000.ps"_s;
+            QFile spool(earlier);
+            QVERIFY(spool.open(QIODevice::WriteOnly));
+            planted.write(QFile::encodeName(earlier) + '\0');
+        }
+    }
+    const QByteArray path = QFile::encodeName(oldNote);
+    QCOMPARE(::chmod(path.constData(), what == u"open"_s ? 0666 : 0600), 0);
+    if (what == u"other"_s && (::geteuid() != 0 || ::chown(path.constData(), 65534, 65534) != 0))
+        QSKIP("only root can give a file to another user");
+
+    BlockingSpooler spooler;
+    QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    const QByteArray data = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n";
+    QCOMPARE(::send(spooler.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    ::shutdown(spooler.fd, SHUT_WR);
+    // The running capture finds an earlier version's note as it starts.
+    QSet<QString> announced;
+    for (const QList<QVariant>& signal : *m_spools)
+        announced.insert(signal.at(0).toString());
+    QCOMPARE(m_failures->size(), 0);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    files.removeAll(QFileInfo(earlier).fileName());
+    QCOMPARE(files.size(), 1);
+    const QString kept = m_folder + u'/' + files.at(0);
+    QCOMPARE(read(kept), data + "\r\n");
+    QVERIFY(!QFileInfo(m_temp->filePath(u"data/kestrel"_s))
+                 .permissions()
+                 .testAnyFlags(QFile::ReadGroup | QFile::ReadOther | QFile::ExeOther | QFile::WriteOther));
+
+    for (const bool first : {true, false}) {
+        PrintCapture next;
+        QSignalSpy listed(&next, &PrintCapture::PrintedDocAvailable);
+        QSignalSpy failed(&next, &PrintCapture::captureFailed);
+        QVERIFY(next.AscoltaStampante());
+        QTest::qWait(100);
+        for (const QList<QVariant>& signal : listed)
+            announced.insert(signal.at(0).toString());
+        QCOMPARE(listed.size(), first ? 1 : 0);
+        QCOMPARE(failed.size(), 0);
+    }
+    QCOMPARE(announced, (earlier.isEmpty() ? QSet<QString>{kept} : QSet<QString>{kept, earlier}));
+    // Another user's file is not the user's to remove.
+    QCOMPARE(QFile::exists(oldNote), what != u"earlier"_s);
+}
+
+void tst_PrintCapture::unusableNoteFolderIsToldOnce()
+{
+    // The data folder's place is taken by a file, and there is no runtime
+    // folder: jobs kept at shutdown cannot be listed, and the user hears so
+    // once.
+    QVERIFY(QDir().mkpath(m_temp->filePath(u"data"_s)));
+    QFile taken(m_temp->filePath(u"data/kestrel"_s));
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    m_capture.reset();
+    PrintCapture next;
+    QSignalSpy failed(&next, &PrintCapture::captureFailed);
+    QVERIFY(next.AscoltaStampante());
+    QTRY_COMPARE(failed.size(), 1);
+    const QString message = failed.at(0).at(0).toString();
+    QVERIFY2(
+        message.startsWith(u"Le stampe terminate mentre il programma si chiudeva non possono essere "
+                           u"elencate all'avvio: la cartella privata dell'utente non è utilizzabile ("_s),
+        qPrintable(message));
+    QVERIFY2(message.contains(m_temp->filePath(u"data/kestrel"_s)), qPrintable(message));
+    next.stopListening();
+    QVERIFY(next.AscoltaStampante());
+    QTest::qWait(100);
+    QCOMPARE(failed.size(), 1);
+}
+
+void tst_PrintCapture::waitingConnectionFinishedAtShutdownIsKept()
+{
+    // A spooler past the limit sent everything and closed; the program
+    // quits before its turn: the job is saved all the same.
+    m_capture->setMaxJobs(1);
+    // Both connect before the listener's turn: it takes them together.
+    BlockingSpooler first;
+    QVERIFY(first.connectTo(m_port));
+    BlockingSpooler second;
+    QVERIFY(second.connectTo(m_port));
+    const QByteArray data = "%!PS waiting\n%%EOF\n";
+    QCOMPARE(::send(second.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
+    ::shutdown(second.fd, SHUT_WR);
+    QVERIFY(waitUntil([this] { return m_capture->jobsWaiting() == 1; }, 3000) == WaitOutcome::Done);
+    QCOMPARE(m_capture->jobsInProgress(), 1);
+    m_spools.reset();
+    m_failures.reset();
+    m_capture.reset();
+    const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)

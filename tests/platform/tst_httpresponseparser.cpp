@@ -6,6 +6,9 @@
 
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 using namespace kestrel;
 using State = HttpResponseParser::State;
@@ -77,7 +80,18 @@ void TestHttpResponseParser::answers_data()
         << QByteArray() << true << State::Failed << 0 << QByteArray() << false;
     QTest::newRow("endless header") << ok + "X: " + QByteArray(HttpResponseParser::MaxHeadBytes + 1, 'a')
                                     << false << State::Failed << 200 << QByteArray() << false;
-    QTest::newRow("endless status line") << QByteArray(HttpResponseParser::MaxHeadBytes + 1, 'H') << false
+    // Limits on lines: the same verdict in one piece as byte by byte.
+    const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    QTest::newRow("chunk size line at its limit")
+        << chunked + "2;" + QByteArray(1022, 'x') + "\r\nhi\r\n0\r\n\r\n"
+        << false << State::Complete << 200 << QByteArray("hi") << false;
+    QTest::newRow("chunk size line past its limit")
+        << chunked + "2;" + QByteArray(1023, 'x') + "\r\nhi\r\n0\r\n\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("trailer past its limit")
+        << chunked + "0\r\nX: " + QByteArray(HttpResponseParser::MaxHeadBytes, 'a') + "\r\n\r\n"
+        << false << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("endless status line") << QByteArray(HttpResponseParser::MaxHeadBytes + 2, 'H') << false
                                          << State::Failed << 0 << QByteArray() << false;
 }
 
@@ -95,7 +109,17 @@ void TestHttpResponseParser::answers()
     HttpResponseParser bytewise(10);
     for (const char byte : bytes)
         bytewise.feed(QByteArrayView(&byte, 1));
-    for (HttpResponseParser* parser : {&whole, &bytewise}) {
+    // And in two pieces, cut at every place (for the short answers).
+    std::vector<std::unique_ptr<HttpResponseParser>> halves;
+    for (qsizetype cut = 1; bytes.size() < 4096 && cut < bytes.size(); ++cut) {
+        halves.push_back(std::make_unique<HttpResponseParser>(10));
+        halves.back()->feed(QByteArrayView(bytes).first(cut));
+        halves.back()->feed(QByteArrayView(bytes).sliced(cut));
+    }
+    std::vector<HttpResponseParser*> parsers{&whole, &bytewise};
+    for (const auto& parser : halves)
+        parsers.push_back(parser.get());
+    for (HttpResponseParser* parser : parsers) {
         if (connectionEnds)
             parser->finish();
         QCOMPARE(parser->state(), state);

@@ -61,6 +61,18 @@ void TestPlatform::controlThroughItsProgId()
     QCOMPARE(control->NomeUtente(), u"Mario"_s);
     QVERIFY(!ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), "other.Interface"));
     delete control;
+
+    // Controls made again and again (a reload, say) share the library
+    // loaded first: nothing is held per creation.
+    const int loaded = ComponentRegistry::loadedLibraryCount();
+    QVERIFY(loaded >= 1);
+    for (int i = 0; i < 21; ++i) {
+        const Expected<void*> again =
+            ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
+        QVERIFY(again);
+        delete static_cast<ICorvanefax*>(*again);
+    }
+    QCOMPARE(ComponentRegistry::loadedLibraryCount(), loaded);
 }
 
 void TestPlatform::registryFallsBackAndNamesItsFiles()

@@ -260,25 +260,35 @@ private Q_SLOTS:
         QCOMPARE(told.title, texts::BoxTitle);
     }
 
-    void installedOncePerRun()
+    void boxesOncePerRunLpadminAgainWhenAsked()
     {
-        // A queue that lpadmin could not add is not tried again, whatever
-        // the number of activations or controls.
+        // The boxes about a printer come once per run, whatever the number
+        // of activations or controls; a printer still missing is installed
+        // again when the host asks (VerificaStampante), not at every
+        // activation.
         RunOnce once;
         Rig first(u"Windows7"_s, &once);
         Rig second(u"Windows7"_s, &once);
         first.system->outcome = ProgramOutcome{ProgramOutcome::End::Exited, 1, u"lpadmin: Forbidden"_s};
+        second.system->outcome = first.system->outcome;
         QCOMPARE(first.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
         QTRY_COMPARE(first.box.shown().size(), 2);
 
         QCOMPARE(first.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+        QTRY_COMPARE(first.system->started.size(), 2);
+        QVERIFY(first.log.contains(u"Printer install: "_s + Command));
         first.setup.check(u"kestrel"_s, 5000);
         QCOMPARE(second.setup.checkAndWait(u"kestrel"_s, 5000).number, 0);
+        QTRY_COMPARE(second.system->started.size(), 1);
         QTest::qWait(50);
         QCOMPARE(first.box.shown().size(), 2);
-        QCOMPARE(first.system->started.size(), 1);
+        QCOMPARE(first.system->started.size(), 2);
         QVERIFY(second.box.shown().isEmpty());
-        QVERIFY(second.system->started.isEmpty());
+
+        // Another printer is another installation, with its own box.
+        QCOMPARE(second.setup.checkAndWait(u"kestrel2"_s, 5000).number, 0);
+        QTRY_COMPARE(second.box.shown().size(), 2);
+        QCOMPARE(second.box.shown().first().text, u"Installo la stampante kestrel2 su "_s + Debian);
     }
 
     void boxesWaitWhileBusy()
