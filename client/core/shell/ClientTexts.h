@@ -64,6 +64,8 @@ inline const QString MenuSendFax = u"Invia FAX"_s;
 inline const QString MenuSetup = u"Setup"_s;
 inline const QString MenuQuit = u"Esci"_s;
 inline const QString MenuFeedback = u"FeedBack"_s;
+// What the pop-up menu is called, for screen readers and window lists.
+inline const QString TrayMenuName = u"Menu di KESTREL WinClient"_s;
 inline const QString QuitQuestion = u"Terminare l'applicazione ?"_s;
 
 inline MessageBoxRequest quitBox()
