@@ -17,9 +17,7 @@ void ApplianceWatch::setTimer(OneShotTimer& timer)
 
 MethodError ApplianceWatch::activate()
 {
-    if (m_activating)
-        return {};
-    m_activating = true;
+    ++m_activations;
     // No retry falls due during this wait: it is counted from its end.
     m_timer->stop();
     const bool wasAway = isAway();
@@ -27,13 +25,16 @@ MethodError ApplianceWatch::activate()
     const MethodError error = m_host.activate();
     if (!self)
         return error;
-    m_activating = false;
+    --m_activations;
     if (isAway()) {
-        scheduleRetry();
+        // The activation this one ran inside sets the retry when it ends.
+        if (m_activations == 0)
+            scheduleRetry();
     } else if (wasAway && m_host.control()) {
         Q_EMIT backOnline();
     }
-    if (self)
+    // Those who joined wait for the answer of the outermost one.
+    if (self && m_activations == 0)
         Q_EMIT activationFinished();
     return error;
 }
@@ -46,7 +47,7 @@ void ApplianceWatch::scheduleRetry()
 void ApplianceWatch::retry()
 {
     // An activation under way sets the next retry when it ends.
-    if (m_activating)
+    if (isActivating())
         return;
     if (m_busy && m_busy()) {
         scheduleRetry();

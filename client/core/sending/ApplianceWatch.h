@@ -28,12 +28,12 @@ public:
 
     explicit ApplianceWatch(CorvanefaxHost& host, QObject* parent = nullptr);
 
-    // Activates the control now; does nothing while an activation is under
-    // way (join it instead).
+    // Activates the control now (a press joins an activation under way
+    // instead; a new control made meanwhile is activated all the same).
     MethodError activate();
     bool isAway() const { return m_host.applianceAway(); }
     // An activation is under way: its answer comes with activationFinished.
-    bool isActivating() const { return m_activating; }
+    bool isActivating() const { return m_activations > 0; }
     // An activation of this watch's own retries is under way: what it says
     // about the appliance being away was said already.
     bool isRetrying() const { return m_retrying; }
@@ -48,7 +48,8 @@ public:
 Q_SIGNALS:
     // The appliance answered again after it had been away.
     void backOnline();
-    // An activation ended, whoever started it; isAway() tells its answer.
+    // The activations under way ended, whoever started them; isAway()
+    // tells their answer.
     void activationFinished();
 
 private:
@@ -60,7 +61,7 @@ private:
     OneShotTimer* m_timer = &m_ownTimer;
     int m_retryMs = RetryMs;
     std::function<bool()> m_busy;
-    bool m_activating = false;
+    int m_activations = 0; // under way, one inside the other
     bool m_retrying = false;
 };
 
