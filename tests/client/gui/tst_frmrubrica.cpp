@@ -324,8 +324,6 @@ void TestFrmRubrica::headersAndCellsReadWhole_data()
         const auto row = [&](const char* name) -> QTestData& {
             return QTest::newRow(QByteArray(QByteArray(name) + font).constData());
         };
-        row("Nr. Fax") << int(AddressBookGrid::Number) << QString(book::NumberHeader) << scale;
-        row("Descrizione") << int(AddressBookGrid::Description) << QString(book::DescriptionHeader) << scale;
         row("Grp") << int(AddressBookGrid::Group) << QString(book::GroupHeader) << scale;
         row("group 20") << int(AddressBookGrid::Group) << u"20"_s << scale;
         row("Seleziona") << int(AddressBookGrid::Select) << QString(book::SelectHeader) << scale;
