@@ -493,11 +493,13 @@ void TestFrmSend::sendButtonWhileTheApplianceIsAsked()
     QPushButton* send = button(u"cmdsend"_s);
     bool enabledInTheWait = true;
     QString captionInTheWait;
+    bool pressedAgain = false;
     m_attiva = [&] {
         enabledInTheWait = send->isEnabled();
         captionInTheWait = send->text();
         // A second press meanwhile asks nothing more.
-        m_window->cmdsendClick();
+        if (!std::exchange(pressedAgain, true))
+            m_window->cmdsendClick();
         m_control->message(ApplianceOffline.toString());
     };
     m_box.clear();
