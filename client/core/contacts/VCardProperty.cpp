@@ -159,10 +159,12 @@ VCardProperty::VCardProperty(QByteArrayView line)
     const qsizetype semicolon = head.indexOf(';');
     m_name = semicolon < 0 ? head : head.first(semicolon);
     m_parameters = semicolon < 0 ? QByteArrayView() : head.sliced(semicolon + 1);
-    // item1.TEL: the group only ties properties together.
+    // item1.TEL: the group ties properties together.
     const qsizetype dot = m_name.lastIndexOf('.');
-    if (dot >= 0)
+    if (dot >= 0) {
+        m_group = m_name.first(dot).trimmed();
         m_name = m_name.sliced(dot + 1);
+    }
     m_name = m_name.trimmed();
     m_valid = !m_name.isEmpty();
 }

@@ -27,6 +27,9 @@ public:
     bool isValid() const { return m_valid; }
     // Compares the name without its group and without regard to case.
     bool is(QLatin1StringView name) const;
+    // item1 of item1.TEL: ties the properties of one group together (as a
+    // custom label, X-ABLabel, to its number); empty without one.
+    QByteArrayView group() const { return m_group; }
     bool hasType(QLatin1StringView type) const;
     bool isUri() const;
     // The value as it stands on the line.
@@ -48,6 +51,7 @@ private:
     bool isQuotedPrintable() const;
 
     QByteArrayView m_name;
+    QByteArrayView m_group;
     QByteArrayView m_parameters; // after the name's ";", up to the ":"
     QByteArrayView m_value;
     bool m_valid = false;

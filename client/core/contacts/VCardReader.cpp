@@ -20,7 +20,32 @@ struct Found
     bool fax = false;
     bool name = false;
     bool company = false;
+    bool formattedName = false;
 };
+
+// What a custom label (X-ABLabel: "Fax", "Work Fax", "_$!<HomeFax>!$_")
+// says of the number of its group.
+enum class LabelledAs
+{
+    Other,
+    Fax,
+    WorkFax,
+    HomeFax
+};
+
+LabelledAs labelledAs(const QString& label)
+{
+    const auto says = [&label](QLatin1StringView word) {
+        return label.contains(word, Qt::CaseInsensitive);
+    };
+    if (!says("fax"_L1))
+        return LabelledAs::Other;
+    if (says("home"_L1) || says("casa"_L1) || says("priv"_L1))
+        return LabelledAs::HomeFax;
+    if (says("work"_L1) || says("lavoro"_L1) || says("ufficio"_L1) || says("business"_L1))
+        return LabelledAs::WorkFax;
+    return LabelledAs::Fax;
+}
 
 bool isBlank(char c)
 {
@@ -247,10 +272,12 @@ public:
     {
         if (name.isEmpty())
             return true; // folded inside the name: only the whole line tells
-        if (sameText(name, "TEL"_L1))
+        if (sameText(name, "TEL"_L1) || sameText(name, "X-ABLABEL"_L1))
             return !m_found.fax;
         if (sameText(name, "N"_L1))
             return !m_found.name;
+        if (sameText(name, "FN"_L1))
+            return !m_found.formattedName;
         return sameText(name, "ORG"_L1) && !m_found.company;
     }
 
@@ -261,8 +288,12 @@ public:
             return;
         if (!m_found.fax && property.is("TEL"_L1))
             readFax(property);
+        else if (!m_found.fax && property.is("X-ABLABEL"_L1))
+            readLabel(property);
         else if (!m_found.name && property.is("N"_L1))
             readName(property);
+        else if (!m_found.formattedName && property.is("FN"_L1))
+            readFormattedName(property);
         else if (!m_found.company && property.is("ORG"_L1))
             readCompany(property);
     }
@@ -270,16 +301,68 @@ public:
     ContactItem item() const
     {
         ContactItem result = m_item;
-        if (!m_found.fax && !m_plainFax.isNull())
-            result.BusinessFaxNumber = m_plainFax;
+        if (!m_found.fax)
+            result.BusinessFaxNumber = labelledFax();
+        // A card without a name in N (4.0 needs none; others write it empty)
+        // is named by FN, unless that only repeats the company.
+        if (result.FirstName.isEmpty() && result.LastName.isEmpty() && m_formattedName != result.CompanyName)
+            result.FirstName = m_formattedName;
         return result;
     }
 
 private:
+    // A number and its custom label, tied by their group, in either order.
+    struct Labelled
+    {
+        QByteArray group;
+        QString number;
+        LabelledAs kind = LabelledAs::Other;
+    };
+
+    Labelled& labelled(QByteArrayView group)
+    {
+        for (Labelled& entry : m_labelled) {
+            if (sameText(entry.group, QLatin1StringView(group)))
+                return entry;
+        }
+        m_labelled.append({group.toByteArray(), {}, LabelledAs::Other});
+        return m_labelled.last();
+    }
+
+    // Without a work fax by its type: a work fax by its label, else the fax
+    // typed FAX alone, else a fax by its label.
+    QString labelledFax() const
+    {
+        QString plain;
+        for (const Labelled& entry : m_labelled) {
+            if (entry.number.isEmpty())
+                continue;
+            if (entry.kind == LabelledAs::WorkFax)
+                return entry.number;
+            if (entry.kind == LabelledAs::Fax && plain.isNull())
+                plain = entry.number;
+        }
+        return m_plainFax.isNull() ? plain : m_plainFax;
+    }
+
+    void readLabel(const VCardProperty& property)
+    {
+        if (!property.group().isEmpty())
+            labelled(property.group()).kind =
+                labelledAs(VCardProperty::unescaped(property.text(), m_version));
+    }
+
     void readFax(const VCardProperty& property)
     {
-        if (!property.hasType("FAX"_L1))
+        if (!property.hasType("FAX"_L1)) {
+            // Its label, if its group has one, may say it is a fax.
+            if (!property.group().isEmpty()) {
+                Labelled& entry = labelled(property.group());
+                if (entry.number.isEmpty())
+                    entry.number = telephoneNumber(property, m_version).trimmed();
+            }
             return;
+        }
         const bool work = property.hasType("WORK"_L1);
         if (!work && (!m_plainFax.isNull() || property.hasType("HOME"_L1)))
             return;
@@ -302,6 +385,12 @@ private:
         m_found.name = true;
     }
 
+    void readFormattedName(const VCardProperty& property)
+    {
+        m_formattedName = VCardProperty::unescaped(property.text(), m_version).trimmed();
+        m_found.formattedName = true;
+    }
+
     void readCompany(const VCardProperty& property)
     {
         m_item.CompanyName = VCardProperty::components(property.text(), m_version).value(0);
@@ -312,6 +401,8 @@ private:
     Found m_found;
     ContactItem m_item{ContactItem::ContactClass, {}, {}, {}, {}};
     QString m_plainFax;
+    QList<Labelled> m_labelled;
+    QString m_formattedName;
 };
 
 } // namespace

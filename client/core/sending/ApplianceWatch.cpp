@@ -1,42 +1,63 @@
 #include "ApplianceWatch.h"
 
+#include <QPointer>
+
 namespace kestrel {
 
-ApplianceWatch::ApplianceWatch(CorvanefaxHost& host, QObject* parent) : QObject(parent), m_host(host)
+ApplianceWatch::ApplianceWatch(CorvanefaxHost& host, QObject* parent) : QObject(parent), m_host(host) {}
+
+void ApplianceWatch::setTimer(OneShotTimer& timer)
 {
-    m_retry.setInterval(RetryMs);
-    connect(&m_retry, &QTimer::timeout, this, &ApplianceWatch::retry);
+    const bool active = m_timer->isActive();
+    m_timer->stop();
+    m_timer = &timer;
+    if (active)
+        scheduleRetry();
 }
 
 MethodError ApplianceWatch::activate()
 {
+    ++m_activations;
+    // No retry falls due during this wait: it is counted from its end.
+    m_timer->stop();
     const bool wasAway = isAway();
+    const QPointer<ApplianceWatch> self(this);
     const MethodError error = m_host.activate();
-    afterActivation(wasAway);
+    if (!self)
+        return error;
+    --m_activations;
+    if (isAway()) {
+        // The activation this one ran inside sets the retry when it ends.
+        if (m_activations == 0)
+            scheduleRetry();
+    } else if (wasAway && m_host.control()) {
+        Q_EMIT backOnline();
+    }
+    // Those who joined wait for the answer of the outermost one.
+    if (self && m_activations == 0)
+        Q_EMIT activationFinished();
     return error;
+}
+
+void ApplianceWatch::scheduleRetry()
+{
+    m_timer->start(m_retryMs, [this] { retry(); });
 }
 
 void ApplianceWatch::retry()
 {
-    if (m_retrying || (m_busy && m_busy()))
+    // An activation under way sets the next retry when it ends.
+    if (isActivating())
         return;
-    m_retrying = true;
-    const bool wasAway = isAway();
-    m_host.activate();
-    m_retrying = false;
-    afterActivation(wasAway);
-}
-
-void ApplianceWatch::afterActivation(bool wasAway)
-{
-    if (isAway()) {
-        if (!m_retry.isActive())
-            m_retry.start();
+    if (m_busy && m_busy()) {
+        scheduleRetry();
         return;
     }
-    m_retry.stop();
-    if (wasAway && m_host.control())
-        Q_EMIT backOnline();
+    m_retrying = true;
+    const QPointer<ApplianceWatch> self(this);
+    activate();
+    if (self)
+        m_retrying = false;
 }
 
 } // namespace kestrel

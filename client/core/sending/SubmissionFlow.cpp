@@ -47,8 +47,9 @@ void SubmissionFlow::setRunning(bool running)
 
 void SubmissionFlow::send()
 {
-    if (m_running)
+    if (m_running || m_checking)
         return; // one submission at a time: a second would drop the first
+    const bool joined = std::exchange(m_joinedAnswer, false);
     const SettingsValues settings = m_settings();
     m_submitFiles.clear();
     if (isSet(settings.cover)) {
@@ -70,14 +71,8 @@ void SubmissionFlow::send()
     // Every destination of this press has a number to dial, or nothing goes.
     if (!checkNumbers(m_destinations.rows() - 1))
         return;
-    // The appliance was away: one more try before giving up on this press.
-    if (m_watch && m_watch->isAway()) {
-        m_watch->activate();
-        if (m_watch->isAway()) {
-            m_box.show({texts::ApplianceAway, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
-            return;
-        }
-    }
+    if (!applianceAnswers(joined))
+        return;
     m_handedOver.clear();
     m_handedOverIds.clear();
     for (int r = 1; r < m_documents.rows(); ++r) {
@@ -104,6 +99,48 @@ bool SubmissionFlow::checkNumbers(int last)
                         texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
             return false;
         }
+    }
+    return true;
+}
+
+void SubmissionFlow::setChecking(bool checking)
+{
+    if (m_checking == checking)
+        return;
+    m_checking = checking;
+    Q_EMIT checkingAppliance(checking);
+}
+
+bool SubmissionFlow::applianceAnswers(bool joined)
+{
+    if (!m_watch)
+        return true;
+    if (!joined) {
+        // The appliance is being asked already (at start-up, or by the
+        // watch's retry, whose wait this press runs inside): this press
+        // takes that answer rather than asking again inside that wait.
+        if (m_watch->isActivating()) {
+            setChecking(true);
+            connect(
+                m_watch, &ApplianceWatch::activationFinished, this,
+                [this] {
+                    setChecking(false);
+                    m_joinedAnswer = true;
+                    send();
+                },
+                static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+            return false;
+        }
+        // The appliance was away: one more try before giving up on this press.
+        if (m_watch->isAway()) {
+            setChecking(true);
+            m_watch->activate();
+            setChecking(false);
+        }
+    }
+    if (m_watch->isAway()) {
+        m_box.show({texts::ApplianceAway, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+        return false;
     }
     return true;
 }

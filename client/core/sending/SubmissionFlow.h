@@ -62,6 +62,8 @@ public:
     // The send button, once the window added a typed number.
     void send();
     bool isRunning() const { return m_running; }
+    // A press waits for the appliance's answer (send() does nothing then).
+    bool isChecking() const { return m_checking; }
 
     // The control that runs the submission goes away (the send window
     // reloads): the submission counts as failed, its documents come back.
@@ -83,6 +85,9 @@ Q_SIGNALS:
     // A failed submission's documents are back in the list.
     void documentsRestored();
     void runningChanged(bool running);
+    // A press asks the appliance, or waits for the answer to an activation
+    // under way, before it sends; false once it has the answer.
+    void checkingAppliance(bool checking);
     // The fax server accepted a job.
     void jobSubmitted(const kestrel::SubmittedJob& job);
     // A job was handed in but its answer never came: it may have gone.
@@ -100,6 +105,11 @@ private:
     // which one has not, and nothing is sent.
     bool checkNumbers(int last);
     void setRunning(bool running);
+    void setChecking(bool checking);
+    // Whether the appliance answers for this press (the user was told when
+    // not); false also while the press waits for an activation under way,
+    // which calls send() again with its answer (joined).
+    bool applianceAnswers(bool joined);
     void handOverDocuments();
     void restoreDocuments();
     void showSummary();
@@ -117,6 +127,8 @@ private:
     QString m_jobList;
     QString m_uncertain;
     bool m_running = false;
+    bool m_checking = false;
+    bool m_joinedAnswer = false; // the next send() takes the answer just had
     // The destination rows the jobs in flight go to, and what each sends, in
     // the order the control reports them.
     struct InFlight

@@ -64,6 +64,8 @@ inline const QString MenuSendFax = u"Invia FAX"_s;
 inline const QString MenuSetup = u"Setup"_s;
 inline const QString MenuQuit = u"Esci"_s;
 inline const QString MenuFeedback = u"FeedBack"_s;
+// What the pop-up menu is called, for screen readers and window lists.
+inline const QString TrayMenuName = u"Menu di KESTREL WinClient"_s;
 inline const QString QuitQuestion = u"Terminare l'applicazione ?"_s;
 
 inline MessageBoxRequest quitBox()
@@ -205,6 +207,10 @@ inline const QString ApplianceAway =
     u"lista; l'appliance viene cercata di nuovo ogni minuto."_s;
 // After an outage, once.
 inline const QString ApplianceBack = u"L'appliance fax è di nuovo raggiungibile."_s;
+// "Invia FAX" while the press waits for the appliance's answer: the
+// button's caption, and what it says to a screen reader and as its tip.
+inline const QString CheckingButton = u"Verifica in corso..."_s;
+inline const QString CheckingAppliance = u"Verifica dell'appliance in corso..."_s;
 // Settings saved while a fax is on its way.
 inline const QString ReloadAfterSubmission =
     u"Le nuove impostazioni saranno usate al termine dell'invio in corso."_s;

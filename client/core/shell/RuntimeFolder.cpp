@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +24,8 @@ bool ownedPrivateDirectory(const struct stat& info)
 
 RuntimeFolder::Sources RuntimeFolder::currentSources()
 {
-    return {qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath()};
+    return {qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(),
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)};
 }
 
 bool RuntimeFolder::isPrivate(const QString& path)
@@ -54,9 +56,16 @@ QString RuntimeFolder::resolve(const Sources& sources)
     // The session's folder is the system's: taken as it is, never changed.
     if (QDir::isAbsolutePath(sources.runtimeDir) && isPrivate(sources.runtimeDir))
         return QDir::cleanPath(sources.runtimeDir);
-    if (!QDir::isAbsolutePath(sources.tempDir))
+    const QString name = u"/kestrel-"_s + QString::number(::geteuid());
+    if (QDir::isAbsolutePath(sources.tempDir)) {
+        if (const QString own = ownFolder(QDir::cleanPath(sources.tempDir + name)); !own.isEmpty())
+            return own;
+    }
+    // Another user took the name in the shared folder first: the home
+    // folder is the user's alone.
+    if (!QDir::isAbsolutePath(sources.cacheDir) || !QDir().mkpath(sources.cacheDir))
         return {};
-    return ownFolder(QDir::cleanPath(sources.tempDir + u"/kestrel-"_s + QString::number(::geteuid())));
+    return ownFolder(QDir::cleanPath(sources.cacheDir + name));
 }
 
 } // namespace kestrel

@@ -1,8 +1,16 @@
 #include "SingleInstance.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalSocket>
+#include <QThread>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -11,6 +19,7 @@ namespace kestrel {
 namespace {
 
 constexpr int AnswerMs = 2000;
+constexpr int AskAgainMs = 50;
 const QByteArray ShowRequest = "show\n";
 
 // The process at the other end of a local socket runs as this user.
@@ -55,6 +64,40 @@ SingleInstance::SingleInstance(const QString& key, const RuntimeFolder::Sources&
     });
 }
 
+SingleInstance::~SingleInstance()
+{
+    m_server.close();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+SingleInstance::Lock SingleInstance::takeLock()
+{
+    const QByteArray path = QFile::encodeName(lockName());
+    // The folder is the user's alone; still, only a plain file of the user's
+    // own is taken as the lock (never followed through a symlink).
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return Lock::Unusable;
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+        ((info.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0)) {
+        ::close(fd);
+        return Lock::Unusable;
+    }
+    int taken;
+    do
+        taken = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (taken != 0 && errno == EINTR);
+    if (taken != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        return held ? Lock::Held : Lock::Unusable;
+    }
+    m_lockFd = fd;
+    return Lock::Taken;
+}
+
 bool SingleInstance::askRunningInstance() const
 {
     QLocalSocket socket;
@@ -69,18 +112,45 @@ bool SingleInstance::askRunningInstance() const
     return true;
 }
 
+void SingleInstance::listen()
+{
+    // The lock is this process's: a socket file there was left by an
+    // instance that ended without closing it, and nobody answers on it.
+    QLocalServer::removeServer(m_name);
+    m_server.listen(m_name);
+}
+
 bool SingleInstance::claim()
 {
     if (m_name.isEmpty())
         return true;
-    if (askRunningInstance())
-        return false;
-    if (!m_server.listen(m_name)) {
-        // A socket left by an instance that crashed: nobody answered on it.
-        QLocalServer::removeServer(m_name);
-        m_server.listen(m_name);
+    switch (takeLock()) {
+    case Lock::Taken:
+        listen();
+        return true;
+    case Lock::Unusable:
+        // No lock can be had there: ask whoever listens, else run unguarded.
+        if (askRunningInstance())
+            return false;
+        listen();
+        return true;
+    case Lock::Held:
+        break;
     }
-    return true;
+    // Another process holds the instance; it may still be starting and not
+    // listen yet, or be ending and let go of the lock.
+    const QDeadlineTimer deadline(AskForMs);
+    while (!deadline.hasExpired()) {
+        if (askRunningInstance())
+            return false;
+        QThread::msleep(AskAgainMs);
+        if (takeLock() == Lock::Taken) {
+            listen();
+            return true;
+        }
+    }
+    // It holds the instance and runs, answering or not: this start leaves.
+    return false;
 }
 
 } // namespace kestrel

@@ -3,6 +3,7 @@
 #include "ClientTexts.h"
 #include "ScreenTwips.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -46,7 +47,7 @@ FrmMsg::FrmMsg(int closeInterval, QWidget* parent)
     m_timer->setObjectName(u"Timer1"_s);
     m_timer->setSingleShot(true);
     m_timer->setInterval(closeInterval);
-    connect(m_timer, &QTimer::timeout, this, &QWidget::close);
+    connect(m_timer, &QTimer::timeout, this, &FrmMsg::next);
     m_timer->start();
 }
 
@@ -65,7 +66,7 @@ FrmMsg* FrmMsg::loaded()
 void FrmMsg::ShowNotice(const QString& text)
 {
     FrmMsg& window = load();
-    window.setNotice(text);
+    window.enqueue(text);
     window.show();
 }
 
@@ -74,27 +75,93 @@ void FrmMsg::setCloseInterval(int milliseconds)
     s_closeInterval = milliseconds;
 }
 
+void FrmMsg::enqueue(const QString& text)
+{
+    if (m_notices.isEmpty()) {
+        setNotice(text);
+        return;
+    }
+    if (m_notices.constLast().text != text)
+        m_notices.append({text});
+}
+
 void FrmMsg::setNotice(const QString& text)
 {
+    if (m_notices.isEmpty())
+        m_notices.append({text});
+    else
+        m_notices.first().text = text;
     m_label->setText(text);
     m_label->setAccessibleName(text);
 }
 
+QStringList FrmMsg::waitingNotices() const
+{
+    QStringList waiting;
+    for (qsizetype i = 1; i < m_notices.size(); ++i)
+        waiting << m_notices.at(i).text;
+    return waiting;
+}
+
 void FrmMsg::setTimerEnabled(bool enabled)
 {
+    if (m_notices.size() > 1) {
+        // The latest notice waits: its turn comes with its timer so set.
+        m_notices.last().held = !enabled;
+        return;
+    }
+    if (!m_notices.isEmpty())
+        m_notices.first().held = !enabled;
     if (enabled)
         m_timer->start();
     else
         m_timer->stop();
 }
 
+void FrmMsg::next()
+{
+    if (m_notices.size() <= 1) {
+        close();
+        return;
+    }
+    m_notices.removeFirst();
+    showFirst();
+}
+
+void FrmMsg::showFirst()
+{
+    const Notice notice = m_notices.constFirst();
+    setNotice(notice.text);
+    if (notice.held)
+        m_timer->stop();
+    else
+        m_timer->start();
+}
+
 void FrmMsg::closeEvent(QCloseEvent* event)
 {
+    const auto held = [](const Notice& notice) {
+        return notice.held;
+    };
+    if (!m_notices.isEmpty() && !m_notices.constFirst().held &&
+        std::any_of(m_notices.cbegin() + 1, m_notices.cend(), held)) {
+        m_notices.erase(std::remove_if(m_notices.begin() + 1, m_notices.end(), held), m_notices.end());
+        event->ignore();
+        return;
+    }
+    QStringList rest;
+    for (qsizetype i = 1; i < m_notices.size(); ++i) {
+        if (!m_notices.at(i).held)
+            rest << m_notices.at(i).text;
+    }
+    m_notices.clear();
     // Unloaded from now on, though deleted only later: the next notice
     // loads a new window rather than reviving this one.
     if (s_shared == this)
         s_shared.clear();
     QWidget::closeEvent(event);
+    for (const QString& text : std::as_const(rest))
+        ShowNotice(text);
 }
 
 } // namespace kestrel

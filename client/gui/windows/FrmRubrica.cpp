@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -157,9 +159,67 @@ void FrmRubrica::load()
         m_services.setAlwaysOnTop(this, true);
     m_cmbSendGrp->setCurrentIndex(0);
     m_grid.setUp();
-    m_msfgRubrica->setColumnWidthsTwips(AddressBookGrid::widthsTwips());
+    fitColumns();
     m_loaded = true;
     ListaNumeri();
+}
+
+void FrmRubrica::fitColumns()
+{
+    using Grid = AddressBookGrid;
+    m_msfgRubrica->setColumnWidthsTwips(Grid::widthsTwips());
+    // The design's widths assume its font: "Seleziona" read "elezion" and
+    // two-digit groups "…". What a column can hold is known in advance: its
+    // header, the group labels (or the desktop contacts' mark), the mark
+    // "Invia" and "-".
+    const QHeaderView* header = m_msfgRubrica->horizontalHeader();
+    const QFontMetrics headerFont(header->font());
+    const int headerMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const QFontMetrics cellFont(m_msfgRubrica->font());
+    const int cellMargins =
+        2 * (m_msfgRubrica->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_msfgRubrica) + 1);
+    const auto widest = [&](const QStringList& texts) {
+        int width = 0;
+        for (const QString& text : texts)
+            width = std::max(width, cellFont.horizontalAdvance(text));
+        return width + cellMargins;
+    };
+    const auto held = [&](int column) {
+        switch (column) {
+        case Grid::Group:
+            return std::max(widest(texts::book::groupLabels()), MarkSide + cellMargins);
+        case Grid::Select:
+            return widest({texts::book::Marked});
+        case Grid::Edit:
+            return widest({u"-"_s});
+        default:
+            return 0;
+        }
+    };
+    int total = 0;
+    for (int column = Grid::Number; column < Grid::ColumnCount; ++column) {
+        const int needed =
+            std::max(headerFont.horizontalAdvance(m_rows.text(0, column)) + headerMargins, held(column));
+        if (m_msfgRubrica->columnWidth(column) < needed)
+            m_msfgRubrica->setColumnWidth(column, needed);
+        total += m_msfgRubrica->columnWidth(column);
+    }
+    // The description gives up the room that took, down to its header (a cut
+    // description shows whole as the cell's tooltip); room is kept for the
+    // scroll bar of a long list.
+    const int room =
+        m_msfgRubrica->maximumViewportSize().width() - m_msfgRubrica->verticalScrollBar()->sizeHint().width();
+    const int description = m_msfgRubrica->columnWidth(Grid::Description);
+    const int least = headerFont.horizontalAdvance(m_rows.text(0, Grid::Description)) + headerMargins;
+    if (total > room)
+        m_msfgRubrica->setColumnWidth(Grid::Description, std::max(least, description - (total - room)));
+}
+
+void FrmRubrica::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (m_loaded && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        fitColumns();
 }
 
 void FrmRubrica::showWindow()

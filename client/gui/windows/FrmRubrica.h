@@ -85,9 +85,13 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
+    // The columns as designed, each widened until its header and what it
+    // holds read whole in the fonts in use.
+    void fitColumns();
     void LoadDatabaseRows();
     // The contact of a database row as the listing read it: the texts a
     // change is guarded by (the grid shows the number normalised).

@@ -68,12 +68,13 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     connect(&m_flow, &SubmissionFlow::documentsRestored, this, &FrmSend::showInFront);
     // One submission at a time: a second press would drop the first.
     connect(&m_flow, &SubmissionFlow::runningChanged, this, [this](bool running) {
-        if (m_cmdsend)
-            m_cmdsend->setDisabled(running);
+        showSendState();
         // From the event loop: the flow's own handler is still running.
         if (!running && m_reloadPending)
             QTimer::singleShot(0, this, &FrmSend::reloadIfPending);
     });
+    // The press waits for the appliance: said at once, and no second press.
+    connect(&m_flow, &SubmissionFlow::checkingAppliance, this, &FrmSend::showSendState);
 }
 
 FrmSend::~FrmSend()
@@ -95,7 +96,18 @@ void FrmSend::ensureControls()
     buildControls();
     applyColumnWidths();
     applyLineSelector();
-    m_cmdsend->setDisabled(m_flow.isRunning());
+    showSendState();
+}
+
+void FrmSend::showSendState()
+{
+    if (!m_cmdsend)
+        return;
+    const bool checking = m_flow.isChecking();
+    m_cmdsend->setDisabled(m_flow.isRunning() || checking);
+    m_cmdsend->setText(checking ? texts::CheckingButton : texts::SendButton);
+    m_cmdsend->setToolTip(checking ? texts::CheckingAppliance : texts::SendTip);
+    m_cmdsend->setAccessibleName(checking ? texts::CheckingAppliance : spoken(texts::SendButton));
 }
 
 void FrmSend::buildControls()
@@ -474,7 +486,7 @@ void FrmSend::cmdDelClick()
 
 void FrmSend::cmdsendClick()
 {
-    if (m_flow.isRunning())
+    if (m_flow.isRunning() || m_flow.isChecking())
         return;
     ensureControls();
     // A typed number that is refused stops the press: the user corrects it.

@@ -130,6 +130,9 @@ private:
     void hideWithCompanions();
     void onApplianceMessage(const QString& message);
     void reloadIfPending();
+    // The send button as the flow stands: disabled while a fax is on its
+    // way or the press waits for the appliance, and saying which.
+    void showSendState();
 
     Services m_services;
     CorvanefaxHost m_host;

@@ -68,6 +68,16 @@ private Q_SLOTS:
         QCOMPARE(dialog->y(), bottom() - dialog->height());
     }
 
+    // Screen readers and automation find the menu by its name.
+    void menuHasAName()
+    {
+        TrayMenu menu(m_box, m_shell);
+        menu.setIntervals({1, 60000});
+        menu.open();
+        QCOMPARE(menu.dialog()->accessibleName(), texts::TrayMenuName);
+        QCOMPARE(menu.dialog()->windowTitle(), texts::TrayMenuName);
+    }
+
     // The menu that is up keeps its slide and its time; once it has gone
     // by itself, the next request brings a new one up from below.
     void oneMenuAtATime()

@@ -5,10 +5,13 @@
 #include "AddressBookSetup.h"
 #include "ClientTexts.h"
 
+#include "ListGrid.h"
 #include <QComboBox>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QToolTip>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +40,8 @@ private Q_SLOTS:
     void cutCellsShowTheirTextAsTooltip_data();
     void cutCellsShowTheirTextAsTooltip();
     void everyControlHasAName();
+    void headersAndCellsReadWhole_data();
+    void headersAndCellsReadWhole();
 
 private:
     std::unique_ptr<AddressBookSetup> m;
@@ -326,6 +331,50 @@ void TestFrmRubrica::everyControlHasAName()
     for (const QString& name : {u"msfgRubrica"_s, u"cmdNewContact"_s, u"cmdAddGrp"_s, u"cmbSendGrp"_s,
                                 u"cmdAddSelect"_s, u"PicOL"_s})
         QVERIFY2(m->book->findChild<QWidget*>(name), qPrintable(name));
+}
+
+// Each header reads whole ("Seleziona" read "elezion"), and so do the
+// groups (they showed "…"), the marks and "-", in the grid's own font and
+// style, also in a larger font; no column is pushed out of sight.
+void TestFrmRubrica::headersAndCellsReadWhole_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("widest");
+    QTest::addColumn<qreal>("scale");
+    for (const qreal scale : {1.0, 1.6}) {
+        const QByteArray font = scale > 1 ? ", larger font" : "";
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::newRow(QByteArray(QByteArray(name) + font).constData());
+        };
+        row("Grp") << int(AddressBookGrid::Group) << QString(book::GroupHeader) << scale;
+        row("group 20") << int(AddressBookGrid::Group) << u"20"_s << scale;
+        row("Seleziona") << int(AddressBookGrid::Select) << QString(book::SelectHeader) << scale;
+        row("a mark") << int(AddressBookGrid::Select) << QString(book::Marked) << scale;
+        row("Edit") << int(AddressBookGrid::Edit) << QString(book::EditHeader) << scale;
+    }
+}
+
+void TestFrmRubrica::headersAndCellsReadWhole()
+{
+    QFETCH(int, column);
+    QFETCH(QString, widest);
+    QFETCH(qreal, scale);
+    QFont font = m->book->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    m->book->setFont(font);
+    ListGrid* grid = m->book->msfgRubrica();
+    QHeaderView* header = grid->horizontalHeader();
+    const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int cellMargin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const bool inHeader = widest == m->rows().text(0, column);
+    const int needed = inHeader ? QFontMetrics(header->font()).horizontalAdvance(widest) + 2 * headerMargin
+                                : grid->fontMetrics().horizontalAdvance(widest) + 2 * cellMargin;
+    QVERIFY2(grid->columnWidth(column) >= needed,
+             qPrintable(u"%1 < %2"_s.arg(grid->columnWidth(column)).arg(needed)));
+    int total = 0;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        total += grid->isColumnHidden(c) ? 0 : grid->columnWidth(c);
+    QVERIFY(total <= grid->viewport()->width());
 }
 
 QTEST_MAIN(TestFrmRubrica)

@@ -53,6 +53,7 @@ private Q_SLOTS:
     void reloadWaitsForTheSubmission();
     void putBackIsASendOfItsOwn_data();
     void putBackIsASendOfItsOwn();
+    void sendButtonWhileTheApplianceIsAsked();
     void everyControlHasAName();
 
 private:
@@ -73,6 +74,7 @@ private:
     bool m_tray = true;
     QString m_page;
     QString m_chosenFile;
+    std::function<void()> m_attiva; // what each control's Attiva does
     std::unique_ptr<FrmSend> m_window;
 };
 
@@ -82,6 +84,7 @@ void TestFrmSend::init()
     m_log.clear();
     m_tray = true;
     m_page.clear();
+    m_attiva = nullptr;
     m_lines = LineTable();
 }
 
@@ -123,6 +126,10 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
     s.createControl = [this](CorvanefaxHost& host) -> Status {
         auto control = std::make_unique<RecordingControl>();
         m_control = control.get();
+        m_control->onAttiva = [this] {
+            if (m_attiva)
+                m_attiva();
+        };
         host.adopt(std::move(control));
         m_log << u"control"_s;
         return {};
@@ -510,6 +517,40 @@ void TestFrmSend::sendToTwoDestinations()
     QVERIFY(m_box.shown().at(0).text.endsWith(u"Numero di Protocollo FAX:  41 42"_s));
     QVERIFY(button(u"cmdsend"_s)->isEnabled());
     QVERIFY(!m_window->isVisible());
+}
+
+// "Invia FAX" while the appliance is away: the button says at once that the
+// appliance is being asked and takes no second press until the answer.
+void TestFrmSend::sendButtonWhileTheApplianceIsAsked()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_attiva = [this] {
+        m_control->message(ApplianceOffline.toString());
+    };
+    m_window->load();
+    m_window->show();
+    m_control->printed(u"/tmp/d.ps"_s);
+    m_window->destinations().appendRow({QString(), u"111"_s, QString()});
+    QPushButton* send = button(u"cmdsend"_s);
+    bool enabledInTheWait = true;
+    QString captionInTheWait;
+    bool pressedAgain = false;
+    m_attiva = [&] {
+        enabledInTheWait = send->isEnabled();
+        captionInTheWait = send->text();
+        // A second press meanwhile asks nothing more.
+        if (!std::exchange(pressedAgain, true))
+            m_window->cmdsendClick();
+        m_control->message(ApplianceOffline.toString());
+    };
+    m_box.clear();
+    QTest::mouseClick(send, Qt::LeftButton);
+    QVERIFY(!enabledInTheWait);
+    QCOMPARE(captionInTheWait, texts::CheckingButton);
+    QCOMPARE(m_control->methods(), (QStringList{u"Attiva"_s, u"Attiva"_s}));
+    QCOMPARE(m_box.texts(), QStringList{texts::ApplianceAway});
+    QVERIFY(send->isEnabled());
+    QCOMPARE(send->text(), texts::SendButton);
 }
 
 void TestFrmSend::reloadWaitsForTheSubmission()

@@ -117,9 +117,12 @@ bool saveNotice(ClientApplication& client, const QString& folder)
         QThread::msleep(50);
     const QString text = texts::history::failedNotice(u"Dell'Orto forniture"_s, u"Busy signal detected"_s);
     if (!bus || !bus->isServiceRegistered(QString::fromLatin1(DesktopNotices::Service))) {
-        FrmMsg::ShowNotice(text);
-        FrmMsg::load().setTimerEnabled(false);
-        return save(FrmMsg::load(), folder, u"fax-notice"_s);
+        // In place of whatever notice the start left on show.
+        FrmMsg& notice = FrmMsg::load();
+        notice.setNotice(text);
+        notice.setTimerEnabled(false);
+        notice.show();
+        return save(notice, folder, u"fax-notice"_s);
     }
     for (QWidget* window : QApplication::topLevelWidgets())
         window->hide();
@@ -206,9 +209,11 @@ int main(int argc, char* argv[])
     ok &= save(optionsWindow, out, u"options-window"_s);
     optionsWindow.hide();
 
-    FrmMsg::ShowNotice(u"Appliance KESTREL Offline"_s);
-    FrmMsg::load().setTimerEnabled(false);
-    ok &= save(FrmMsg::load(), out, u"notice"_s);
+    FrmMsg& notice = FrmMsg::load();
+    notice.setNotice(u"Appliance KESTREL Offline"_s);
+    notice.setTimerEnabled(false);
+    notice.show();
+    ok &= save(notice, out, u"notice"_s);
 
     WidgetMessageBox box;
     DesktopShell shell;

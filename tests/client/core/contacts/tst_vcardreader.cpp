@@ -17,6 +17,8 @@ private Q_SLOTS:
     void dialects();
     void brokenCardsKeepPositions_data();
     void brokenCardsKeepPositions();
+    void labelsAndNames_data();
+    void labelsAndNames();
 
 private:
     // One line per item: its class, then its fields.
@@ -123,6 +125,49 @@ void tst_VCardReader::brokenCardsKeepPositions()
     QFETCH(QByteArray, data);
     QFETCH(QStringList, items);
     QCOMPARE(summary(data), items);
+}
+
+// Custom labels tie a number to what it is by their group (Google and Apple
+// write a fax that way); a card named only by FN is named by it.
+void tst_VCardReader::labelsAndNames_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("item");
+    QTest::newRow("Google: a number labelled Fax")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:+39 02 1234\nitem1.X-ABLabel:Fax\n")
+        << u"40|+39 02 1234|Anna|Rossi|"_s;
+    QTest::newRow("the label before its number")
+        << QByteArray("N:Rossi;Anna\nITEM2.X-ABLABEL:fax\nitem2.TEL;TYPE=VOICE:0212\n")
+        << u"40|0212|Anna|Rossi|"_s;
+    QTest::newRow("Apple: a work fax label before a FAX alone")
+        << QByteArray("N:Rossi;Anna\nTEL;TYPE=FAX:111\nitem1.TEL:222\nitem1.X-ABLabel:_$!<WorkFax>!$_\n")
+        << u"40|222|Anna|Rossi|"_s;
+    QTest::newRow("a FAX alone before a number labelled Fax")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:222\nitem1.X-ABLabel:Fax\nTEL;TYPE=FAX:111\n")
+        << u"40|111|Anna|Rossi|"_s;
+    QTest::newRow("a typed work fax before a labelled one")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem1.X-ABLabel:Work Fax\nTEL;TYPE=WORK,FAX:222\n")
+        << u"40|222|Anna|Rossi|"_s;
+    QTest::newRow("a home fax label stays out")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem1.X-ABLabel:_$!<HomeFax>!$_\n")
+        << u"40||Anna|Rossi|"_s;
+    QTest::newRow("a label that is no fax")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem1.X-ABLabel:Centralino\n") << u"40||Anna|Rossi|"_s;
+    QTest::newRow("the label of another group")
+        << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem2.X-ABLabel:Fax\n") << u"40||Anna|Rossi|"_s;
+    QTest::newRow("FN alone") << QByteArray("FN:Studio Bianchi\nTEL;TYPE=WORK,FAX:0212\n")
+                              << u"40|0212|Studio Bianchi||"_s;
+    QTest::newRow("FN with an empty N")
+        << QByteArray("N:;;;;\nFN:Rossi\\, Verdi\n") << u"40||Rossi, Verdi||"_s;
+    QTest::newRow("N before FN") << QByteArray("FN:Dott. Anna Rossi\nN:Rossi;Anna\n") << u"40||Anna|Rossi|"_s;
+    QTest::newRow("FN that repeats the company") << QByteArray("FN:ACME\nORG:ACME\n") << u"40||||ACME"_s;
+}
+
+void tst_VCardReader::labelsAndNames()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, item);
+    QCOMPARE(summary("BEGIN:VCARD\nVERSION:3.0\n" + lines + "END:VCARD\n"), QStringList{item});
 }
 
 QTEST_GUILESS_MAIN(tst_VCardReader)

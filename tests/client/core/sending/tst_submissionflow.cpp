@@ -4,6 +4,9 @@
 
 #include "ClientTexts.h"
 #include "CorvanefaxHost.h"
+#include "HttpGet.h"
+#include "ManualTimer.h"
+#include "PageServer.h"
 #include "RecordingControl.h"
 #include "ScriptedMessageBox.h"
 #include "SubmissionFlow.h"
@@ -38,6 +41,9 @@ private Q_SLOTS:
     void settingsOfTheMomentForEachSend();
     void applianceAwayAtSend();
     void watchRetriesWhileAway();
+    void pressAsksTheApplianceOnce();
+    void pressJoinsAnActivationUnderWay_data();
+    void pressJoinsAnActivationUnderWay();
     void groupInOneSession();
     void groupFailsAtOneDestination();
     void numberWithoutDigits_data();
@@ -485,6 +491,79 @@ void TestSubmissionFlow::watchRetriesWhileAway()
     QTest::qWait(100);
     QCOMPARE(m_control->methods().size(), activations);
     QCOMPARE(back.size(), 1);
+}
+
+// "Invia FAX" while the appliance is away and its pages hang: the watch's
+// retry falls due inside the press's wait for the page (its minute made
+// short here) and starts no second wait; the press says at once that it is
+// asking, and the box comes from that one wait.
+void TestSubmissionFlow::pressAsksTheApplianceOnce()
+{
+    QStringList asked;
+    PageServer appliance(&asked);
+    appliance.setSilentPage(u"/"_s);
+    ApplianceWatch watch(*m_host);
+    watch.setRetryMs(1);
+    m_flow->setApplianceWatch(&watch);
+    bool checkingInTheWait = false;
+    m_control->onAttiva = [&] {
+        checkingInTheWait = m_flow->isChecking();
+        if (!httpGet(QUrl(u"http://127.0.0.1:%1/"_s.arg(appliance.port())), 300))
+            m_control->message(ApplianceOffline.toString());
+    };
+    watch.activate();
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    QSignalSpy checking(m_flow.get(), &SubmissionFlow::checkingAppliance);
+    asked.clear();
+    m_flow->send();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(checkingInTheWait);
+    QCOMPARE(checking.size(), 2);
+    QCOMPARE(checking.at(0).at(0).toBool(), true);
+    QCOMPARE(checking.at(1).at(0).toBool(), false);
+    QCOMPARE(m_box.texts(), QStringList{texts::ApplianceAway});
+}
+
+// The press comes while the watch's retry waits for the appliance: it asks
+// no second time, and has that wait's answer.
+void TestSubmissionFlow::pressJoinsAnActivationUnderWay_data()
+{
+    QTest::addColumn<bool>("back");
+    QTest::newRow("still away: the box") << false;
+    QTest::newRow("back: the fax goes") << true;
+}
+
+void TestSubmissionFlow::pressJoinsAnActivationUnderWay()
+{
+    QFETCH(bool, back);
+    test::ManualTimer minute;
+    ApplianceWatch watch(*m_host);
+    watch.setTimer(minute);
+    m_flow->setApplianceWatch(&watch);
+    m_control->onAttiva = [this] {
+        m_control->message(ApplianceOffline.toString());
+    };
+    watch.activate();
+    addDestination(u"111"_s);
+    addDocument(u"/tmp/a.ps"_s);
+    bool pressed = false;
+    bool checkingInTheWait = false;
+    m_control->onAttiva = [&] {
+        if (!std::exchange(pressed, true)) {
+            m_flow->send();
+            checkingInTheWait = m_flow->isChecking();
+        }
+        QVERIFY(m_box.shown().isEmpty());
+        if (!back)
+            m_control->message(ApplianceOffline.toString());
+    };
+    minute.fire();
+    QVERIFY(checkingInTheWait);
+    QTRY_VERIFY(!m_flow->isChecking());
+    QCOMPARE(m_control->methods().count(u"Attiva"_s), 2);
+    QCOMPARE(m_box.texts(), back ? QStringList() : QStringList{texts::ApplianceAway});
+    QCOMPARE(m_control->sent.size(), back ? 1 : 0);
 }
 
 void TestSubmissionFlow::groupInOneSession()

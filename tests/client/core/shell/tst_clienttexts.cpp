@@ -118,6 +118,10 @@ void TestClientTexts::everyText_data()
         << u"L'appliance fax non risponde: il fax non è stato inviato. I destinatari e i documenti restano nella lista; l'appliance viene cercata di nuovo ogni minuto."_s;
     QTest::newRow("ApplianceBack") << QString(texts::ApplianceBack)
                                    << u"L'appliance fax è di nuovo raggiungibile."_s;
+    QTest::newRow("TrayMenuName") << QString(texts::TrayMenuName) << u"Menu di KESTREL WinClient"_s;
+    QTest::newRow("CheckingButton") << QString(texts::CheckingButton) << u"Verifica in corso..."_s;
+    QTest::newRow("CheckingAppliance")
+        << QString(texts::CheckingAppliance) << u"Verifica dell'appliance in corso..."_s;
     QTest::newRow("ReloadAfterSubmission")
         << QString(texts::ReloadAfterSubmission)
         << u"Le nuove impostazioni saranno usate al termine dell'invio in corso."_s;

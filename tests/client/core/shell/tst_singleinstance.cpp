@@ -1,11 +1,13 @@
 // One running program per user: a second start hands over to the first,
-// and no other user can take the name it listens on.
+// starts at the same moment leave one running, and no other user can take
+// the name it listens on or turn the guard off.
 
 #include "SingleInstance.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +45,9 @@ private Q_SLOTS:
     void folderChoice_data();
     void folderChoice();
     void otherUsersFolderRefused();
+    void startsAtTheSameMoment();
+    void nameTakenByAnotherUser_data();
+    void nameTakenByAnotherUser();
 };
 
 void TestSingleInstance::secondStartHandsOver()
@@ -96,8 +101,9 @@ void TestSingleInstance::folderChoice_data()
     QTest::newRow("runtime folder a symlink") << u"runtime symlink"_s << u"own"_s;
     QTest::newRow("runtime folder relative") << u"runtime relative"_s << u"own"_s;
     QTest::newRow("own folder narrowed to 0700") << u"own 0755"_s << u"own"_s;
-    QTest::newRow("own name a symlink") << u"own symlink"_s << u""_s;
-    QTest::newRow("own name a file") << u"own file"_s << u""_s;
+    QTest::newRow("own name a symlink: the cache folder") << u"own symlink"_s << u"cache"_s;
+    QTest::newRow("own name a file: the cache folder") << u"own file"_s << u"cache"_s;
+    QTest::newRow("own name and cache name files") << u"own file, cache file"_s << u""_s;
 }
 
 void TestSingleInstance::folderChoice()
@@ -112,7 +118,9 @@ void TestSingleInstance::folderChoice()
     QVERIFY(QDir().mkpath(temp) && QDir().mkpath(elsewhere));
     QVERIFY(::chmod(QFile::encodeName(elsewhere).constData(), 0700) == 0);
 
-    RuntimeFolder::Sources sources{runtime, temp};
+    const QString cache = root.filePath(u"home/.cache"_s);
+    const QString ownCache = cache + u"/kestrel-"_s + QString::number(::geteuid());
+    RuntimeFolder::Sources sources{runtime, temp, cache};
     if (setup.startsWith(u"runtime 07"_s)) {
         QVERIFY(QDir().mkdir(runtime));
         QVERIFY(::chmod(QFile::encodeName(runtime).constData(), setup.endsWith(u"0700"_s) ? 0700 : 0755) ==
@@ -126,13 +134,21 @@ void TestSingleInstance::folderChoice()
         QVERIFY(::chmod(QFile::encodeName(own).constData(), 0755) == 0);
     } else if (setup == u"own symlink"_s) {
         QVERIFY(QFile::link(elsewhere, own));
-    } else if (setup == u"own file"_s) {
+    } else if (setup.startsWith(u"own file"_s)) {
         QFile file(own);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    if (setup.endsWith(u"cache file"_s)) {
+        QVERIFY(QDir().mkpath(cache));
+        QFile file(ownCache);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
 
     const QString chosen = RuntimeFolder::resolve(sources);
-    const QString wanted = expected == u"runtime"_s ? runtime : expected == u"own"_s ? own : QString();
+    const QString wanted = expected == u"runtime"_s ? runtime
+                           : expected == u"own"_s   ? own
+                           : expected == u"cache"_s ? ownCache
+                                                    : QString();
     QCOMPARE(chosen, wanted);
     if (!chosen.isEmpty())
         QCOMPARE(modeOf(chosen), 0700);
@@ -154,6 +170,92 @@ void TestSingleInstance::otherUsersFolderRefused()
     QVERIFY(::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0);
     QCOMPARE(RuntimeFolder::resolve({QString(), temp.path()}), QString());
     QCOMPARE(modeOf(own), 0700);
+}
+
+// Thirty starts at once, as at a login that starts the program twice over,
+// round after round (a race is lost in some rounds only): one holds the
+// instance, every other one asks it to come forward and leaves.
+void TestSingleInstance::startsAtTheSameMoment()
+{
+    constexpr int Rounds = 10;
+    constexpr int Starts = 30;
+    QTemporaryDir runtime;
+    QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), 0700) == 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    for (int round = 0; round < Rounds; ++round) {
+        const QString key = uniqueKey();
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < Starts; ++i) {
+            starts.push_back(std::make_unique<QProcess>());
+            starts.back()->setProcessEnvironment(environment);
+        }
+        for (const auto& start : starts)
+            start->start(QStringLiteral(KESTREL_SINGLEINSTANCE_START), {key});
+        QList<QProcess*> holders;
+        int asked = 0;
+        for (const auto& start : starts) {
+            QVERIFY(start->waitForStarted());
+            QVERIFY(start->waitForReadyRead(60000));
+            const QByteArray said = start->readLine();
+            if (said == "holder\n")
+                holders << start.get();
+            else if (said == "asked\n" && start->waitForFinished(60000))
+                ++asked;
+        }
+        // Every later start reached the holder.
+        QByteArray shown;
+        if (holders.size() == 1) {
+            while (shown.count("shown") < Starts - 1 && holders.constFirst()->waitForReadyRead(60000))
+                shown += holders.constFirst()->readAll();
+        }
+        for (QProcess* holder : std::as_const(holders)) {
+            holder->kill();
+            holder->waitForFinished();
+        }
+        QCOMPARE(holders.size(), 1);
+        QCOMPARE(asked, Starts - 1);
+        QCOMPARE(shown.count("shown"), Starts - 1);
+    }
+}
+
+// Another user made a folder or a file at the name of the
+// user's folder in the shared temporary folder: the guard still holds.
+void TestSingleInstance::nameTakenByAnotherUser_data()
+{
+    QTest::addColumn<QString>("planted");
+    QTest::newRow("folder") << u"folder"_s;
+    QTest::newRow("file") << u"file"_s;
+}
+
+void TestSingleInstance::nameTakenByAnotherUser()
+{
+    QFETCH(QString, planted);
+    if (::geteuid() != 0)
+        QSKIP("making a name another user's needs root");
+    QTemporaryDir root;
+    const QString temp = root.filePath(u"tmp"_s);
+    QVERIFY(QDir().mkpath(temp));
+    const QString name = temp + u"/kestrel-"_s + QString::number(::geteuid());
+    if (planted == u"folder"_s) {
+        QVERIFY(QDir().mkdir(name));
+        QVERIFY(::chmod(QFile::encodeName(name).constData(), 0777) == 0);
+    } else {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(::lchown(QFile::encodeName(name).constData(), 65534, 65534) == 0);
+    const RuntimeFolder::Sources sources{QString(), temp, root.filePath(u"home/.cache"_s)};
+
+    const QString key = uniqueKey();
+    SingleInstance first(key, sources);
+    QVERIFY(first.claim());
+    QVERIFY(first.isListening());
+    QVERIFY(!first.serverName().startsWith(name));
+    QSignalSpy activation(&first, &SingleInstance::activationRequested);
+    SingleInstance second(key, sources);
+    QVERIFY(!second.claim());
+    QVERIFY(activation.wait(5000));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
