@@ -285,7 +285,7 @@ void TestClientApplication::historyHeldAtTheStartIsReadLater()
     m_timer.fire();
     QCOMPARE(m_query->queries.constLast(), QStringList{u"3"_s});
     // The failed fax's message, shown before the file came in.
-    Q_EMIT m_client->tray().messageClicked();
+    Q_EMIT m_client->tray().findChild<QSystemTrayIcon*>()->messageClicked();
     QCOMPARE(m_client->statusWindow().currentFax(), 1);
 }
 
