@@ -371,11 +371,15 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // Random bytes (NUL and 8-bit included) that never end in "%%EOF".
+    // Random bytes (NUL and 8-bit included) between a PostScript header and
+    // the trailer that tells capture the job arrived whole; every MiB ends
+    // with it, so a stream of any length does, and the ones inside it end
+    // nothing (the spooler's close does).
     QByteArray chunk(MiB, Qt::Uninitialized);
     QRandomGenerator(2024).fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
     chunk.replace(0, 15, "%!PS-Adobe-3.0\n");
-    chunk[chunk.size() - 1] = 'x';
+    const QByteArray trailer = "\n%%EOF\n";
+    chunk.replace(chunk.size() - trailer.size(), trailer.size(), trailer);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TEMP"_s, work.path());
