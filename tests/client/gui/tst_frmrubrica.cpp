@@ -270,8 +270,6 @@ void TestFrmRubrica::deleteOfARowChangedMeanwhile()
     QTest::keyClick(grid, Qt::Key_Delete);
     QCOMPARE(m->box.texts(), (QStringList{book::deleteContactQuestion(u"Alfa"_s, u"0611"_s),
                                           book::contactChanged(u"Alfa"_s, u"0611"_s)}));
-    QVERIFY(m->stored().contains(ContactRow{u"0655"_s, u"Nuovo"_s, u"1"_s}));
-    QCOMPARE(m->stored().size(), 4);
     QCOMPARE(m->listedRow(u"0611"_s), 0);
     QVERIFY(m->listedRow(u"0655"_s) > 0);
 }

@@ -590,8 +590,6 @@ void TestFrmSend::putBackIsASendOfItsOwn_data()
     QTest::newRow("an empty window") << u"nothing"_s << QList<MsgAnswer>() << true << QString();
     QTest::newRow("another fax, kept")
         << u"other"_s << QList<MsgAnswer>{MsgAnswer::No} << false << texts::history::ResendReplaceQuestion;
-    QTest::newRow("another fax, replaced")
-        << u"other"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a document alone, replaced")
         << u"document"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a number typed, replaced")
