@@ -70,7 +70,6 @@ private Q_SLOTS:
     void portTakenAtActivationIsRetried();
     void jobsPastTheLimitWaitTheirTurn();
     void connectionsArrivingTogetherPastTheLimitWait();
-    void waitingConnectionFinishedAtShutdownIsKept();
     void jobStreamsInWhileTheOwnerIsBusy();
     void shutdownWithJobsInFlight();
     void shutdownKeepsWhatTheSpoolerFinished_data();
@@ -758,15 +757,19 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<bool>("closed"); // by the spooler, before capture ends
     QTest::addColumn<bool>("kept");
+    QTest::addColumn<bool>("waiting"); // past the job limit, its turn not come
     const QByteArray whole = "%!PS-Adobe-3.0\nshowpage\n%%EOF\n\x04";
-    QTest::newRow("whole, closed") << whole << true << true;
-    QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n" << true << true;
+    QTest::newRow("whole, closed") << whole << true << true << false;
+    QTest::newRow("3 MB, closed") << "%!PS\n" + QByteArray(3 << 20, 'x') + "\n%%EOF\n"
+                                  << true << true << false;
     QTest::newRow("PJL job control, closed")
         << QByteArray("\x1b%-12345X@PJL JOB\n@PJL ENTER LANGUAGE = POSTSCRIPT\n%!PS\nshowpage\n%%EOF\n"
                       "\x1b%-12345X@PJL\n@PJL EOJ\n\x1b%-12345X")
-        << true << true;
-    QTest::newRow("cut, closed") << "%!PS\n%%EOF\n%!PS second\n" + QByteArray(100000, 'x') << true << false;
-    QTest::newRow("whole, still open") << whole << false << false;
+        << true << true << false;
+    QTest::newRow("cut, closed") << "%!PS\n%%EOF\n%!PS second\n" + QByteArray(100000, 'x') << true << false
+                                 << false;
+    QTest::newRow("whole, still open") << whole << false << false << false;
+    QTest::newRow("whole, closed, waiting its turn") << whole << true << true << true;
 }
 
 void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
@@ -778,9 +781,18 @@ void tst_PrintCapture::shutdownKeepsWhatTheSpoolerFinished()
     QFETCH(QByteArray, data);
     QFETCH(bool, closed);
     QFETCH(bool, kept);
+    QFETCH(bool, waiting);
+    BlockingSpooler ahead;
+    if (waiting) {
+        m_capture->setMaxJobs(1);
+        // Both connect before the listener's turn: it takes them together.
+        QVERIFY(ahead.connectTo(m_port));
+    }
     BlockingSpooler spooler;
     QVERIFY(spooler.connectTo(m_port));
-    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 1; }, 3000) == WaitOutcome::Done);
+    QVERIFY(waitUntil(
+                [&] { return m_capture->jobsInProgress() == 1 && m_capture->jobsWaiting() == int(waiting); },
+                3000) == WaitOutcome::Done);
     QCOMPARE(::send(spooler.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
     if (closed)
         ::shutdown(spooler.fd, SHUT_WR);
@@ -895,29 +907,6 @@ void tst_PrintCapture::unusableNoteFolderIsToldOnce()
     QVERIFY(next.AscoltaStampante());
     QTest::qWait(100);
     QCOMPARE(failed.size(), 1);
-}
-
-void tst_PrintCapture::waitingConnectionFinishedAtShutdownIsKept()
-{
-    // A spooler past the limit sent everything and closed; the program
-    // quits before its turn: the job is saved all the same.
-    m_capture->setMaxJobs(1);
-    // Both connect before the listener's turn: it takes them together.
-    BlockingSpooler first;
-    QVERIFY(first.connectTo(m_port));
-    BlockingSpooler second;
-    QVERIFY(second.connectTo(m_port));
-    const QByteArray data = "%!PS waiting\n%%EOF\n";
-    QCOMPARE(::send(second.fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL), ssize_t(data.size()));
-    ::shutdown(second.fd, SHUT_WR);
-    QVERIFY(waitUntil([this] { return m_capture->jobsWaiting() == 1; }, 3000) == WaitOutcome::Done);
-    QCOMPARE(m_capture->jobsInProgress(), 1);
-    m_spools.reset();
-    m_failures.reset();
-    m_capture.reset();
-    const QStringList files = QDir(m_folder).entryList({u"kestrel-*.ps"_s}, QDir::Files);
-    QCOMPARE(files.size(), 1);
-    QCOMPARE(read(m_folder + u'/' + files.at(0)), data + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(tst_PrintCapture)
