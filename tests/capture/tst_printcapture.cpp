@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <memory>
@@ -615,51 +616,6 @@ void tst_PrintCapture::jobsPastTheLimitWaitTheirTurn()
              (QSet<QByteArray>{"%!PS job 0\n%%EOF\r\n", "%!PS job 1\n%%EOF\r\n", "%!PS job 2\n%%EOF\r\n"}));
 }
 
-void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitWait()
-{
-    // The system completes connections while the owner is busy; the listener
-    // then takes them all in one turn. No more than the limit are jobs at
-    // once; the others wait unread, none is closed, and every job is
-    // received whole.
-    m_capture->setMaxJobs(2);
-    std::vector<int> spoolers;
-    const auto closeAll = qScopeGuard([&spoolers] {
-        for (int fd : spoolers)
-            ::close(fd);
-    });
-    for (int i = 0; i < 6; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(m_port);
-        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        spoolers.push_back(fd);
-    }
-    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() + m_capture->jobsWaiting() == 6; }, 5000) ==
-            WaitOutcome::Done);
-    QTest::qWait(100);
-    QCOMPARE(m_capture->jobsInProgress(), 2);
-    QCOMPARE(m_capture->jobsWaiting(), 4);
-    for (int i = 0; i < 6; ++i) {
-        pollfd state{spoolers[i], POLLIN, 0};
-        QCOMPARE(::poll(&state, 1, 0), 0); // not closed
-        const QByteArray job = "%!PS job " + QByteArray::number(i) + "\n%%EOF\n";
-        QCOMPARE(::send(spoolers[i], job.constData(), size_t(job.size()), MSG_NOSIGNAL), ssize_t(job.size()));
-        ::shutdown(spoolers[i], SHUT_WR);
-    }
-    QVERIFY(waitForSpools(6));
-    QSet<QByteArray> received;
-    QSet<QByteArray> expected;
-    for (int i = 0; i < 6; ++i) {
-        received.insert(read(spool(i)));
-        expected.insert("%!PS job " + QByteArray::number(i) + "\n%%EOF\n\r\n");
-    }
-    QCOMPARE(received, expected);
-    QCOMPARE(m_failures->size(), 0);
-    QCOMPARE(m_capture->jobsWaiting(), 0);
-}
-
 // A blocking spooler on a thread of its own, as CUPS's backend is a process
 // of its own: connects, sends size bytes and the end of a document,
 // half-closes.
@@ -702,6 +658,40 @@ struct BlockingSpooler
     }
 };
 } // namespace
+
+void tst_PrintCapture::connectionsArrivingTogetherPastTheLimitWait()
+{
+    // The system completes connections while the owner is busy; the listener
+    // then takes them all in one turn. No more than the limit are jobs at
+    // once; the others wait unread, none is closed, and every job is
+    // received whole.
+    m_capture->setMaxJobs(2);
+    std::array<BlockingSpooler, 6> spoolers;
+    for (BlockingSpooler& spooler : spoolers)
+        QVERIFY(spooler.connectTo(m_port));
+    QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() + m_capture->jobsWaiting() == 6; }, 5000) ==
+            WaitOutcome::Done);
+    QTest::qWait(100);
+    QCOMPARE(m_capture->jobsInProgress(), 2);
+    QCOMPARE(m_capture->jobsWaiting(), 4);
+    QSet<QByteArray> expected;
+    for (int i = 0; i < 6; ++i) {
+        pollfd state{spoolers[i].fd, POLLIN, 0};
+        QCOMPARE(::poll(&state, 1, 0), 0); // not closed
+        const QByteArray job = "%!PS job " + QByteArray::number(i) + "\n%%EOF\n";
+        QCOMPARE(::send(spoolers[i].fd, job.constData(), size_t(job.size()), MSG_NOSIGNAL),
+                 ssize_t(job.size()));
+        ::shutdown(spoolers[i].fd, SHUT_WR);
+        expected.insert(job + "\r\n");
+    }
+    QVERIFY(waitForSpools(6));
+    QSet<QByteArray> received;
+    for (int i = 0; i < 6; ++i)
+        received.insert(read(spool(i)));
+    QCOMPARE(received, expected);
+    QCOMPARE(m_failures->size(), 0);
+    QCOMPARE(m_capture->jobsWaiting(), 0);
+}
 
 void tst_PrintCapture::jobStreamsInWhileTheOwnerIsBusy()
 {
