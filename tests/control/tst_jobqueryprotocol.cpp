@@ -125,10 +125,6 @@ void TestJobQueryProtocol::anotherJobsListing_data()
     // hfaxd lists its default job after a selection that failed.
     QTest::newRow("the default job") << QStringList{u"    STATE: UNDEFINED"_s, u"    JOBID: default"_s}
                                      << texts::statusOtherJob(u"7"_s, u"default"_s);
-    QTest::newRow("no job id") << QStringList{done, u"    JOBID:"_s}
-                               << texts::statusOtherJob(u"7"_s, QString());
-    QTest::newRow("no owner") << QStringList{done, u"    OWNER:"_s}
-                              << texts::statusOtherOwner(u"7"_s, QString());
     QTest::newRow("another user's, named like ours")
         << QStringList{done, u"    OWNER: Mario"_s} << texts::statusOtherOwner(u"7"_s, u"Mario"_s);
 }

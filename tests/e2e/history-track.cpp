@@ -20,30 +20,16 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 using namespace kestrel;
 
 namespace {
 
-const char* wordOf(FaxState state)
-{
-    switch (state) {
-    case FaxState::Queued:
-        return "queued";
-    case FaxState::Sending:
-        return "sending";
-    case FaxState::Sent:
-        return "sent";
-    case FaxState::Failed:
-        return "failed";
-    case FaxState::Cancelled:
-        return "cancelled";
-    case FaxState::ToCheck:
-        return "tocheck";
-    }
-    return "?";
-}
+// The history file's words for the states, in the order of FaxState.
+constexpr const char* StateWords[] = {"queued", "sending", "sent", "failed", "cancelled", "tocheck"};
+static_assert(std::size(StateWords) == size_t(FaxState::ToCheck) + 1);
 
 } // namespace
 
@@ -92,7 +78,7 @@ int main(int argc, char* argv[])
     if (!error.isEmpty())
         std::fprintf(stderr, "history-track: %s\n", qPrintable(error));
     for (const FaxRecord& record : history.records())
-        std::printf("%s %s %d %s\n", qPrintable(record.job), wordOf(record.state), record.tries,
+        std::printf("%s %s %d %s\n", qPrintable(record.job), StateWords[int(record.state)], record.tries,
                     qPrintable(record.reason));
     return 0;
 }

@@ -8,14 +8,13 @@
 #include "FaxStatusWindow.h"
 #include "ManualTimer.h"
 #include "MockClock.h"
+#include "OtherProgram.h"
 
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -193,30 +192,24 @@ private Q_SLOTS:
         FaxHistory history(path, m_clock);
         history.setBusyTimeout(20);
         history.setRetryTimer(timer);
-        const QString other = u"other-program"_s;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, other);
-            db.setDatabaseName(path);
-            QVERIFY(db.open());
-            QSqlQuery lock(db);
-            QVERIFY(lock.exec(u"BEGIN EXCLUSIVE"_s));
+            test::OtherProgram other(path);
+            QVERIFY(other.exec(u"BEGIN EXCLUSIVE"_s));
             history.open();
             m_window = std::make_unique<FaxStatusWindow>(history);
             m_window->showInFront();
             QVERIFY(m_window->unsavedLine()->isVisible());
             QVERIFY(m_window->unsavedLine()->text().startsWith(texts::history::NotRead));
-            QVERIFY(lock.exec(u"ROLLBACK"_s));
+            QVERIFY(other.exec(u"ROLLBACK"_s));
             // Read now; a reader's lock keeps the new fax from the file.
-            QVERIFY(lock.exec(u"BEGIN"_s));
-            QVERIFY(lock.exec(u"SELECT count(*) FROM faxes"_s) && lock.next());
+            QVERIFY(other.holdReadLock());
             FaxRecord record;
             record.job = u"2"_s;
             history.add(record);
             QCOMPARE(listedJobs(), (QStringList{u"2"_s, u"1"_s}));
             QCOMPARE(m_window->unsavedLine()->text(), texts::history::NotSaved + history.fileProblem());
-            QVERIFY(lock.exec(u"ROLLBACK"_s));
+            QVERIFY(other.exec(u"ROLLBACK"_s));
         }
-        QSqlDatabase::removeDatabase(other);
         timer.fire();
         QVERIFY(!m_window->unsavedLine()->isVisible());
         m_window.reset();

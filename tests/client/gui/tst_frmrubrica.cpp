@@ -35,7 +35,6 @@ private Q_SLOTS:
     void desktopContactsArriveInAnOpenList();
     void keys_data();
     void keys();
-    void deleteOfARowChangedMeanwhile();
     void everyButtonHasItsMnemonic();
     void cutCellsShowTheirTextAsTooltip_data();
     void cutCellsShowTheirTextAsTooltip();
@@ -253,27 +252,6 @@ void TestFrmRubrica::keys()
         QCOMPARE(m->box.shown().first().title, book::DeleteContactTitle);
     QCOMPARE(m->stored().size(), 4 - int(deleted));
     QCOMPARE(m->listedRow(u"0733"_s) > 0, !deleted);
-}
-
-// Another program deletes Alfa and adds a contact, which SQLite stores at
-// Alfa's rowid: Delete on the stale row deletes nobody, the user is told,
-// the list is read again.
-void TestFrmRubrica::deleteOfARowChangedMeanwhile()
-{
-    QCOMPARE(m->rows().text(3, AddressBookGrid::Description), u"Alfa"_s);
-    QVERIFY(m->database->ExecuteSql(u"DELETE FROM anagrafica WHERE nome='Alfa'"_s));
-    QVERIFY(m->database->ExecuteSql(u"INSERT INTO anagrafica values('0655','Nuovo','1')"_s));
-    ListGrid* grid = m->book->msfgRubrica();
-    grid->setFocus();
-    grid->setCurrentIndex(grid->model()->index(3 - 1, AddressBookGrid::Number));
-    m->box.setNextAnswers({MsgAnswer::Yes});
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(m->box.texts(), (QStringList{book::deleteContactQuestion(u"Alfa"_s, u"0611"_s),
-                                          book::contactChanged(u"Alfa"_s, u"0611"_s)}));
-    QVERIFY(m->stored().contains(ContactRow{u"0655"_s, u"Nuovo"_s, u"1"_s}));
-    QCOMPARE(m->stored().size(), 4);
-    QCOMPARE(m->listedRow(u"0611"_s), 0);
-    QVERIFY(m->listedRow(u"0655"_s) > 0);
 }
 
 void TestFrmRubrica::everyButtonHasItsMnemonic()

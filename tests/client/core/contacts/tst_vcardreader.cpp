@@ -155,8 +155,6 @@ void tst_VCardReader::labelsAndNames_data()
         << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem1.X-ABLabel:Centralino\n") << u"40||Anna|Rossi|"_s;
     QTest::newRow("the label of another group")
         << QByteArray("N:Rossi;Anna\nitem1.TEL:111\nitem2.X-ABLabel:Fax\n") << u"40||Anna|Rossi|"_s;
-    QTest::newRow("FN alone") << QByteArray("FN:Studio Bianchi\nTEL;TYPE=WORK,FAX:0212\n")
-                              << u"40|0212|Studio Bianchi||"_s;
     QTest::newRow("FN with an empty N")
         << QByteArray("N:;;;;\nFN:Rossi\\, Verdi\n") << u"40||Rossi, Verdi||"_s;
     QTest::newRow("N before FN") << QByteArray("FN:Dott. Anna Rossi\nN:Rossi;Anna\n") << u"40||Anna|Rossi|"_s;

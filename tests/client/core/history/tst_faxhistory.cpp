@@ -6,13 +6,12 @@
 #include "FaxHistory.h"
 #include "ManualTimer.h"
 #include "MockClock.h"
+#include "OtherProgram.h"
 #include "TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,38 +27,6 @@ class TestFaxHistory : public QObject
     MockClock m_clock{QDateTime(QDate(2026, 12, 8), QTime(10, 15), Qt::UTC)};
 
     QString path() const { return m_dir.filePath(u"storico.db"_s); }
-
-    // Another program's connection to the file (a backup tool, an editor).
-    class OtherProgram
-    {
-    public:
-        explicit OtherProgram(const QString& path)
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, Name);
-            db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_s);
-            db.setDatabaseName(path);
-            QVERIFY(db.open());
-        }
-        ~OtherProgram() { QSqlDatabase::removeDatabase(Name); }
-        QSqlQuery query() const { return QSqlQuery(QSqlDatabase::database(Name)); }
-        bool exec(const QString& statement) const { return query().exec(statement); }
-        // Holds a read lock, as a reader inside a transaction does.
-        void holdReadLock() const
-        {
-            QSqlQuery select = query();
-            QVERIFY(select.exec(u"BEGIN"_s));
-            QVERIFY(select.exec(u"SELECT count(*) FROM sqlite_master"_s));
-            QVERIFY(select.next());
-        }
-        QVariant value(const QString& statement) const
-        {
-            QSqlQuery select = query();
-            return select.exec(statement) && select.next() ? select.value(0) : QVariant();
-        }
-
-    private:
-        static inline const QString Name = u"other-program"_s;
-    };
 
     // A history that waits little for locks, on a timer of the test's.
     std::unique_ptr<FaxHistory> makeHistory(test::ManualTimer& timer)
@@ -207,8 +174,8 @@ private Q_SLOTS:
         QSignalSpy failed(history.get(), &FaxHistory::storeFailed);
         QSignalSpy stateChanged(history.get(), &FaxHistory::fileStateChanged);
         {
-            OtherProgram reader(path());
-            reader.holdReadLock();
+            test::OtherProgram reader(path());
+            QVERIFY(reader.holdReadLock());
             JobUpdate sent;
             sent.state = FaxState::Sent;
             std::optional<FaxHistory::Batch> batch;
@@ -258,7 +225,7 @@ private Q_SLOTS:
         auto history = makeHistory(timer);
         QSignalSpy prepended(history.get(), &FaxHistory::prepended);
         {
-            OtherProgram writer(path());
+            test::OtherProgram writer(path());
             QVERIFY(writer.exec(u"BEGIN EXCLUSIVE"_s));
             QVERIFY(!history->open());
             QCOMPARE(history->fileState(), FaxHistory::FileState::Unread);
@@ -284,7 +251,7 @@ private Q_SLOTS:
     void olderLayoutUpgraded()
     {
         {
-            OtherProgram old(path());
+            test::OtherProgram old(path());
             QVERIFY(old.exec(u"CREATE TABLE faxes (id INTEGER PRIMARY KEY, job TEXT NOT NULL, "
                              "appliance TEXT NOT NULL, submitted INTEGER NOT NULL, number TEXT NOT NULL, "
                              "name TEXT, documents TEXT NOT NULL, state TEXT NOT NULL, "
@@ -306,7 +273,7 @@ private Q_SLOTS:
             QVERIFY(history.records().first().stamps.isEmpty());
             history.add(stamped);
         }
-        QCOMPARE(OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 1);
+        QCOMPARE(test::OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 1);
         FaxHistory again(path(), m_clock);
         QVERIFY(again.open());
         QCOMPARE(again.records().size(), 2);
@@ -321,18 +288,18 @@ private Q_SLOTS:
             FaxHistory earlier(path(), m_clock);
             earlier.add(fax(u"5"_s));
         }
-        QVERIFY(OtherProgram(path()).exec(u"UPDATE faxes SET state = 'onhold'"_s));
+        QVERIFY(test::OtherProgram(path()).exec(u"UPDATE faxes SET state = 'onhold'"_s));
         FaxHistory history(path(), m_clock);
         QVERIFY(history.open());
         QCOMPARE(history.records().first().state, FaxState::ToCheck);
         JobUpdate pages;
         pages.pagesTotal = 4;
         QVERIFY(history.update(u"fax.local"_s, u"5"_s, pages, {}).changed);
-        QCOMPARE(OtherProgram(path()).value(u"SELECT state || pages_total FROM faxes"_s), u"onhold4"_s);
+        QCOMPARE(test::OtherProgram(path()).value(u"SELECT state || pages_total FROM faxes"_s), u"onhold4"_s);
         JobUpdate sent;
         sent.state = FaxState::Sent;
         QVERIFY(history.update(u"fax.local"_s, u"5"_s, sent, {}).ended);
-        QCOMPARE(OtherProgram(path()).value(u"SELECT state FROM faxes"_s), u"sent"_s);
+        QCOMPARE(test::OtherProgram(path()).value(u"SELECT state FROM faxes"_s), u"sent"_s);
     }
 
     void tenThousandFaxes()

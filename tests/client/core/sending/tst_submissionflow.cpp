@@ -617,7 +617,6 @@ void TestSubmissionFlow::numberWithoutDigits_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<bool>("addedMeanwhile"); // while the first job is on its way
     QTest::newRow("one session, stored as n.d. (listed empty)") << true << QString() << false;
-    QTest::newRow("one session, n.d. as text") << true << u"n.d."_s << false;
     QTest::newRow("one session each, only a slash") << false << u"/"_s << false;
     QTest::newRow("one session each, added meanwhile") << false << QString() << true;
 }
