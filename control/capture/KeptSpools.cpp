@@ -15,19 +15,6 @@ using namespace Qt::StringLiterals;
 namespace kestrel {
 namespace {
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() { ::close(m_fd); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 Error errorFor(const QString& path, int number)
 {
     return Error{path + u": "_s + qt_error_string(number), number};
@@ -61,48 +48,41 @@ Expected<QString> KeptSpools::recordFolder()
     return own.error();
 }
 
-Expected<int> KeptSpools::open(int flags) const
+Expected<OwnFile> KeptSpools::open(int flags) const
 {
-    // O_NONBLOCK: a FIFO put there must not hold the program up.
-    const int fd =
-        ::open(QFile::encodeName(m_path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0)
-        return errorFor(m_path, errno);
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
-        (info.st_mode & 077) != 0 || info.st_nlink != 1 || info.st_size > MaxBytes) {
-        ::close(fd);
+    Expected<OwnFile> note = OwnFile::open(
+        m_path,
+        {.flags = flags, .mode = OwnFile::Mode::RefuseShared, .singleLink = true, .maxBytes = MaxBytes});
+    // A check refused it: the system's errors come as they are.
+    if (!note && note.error().number < 0)
         return Error{m_path + u": not a private file of this user's, left alone"_s};
-    }
-    return fd;
+    return note;
 }
 
 Status KeptSpools::add(const QString& spoolFile)
 {
-    const Expected<int> opened = open(O_WRONLY | O_CREAT | O_APPEND);
-    if (!opened)
-        return opened.error();
-    const Descriptor note(*opened);
+    const Expected<OwnFile> note = open(O_WRONLY | O_CREAT | O_APPEND);
+    if (!note)
+        return note.error();
     // NUL ends each name: no file name holds one.
     const QByteArray entry = QFile::encodeName(spoolFile) + '\0';
     struct stat info = {};
-    if (::fstat(note.get(), &info) != 0 || info.st_size + entry.size() > MaxBytes)
+    if (::fstat(note->descriptor(), &info) != 0 || info.st_size + entry.size() > MaxBytes)
         return Error{m_path + u": full"_s};
-    if (::write(note.get(), entry.constData(), size_t(entry.size())) != entry.size())
+    if (::write(note->descriptor(), entry.constData(), size_t(entry.size())) != entry.size())
         return errorFor(m_path, errno);
     return {};
 }
 
 Expected<QStringList> KeptSpools::take()
 {
-    const Expected<int> opened = open(O_RDWR);
-    if (!opened)
-        return opened.error().number == ENOENT ? Expected<QStringList>(QStringList()) : opened.error();
-    const Descriptor note(*opened);
+    const Expected<OwnFile> note = open(O_RDWR);
+    if (!note)
+        return note.error().number == ENOENT ? Expected<QStringList>(QStringList()) : note.error();
     QByteArray content(MaxBytes + 1, Qt::Uninitialized);
     qsizetype size = 0;
     while (size < content.size()) {
-        const ssize_t got = ::read(note.get(), content.data() + size, size_t(content.size() - size));
+        const ssize_t got = ::read(note->descriptor(), content.data() + size, size_t(content.size() - size));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -113,7 +93,7 @@ Expected<QStringList> KeptSpools::take()
     }
     content.truncate(size);
     // Emptied first: a file is announced once, even when the removal fails.
-    if (::ftruncate(note.get(), 0) != 0)
+    if (::ftruncate(note->descriptor(), 0) != 0)
         return errorFor(m_path, errno);
     ::unlink(QFile::encodeName(m_path).constData());
     QStringList files;

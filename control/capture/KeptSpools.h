@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Expected.h"
+#include "OwnFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,7 +39,7 @@ public:
     Expected<QStringList> take();
 
 private:
-    Expected<int> open(int flags) const;
+    Expected<OwnFile> open(int flags) const;
 
     QString m_path;
 };
