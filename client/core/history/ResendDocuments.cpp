@@ -1,5 +1,7 @@
 #include "ResendDocuments.h"
 
+#include "OwnFile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -26,16 +28,10 @@ Found look(const QString& path, const DocumentStamp* sent)
 {
     if (!path.startsWith(u'/'))
         return Found::Refused;
-    // Never through a link, never blocking on a FIFO put there.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? Found::Missing : Found::Refused;
-    struct stat info = {};
-    const bool own =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
-    ::close(fd);
-    if (!own || (sent && !(sent->size >= 0 && stampFrom(info) == *sent)))
+    const Expected<OwnFile> file = OwnFile::open(path, {.flags = O_RDONLY, .singleLink = true});
+    if (!file)
+        return file.error().number == ENOENT ? Found::Missing : Found::Refused;
+    if (sent && !(sent->size >= 0 && stampFrom(file->info()) == *sent))
         return Found::Refused;
     return Found::Present;
 }
