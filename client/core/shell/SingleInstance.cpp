@@ -1,7 +1,8 @@
 #include "SingleInstance.h"
 
+#include "OwnFile.h"
+
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QLocalSocket>
 #include <QThread>
 
@@ -10,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -73,28 +73,19 @@ SingleInstance::~SingleInstance()
 
 SingleInstance::Lock SingleInstance::takeLock()
 {
-    const QByteArray path = QFile::encodeName(lockName());
     // The folder is the user's alone; still, only a plain file of the user's
-    // own is taken as the lock (never followed through a symlink).
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0)
+    // own is taken as the lock.
+    Expected<OwnFile> lock =
+        OwnFile::open(lockName(), {.flags = O_RDWR | O_CREAT, .mode = OwnFile::Mode::MakeOwnerOnly});
+    if (!lock)
         return Lock::Unusable;
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
-        ((info.st_mode & 07777) != (S_IRUSR | S_IWUSR) && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0)) {
-        ::close(fd);
-        return Lock::Unusable;
-    }
     int taken;
     do
-        taken = ::flock(fd, LOCK_EX | LOCK_NB);
+        taken = ::flock(lock->descriptor(), LOCK_EX | LOCK_NB);
     while (taken != 0 && errno == EINTR);
-    if (taken != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        return held ? Lock::Held : Lock::Unusable;
-    }
-    m_lockFd = fd;
+    if (taken != 0)
+        return errno == EWOULDBLOCK ? Lock::Held : Lock::Unusable;
+    m_lockFd = lock->release();
     return Lock::Taken;
 }
 
