@@ -1,6 +1,6 @@
 #include "CupsPrinterSystem.h"
 
-#include "WatchedProgram.h"
+#include "TimedProcess.h"
 
 #include <QStandardPaths>
 
@@ -57,7 +57,7 @@ QString CupsPrinterSystem::findProgram(const QString& name)
 void CupsPrinterSystem::startProgram(const QString& program, const QStringList& arguments, int timeLimitMs,
                                      QObject* context, ProgramFinished finished)
 {
-    WatchedProgram::start(program, arguments, timeLimitMs, context, std::move(finished));
+    TimedProcess::start(program, arguments, timeLimitMs, context, std::move(finished));
 }
 
 } // namespace kestrel

@@ -7,7 +7,7 @@ namespace kestrel {
 // The print system of the desktop: queues from libcups (the server that
 // CUPS_SERVER or the client configuration names; each question may wait a
 // minute for a scheduler that does not answer), programs run as
-// WatchedProgram. Keeps no state: one object serves every thread.
+// TimedProcess. Keeps no state: one object serves every thread.
 class CupsPrinterSystem : public IPrinterSystem
 {
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Expected.h"
+#include "TimedProcess.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,24 +12,6 @@ class QObject;
 
 namespace kestrel {
 
-// How a program started by the printer setup ended.
-struct ProgramOutcome
-{
-    enum class End
-    {
-        Exited,
-        NotStarted,
-        TimedOut, // stopped at its time limit
-        Crashed
-    };
-    End end = End::Exited;
-    int exitCode = 0;
-    // The last line of its standard error, or why it did not start.
-    QString message;
-
-    bool succeeded() const { return end == End::Exited && exitCode == 0; }
-};
-
 // What the printer setup needs of the print system: the installed queues and
 // a way to run its administration program. The three questions may be asked
 // from a worker thread (libcups can wait a minute for a scheduler); programs
@@ -36,7 +19,7 @@ struct ProgramOutcome
 class IPrinterSystem
 {
 public:
-    using ProgramFinished = std::function<void(const ProgramOutcome&)>;
+    using ProgramFinished = TimedProcess::Finished;
 
     virtual ~IPrinterSystem() = default;
 

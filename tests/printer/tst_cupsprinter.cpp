@@ -11,7 +11,6 @@
 
 #include <QTest>
 
-#include <optional>
 #include <unistd.h>
 
 using namespace kestrel;
@@ -140,52 +139,6 @@ private Q_SLOTS:
         const QString found = system.findProgram(u"lpadmin"_s);
         qputenv("PATH", path);
         QCOMPARE(found, u"/usr/sbin/lpadmin"_s);
-    }
-
-    // How a started program ended, as the printer setup learns it.
-    void programOutcome_data()
-    {
-        using End = ProgramOutcome::End;
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("end");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("message");
-        const QString sh = u"/bin/sh"_s;
-        QTest::newRow("refused") << sh
-                                 << QStringList{u"-c"_s, u"echo 'lpadmin: drivers are deprecated' >&2; "
-                                                         "echo 'lpadmin: Forbidden' >&2; exit 1"_s}
-                                 << int(End::Exited) << 1 << u"lpadmin: Forbidden"_s;
-        QTest::newRow("warned") << sh << QStringList{u"-c"_s, u"echo 'deprecated' >&2"_s} << int(End::Exited)
-                                << 0 << u"deprecated"_s;
-        QTest::newRow("stuck") << u"/bin/sleep"_s << QStringList{u"30"_s} << int(End::TimedOut) << -1
-                               << QString();
-        QTest::newRow("crashed") << sh << QStringList{u"-c"_s, u"kill -SEGV $$"_s} << int(End::Crashed) << -1
-                                 << QString();
-        QTest::newRow("missing") << u"/nonexistent/lpadmin"_s << QStringList() << int(End::NotStarted) << 0
-                                 << u"*"_s;
-    }
-    void programOutcome()
-    {
-        QFETCH(QString, program);
-        QFETCH(QStringList, arguments);
-        QFETCH(int, end);
-        QFETCH(int, exitCode);
-        QFETCH(QString, message);
-        CupsPrinterSystem system;
-        std::optional<ProgramOutcome> outcome;
-        system.startProgram(program, arguments, 300, this,
-                            [&outcome](const ProgramOutcome& o) { outcome = o; });
-        QVERIFY(!outcome); // never from inside the call
-        QTRY_VERIFY_WITH_TIMEOUT(outcome, 10000);
-
-        QCOMPARE(int(outcome->end), end);
-        if (exitCode >= 0)
-            QCOMPARE(outcome->exitCode, exitCode);
-        if (message == u"*"_s)
-            QVERIFY(!outcome->message.isEmpty());
-        else
-            QCOMPARE(outcome->message, message);
     }
 
 private:

@@ -1,13 +1,13 @@
-#include "WatchedProgram.h"
+#include "TimedProcess.h"
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
 
-void WatchedProgram::start(const QString& program, const QStringList& arguments, int timeLimitMs,
-                           QObject* context, IPrinterSystem::ProgramFinished finished)
+void TimedProcess::start(const QString& program, const QStringList& arguments, int timeLimitMs,
+                         QObject* context, Finished finished)
 {
-    auto* watched = new WatchedProgram(context, std::move(finished));
+    auto* watched = new TimedProcess(context, std::move(finished));
     watched->m_process.setProgram(program);
     watched->m_process.setArguments(arguments);
     watched->m_process.setStandardInputFile(QProcess::nullDevice());
@@ -16,17 +16,17 @@ void WatchedProgram::start(const QString& program, const QStringList& arguments,
     watched->m_process.start();
 }
 
-WatchedProgram::WatchedProgram(QObject* context, IPrinterSystem::ProgramFinished finished)
+TimedProcess::TimedProcess(QObject* context, Finished finished)
     : m_context(context), m_finished(std::move(finished))
 {
     m_timeLimit.setSingleShot(true);
-    connect(&m_timeLimit, &QTimer::timeout, this, &WatchedProgram::onTimeLimit);
-    connect(&m_process, &QProcess::finished, this, &WatchedProgram::onFinished);
-    connect(&m_process, &QProcess::errorOccurred, this, &WatchedProgram::onError);
-    connect(&m_process, &QProcess::readyReadStandardError, this, &WatchedProgram::onStandardError);
+    connect(&m_timeLimit, &QTimer::timeout, this, &TimedProcess::onTimeLimit);
+    connect(&m_process, &QProcess::finished, this, &TimedProcess::onFinished);
+    connect(&m_process, &QProcess::errorOccurred, this, &TimedProcess::onError);
+    connect(&m_process, &QProcess::readyReadStandardError, this, &TimedProcess::onStandardError);
 }
 
-void WatchedProgram::onStandardError()
+void TimedProcess::onStandardError()
 {
     // The end is kept: that is where the reason of a failure comes.
     m_standardError += m_process.readAllStandardError();
@@ -34,21 +34,21 @@ void WatchedProgram::onStandardError()
         m_standardError.remove(0, m_standardError.size() - MaxErrorBytes);
 }
 
-void WatchedProgram::onTimeLimit()
+void TimedProcess::onTimeLimit()
 {
     // Its end comes through finished(), as for any other end.
     m_timedOut = true;
     m_process.kill();
 }
 
-void WatchedProgram::onError(QProcess::ProcessError error)
+void TimedProcess::onError(QProcess::ProcessError error)
 {
     // Every other error is followed by finished().
     if (error == QProcess::FailedToStart)
         end({ProgramOutcome::End::NotStarted, 0, m_process.errorString()});
 }
 
-void WatchedProgram::onFinished(int exitCode, QProcess::ExitStatus status)
+void TimedProcess::onFinished(int exitCode, QProcess::ExitStatus status)
 {
     onStandardError();
     if (m_timedOut)
@@ -59,7 +59,7 @@ void WatchedProgram::onFinished(int exitCode, QProcess::ExitStatus status)
         end({ProgramOutcome::End::Exited, exitCode, lastErrorLine()});
 }
 
-QString WatchedProgram::lastErrorLine() const
+QString TimedProcess::lastErrorLine() const
 {
     // Warnings may come first; the reason for a failure is its last word.
     const QStringList lines = QString::fromLocal8Bit(m_standardError).split(u'\n', Qt::SkipEmptyParts);
@@ -70,7 +70,7 @@ QString WatchedProgram::lastErrorLine() const
     return {};
 }
 
-void WatchedProgram::end(ProgramOutcome outcome)
+void TimedProcess::end(ProgramOutcome outcome)
 {
     if (m_ended)
         return;

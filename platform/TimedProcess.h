@@ -1,21 +1,44 @@
 #pragma once
 
-#include "PrinterSystem.h"
-
 #include <QPointer>
 #include <QProcess>
+#include <QString>
+#include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 namespace kestrel {
+
+// How a program run by TimedProcess ended.
+struct ProgramOutcome
+{
+    enum class End
+    {
+        Exited,
+        NotStarted,
+        TimedOut, // stopped at its time limit
+        Crashed
+    };
+    End end = End::Exited;
+    int exitCode = 0;
+    // The last line of its standard error, or why it did not start.
+    QString message;
+
+    bool succeeded() const { return end == End::Exited && exitCode == 0; }
+};
 
 // A program run in its own process and watched without waiting for it: how
 // it ended, with the last line of its standard error, comes back once. The
 // process outlives whoever started it (an installation is not cut short
-// because a control closes); only the report is dropped then.
-class WatchedProgram : public QObject
+// because the window that asked for it closes); only the report is dropped
+// then.
+class TimedProcess : public QObject
 {
     Q_OBJECT
 public:
+    using Finished = std::function<void(const ProgramOutcome&)>;
+
     // At most this much of the end of its standard error is kept.
     static constexpr qsizetype MaxErrorBytes = 8192;
 
@@ -24,10 +47,10 @@ public:
     // or been stopped at the time limit; `finished` runs on the caller's
     // thread while `context` lives.
     static void start(const QString& program, const QStringList& arguments, int timeLimitMs, QObject* context,
-                      IPrinterSystem::ProgramFinished finished);
+                      Finished finished);
 
 private:
-    WatchedProgram(QObject* context, IPrinterSystem::ProgramFinished finished);
+    TimedProcess(QObject* context, Finished finished);
     void onFinished(int exitCode, QProcess::ExitStatus status);
     void onError(QProcess::ProcessError error);
     void onStandardError();
@@ -41,7 +64,7 @@ private:
     bool m_timedOut = false;
     bool m_ended = false;
     QPointer<QObject> m_context;
-    IPrinterSystem::ProgramFinished m_finished;
+    Finished m_finished;
 };
 
 } // namespace kestrel
