@@ -32,15 +32,6 @@ public:
     // The folder's absolute path, or empty when none is safe to use.
     static QString resolve(const Sources& sources);
     static QString resolve() { return resolve(currentSources()); }
-
-    // True when path is a directory, not a symlink, owned by this user,
-    // mode 0700.
-    static bool isPrivate(const QString& path);
-
-private:
-    // Creates path (mode 0700) or takes the user's own folder there,
-    // narrowing its mode to 0700; empty when it is not the user's.
-    static QString ownFolder(const QString& path);
 };
 
 } // namespace kestrel
