@@ -29,7 +29,9 @@ int main(int argc, char* argv[])
     if (!instance.claim())
         return 0;
     SignalWatcher watcher;
-    watcher.install();
+    // Without it the window still works; a signal then ends it at once,
+    // without the orderly quit.
+    (void)watcher.install();
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &app, [] { QCoreApplication::exit(0); });
 
     ClientApplication client(ProgramFolder::resolve());

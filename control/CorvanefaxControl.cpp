@@ -292,7 +292,7 @@ MethodError CorvanefaxControl::Attiva()
         printer = m_parts->printerSetup.checkQuickly(state.NomeStampante, limit);
         if (!scope.alive())
             return {};
-        if (printer) {
+        if (printer.failed()) {
             DebugLog(u"VerificaStampante: "_s + printer.description);
             printer.description = texts::printerNotChecked(
                 state.NomeStampante, BackgroundPrinterSetup::problemText(printer.number));

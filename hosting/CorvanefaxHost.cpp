@@ -66,7 +66,8 @@ QVariant CorvanefaxHost::sendFax(const QString& files, const QString& numbers, c
              : m_control->SendFax(files, numbers, notify, maxDials, DefaultLine.toString(), &error);
     // A sendFax made meanwhile (from a handler) answers for itself.
     if (!result.isValid() && attempt == m_attempt && m_open) {
-        QString reason = error ? u"%1 (%2)"_s.arg(error.description).arg(error.number) : m_lastRefusal;
+        QString reason =
+            error.failed() ? u"%1 (%2)"_s.arg(error.description).arg(error.number) : m_lastRefusal;
         failed(reason.isEmpty() ? u"fax non inviato"_s : reason);
     }
     return result;

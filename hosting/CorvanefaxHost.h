@@ -58,7 +58,7 @@ public:
                      const std::optional<QString>& line = std::nullopt);
 
     // Attiva with the host's bookkeeping: whether the appliance answered.
-    MethodError activate();
+    [[nodiscard]] MethodError activate();
     // The last activation did not find the appliance (print jobs are still
     // taken; faxes are not sent until an activation finds it).
     bool applianceAway() const { return m_applianceAway; }

@@ -18,7 +18,9 @@ struct Error
 };
 
 // A value or the Error that stopped it, in the manner of std::expected.
-template <typename T> class Expected
+// Nodiscard: a caller that drops one has lost either the value or the reason
+// it is missing; one that means to ignore a failure says so with (void).
+template <typename T> class [[nodiscard]] Expected
 {
 public:
     Expected(T value) : m_value(std::move(value)) {}
@@ -41,7 +43,7 @@ private:
 };
 
 // Success or the Error that stopped it.
-template <> class Expected<void>
+template <> class [[nodiscard]] Expected<void>
 {
 public:
     Expected() = default;

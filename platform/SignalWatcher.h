@@ -17,7 +17,8 @@ public:
     explicit SignalWatcher(QObject* parent = nullptr);
     ~SignalWatcher() override;
 
-    bool install();
+    // False when signals cannot be caught: they then end the program at once.
+    [[nodiscard]] bool install();
 
 Q_SIGNALS:
     void terminationRequested(int signalNumber);

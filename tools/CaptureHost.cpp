@@ -28,7 +28,7 @@ bool CaptureHost::start()
     // A signal during activation: whatever failed, failed because of it.
     if (interruptionRequested())
         return false;
-    if (printer) {
+    if (printer.failed()) {
         std::fprintf(stderr, "corvafax-send: %s\n", printer.description.toLocal8Bit().constData());
         std::fflush(stderr);
     }

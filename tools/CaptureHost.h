@@ -20,7 +20,7 @@ public:
     // when the appliance does not answer (prints are captured all the same)
     // and when the port is taken: the control retries it, and standard error
     // says so.
-    bool start();
+    [[nodiscard]] bool start();
 
 private:
     void onPrintedDoc(const QString& spoolFile);

@@ -41,7 +41,7 @@ void SendHost::start()
     control.setXMLStatus(VbFalse);
     control.setDebugOn(m_request.debug ? VbTrue : VbFalse);
 
-    if (const MethodError error = control.Attiva()) {
+    if (const MethodError error = control.Attiva(); error.failed()) {
         printError(u"attivazione non riuscita: %1 (%2)"_s.arg(error.description).arg(error.number));
         onFailed(QString());
         return;

@@ -2,30 +2,13 @@
 
 #include "CorvanefaxHost.h"
 #include "OutcomeWaiter.h"
+#include "SendOptions.h"
 #include "SignalWatcher.h"
 
 #include <QObject>
 #include <QStringList>
 
 namespace kestrel {
-
-struct SendRequest
-{
-    QString appliance;
-    QString user;
-    QString password;
-    QString notify;
-    qint16 maxDials = 3;
-    QString line; // empty: the control's default line
-    bool debug = false;
-    QStringList numbers;
-    QStringList files;
-    // After submitting, wait for every job's outcome (--wait), at most this
-    // long (0: until interrupted); replies are awaited as the host's.
-    bool wait = false;
-    qint64 waitLimitMs = 0;
-    int replyLimitMs = 60000;
-};
 
 // Sends the documents to every number with one SendFax: one session, one
 // upload, one job per number. Prints each job number as the fax server

@@ -57,12 +57,16 @@ inline constexpr QStringView CaptureStopped = u"Impossibile ricevere le stampe";
 inline constexpr QStringView CaptureResumed = u"Di nuovo in ascolto";
 
 // The error a method raises to its caller (a COM error: number and text).
-// Number 0 means the call succeeded.
+// Number 0 means the call succeeded. Ask failed() or succeeded(): as a bare
+// condition it is true on failure, the opposite of Expected and Status.
 struct MethodError
 {
     int number = 0;
     QString description;
-    explicit operator bool() const { return number != 0; }
+    bool failed() const { return number != 0; }
+    bool succeeded() const { return number == 0; }
+    // True when the call failed; kept for the hosts that test it so.
+    explicit operator bool() const { return failed(); }
 };
 
 // The control's outgoing interface, in event-id order. Handlers run

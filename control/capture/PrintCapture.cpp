@@ -170,8 +170,10 @@ void PrintCapture::announceKeptJobs()
             // A handler ended capture: the rest wait for the next start.
             if (record) {
                 KeptSpools note(*record);
+                // The capture and its log are gone: nobody is left to tell
+                // of a job that cannot be noted; its file stays where it is.
                 for (qsizetype rest = i; rest < kept.size(); ++rest)
-                    note.add(kept.at(rest));
+                    (void)note.add(kept.at(rest));
             }
             return;
         }

@@ -70,7 +70,7 @@ MethodError BackgroundPrinterSetup::checkQuickly(const QString& printerName, int
     if (m_answers == before)
         return {}; // the answer comes in the background
     const PrinterCheck answer = m_lastAnswer;
-    if (answer.error) {
+    if (answer.error.failed()) {
         log(u"VerificaStampante: "_s + answer.error.description);
         return answer.error;
     }
@@ -116,7 +116,7 @@ MethodError BackgroundPrinterSetup::checkAndWait(const QString& printerName, int
         return {printer::ErrPrintSystemUnavailable, why};
     }
     const PrinterCheck answer = m_lastAnswer;
-    if (answer.error) {
+    if (answer.error.failed()) {
         log(u"VerificaStampante: "_s + answer.error.description);
         return answer.error;
     }
@@ -140,7 +140,7 @@ void BackgroundPrinterSetup::onChecked(const QString& printerName, const Printer
 
 void BackgroundPrinterSetup::onCheckedInBackground(const QString& printerName, const PrinterCheck& result)
 {
-    if (result.error) {
+    if (result.error.failed()) {
         // The user reads why in words of the user's; the print system's own
         // go to the debug log.
         log(u"VerificaStampante: "_s + result.error.description);

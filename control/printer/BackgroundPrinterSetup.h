@@ -52,14 +52,15 @@ public:
     // As check(), then waits (events go on meanwhile) at most quickMs for
     // the answer of the check it started: an error that came by then is
     // returned, not told as problem(); one that comes later is.
-    MethodError checkQuickly(const QString& printerName, int timeLimitMs, int quickMs = QuickAnswerMs);
+    [[nodiscard]] MethodError checkQuickly(const QString& printerName, int timeLimitMs,
+                                           int quickMs = QuickAnswerMs);
 
     // Why a printer check failed, in the user's words, by its error number.
     static QString problemText(int errorNumber);
 
     // The same, waiting for the answer (events go on meanwhile) at most
     // timeLimitMs. Errors come back here instead of as problem().
-    MethodError checkAndWait(const QString& printerName, int timeLimitMs);
+    [[nodiscard]] MethodError checkAndWait(const QString& printerName, int timeLimitMs);
 
 Q_SIGNALS:
     // A check started by check() failed: a text for the user. The same

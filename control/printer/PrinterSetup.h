@@ -53,7 +53,7 @@ struct PrinterCheck
     // Set when the queue is missing and can be made: the lpadmin to run.
     QString program;
 
-    bool missing() const { return !error && !program.isEmpty(); }
+    bool missing() const { return error.succeeded() && !program.isEmpty(); }
 };
 
 // Asks the print system whether the capture printer exists and, when it

@@ -25,6 +25,8 @@ private Q_SLOTS:
     void registryFallsBackAndNamesItsFiles();
     void waitSaysWhyItReturned();
     void socketStates();
+    void methodErrorIsTrueWhenTheCallFailed_data();
+    void methodErrorIsTrueWhenTheCallFailed();
 };
 
 void TestPlatform::registryFiles()
@@ -183,6 +185,27 @@ void TestPlatform::socketStates()
     QCOMPARE(listener.state(), int(SocketComponent::Listening));
     QVERIFY(!listener.listen());
     QCOMPARE(listener.lastErrorNumber(), int(SocketComponent::InvalidOperation));
+}
+
+// The contract's error is a COM error: number 0 is success, and as a bare
+// condition it is true when the call failed (the opposite of Status).
+void TestPlatform::methodErrorIsTrueWhenTheCallFailed_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("failed");
+    QTest::newRow("success") << 0 << false;
+    QTest::newRow("printer not checked") << 462 << true;
+    QTest::newRow("negative") << -1 << true;
+}
+
+void TestPlatform::methodErrorIsTrueWhenTheCallFailed()
+{
+    QFETCH(int, number);
+    QFETCH(bool, failed);
+    const MethodError error{number, {}};
+    QCOMPARE(error.failed(), failed);
+    QCOMPARE(error.succeeded(), !failed);
+    QCOMPARE(static_cast<bool>(error), failed);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

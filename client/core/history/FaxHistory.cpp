@@ -139,8 +139,9 @@ FaxHistory::~FaxHistory()
     blockSignals(true);
     m_closing = true;
     m_retry->stop();
+    // The last chance to write: a failure has nobody left to reach.
     if (!m_unsaved.isEmpty())
-        attempt();
+        (void)attempt();
     closeConnection();
 }
 
@@ -150,7 +151,14 @@ void FaxHistory::setRetryTimer(OneShotTimer& timer)
     m_retry->stop();
     m_retry = &timer;
     if (active)
-        m_retry->start(RetryMs, [this] { save(); });
+        m_retry->start(RetryMs, [this] { autosave(); });
+}
+
+void FaxHistory::autosave()
+{
+    // Nobody waits on it: its outcome reaches the listeners (fileState,
+    // storeFailed) and a failure is retried.
+    (void)save();
 }
 
 Status FaxHistory::open()
@@ -175,7 +183,7 @@ Status FaxHistory::save()
     m_saving = false;
     // A change made while the outcome was told: from the event loop.
     if (!m_unsaved.isEmpty() && status && !m_closing)
-        m_retry->start(0, [this] { save(); });
+        m_retry->start(0, [this] { autosave(); });
     return status;
 }
 
@@ -380,7 +388,7 @@ JobChange FaxHistory::update(const QString& appliance, const QString& job, const
 void FaxHistory::modified(int index)
 {
     m_unsaved.insert(index);
-    save();
+    autosave();
 }
 
 QStringList FaxHistory::trackedJobs(const QString& appliance) const
@@ -506,7 +514,7 @@ void FaxHistory::settle(const Status& status)
     if (status)
         m_retry->stop();
     else if (!m_retry->isActive())
-        m_retry->start(RetryMs, [this] { save(); });
+        m_retry->start(RetryMs, [this] { autosave(); });
     const bool stateChanged = state != std::exchange(m_state, state);
     const bool problemChanged = problem != std::exchange(m_problem, problem);
     if (stateChanged || problemChanged)
@@ -523,7 +531,7 @@ FaxHistory::Batch::Batch(FaxHistory& history) : m_history(history)
 FaxHistory::Batch::~Batch()
 {
     if (--m_history.m_batchDepth == 0 && !m_history.m_unsaved.isEmpty())
-        m_history.save();
+        m_history.autosave();
 }
 
 } // namespace kestrel

@@ -126,6 +126,7 @@ private:
     Status writeRecord(FaxRecord& record);
     void closeConnection();
     Status attempt();
+    void autosave();
     int busyTimeout() const;
     void settle(const Status& status);
     void modified(int index);

@@ -55,7 +55,8 @@ void ApplianceWatch::retry()
     }
     m_retrying = true;
     const QPointer<ApplianceWatch> self(this);
-    activate();
+    // A retry asks after the appliance only: its answer is isAway().
+    (void)activate();
     if (self)
         m_retrying = false;
 }

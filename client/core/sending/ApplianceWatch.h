@@ -30,7 +30,7 @@ public:
 
     // Activates the control now (a press joins an activation under way
     // instead; a new control made meanwhile is activated all the same).
-    MethodError activate();
+    [[nodiscard]] MethodError activate();
     bool isAway() const { return m_host.applianceAway(); }
     // An activation is under way: its answer comes with activationFinished.
     bool isActivating() const { return m_activations > 0; }

@@ -134,7 +134,8 @@ bool SubmissionFlow::applianceAnswers(bool joined)
         // The appliance was away: one more try before giving up on this press.
         if (m_watch->isAway()) {
             setChecking(true);
-            m_watch->activate();
+            // Only the appliance's answer (isAway) decides this press.
+            (void)m_watch->activate();
             setChecking(false);
         }
     }
@@ -248,10 +249,12 @@ void SubmissionFlow::destinationDone()
         return;
     if (m_destinations.rows() >= 2) {
         m_host.control()->Termina();
+        // A capture printer that cannot be checked stops no fax: what
+        // matters here is whether the appliance answered (applianceAway).
         if (m_watch)
-            m_watch->activate();
+            (void)m_watch->activate();
         else
-            m_host.activate();
+            (void)m_host.activate();
         // The activation waits for the appliance; the user may have emptied
         // the list meanwhile.
         if (!m_running)

@@ -10,7 +10,9 @@ SettingsStore::SettingsStore(const QString& programFolder)
     : m_folder(programFolder), m_profile(programFolder + u'/' + ProgramFolder::SettingsFile)
 {
     // It holds the password: a file left readable by others is closed first.
-    m_profile.restrictAccess();
+    // One whose mode cannot be changed is read all the same (there is no
+    // one to tell yet); the next save writes it owner-only.
+    (void)m_profile.restrictAccess();
     reload();
 }
 

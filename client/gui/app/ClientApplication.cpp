@@ -353,7 +353,9 @@ bool ClientApplication::start()
         p.box.show(texts::settingsNotReadBox(read.error().message));
     p.send->load();
     // The faxes of earlier runs that had not ended yet are asked about now.
-    p.history.open();
+    // A file that cannot be read is shown as such by the history window and
+    // read again later.
+    (void)p.history.open();
     const Status query =
         p.replacements.createFaxStatus ? p.replacements.createFaxStatus(p.statusHost) : p.statusHost.create();
     if (!query) // the appliance's pages still tell how the faxes end

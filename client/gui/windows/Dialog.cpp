@@ -177,7 +177,7 @@ void Dialog::askToQuit()
 void Dialog::openFeedbackPage()
 {
     // Nothing to tell the user when no browser opens it; the menu stays.
-    m_shell.OpenDocument(texts::feedbackPageUrl());
+    (void)m_shell.OpenDocument(texts::feedbackPageUrl());
 }
 
 } // namespace kestrel

@@ -231,7 +231,7 @@ void FrmSend::load()
         Q_EMIT noticeRequested(created.error().message);
     } else {
         ControlSettings::applyAtLoad(*m_host.control(), settings);
-        if (const MethodError error = m_watch.activate())
+        if (const MethodError error = m_watch.activate(); error.failed())
             Q_EMIT noticeRequested(u"%1 (%2)"_s.arg(error.description).arg(error.number));
     }
     setUpGrids();

@@ -40,7 +40,8 @@ class TestFaxHistory : public QObject
     QStringList jobsInFile()
     {
         FaxHistory again(path(), m_clock);
-        again.open();
+        // A file that cannot be read lists no job: the caller's comparison fails.
+        (void)again.open();
         QStringList jobs;
         for (const FaxRecord& record : again.records())
             jobs << record.job + u':' + QString::number(int(record.state));

@@ -1,0 +1,152 @@
+// corvafax-send's command line: which request it makes, and which usage
+// error stops it (the first one the program would report).
+
+#include "CorvanefaxHost.h"
+#include "SendOptions.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using namespace kestrel;
+
+class TestSendOptions : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void usageError_data();
+    void usageError();
+    void request_data();
+    void request();
+    void captureAsksOnlyForTheAppliance();
+
+private:
+    Expected<SendOptions> parse(const QStringList& arguments) const;
+
+    QTemporaryDir m_dir;
+    QString m_doc;
+};
+
+void TestSendOptions::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_doc = m_dir.filePath(u"doc.ps"_s);
+    QFile file(m_doc);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("%!PS-Adobe-3.0\n%%EOF\n");
+}
+
+Expected<SendOptions> TestSendOptions::parse(const QStringList& arguments) const
+{
+    QCommandLineParser parser;
+    addSendOptions(parser);
+    if (!parser.parse(QStringList{u"corvafax-send"_s} + arguments))
+        return Error{u"not parsed: "_s + parser.errorText()};
+    return sendOptions(parser);
+}
+
+void TestSendOptions::usageError_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    const QStringList base{u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s};
+    const QString none = m_dir.filePath(u"none.ps"_s);
+    QTest::newRow("no appliance") << QStringList{u"-d"_s, u"1"_s, m_doc} << u"--appliance is required"_s;
+    QTest::newRow("no number") << QStringList{u"--appliance"_s, u"h"_s, m_doc}
+                               << u"at least one -d NUMBER is required"_s;
+    QTest::newRow("two numbers in one")
+        << QStringList{u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, m_doc} << u"invalid number '1:2'"_s;
+    QTest::newRow("blank number") << QStringList{u"--appliance"_s, u"h"_s, u"-d"_s, u" "_s, m_doc}
+                                  << u"invalid number ' '"_s;
+    QTest::newRow("no document") << base << u"no document given"_s;
+    QTest::newRow("comma in a file name")
+        << base + QStringList{u"a,b.ps"_s} << u"file names may not contain ',': a,b.ps"_s;
+    QTest::newRow("missing document") << base + QStringList{none} << u"cannot read "_s + none;
+    QTest::newRow("a folder") << base + QStringList{m_dir.path()} << u"cannot read "_s + m_dir.path();
+    for (const QString& dials : {u"0"_s, u"-1"_s, u"100"_s, u"tre"_s})
+        QTest::addRow("maxdials %s", qPrintable(dials)) << base + QStringList{u"--maxdials"_s, dials, m_doc}
+                                                        << u"--maxdials must be a number from 1 to 99"_s;
+    QTest::newRow("both passwords") << base + QStringList{u"--password"_s, u"x"_s, u"--password-file"_s,
+                                                          u"p"_s, m_doc}
+                                    << u"--password and --password-file exclude each other"_s;
+    QTest::newRow("wait limit zero") << base + QStringList{u"--wait"_s, u"--wait-limit"_s, u"0"_s, m_doc}
+                                     << u"invalid --wait-limit"_s;
+    QTest::newRow("wait limit without wait")
+        << base + QStringList{u"--wait-limit"_s, u"5"_s, m_doc} << u"--wait-limit needs --wait"_s;
+    QTest::newRow("timeout not a number")
+        << base + QStringList{u"--timeout"_s, u"1m"_s, m_doc} << u"invalid --timeout"_s;
+    QTest::newRow("the first error wins")
+        << QStringList{u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, u"--maxdials"_s, u"0"_s}
+        << u"invalid number '1:2'"_s;
+}
+
+void TestSendOptions::usageError()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const Expected<SendOptions> options = parse(arguments);
+    QVERIFY(!options);
+    QCOMPARE(options.error().message, error);
+}
+
+void TestSendOptions::request_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("maxDials");
+    QTest::addColumn<qint64>("waitLimitMs");
+    QTest::addColumn<int>("replyLimitMs");
+    QTest::addColumn<qint64>("hostWaitLimitMs");
+    const QStringList base{u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_doc};
+    const qint64 day = CorvanefaxHost::LongestWaitMs;
+    QTest::newRow("defaults") << base << 3 << qint64(0) << 60000 << qint64(0);
+    QTest::newRow("dials") << base + QStringList{u"--maxdials"_s, u"99"_s} << 99 << qint64(0) << 60000
+                           << qint64(0);
+    QTest::newRow("wait limit") << base + QStringList{u"--wait"_s, u"--wait-limit"_s, u"90"_s} << 3
+                                << qint64(90000) << 60000 << qint64(0);
+    QTest::newRow("wait limit beyond a day")
+        << base + QStringList{u"--wait"_s, u"--wait-limit"_s, u"9999999999"_s} << 3 << day << 60000
+        << qint64(0);
+    QTest::newRow("timeout") << base + QStringList{u"--timeout"_s, u"5"_s} << 3 << qint64(0) << 5000
+                             << qint64(5000);
+    QTest::newRow("timeout beyond a day")
+        << base + QStringList{u"--timeout"_s, u"9999999999"_s} << 3 << qint64(0) << int(day) << day;
+}
+
+void TestSendOptions::request()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, maxDials);
+    QFETCH(qint64, waitLimitMs);
+    QFETCH(int, replyLimitMs);
+    QFETCH(qint64, hostWaitLimitMs);
+    const Expected<SendOptions> options = parse(arguments);
+    QVERIFY2(options, options ? "" : qPrintable(options.error().message));
+    QVERIFY(!options->capture);
+    const SendRequest& request = options->request;
+    QCOMPARE(request.appliance, u"h"_s);
+    QCOMPARE(request.numbers, QStringList{u"1"_s});
+    QCOMPARE(request.files, QStringList{QFileInfo(m_doc).absoluteFilePath()});
+    QCOMPARE(request.maxDials, maxDials);
+    QCOMPARE(request.waitLimitMs, waitLimitMs);
+    QCOMPARE(request.replyLimitMs, replyLimitMs);
+    QCOMPARE(options->hostWaitLimitMs, hostWaitLimitMs);
+}
+
+void TestSendOptions::captureAsksOnlyForTheAppliance()
+{
+    const Expected<SendOptions> options =
+        parse({u"--appliance"_s, u"h"_s, u"--capture"_s, u"--debug"_s, u"--maxdials"_s, u"0"_s});
+    QVERIFY(options);
+    QVERIFY(options->capture);
+    QCOMPARE(options->printer, u"kestrel"_s);
+    QCOMPARE(options->request.appliance, u"h"_s);
+    QVERIFY(options->request.debug);
+}
+
+QTEST_GUILESS_MAIN(TestSendOptions)
+#include "tst_sendoptions.moc"

@@ -1,0 +1,153 @@
+#include "SendOptions.h"
+
+#include "CorvanefaxHost.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrel {
+namespace {
+
+// The password from a file that only its owner can read, or from standard
+// input ("-"): the first line, without its line end.
+Expected<QString> readPassword(const QString& path)
+{
+    QFile file;
+    if (path == u"-"_s) {
+        if (!file.open(stdin, QIODevice::ReadOnly))
+            return Error{u"cannot read the password from standard input"_s};
+    } else {
+        file.setFileName(path);
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        if (!file.open(QIODevice::ReadOnly))
+            return Error{u"cannot read the password file %1: %2"_s.arg(path, file.errorString())};
+        if (file.permissions() & others)
+            return Error{
+                u"the password file %1 can be read by others; make it private (chmod 600)"_s.arg(path)};
+    }
+    QByteArray line = file.readLine(4096);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+Error usage(const QString& text)
+{
+    return Error{text};
+}
+
+} // namespace
+
+void addSendOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        u"Sends documents as faxes through the appliance: one job per destination number.\n"
+        "Prints each job number on its own line; exits 0 only when every job was accepted.\n"
+        "With --wait: then waits for each job's outcome, prints it as the job ends, and exits 0\n"
+        "only when every fax was sent (1: a fax did not go; 3: the wait ended first).\n"
+        "With --capture: waits for print jobs on the capture printer and prints the path of each\n"
+        "spool file, until interrupted."_s);
+    parser.addHelpOption();
+    parser.addOptions({
+        {u"appliance"_s, u"Appliance host name or address."_s, u"host"_s},
+        {u"user"_s, u"Login name on the fax server."_s, u"name"_s},
+        {u"password"_s,
+         u"Login password (other users can see it while the program runs; prefer --password-file)."_s,
+         u"password"_s},
+        {u"password-file"_s,
+         u"Read the login password from this file (mode 0600), or from standard input with -."_s, u"file"_s},
+        {u"notify"_s, u"E-mail address told when a job is done (default: your user name)."_s, u"address"_s},
+        {u"maxdials"_s, u"Dial attempts, 1 to 99 (default 3)."_s, u"n"_s, u"3"_s},
+        {u"line"_s, u"Outgoing line identifier (default: any)."_s, u"id"_s},
+        {u"timeout"_s, u"Longest wait for the server at any step (default 60)."_s, u"seconds"_s},
+        {u"wait"_s, u"After submitting, wait until every job has ended (Ctrl-C stops waiting)."_s},
+        {u"wait-limit"_s, u"With --wait: stop waiting after this long (default: no limit)."_s, u"seconds"_s},
+        {u"debug"_s, u"Write the control's debug log to stderr."_s},
+        {QStringList{u"d"_s, u"destination"_s}, u"Destination fax number (repeatable)."_s, u"number"_s},
+        {u"capture"_s, u"Capture print jobs instead of sending (until interrupted)."_s},
+        {u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s, u"kestrel"_s},
+    });
+    parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
+}
+
+Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
+{
+    SendOptions options;
+    SendRequest& request = options.request;
+    request.appliance = parser.value(u"appliance"_s);
+    if (request.appliance.isEmpty())
+        return usage(u"--appliance is required"_s);
+    request.debug = parser.isSet(u"debug"_s);
+    if (parser.isSet(u"capture"_s)) {
+        options.capture = true;
+        options.printer = parser.value(u"printer"_s);
+        return options;
+    }
+    request.numbers = parser.values(u"destination"_s);
+    if (request.numbers.isEmpty())
+        return usage(u"at least one -d NUMBER is required"_s);
+    for (const QString& number : std::as_const(request.numbers)) {
+        if (number.contains(u':') || number.trimmed().isEmpty())
+            return usage(u"invalid number '%1'"_s.arg(number));
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usage(u"no document given"_s);
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (file.contains(u','))
+            return usage(u"file names may not contain ',': %1"_s.arg(file));
+        if (!info.isFile() || !info.isReadable())
+            return usage(u"cannot read %1"_s.arg(file));
+        request.files << info.absoluteFilePath();
+    }
+    bool ok = false;
+    const int dials = parser.value(u"maxdials"_s).toInt(&ok);
+    if (!ok || dials < 1 || dials > 99)
+        return usage(u"--maxdials must be a number from 1 to 99"_s);
+    request.maxDials = static_cast<qint16>(dials);
+    if (parser.isSet(u"user"_s))
+        request.user = parser.value(u"user"_s);
+    if (parser.isSet(u"password"_s) && parser.isSet(u"password-file"_s))
+        return usage(u"--password and --password-file exclude each other"_s);
+    if (parser.isSet(u"password"_s))
+        request.password = parser.value(u"password"_s);
+    if (parser.isSet(u"password-file"_s)) {
+        const Expected<QString> secret = readPassword(parser.value(u"password-file"_s));
+        if (!secret)
+            return usage(secret.error().message);
+        request.password = *secret;
+    }
+    request.notify =
+        parser.isSet(u"notify"_s) ? parser.value(u"notify"_s) : qEnvironmentVariable("USER", u"root"_s);
+    request.line = parser.value(u"line"_s);
+    request.wait = parser.isSet(u"wait"_s);
+    if (parser.isSet(u"wait-limit"_s)) {
+        const qint64 seconds = parser.value(u"wait-limit"_s).toLongLong(&ok);
+        if (!ok || seconds <= 0)
+            return usage(u"invalid --wait-limit"_s);
+        if (!request.wait)
+            return usage(u"--wait-limit needs --wait"_s);
+        // The server gives a job up within hours (the kill time the control
+        // sets): more than a day means a day.
+        request.waitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
+    }
+    if (parser.isSet(u"timeout"_s)) {
+        const qint64 seconds = parser.value(u"timeout"_s).toLongLong(&ok);
+        if (!ok || seconds <= 0)
+            return usage(u"invalid --timeout"_s);
+        // Anything longer than the host's longest wait means that wait.
+        options.hostWaitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
+        request.replyLimitMs = static_cast<int>(options.hostWaitLimitMs);
+    }
+    return options;
+}
+
+} // namespace kestrel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Expected.h"
+
+#include <QStringList>
+
+class QCommandLineParser;
+
+namespace kestrel {
+
+struct SendRequest
+{
+    QString appliance;
+    QString user;
+    QString password;
+    QString notify;
+    qint16 maxDials = 3;
+    QString line; // empty: the control's default line
+    bool debug = false;
+    QStringList numbers;
+    QStringList files;
+    // After submitting, wait for every job's outcome (--wait), at most this
+    // long (0: until interrupted); replies are awaited as the host's.
+    bool wait = false;
+    qint64 waitLimitMs = 0;
+    int replyLimitMs = 60000;
+};
+
+// What corvafax-send's command line asks for: documents to send, or (with
+// --capture) print jobs to wait for on the named printer.
+struct SendOptions
+{
+    bool capture = false;
+    QString printer;     // with capture
+    SendRequest request; // with capture only appliance and debug are set
+    // The host's longest wait (--timeout); 0: not given, the host's own.
+    qint64 hostWaitLimitMs = 0;
+};
+
+// Declares the program's options and arguments on parser.
+void addSendOptions(QCommandLineParser& parser);
+
+// The request of a command line that parser has parsed, or the usage error
+// to report (exit status 2). A password file is read here.
+Expected<SendOptions> sendOptions(const QCommandLineParser& parser);
+
+} // namespace kestrel
