@@ -2,7 +2,16 @@
 add_library(kestrel_flags INTERFACE)
 target_compile_features(kestrel_flags INTERFACE cxx_std_20)
 target_compile_options(kestrel_flags INTERFACE
-  -Wall -Wextra -pedantic -Wnon-virtual-dtor -Wshadow=local)
+  -Wall -Wextra -pedantic -Wnon-virtual-dtor -Wshadow=local
+  # Casts say which conversion they make; the rest catch slips the tree is
+  # already free of.
+  -Wold-style-cast -Wcast-qual -Wformat=2 -Wmissing-declarations -Wredundant-decls
+  -Woverloaded-virtual -Wimplicit-fallthrough)
+# -Wlogical-op stays off: it takes the portable errno == EAGAIN ||
+# errno == EWOULDBLOCK for a slip, the two being equal here.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(kestrel_flags INTERFACE -Wduplicated-cond)
+endif()
 target_compile_definitions(kestrel_flags INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII

@@ -69,6 +69,12 @@ QString registrationTarget()
 
 using namespace kestrel;
 
+// Declared as the hosts look them up.
+KESTREL_EXPORT int DllRegisterServer();
+KESTREL_EXPORT int DllUnregisterServer();
+KESTREL_EXPORT int DllGetClassObject(const char* progId, IClassFactory** factory);
+KESTREL_EXPORT int DllCanUnloadNow();
+
 KESTREL_EXPORT int DllRegisterServer()
 {
     // A staged install registers the path the library will have once the

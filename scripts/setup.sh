@@ -10,6 +10,8 @@ packages=(
   cups cups-client cups-filters ghostscript
   iproute2 util-linux openssl time procps
   clang-format xvfb xauth x11-utils xdotool imagemagick python3
+  # The checks of .clang-tidy on the changed sources (scripts/tidy.sh).
+  clang-tidy
   # A private session bus for the desktop notice's test (dbus-run-session),
   # and a notification service to picture a notice for the README.
   dbus-daemon dunst

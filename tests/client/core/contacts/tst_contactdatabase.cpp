@@ -29,7 +29,8 @@ namespace book = kestrel::texts::book;
 using Rows = QList<ContactRow>;
 
 namespace kestrel {
-char* toString(const ContactRow& row)
+// Found by QCOMPARE through the row's namespace; this file's alone.
+static char* toString(const ContactRow& row)
 {
     return QTest::toString(u"{"_s + row.number + u" | "_s + row.description + u" | "_s + row.group + u'}');
 }

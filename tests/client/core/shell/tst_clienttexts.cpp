@@ -318,6 +318,158 @@ void TestClientTexts::everyText_data()
         << QString(texts::documentIncomplete(u"/tmp/a.ps"_s))
         << u"Il server fax non ha ricevuto per intero il documento /tmp/a.ps: fax non inviato"_s;
 
+    // The client's composed texts, each with a sample argument.
+    QTest::newRow("settingsNotSavedBox().text")
+        << QString(texts::settingsNotSavedBox(u"/home/anna/.config/corvafax.ini: disco pieno"_s).text)
+        << u"Impostazioni non salvate: /home/anna/.config/corvafax.ini: disco pieno"_s;
+    QTest::newRow("settingsNotReadBox().text")
+        << QString(texts::settingsNotReadBox(u"file oltre 1 MiB"_s).text)
+        << u"Impostazioni non lette, il programma usa quelle predefinite e non modifica il file: file oltre "
+           u"1 MiB"_s;
+    QTest::newRow("removeDestination()")
+        << texts::removeDestination(u"Studio Rossi"_s, u"0612345"_s)
+        << u"Rimuovere il destinatario Studio Rossi (0612345) dalla lista?"_s;
+    QTest::newRow("removeDocument()")
+        << texts::removeDocument(u"fattura.pdf"_s) << u"Rimuovere il documento fattura.pdf dalla lista?"_s;
+    QTest::newRow("submissionSummary()")
+        << texts::submissionSummary(u"anna@example.org"_s, u"12 13"_s)
+        << u"FAX Inoltrato al server \rIndirizzo di conferma:anna@example.org\rNumero di Protocollo FAX: 12 13"_s;
+    QTest::newRow("submissionSummary(), none uncertain")
+        << texts::submissionSummary(u"anna@example.org"_s, u"12"_s, QString())
+        << u"FAX Inoltrato al server \rIndirizzo di conferma:anna@example.org\rNumero di Protocollo FAX: 12"_s;
+    QTest::newRow("submissionSummary(), one uncertain")
+        << texts::submissionSummary(u"anna@example.org"_s, u"12"_s, u" 13"_s)
+        << u"FAX Inoltrato al server \rIndirizzo di conferma:anna@example.org\rNumero di Protocollo FAX: 12\r"
+           u"Esito da verificare (la connessione si è interrotta prima della conferma, il fax potrebbe "
+           u"essere "
+           u"partito): 13"_s;
+    QTest::newRow("uncertainJobs()") << texts::uncertainJobs(u" 13 14 "_s)
+                                     << u"Esito da verificare (la connessione si è interrotta prima della "
+                                        u"conferma, il fax potrebbe essere "
+                                        u"partito): 13 14"_s;
+    QTest::newRow("outcomeToCheck()")
+        << texts::outcomeToCheck(u"13"_s)
+        << u"Esito da verificare (la connessione si è interrotta prima della conferma, il fax potrebbe "
+           u"essere "
+           u"partito): 13\rI documenti non sono stati rimessi nella lista, per non inviarli due volte."_s;
+    QTest::newRow("partialFailure()")
+        << texts::partialFailure(u"Impossibile collegarsi"_s, u" 12"_s, u"13"_s)
+        << u"Il fax non è stato inviato a tutti i destinatari.\rImpossibile collegarsi\rNumero di Protocollo "
+           u"FAX dei fax già inoltrati: 12\rEsito da verificare (la connessione si è interrotta prima della "
+           u"conferma, il fax potrebbe essere partito): 13\rI destinatari rimasti e i documenti sono di "
+           u"nuovo "
+           u"nella lista: premere \"Invia FAX\" per riprovare."_s;
+    QTest::newRow("partialFailure(), no detail")
+        << texts::partialFailure(QString(), QString(), QString())
+        << u"Il fax non è stato inviato a tutti i destinatari.\rI destinatari rimasti e i documenti sono di "
+           u"nuovo nella lista: premere \"Invia FAX\" per riprovare."_s;
+    QTest::newRow("history::documentsMissing()")
+        << texts::history::documentsMissing({u"/tmp/a.ps"_s, u"/tmp/b.ps"_s})
+        << u"Documenti non più presenti, non rimessi nella lista: /tmp/a.ps, /tmp/b.ps"_s;
+    QTest::newRow("history::documentsRefused()")
+        << texts::history::documentsRefused({u"/tmp/a.ps"_s})
+        << u"Documenti cambiati o non propri, non rimessi nella lista: /tmp/a.ps"_s;
+    QTest::newRow("book::contactFilesTooLarge()")
+        << texts::book::contactFilesTooLarge({u"/home/anna/contatti.vcf"_s})
+        << u"Contatti non letti, file oltre 64 MiB: /home/anna/contatti.vcf"_s;
+    QTest::newRow("book::deleteContactQuestion()") << texts::book::deleteContactQuestion(u"Alfa"_s, u"0611"_s)
+                                                   << u"Eliminare il contatto Alfa (0611) dalla rubrica?"_s;
+
+    // The control's composed texts, each with a sample argument, and the
+    // reasons its printer texts quote.
+    QTest::newRow("installingPrinter()")
+        << texts::installingPrinter(u"kestrel"_s, u"Linux"_s) << u"Installo la stampante kestrel su Linux"_s;
+    QTest::newRow("printerInstallFailed()")
+        << texts::printerInstallFailed(u"kestrel"_s, u"lpadmin è terminato con il codice 1"_s,
+                                       u"lpadmin -p kestrel -E"_s)
+        << u"La stampante kestrel non è stata installata (lpadmin è terminato con il codice 1).\nUn "
+           u"amministratore può installarla con il comando:\nsudo lpadmin -p kestrel -E"_s;
+    QTest::newRow("programExitCode()")
+        << texts::programExitCode(u"lpadmin"_s, 1) << u"lpadmin è terminato con il codice 1"_s;
+    QTest::newRow("programNotStarted()") << texts::programNotStarted(u"lpadmin"_s, u"file non trovato"_s)
+                                         << u"lpadmin non si avvia: file non trovato"_s;
+    QTest::newRow("programTimedOut()")
+        << texts::programTimedOut(u"lpstat"_s, 30) << u"lpstat non ha finito entro 30 secondi"_s;
+    QTest::newRow("programCrashed()") << texts::programCrashed(u"lpstat"_s) << u"lpstat si è interrotto"_s;
+    QTest::newRow("printerNotChecked()") << texts::printerNotChecked(u"kestrel"_s, u"motivo"_s)
+                                         << u"Impossibile verificare la stampante kestrel (motivo)."_s;
+    QTest::newRow("PrinterSystemUnavailable") << QString(texts::PrinterSystemUnavailable)
+                                              << u"il sistema di stampa non risponde o non è in funzione"_s;
+    QTest::newRow("PrinterNameInvalid")
+        << QString(texts::PrinterNameInvalid) << u"il nome non può essere il nome di una coda di stampa"_s;
+    QTest::newRow("PrinterNameTaken")
+        << QString(texts::PrinterNameTaken)
+        << u"esiste già una stampante con lo stesso nome, scritto con maiuscole e minuscole diverse"_s;
+    QTest::newRow("PrinterAdminMissing")
+        << QString(texts::PrinterAdminMissing)
+        << u"il programma lpadmin non è installato (pacchetto cups-client)"_s;
+    QTest::newRow("notSent()") << texts::notSent(u"Prova"_s) << u"Prova: fax non inviato"_s;
+    QTest::newRow("causeOf()") << texts::causeOf(texts::replyTimeout())
+                               << u"il server fax non ha risposto in tempo"_s;
+    QTest::newRow("serverUnreachable()")
+        << texts::serverUnreachable(u"192.0.2.10"_s)
+        << u"Impossibile collegarsi al server fax 192.0.2.10: fax non inviato"_s;
+    QTest::newRow("noGreeting()") << texts::noGreeting(u"192.0.2.10"_s)
+                                  << u"Il server fax 192.0.2.10 non risponde: fax non inviato"_s;
+    QTest::newRow("unreadableDocument()") << texts::unreadableDocument(u"/tmp/a.ps"_s)
+                                          << u"Impossibile leggere il documento /tmp/a.ps: fax non inviato"_s;
+    QTest::newRow("emptyDocument()") << texts::emptyDocument(u"/tmp/a.ps"_s)
+                                     << u"Il documento /tmp/a.ps è vuoto: fax non inviato"_s;
+    QTest::newRow("refusedByServer()")
+        << texts::refusedByServer(u"550 Invalid number"_s)
+        << u"Il server fax ha rifiutato il fax (550 Invalid number): fax non inviato"_s;
+    QTest::newRow("unexpectedReply()")
+        << texts::unexpectedReply(u"999 ?"_s)
+        << u"Il server fax ha dato una risposta inattesa (999 ?): fax non inviato"_s;
+    QTest::newRow("captureStopped()")
+        << texts::captureStopped(u"kestrel"_s, u"127.0.0.1:9100"_s, u"indirizzo già in uso"_s)
+        << u"Impossibile ricevere le stampe della stampante kestrel: la porta 127.0.0.1:9100 non si apre "
+           u"(indirizzo già in uso). Le stampe non vengono acquisite finché la porta non si libera: nuovo "
+           u"tentativo in corso."_s;
+    QTest::newRow("captureResumed()")
+        << texts::captureResumed(u"kestrel"_s, u"127.0.0.1:9100"_s)
+        << u"Di nuovo in ascolto: la stampante kestrel riceve di nuovo le stampe su 127.0.0.1:9100."_s;
+    QTest::newRow("spoolNotSaved()")
+        << texts::spoolNotSaved(u"/tmp"_s, u"disco pieno"_s)
+        << u"Impossibile salvare il documento stampato nella cartella temporanea /tmp (disco pieno). Il "
+           u"documento non è stato acquisito: verificare la cartella temporanea e ristampare."_s;
+    QTest::newRow("keptSpoolsUnusable()")
+        << texts::keptSpoolsUnusable(u"permesso negato"_s)
+        << u"Le stampe terminate mentre il programma si chiudeva non possono essere elencate all'avvio: la "
+           u"cartella privata dell'utente non è utilizzabile (permesso negato). Se il programma si chiude "
+           u"durante una stampa, ristampare il documento."_s;
+    QTest::newRow("printJobIncomplete()")
+        << texts::printJobIncomplete(u"connessione interrotta"_s)
+        << u"Una stampa non è stata ricevuta per intero (connessione interrotta). Il documento non è stato "
+           u"acquisito: ristampare."_s;
+    QTest::newRow("statusUnreachable()")
+        << texts::statusUnreachable(u"192.0.2.10"_s)
+        << u"Impossibile collegarsi al server fax 192.0.2.10 per lo stato dei fax"_s;
+    QTest::newRow("statusNoReply()")
+        << texts::statusNoReply()
+        << u"Il server fax non ha risposto in tempo alla richiesta dello stato dei fax"_s;
+    QTest::newRow("statusConnectionDropped()")
+        << texts::statusConnectionDropped()
+        << u"Il server fax ha chiuso la connessione durante la richiesta dello stato dei fax"_s;
+    QTest::newRow("statusReplyTooLong()")
+        << texts::statusReplyTooLong()
+        << u"Il server fax ha mandato una risposta troppo lunga alla richiesta dello stato dei fax"_s;
+    QTest::newRow("statusUnexpectedReply()")
+        << texts::statusUnexpectedReply(u"999 ?"_s)
+        << u"Il server fax ha dato una risposta inattesa alla richiesta dello stato dei fax (999 ?)"_s;
+    QTest::newRow("statusRefused()")
+        << texts::statusRefused(u"8"_s, u"500 Unknown job"_s)
+        << u"Il server fax non ha dato lo stato del fax n. 8 (500 Unknown job)"_s;
+    QTest::newRow("statusOtherJob()") << texts::statusOtherJob(u"8"_s, u"9"_s)
+                                      << u"Il server fax ha dato per il fax n. 8 lo stato del fax n. 9"_s;
+    QTest::newRow("statusOtherJob(), no number")
+        << texts::statusOtherJob(u"8"_s, QString())
+        << u"Il server fax ha dato per il fax n. 8 uno stato senza numero"_s;
+    QTest::newRow("statusOtherOwner()") << texts::statusOtherOwner(u"8"_s, u"luigi"_s)
+                                        << u"Il fax n. 8 sul server fax è di un altro utente (luigi)"_s;
+    QTest::newRow("statusOtherOwner(), no owner")
+        << texts::statusOtherOwner(u"8"_s, QString()) << u"Il server fax non dice di chi è il fax n. 8"_s;
+
     // Numbers and contacts checked where they are used.
     QTest::newRow("numbers::noDigits(description)")
         << texts::numbers::noDigits(u"Mario Bianchi"_s, u"n.d."_s)
