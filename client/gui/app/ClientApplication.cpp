@@ -8,17 +8,17 @@
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
 #include "FaxHistory.h"
+#include "FaxLog.h"
 #include "FaxStatusWindow.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
 #include "LineTable.h"
-#include "NormalizeFaxNumber.h"
 #include "OneShotTimer.h"
 #include "OptionsController.h"
+#include "Outbox.h"
 #include "QtTranslation.h"
-#include "ResendDocuments.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
 #include "StatusTracker.h"
@@ -48,14 +48,40 @@ struct ClientApplication::Parts
           clock(replacements.clock ? *replacements.clock : ownClock),
           starter(replacements.starter ? *replacements.starter : ownStarter),
           tray(nullptr, replacements.trayAvailable), menu(box, shell), updates(folder, clock, starter),
-          contacts(settings.values().rubrica, box), desktopContacts(desktopContactsNotice()),
+          outbox(lines, box), contacts(settings.values().rubrica, box),
+          desktopContacts(desktopContactsNotice()),
           statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
           history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),
           tracker(history, statusHost, statusTimer),
           notices(
               replacements.notificationBus.value_or(QDBusConnection::sessionBus()),
-              [this](int fax, const QString& text, bool resend) { noticeWithoutService(fax, text, resend); })
+              [this](int fax, const QString& text, bool resend) { noticeWithoutService(fax, text, resend); }),
+          log(history, tracker, logServices())
     {}
+
+    // Where the history's notices go, whom it asks for names, and where
+    // "Reinvia" puts a fax back.
+    FaxLog::Services logServices()
+    {
+        FaxLog::Services s;
+        s.notify = [this](int handle, const QString& text, bool resend) {
+            notices.show(handle, text, resend);
+        };
+        s.tell = [this](const QString& text) {
+            notice(text);
+        };
+        s.databaseName = [this](const QString& number) {
+            return contacts.nameOfNumber(number);
+        };
+        s.desktopContacts = [this] {
+            return desktopContacts.isLoaded() ? desktopContacts.contacts().listed() : QList<DesktopContact>();
+        };
+        s.putBack = [this](const QString& number, const QString& name, const QStringList& documents) {
+            return send->putBack(number, name, documents);
+        };
+        s.messageBox = &box;
+        return s;
+    }
 
     void notice(const QString& text) const
     {
@@ -112,6 +138,7 @@ struct ClientApplication::Parts
     TrayIcon tray;
     TrayMenu menu;
     UpdateCheck updates;
+    Outbox outbox; // outlives the send window
     ContactDatabase contacts;
     DesktopContactsLoader desktopContacts;
     QtOneShotTimer ownStatusTimer;
@@ -120,6 +147,7 @@ struct ClientApplication::Parts
     FaxStatusHost statusHost;
     StatusTracker tracker;
     DesktopNotices notices;
+    FaxLog log;
 
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
@@ -140,6 +168,7 @@ ClientApplication::ClientApplication(const QString& programFolder, Replacements 
     services.settings = &p.settings;
     services.lines = &p.lines;
     services.messageBox = &p.box;
+    services.outbox = &p.outbox;
     services.chooseFile = [&p](QWidget* parent, const QString& filter) {
         return p.files.chooseFileToOpen(parent, filter).value_or(QString());
     };
@@ -229,29 +258,21 @@ void ClientApplication::showNotice(const QString& text)
 void ClientApplication::connectHistory()
 {
     Parts& p = *m;
-    FrmSend& send = *p.send;
-    connect(&send.flow(), &SubmissionFlow::jobSubmitted, this,
-            [this](const SubmittedJob& job) { record(job, false); });
-    connect(&send.flow(), &SubmissionFlow::jobOutcomeUnknown, this,
-            [this](const SubmittedJob& job) { record(job, true); });
-    connect(&send.host(), &CorvanefaxHost::xmlFaxOutStatus, &p.tracker, &StatusTracker::takePendingPage);
-    connect(&send.host(), &CorvanefaxHost::xmlFaxDoneStatus, &p.tracker, &StatusTracker::takeFinishedPage);
+    connect(&p.outbox.flow(), &SubmissionFlow::jobSubmitted, &p.log,
+            [&p](const SubmittedJob& job) { p.log.record(job, false); });
+    connect(&p.outbox.flow(), &SubmissionFlow::jobOutcomeUnknown, &p.log,
+            [&p](const SubmittedJob& job) { p.log.record(job, true); });
+    connect(&p.outbox.host(), &CorvanefaxHost::xmlFaxOutStatus, &p.tracker, &StatusTracker::takePendingPage);
+    connect(&p.outbox.host(), &CorvanefaxHost::xmlFaxDoneStatus, &p.tracker,
+            &StatusTracker::takeFinishedPage);
     p.tracker.setServer([&p] {
         const SettingsValues& values = p.settings.values();
         return StatusTracker::Server{values.ip, values.user, values.pass};
     });
-    connect(&p.tracker, &StatusTracker::faxEnded, this, &ClientApplication::faxEnded);
-    // Both queued: the history tells them in the middle of a write.
-    connect(
-        &p.history, &FaxHistory::storeFailed, this,
-        [this](const QString& reason) { showNotice(texts::history::Unavailable + reason); },
-        Qt::QueuedConnection);
-    // The faxes of earlier runs, read late: the unfinished ones are asked about.
-    connect(&p.history, &FaxHistory::prepended, &p.tracker, &StatusTracker::wake, Qt::QueuedConnection);
     // Notices name a fax by its handle: its index moves when the file's
     // faxes are read late.
-    connect(&p.notices, &DesktopNotices::resendRequested, this,
-            [this, &p](int handle) { resend(p.history.indexOfHandle(handle)); });
+    connect(&p.notices, &DesktopNotices::resendRequested, &p.log,
+            [&p](int handle) { p.log.resend(p.history.indexOfHandle(handle)); });
     connect(&p.notices, &DesktopNotices::openRequested, this,
             [this, &p](int handle) { statusWindow().showFax(p.history.indexOfHandle(handle)); });
     // The tray's messages carry the handle of their fax.
@@ -262,78 +283,8 @@ void ClientApplication::connectHistory()
     const auto showStatus = [this] {
         statusWindow().showInFront();
     };
-    connect(&send, &FrmSend::statusWindowRequested, this, showStatus);
+    connect(p.send.get(), &FrmSend::statusWindowRequested, this, showStatus);
     connect(&p.menu, &TrayMenu::statusWindowRequested, this, showStatus);
-}
-
-void ClientApplication::record(const SubmittedJob& job, bool uncertain)
-{
-    FaxRecord record;
-    record.job = job.job;
-    record.appliance = job.appliance;
-    record.number = job.number;
-    // A typed number is named as the address book names it.
-    record.name = job.description.isEmpty() ? contactName(job.number) : job.description;
-    record.documents = job.documents;
-    // What was sent, to know it again at "Reinvia".
-    for (const QString& document : job.documents)
-        record.stamps << ResendDocuments::stampOf(document);
-    record.state = uncertain ? FaxState::ToCheck : FaxState::Queued;
-    m->history.add(std::move(record));
-    m->tracker.wake();
-}
-
-QString ClientApplication::contactName(const QString& number)
-{
-    if (const QString name = m->contacts.nameOfNumber(number); !name.isEmpty())
-        return name;
-    const QString digits = FaxNumberDigits(number);
-    if (digits.isEmpty() || !m->desktopContacts.isLoaded())
-        return {};
-    for (const DesktopContact& contact : m->desktopContacts.contacts().listed()) {
-        if (FaxNumberDigits(contact.number) == digits)
-            return contact.name;
-    }
-    return {};
-}
-
-void ClientApplication::faxEnded(int fax)
-{
-    const FaxRecord& record = m->history.records().at(fax);
-    const QString who = record.destination();
-    const int handle = m->history.handleOf(fax);
-    switch (record.state) {
-    case FaxState::Sent:
-        m->notices.show(handle, texts::history::sentNotice(who, qMax(record.pagesSent, record.pagesTotal)),
-                        false);
-        break;
-    case FaxState::Failed:
-        m->notices.show(handle, texts::history::failedNotice(who, record.reason), true);
-        break;
-    case FaxState::Cancelled:
-        m->notices.show(handle, texts::history::cancelledNotice(who), false);
-        break;
-    default:
-        break;
-    }
-}
-
-void ClientApplication::resend(int fax)
-{
-    Parts& p = *m;
-    if (fax < 0 || fax >= p.history.records().size())
-        return;
-    const FaxRecord record = p.history.records().at(fax);
-    const ResendDocuments documents = ResendDocuments::check(record.documents, record.stamps);
-    if (!p.send->putBack(record.number, record.name, documents.present))
-        return;
-    QStringList left;
-    if (!documents.missing.isEmpty())
-        left << texts::history::documentsMissing(documents.missing);
-    if (!documents.refused.isEmpty())
-        left << texts::history::documentsRefused(documents.refused);
-    if (!left.isEmpty())
-        p.box.show({left.join(u'\n'), texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
 }
 
 bool ClientApplication::start()
@@ -438,6 +389,16 @@ FaxHistory& ClientApplication::history()
     return m->history;
 }
 
+FaxLog& ClientApplication::faxLog()
+{
+    return m->log;
+}
+
+Outbox& ClientApplication::outbox()
+{
+    return m->outbox;
+}
+
 StatusTracker& ClientApplication::statusTracker()
 {
     return m->tracker;
@@ -453,7 +414,7 @@ FaxStatusWindow& ClientApplication::statusWindow()
     Parts& p = *m;
     if (!p.statusWindow) {
         p.statusWindow = std::make_unique<FaxStatusWindow>(p.history);
-        connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, this, &ClientApplication::resend);
+        connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, &p.log, &FaxLog::resend);
         p.statusWindow->setServerNote(p.tracker.serverNote());
         connect(&p.tracker, &StatusTracker::serverNoteChanged, p.statusWindow.get(),
                 &FaxStatusWindow::setServerNote);

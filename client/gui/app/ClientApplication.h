@@ -17,6 +17,7 @@ class Clock;
 class ContactDatabase;
 class DesktopNotices;
 class FaxHistory;
+class FaxLog;
 class FaxStatusWindow;
 class FileChooser;
 class FrmOption;
@@ -26,9 +27,9 @@ class IMessageBox;
 class ProcessStarter;
 class SettingsStore;
 class OneShotTimer;
+class Outbox;
 class Shell;
 class StatusTracker;
-struct SubmittedJob;
 class TrayIcon;
 class TrayMenu;
 
@@ -84,6 +85,8 @@ public:
     TrayIcon& tray();
     TrayMenu& trayMenu();
     FaxHistory& history();
+    FaxLog& faxLog();
+    Outbox& outbox();
     StatusTracker& statusTracker();
     DesktopNotices& notices();
     FaxStatusWindow& statusWindow();
@@ -96,12 +99,6 @@ private:
     void connectWindows();
     void connectHistory();
     void showOptions(bool modal);
-    void record(const SubmittedJob& job, bool uncertain);
-    // The name of number in the contact database, else among the desktop
-    // contacts once they are in; empty when neither has it.
-    QString contactName(const QString& number);
-    void faxEnded(int fax);
-    void resend(int fax);
     void showNotice(const QString& text);
 
     std::unique_ptr<Parts> m;

@@ -41,14 +41,14 @@ QString spoken(QString caption)
 } // namespace
 
 FrmSend::FrmSend(Services services, QWidget* parent)
-    : QWidget(parent), m_services(std::move(services)),
-      m_flow(m_host, m_destRows, m_docRows, *m_services.lines, *m_services.messageBox)
+    : QWidget(parent), m_services(std::move(services)), m_host(m_services.outbox->host()),
+      m_watch(m_services.outbox->watch()), m_destRows(m_services.outbox->destinations()),
+      m_docRows(m_services.outbox->documents()), m_flow(m_services.outbox->flow())
 {
     setObjectName(u"frmSend"_s);
     setWindowTitle(texts::SendTitle);
     setAccessibleName(texts::SendTitle);
-    m_host.setMessageBox(m_services.messageBox);
-    m_flow.setSettings([this] { return m_services.settings->values(); });
+    m_flow.setSettings([settings = m_services.settings] { return settings->values(); });
     // Until the window is first shown no line can have been chosen.
     m_flow.setLineText([this] { return m_comboOut ? m_comboOut->currentText() : QString(); });
     const bool tray = !m_services.trayAvailable || m_services.trayAvailable();
@@ -56,9 +56,6 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     // Titled from the start; the load sets them up again.
     setUpGrids();
 
-    m_flow.setApplianceWatch(&m_watch);
-    // A submission activates the control itself between its destinations.
-    m_watch.setBusy([this] { return m_flow.isRunning(); });
     connect(&m_watch, &ApplianceWatch::backOnline, this,
             [this] { Q_EMIT noticeRequested(texts::ApplianceBack); });
     connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
@@ -79,7 +76,9 @@ FrmSend::FrmSend(Services services, QWidget* parent)
 
 FrmSend::~FrmSend()
 {
+    // The control goes with its window; the outbox outlives both.
     m_host.destroy();
+    m_flow.setLineText([] { return QString(); });
 }
 
 void FrmSend::setVisible(bool visible)

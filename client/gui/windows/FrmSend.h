@@ -1,13 +1,10 @@
 #pragma once
 
-#include "ApplianceWatch.h"
-#include "CorvanefaxHost.h"
-#include "GridRows.h"
 #include "HttpGet.h"
 #include "LineTable.h"
 #include "ModemList.h"
+#include "Outbox.h"
 #include "SettingsStore.h"
-#include "SubmissionFlow.h"
 
 #include <QWidget>
 
@@ -24,9 +21,10 @@ namespace kestrel {
 class ListGrid;
 
 // The send window frmSend: the program's main window and the site of the
-// fax control. It holds the destination and document lists, starts the
-// submission, and lives in the notification area: hidden after start-up,
-// shown when a print job arrives or the user asks for it.
+// fax control. It shows the destination and document lists of the outbox
+// it is handed, makes the control on the outbox's host at its load, starts
+// the submission, and lives in the notification area: hidden after
+// start-up, shown when a print job arrives or the user asks for it.
 class FrmSend : public QWidget
 {
     Q_OBJECT
@@ -38,6 +36,9 @@ public:
         SettingsStore* settings = nullptr;
         LineTable* lines = nullptr; // program-wide: it outlives a reload
         IMessageBox* messageBox = nullptr;
+        // The lists, the control's host and the submission (made with the
+        // same lines and message box); it outlives the window.
+        Outbox* outbox = nullptr;
         // The file dialog: the chosen path, or empty when cancelled.
         std::function<QString(QWidget* parent, const QString& filter)> chooseFile;
         std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
@@ -135,12 +136,13 @@ private:
     void showSendState();
 
     Services m_services;
-    CorvanefaxHost m_host;
-    ApplianceWatch m_watch{m_host};
+    // The outbox's parts, under the names the window has always used.
+    CorvanefaxHost& m_host;
+    ApplianceWatch& m_watch;
+    GridRows& m_destRows;
+    GridRows& m_docRows;
+    SubmissionFlow& m_flow;
     bool m_reloadPending = false;
-    GridRows m_destRows{3};
-    GridRows m_docRows{3};
-    SubmissionFlow m_flow;
     // The line selector as the last Listamodem left it (none before one ran).
     LineSelector m_lineSelector;
     bool m_lineSelectorShown = false;

@@ -51,6 +51,7 @@ public:
     ScriptedMessageBox box;
     QStringList log; // notices and always-on-top requests, in order
     std::unique_ptr<ContactDatabase> database;
+    std::unique_ptr<Outbox> outbox; // outlives the window
     std::unique_ptr<FrmSend> send;
     std::unique_ptr<FrmRubrica> book;
 
@@ -73,10 +74,12 @@ public:
         const auto onTop = [this](QWidget* window, bool on) {
             log << u"on top %1 %2"_s.arg(window->objectName()).arg(on);
         };
+        outbox = std::make_unique<Outbox>(m_lines, box);
         FrmSend::Services s;
         s.settings = m_settings.get();
         s.lines = &m_lines;
         s.messageBox = &box;
+        s.outbox = outbox.get();
         s.setAlwaysOnTop = onTop;
         s.loadDesktopContacts = [this] {
             m_desktop = DesktopContacts::LoadOutlookContacts(

@@ -74,7 +74,8 @@ private:
     bool m_tray = true;
     QString m_page;
     QString m_chosenFile;
-    std::function<void()> m_attiva; // what each control's Attiva does
+    std::function<void()> m_attiva;   // what each control's Attiva does
+    std::unique_ptr<Outbox> m_outbox; // outlives the window
     std::unique_ptr<FrmSend> m_window;
 };
 
@@ -91,6 +92,7 @@ void TestFrmSend::init()
 void TestFrmSend::cleanup()
 {
     m_window.reset();
+    m_outbox.reset();
 }
 
 void TestFrmSend::makeWindow(const QByteArray& settings)
@@ -100,10 +102,13 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
     if (!settings.isEmpty())
         QVERIFY(testfiles::write(folder + u"/KZV.INI"_s, settings));
     m_settings = std::make_unique<SettingsStore>(folder);
+    m_window.reset();
+    m_outbox = std::make_unique<Outbox>(m_lines, m_box);
     FrmSend::Services s;
     s.settings = m_settings.get();
     s.lines = &m_lines;
     s.messageBox = &m_box;
+    s.outbox = m_outbox.get();
     s.chooseFile = [this](QWidget*, const QString& filter) {
         m_log << u"chooseFile "_s + filter;
         return m_chosenFile;
