@@ -223,9 +223,12 @@ int main(int argc, char* argv[])
 
     // The address book with a few contacts of each kind.
     ContactDatabase& contacts = client.contacts();
-    contacts.insertContact({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
-    contacts.insertContact({u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s});
-    contacts.insertContact({u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s});
+    for (const ContactRow& row : {ContactRow{u"0612345"_s, u"Studio Rossi"_s, u"1"_s},
+                                  ContactRow{u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s},
+                                  ContactRow{u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s}}) {
+        if (!contacts.insertContact(row))
+            return 1;
+    }
     FrmRubrica& book = client.addressBook();
     book.showWindow();
     book.gridClick(3, 1); // marked for sending
