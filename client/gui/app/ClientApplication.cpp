@@ -7,6 +7,7 @@
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
+#include "DialogLoader.h"
 #include "FaxHistory.h"
 #include "FaxStatusWindow.h"
 #include "FrmMsg.h"
@@ -47,8 +48,9 @@ struct ClientApplication::Parts
           files(replacements.files ? *replacements.files : ownFiles),
           clock(replacements.clock ? *replacements.clock : ownClock),
           starter(replacements.starter ? *replacements.starter : ownStarter),
-          tray(nullptr, replacements.trayAvailable), menu(box, shell), updates(folder, clock, starter),
-          contacts(settings.values().rubrica, box), desktopContacts(desktopContactsNotice()),
+          tray(nullptr, replacements.trayAvailable), menu(dialogLoader(box, shell)),
+          updates(folder, clock, starter), contacts(settings.values().rubrica, box),
+          desktopContacts(desktopContactsNotice()),
           statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
           history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),
           tracker(history, statusHost, statusTimer),
