@@ -7,6 +7,7 @@
 #include "DesktopShell.h"
 #include "DetachedProcessStarter.h"
 #include "DialogFileChooser.h"
+#include "DialogLoader.h"
 #include "FaxHistory.h"
 #include "FaxLog.h"
 #include "FaxStatusWindow.h"
@@ -47,8 +48,8 @@ struct ClientApplication::Parts
           files(replacements.files ? *replacements.files : ownFiles),
           clock(replacements.clock ? *replacements.clock : ownClock),
           starter(replacements.starter ? *replacements.starter : ownStarter),
-          tray(nullptr, replacements.trayAvailable), menu(box, shell), updates(folder, clock, starter),
-          outbox(lines, box), contacts(settings.values().rubrica, box),
+          tray(nullptr, replacements.trayAvailable), menu(dialogLoader(box, shell)),
+          updates(folder, clock, starter), outbox(lines, box), contacts(settings.values().rubrica, box),
           desktopContacts(desktopContactsNotice()),
           statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
           history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),

@@ -1,6 +1,7 @@
 #include "Dialog.h"
 
 #include "ClientTexts.h"
+#include "DialogLoader.h"
 #include "RecordingShell.h"
 #include "ScreenTwips.h"
 #include "ScriptedMessageBox.h"
@@ -57,10 +58,9 @@ private Q_SLOTS:
 
     void slidesUpFromBelowTheScreen()
     {
-        TrayMenu menu(m_box, m_shell);
-        menu.setIntervals({1, 60000});
+        TrayMenu menu(dialogLoader(m_box, m_shell, {1, 60000}));
         menu.open();
-        Dialog* dialog = menu.dialog();
+        QWidget* dialog = menu.dialog();
         const QRect area = ScreenTwips::availableArea(dialog);
         QCOMPARE(dialog->geometry(), QRect(QPoint(area.x() + area.width() - dialog->width(), bottom()),
                                            ScreenTwips::size(dialog, 2295, 2025)));
@@ -71,8 +71,7 @@ private Q_SLOTS:
     // Screen readers and automation find the menu by its name.
     void menuHasAName()
     {
-        TrayMenu menu(m_box, m_shell);
-        menu.setIntervals({1, 60000});
+        TrayMenu menu(dialogLoader(m_box, m_shell, {1, 60000}));
         menu.open();
         QCOMPARE(menu.dialog()->accessibleName(), texts::TrayMenuName);
         QCOMPARE(menu.dialog()->windowTitle(), texts::TrayMenuName);
@@ -82,10 +81,9 @@ private Q_SLOTS:
     // by itself, the next request brings a new one up from below.
     void oneMenuAtATime()
     {
-        TrayMenu menu(m_box, m_shell);
-        menu.setIntervals({40, 2000});
+        TrayMenu menu(dialogLoader(m_box, m_shell, {40, 2000}));
         menu.open();
-        QPointer<Dialog> first = menu.dialog();
+        QPointer<QWidget> first = menu.dialog();
         QTest::qWait(600);
         const int top = first->y();
         QVERIFY(top < bottom());
@@ -123,7 +121,7 @@ private Q_SLOTS:
         QFETCH(MsgAnswer, answer);
         QFETCH(QString, signal);
         QFETCH(bool, stays);
-        TrayMenu menu(m_box, m_shell);
+        TrayMenu menu(dialogLoader(m_box, m_shell));
         QSignalSpy send(&menu, &TrayMenu::sendWindowRequested);
         QSignalSpy status(&menu, &TrayMenu::statusWindowRequested);
         QSignalSpy setup(&menu, &TrayMenu::setupRequested);
@@ -131,7 +129,7 @@ private Q_SLOTS:
         m_box.setNextAnswers({answer});
         const qsizetype opened = m_shell.opened().size();
         menu.open();
-        QPointer<Dialog> dialog = menu.dialog();
+        QPointer<QWidget> dialog = menu.dialog();
         QLabel* label = dialog->findChild<QLabel*>(entry);
         QCOMPARE(label->cursor().shape(), Qt::PointingHandCursor);
         if (key)
@@ -159,15 +157,14 @@ private Q_SLOTS:
     // hides, the answer still counts, and the menu goes afterwards.
     void quitQuestionOutlivesTheMenu()
     {
-        QPointer<Dialog> dialog;
+        QPointer<QWidget> dialog;
         bool hiddenMeanwhile = false;
         WaitingMessageBox box;
         box.meanwhile = [&] {
             QTest::qWait(300);
             hiddenMeanwhile = dialog && !dialog->isVisible();
         };
-        TrayMenu menu(box, m_shell);
-        menu.setIntervals({5, 100});
+        TrayMenu menu(dialogLoader(box, m_shell, {5, 100}));
         QSignalSpy quit(&menu, &TrayMenu::quitRequested);
         menu.open();
         dialog = menu.dialog();
