@@ -12,11 +12,11 @@ namespace kestrel {
 
 // Waits for the outcome of jobs already submitted: asks the fax server
 // about those not ended yet, through the control library's job status
-// query (hosted as every program hosts it), a second after starting and
-// then every few seconds, and prints
-// each job on standard output as it ends ("<job> inviato", "<job> non
-// riuscito: <reason>", "<job> annullato"). Ends when every job has ended,
-// when the overall limit passes, or on stop().
+// query (a FaxStatusPoll, as the client asks), a second after starting and
+// then every few seconds, and prints each job on standard output as it
+// ends ("<job> inviato", "<job> non riuscito: <reason>", "<job>
+// annullato"). Ends when every job has ended, when the overall limit
+// passes, or on stop().
 class OutcomeWaiter : public QObject
 {
     Q_OBJECT
