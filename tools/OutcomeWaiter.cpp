@@ -1,7 +1,5 @@
 #include "OutcomeWaiter.h"
 
-#include "ComponentRegistry.h"
-
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -45,57 +43,48 @@ OutcomeWaiter::OutcomeWaiter(QObject* parent) : QObject(parent)
     m_limit.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, &OutcomeWaiter::ask);
     connect(&m_limit, &QTimer::timeout, this, &OutcomeWaiter::stop);
+    connect(&m_poll, &FaxStatusPoll::jobReported, this, &OutcomeWaiter::onReport);
+    connect(&m_poll, &FaxStatusPoll::queryEnded, this, &OutcomeWaiter::onQueryEnded);
 }
 
-OutcomeWaiter::~OutcomeWaiter()
-{
-    if (m_status)
-        m_status->Advise(nullptr);
-}
+OutcomeWaiter::~OutcomeWaiter() = default;
 
 Status OutcomeWaiter::create()
 {
-    const Expected<void*> object =
-        ComponentRegistry::createInstance(QString::fromLatin1(FaxStatusProgId), FaxStatusInterfaceId);
-    if (!object)
-        return object.error();
-    m_status.reset(static_cast<IFaxStatus*>(*object));
-    m_status->Advise(this);
-    return {};
+    return m_host.create();
 }
 
 void OutcomeWaiter::setServer(const QString& address, const QString& userName, const QString& password)
 {
-    if (m_status)
-        m_status->SetServer(address, userName, password);
+    m_host.setServer(address, userName, password);
 }
 
 void OutcomeWaiter::start(const QStringList& jobs)
 {
     m_pending = jobs;
-    if (m_pending.isEmpty() || !m_status) {
-        m_anyNotSent = m_anyNotSent || !m_status;
+    if (m_pending.isEmpty() || !m_host.isCreated()) {
+        m_anyNotSent = m_anyNotSent || !m_host.isCreated();
         finish();
         return;
     }
-    m_status->SetWaitLimitMs(m_replyLimitMs);
+    m_host.setWaitLimitMs(m_replyLimitMs);
     if (m_overallLimitMs > 0)
         m_limit.start(std::chrono::milliseconds(m_overallLimitMs));
-    m_next.start(m_intervalMs);
+    m_next.start(m_poll.waitMs());
 }
 
 void OutcomeWaiter::ask()
 {
     if (m_finished)
         return;
-    if (!m_status->Query(m_pending)) {
-        m_next.start(m_intervalMs);
+    if (!m_poll.ask(m_pending)) {
+        m_next.start(m_poll.waitMs());
         return;
     }
-    m_intervalMs = qMin(m_intervalMs * 2, int(LongestIntervalMs));
+    m_poll.lengthenWait();
 }
 
-void OutcomeWaiter::JobStatus(const JobReport& report)
+void OutcomeWaiter::onReport(const JobReport& report)
 {
     const QString line = endOf(report);
     if (line.isEmpty() || !m_pending.removeOne(report.job))
@@ -105,7 +94,7 @@ void OutcomeWaiter::JobStatus(const JobReport& report)
     printLine(stdout, line);
 }
 
-void OutcomeWaiter::QueryEnded(const QString& error)
+void OutcomeWaiter::onQueryEnded(const QString& error)
 {
     // A server that does not answer for a while is said once, not at every
     // question.
@@ -115,7 +104,7 @@ void OutcomeWaiter::QueryEnded(const QString& error)
     if (m_pending.isEmpty())
         finish();
     else if (!m_finished)
-        m_next.start(m_intervalMs);
+        m_next.start(m_poll.waitMs());
 }
 
 void OutcomeWaiter::stop()

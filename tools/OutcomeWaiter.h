@@ -1,23 +1,23 @@
 #pragma once
 
 #include "Expected.h"
-#include "FaxStatus.h"
+#include "FaxStatusHost.h"
+#include "FaxStatusPoll.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
-#include <memory>
-
 namespace kestrel {
 
 // Waits for the outcome of jobs already submitted: asks the fax server
 // about those not ended yet, through the control library's job status
-// query, a second after starting and then every few seconds, and prints
-// each job on standard output as it ends ("<job> inviato", "<job> non
-// riuscito: <reason>", "<job> annullato"). Ends when every job has ended,
-// when the overall limit passes, or on stop().
-class OutcomeWaiter : public QObject, private IFaxStatusEvents
+// query (a FaxStatusPoll, as the client asks), a second after starting and
+// then every few seconds, and prints each job on standard output as it
+// ends ("<job> inviato", "<job> non riuscito: <reason>", "<job>
+// annullato"). Ends when every job has ended, when the overall limit
+// passes, or on stop().
+class OutcomeWaiter : public QObject
 {
     Q_OBJECT
 public:
@@ -50,21 +50,20 @@ Q_SIGNALS:
     void finished(int verdict);
 
 private:
-    // IFaxStatusEvents
-    void JobStatus(const JobReport& report) override;
-    void QueryEnded(const QString& error) override;
+    void onReport(const JobReport& report);
+    void onQueryEnded(const QString& error);
 
     void ask();
     void finish();
 
-    std::unique_ptr<IFaxStatus> m_status;
+    FaxStatusHost m_host;
+    FaxStatusPoll m_poll{m_host, FirstAskMs, LongestIntervalMs};
     QStringList m_pending;
     bool m_anyNotSent = false;
     bool m_finished = false;
     QString m_lastError;
     int m_replyLimitMs = 60000;
     qint64 m_overallLimitMs = 0;
-    int m_intervalMs = FirstAskMs;
     QTimer m_next;
     QTimer m_limit;
 };

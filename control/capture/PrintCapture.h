@@ -3,6 +3,7 @@
 #include "CaptureJob.h"
 #include "CaptureThreads.h"
 #include "Expected.h"
+#include "Logger.h"
 #include "SocketComponent.h"
 #include "SpoolName.h"
 #include "SpoolWriter.h"
@@ -11,7 +12,6 @@
 #include <QTimer>
 
 #include <deque>
-#include <functional>
 #include <list>
 #include <memory>
 
@@ -67,7 +67,7 @@ public:
     // The spool name takes the value current when a job is saved.
     void setPrinterName(const QString& name) { m_printerName = name; }
     QString printerName() const { return m_printerName; }
-    void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
+    void setLogger(Logger logger) { m_log = std::move(logger); }
 
     // Opens the listener on 127.0.0.1 at the capture port, then announces
     // the jobs saved at the last shutdown. When the port
@@ -125,7 +125,7 @@ private:
     SocketComponent m_socket;
     SpoolName m_names;
     QString m_printerName;
-    std::function<void(const QString&)> m_log;
+    Logger m_log;
 
     // Jobs live on the capture threads; an ended one is deleted there.
     struct LaterDeleter

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "Activity.h"
+#include "Logger.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -23,7 +23,6 @@ class StatusPoller : public QObject
 
 public:
     static constexpr int IntervalMs = 7000;
-    using Logger = std::function<void(const QString&)>;
 
     explicit StatusPoller(QObject* parent = nullptr);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AsyncPrinterCheck.h"
+#include "Logger.h"
 #include "PrinterSetup.h"
 
 #include <QList>
@@ -33,7 +34,7 @@ public:
         // True while a box would hold up the control (a submission or a
         // status request under way).
         std::function<bool()> busy;
-        std::function<void(const QString&)> log;
+        Logger log;
     };
 
     BackgroundPrinterSetup(std::shared_ptr<IPrinterSystem> system, Hooks hooks,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Corvanefax.h"
+#include "Logger.h"
 #include "PrinterSystem.h"
 
 #include <QString>
@@ -92,7 +93,6 @@ class PrinterSetup
 {
 public:
     using Label = std::function<QString()>;
-    using Logger = std::function<void(const QString&)>;
     // A text for the user, when the installation failed.
     using Failed = std::function<void(const QString&)>;
 

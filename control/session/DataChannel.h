@@ -1,13 +1,12 @@
 #pragma once
 
 #include "Expected.h"
+#include "Logger.h"
 #include "SocketComponent.h"
 #include "StreamDeflater.h"
 
 #include <QFile>
 #include <QObject>
-
-#include <functional>
 
 namespace kestrel {
 
@@ -23,7 +22,7 @@ public:
 
     explicit DataChannel(QObject* parent = nullptr);
 
-    void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
+    void setLogger(Logger logger) { m_log = std::move(logger); }
     SocketComponent& wsData() { return m_ws; }
     int state() const { return m_ws.state(); }
 
@@ -64,7 +63,7 @@ private:
 
     SocketComponent m_ws;
     QFile m_file;
-    std::function<void(const QString&)> m_log;
+    Logger m_log;
     bool m_expecting = false; // a transfer is under way on this connection
     bool m_sending = false;
     bool m_endOfFile = false;

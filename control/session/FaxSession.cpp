@@ -87,7 +87,7 @@ FaxSession::FaxSession(SessionHost& host, QObject* parent) : QObject(parent), m_
     connect(&m_data, &DataChannel::SendComplete, this, &FaxSession::onFileSent);
 }
 
-void FaxSession::setLogger(std::function<void(const QString&)> logger)
+void FaxSession::setLogger(Logger logger)
 {
     m_log = logger;
     m_data.setLogger(std::move(logger));

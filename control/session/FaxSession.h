@@ -2,6 +2,7 @@
 
 #include "DataChannel.h"
 #include "JobQuery.h"
+#include "Logger.h"
 #include "MessageBox.h"
 #include "ReplySplitter.h"
 #include "SocketComponent.h"
@@ -45,7 +46,7 @@ public:
 
     explicit FaxSession(SessionHost& host, QObject* parent = nullptr);
 
-    void setLogger(std::function<void(const QString&)> logger);
+    void setLogger(Logger logger);
     // The longest the session waits for the greeting, for any reply, or for
     // a transfer to move.
     void setWaitLimitMs(int ms) { m_waitLimitMs = ms; }
@@ -90,7 +91,7 @@ private:
     void log(const QString& line) const;
 
     SessionHost* m_host;
-    std::function<void(const QString&)> m_log;
+    Logger m_log;
     int m_waitLimitMs = DefaultWaitLimitMs;
     SocketComponent m_cmd;
     DataChannel m_data;

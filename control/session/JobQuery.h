@@ -1,13 +1,13 @@
 #pragma once
 
 #include "JobQueryProtocol.h"
+#include "Logger.h"
 #include "ReplySplitter.h"
 #include "SocketComponent.h"
 
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace kestrel {
@@ -23,7 +23,7 @@ class JobQuery : public QObject
 public:
     explicit JobQuery(QObject* parent = nullptr);
 
-    void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
+    void setLogger(Logger logger) { m_log = std::move(logger); }
     void start(const QString& server, const QString& userName, const QString& password,
                const QStringList& jobs, int waitLimitMs);
     // Ends the session at once, saying nothing more to anyone.
@@ -43,7 +43,7 @@ private:
     SocketComponent m_cmd;
     ReplySplitter m_splitter;
     std::unique_ptr<JobQueryProtocol> m_protocol;
-    std::function<void(const QString&)> m_log;
+    Logger m_log;
     QString m_server;
     int m_waitLimitMs = 60000;
     QTimer m_replyTimer;

@@ -16,10 +16,11 @@ QString keyOf(const QString& appliance, const QString& job)
 } // namespace
 
 StatusTracker::StatusTracker(FaxHistory& history, FaxStatusHost& host, OneShotTimer& timer, QObject* parent)
-    : QObject(parent), m_history(history), m_host(host), m_timer(timer), m_server([] { return Server(); })
+    : QObject(parent), m_history(history), m_host(host), m_timer(timer), m_server([] { return Server(); }),
+      m_poll(host, DefaultIntervalMs, LongestWaitMs)
 {
-    connect(&m_host, &FaxStatusHost::jobReported, this, &StatusTracker::onReport);
-    connect(&m_host, &FaxStatusHost::queryEnded, this, &StatusTracker::onQueryEnded);
+    connect(&m_poll, &FaxStatusPoll::jobReported, this, &StatusTracker::onReport);
+    connect(&m_poll, &FaxStatusPoll::queryEnded, this, &StatusTracker::onQueryEnded);
 }
 
 StatusTracker::~StatusTracker()
@@ -32,7 +33,7 @@ void StatusTracker::wake()
     settleForgotten();
     // An open question asks again when it ends, a running interval when it
     // runs out.
-    if (m_host.isAsking() || m_timer.isActive())
+    if (m_poll.isAsking() || m_timer.isActive())
         return;
     ask();
 }
@@ -71,8 +72,8 @@ void StatusTracker::ask()
     m_asked = server;
     // Running before the question goes out: a query that answered at once
     // would otherwise ask again from inside this one.
-    m_timer.start(m_waitMs, [this] { wake(); });
-    if (!m_host.ask(jobs))
+    m_timer.start(m_poll.waitMs(), [this] { wake(); });
+    if (!m_poll.ask(jobs))
         m_timer.stop();
 }
 
@@ -89,7 +90,7 @@ void StatusTracker::onQueryEnded(const QString& error)
 {
     m_answers.reset();
     if (error.isEmpty()) {
-        m_waitMs = m_intervalMs;
+        m_poll.resetWait();
         setNote(QString());
         // The question outlasted the interval: the next one is due now.
         wake();
@@ -102,16 +103,16 @@ void StatusTracker::onQueryEnded(const QString& error)
         return;
     }
     // The server away or not answering: asked less and less often.
-    m_waitMs = qMin(m_waitMs * 2, LongestWaitMs);
-    m_timer.start(m_waitMs, [this] { wake(); });
-    setNote(texts::history::serverAway(error, (m_waitMs + 59999) / 60000));
+    const int waitMs = m_poll.lengthenWait();
+    m_timer.start(waitMs, [this] { wake(); });
+    setNote(texts::history::serverAway(error, (waitMs + 59999) / 60000));
 }
 
 void StatusTracker::settingsChanged()
 {
     m_refused.reset();
-    m_waitMs = m_intervalMs;
-    if (!m_host.isAsking()) {
+    m_poll.resetWait();
+    if (!m_poll.isAsking()) {
         m_timer.stop();
         ask();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FaxHistory.h"
-#include "FaxStatusHost.h"
+#include "FaxStatusPoll.h"
 
 #include <QObject>
 #include <QSet>
@@ -46,7 +46,7 @@ public:
     // The appliance and login in force, read before each question.
     void setServer(std::function<Server()> server) { m_server = std::move(server); }
     // The shortest time between two questions (benchmarks shorten it).
-    void setIntervalMs(int ms) { m_intervalMs = m_waitMs = ms; }
+    void setIntervalMs(int ms) { m_poll.setShortestMs(ms); }
 
     // A fax was added, or the program has started: asks at once unless a
     // question is open or was asked less than an interval ago.
@@ -78,10 +78,9 @@ private:
     FaxStatusHost& m_host;
     OneShotTimer& m_timer;
     std::function<Server()> m_server;
-    int m_intervalMs = DefaultIntervalMs;
     // The wait before the next question: the interval, longer while the
     // server does not answer.
-    int m_waitMs = DefaultIntervalMs;
+    FaxStatusPoll m_poll;
     // The appliance and login the open question went to.
     Server m_asked;
     // The login the server refused; none is asked with again.

@@ -17,6 +17,12 @@ Widget* named(Widget* widget, const QString& objectName, const QString& accessib
     return widget;
 }
 
+// A caption without its keyboard-accelerator mark, as screen readers say it.
+inline QString spoken(QString caption)
+{
+    return caption.remove(u'&');
+}
+
 // Lays a window's controls out by their design positions in twips, at the
 // logical dpi of the screen the window is on.
 class TwipsForm
@@ -33,6 +39,11 @@ public:
     void fixSize(int widthTwips, int heightTwips) const
     {
         m_window->setFixedSize(ScreenTwips::size(m_window, widthTwips, heightTwips));
+    }
+    // The size it opens at; the user may resize it.
+    void openSize(int widthTwips, int heightTwips) const
+    {
+        m_window->resize(ScreenTwips::size(m_window, widthTwips, heightTwips));
     }
 
 private:

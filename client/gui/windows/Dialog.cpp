@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "ScreenTwips.h"
 #include "Shell.h"
+#include "TwipsForm.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -38,7 +39,7 @@ Dialog::Dialog(IMessageBox& messages, Shell& shell, Intervals intervals, QWidget
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
-    setFixedSize(ScreenTwips::size(this, WidthTwips, HeightTwips));
+    TwipsForm(this).fixSize(WidthTwips, HeightTwips);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);

@@ -4,6 +4,7 @@
 #include "FaxHistory.h"
 #include "FaxHistoryModel.h"
 #include "TwipsForm.h"
+#include "WindowPlacement.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -24,11 +25,6 @@ using Show = FaxHistoryFilter::Show;
 constexpr int WidthTwips = 14400;
 constexpr int HeightTwips = 5400;
 
-QString spoken(QString caption)
-{
-    return caption.remove(u'&');
-}
-
 } // namespace
 
 FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
@@ -36,10 +32,8 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
       m_shown(new FaxHistoryFilter(history, this))
 {
     using namespace texts::history;
-    setObjectName(u"statusWindow"_s);
-    setWindowTitle(WindowTitle);
-    setAccessibleName(WindowTitle);
-    resize(ScreenTwips::size(this, WidthTwips, HeightTwips));
+    WindowPlacement::name(this, u"statusWindow"_s, WindowTitle);
+    TwipsForm(this).openSize(WidthTwips, HeightTwips);
 
     auto* label = new QLabel(FilterLabel, this);
     m_filter = named(new QComboBox(this), u"filter"_s, spoken(FilterLabel));
@@ -168,12 +162,7 @@ void FaxStatusWindow::setServerNote(const QString& note)
 
 void FaxStatusWindow::showInFront()
 {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    WindowPlacement::showInFront(this);
     m_view->setFocus();
 }
 

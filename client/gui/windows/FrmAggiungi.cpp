@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "NormalizeFaxNumber.h"
 #include "TwipsForm.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,12 +25,6 @@ namespace {
 // The window's client area, in twips: the controls and a margin.
 constexpr int WidthTwips = 4080;
 constexpr int HeightTwips = 2400;
-
-// A caption without its keyboard-accelerator mark, as screen readers say it.
-QString spoken(QString caption)
-{
-    return caption.remove(u'&');
-}
 
 bool isEnter(const QKeyEvent* key)
 {
@@ -56,9 +51,7 @@ bool dropsNumberKey(const QKeyEvent* key)
 FrmAggiungi::FrmAggiungi(Services services, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(std::move(services))
 {
-    setObjectName(u"frmAggiungi"_s);
-    setWindowTitle(texts::book::EditorTitle);
-    setAccessibleName(texts::book::EditorTitle);
+    WindowPlacement::name(this, u"frmAggiungi"_s, texts::book::EditorTitle);
     buildControls();
 }
 

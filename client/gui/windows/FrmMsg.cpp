@@ -1,7 +1,8 @@
 #include "FrmMsg.h"
 
 #include "ClientTexts.h"
-#include "ScreenTwips.h"
+#include "TwipsForm.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -25,10 +26,11 @@ constexpr QRgb Background = 0xFFFFC0;
 FrmMsg::FrmMsg(int closeInterval, QWidget* parent)
     : QWidget(parent, Qt::Window), m_label(new QLabel(this)), m_timer(new QTimer(this))
 {
-    setObjectName(u"FrmMsg"_s);
+    WindowPlacement::name(
+        this, u"FrmMsg"_s,
+        texts::noticeCaption(QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(texts::noticeCaption(QFileInfo(QCoreApplication::applicationFilePath()).fileName()));
-    setFixedSize(ScreenTwips::size(this, WidthTwips, HeightTwips));
+    TwipsForm(this).fixSize(WidthTwips, HeightTwips);
 
     QPalette colours = palette();
     colours.setColor(QPalette::Window, QColor(Background));

@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "OptionsController.h"
 #include "SettingsKeys.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,8 +44,7 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& objectName, const QStrin
 FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files, QWidget* parent)
     : QDialog(parent), m_options(options), m_messages(messages), m_files(files)
 {
-    setObjectName(u"frmOption"_s);
-    setWindowTitle(texts::ProductName);
+    WindowPlacement::name(this, u"frmOption"_s, texts::ProductName);
 
     auto* form = new QFormLayout;
     addTextRow(form, u"txtIP"_s, texts::OptionIp);

@@ -8,6 +8,7 @@
 #include "ListGrid.h"
 #include "MessageBox.h"
 #include "TwipsForm.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,11 +29,6 @@ namespace {
 constexpr int WidthTwips = 6600;
 constexpr int HeightTwips = 5760;
 constexpr int MarkSide = 16;
-
-QString spoken(QString caption)
-{
-    return caption.remove(u'&');
-}
 
 // The desktop contacts' mark: a card with a person on it, drawn for the
 // pixel density asked for.
@@ -91,9 +87,7 @@ QList<AddressBookRow> databaseRows(const QList<ContactRow>& contacts)
 FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(std::move(services)), m_destinations(destinations)
 {
-    setObjectName(u"FrmRubrica"_s);
-    setWindowTitle(texts::book::AddressBookTitle);
-    setAccessibleName(texts::book::AddressBookTitle);
+    WindowPlacement::name(this, u"FrmRubrica"_s, texts::book::AddressBookTitle);
     buildControls();
 }
 

@@ -7,16 +7,15 @@
 #include "ListGrid.h"
 #include "NormalizeFaxNumber.h"
 #include "TwipsForm.h"
+#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -31,12 +30,6 @@ constexpr int StatusRowTop = 5910;
 constexpr int HeightTwips = 6405;
 // The row of "Setup" and "Esci" below it where there is no notification area.
 constexpr int ShellRowTwips = 615;
-
-// A caption without its keyboard-accelerator mark, as screen readers say it.
-QString spoken(QString caption)
-{
-    return caption.remove(u'&');
-}
 
 } // namespace
 
@@ -285,14 +278,7 @@ void FrmSend::applyColumnWidths()
 
 void FrmSend::posiziona()
 {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    // The available area already leaves the taskbar its room.
-    const QRect area = screen->availableGeometry();
-    const QRect frame = frameGeometry();
-    const QSize decoration = frame.size() - size();
-    move(area.right() + 1 - frame.width(), area.bottom() + 1 - height() - decoration.height());
+    WindowPlacement::toBottomRight(this);
 }
 
 void FrmSend::Listamodem()
@@ -330,12 +316,7 @@ void FrmSend::hideToTray()
 
 void FrmSend::showInFront()
 {
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    WindowPlacement::showInFront(this);
 }
 
 void FrmSend::hideWithCompanions()
