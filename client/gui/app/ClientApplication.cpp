@@ -19,6 +19,7 @@
 #include "OptionsController.h"
 #include "QtTranslation.h"
 #include "ResendDocuments.h"
+#include "ServerReasons.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
 #include "StatusTracker.h"
@@ -308,7 +309,8 @@ void ClientApplication::faxEnded(int fax)
                         false);
         break;
     case FaxState::Failed:
-        m->notices.show(handle, texts::history::failedNotice(who, record.reason), true);
+        m->notices.show(handle, texts::history::failedNotice(who, serverReasons::inItalian(record.reason)),
+                        true);
         break;
     case FaxState::Cancelled:
         m->notices.show(handle, texts::history::cancelledNotice(who), false);
