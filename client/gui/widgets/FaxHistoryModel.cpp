@@ -180,6 +180,29 @@ void FaxHistoryFilter::setSearch(const QString& typed)
     startSearch();
 }
 
+void FaxHistoryFilter::prepareSearch()
+{
+    const QList<FaxRecord>& records = m_history.records();
+    if (m_preparing || records.size() < m_backgroundFrom || m_keys.size() == records.size())
+        return;
+    m_preparing = true;
+    m_pool.start([this, version = m_version, records = records] {
+        QStringList keys = faxSearch::keysOf(records);
+        QMetaObject::invokeMethod(
+            this,
+            [this, version, keys = std::move(keys)]() mutable {
+                m_preparing = false;
+                if (version != m_version || keys.size() <= m_keys.size())
+                    return; // the indices moved, or a search made them
+                const QList<FaxRecord>& now = m_history.records();
+                for (qsizetype fax = keys.size(); fax < now.size(); ++fax)
+                    keys << faxSearch::keyOf(now.at(fax));
+                m_keys = std::move(keys);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 void FaxHistoryFilter::startSearch()
 {
     const quint64 generation = ++m_generation;
@@ -188,7 +211,9 @@ void FaxHistoryFilter::startSearch()
         m_found.clear();
         m_foundQuery = m_query;
         m_pending = false;
-        invalidateRowsFilter();
+        // The mapping made anew: far quicker than rows taken out and put back
+        // one range at a time when the faxes found are scattered.
+        invalidate();
         Q_EMIT searchSettled();
         return;
     }
@@ -237,7 +262,9 @@ void FaxHistoryFilter::searchDone(quint64 generation, quint64 version, QStringLi
     m_found = std::move(found);
     m_foundQuery = m_query;
     m_pending = false;
-    invalidateRowsFilter();
+    // The mapping made anew: far quicker than rows taken out and put back
+    // one range at a time when the faxes found are scattered.
+    invalidate();
     Q_EMIT searchSettled();
 }
 

@@ -83,6 +83,9 @@ public:
     void setShow(Show show);
 
     void setSearch(const QString& typed);
+    // Makes the faxes' keys on the worker, ahead of a search of a long
+    // history (the search box has the focus).
+    void prepareSearch();
     QString search() const { return m_typed; }
     // Whether the list is the one of the last search.
     bool isSearchSettled() const { return !m_pending; }
@@ -117,6 +120,7 @@ private:
     // The last search's; a search on the worker that is not gives up.
     std::atomic<quint64> m_generation{0};
     bool m_pending = false;
+    bool m_preparing = false;
     int m_backgroundFrom = BackgroundFrom;
     // Last: its tasks use the members above.
     QThreadPool m_pool;

@@ -174,6 +174,8 @@ void FaxStatusWindow::clearSearch()
 
 bool FaxStatusWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_search && event->type() == QEvent::FocusIn)
+        m_shown->prepareSearch();
     if (watched != m_search || event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -53,7 +53,7 @@ public:
     // The search box.
     QLineEdit* searchBox() const { return m_search; }
     // How long typing pauses before the list narrows.
-    static constexpr int SearchPauseMs = 40;
+    static constexpr int SearchPauseMs = 30;
 
 Q_SIGNALS:
     void resendRequested(int fax);
