@@ -1,5 +1,7 @@
 #include "OutcomeWaiter.h"
 
+#include "ServerReasons.h"
+
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +17,14 @@ void printLine(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+// The server's reason in Italian, its own text after it for whoever looks
+// it up; a text the table does not know as it came.
+QString reasonShown(const QString& reason)
+{
+    const std::optional<QString> italian = serverReasons::known(reason);
+    return italian ? u"%1 (%2)"_s.arg(*italian, reason) : reason;
+}
+
 // The line that tells how a job ended; empty while it has not.
 QString endOf(const JobReport& report)
 {
@@ -23,7 +33,7 @@ QString endOf(const JobReport& report)
         return u"%1 inviato"_s.arg(report.job);
     case JobReport::State::Failed:
         return report.reason.isEmpty() ? u"%1 non riuscito"_s.arg(report.job)
-                                       : u"%1 non riuscito: %2"_s.arg(report.job, report.reason);
+                                       : u"%1 non riuscito: %2"_s.arg(report.job, reasonShown(report.reason));
     case JobReport::State::Cancelled:
         return u"%1 annullato"_s.arg(report.job);
     case JobReport::State::Unknown:

@@ -15,8 +15,9 @@ namespace kestrel {
 // query (a FaxStatusPoll, as the client asks), a second after starting and
 // then every few seconds, and prints each job on standard output as it
 // ends ("<job> inviato", "<job> non riuscito: <reason>", "<job>
-// annullato"). Ends when every job has ended, when the overall limit
-// passes, or on stop().
+// annullato"; a reason the server's reasons know reads in Italian, the
+// server's own text in brackets). Ends when every job has ended, when the
+// overall limit passes, or on stop().
 class OutcomeWaiter : public QObject
 {
     Q_OBJECT

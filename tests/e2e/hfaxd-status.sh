@@ -104,10 +104,13 @@ expect() {
         fail "$what: no line '$line'"
     fi
 }
-expect "our fax whose number another user's job took is to be checked" \
-    "$ours tocheck 0 Il fax n. $ours sul server fax è di un altro utente (luigi)"
-expect "a fax failed after two dials shows two tries" "$dialled failed 2 No carrier detected"
-expect "a fax the server does not know is to be checked" \
-    "99 tocheck 0 Il server fax non ha più notizie di questo fax"
+# The history keeps the server's reason; the window shows it in Italian
+# (after "|"), and the client's own reasons as they are.
+owned="Il fax n. $ours sul server fax è di un altro utente (luigi)"
+expect "our fax whose number another user's job took is to be checked" "$ours tocheck 0 $owned | $owned"
+expect "a fax failed after two dials shows two tries, its reason in Italian" \
+    "$dialled failed 2 No carrier detected | Nessun fax ha risposto al numero chiamato"
+gone="Il server fax non ha più notizie di questo fax"
+expect "a fax the server does not know is to be checked" "99 tocheck 0 $gone | $gone"
 
 ((failures == 0))

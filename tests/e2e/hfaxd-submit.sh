@@ -133,8 +133,9 @@ chmod 600 "$WORK/password"
 # --- how a job ended, learnt by --wait: started first, checked last --------
 # No modem is configured: nothing is ever sent. One job is killed on the
 # server and must end "annullato"; the other gets a kill time that passes
-# and must end "non riuscito" with hfaxd's own reason. A kill time passes
-# only at a turn of the minute, so the checks below run meanwhile.
+# and must end "non riuscito" with hfaxd's reason in Italian, its own text
+# after it. A kill time passes only at a turn of the minute, so the checks
+# below run meanwhile.
 # wait_send NAME NUMBER: corvafax-send --wait in the background; sets
 # WAIT_PID and, once it printed it, the job number in $WORK/NAME.job.
 wait_send() {
@@ -371,7 +372,7 @@ outcome() {
 }
 outcome killed "$KILLED_PID" '%s annullato'
 KILLED_PID=
-outcome expired "$EXPIRED_PID" '%s non riuscito: Kill time expired'
+outcome expired "$EXPIRED_PID" "%s non riuscito: Tempo massimo per l'invio scaduto (Kill time expired)"
 EXPIRED_PID=
 
 if ((failures)); then

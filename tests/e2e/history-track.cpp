@@ -2,14 +2,15 @@
 // end-to-end scripts: a history holding the given faxes, unfinished, asked
 // about once by the status tracker through the control library's query (found
 // through the component registry), then each fax printed as the history
-// keeps it:
+// keeps it, and the reason as the status window shows it:
 //
 //   history-track SERVER USER PASSWORD JOB:NUMBER...
-//   -> one line per fax: JOB STATE TRIES REASON
+//   -> one line per fax: JOB STATE TRIES REASON | REASON SHOWN
 //
 // Exits non-zero when the query cannot be made or does not end.
 
 #include "FaxHistory.h"
+#include "FaxHistoryModel.h"
 #include "FaxStatusHost.h"
 #include "OneShotTimer.h"
 #include "StatusTracker.h"
@@ -77,8 +78,12 @@ int main(int argc, char* argv[])
     }
     if (!error.isEmpty())
         std::fprintf(stderr, "history-track: %s\n", qPrintable(error));
-    for (const FaxRecord& record : history.records())
-        std::printf("%s %s %d %s\n", qPrintable(record.job), StateWords[int(record.state)], record.tries,
-                    qPrintable(record.reason));
+    const FaxHistoryModel window(history);
+    for (int fax = 0; fax < history.records().size(); ++fax) {
+        const FaxRecord& record = history.records().at(fax);
+        const QModelIndex shown = window.index(window.rowOf(fax), FaxHistoryModel::ReasonColumn);
+        std::printf("%s %s %d %s | %s\n", qPrintable(record.job), StateWords[int(record.state)], record.tries,
+                    qPrintable(record.reason), qPrintable(shown.data().toString()));
+    }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "NormalizeFaxNumber.h"
 #include "ResendDocuments.h"
+#include "ServerReasons.h"
 
 namespace kestrel {
 
@@ -62,7 +63,8 @@ void FaxLog::faxEnded(int index)
                           false);
         break;
     case FaxState::Failed:
-        m_services.notify(handle, texts::history::failedNotice(who, record.reason), true);
+        m_services.notify(handle, texts::history::failedNotice(who, serverReasons::inItalian(record.reason)),
+                          true);
         break;
     case FaxState::Cancelled:
         m_services.notify(handle, texts::history::cancelledNotice(who), false);

@@ -276,6 +276,10 @@ inline const QString FilterOpenOrFailed = u"Non conclusi o non riusciti"_s;
 inline const QString ResendButton = u"&Reinvia"_s;
 inline const QString ResendTip = u"Rimette documenti e numero del fax scelto nella finestra di invio"_s;
 inline const QString CloseButton = u"&Chiudi"_s;
+// The status window's search box.
+inline const QString SearchName = u"Cerca fax"_s;
+inline const QString SearchPlaceholder = u"Cerca per numero, nome o N. fax"_s;
+inline const QString SearchTip = u"Mostra solo i fax con questo numero, nome o N. fax (Ctrl+F)"_s;
 // What a screen reader says for a row.
 inline QString rowSpoken(const QString& when, const QString& destination, const QString& state,
                          const QString& reason)

@@ -9,9 +9,13 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -95,7 +99,7 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     auto* top = new QHBoxLayout;
     top->addWidget(label);
     top->addWidget(m_filter);
-    top->addStretch();
+    top->addWidget(makeSearch(), 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_resend);
     bottom->addStretch();
@@ -114,13 +118,83 @@ FaxStatusWindow::~FaxStatusWindow() = default;
 
 int FaxStatusWindow::currentFax() const
 {
-    const QModelIndex current = m_view->currentIndex();
-    return current.isValid() ? current.data(FaxHistoryModel::FaxRole).toInt() : -1;
+    return selectedFax();
 }
+
+int FaxStatusWindow::selectedFax() const
+{
+    // The view's index is the filter's: its row is not the history's.
+    const QModelIndex current = m_view->currentIndex();
+    if (!current.isValid() || !m_view->selectionModel()->isRowSelected(current.row()))
+        return -1;
+    return m_model->faxOf(m_shown->mapToSource(current).row());
+}
+
+// The search box -------------------------------------------------------------
+
+QWidget* FaxStatusWindow::makeSearch()
+{
+    using namespace texts::history;
+    m_search = named(new QLineEdit(this), u"search"_s, SearchName);
+    m_search->setPlaceholderText(SearchPlaceholder);
+    m_search->setToolTip(SearchTip);
+    m_search->setClearButtonEnabled(true);
+    m_search->installEventFilter(this);
+    // Typing narrows the list once it pauses; a long history is searched
+    // off this thread by the filter.
+    m_searchPause = new QTimer(this);
+    m_searchPause->setSingleShot(true);
+    m_searchPause->setInterval(SearchPauseMs);
+    connect(m_search, &QLineEdit::textChanged, m_searchPause, qOverload<>(&QTimer::start));
+    connect(m_searchPause, &QTimer::timeout, this, [this] { m_shown->setSearch(m_search->text()); });
+    connect(m_shown, &FaxHistoryFilter::searchSettled, this, &FaxStatusWindow::updateResend);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    return m_search;
+}
+
+void FaxStatusWindow::clearSearch()
+{
+    m_searchPause->stop();
+    {
+        const QSignalBlocker quiet(m_search);
+        m_search->clear();
+    }
+    m_shown->setSearch({});
+}
+
+bool FaxStatusWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_search && event->type() == QEvent::FocusIn)
+        m_shown->prepareSearch();
+    if (watched != m_search || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape && !m_search->text().isEmpty()) {
+        clearSearch();
+        return true;
+    }
+    if (key != Qt::Key_Down && key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    // To the list, the first fax found made current when none is.
+    if (m_searchPause->isActive()) {
+        m_searchPause->stop();
+        m_shown->setSearch(m_search->text());
+    }
+    if (!m_view->currentIndex().isValid() && m_shown->rowCount() > 0)
+        m_view->setCurrentIndex(m_shown->index(0, 0));
+    m_view->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+// ----------------------------------------------------------------------------
 
 void FaxStatusWindow::updateResend()
 {
-    const int fax = currentFax();
+    const int fax = selectedFax();
     const bool again = fax >= 0 && (m_history.records().at(fax).state == FaxState::Failed ||
                                     m_history.records().at(fax).state == FaxState::Cancelled);
     m_resend->setEnabled(again);
@@ -141,8 +215,9 @@ void FaxStatusWindow::updateUnsaved()
 void FaxStatusWindow::showFax(int fax)
 {
     QModelIndex index = m_shown->mapFromSource(m_model->index(m_model->rowOf(fax), 0));
-    // A fax the filter hides: all are listed again to show it.
+    // A fax the filter or the search hides: all are listed again to show it.
     if (!index.isValid() && fax >= 0 && fax < m_history.records().size()) {
+        clearSearch();
         m_filter->setCurrentIndex(m_filter->findData(int(Show::All)));
         index = m_shown->mapFromSource(m_model->index(m_model->rowOf(fax), 0));
     }

@@ -4,8 +4,10 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 namespace kestrel {
 
@@ -18,6 +20,9 @@ class FaxHistoryModel;
 // the faxes that are unfinished or failed; "Reinvia" on a failed or
 // cancelled fax puts it back into the send window. A line above the list
 // says when the list is not the one saved in the history file, and why.
+// The search box beside the filter narrows the list to the faxes whose
+// name, number or job number hold what is typed (Ctrl+F goes there; Down
+// or Enter goes to the list).
 class FaxStatusWindow : public QWidget
 {
     Q_OBJECT
@@ -41,6 +46,14 @@ public:
     QLabel* unsavedLine() const { return m_unsaved; }
     // The fax on the current row, or -1.
     int currentFax() const;
+    // The fax (the history's index) the row actions act on: the selected
+    // row's, through the filter and the search; -1 when none is selected.
+    int selectedFax() const;
+
+    // The search box.
+    QLineEdit* searchBox() const { return m_search; }
+    // How long typing pauses before the list narrows.
+    static constexpr int SearchPauseMs = 30;
 
 Q_SIGNALS:
     void resendRequested(int fax);
@@ -48,6 +61,10 @@ Q_SIGNALS:
 private:
     void updateResend();
     void updateUnsaved();
+    // The search box.
+    QWidget* makeSearch();
+    void clearSearch();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     const FaxHistory& m_history;
     FaxHistoryModel* m_model;
@@ -57,6 +74,9 @@ private:
     QPushButton* m_resend;
     QLabel* m_serverNote;
     QLabel* m_unsaved;
+    // The search box.
+    QLineEdit* m_search = nullptr;
+    QTimer* m_searchPause = nullptr;
 };
 
 } // namespace kestrel

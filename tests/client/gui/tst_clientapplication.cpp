@@ -198,8 +198,10 @@ void TestClientApplication::faxEndsInANotice()
     startWithOneFax(tray, {u"/tmp/kestrel-1.ps"_s});
     m_notices.clear();
     m_query->answer({test::report(u"7"_s, JobReport::State::Failed, u"Busy signal detected"_s)});
-    const QString text = texts::history::failedNotice(u"Studio Rossi"_s, u"Busy signal detected"_s);
+    // The server's reason in Italian; the history keeps its own words.
+    const QString text = u"Fax a Studio Rossi non riuscito: Numero occupato"_s;
     QCOMPARE(m_notices, tray ? QStringList() : QStringList{text});
+    QCOMPARE(m_client->history().records().at(0).reason, u"Busy signal detected"_s);
     if (tray) {
         QCOMPARE(m_client->tray().shownMessage(), text);
         Q_EMIT m_client->tray().findChild<QSystemTrayIcon*>()->messageClicked();

@@ -1,6 +1,6 @@
 // The status window on the offscreen platform: newest first, states in
-// words and colour, the filter, rows a screen reader reads whole, and
-// "Reinvia" on the faxes that did not go.
+// words and colour, the filter, the search box, rows a screen reader reads
+// whole, and "Reinvia" on the faxes that did not go.
 
 #include "ClientTexts.h"
 #include "FaxHistory.h"
@@ -11,8 +11,10 @@
 #include "OtherProgram.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -151,7 +153,112 @@ private Q_SLOTS:
         QCOMPARE(cell->text(QAccessible::Name), texts::history::Failed);
         QCOMPARE(cell->text(QAccessible::Description),
                  texts::history::rowSpoken(u"08/12/2026 10:15"_s, u"Studio Rossi"_s, texts::history::Failed,
-                                           u"Busy signal detected"_s));
+                                           u"Numero occupato"_s));
+    }
+
+    // The server's reason in Italian, its own words in the tooltip and in
+    // the history; a reason the table does not know as it came.
+    void reasonInItalian_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("known") << u"Busy signal detected"_s << u"Numero occupato"_s;
+        QTest::newRow("unknown") << u"Modem wedged"_s << u"Modem wedged"_s;
+    }
+    void reasonInItalian()
+    {
+        QFETCH(QString, reason);
+        QFETCH(QString, shown);
+        JobUpdate failed;
+        failed.state = FaxState::Failed;
+        failed.reason = reason;
+        m_history->update(u"fax.local"_s, u"1"_s, failed, {});
+        const QModelIndex cell = m_window->view()->model()->index(5, FaxHistoryModel::ReasonColumn);
+        QCOMPARE(cell.data().toString(), shown);
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), reason);
+        QCOMPARE(m_history->records().at(0).reason, reason);
+    }
+
+    // Ctrl+F, then typing: the list narrows to the faxes found.
+    void searchByKeyboard_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("a name, case aside") << u"ROSSI"_s << QStringList{u"4"_s};
+        QTest::newRow("a number, written otherwise") << u"06 1234-5"_s << QStringList{u"5"_s};
+        QTest::newRow("part of every number")
+            << u"1234"_s << QStringList{u"6"_s, u"5"_s, u"4"_s, u"3"_s, u"2"_s, u"1"_s};
+        QTest::newRow("nothing") << u"Bianchi"_s << QStringList{};
+    }
+    void searchByKeyboard()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, listed);
+        QLineEdit* search = m_window->searchBox();
+        QCOMPARE(search->accessibleName(), u"Cerca fax"_s);
+        QCOMPARE(search->placeholderText(), u"Cerca per numero, nome o N. fax"_s);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keySequence(m_window.get(), QKeySequence::Find);
+        QCOMPARE(QApplication::focusWidget(), search);
+        QTest::keyClicks(search, typed);
+        QTRY_COMPARE(listedJobs(), listed);
+        // Escape lists every fax again.
+        QTest::keyClick(search, Qt::Key_Escape);
+        QCOMPARE(listedJobs().size(), 6);
+    }
+
+    // The search and the filter together; a fax they hide, shown from a
+    // notice, clears both.
+    void searchWithinTheFilter()
+    {
+        m_window->filter()->setCurrentIndex(2); // unfinished: 6, 2, 1
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keySequence(m_window.get(), QKeySequence::Find);
+        QTest::keyClicks(m_window->searchBox(), u"0612342"_s);
+        QTRY_COMPARE(listedJobs(), QStringList{u"2"_s});
+        m_window->showFax(3);
+        QCOMPARE(m_window->searchBox()->text(), QString());
+        QCOMPARE(listedJobs().size(), 6);
+        QCOMPARE(m_window->selectedFax(), 3);
+    }
+
+    // A fax found is acted on from its row: Down goes to the list, the
+    // row's fax is the history's, not the row's number.
+    void foundFaxKeepsItsActions()
+    {
+        QSignalSpy resend(m_window.get(), &FaxStatusWindow::resendRequested);
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keySequence(m_window.get(), QKeySequence::Find);
+        QTest::keyClicks(m_window->searchBox(), u"rossi"_s);
+        QTest::keyClick(m_window->searchBox(), Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), m_window->view());
+        QCOMPARE(listedJobs(), QStringList{u"4"_s});
+        QCOMPARE(m_window->selectedFax(), 3);
+        QVERIFY(m_window->resendButton()->isEnabled());
+        QTest::mouseClick(m_window->resendButton(), Qt::LeftButton);
+        QCOMPARE(resend.size(), 1);
+        QCOMPARE(resend.at(0).at(0).toInt(), 3);
+    }
+
+    // On the worker: only the last search's result is used, and a fax
+    // added meanwhile is matched too.
+    void searchOnTheWorker()
+    {
+        auto* shown = qobject_cast<FaxHistoryFilter*>(m_window->view()->model());
+        QVERIFY(shown);
+        shown->setBackgroundFrom(1);
+        shown->setSearch(u"0612343"_s);
+        shown->setSearch(u"rossi"_s);
+        QVERIFY(!shown->isSearchSettled());
+        FaxRecord record;
+        record.job = u"7"_s;
+        record.name = u"Rossi e figli"_s;
+        m_history->add(record);
+        QTRY_VERIFY(shown->isSearchSettled());
+        QCOMPARE(listedJobs(), (QStringList{u"7"_s, u"4"_s}));
+        // Whatever the worker still had to say about the first search.
+        QTest::qWait(50);
+        QCOMPARE(listedJobs(), (QStringList{u"7"_s, u"4"_s}));
     }
 
     void resendOnlyWhatDidNotGo_data()

@@ -115,7 +115,7 @@ bool saveNotice(ClientApplication& client, const QString& folder)
     while (bus && !bus->isServiceRegistered(QString::fromLatin1(DesktopNotices::Service)) &&
            waited.elapsed() < 3000)
         QThread::msleep(50);
-    const QString text = texts::history::failedNotice(u"Dell'Orto forniture"_s, u"Busy signal detected"_s);
+    const QString text = texts::history::failedNotice(u"Dell'Orto forniture"_s, u"Numero occupato"_s);
     if (!bus || !bus->isServiceRegistered(QString::fromLatin1(DesktopNotices::Service))) {
         // In place of whatever notice the start left on show.
         FrmMsg& notice = FrmMsg::load();

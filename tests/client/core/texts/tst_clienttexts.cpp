@@ -208,6 +208,11 @@ void TestClientTexts::everyText_data()
         << QString(texts::history::ResendTip)
         << u"Rimette documenti e numero del fax scelto nella finestra di invio"_s;
     QTest::newRow("history::CloseButton") << QString(texts::history::CloseButton) << u"&Chiudi"_s;
+    QTest::newRow("history::SearchName") << QString(texts::history::SearchName) << u"Cerca fax"_s;
+    QTest::newRow("history::SearchPlaceholder")
+        << QString(texts::history::SearchPlaceholder) << u"Cerca per numero, nome o N. fax"_s;
+    QTest::newRow("history::SearchTip") << QString(texts::history::SearchTip)
+                                        << u"Mostra solo i fax con questo numero, nome o N. fax (Ctrl+F)"_s;
     QTest::newRow("history::ResendAction") << QString(texts::history::ResendAction) << u"Reinvia"_s;
     QTest::newRow("history::DocumentsMissing") << QString(texts::history::DocumentsMissing)
                                                << u"Documenti non più presenti, non rimessi nella lista: "_s;
