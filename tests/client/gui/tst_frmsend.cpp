@@ -130,7 +130,7 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
             if (m_attiva)
                 m_attiva();
         };
-        host.adopt(std::move(control));
+        host.adopt(std::move(control), m_control);
         m_log << u"control"_s;
         return {};
     };

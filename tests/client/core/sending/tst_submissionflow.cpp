@@ -70,7 +70,7 @@ void TestSubmissionFlow::init()
     m_host = std::make_unique<CorvanefaxHost>();
     auto control = std::make_unique<RecordingControl>();
     m_control = control.get();
-    m_host->adopt(std::move(control));
+    m_host->adopt(std::move(control), m_control);
     m_destinations.setRows(1);
     m_documents.setRows(1);
     m_box.clear();
