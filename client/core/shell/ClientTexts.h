@@ -441,13 +441,13 @@ inline const QString KillAfter = u"Rinuncia dopo (ore):"_s;
 inline const QString Resolution = u"Risoluzione:"_s;
 inline const QString Fine = u"Fine"_s;
 inline const QString Standard = u"Standard (più veloce)"_s;
-inline const QString Tries = u"Tentativi:"_s;
+inline const QString Tries = u"Tentativi di trasmissione:"_s;
 // A count left to the fax server.
 inline const QString ServerDefault = u"Predefinito del server"_s;
 inline const QString KillDefault = u"Predefinito (3 ore)"_s;
 // Options window: the defaults of every fax.
 inline const QString OptionKillAfter = u"Rinuncia dopo (ore) :"_s;
-inline const QString OptionTries = u"Tentativi per fax :"_s;
+inline const QString OptionTries = u"Tentativi di trasmissione :"_s;
 inline const QString OptionStandard = u"Risoluzione standard (più veloce)"_s;
 // Refused before sending.
 inline const QString SendTimePast = u"L'ora di invio è già passata: sceglierne una futura."_s;

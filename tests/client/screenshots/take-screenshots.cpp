@@ -16,6 +16,7 @@
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
+#include "SendOptionsRow.h"
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
 #include "WidgetMessageBox.h"
@@ -202,6 +203,9 @@ int main(int argc, char* argv[])
     send.destinations().appendRow({QString(), u"0612345"_s, u"Studio Rossi"_s});
     send.destinations().appendRow({QString(), u"0698765"_s, QString()});
     ok &= save(send, out, u"send-window"_s);
+    send.sendOptions()->setOpen(true);
+    ok &= save(send, out, u"send-options"_s);
+    send.sendOptions()->setOpen(false);
     send.hide();
 
     FrmOption& optionsWindow = client.optionsWindow();
@@ -223,9 +227,9 @@ int main(int argc, char* argv[])
 
     // The address book with a few contacts of each kind.
     ContactDatabase& contacts = client.contacts();
-    contacts.insertContact({u"0612345"_s, u"Studio Rossi"_s, u"1"_s});
-    contacts.insertContact({u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s});
-    contacts.insertContact({u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s});
+    ok &= static_cast<bool>(contacts.insertContact({u"0612345"_s, u"Studio Rossi"_s, u"1"_s}));
+    ok &= static_cast<bool>(contacts.insertContact({u"0298765432"_s, u"Dell'Orto forniture"_s, u"1"_s}));
+    ok &= static_cast<bool>(contacts.insertContact({u"0556677"_s, u"Ufficio acquisti"_s, u"2"_s}));
     FrmRubrica& book = client.addressBook();
     book.showWindow();
     book.gridClick(3, 1); // marked for sending
