@@ -16,9 +16,9 @@
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
-#include "SendOptionsRow.h"
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
+#include "SendOptionsRow.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
