@@ -51,7 +51,6 @@ private Q_SLOTS:
     void numberWithoutDigits_data();
     void numberWithoutDigits();
     void jobOptionsForEveryDestination();
-    void jobOptionsFromTheSettings();
     void wrongJobOptionsSendNothing_data();
     void wrongJobOptionsSendNothing();
     void jobOptionsNeedTheControlsExtension();
@@ -689,18 +688,6 @@ void TestSubmissionFlow::jobOptionsForEveryDestination()
     QCOMPARE(m_control->sent.at(1).options, pressed);
     QCOMPARE(jobs.size(), 2);
     QCOMPARE(jobs.at(1).at(0).value<SubmittedJob>().planned, tomorrow);
-}
-
-void TestSubmissionFlow::jobOptionsFromTheSettings()
-{
-    m_settings.set(settings::KillAfter, u"6"_s);
-    m_settings.set(settings::MaxTries, u"2"_s);
-    m_settings.set(settings::Standard, u"1"_s);
-    addDestination(u"0611"_s);
-    addDocument(u"/tmp/d.ps"_s);
-    m_flow->send();
-    QCOMPARE(m_control->sent.size(), 1);
-    QCOMPARE(m_control->sent.at(0).options, (JobOptions{{}, 6, true, 2}));
 }
 
 void TestSubmissionFlow::wrongJobOptionsSendNothing_data()
