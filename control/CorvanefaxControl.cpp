@@ -365,6 +365,18 @@ QVariant CorvanefaxControl::SendFax(const QString& FileName, const QString& FaxN
             *error = {9, u"Subscript out of range"_s};
         return {};
     }
+    // Options the fax server would misread (a kill time of no hours, tries
+    // that wrap around) are the host's mistake, raised as such.
+    const JobOptions& options = m_jobOptions;
+    if ((options.sendAt && !options.sendAt->isValid()) ||
+        (options.killAfterHours &&
+         (*options.killAfterHours < 1 || *options.killAfterHours > JobOptions::MostKillAfterHours)) ||
+        (options.maxTries && (*options.maxTries < 1 || *options.maxTries > JobOptions::MostTries))) {
+        if (error)
+            *error = {5, u"Invalid procedure call or argument"_s};
+        return {};
+    }
+    submission.options = options;
     state.notifyAddress = AdressNotify;
     submission.fileName = FileName;
     submission.numbers = splitNumberList(FaxNumber);

@@ -5,6 +5,7 @@
 #include "ControlState.h"
 #include "Corvanefax.h"
 #include "FaxSession.h"
+#include "JobOptions.h"
 #include "PrintCapture.h"
 #include "StatusPoller.h"
 
@@ -59,7 +60,7 @@ public:
 // (the greeting, a page, a message box): each method and each event counts
 // as one of its frames, and after every wait and every event a frame returns
 // at once when the control is gone.
-class CorvanefaxControl : public QObject, public ICorvanefax, private SessionHost
+class CorvanefaxControl : public QObject, public ICorvanefaxJobOptions, private SessionHost
 {
     Q_OBJECT
 public:
@@ -91,6 +92,9 @@ public:
                      qint16 MaxDials = 3, const QString& ModemInvio = DefaultLine.toString(),
                      MethodError* error = nullptr) override;
     MethodError chiuditutto() override;
+
+    void SetJobOptions(const JobOptions& options) override { m_jobOptions = options; }
+    JobOptions GetJobOptions() const override { return m_jobOptions; }
 
     void SetClientSite(IControlSite* site) override { m_site = site; }
     void Advise(ICorvanefaxEvents* sink) override { m_events = sink; }
@@ -140,6 +144,7 @@ private:
     PrintCapture& m_socket;
     StatusPoller& m_timer1;
     QPointer<QWidget> m_face;
+    JobOptions m_jobOptions;
 };
 
 // The name the control's library file has, without folder and extension.

@@ -30,6 +30,9 @@ class CorvanefaxFactory : public IClassFactory
 public:
     void* CreateInstance(const char* interfaceId) override
     {
+        // The extension is the same object: a host holds it as either.
+        if (std::strcmp(interfaceId, CorvanefaxJobOptionsInterfaceId) == 0)
+            return static_cast<ICorvanefaxJobOptions*>(new CorvanefaxControl);
         if (std::strcmp(interfaceId, CorvanefaxInterfaceId) != 0)
             return nullptr;
         auto* control = new CorvanefaxControl;

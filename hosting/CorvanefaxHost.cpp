@@ -16,18 +16,26 @@ CorvanefaxHost::~CorvanefaxHost()
 Status CorvanefaxHost::create()
 {
     destroy();
-    const Expected<void*> object =
-        ComponentRegistry::createInstance(QString::fromLatin1(CorvanefaxProgId), CorvanefaxInterfaceId);
+    const QString progId = QString::fromLatin1(CorvanefaxProgId);
+    // A control library of before the job options has only the first interface.
+    if (const Expected<void*> extended =
+            ComponentRegistry::createInstance(progId, CorvanefaxJobOptionsInterfaceId)) {
+        auto* control = static_cast<ICorvanefaxJobOptions*>(*extended);
+        adopt(std::unique_ptr<ICorvanefax>(control), control);
+        return {};
+    }
+    const Expected<void*> object = ComponentRegistry::createInstance(progId, CorvanefaxInterfaceId);
     if (!object)
         return object.error();
     adopt(std::unique_ptr<ICorvanefax>(static_cast<ICorvanefax*>(*object)));
     return {};
 }
 
-void CorvanefaxHost::adopt(std::unique_ptr<ICorvanefax> control)
+void CorvanefaxHost::adopt(std::unique_ptr<ICorvanefax> control, ICorvanefaxJobOptions* jobOptions)
 {
     destroy();
     m_control = std::move(control);
+    m_jobOptions = m_control ? jobOptions : nullptr;
     if (!m_control)
         return;
     m_control->SetClientSite(this);
@@ -42,6 +50,7 @@ void CorvanefaxHost::destroy()
         return;
     m_control->Advise(nullptr);
     m_control->SetClientSite(nullptr);
+    m_jobOptions = nullptr;
     m_control.reset();
 }
 
@@ -51,7 +60,8 @@ void CorvanefaxHost::setWaitLimitMs(qint64 ms)
 }
 
 QVariant CorvanefaxHost::sendFax(const QString& files, const QString& numbers, const QString& notify,
-                                 qint16 maxDials, const std::optional<QString>& line)
+                                 qint16 maxDials, const std::optional<QString>& line,
+                                 const JobOptions& options)
 {
     if (!m_control)
         return {};
@@ -60,6 +70,13 @@ QVariant CorvanefaxHost::sendFax(const QString& files, const QString& numbers, c
     // One job per number; a list without numbers still makes one job.
     m_jobsLeft = qMax<int>(1, int(numbers.split(u':', Qt::SkipEmptyParts).size()));
     m_lastRefusal.clear();
+    // The options of an earlier fax never carry over to this one.
+    if (m_jobOptions) {
+        m_jobOptions->SetJobOptions(options);
+    } else if (!options.isDefault()) {
+        failed(NoJobOptions.toString());
+        return {};
+    }
     MethodError error;
     const QVariant result =
         line ? m_control->SendFax(files, numbers, notify, maxDials, *line, &error)

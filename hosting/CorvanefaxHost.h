@@ -2,6 +2,7 @@
 
 #include "Corvanefax.h"
 #include "Expected.h"
+#include "JobOptions.h"
 #include "MemoryPropertyBag.h"
 #include "PlainTextMessageBox.h"
 
@@ -11,6 +12,10 @@
 #include <optional>
 
 namespace kestrel {
+
+// The reason of a fax that asked for job options of a control without them.
+inline constexpr QStringView NoJobOptions =
+    u"La libreria del controllo non conosce le opzioni di invio: fax non inviato";
 
 // Hosts the fax control for a program: creates it by its ProgID through the
 // component registry, is its site (message boxes, design-time properties,
@@ -39,8 +44,9 @@ public:
     // before. Its persisted properties are read from the design data
     // the host keeps for the controls it makes.
     Status create();
-    // Hosts a control made elsewhere (tests hand in a stand-in).
-    void adopt(std::unique_ptr<ICorvanefax> control);
+    // Hosts a control made elsewhere (tests hand in a stand-in); jobOptions:
+    // the same control's extension, when it has one.
+    void adopt(std::unique_ptr<ICorvanefax> control, ICorvanefaxJobOptions* jobOptions = nullptr);
     void destroy();
     ICorvanefax* control() const { return m_control.get(); }
 
@@ -53,9 +59,11 @@ public:
     void setPrintCapture(bool on) { m_printCapture = on; }
 
     // SendFax with the host's bookkeeping. Without a line the call has four
-    // arguments and the control uses its default line.
+    // arguments and the control uses its default line. Options other than
+    // the default need a control with the extension: without it nothing is
+    // sent (submissionFailed), rather than a fax sent otherwise than asked.
     QVariant sendFax(const QString& files, const QString& numbers, const QString& notify, qint16 maxDials,
-                     const std::optional<QString>& line = std::nullopt);
+                     const std::optional<QString>& line = std::nullopt, const JobOptions& options = {});
 
     // Attiva with the host's bookkeeping: whether the appliance answered.
     [[nodiscard]] MethodError activate();
@@ -105,6 +113,7 @@ private:
     };
 
     std::unique_ptr<ICorvanefax> m_control;
+    ICorvanefaxJobOptions* m_jobOptions = nullptr; // m_control's extension, when it has one
     PlainTextMessageBox m_plainBox;
     IMessageBox* m_box = &m_plainBox;
     WatchingBox m_watchingBox{*this};

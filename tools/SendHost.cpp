@@ -55,7 +55,8 @@ void SendHost::start()
         files += file + u',';
     const std::optional<QString> line =
         m_request.line.isEmpty() ? std::nullopt : std::optional<QString>(m_request.line);
-    m_host.sendFax(files, m_request.numbers.join(u':'), m_request.notify, m_request.maxDials, line);
+    m_host.sendFax(files, m_request.numbers.join(u':'), m_request.notify, m_request.maxDials, line,
+                   m_request.options);
 }
 
 void SendHost::onSubmitted(const QString& jobNumber)

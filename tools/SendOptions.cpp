@@ -1,6 +1,7 @@
 #include "SendOptions.h"
 
 #include "CorvanefaxHost.h"
+#include "JobOptionsCheck.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -43,6 +44,46 @@ Error usage(const QString& text)
     return Error{text};
 }
 
+// --at, --kill-after, --standard and --tries, checked as the send window
+// checks them.
+Expected<JobOptions> jobOptions(const QCommandLineParser& parser)
+{
+    JobOptions options;
+    if (parser.isSet(u"at"_s)) {
+        const QDateTime at = QDateTime::fromString(parser.value(u"at"_s).trimmed(), u"yyyy-MM-dd HH:mm"_s);
+        if (!at.isValid())
+            return usage(u"--at must be a local time as \"YYYY-MM-DD HH:MM\""_s);
+        options.sendAt = at;
+    }
+    bool ok = false;
+    if (parser.isSet(u"kill-after"_s)) {
+        options.killAfterHours = parser.value(u"kill-after"_s).toInt(&ok);
+        if (!ok)
+            return usage(u"--kill-after must be a number of hours"_s);
+    }
+    options.standardResolution = parser.isSet(u"standard"_s);
+    if (parser.isSet(u"tries"_s)) {
+        options.maxTries = parser.value(u"tries"_s).toInt(&ok);
+        if (!ok)
+            return usage(u"--tries must be a number from 1 to %1"_s.arg(JobOptions::MostTries));
+    }
+    switch (checkJobOptions(options, QDateTime::currentDateTime())) {
+    case JobOptionsProblem::None:
+        return options;
+    case JobOptionsProblem::SendTimePast:
+        return usage(u"--at is in the past"_s);
+    case JobOptionsProblem::SendTimeTooFar:
+        return usage(u"--at is more than a year ahead"_s);
+    case JobOptionsProblem::KillBeforeSend:
+        return usage(u"--kill-after must be at least 1: the fax would be given up before it is sent"_s);
+    case JobOptionsProblem::KillTooLate:
+        return usage(u"--kill-after must be at most %1 hours"_s.arg(JobOptions::MostKillAfterHours));
+    case JobOptionsProblem::TriesOutOfRange:
+        return usage(u"--tries must be a number from 1 to %1"_s.arg(JobOptions::MostTries));
+    }
+    return options;
+}
+
 } // namespace
 
 void addSendOptions(QCommandLineParser& parser)
@@ -66,6 +107,10 @@ void addSendOptions(QCommandLineParser& parser)
         {u"notify"_s, u"E-mail address told when a job is done (default: your user name)."_s, u"address"_s},
         {u"maxdials"_s, u"Dial attempts, 1 to 99 (default 3)."_s, u"n"_s, u"3"_s},
         {u"line"_s, u"Outgoing line identifier (default: any)."_s, u"id"_s},
+        {u"at"_s, u"Send at this local time, \"YYYY-MM-DD HH:MM\" (default: at once)."_s, u"time"_s},
+        {u"kill-after"_s, u"Give the fax up this many hours after its send time (default 3)."_s, u"hours"_s},
+        {u"standard"_s, u"Send in standard resolution (default: fine)."_s},
+        {u"tries"_s, u"Tries at most, 1 to 99 (default: the fax server's)."_s, u"n"_s},
         {u"timeout"_s, u"Longest wait for the server at any step (default 60)."_s, u"seconds"_s},
         {u"wait"_s, u"After submitting, wait until every job has ended (Ctrl-C stops waiting)."_s},
         {u"wait-limit"_s, u"With --wait: stop waiting after this long (default: no limit)."_s, u"seconds"_s},
@@ -113,6 +158,10 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
     if (!ok || dials < 1 || dials > 99)
         return usage(u"--maxdials must be a number from 1 to 99"_s);
     request.maxDials = static_cast<qint16>(dials);
+    const Expected<JobOptions> asked = jobOptions(parser);
+    if (!asked)
+        return asked.error();
+    request.options = *asked;
     if (parser.isSet(u"user"_s))
         request.user = parser.value(u"user"_s);
     if (parser.isSet(u"password"_s) && parser.isSet(u"password-file"_s))

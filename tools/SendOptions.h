@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Expected.h"
+#include "JobOptions.h"
 
 #include <QStringList>
 
@@ -19,6 +20,8 @@ struct SendRequest
     bool debug = false;
     QStringList numbers;
     QStringList files;
+    // --at, --kill-after, --standard, --tries.
+    JobOptions options;
     // After submitting, wait for every job's outcome (--wait), at most this
     // long (0: until interrupted); replies are awaited as the host's.
     bool wait = false;

@@ -76,7 +76,7 @@ bool isPlainJobNumber(const QString& jobNumber)
 }
 
 QStringList jobParameterBatch(const QString& userName, const QString& faxNumber, const QString& modem,
-                              qint16 maxDials)
+                              qint16 maxDials, const JobOptions& options)
 {
     QStringList batch;
     batch << (u"jparm fromuser "_s + userName).toLower();
@@ -92,10 +92,15 @@ QStringList jobParameterBatch(const QString& userName, const QString& faxNumber,
     if (modem != "any"_L1)
         batch << u"jparm modem "_s + modem;
     batch << u"jparm maxdials "_s + QString::number(maxDials);
+    if (options.maxTries)
+        batch << u"jparm maxtries "_s + QString::number(*options.maxTries);
     batch << u"jparm notify done"_s;
-    batch << u"jparm vres 196"_s;
+    batch << (options.standardResolution ? u"jparm vres 98"_s : u"jparm vres 196"_s);
     batch << u"jparm USEXVRES NO"_s.toLower();
-    batch << u"jparm sendtime now"_s;
+    if (options.sendAt)
+        batch << u"jparm sendtime "_s + options.sendAt->toUTC().toString(u"yyyyMMddHHmm"_s);
+    else
+        batch << u"jparm sendtime now"_s;
     return batch;
 }
 
@@ -104,12 +109,15 @@ QString notifyAddressCommand(const QString& address)
     return (u"jparm notifyaddr "_s + address).toLower();
 }
 
-QStringList submitBatch(const QStringList& remoteNames, bool chopOn)
+QStringList submitBatch(const QStringList& remoteNames, bool chopOn, const JobOptions& options)
 {
     QStringList batch;
     for (const QString& name : remoteNames)
         batch << u"jparm document /tmp/"_s + name;
-    batch << u"jparm lasttime 000300"_s.toUpper();
+    const int hours = options.killAfterHours.value_or(3);
+    batch << u"JPARM LASTTIME %1%2%3"_s.arg(hours / 24, 2, 10, QChar(u'0'))
+                 .arg(hours % 24, 2, 10, QChar(u'0'))
+                 .arg(u"00"_s);
     if (!chopOn) {
         batch << u"jparm pagechop none"_s.toLower();
         batch << u"jparm ChopThreshold 0"_s.toLower();

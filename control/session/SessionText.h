@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JobOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,12 +35,14 @@ QString remoteName(const QString& jobNumber, int index, const QString& localPath
 bool isPlainJobNumber(const QString& jobNumber);
 
 // The commands sent after the job was created, one per line, without line
-// ends.
+// ends. The options give the resolution, the tries and the send time (in
+// UTC, to the minute, as the server takes it).
 QStringList jobParameterBatch(const QString& userName, const QString& faxNumber, const QString& modem,
-                              qint16 maxDials);
+                              qint16 maxDials, const JobOptions& options = {});
 QString notifyAddressCommand(const QString& address);
-// The commands that finish a job whose files are stored under remoteNames.
-QStringList submitBatch(const QStringList& remoteNames, bool chopOn);
+// The commands that finish a job whose files are stored under remoteNames;
+// the kill time is counted from the send time, in days, hours and minutes.
+QStringList submitBatch(const QStringList& remoteNames, bool chopOn, const JobOptions& options = {});
 
 // Joins commands into bytes for the wire: each followed by CR LF; a line
 // break inside a command becomes a blank.

@@ -250,13 +250,14 @@ ProtocolStep SubmissionProtocol::jobCreated(const Reply& reply)
         return failed;
     }
     m_jobNumbers << m_jobNumber;
-    const QStringList batch = jobParameterBatch(m_submission.userName, m_submission.numbers.value(m_jobIndex),
-                                                m_submission.modem, m_submission.maxDials);
+    const QStringList batch =
+        jobParameterBatch(m_submission.userName, m_submission.numbers.value(m_jobIndex), m_submission.modem,
+                          m_submission.maxDials, m_submission.options);
     for (const QString& command : batch) {
         Kind kind = Kind::Parameter;
         if (command == u"jparm modem "_s)
             kind = Kind::OptionalParameter;
-        else if (command == u"jparm sendtime now"_s)
+        else if (command.startsWith(u"jparm sendtime "_s))
             kind = Kind::SendTime;
         send(step, kind, command);
     }
@@ -355,7 +356,7 @@ ProtocolStep SubmissionProtocol::sizeAnswered(const Pending& asked, const Reply&
 void SubmissionProtocol::submitBatch(ProtocolStep& step)
 {
     // Everything but "jsubm", which waits for the answers to the rest.
-    QStringList batch = kestrel::submitBatch(m_remoteNames, m_submission.chopOn);
+    QStringList batch = kestrel::submitBatch(m_remoteNames, m_submission.chopOn, m_submission.options);
     batch.removeLast();
     for (const QString& command : std::as_const(batch))
         send(step, Kind::JobLine, command);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobOptions.h"
 #include "ReplySplitter.h"
 
 #include <QQueue>
@@ -30,6 +31,8 @@ struct Submission
     // For each file: whether it compresses (a PDF of photographs does not,
     // and compressing it only adds the framing). Files not listed do.
     QList<bool> compressible;
+    // When and how every job of the session is sent.
+    JobOptions options;
 };
 
 struct SessionFailure

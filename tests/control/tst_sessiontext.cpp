@@ -4,10 +4,13 @@
 #include "SessionText.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
 using namespace kestrel;
+
+Q_DECLARE_METATYPE(kestrel::JobOptions)
 
 class TestSessionText : public QObject
 {
@@ -21,6 +24,8 @@ private Q_SLOTS:
     void parameterBatch_data();
     void parameterBatch();
     void submitBatchChop();
+    void jobOptionLines_data();
+    void jobOptionLines();
     void passiveReply_data();
     void passiveReply();
 };
@@ -128,6 +133,46 @@ void TestSessionText::submitBatchChop()
                    "jparm pagechop none\r\njparm chopthreshold 0\r\njparm pagelength 296\r\n"
                    "jparm tagline 0\r\njparm usetagline no\r\njsubm\r\n"));
     QCOMPARE(notifyAddressCommand(u"Mario@Example.ORG"_s), u"jparm notifyaddr mario@example.org"_s);
+}
+
+// The options change only their own lines; the rest of the job is as ever.
+void TestSessionText::jobOptionLines_data()
+{
+    QTest::addColumn<JobOptions>("options");
+    QTest::addColumn<QStringList>("parameterLines"); // after "jparm maxdials 3"
+    QTest::addColumn<QString>("lastTime");
+    const QStringList asEver{u"jparm notify done"_s, u"jparm vres 196"_s, u"jparm usexvres no"_s,
+                             u"jparm sendtime now"_s};
+    QTest::newRow("none") << JobOptions{} << asEver << u"JPARM LASTTIME 000300"_s;
+    // 10:05 in Rome on a winter day is 09:05 UTC, the server's clock.
+    const QDateTime rome(QDate(2027, 1, 15), QTime(10, 5, 40), QTimeZone("Europe/Rome"));
+    QTest::newRow("send time in UTC, to the minute")
+        << JobOptions{rome, {}, false, {}}
+        << QStringList{u"jparm notify done"_s, u"jparm vres 196"_s, u"jparm usexvres no"_s,
+                       u"jparm sendtime 202701150905"_s}
+        << u"JPARM LASTTIME 000300"_s;
+    QTest::newRow("standard, four tries")
+        << JobOptions{{}, {}, true, 4}
+        << QStringList{u"jparm maxtries 4"_s, u"jparm notify done"_s, u"jparm vres 98"_s,
+                       u"jparm usexvres no"_s, u"jparm sendtime now"_s}
+        << u"JPARM LASTTIME 000300"_s;
+    QTest::newRow("kill after 5 hours")
+        << JobOptions{{}, 5, false, {}} << asEver << u"JPARM LASTTIME 000500"_s;
+    QTest::newRow("kill after 49 hours")
+        << JobOptions{{}, 49, false, {}} << asEver << u"JPARM LASTTIME 020100"_s;
+    QTest::newRow("kill after 99 days")
+        << JobOptions{{}, JobOptions::MostKillAfterHours, false, {}} << asEver << u"JPARM LASTTIME 990000"_s;
+}
+
+void TestSessionText::jobOptionLines()
+{
+    QFETCH(JobOptions, options);
+    QFETCH(QStringList, parameterLines);
+    QFETCH(QString, lastTime);
+    const QStringList batch = jobParameterBatch(u"u"_s, u"1"_s, u"any"_s, 3, options);
+    QCOMPARE(batch.mid(batch.indexOf(u"jparm maxdials 3"_s) + 1), parameterLines);
+    QCOMPARE(submitBatch({u"7-1.ps"_s}, true, options),
+             (QStringList{u"jparm document /tmp/7-1.ps"_s, lastTime, u"jsubm"_s}));
 }
 
 void TestSessionText::passiveReply_data()

@@ -6,6 +6,7 @@
 #include "SubmissionProtocol.h"
 
 #include <QTest>
+#include <QTimeZone>
 
 using namespace Qt::StringLiterals;
 
@@ -122,6 +123,9 @@ private Q_SLOTS:
     void modeFollowsEachFile();
     void sizeChecked_data();
     void sizeChecked();
+    void jobOptionsForEveryJob();
+    void jobOptionRefused_data();
+    void jobOptionRefused();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -403,6 +407,71 @@ void TestSubmissionProtocol::sizeChecked()
     QVERIFY2(!lines.isEmpty(), qPrintable(answer));
     QCOMPARE(lines.constLast(), outcome);
     QCOMPARE(protocol.ended(), outcome.startsWith(u"fail"_s));
+}
+
+namespace {
+
+Submission withOptions()
+{
+    Submission s = oneFileTwoNumbers();
+    s.options = {QDateTime(QDate(2027, 3, 1), QTime(21, 30), QTimeZone::utc()), 5, true, 4};
+    return s;
+}
+
+// The replies of a job made with withOptions(): one more line (tries).
+QStringList optionsAnswered(const QString& job)
+{
+    QStringList answered = parametersAnswered;
+    answered.replaceInStrings(u"jobid: 7 groupid: 7"_s, u"jobid: %1 groupid: 7"_s.arg(job));
+    answered.insert(answered.indexOf(u"213 MAXDIALS set to 3."_s) + 1, u"213 MAXTRIES set to 4."_s);
+    return answered;
+}
+
+} // namespace
+
+void TestSubmissionProtocol::jobOptionsForEveryJob()
+{
+    SubmissionProtocol protocol(withOptions());
+    QStringList inputs = greeted + optionsAnswered(u"7"_s) + uploaded;
+    inputs << u"200 Added document."_s << u"213 LASTTIME set to 000500."_s << u"200 Job 7 submitted."_s
+           << u"250 CWD command successful."_s << optionsAnswered(u"8"_s) << u"200 Added document."_s
+           << u"213 LASTTIME set to 000500."_s << u"200 Job 8 submitted."_s;
+    const QStringList lines = run(protocol, inputs);
+    QCOMPARE(lines.constLast(), u"finished"_s);
+    for (const QString& option : {u"> jparm maxtries 4"_s, u"> jparm vres 98"_s,
+                                  u"> jparm sendtime 202703012130"_s, u"> JPARM LASTTIME 000500"_s})
+        QVERIFY2(lines.count(option) == 2,
+                 qPrintable(option + u" not in both jobs:\n"_s + lines.join(u'\n')));
+    QVERIFY(!lines.contains(u"> jparm vres 196"_s));
+    QVERIFY(!lines.contains(u"> jparm sendtime now"_s));
+}
+
+// A server that refuses one of the options: the fax is not sent (the job is
+// never submitted) and the user reads the server's words.
+void TestSubmissionProtocol::jobOptionRefused_data()
+{
+    QTest::addColumn<QString>("refusedAfter"); // the answer before the refused one
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("tries") << u"213 MAXDIALS set to 3."_s
+                           << u"500 'jparm maxtries 4': Unrecognized command."_s;
+    QTest::newRow("send time") << u"213 USEXVRES set to NO."_s
+                               << u"500 'jparm sendtime 202703012130': Syntax error."_s;
+    QTest::newRow("kill time") << u"200 Added document."_s << u"500 'JPARM LASTTIME 000500': Syntax error."_s;
+}
+
+void TestSubmissionProtocol::jobOptionRefused()
+{
+    QFETCH(QString, refusedAfter);
+    QFETCH(QString, refusal);
+    SubmissionProtocol protocol(withOptions());
+    QStringList inputs = greeted + optionsAnswered(u"7"_s) + uploaded + QStringList{u"200 Added document."_s};
+    inputs = inputs.mid(0, inputs.indexOf(refusedAfter) + 1);
+    inputs << refusal;
+    const QStringList lines = run(protocol, inputs);
+    QCOMPARE(lines.constLast(), u"fail: "_s + texts::refusedByServer(refusal));
+    QVERIFY(protocol.ended());
+    QVERIFY(!lines.contains(u"> jsubm"_s));
+    QVERIFY(!protocol.unsettledJob());
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)

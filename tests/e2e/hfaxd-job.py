@@ -10,8 +10,8 @@ kill: JKILL, as faxrm does. expire: gives the job a kill time that passes
 at the next turn of the minute (hfaxd takes the send time to the minute and
 the kill time in minutes, relative to it, and refuses one already past);
 prints that time. submit: a one-page job to NUMBER, as sendfax would
-make it; prints its number. state: prints the job's STATE, OWNER and
-STATUS lines as listed (JPARM). Exits non-zero, printing the server's reply, when a step
+make it; prints its number. state: prints the job's STATE, OWNER,
+STATUS, SENDTIME, LASTTIME, VRES and MAXTRIES lines (and a few more) as listed (JPARM). Exits non-zero, printing the server's reply, when a step
 is refused.
 """
 import socket
@@ -110,7 +110,8 @@ def main():
             if line.startswith("217 ") or not line:
                 break
             name = line.split(":", 1)[0].strip()
-            if name in ("STATE", "OWNER", "STATUS", "JOBID", "TOTDIALS", "TOTTRIES"):
+            if name in ("STATE", "OWNER", "STATUS", "JOBID", "TOTDIALS", "TOTTRIES", "SENDTIME", "LASTTIME",
+                        "VRES", "MAXTRIES"):
                 print(line.strip(), flush=True)
     else:
         raise SystemExit("unknown action " + action)

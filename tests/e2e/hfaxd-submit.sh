@@ -247,6 +247,39 @@ if [[ $(printf '%s\n' "${numbers[@]}" | sort | tr '\n' ' ') != "0612345 0698765 
     fail "dialled numbers: ${numbers[*]} (expected one job each for 0612345 and 0698765)"
 fi
 
+# --- send later, give up later, standard resolution, tries ------------------
+# A group of two: every job carries the options exactly as asked, in its
+# queue file and in hfaxd's own listing of its parameters.
+at=$(date -d 'tomorrow 09:30' '+%Y-%m-%d %H:%M')
+at_epoch=$(date -d "$at" +%s)
+at_utc=$(date -u -d "@$at_epoch" +%Y%m%d%H%M)
+send later --user faxpw --password-file "$WORK/password" --notify someone@example.org --timeout 60 \
+    --at "$at" --kill-after 5 --standard --tries 4 -d 0655501 -d 0655502 doc.ps
+mapfile -t laterjobs <"$WORK/later.out"
+if [[ $(<"$WORK/later.rc") -ne 0 || ${#laterjobs[@]} -ne 2 ]]; then
+    fail "send options: expected exit 0 and two job numbers"
+    show later
+else
+    for job in "${laterjobs[@]}"; do
+        q=$SPOOL/sendq/q$job
+        listed=$(python3 "$HERE/hfaxd-job.py" 4559 faxpw "$PASSWORD" state "$job" 2>&1)
+        bad=()
+        [[ $(field "$q" tts) == "$at_epoch" ]] || bad+=("tts:$(field "$q" tts) (asked $at_epoch)")
+        [[ $(field "$q" killtime) == $((at_epoch + 5 * 3600)) ]] || bad+=("killtime:$(field "$q" killtime)")
+        [[ $(field "$q" resolution) == 98 ]] || bad+=("resolution:$(field "$q" resolution)")
+        [[ $(field "$q" maxtries) == 4 ]] || bad+=("maxtries:$(field "$q" maxtries)")
+        for line in "SENDTIME: ${at_utc}00" "LASTTIME: 000500" "VRES: 98" "MAXTRIES: 4"; do
+            grep -qx "$line" <<<"$listed" || bad+=("JPARM has no '$line'")
+        done
+        if ((${#bad[@]})); then
+            fail "job $job with send options: ${bad[*]}"
+            echo "$listed" >&2
+        else
+            pass "job $job: sent at $at, given up 5 hours later, standard resolution, 4 tries"
+        fi
+    done
+fi
+
 # --- wrong password: refused, nothing queued ------------------------------
 before=$(queued)
 send badpw --user faxpw --password wrong --notify someone@example.org --timeout 60 \

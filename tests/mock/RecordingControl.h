@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Corvanefax.h"
+#include "JobOptions.h"
 
 #include <QStringList>
 
@@ -13,7 +14,7 @@ using namespace Qt::StringLiterals;
 // A stand-in for the fax control with the same interface: it records every
 // call in order and raises the events a test asks for. SendFax answers
 // "OnRun" unless a test scripts otherwise.
-class RecordingControl : public ICorvanefax
+class RecordingControl : public ICorvanefaxJobOptions
 {
 public:
     QStringList calls;
@@ -31,6 +32,7 @@ public:
         QString notify;
         qint16 maxDials;
         QString modem;
+        JobOptions options; // in force at the call
     };
     QList<SentFax> sent;
 
@@ -94,12 +96,14 @@ public:
                      qint16 MaxDials, const QString& ModemInvio, MethodError*) override
     {
         calls << u"SendFax "_s + FaxNumber;
-        sent.append({FileName, FaxNumber, AdressNotify, MaxDials, ModemInvio});
+        sent.append({FileName, FaxNumber, AdressNotify, MaxDials, ModemInvio, m_options});
         if (onSendFax)
             return onSendFax(FaxNumber);
         return u"OnRun"_s;
     }
     MethodError chiuditutto() override { return record(u"chiuditutto"_s); }
+    void SetJobOptions(const JobOptions& options) override { m_options = options; }
+    JobOptions GetJobOptions() const override { return m_options; }
 
     void SetClientSite(IControlSite* s) override { site = s; }
     void Advise(ICorvanefaxEvents* sink) override { events = sink; }
@@ -112,6 +116,7 @@ public:
     int ExtentHeight() const override { return 780; }
 
 private:
+    JobOptions m_options;
     void set(const QString& property, const QString& value) { calls << property + u'=' + value; }
     MethodError record(const QString& call)
     {

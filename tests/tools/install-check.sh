@@ -36,12 +36,14 @@ done
 cat >"$WORK/host.cpp" <<'CPP'
 #include <kestrel/Corvanefax.h>
 #include <kestrel/FaxStatus.h>
+#include <kestrel/JobOptions.h>
 class Events : public kestrel::ICorvanefaxEvents {};
 int main()
 {
     Events events;
     kestrel::JobReport report;
-    return kestrel::CorvanefaxProgId[0] == 'K' && kestrel::FaxNotSent.size() > 0 && !report.finished() ? 0 : 1;
+    const kestrel::JobOptions options;
+    return kestrel::CorvanefaxProgId[0] == 'K' && kestrel::FaxNotSent.size() > 0 && !report.finished() && options.isDefault() ? 0 : 1;
 }
 CPP
 # shellcheck disable=SC2046

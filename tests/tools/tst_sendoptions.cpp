@@ -2,6 +2,7 @@
 // error stops it (the first one the program would report).
 
 #include "CorvanefaxHost.h"
+#include "JobOptionsCheck.h"
 #include "SendOptions.h"
 
 #include <QCommandLineParser>
@@ -14,6 +15,8 @@ using namespace Qt::StringLiterals;
 
 using namespace kestrel;
 
+Q_DECLARE_METATYPE(kestrel::JobOptions)
+
 class TestSendOptions : public QObject
 {
     Q_OBJECT
@@ -24,6 +27,9 @@ private Q_SLOTS:
     void request_data();
     void request();
     void captureAsksOnlyForTheAppliance();
+    void jobOptionsCheck_data();
+    void jobOptionsCheck();
+    void jobOptions();
 
 private:
     Expected<SendOptions> parse(const QStringList& arguments) const;
@@ -80,6 +86,27 @@ void TestSendOptions::usageError_data()
         << base + QStringList{u"--wait-limit"_s, u"5"_s, m_doc} << u"--wait-limit needs --wait"_s;
     QTest::newRow("timeout not a number")
         << base + QStringList{u"--timeout"_s, u"1m"_s, m_doc} << u"invalid --timeout"_s;
+    const QString tomorrow = QDateTime::currentDateTime().addDays(1).toString(u"yyyy-MM-dd HH:mm"_s);
+    for (const QString& at : {u"2026-13-01 10:00"_s, u"tomorrow"_s, u"2027-01-15T10:00"_s})
+        QTest::addRow("at %s", qPrintable(at)) << base + QStringList{u"--at"_s, at, m_doc}
+                                               << u"--at must be a local time as \"YYYY-MM-DD HH:MM\""_s;
+    QTest::newRow("at in the past") << base + QStringList{u"--at"_s, u"2020-01-01 10:00"_s, m_doc}
+                                    << u"--at is in the past"_s;
+    QTest::newRow("at more than a year ahead")
+        << base + QStringList{u"--at"_s,
+                              QDateTime::currentDateTime().addDays(367).toString(u"yyyy-MM-dd HH:mm"_s),
+                              m_doc}
+        << u"--at is more than a year ahead"_s;
+    QTest::newRow("kill after no hours")
+        << base + QStringList{u"--at"_s, tomorrow, u"--kill-after"_s, u"0"_s, m_doc}
+        << u"--kill-after must be at least 1: the fax would be given up before it is sent"_s;
+    QTest::newRow("kill after 100 days") << base + QStringList{u"--kill-after"_s, u"2400"_s, m_doc}
+                                         << u"--kill-after must be at most 2376 hours"_s;
+    QTest::newRow("kill after not a number") << base + QStringList{u"--kill-after"_s, u"3h"_s, m_doc}
+                                             << u"--kill-after must be a number of hours"_s;
+    for (const QString& tries : {u"0"_s, u"-1"_s, u"100"_s, u"x"_s})
+        QTest::addRow("tries %s", qPrintable(tries))
+            << base + QStringList{u"--tries"_s, tries, m_doc} << u"--tries must be a number from 1 to 99"_s;
     QTest::newRow("the first error wins")
         << QStringList{u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, u"--maxdials"_s, u"0"_s}
         << u"invalid number '1:2'"_s;
@@ -146,6 +173,57 @@ void TestSendOptions::captureAsksOnlyForTheAppliance()
     QCOMPARE(options->printer, u"kestrel"_s);
     QCOMPARE(options->request.appliance, u"h"_s);
     QVERIFY(options->request.debug);
+}
+
+// The checks both the send window and corvafax-send make before a fax goes.
+void TestSendOptions::jobOptionsCheck_data()
+{
+    QTest::addColumn<JobOptions>("options");
+    QTest::addColumn<int>("problem");
+    using P = JobOptionsProblem;
+    const QDateTime now(QDate(2027, 1, 15), QTime(10, 30, 40));
+    const auto at = [](const QDateTime& when) {
+        return JobOptions{when, {}, false, {}};
+    };
+    QTest::newRow("none") << JobOptions{} << int(P::None);
+    QTest::newRow("this minute") << at(now.addSecs(-40)) << int(P::None);
+    QTest::newRow("the minute before") << at(now.addSecs(-41)) << int(P::SendTimePast);
+    QTest::newRow("a year ahead") << at(now.addYears(1)) << int(P::None);
+    QTest::newRow("a year and a minute") << at(now.addYears(1).addSecs(60)) << int(P::SendTimeTooFar);
+    QTest::newRow("kill after 1 hour") << JobOptions{{}, 1, false, {}} << int(P::None);
+    QTest::newRow("kill at the send time")
+        << JobOptions{now.addDays(1), 0, false, {}} << int(P::KillBeforeSend);
+    QTest::newRow("kill before the send time") << JobOptions{{}, -2, false, {}} << int(P::KillBeforeSend);
+    QTest::newRow("kill after 99 days") << JobOptions{{}, 2376, false, {}} << int(P::None);
+    QTest::newRow("kill after 99 days and an hour") << JobOptions{{}, 2377, false, {}} << int(P::KillTooLate);
+    QTest::newRow("99 tries") << JobOptions{{}, {}, true, 99} << int(P::None);
+    QTest::newRow("no tries") << JobOptions{{}, {}, false, 0} << int(P::TriesOutOfRange);
+    QTest::newRow("100 tries") << JobOptions{{}, {}, false, 100} << int(P::TriesOutOfRange);
+    QTest::newRow("the send time first") << JobOptions{now.addYears(-1), 0, false, 0} << int(P::SendTimePast);
+}
+
+void TestSendOptions::jobOptionsCheck()
+{
+    QFETCH(JobOptions, options);
+    QFETCH(int, problem);
+    const QDateTime now(QDate(2027, 1, 15), QTime(10, 30, 40));
+    QCOMPARE(int(checkJobOptions(options, now)), problem);
+}
+
+void TestSendOptions::jobOptions()
+{
+    const QDateTime at = QDateTime::currentDateTime().addDays(1);
+    const Expected<SendOptions> options =
+        parse({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, u"--at"_s, at.toString(u"yyyy-MM-dd HH:mm"_s),
+               u"--kill-after"_s, u"30"_s, u"--standard"_s, u"--tries"_s, u"4"_s, m_doc});
+    QVERIFY2(options, options ? "" : qPrintable(options.error().message));
+    const JobOptions& job = options->request.options;
+    QCOMPARE(job.sendAt, QDateTime(at.date(), QTime(at.time().hour(), at.time().minute())));
+    QCOMPARE(job.killAfterHours, 30);
+    QVERIFY(job.standardResolution);
+    QCOMPARE(job.maxTries, 4);
+    const Expected<SendOptions> plain = parse({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_doc});
+    QVERIFY(plain && plain->request.options.isDefault());
 }
 
 QTEST_GUILESS_MAIN(TestSendOptions)

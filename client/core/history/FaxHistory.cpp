@@ -21,8 +21,8 @@ namespace {
 constexpr int QuietBusyTimeoutMs = 250;
 
 // The layout's version (PRAGMA user_version). 0: the first layout, without
-// it; 1: the documents' stamps.
-constexpr int LayoutVersion = 1;
+// it; 1: the documents' stamps; 2: the planned send time.
+constexpr int LayoutVersion = 2;
 
 const QString Schema = u"CREATE TABLE IF NOT EXISTS faxes ("
                        "id INTEGER PRIMARY KEY, job TEXT NOT NULL, appliance TEXT NOT NULL, "
@@ -32,8 +32,10 @@ const QString Schema = u"CREATE TABLE IF NOT EXISTS faxes ("
                        "changed INTEGER NOT NULL, lost INTEGER NOT NULL)"_s;
 // Added by version 1; empty for the faxes written before.
 const QString StampsColumn = u"stamps"_s;
+// Added by version 2; NULL (at once) for the faxes written before.
+const QString PlannedColumn = u"planned"_s;
 const QString Columns = u"job, appliance, submitted, number, name, documents, state, pages_sent, "
-                        "pages_total, tries, reason, changed, lost, stamps"_s;
+                        "pages_total, tries, reason, changed, lost, stamps, planned"_s;
 
 // The states as the file spells them.
 constexpr std::pair<FaxState, const char16_t*> StateWords[] = {
@@ -247,11 +249,16 @@ Status FaxHistory::upgrade()
         if (!query.exec(Schema))
             return errorOf(query.lastError());
         bool stamps = false;
+        bool planned = false;
         if (!query.exec(u"PRAGMA table_info(faxes)"_s))
             return errorOf(query.lastError());
-        while (query.next())
+        while (query.next()) {
             stamps = stamps || query.value(1).toString() == StampsColumn;
+            planned = planned || query.value(1).toString() == PlannedColumn;
+        }
         if (!stamps && !query.exec(u"ALTER TABLE faxes ADD COLUMN "_s + StampsColumn + u" TEXT"_s))
+            return errorOf(query.lastError());
+        if (!planned && !query.exec(u"ALTER TABLE faxes ADD COLUMN "_s + PlannedColumn + u" INTEGER"_s))
             return errorOf(query.lastError());
         if (!query.exec(u"PRAGMA user_version = "_s + QString::number(LayoutVersion)))
             return errorOf(query.lastError());
@@ -315,6 +322,8 @@ Status FaxHistory::load()
         r.changed = timeOf(query.value(12).toLongLong());
         r.lost = query.value(13).toBool();
         r.stamps = stampsOf(query.value(14).toString());
+        if (const qint64 planned = query.value(15).toLongLong(); planned > 0)
+            r.planned = timeOf(planned);
         records.append(std::move(r));
     }
     if (query.lastError().isValid())
@@ -479,13 +488,15 @@ Status FaxHistory::writeRecord(FaxRecord& record)
     const QString word = record.stateWord.isEmpty() ? wordOf(record.state) : record.stateWord;
     if (record.id == 0) {
         query.prepare(u"INSERT INTO faxes ("_s + Columns +
-                      u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+                      u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
         for (const QVariant& value :
              {text(record.job), text(record.appliance), QVariant(msecsOf(record.submitted)),
               text(record.number), QVariant(record.name), QVariant(documentsText(record.documents)),
               QVariant(word), QVariant(record.pagesSent), QVariant(record.pagesTotal), QVariant(record.tries),
               QVariant(record.reason), QVariant(msecsOf(record.changed)), QVariant(record.lost ? 1 : 0),
-              stampsText(record.stamps)})
+              stampsText(record.stamps),
+              record.planned.isValid() ? QVariant(msecsOf(record.planned))
+                                       : QVariant(QMetaType::fromType<qint64>())})
             query.addBindValue(value);
     } else {
         query.prepare(u"UPDATE faxes SET state = ?, pages_sent = ?, pages_total = ?, tries = ?, reason = ?, "

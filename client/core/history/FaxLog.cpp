@@ -30,6 +30,7 @@ void FaxLog::record(const SubmittedJob& job, bool uncertain)
     // A typed number is named as the address book names it.
     record.name = job.description.isEmpty() ? contactName(job.number) : job.description;
     record.documents = job.documents;
+    record.planned = job.planned;
     // What was sent, to know it again at "Reinvia".
     for (const QString& document : job.documents)
         record.stamps << ResendDocuments::stampOf(document);

@@ -40,6 +40,7 @@ struct FaxRecord
     QString job;
     QString appliance; // the address it was submitted to
     QDateTime submitted;
+    QDateTime planned;     // when the server is to send it; not valid: at once
     QString number;        // the destination as listed (without the prefix)
     QString name;          // from the address book, when known
     QStringList documents; // spool paths, the cover page not among them

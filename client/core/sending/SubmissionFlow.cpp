@@ -3,6 +3,7 @@
 #include "ClientTexts.h"
 #include "ControlSettings.h"
 #include "FileNameOf.h"
+#include "JobOptionsCheck.h"
 
 #include <algorithm>
 
@@ -25,12 +26,44 @@ bool hasDigit(const QString& number)
     return std::any_of(number.cbegin(), number.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
+// The user's words for what is wrong with the options; empty when nothing is.
+QString problemText(JobOptionsProblem problem)
+{
+    switch (problem) {
+    case JobOptionsProblem::None:
+        break;
+    case JobOptionsProblem::SendTimePast:
+        return texts::sendoptions::SendTimePast;
+    case JobOptionsProblem::SendTimeTooFar:
+        return texts::sendoptions::SendTimeTooFar;
+    case JobOptionsProblem::KillBeforeSend:
+        return texts::sendoptions::KillBeforeSend;
+    case JobOptionsProblem::KillTooLate:
+        return texts::sendoptions::KillTooLate;
+    case JobOptionsProblem::TriesOutOfRange:
+        return texts::sendoptions::TriesOutOfRange;
+    }
+    return {};
+}
+
 } // namespace
+
+JobOptions jobOptionsOf(const SettingsValues& settings)
+{
+    JobOptions options;
+    if (const qint16 hours = settings.number(settings::KillAfter); hours > 0)
+        options.killAfterHours = hours;
+    if (const qint16 tries = settings.number(settings::MaxTries); tries > 0)
+        options.maxTries = tries;
+    options.standardResolution = settings.flag(settings::Standard);
+    return options;
+}
 
 SubmissionFlow::SubmissionFlow(CorvanefaxHost& host, GridRows& destinations, GridRows& documents,
                                const LineTable& lines, IMessageBox& box, QObject* parent)
     : QObject(parent), m_host(host), m_destinations(destinations), m_documents(documents), m_lines(lines),
-      m_box(box), m_settings([] { return SettingsValues(); }), m_lineText([] { return QString(); })
+      m_box(box), m_settings([] { return SettingsValues(); }), m_lineText([] { return QString(); }),
+      m_jobOptionsOf([this] { return jobOptionsOf(m_settings()); })
 {
     connect(&m_host, &CorvanefaxHost::faxSubmitted, this, &SubmissionFlow::onFaxSubmitted);
     connect(&m_host, &CorvanefaxHost::outcomeUnknown, this, &SubmissionFlow::onOutcomeUnknown);
@@ -71,6 +104,13 @@ void SubmissionFlow::send()
     // Every destination of this press has a number to dial, or nothing goes.
     if (!checkNumbers(m_destinations.rows() - 1))
         return;
+    // Options the server would take otherwise than meant never go.
+    const JobOptions options = m_jobOptionsOf();
+    if (const QString problem = problemText(checkJobOptions(options, QDateTime::currentDateTime()));
+        !problem.isEmpty()) {
+        m_box.show({problem, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+        return;
+    }
     if (!applianceAnswers(joined))
         return;
     m_handedOver.clear();
@@ -83,6 +123,7 @@ void SubmissionFlow::send()
     m_listEmptied = false;
     m_jobList.clear();
     m_uncertain.clear();
+    m_jobOptions = options;
     setRunning(true);
     sendToDestinations();
     // The list is emptied once the control has the submission; a failure
@@ -179,14 +220,15 @@ void SubmissionFlow::sendToDestinations()
     // one for one, each job keeping the identity of the row it came from.
     m_inFlight.clear();
     for (int row = 1; row <= last; ++row) {
-        m_inFlight.append({m_destinations.rowId(row),
-                           {QString(), settings.ip, m_destinations.text(row, 1), faxNumber(row),
-                            m_destinations.text(row, 2), documents}});
+        m_inFlight.append(
+            {m_destinations.rowId(row),
+             {QString(), settings.ip, m_destinations.text(row, 1), faxNumber(row),
+              m_destinations.text(row, 2), documents, m_jobOptions.sendAt.value_or(QDateTime())}});
     }
     QStringList numbers;
     for (const InFlight& job : std::as_const(m_inFlight))
         numbers << job.job.dialled;
-    m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem);
+    m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem, m_jobOptions);
 }
 
 void SubmissionFlow::handOverDocuments()

@@ -3,6 +3,7 @@
 #include "ApplianceWatch.h"
 #include "CorvanefaxHost.h"
 #include "GridRows.h"
+#include "JobOptions.h"
 #include "LineTable.h"
 #include "SettingsValues.h"
 
@@ -21,7 +22,11 @@ struct SubmittedJob
     QString dialled;       // the number the server dials (with the prefix)
     QString description;   // the destination's description
     QStringList documents; // the documents, without the cover page
+    QDateTime planned;     // when the server is to send it; not valid: at once
 };
+
+// The send options a fax starts with: the settings' defaults.
+JobOptions jobOptionsOf(const SettingsValues& settings);
 
 // Sending a fax to every destination of the send window: the documents of
 // the document list (the cover page first) go to every destination in one
@@ -56,6 +61,10 @@ public:
     void setSettings(std::function<SettingsValues()> settings) { m_settings = std::move(settings); }
     // The line selector's text at the moment.
     void setLineText(std::function<QString()> lineText) { m_lineText = std::move(lineText); }
+    // The send options of the next press (the send window's row); checked
+    // at the press, which sends nothing when they are wrong (the user is
+    // told why), and kept for every destination of it.
+    void setJobOptions(std::function<JobOptions()> options) { m_jobOptionsOf = std::move(options); }
     // Activates the control again before a send when the appliance was away.
     void setApplianceWatch(ApplianceWatch* watch) { m_watch = watch; }
 
@@ -122,6 +131,8 @@ private:
     ApplianceWatch* m_watch = nullptr;
     std::function<SettingsValues()> m_settings;
     std::function<QString()> m_lineText;
+    std::function<JobOptions()> m_jobOptionsOf;
+    JobOptions m_jobOptions; // of the press under way
 
     QString m_submitFiles;
     QString m_jobList;

@@ -24,6 +24,13 @@ inline const QString VCard = u"VCARD"_s;     // never written
 // 1: a fax to several destinations goes in one session, its documents
 // uploaded once; 0: one session per destination, for appliances that need it.
 inline const QString GroupSend = u"GROUPSEND"_s;
+// The send options every fax starts with (the send window changes them for
+// one fax): hours after the send time before the server gives a fax up and
+// tries at most (0: the fax server's own), and standard resolution (1) or
+// fine (0).
+inline const QString KillAfter = u"KILLAFTER"_s;
+inline const QString MaxTries = u"MAXTRIES"_s;
+inline const QString Standard = u"STANDARD"_s;
 
 // Marks an unset address, cover page, e-mail address or prefix; compared
 // case-sensitively.
@@ -35,6 +42,8 @@ enum class Kind
     Text,
     Dials, // a number of dial attempts, kept between 1 and 99
     Flag,  // a number (not 0 is on) or the words True and False
+    Hours, // hours before a fax is given up, 0 (the default) to 2376 (99 days)
+    Tries, // tries of a fax, 0 (the server's) to 99
 };
 
 // One key of the settings file: everything reading it, the options window

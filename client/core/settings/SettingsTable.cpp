@@ -1,3 +1,4 @@
+#include "JobOptions.h"
 #include "ProgramFolder.h"
 #include "SettingsValues.h"
 
@@ -21,6 +22,9 @@ const QList<Key>& keys()
         {Debug, u"0"_s, Kind::Flag, u"ChkDebug"_s, {}},
         {Chop, u"1"_s, Kind::Flag, u"ChkChop"_s, {}},
         {GroupSend, u"1"_s, Kind::Flag, u"groupSendCheck"_s, {}},
+        {KillAfter, u"0"_s, Kind::Hours, u"spinKillAfter"_s, {}},
+        {MaxTries, u"0"_s, Kind::Tries, u"spinTries"_s, {}},
+        {Standard, u"0"_s, Kind::Flag, u"chkStandard"_s, {}},
         {Rubrica, {}, Kind::Text, {}, ProgramFolder::ContactDatabase},
         {VCard, {}, Kind::Text, {}, ProgramFolder::ContactsFile},
     };
@@ -72,6 +76,15 @@ QString normalised(const settings::Key& key, const QString& text)
     }
     case settings::Kind::Flag:
         return toFlag(text).value_or(*toFlag(key.defaultText)) ? u"1"_s : u"0"_s;
+    case settings::Kind::Hours:
+    case settings::Kind::Tries: {
+        // Out of range counts as not set, as a text that does not convert.
+        const int most =
+            key.kind == settings::Kind::Hours ? JobOptions::MostKillAfterHours : JobOptions::MostTries;
+        bool ok = false;
+        const int count = text.trimmed().toInt(&ok);
+        return ok && count >= 0 && count <= most ? QString::number(count) : key.defaultText;
+    }
     }
     return text;
 }

@@ -434,4 +434,37 @@ inline QString contactChanged(const QString& description, const QString& number)
 }
 } // namespace book
 
+// Send options: the send window's expandable row, the options window's
+// defaults, and the send times refused before anything goes.
+namespace sendoptions {
+inline const QString Toggle = u"&Opzioni di invio"_s;
+inline const QString ToggleTip = u"Invio più tardi, rinuncia, risoluzione e tentativi di questo fax"_s;
+inline const QString SendLater = u"Invia &alle:"_s;
+inline const QString SendAtField = u"Data e ora di invio"_s;
+inline const QString KillAfter = u"Rinuncia dopo (ore):"_s;
+inline const QString Resolution = u"Risoluzione:"_s;
+inline const QString Fine = u"Fine"_s;
+inline const QString Standard = u"Standard (più veloce)"_s;
+inline const QString Tries = u"Tentativi di trasmissione:"_s;
+// A count left to the fax server.
+inline const QString ServerDefault = u"Predefinito del server"_s;
+inline const QString KillDefault = u"Predefinito (3 ore)"_s;
+// Options window: the defaults of every fax.
+inline const QString OptionKillAfter = u"Rinuncia dopo (ore) :"_s;
+inline const QString OptionTries = u"Tentativi di trasmissione :"_s;
+inline const QString OptionStandard = u"Risoluzione standard (più veloce)"_s;
+// Refused before sending.
+inline const QString SendTimePast = u"L'ora di invio è già passata: sceglierne una futura."_s;
+inline const QString SendTimeTooFar = u"L'ora di invio è a più di un anno da oggi: controllare la data."_s;
+inline const QString KillBeforeSend =
+    u"Il fax verrebbe abbandonato prima di essere inviato: controllare le ore di rinuncia."_s;
+inline const QString KillTooLate = u"Le ore di rinuncia sono troppe: al massimo 2376 (99 giorni)."_s;
+inline const QString TriesOutOfRange = u"I tentativi vanno da 1 a 99."_s;
+// The history: when a fax waiting for later is to go.
+inline QString plannedTip(const QString& when)
+{
+    return u"Invio previsto: "_s + when;
+}
+} // namespace sendoptions
+
 } // namespace kestrel::texts

@@ -118,6 +118,10 @@ QVariant FaxHistoryModel::data(const QModelIndex& index, int role) const
         // The server's own words, under the Italian ones.
         if (index.column() == ReasonColumn && !record.reason.isEmpty())
             return record.reason;
+        // A fax for later: when it is to go, on its date and its state.
+        if ((index.column() == DateColumn || index.column() == StateColumn) && record.planned.isValid())
+            return texts::sendoptions::plannedTip(
+                record.planned.toLocalTime().toString(u"dd/MM/yyyy HH:mm"_s));
         return record.documents.join(u'\n');
     case Qt::AccessibleDescriptionRole:
         return texts::history::rowSpoken(cellText(record, DateColumn), record.destination(),

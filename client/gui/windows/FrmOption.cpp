@@ -2,6 +2,7 @@
 
 #include "ClientTexts.h"
 #include "FileChooser.h"
+#include "JobOptions.h"
 #include "MessageBox.h"
 #include "OptionsController.h"
 #include "SettingsKeys.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -84,6 +86,23 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     form->addRow(QString(), chop);
     form->addRow(QString(), groupSend);
 
+    // The send options every fax starts with; 0 leaves the count to the
+    // fax server (three hours for the kill time).
+    const auto addCount = [this, form](const QString& objectName, const QString& label, int most,
+                                       const QString& none) {
+        auto* spin = new QSpinBox(this);
+        spin->setObjectName(objectName);
+        spin->setAccessibleName(label);
+        spin->setRange(0, most);
+        spin->setSpecialValueText(none);
+        form->addRow(label, spin);
+    };
+    addCount(u"spinKillAfter"_s, texts::sendoptions::OptionKillAfter, JobOptions::MostKillAfterHours,
+             texts::sendoptions::KillDefault);
+    addCount(u"spinTries"_s, texts::sendoptions::OptionTries, JobOptions::MostTries,
+             texts::sendoptions::ServerDefault);
+    form->addRow(QString(), makeCheckBox(this, u"chkStandard"_s, texts::sendoptions::OptionStandard));
+
     m_save = makeButton(this, u"cmdSalva"_s, texts::OptionSave);
     m_cancel = makeButton(this, u"cmdAnulla"_s, texts::OptionCancel);
     auto* buttons = new QHBoxLayout;
@@ -153,6 +172,8 @@ void FrmOption::setFields(const OptionFields& fields)
             combo->setCurrentText(fields.text(key.name));
         else if (auto* check = qobject_cast<QCheckBox*>(field))
             check->setChecked(fields.flag(key.name));
+        else if (auto* spin = qobject_cast<QSpinBox*>(field))
+            spin->setValue(fields.text(key.name).toInt());
     }
 }
 
@@ -169,6 +190,8 @@ OptionFields FrmOption::fields() const
             fields.setText(key.name, combo->currentText());
         else if (const auto* check = qobject_cast<const QCheckBox*>(field))
             fields.setFlag(key.name, check->isChecked());
+        else if (const auto* spin = qobject_cast<const QSpinBox*>(field))
+            fields.setText(key.name, QString::number(spin->value()));
     }
     return fields;
 }

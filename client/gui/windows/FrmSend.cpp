@@ -6,6 +6,7 @@
 #include "FileNameOf.h"
 #include "ListGrid.h"
 #include "NormalizeFaxNumber.h"
+#include "SendOptionsRow.h"
 #include "TwipsForm.h"
 #include "WindowPlacement.h"
 
@@ -192,6 +193,38 @@ void FrmSend::buildControls()
         place(m_quitButton, 2520, HeightTwips, 2325, 435);
         connect(m_quitButton, &QPushButton::clicked, this, &FrmSend::quitClick);
     }
+    buildSendOptions();
+}
+
+void FrmSend::buildSendOptions()
+{
+    m_sendOptions = new SendOptionsRow(this);
+    m_sendOptions->reset(jobOptionsOf(m_services.settings->values()));
+    connect(m_sendOptions, &SendOptionsRow::openChanged, this, &FrmSend::fitSendOptions);
+    // What the row says goes with the next press; a fax that went leaves
+    // the next one the defaults.
+    m_flow.setJobOptions([this] { return m_sendOptions->options(); });
+    connect(&m_flow, &SubmissionFlow::finished, m_sendOptions,
+            [this] { m_sendOptions->reset(jobOptionsOf(m_services.settings->values())); });
+    fitSendOptions();
+}
+
+void FrmSend::fitSendOptions()
+{
+    // Below "Stato dei fax"; the row of "Setup" and "Esci" below it.
+    const TwipsForm form(this);
+    const int top = form.px(HeightTwips);
+    m_sendOptions->adjustSize();
+    const int height = m_sendOptions->sizeHint().height();
+    m_sendOptions->setGeometry(form.px(120), top, form.px(4725), height);
+    int bottom = top + height + form.px(60);
+    for (QPushButton* button : {m_setupButton, m_quitButton}) {
+        if (button)
+            button->move(button->x(), bottom);
+    }
+    if (m_setupButton)
+        bottom += form.px(ShellRowTwips);
+    setFixedSize(form.px(WidthTwips), bottom);
 }
 
 void FrmSend::load()
@@ -228,6 +261,9 @@ void FrmSend::load()
     }
     setUpGrids();
     Listamodem();
+    // The options window may have changed the defaults of the send options.
+    if (m_sendOptions)
+        m_sendOptions->reset(jobOptionsOf(settings));
 }
 
 void FrmSend::reload()

@@ -19,6 +19,7 @@ class QPushButton;
 namespace kestrel {
 
 class ListGrid;
+class SendOptionsRow;
 
 // The send window frmSend: the program's main window and the site of the
 // fax control. It shows the destination and document lists of the outbox
@@ -85,6 +86,7 @@ public:
     QLineEdit* txtFaxNumber() { return ensureControls(), m_txtFaxNumber; }
     QComboBox* ComboOut() { return ensureControls(), m_comboOut; }
     QLabel* lblModem() { return ensureControls(), m_lblModem; }
+    SendOptionsRow* sendOptions() { return ensureControls(), m_sendOptions; }
 
     // The button handlers, as the window's controls run them.
     // Whether a number was added.
@@ -134,6 +136,10 @@ private:
     // The send button as the flow stands: disabled while a fax is on its
     // way or the press waits for the appliance, and saying which.
     void showSendState();
+    // "Opzioni di invio": made with the controls, the window as tall as the
+    // row is open.
+    void buildSendOptions();
+    void fitSendOptions();
 
     Services m_services;
     // The outbox's parts, under the names the window has always used.
@@ -163,6 +169,7 @@ private:
     QPushButton* m_statusButton = nullptr;
     QPushButton* m_setupButton = nullptr; // only without a notification area
     QPushButton* m_quitButton = nullptr;
+    SendOptionsRow* m_sendOptions = nullptr;
 };
 
 } // namespace kestrel

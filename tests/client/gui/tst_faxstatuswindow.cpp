@@ -102,6 +102,20 @@ private Q_SLOTS:
         QCOMPARE(colours.size(), words.size());
     }
 
+    // A fax for later tells when it is to go, on its date and its state.
+    void plannedTimeInTheTooltip()
+    {
+        FaxRecord later;
+        later.job = u"7"_s;
+        later.planned = QDateTime(QDate(2026, 12, 9), QTime(21, 30)).toUTC();
+        m_history->add(later);
+        const QAbstractItemModel* model = m_window->view()->model();
+        const QString tip = texts::sendoptions::plannedTip(u"09/12/2026 21:30"_s);
+        QCOMPARE(model->index(0, FaxHistoryModel::DateColumn).data(Qt::ToolTipRole).toString(), tip);
+        QCOMPARE(model->index(0, FaxHistoryModel::StateColumn).data(Qt::ToolTipRole).toString(), tip);
+        QVERIFY(model->index(1, FaxHistoryModel::DateColumn).data(Qt::ToolTipRole).toString() != tip);
+    }
+
     void filter_data()
     {
         QTest::addColumn<int>("entry");

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -95,9 +96,29 @@ private Q_SLOTS:
             QWidget* field = f.window.findChild<QWidget*>(key.field);
             QVERIFY2(field, qPrintable(key.name));
             const bool flag = qobject_cast<QCheckBox*>(field);
-            const bool text = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field);
+            const bool text = qobject_cast<QLineEdit*>(field) || qobject_cast<QComboBox*>(field) ||
+                              qobject_cast<QSpinBox*>(field);
             QVERIFY2(key.kind == settings::Kind::Flag ? flag : text, qPrintable(key.name));
         }
+    }
+
+    // The send options' defaults: shown from the file, typed, stored.
+    void sendOptionDefaults()
+    {
+        Fixture f(Complete + "KILLAFTER=12\nMAXTRIES=0\n");
+        auto* kill = f.child<QSpinBox>(u"spinKillAfter"_s);
+        auto* tries = f.child<QSpinBox>(u"spinTries"_s);
+        QCOMPARE(kill->value(), 12);
+        QCOMPARE(tries->text(), texts::sendoptions::ServerDefault);
+        QCOMPARE(f.child<QCheckBox>(u"chkStandard"_s)->isChecked(), false);
+        tries->setFocus();
+        QTest::keyClick(tries, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(tries, u"5"_s);
+        QTest::mouseClick(f.child<QCheckBox>(u"chkStandard"_s), Qt::LeftButton, {}, QPoint(8, 8));
+        f.click(u"cmdSalva"_s);
+        const QByteArray written = files::read(f.store.settingsPath());
+        for (const char* line : {"\nKILLAFTER=12\n", "\nMAXTRIES=5\n", "\nSTANDARD=1\n"})
+            QVERIFY2(written.contains(line), written.constData());
     }
 
     void save_data()

@@ -11,7 +11,9 @@
 #include "ScriptedMessageBox.h"
 #include "TestFiles.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,8 +21,10 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +59,7 @@ private Q_SLOTS:
     void putBackIsASendOfItsOwn();
     void sendButtonWhileTheApplianceIsAsked();
     void everyControlHasAName();
+    void sendOptionsRow();
 
 private:
     void makeWindow(const QByteArray& settings);
@@ -135,7 +140,7 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
             if (m_attiva)
                 m_attiva();
         };
-        host.adopt(std::move(control));
+        host.adopt(std::move(control), m_control);
         m_log << u"control"_s;
         return {};
     };
@@ -647,6 +652,65 @@ void TestFrmSend::everyControlHasAName()
     for (const QString& name : {u"txtFaxNumber"_s, u"cmdpiunum"_s, u"msfgDest"_s, u"cmdrubrica"_s,
                                 u"msfgDocument"_s, u"cmdpiudoc"_s, u"ComboOut"_s, u"cmdsend"_s, u"cmdDel"_s})
         QVERIFY2(m_window->findChild<QWidget*>(name), qPrintable(name));
+}
+
+// "Opzioni di invio" as a user meets it: opened from the keyboard, the
+// defaults of the settings file in it, a time gone refused with nothing
+// sent, the options chosen sent, and the next fax back to the defaults.
+void TestFrmSend::sendOptionsRow()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\nKILLAFTER=6\r\nSTANDARD=1\r\n");
+    m_window->load();
+    m_window->showInFront();
+    QWidget* group = m_window->findChild<QWidget*>(u"sendOptionsGroup"_s);
+    auto* toggle = m_window->findChild<QToolButton*>(u"sendOptionsToggle"_s);
+    auto* later = m_window->findChild<QCheckBox*>(u"sendLaterCheck"_s);
+    auto* sendAt = m_window->findChild<QDateTimeEdit*>(u"sendAtEdit"_s);
+    auto* kill = m_window->findChild<QSpinBox*>(u"killAfterSpin"_s);
+    auto* resolution = m_window->findChild<QComboBox*>(u"resolutionCombo"_s);
+    auto* tries = m_window->findChild<QSpinBox*>(u"triesSpin"_s);
+    QVERIFY(group && toggle && later && sendAt && kill && resolution && tries);
+    QVERIFY(!group->isVisible());
+    const int closedHeight = m_window->height();
+
+    toggle->setFocus();
+    QTest::keyClick(toggle, Qt::Key_Space);
+    QVERIFY(group->isVisible());
+    QVERIFY(m_window->height() > closedHeight);
+    QVERIFY(m_window->rect().contains(tries->mapTo(m_window.get(), tries->rect().bottomRight())));
+    QCOMPARE(kill->value(), 6);
+    QCOMPARE(resolution->currentText(), texts::sendoptions::Standard);
+    QCOMPARE(tries->text(), texts::sendoptions::ServerDefault);
+    QVERIFY(!sendAt->isEnabled());
+
+    m_control->printed(u"/tmp/d.ps"_s);
+    m_window->destinations().appendRow({QString(), u"111"_s, QString()});
+    QTest::mouseClick(later, Qt::LeftButton, {}, QPoint(4, later->height() / 2));
+    QVERIFY(sendAt->isEnabled());
+    sendAt->setDateTime(QDateTime::currentDateTime().addDays(-1));
+    m_box.clear();
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_box.texts(), QStringList{texts::sendoptions::SendTimePast});
+    QVERIFY(m_control->sent.isEmpty());
+
+    const QDateTime tomorrow(QDate::currentDate().addDays(1), QTime(9, 30));
+    sendAt->setDateTime(tomorrow);
+    tries->setFocus();
+    QTest::keyClick(tries, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(tries, u"4"_s);
+    resolution->setFocus();
+    QTest::keyClick(resolution, Qt::Key_Up); // back to fine
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(m_control->sent.at(0).options, (JobOptions{tomorrow, 6, false, 4}));
+    m_control->submit(u"41"_s);
+    QVERIFY(!later->isChecked());
+    QCOMPARE(tries->value(), 0);
+    QCOMPARE(resolution->currentText(), texts::sendoptions::Standard);
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!group->isVisibleTo(m_window.get()));
+    QCOMPARE(m_window->height(), closedHeight);
 }
 
 QTEST_MAIN(TestFrmSend)

@@ -18,6 +18,7 @@
 #include "FrmSend.h"
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
+#include "SendOptionsRow.h"
 #include "WidgetMessageBox.h"
 
 #include <QApplication>
@@ -202,6 +203,9 @@ int main(int argc, char* argv[])
     send.destinations().appendRow({QString(), u"0612345"_s, u"Studio Rossi"_s});
     send.destinations().appendRow({QString(), u"0698765"_s, QString()});
     ok &= save(send, out, u"send-window"_s);
+    send.sendOptions()->setOpen(true);
+    ok &= save(send, out, u"send-options"_s);
+    send.sendOptions()->setOpen(false);
     send.hide();
 
     FrmOption& optionsWindow = client.optionsWindow();

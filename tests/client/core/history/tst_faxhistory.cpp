@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <sys/stat.h>
 
@@ -274,11 +275,40 @@ private Q_SLOTS:
             QVERIFY(history.records().first().stamps.isEmpty());
             history.add(stamped);
         }
-        QCOMPARE(test::OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 1);
+        QCOMPARE(test::OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 2);
         FaxHistory again(path(), m_clock);
         QVERIFY(again.open());
         QCOMPARE(again.records().size(), 2);
         QCOMPARE(again.records().last().stamps, stamped.stamps);
+    }
+
+    // The layout with the stamps (version 1) gains the planned send time:
+    // its faxes read as sent at once, a fax for later keeps its time.
+    void plannedTimeAddedToVersion1()
+    {
+        {
+            FaxHistory earlier(path(), m_clock);
+            earlier.add(fax(u"5"_s));
+        }
+        {
+            test::OtherProgram old(path());
+            QVERIFY(old.exec(u"ALTER TABLE faxes DROP COLUMN planned"_s));
+            QVERIFY(old.exec(u"PRAGMA user_version = 1"_s));
+        }
+        FaxRecord later = fax(u"6"_s);
+        later.planned = QDateTime(QDate(2027, 1, 16), QTime(9, 30), QTimeZone::utc());
+        {
+            FaxHistory history(path(), m_clock);
+            QVERIFY(history.open());
+            QVERIFY(!history.records().first().planned.isValid());
+            history.add(later);
+        }
+        QCOMPARE(test::OtherProgram(path()).value(u"PRAGMA user_version"_s).toInt(), 2);
+        FaxHistory again(path(), m_clock);
+        QVERIFY(again.open());
+        QCOMPARE(again.records().size(), 2);
+        QVERIFY(!again.records().first().planned.isValid());
+        QCOMPARE(again.records().last().planned, later.planned);
     }
 
     // A state a later version wrote is shown as to be checked, and its word

@@ -20,6 +20,8 @@ using namespace kestrel;
 using kestrel::test::RecordingControl;
 using kestrel::test::ScriptedMessageBox;
 
+Q_DECLARE_METATYPE(kestrel::JobOptions)
+
 class TestSubmissionFlow : public QObject
 {
     Q_OBJECT
@@ -48,6 +50,10 @@ private Q_SLOTS:
     void groupFailsAtOneDestination();
     void numberWithoutDigits_data();
     void numberWithoutDigits();
+    void jobOptionsForEveryDestination();
+    void wrongJobOptionsSendNothing_data();
+    void wrongJobOptionsSendNothing();
+    void jobOptionsNeedTheControlsExtension();
 
 private:
     void addDestination(const QString& number, const QString& description = {});
@@ -70,7 +76,7 @@ void TestSubmissionFlow::init()
     m_host = std::make_unique<CorvanefaxHost>();
     auto control = std::make_unique<RecordingControl>();
     m_control = control.get();
-    m_host->adopt(std::move(control));
+    m_host->adopt(std::move(control), m_control);
     m_destinations.setRows(1);
     m_documents.setRows(1);
     m_box.clear();
@@ -658,6 +664,79 @@ void TestSubmissionFlow::numberWithoutDigits()
     QCOMPARE(documentPaths(), QStringList{u"/tmp/a.ps"_s});
     QCOMPARE(submitted.size(), 1);
     QCOMPARE(submitted.at(0).at(0).value<SubmittedJob>().description, u"Studio Rossi"_s);
+}
+
+// The options of the press go with every session of it (one per
+// destination here), whatever the row says meanwhile, and the history is
+// told the planned time.
+void TestSubmissionFlow::jobOptionsForEveryDestination()
+{
+    const QDateTime tomorrow(QDate::currentDate().addDays(1), QTime(9, 30));
+    JobOptions asked{tomorrow, 5, true, 4};
+    m_flow->setJobOptions([&asked] { return asked; });
+    addDestination(u"0611"_s);
+    addDestination(u"0622"_s);
+    addDocument(u"/tmp/d.ps"_s);
+    QSignalSpy jobs(m_flow.get(), &SubmissionFlow::jobSubmitted);
+    m_flow->send();
+    const JobOptions pressed = asked;
+    asked = JobOptions{};
+    m_control->submit(u"17"_s);
+    m_control->submit(u"18"_s);
+    QCOMPARE(m_control->sent.size(), 2);
+    QCOMPARE(m_control->sent.at(0).options, pressed);
+    QCOMPARE(m_control->sent.at(1).options, pressed);
+    QCOMPARE(jobs.size(), 2);
+    QCOMPARE(jobs.at(1).at(0).value<SubmittedJob>().planned, tomorrow);
+}
+
+void TestSubmissionFlow::wrongJobOptionsSendNothing_data()
+{
+    QTest::addColumn<JobOptions>("options");
+    QTest::addColumn<QString>("message");
+    const QDateTime now = QDateTime::currentDateTime();
+    QTest::newRow("send time past") << JobOptions{now.addDays(-1), {}, false, {}}
+                                    << texts::sendoptions::SendTimePast;
+    QTest::newRow("more than a year ahead")
+        << JobOptions{now.addDays(400), {}, false, {}} << texts::sendoptions::SendTimeTooFar;
+    QTest::newRow("given up before it goes")
+        << JobOptions{now.addDays(1), 0, false, {}} << texts::sendoptions::KillBeforeSend;
+    QTest::newRow("no tries") << JobOptions{{}, {}, false, 0} << texts::sendoptions::TriesOutOfRange;
+}
+
+void TestSubmissionFlow::wrongJobOptionsSendNothing()
+{
+    QFETCH(JobOptions, options);
+    QFETCH(QString, message);
+    m_flow->setJobOptions([options] { return options; });
+    addDestination(u"0611"_s);
+    addDocument(u"/tmp/d.ps"_s);
+    m_flow->send();
+    QVERIFY(m_control->sent.isEmpty());
+    QCOMPARE(m_box.shown().size(), 1);
+    QCOMPARE(m_box.shown().at(0).text, message);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_documents.rows(), 2);
+    QCOMPARE(m_destinations.rows(), 2);
+}
+
+// A control library of before the options: a fax to be sent later is not
+// sent at once instead.
+void TestSubmissionFlow::jobOptionsNeedTheControlsExtension()
+{
+    auto control = std::make_unique<RecordingControl>();
+    m_control = control.get();
+    m_host->adopt(std::move(control)); // held as the first interface only
+    m_flow->setJobOptions([] { return JobOptions{{}, {}, true, {}}; });
+    addDestination(u"0611"_s);
+    addDocument(u"/tmp/d.ps"_s);
+    QSignalSpy failed(m_host.get(), &CorvanefaxHost::submissionFailed);
+    m_flow->send();
+    QVERIFY(m_control->sent.isEmpty());
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), NoJobOptions.toString());
+    QCOMPARE(m_documents.rows(), 2); // back for the next press
+    QVERIFY(!m_flow->isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionFlow)

@@ -38,6 +38,10 @@ private Q_SLOTS:
         fields.setFlag(settings::Debug, false);
         fields.setFlag(settings::Chop, true);
         fields.setFlag(settings::GroupSend, true);
+        // Every fax as ever: three hours, the server's tries, fine resolution.
+        fields.setText(settings::KillAfter, u"0"_s);
+        fields.setText(settings::MaxTries, u"0"_s);
+        fields.setFlag(settings::Standard, false);
         QCOMPARE(store.optionFields(), fields);
         const SettingsValues& values = store.values();
         QCOMPARE((QStringList{values.ip, values.user, values.pass, values.cover, values.mail, values.prefix}),
@@ -97,6 +101,32 @@ private Q_SLOTS:
         QCOMPARE(fields.flag(settings::Chop), expectedChop);
     }
 
+    // The send options' defaults: a count out of range, or no count, is not set.
+    void sendOptionDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("killAfter");
+        QTest::addColumn<QByteArray>("maxTries");
+        QTest::addColumn<QString>("expectedKillAfter");
+        QTest::addColumn<QString>("expectedMaxTries");
+        QTest::newRow("as saved") << QByteArray("24") << QByteArray("4") << u"24"_s << u"4"_s;
+        QTest::newRow("most") << QByteArray("2376") << QByteArray("99") << u"2376"_s << u"99"_s;
+        QTest::newRow("beyond") << QByteArray("2377") << QByteArray("100") << u"0"_s << u"0"_s;
+        QTest::newRow("negative") << QByteArray("-1") << QByteArray("-5") << u"0"_s << u"0"_s;
+        QTest::newRow("words") << QByteArray("tre") << QByteArray("") << u"0"_s << u"0"_s;
+    }
+    void sendOptionDefaults()
+    {
+        QFETCH(QByteArray, killAfter);
+        QFETCH(QByteArray, maxTries);
+        QFETCH(QString, expectedKillAfter);
+        QFETCH(QString, expectedMaxTries);
+        QVERIFY(files::write(m_ini, "[MAIN]\nKILLAFTER=" + killAfter + "\nMAXTRIES=" + maxTries));
+        SettingsStore store(m_dir->path());
+        QCOMPARE(store.values().text(settings::KillAfter), expectedKillAfter);
+        QCOMPARE(store.values().text(settings::MaxTries), expectedMaxTries);
+        QCOMPARE(store.optionFields().text(settings::KillAfter), expectedKillAfter);
+    }
+
     void salvaImpostazioniWritesInOrderAndReloads()
     {
         SettingsStore store(m_dir->path());
@@ -111,9 +141,13 @@ private Q_SLOTS:
         fields.setFlag(settings::Debug, true);
         fields.setFlag(settings::Chop, false);
         fields.setFlag(settings::GroupSend, true);
+        fields.setText(settings::KillAfter, u"5"_s);
+        fields.setText(settings::MaxTries, u"0"_s);
+        fields.setFlag(settings::Standard, true);
         QVERIFY(store.SalvaImpostazioni(fields));
         QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
-                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\nGROUPSEND=1\n"));
+                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\nGROUPSEND=1\n"
+                                                "KILLAFTER=5\nMAXTRIES=0\nSTANDARD=1\n"));
         QCOMPARE(files::mode(m_ini), 0600);
         QCOMPARE(store.optionFields(), fields);
         QCOMPARE(store.values().maxDials, 12);

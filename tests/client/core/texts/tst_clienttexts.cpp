@@ -490,6 +490,41 @@ void TestClientTexts::everyText_data()
            u"rubrica "
            u"lo ha elencato: non è stato cambiato nulla. La rubrica è stata ricaricata; controllare il "
            u"contatto e riprovare."_s;
+    // Send options.
+    {
+        using namespace texts::sendoptions;
+        const std::pair<const char*, std::pair<QString, QString>> options[] = {
+            {"sendoptions::Toggle", {Toggle, u"&Opzioni di invio"_s}},
+            {"sendoptions::ToggleTip",
+             {ToggleTip, u"Invio più tardi, rinuncia, risoluzione e tentativi di questo fax"_s}},
+            {"sendoptions::SendLater", {SendLater, u"Invia &alle:"_s}},
+            {"sendoptions::SendAtField", {SendAtField, u"Data e ora di invio"_s}},
+            {"sendoptions::KillAfter", {KillAfter, u"Rinuncia dopo (ore):"_s}},
+            {"sendoptions::Resolution", {Resolution, u"Risoluzione:"_s}},
+            {"sendoptions::Fine", {Fine, u"Fine"_s}},
+            {"sendoptions::Standard", {Standard, u"Standard (più veloce)"_s}},
+            {"sendoptions::Tries", {Tries, u"Tentativi di trasmissione:"_s}},
+            {"sendoptions::ServerDefault", {ServerDefault, u"Predefinito del server"_s}},
+            {"sendoptions::KillDefault", {KillDefault, u"Predefinito (3 ore)"_s}},
+            {"sendoptions::OptionKillAfter", {OptionKillAfter, u"Rinuncia dopo (ore) :"_s}},
+            {"sendoptions::OptionTries", {OptionTries, u"Tentativi di trasmissione :"_s}},
+            {"sendoptions::OptionStandard", {OptionStandard, u"Risoluzione standard (più veloce)"_s}},
+            {"sendoptions::SendTimePast",
+             {SendTimePast, u"L'ora di invio è già passata: sceglierne una futura."_s}},
+            {"sendoptions::SendTimeTooFar",
+             {SendTimeTooFar, u"L'ora di invio è a più di un anno da oggi: controllare la data."_s}},
+            {"sendoptions::KillBeforeSend",
+             {KillBeforeSend,
+              u"Il fax verrebbe abbandonato prima di essere inviato: controllare le ore di rinuncia."_s}},
+            {"sendoptions::KillTooLate",
+             {KillTooLate, u"Le ore di rinuncia sono troppe: al massimo 2376 (99 giorni)."_s}},
+            {"sendoptions::TriesOutOfRange", {TriesOutOfRange, u"I tentativi vanno da 1 a 99."_s}},
+            {"sendoptions::plannedTip()",
+             {plannedTip(u"16/01/2027 09:30"_s), u"Invio previsto: 16/01/2027 09:30"_s}},
+        };
+        for (const auto& [name, pair] : options)
+            QTest::newRow(name) << pair.first << pair.second;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestClientTexts)
