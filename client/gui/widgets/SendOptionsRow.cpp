@@ -25,11 +25,6 @@ QDateTime nextMinute()
     return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
 }
 
-QString spoken(QString caption)
-{
-    return caption.remove(u'&');
-}
-
 } // namespace
 
 SendOptionsRow::SendOptionsRow(QWidget* parent) : QWidget(parent)

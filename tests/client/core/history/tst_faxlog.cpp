@@ -77,7 +77,7 @@ class TestFaxLog : public QObject
     static SubmittedJob job(const QString& number, const QString& description,
                             const QStringList& documents = {})
     {
-        return {u"7"_s, u"fax.local"_s, number, number, description, documents};
+        return {u"7"_s, u"fax.local"_s, number, number, description, documents, {}};
     }
 
 private Q_SLOTS:
