@@ -39,9 +39,7 @@ FrmSend::FrmSend(Services services, QWidget* parent)
       m_watch(m_services.outbox->watch()), m_destRows(m_services.outbox->destinations()),
       m_docRows(m_services.outbox->documents()), m_flow(m_services.outbox->flow())
 {
-    setObjectName(u"frmSend"_s);
-    setWindowTitle(texts::SendTitle);
-    setAccessibleName(texts::SendTitle);
+    WindowPlacement::name(this, u"frmSend"_s, texts::SendTitle);
     m_flow.setSettings([settings = m_services.settings] { return settings->values(); });
     // Until the window is first shown no line can have been chosen.
     m_flow.setLineText([this] { return m_comboOut ? m_comboOut->currentText() : QString(); });
