@@ -94,18 +94,18 @@ void TestJobActionProtocol::cancel_data()
                                    u"500 Cannot set job 7; job does not exist (No such file or directory)."_s)
         << QString();
     QTest::newRow("gone before the kill")
-        << QStringList{selected, ours, u"500 Cannot kill job 7; job does not exist (No such file or directory)."_s,
-                       Goodbye}
+        << QStringList{selected, ours,
+                       u"500 Cannot kill job 7; job does not exist (No such file or directory)."_s, Goodbye}
         << false << asked << int(Outcome::Unknown)
-        << texts::actionUnknownJob(u"7"_s,
-                                   u"500 Cannot kill job 7; job does not exist (No such file or directory)."_s)
+        << texts::actionUnknownJob(
+               u"7"_s, u"500 Cannot kill job 7; job does not exist (No such file or directory)."_s)
         << QString();
     QTest::newRow("cut before the kill's answer")
         << QStringList{selected, ours} << true << QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"JKILL"_s} << -1
         << QString() << texts::actionConnectionDropped();
     QTest::newRow("cut after the kill, at the goodbye")
-        << QStringList{selected, ours, u"200 Job 7 killed."_s} << true << asked << int(Outcome::Done) << QString()
-        << QString();
+        << QStringList{selected, ours, u"200 Job 7 killed."_s} << true << asked << int(Outcome::Done)
+        << QString() << QString();
 }
 
 void TestJobActionProtocol::cancel()
@@ -141,58 +141,76 @@ void TestJobActionProtocol::move_data()
 
     const QStringList start{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"213 SLEEPING"_s,
                             u"213 000300"_s, u"200 Job 7 suspended."_s};
-    const QStringList startAsked{u"JOB 7"_s,       u"JPARM OWNER"_s,
-                                 u"JPARM STATE"_s, u"JPARM LASTTIME"_s,
-                                 u"JSUSP"_s,       u"JPARM SENDTIME 202612110357"_s};
+    const QStringList startAsked{u"JOB 7"_s,          u"JPARM OWNER"_s, u"JPARM STATE"_s,
+                                 u"JPARM LASTTIME"_s, u"JSUSP"_s,       u"JPARM SENDTIME 202612110357"_s};
     const QString timeSet = u"213 SENDTIME set to 20261211035700."_s;
     const QString spanSet = u"213 LASTTIME set to 000300."_s;
     const QString submitted = u"200 Job 7 submitted."_s;
     const QStringList rest{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"JPARM SENDTIME"_s, u"QUIT"_s};
 
-    QTest::newRow("moved") << start + QStringList{timeSet, spanSet, submitted, u"213 20261211035700"_s, Goodbye}
+    QTest::newRow("moved") << start +
+                                  QStringList{timeSet, spanSet, submitted, u"213 20261211035700"_s, Goodbye}
                            << false << startAsked + rest << int(Outcome::Done) << QString() << QString();
     QTest::newRow("another time read back")
         << start + QStringList{timeSet, spanSet, submitted, u"213 20261210035700"_s, Goodbye} << false
         << startAsked + rest << int(Outcome::Refused)
         << texts::actionUnconfirmed(u"7"_s, u"213 20261210035700"_s) << QString();
     // The scheduler took the job back just after the suspension.
-    QTest::newRow("suspended again")
-        << start + QStringList{u"503 Suspend the job with JSUSP first."_s, u"200 Job 7 suspended."_s, timeSet,
-                               spanSet, submitted, u"213 20261211035700"_s, Goodbye}
-        << false
-        << startAsked + QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s} + rest << int(Outcome::Done)
-        << QString() << QString();
+    QTest::newRow("suspended again") << start + QStringList{u"503 Suspend the job with JSUSP first."_s,
+                                                            u"200 Job 7 suspended."_s,
+                                                            timeSet,
+                                                            spanSet,
+                                                            submitted,
+                                                            u"213 20261211035700"_s,
+                                                            Goodbye}
+                                     << false
+                                     << startAsked +
+                                            QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s} + rest
+                                     << int(Outcome::Done) << QString() << QString();
     // Refused after the suspension: submitted again all the same.
     QTest::newRow("send time refused")
         << start + QStringList{u"500 Bad time."_s, submitted, Goodbye} << false
         << startAsked + QStringList{u"JSUBM"_s, u"QUIT"_s} << int(Outcome::Refused)
         << u"Il server fax non ha spostato il fax n. 7 (500 Bad time.)"_s << QString();
     QTest::newRow("kill time already past the send time: left as it is")
-        << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"213 READY"_s,
-                       u"213 00-2100"_s, u"200 Job 7 suspended."_s, timeSet, submitted, u"213 20261211035700"_s,
+        << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s,
+                       u"213 mario"_s,
+                       u"213 READY"_s,
+                       u"213 00-2100"_s,
+                       u"200 Job 7 suspended."_s,
+                       timeSet,
+                       submitted,
+                       u"213 20261211035700"_s,
                        Goodbye}
         << false << startAsked + QStringList{u"JSUBM"_s, u"JPARM SENDTIME"_s, u"QUIT"_s} << int(Outcome::Done)
         << QString() << QString();
-    QTest::newRow("on the line")
-        << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"213 ACTIVE"_s, Goodbye}
-        << false << QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"JPARM STATE"_s, u"QUIT"_s}
-        << int(Outcome::Refused) << texts::moveNotQueued(u"7"_s, u"ACTIVE"_s) << QString();
+    QTest::newRow("on the line") << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s,
+                                                u"213 ACTIVE"_s, Goodbye}
+                                 << false
+                                 << QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"JPARM STATE"_s, u"QUIT"_s}
+                                 << int(Outcome::Refused) << texts::moveNotQueued(u"7"_s, u"ACTIVE"_s)
+                                 << QString();
     QTest::newRow("another user's job")
         << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 luigi"_s, Goodbye} << false
         << QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"QUIT"_s} << int(Outcome::Refused)
         << texts::statusOtherOwner(u"7"_s, u"luigi"_s) << QString();
     QTest::newRow("suspension refused")
-        << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"213 SLEEPING"_s,
-                       u"213 000300"_s, u"504 Job 7 not suspended; already done."_s, Goodbye}
-        << false << QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"JPARM STATE"_s, u"JPARM LASTTIME"_s, u"JSUSP"_s,
-                                u"QUIT"_s}
+        << QStringList{u"200 Current job: jobid: 7 groupid: 7."_s,
+                       u"213 mario"_s,
+                       u"213 SLEEPING"_s,
+                       u"213 000300"_s,
+                       u"504 Job 7 not suspended; already done."_s,
+                       Goodbye}
+        << false << QStringList{u"JOB 7"_s,          u"JPARM OWNER"_s, u"JPARM STATE"_s,
+                                u"JPARM LASTTIME"_s, u"JSUSP"_s,       u"QUIT"_s}
         << int(Outcome::Refused)
         << u"Il fax n. 7 è già concluso: il server fax non lo ha spostato (504 Job 7 not suspended; already done.)"_s
         << QString();
     QTest::newRow("resubmission refused")
         << start + QStringList{timeSet, spanSet, u"460 Failed to submit job 7."_s, Goodbye} << false
-        << startAsked + QStringList{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"QUIT"_s} << int(Outcome::Refused)
-        << texts::moveLeftSuspended(u"7"_s, u"460 Failed to submit job 7."_s) << QString();
+        << startAsked + QStringList{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"QUIT"_s}
+        << int(Outcome::Refused) << texts::moveLeftSuspended(u"7"_s, u"460 Failed to submit job 7."_s)
+        << QString();
     QTest::newRow("cut while suspended")
         << start + QStringList{timeSet} << true << startAsked + QStringList{u"JPARM LASTTIME 000300"_s} << -1
         << QString() << texts::moveLeftSuspended(u"7"_s, texts::actionConnectionDropped());
@@ -227,12 +245,11 @@ void TestJobActionProtocol::cancelsSeveral()
     // One session; a number that is not a job's never goes on the wire; a
     // login refused leaves every job without a report.
     JobActionProtocol protocol(u"mario"_s, u"pw"_s, {u"7"_s, u"7 JKILL"_s, u"8"_s});
-    const QStringList sent = converse(
-        protocol,
-        {u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"200 Job 7 killed."_s,
-         u"200 Current job: jobid: 8 groupid: 8."_s, u"213 mario"_s, u"504 Job 8 not killed; already done."_s,
-         Goodbye},
-        false);
+    const QStringList sent = converse(protocol,
+                                      {u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s,
+                                       u"200 Job 7 killed."_s, u"200 Current job: jobid: 8 groupid: 8."_s,
+                                       u"213 mario"_s, u"504 Job 8 not killed; already done."_s, Goodbye},
+                                      false);
     QCOMPARE(sent, (QStringList{u"JOB 7"_s, u"JPARM OWNER"_s, u"JKILL"_s, u"JOB 8"_s, u"JPARM OWNER"_s,
                                 u"JKILL"_s, u"QUIT"_s}));
     const QList<JobActionReport> reports = protocol.takeActions();

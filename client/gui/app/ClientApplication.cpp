@@ -13,6 +13,7 @@
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
+#include "JobChanges.h"
 #include "LineTable.h"
 #include "NormalizeFaxNumber.h"
 #include "OneShotTimer.h"
@@ -119,6 +120,7 @@ struct ClientApplication::Parts
     FaxHistory history;
     FaxStatusHost statusHost;
     StatusTracker tracker;
+    JobChanges jobChanges{history, statusHost, tracker};
     DesktopNotices notices;
 
     std::unique_ptr<FrmSend> send;
@@ -241,6 +243,7 @@ void ClientApplication::connectHistory()
         return StatusTracker::Server{values.ip, values.user, values.pass};
     });
     connect(&p.tracker, &StatusTracker::faxEnded, this, &ClientApplication::faxEnded);
+    connect(&p.jobChanges, &JobChanges::faxEnded, this, &ClientApplication::faxEnded);
     // Both queued: the history tells them in the middle of a write.
     connect(
         &p.history, &FaxHistory::storeFailed, this,
@@ -454,6 +457,7 @@ FaxStatusWindow& ClientApplication::statusWindow()
     if (!p.statusWindow) {
         p.statusWindow = std::make_unique<FaxStatusWindow>(p.history);
         connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, this, &ClientApplication::resend);
+        p.statusWindow->setJobChanges(&p.jobChanges, &p.box);
         p.statusWindow->setServerNote(p.tracker.serverNote());
         connect(&p.tracker, &StatusTracker::serverNoteChanged, p.statusWindow.get(),
                 &FaxStatusWindow::setServerNote);

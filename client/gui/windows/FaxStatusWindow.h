@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class QComboBox;
+class QDateTimeEdit;
+class QDialog;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -12,12 +14,18 @@ namespace kestrel {
 class FaxHistory;
 class FaxHistoryFilter;
 class FaxHistoryModel;
+class IMessageBox;
+class JobChanges;
 
 // The status window "Stato dei fax": every fax of the history, newest first,
 // with its state in words and colour and the server's reason; a filter for
 // the faxes that are unfinished or failed; "Reinvia" on a failed or
 // cancelled fax puts it back into the send window. A line above the list
 // says when the list is not the one saved in the history file, and why.
+// Given the job changes, "Annulla fax" stops a fax still queued or being
+// sent (after a question naming it) and "Sposta invio..." moves a queued
+// one to another send time; what the server said shows in a line above the
+// list.
 class FaxStatusWindow : public QWidget
 {
     Q_OBJECT
@@ -42,12 +50,24 @@ public:
     // The fax on the current row, or -1.
     int currentFax() const;
 
+    // Stopping and moving faxes: the buttons show once this is given.
+    void setJobChanges(JobChanges* changes, IMessageBox* messages);
+    QPushButton* cancelButton() const { return m_cancel; }
+    QPushButton* moveButton() const { return m_move; }
+    // The open "Sposta invio..." dialog, or nullptr.
+    QDialog* moveDialog() const { return m_moveDialog; }
+    QLabel* changeNote() const { return m_changeNote; }
+
 Q_SIGNALS:
     void resendRequested(int fax);
 
 private:
     void updateResend();
     void updateUnsaved();
+    void updateChanges();
+    void askCancel();
+    void openMoveDialog();
+    void showChangeNote(const QString& text);
 
     const FaxHistory& m_history;
     FaxHistoryModel* m_model;
@@ -57,6 +77,12 @@ private:
     QPushButton* m_resend;
     QLabel* m_serverNote;
     QLabel* m_unsaved;
+    JobChanges* m_changes = nullptr;
+    IMessageBox* m_messages = nullptr;
+    QPushButton* m_cancel;
+    QPushButton* m_move;
+    QLabel* m_changeNote;
+    QDialog* m_moveDialog = nullptr;
 };
 
 } // namespace kestrel
