@@ -15,7 +15,8 @@ namespace {
 using Outcome = JobActionReport::Outcome;
 
 // A suspended job the scheduler was still taking in comes back to it: the
-// send time is then refused until it is suspended again.
+// send time, or the submission, is then refused until it is suspended
+// again.
 constexpr int MostSuspends = 3;
 
 // hfaxd: "500 Cannot set job 7; job does not exist (No such file or
@@ -258,6 +259,15 @@ QStringList JobActionProtocol::onJobReply(const Reply& reply, const QString& lin
         // the same, or expires as the server decides.
         return resubmit(QString());
     case Step::Submit:
+        // "504 Job 7 not submitted; use JSUSP first.": the scheduler took
+        // the job back before the change was submitted, and with it the
+        // parameters it had; the change is made again.
+        if (reply.code != 200 && line.contains(u"JSUSP"_s) && m_refusal.isEmpty() &&
+            m_suspends < MostSuspends) {
+            ++m_suspends;
+            m_step = Step::Suspend;
+            return {u"JSUSP"_s};
+        }
         // "200 Job 7 submitted."
         if (reply.code != 200)
             return settle(Outcome::Refused, texts::moveLeftSuspended(currentJob(), text));

@@ -167,6 +167,36 @@ void TestJobActionProtocol::move_data()
                                      << startAsked +
                                             QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s} + rest
                                      << int(Outcome::Done) << QString() << QString();
+    QTest::newRow("taken back before the submission")
+        << start + QStringList{timeSet,
+                               spanSet,
+                               u"504 Job 7 not submitted; use JSUSP first."_s,
+                               u"200 Job 7 suspended."_s,
+                               timeSet,
+                               spanSet,
+                               submitted,
+                               u"213 20261211035700"_s,
+                               Goodbye}
+        << false
+        << startAsked +
+               QStringList{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"JSUSP"_s,
+                           u"JPARM SENDTIME 202612110357"_s} +
+               rest
+        << int(Outcome::Done) << QString() << QString();
+    QTest::newRow("taken back again and again")
+        << start + QStringList{u"503 Suspend the job with JSUSP first."_s,
+                               u"200 Job 7 suspended."_s,
+                               u"503 Suspend the job with JSUSP first."_s,
+                               u"200 Job 7 suspended."_s,
+                               u"503 Suspend the job with JSUSP first."_s,
+                               submitted,
+                               Goodbye}
+        << false << startAsked + QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s,
+                                             u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s,
+                                             u"JSUBM"_s, u"QUIT"_s}
+        << int(Outcome::Refused)
+        << u"Il server fax non ha spostato il fax n. 7 (503 Suspend the job with JSUSP first.)"_s
+        << QString();
     // Refused after the suspension: submitted again all the same.
     QTest::newRow("send time refused")
         << start + QStringList{u"500 Bad time."_s, submitted, Goodbye} << false
