@@ -120,6 +120,7 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
             &FaxStatusWindow::updateChanges);
     connect(m_shown, &QAbstractItemModel::dataChanged, this, &FaxStatusWindow::updateChanges);
     connect(m_shown, &QAbstractItemModel::modelReset, this, &FaxStatusWindow::updateChanges);
+    connect(m_filter, &QComboBox::currentIndexChanged, this, &FaxStatusWindow::updateChanges);
 
     auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
