@@ -14,10 +14,13 @@ namespace {
 
 using Outcome = JobActionReport::Outcome;
 
-// A suspended job the scheduler was still taking in comes back to it: the
-// send time, or the submission, is then refused until it is suspended
-// again.
-constexpr int MostSuspends = 3;
+// hfaxd reads a job's queue file again only when its modification time
+// (to the second) has moved: a job suspended within the second the
+// scheduler last wrote it stays unsuspended in the eyes of this session
+// ("503 Suspend the job with JSUSP first.", "504 Job 7 not submitted; use
+// JSUSP first."), and only a new session sees it suspended. At most this
+// many sessions are made for one move.
+constexpr int MostSessions = 3;
 
 // hfaxd: "500 Cannot set job 7; job does not exist (No such file or
 // directory)." (to JOB and JKILL alike).
@@ -68,9 +71,26 @@ QString JobActionProtocol::trouble(Trouble trouble, const QString& server) const
     return {};
 }
 
+void JobActionProtocol::restart()
+{
+    m_stale = false;
+    ++m_sessions;
+    m_step = Step::Greeting;
+    // The job in hand is taken up again from its selection.
+    --m_index;
+}
+
+QStringList JobActionProtocol::staleOr(const QString& refusal)
+{
+    if (m_sessions >= MostSessions)
+        return resubmit(refusal);
+    m_stale = true;
+    m_step = Step::Quit;
+    return {u"QUIT"_s};
+}
+
 QStringList JobActionProtocol::next()
 {
-    m_suspends = 0;
     m_killSpan.clear();
     m_refusal.clear();
     m_readBack = {};
@@ -227,7 +247,6 @@ QStringList JobActionProtocol::onJobReply(const Reply& reply, const QString& lin
         if (reply.code == 213 && plainSpan(value))
             m_killSpan = value;
         m_step = Step::Suspend;
-        ++m_suspends;
         return {u"JSUSP"_s};
     case Step::Suspend:
         if (unknownJob(reply, line))
@@ -246,27 +265,19 @@ QStringList JobActionProtocol::onJobReply(const Reply& reply, const QString& lin
             m_step = Step::SetKillTime;
             return {u"JPARM LASTTIME "_s + m_killSpan};
         }
-        // "503 Suspend the job with JSUSP first.": the scheduler took it
-        // back in the meantime.
-        if (line.contains(u"JSUSP"_s) && m_suspends < MostSuspends) {
-            ++m_suspends;
-            m_step = Step::Suspend;
-            return {u"JSUSP"_s};
-        }
+        if (line.contains(u"JSUSP"_s))
+            return staleOr(texts::actionRefused(true, currentJob(), text));
         return resubmit(texts::actionRefused(true, currentJob(), text));
     case Step::SetKillTime:
         // Refused, the job keeps its kill time: it goes at the new time all
         // the same, or expires as the server decides.
         return resubmit(QString());
     case Step::Submit:
-        // "504 Job 7 not submitted; use JSUSP first.": the scheduler took
-        // the job back before the change was submitted, and with it the
-        // parameters it had; the change is made again.
         if (reply.code != 200 && line.contains(u"JSUSP"_s) && m_refusal.isEmpty() &&
-            m_suspends < MostSuspends) {
-            ++m_suspends;
-            m_step = Step::Suspend;
-            return {u"JSUSP"_s};
+            m_sessions < MostSessions) {
+            m_stale = true;
+            m_step = Step::Quit;
+            return {u"QUIT"_s};
         }
         // "200 Job 7 submitted."
         if (reply.code != 200)

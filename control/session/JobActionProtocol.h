@@ -34,6 +34,8 @@ public:
     QString error() const override { return m_problems.join(u"; "); }
     QString trouble(Trouble trouble, const QString& server) const override;
     QList<JobActionReport> takeActions() override { return std::exchange(m_reports, {}); }
+    bool wantsNewSession() const override { return m_stale && asked(); }
+    void restart() override;
 
     // The send time as the server takes it: "YYYYMMDDHHMM", UTC.
     static QString wireTime(const QDateTime& time);
@@ -64,6 +66,9 @@ private:
     QStringList settle(JobActionReport::Outcome outcome, const QString& reason);
     // After the job was suspended: submitted again, the refusal kept.
     QStringList resubmit(const QString& refusal);
+    // The server refused the move as if the job were not suspended, after
+    // it confirmed the suspension: a new session, or the refusal.
+    QStringList staleOr(const QString& refusal);
     QStringList onJobReply(const Reply& reply, const QString& line);
     bool namesJob(const QString& line) const;
     const QString& currentJob() const { return m_jobs.at(m_index); }
@@ -75,7 +80,8 @@ private:
     QDateTime m_sendTime;
     qsizetype m_index = -1;
     Step m_step = Step::Greeting;
-    int m_suspends = 0;   // JSUSP sent for the current job
+    int m_sessions = 1;   // sessions made for the request
+    bool m_stale = false; // this session's view of the job is older than the job
     QString m_killSpan;   // the job's kill time, relative to its send time
     QString m_refusal;    // why the move was refused after the suspension
     QDateTime m_readBack; // the send time the server gave back

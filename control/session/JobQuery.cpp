@@ -13,6 +13,9 @@ namespace {
 // The goodbye's answer is waited for this long at most: everything was
 // asked by then.
 constexpr int GoodbyeWaitMs = 2000;
+// A session made again waits this long first: hfaxd sees a job's queue
+// file change only once its modification time, to the second, has moved.
+constexpr int NewSessionDelayMs = 1500;
 
 } // namespace
 
@@ -77,7 +80,7 @@ void JobQuery::stop()
 
 void JobQuery::onData()
 {
-    if (m_finished || !m_protocol)
+    if (m_finished || m_pausing || !m_protocol)
         return;
     if (!m_splitter.feed(m_cmd.getData())) {
         end(trouble(JobSessionProtocol::Trouble::TooLong),
@@ -130,10 +133,31 @@ void JobQuery::passOnReports()
     }
 }
 
+void JobQuery::startAgain()
+{
+    m_pausing = true;
+    m_replyTimer.stop();
+    m_cmd.close();
+    log(u"Status: the server's view of the job was older than the job; asking again in a new session"_s);
+    QTimer::singleShot(NewSessionDelayMs, this, [this] {
+        m_pausing = false;
+        if (m_stopped || m_finished)
+            return;
+        m_splitter.reset();
+        m_protocol->restart();
+        m_cmd.connectTo(m_server, ports::faxServer());
+        m_replyTimer.start(m_waitLimitMs);
+    });
+}
+
 void JobQuery::end(const QString& why, const QString& logged)
 {
-    if (m_finished || !m_protocol)
+    if (m_finished || m_pausing || !m_protocol)
         return;
+    if (!m_stopped && m_protocol->wantsNewSession()) {
+        startAgain();
+        return;
+    }
     m_finished = true;
     m_replyTimer.stop();
     // After the goodbye the session may end any way: nothing was left to ask.

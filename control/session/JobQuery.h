@@ -44,6 +44,7 @@ private:
     void end(const QString& why, const QString& logged);
     void log(const QString& line) const;
     QString trouble(JobSessionProtocol::Trouble trouble) const;
+    void startAgain();
 
     SocketComponent m_cmd;
     ReplySplitter m_splitter;
@@ -54,6 +55,7 @@ private:
     QTimer m_replyTimer;
     bool m_finished = false;
     bool m_stopped = false;
+    bool m_pausing = false; // between two connections of one session
 };
 
 } // namespace kestrel

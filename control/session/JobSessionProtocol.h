@@ -40,6 +40,12 @@ public:
     // The trouble in the user's words, for a session with server.
     virtual QString trouble(Trouble trouble, const QString& server) const = 0;
 
+    // The session is over and asks to be made again in a new connection,
+    // a little later (the server's view of a job in this session was older
+    // than the job); restart() then begins it anew.
+    virtual bool wantsNewSession() const { return false; }
+    virtual void restart() {}
+
     // What the session learnt since the last call: listings, changes.
     virtual QList<JobReport> takeReports() { return {}; }
     virtual QList<JobActionReport> takeActions() { return {}; }

@@ -48,6 +48,7 @@ private Q_SLOTS:
     void move_data();
     void move();
     void cancelsSeveral();
+    void staleViewMakesNewSessions();
 };
 
 void TestJobActionProtocol::cancel_data()
@@ -155,48 +156,6 @@ void TestJobActionProtocol::move_data()
         << start + QStringList{timeSet, spanSet, submitted, u"213 20261210035700"_s, Goodbye} << false
         << startAsked + rest << int(Outcome::Refused)
         << texts::actionUnconfirmed(u"7"_s, u"213 20261210035700"_s) << QString();
-    // The scheduler took the job back just after the suspension.
-    QTest::newRow("suspended again") << start + QStringList{u"503 Suspend the job with JSUSP first."_s,
-                                                            u"200 Job 7 suspended."_s,
-                                                            timeSet,
-                                                            spanSet,
-                                                            submitted,
-                                                            u"213 20261211035700"_s,
-                                                            Goodbye}
-                                     << false
-                                     << startAsked +
-                                            QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s} + rest
-                                     << int(Outcome::Done) << QString() << QString();
-    QTest::newRow("taken back before the submission")
-        << start + QStringList{timeSet,
-                               spanSet,
-                               u"504 Job 7 not submitted; use JSUSP first."_s,
-                               u"200 Job 7 suspended."_s,
-                               timeSet,
-                               spanSet,
-                               submitted,
-                               u"213 20261211035700"_s,
-                               Goodbye}
-        << false
-        << startAsked +
-               QStringList{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"JSUSP"_s,
-                           u"JPARM SENDTIME 202612110357"_s} +
-               rest
-        << int(Outcome::Done) << QString() << QString();
-    QTest::newRow("taken back again and again")
-        << start + QStringList{u"503 Suspend the job with JSUSP first."_s,
-                               u"200 Job 7 suspended."_s,
-                               u"503 Suspend the job with JSUSP first."_s,
-                               u"200 Job 7 suspended."_s,
-                               u"503 Suspend the job with JSUSP first."_s,
-                               submitted,
-                               Goodbye}
-        << false << startAsked + QStringList{u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s,
-                                             u"JSUSP"_s, u"JPARM SENDTIME 202612110357"_s,
-                                             u"JSUBM"_s, u"QUIT"_s}
-        << int(Outcome::Refused)
-        << u"Il server fax non ha spostato il fax n. 7 (503 Suspend the job with JSUSP first.)"_s
-        << QString();
     // Refused after the suspension: submitted again all the same.
     QTest::newRow("send time refused")
         << start + QStringList{u"500 Bad time."_s, submitted, Goodbye} << false
@@ -294,6 +253,58 @@ void TestJobActionProtocol::cancelsSeveral()
     QCOMPARE(refused.onReply(reply(u"530 Login incorrect."_s)), QStringList{u"QUIT"_s});
     QVERIFY(refused.takeActions().isEmpty());
     QCOMPARE(refused.error(), texts::loginRefused());
+}
+
+// Measured on hfaxd 6.0.7: a job suspended within the second the scheduler
+// last wrote it stays unsuspended for the session that suspended it; a new
+// session sees it suspended (and JSUSP again is 200).
+void TestJobActionProtocol::staleViewMakesNewSessions()
+{
+    const QStringList suspended{u"200 Current job: jobid: 7 groupid: 7."_s, u"213 mario"_s, u"213 PENDING"_s,
+                                u"213 000300"_s, u"200 Job 7 suspended."_s};
+    const QStringList asked{u"JOB 7"_s,          u"JPARM OWNER"_s, u"JPARM STATE"_s,
+                            u"JPARM LASTTIME"_s, u"JSUSP"_s,       u"JPARM SENDTIME 202612110357"_s};
+    const QString stale = u"503 Suspend the job with JSUSP first."_s;
+
+    JobActionProtocol protocol(u"mario"_s, u"pw"_s, u"7"_s, MoveTo);
+    const QStringList first = converse(protocol, suspended + QStringList{stale}, false);
+    QCOMPARE(first, (asked + QStringList{u"QUIT"_s}));
+    QVERIFY(protocol.wantsNewSession());
+    protocol.onReply(reply(Goodbye));
+    QVERIFY(protocol.wantsNewSession());
+    QVERIFY(protocol.takeActions().isEmpty());
+    // The second session: the job is taken up again, and moved.
+    protocol.restart();
+    QVERIFY(!protocol.wantsNewSession());
+    const QStringList second = converse(
+        protocol,
+        suspended + QStringList{u"213 SENDTIME set to 20261211035700."_s, u"213 LASTTIME set to 000300."_s,
+                                u"200 Job 7 submitted."_s, u"213 20261211035700"_s, Goodbye},
+        false);
+    QCOMPARE(second,
+             (asked + QStringList{u"JPARM LASTTIME 000300"_s, u"JSUBM"_s, u"JPARM SENDTIME"_s, u"QUIT"_s}));
+    QList<JobActionReport> reports = protocol.takeActions();
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(int(reports.at(0).outcome), int(Outcome::Done));
+    QVERIFY(protocol.error().isEmpty());
+
+    // Three sessions at most: the third one submits the job again and says
+    // why it was not moved.
+    JobActionProtocol stubborn(u"mario"_s, u"pw"_s, u"7"_s, MoveTo);
+    for (int session = 1; session < 3; ++session) {
+        converse(stubborn, suspended + QStringList{stale, Goodbye}, false);
+        QVERIFY(stubborn.wantsNewSession());
+        stubborn.restart();
+    }
+    const QStringList last = converse(
+        stubborn, suspended + QStringList{stale, u"504 Job 7 not submitted; use JSUSP first."_s, Goodbye},
+        false);
+    QCOMPARE(last, (asked + QStringList{u"JSUBM"_s, u"QUIT"_s}));
+    QVERIFY(!stubborn.wantsNewSession());
+    reports = stubborn.takeActions();
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.at(0).reason,
+             texts::moveLeftSuspended(u"7"_s, u"504 Job 7 not submitted; use JSUSP first."_s));
 }
 
 QTEST_GUILESS_MAIN(TestJobActionProtocol)

@@ -77,10 +77,15 @@ expect() {
     fi
 }
 
-# A fax of mario's for tomorrow, moved to the day after.
+# A fax of mario's for tomorrow, moved to the day after. Queued just after
+# a second begins and moved within it: hfaxd then sees the job's queue file
+# unchanged after the suspension in the session that suspended it, and the
+# move needs a second session.
+sleep "0.$(printf '%03d' $((1000 - 10#$(date +%N | cut -c1-3))))"
 ours=$(job mario later 0612345) || fail "mario's fax was not queued"
-before_document=$(field mario "$ours" DOCUMENT)
-before_span=$(field mario "$ours" LASTTIME)
+job mario state "$ours" >"$WORK/before.out"
+before_document=$(sed -n 's/^DOCUMENT: //p' "$WORK/before.out")
+before_span=$(sed -n 's/^LASTTIME: //p' "$WORK/before.out")
 target=$(date -u -d '+2 days' +%Y%m%d%H%M)
 "$CHANGE" 127.0.0.1 mario x move "$ours" "$target" >"$WORK/move.out" 2>&1 || fail "the move failed: $(cat "$WORK/move.out")"
 cat "$WORK/move.out"
