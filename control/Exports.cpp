@@ -45,6 +45,10 @@ class FaxStatusFactory : public IClassFactory
 public:
     void* CreateInstance(const char* interfaceId) override
     {
+        // The same class under both interfaces: a host built for the first
+        // one keeps working.
+        if (std::strcmp(interfaceId, FaxStatus2InterfaceId) == 0)
+            return static_cast<IFaxStatus2*>(new FaxStatusQuery);
         if (std::strcmp(interfaceId, FaxStatusInterfaceId) != 0)
             return nullptr;
         return static_cast<IFaxStatus*>(new FaxStatusQuery);

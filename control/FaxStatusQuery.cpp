@@ -1,9 +1,12 @@
 #include "FaxStatusQuery.h"
 
 #include "DebugLog.h"
+#include "JobActionProtocol.h"
 #include "JobQuery.h"
 
 #include <atomic>
+
+using namespace Qt::StringLiterals;
 
 namespace kestrel {
 namespace {
@@ -35,16 +38,21 @@ FaxStatusQuery::~FaxStatusQuery()
 {
     --liveObjects;
     m_sink = nullptr;
-    JobQuery* query = std::exchange(m_query, nullptr);
-    if (query)
-        query->stop();
+    m_actionSink = nullptr;
+    const QList<JobQuery*> sessions{std::exchange(m_query, nullptr), std::exchange(m_action, nullptr)};
+    for (JobQuery* session : sessions) {
+        if (session)
+            session->stop();
+    }
     // Destroyed from inside one of its events: the session whose signal
     // raised it is still on the stack.
-    m_activity->end([query, deferred = m_activity->busy()] {
-        if (deferred && query)
-            query->deleteLater();
-        else
-            delete query;
+    m_activity->end([sessions, deferred = m_activity->busy()] {
+        for (JobQuery* session : sessions) {
+            if (deferred && session)
+                session->deleteLater();
+            else
+                delete session;
+        }
     });
 }
 
@@ -94,6 +102,52 @@ void FaxStatusQuery::onFinished(const QString& error)
     std::exchange(m_query, nullptr)->deleteLater();
     if (m_sink)
         m_sink->QueryEnded(error);
+}
+
+bool FaxStatusQuery::Cancel(const QStringList& jobNumbers)
+{
+    if (jobNumbers.isEmpty())
+        return false;
+    return startAction(std::make_unique<JobActionProtocol>(m_userName, m_password, jobNumbers),
+                       u"cancelling jobs "_s + jobNumbers.join(u", "_s));
+}
+
+bool FaxStatusQuery::MoveSendTime(const QString& jobNumber, const QDateTime& sendTime)
+{
+    if (jobNumber.isEmpty() || !sendTime.isValid())
+        return false;
+    return startAction(std::make_unique<JobActionProtocol>(m_userName, m_password, jobNumber, sendTime),
+                       u"moving job %1 to %2 UTC"_s.arg(jobNumber, JobActionProtocol::wireTime(sendTime)));
+}
+
+bool FaxStatusQuery::startAction(std::unique_ptr<JobSessionProtocol> protocol, const QString& logged)
+{
+    if (m_action)
+        return false;
+    m_action = newQuery();
+    m_action->setLogger(&DebugLog);
+    QObject::connect(m_action, &JobQuery::acted, m_action,
+                     [this](const JobActionReport& report) { onActed(report); });
+    QObject::connect(m_action, &JobQuery::finished, m_action,
+                     [this](const QString& error) { onActionFinished(error); });
+    DebugLog(u"Status: %1 on %2"_s.arg(logged, m_server));
+    m_action->start(m_server, std::move(protocol), m_waitLimitMs);
+    return true;
+}
+
+void FaxStatusQuery::onActed(const JobActionReport& report)
+{
+    const Activity::Scope scope(m_activity);
+    if (m_actionSink)
+        m_actionSink->JobActed(report);
+}
+
+void FaxStatusQuery::onActionFinished(const QString& error)
+{
+    const Activity::Scope scope(m_activity);
+    std::exchange(m_action, nullptr)->deleteLater();
+    if (m_actionSink)
+        m_actionSink->ActionsEnded(error);
 }
 
 } // namespace kestrel

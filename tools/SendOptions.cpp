@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -84,6 +85,60 @@ Expected<JobOptions> jobOptions(const QCommandLineParser& parser)
     return options;
 }
 
+Status readLogin(const QCommandLineParser& parser, SendRequest& request)
+{
+    if (parser.isSet(u"user"_s))
+        request.user = parser.value(u"user"_s);
+    if (parser.isSet(u"password"_s) && parser.isSet(u"password-file"_s))
+        return usage(u"--password and --password-file exclude each other"_s);
+    if (parser.isSet(u"password"_s))
+        request.password = parser.value(u"password"_s);
+    if (parser.isSet(u"password-file"_s)) {
+        const Expected<QString> secret = readPassword(parser.value(u"password-file"_s));
+        if (!secret)
+            return usage(secret.error().message);
+        request.password = *secret;
+    }
+    return {};
+}
+
+Status readTimeout(const QCommandLineParser& parser, SendOptions& options)
+{
+    bool ok = false;
+    if (parser.isSet(u"timeout"_s)) {
+        const qint64 seconds = parser.value(u"timeout"_s).toLongLong(&ok);
+        if (!ok || seconds <= 0)
+            return usage(u"invalid --timeout"_s);
+        // Anything longer than the host's longest wait means that wait.
+        options.hostWaitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
+        options.request.replyLimitMs = static_cast<int>(options.hostWaitLimitMs);
+    }
+    return {};
+}
+
+// --cancel JOB...: the jobs to stop, as the server numbers them.
+Expected<SendOptions> cancelOptions(const QCommandLineParser& parser, SendOptions options)
+{
+    if (parser.isSet(u"capture"_s))
+        return usage(u"--cancel and --capture exclude each other"_s);
+    if (parser.isSet(u"destination"_s))
+        return usage(u"--cancel takes job numbers, not -d"_s);
+    options.cancel = true;
+    options.jobs = parser.positionalArguments();
+    if (options.jobs.isEmpty())
+        return usage(u"--cancel needs at least one job number"_s);
+    static const QRegularExpression jobNumber(u"^[0-9]{1,9}$"_s);
+    for (const QString& job : std::as_const(options.jobs)) {
+        if (!jobNumber.match(job).hasMatch())
+            return usage(u"invalid job number '%1'"_s.arg(job));
+    }
+    if (const Status login = readLogin(parser, options.request); !login)
+        return login.error();
+    if (const Status timeout = readTimeout(parser, options); !timeout)
+        return timeout.error();
+    return options;
+}
+
 } // namespace
 
 void addSendOptions(QCommandLineParser& parser)
@@ -93,6 +148,8 @@ void addSendOptions(QCommandLineParser& parser)
         "Prints each job number on its own line; exits 0 only when every job was accepted.\n"
         "With --wait: then waits for each job's outcome, prints it as the job ends, and exits 0\n"
         "only when every fax was sent (1: a fax did not go; 3: the wait ended first).\n"
+        "With --cancel JOB...: stops those jobs on the fax server, prints each one's result, and exits 0\n"
+        "only when every one was cancelled.\n"
         "With --capture: waits for print jobs on the capture printer and prints the path of each\n"
         "spool file, until interrupted."_s);
     parser.addHelpOption();
@@ -118,6 +175,7 @@ void addSendOptions(QCommandLineParser& parser)
         {QStringList{u"d"_s, u"destination"_s}, u"Destination fax number (repeatable)."_s, u"number"_s},
         {u"capture"_s, u"Capture print jobs instead of sending (until interrupted)."_s},
         {u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s, u"kestrel"_s},
+        {u"cancel"_s, u"Cancel the jobs given by number instead of sending (as the login's user)."_s},
     });
     parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
 }
@@ -130,6 +188,8 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
     if (request.appliance.isEmpty())
         return usage(u"--appliance is required"_s);
     request.debug = parser.isSet(u"debug"_s);
+    if (parser.isSet(u"cancel"_s))
+        return cancelOptions(parser, std::move(options));
     if (parser.isSet(u"capture"_s)) {
         options.capture = true;
         options.printer = parser.value(u"printer"_s);
@@ -162,18 +222,8 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
     if (!asked)
         return asked.error();
     request.options = *asked;
-    if (parser.isSet(u"user"_s))
-        request.user = parser.value(u"user"_s);
-    if (parser.isSet(u"password"_s) && parser.isSet(u"password-file"_s))
-        return usage(u"--password and --password-file exclude each other"_s);
-    if (parser.isSet(u"password"_s))
-        request.password = parser.value(u"password"_s);
-    if (parser.isSet(u"password-file"_s)) {
-        const Expected<QString> secret = readPassword(parser.value(u"password-file"_s));
-        if (!secret)
-            return usage(secret.error().message);
-        request.password = *secret;
-    }
+    if (const Status login = readLogin(parser, request); !login)
+        return login.error();
     request.notify =
         parser.isSet(u"notify"_s) ? parser.value(u"notify"_s) : qEnvironmentVariable("USER", u"root"_s);
     request.line = parser.value(u"line"_s);
@@ -188,14 +238,8 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
         // sets): more than a day means a day.
         request.waitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
     }
-    if (parser.isSet(u"timeout"_s)) {
-        const qint64 seconds = parser.value(u"timeout"_s).toLongLong(&ok);
-        if (!ok || seconds <= 0)
-            return usage(u"invalid --timeout"_s);
-        // Anything longer than the host's longest wait means that wait.
-        options.hostWaitLimitMs = qMin(seconds, CorvanefaxHost::LongestWaitMs / 1000) * 1000;
-        request.replyLimitMs = static_cast<int>(options.hostWaitLimitMs);
-    }
+    if (const Status timeout = readTimeout(parser, options); !timeout)
+        return timeout.error();
     return options;
 }
 

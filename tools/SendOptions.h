@@ -30,7 +30,8 @@ struct SendRequest
 };
 
 // What corvafax-send's command line asks for: documents to send, or (with
-// --capture) print jobs to wait for on the named printer.
+// --capture) print jobs to wait for on the named printer, or (with --cancel)
+// jobs to stop.
 struct SendOptions
 {
     bool capture = false;
@@ -38,6 +39,9 @@ struct SendOptions
     SendRequest request; // with capture only appliance and debug are set
     // The host's longest wait (--timeout); 0: not given, the host's own.
     qint64 hostWaitLimitMs = 0;
+    // --cancel: stop these jobs instead (request has the appliance and login).
+    bool cancel = false;
+    QStringList jobs;
 };
 
 // Declares the program's options and arguments on parser.

@@ -7,6 +7,7 @@
 #include "ComponentRegistry.h"
 #include "Corvanefax.h"
 #include "CorvanefaxHost.h"
+#include "FaxStatusHost.h"
 #include "SendHost.h"
 #include "SendOptions.h"
 #include "SignalWatcher.h"
@@ -51,6 +52,55 @@ int runCapture(const QString& appliance, const QString& printer, bool debug)
     return QCoreApplication::exec();
 }
 
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
+// --cancel: stops the jobs in one session through the control's status
+// class; prints "<job> annullato" or "<job> non annullato: <reason>" for
+// each. 0 only when every one was cancelled.
+int runCancel(const SendOptions& options)
+{
+    const SendRequest& request = options.request;
+    FaxStatusHost host;
+    if (const Status created = host.create(); !created) {
+        printLine(stderr, u"corvafax-send: "_s + created.error().message);
+        return 1;
+    }
+    if (!host.canChangeJobs()) {
+        printLine(stderr, u"corvafax-send: the installed control library cannot cancel jobs"_s);
+        return 1;
+    }
+    host.setServer(request.appliance, request.user, request.password);
+    if (options.hostWaitLimitMs > 0)
+        host.setWaitLimitMs(static_cast<int>(options.hostWaitLimitMs));
+    QStringList unanswered = options.jobs;
+    bool allCancelled = true;
+    QObject::connect(&host, &FaxStatusHost::jobActed, &host, [&](const JobActionReport& report) {
+        unanswered.removeOne(report.job);
+        if (report.outcome == JobActionReport::Outcome::Done) {
+            printLine(stdout, u"%1 annullato"_s.arg(report.job));
+            return;
+        }
+        allCancelled = false;
+        printLine(stdout, u"%1 non annullato: %2"_s.arg(report.job, report.reason));
+    });
+    QObject::connect(&host, &FaxStatusHost::actionsEnded, &host, [&](const QString& error) {
+        if (!unanswered.isEmpty()) {
+            allCancelled = false;
+            for (const QString& job : std::as_const(unanswered))
+                printLine(stdout, u"%1 non annullato: %2"_s.arg(job, error));
+        }
+        QCoreApplication::exit(0);
+    });
+    if (!host.cancelJobs(options.jobs))
+        return 1;
+    QCoreApplication::exec();
+    return allCancelled ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -67,6 +117,8 @@ int main(int argc, char* argv[])
     const SendRequest& request = options->request;
     if (options->capture)
         return runCapture(request.appliance, options->printer, request.debug);
+    if (options->cancel)
+        return runCancel(*options);
 
     CorvanefaxHost host;
     if (options->hostWaitLimitMs > 0)

@@ -6,6 +6,7 @@
 // submitted; it asks the appliance's fax server, over the protocol the
 // control submits with, in one short session per question.
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -75,6 +76,66 @@ public:
     // still open or when the list is empty.
     virtual bool Query(const QStringList& jobNumbers) = 0;
     virtual bool IsQuerying() const = 0;
+};
+
+// The second interface of the same class: it also changes jobs on the fax
+// server (stops them, moves their send time), one short session per request,
+// with the server and login of SetServer(). A host asks the registry for
+// FaxStatus2InterfaceId; a library that only knows FaxStatusInterfaceId
+// cannot change jobs.
+constexpr const char* FaxStatus2InterfaceId = "kestrel.IFaxStatus/2";
+
+// What the fax server did with one job asked to be changed.
+struct JobActionReport
+{
+    enum class Action
+    {
+        Cancel, // the job stopped on the server (it then reads Cancelled)
+        Move,   // a queued job moved to another send time
+    };
+    enum class Outcome
+    {
+        Done,    // the server confirmed it for this job
+        Refused, // the server refused it: reason says why
+        Unknown, // the server does not know the job (any more)
+    };
+
+    QString job;
+    Action action = Action::Cancel;
+    Outcome outcome = Outcome::Refused;
+    // Not empty unless Done: why, in the user's words with the server's own
+    // text.
+    QString reason;
+    // Move, Done: the send time the server now holds for the job (UTC, to
+    // the minute).
+    QDateTime sendTime;
+};
+
+class IFaxStatusActionEvents
+{
+public:
+    virtual ~IFaxStatusActionEvents() = default;
+    // One per job the server could be asked to change, in the order asked.
+    virtual void JobActed(const JobActionReport& report) = 0;
+    // The request is over: error is empty, or says why some or all of the
+    // jobs could not be asked about (server away, login refused ...); those
+    // jobs have no JobActed.
+    virtual void ActionsEnded(const QString& error) = 0;
+};
+
+class IFaxStatus2 : public IFaxStatus
+{
+public:
+    virtual void AdviseActions(IFaxStatusActionEvents* sink) = 0;
+    // Stops these jobs in one session, without waiting: JobActed for each,
+    // then ActionsEnded. False, and nothing happens, while a change is still
+    // open or when the list is empty. Runs beside an open Query.
+    virtual bool Cancel(const QStringList& jobNumbers) = 0;
+    // Moves a queued job to another send time (any time zone; the server
+    // keeps it to the minute), keeping its number, documents and how long
+    // the server may try it. False as for Cancel, and for an invalid time.
+    virtual bool MoveSendTime(const QString& jobNumber, const QDateTime& sendTime) = 0;
+    virtual bool IsActing() const = 0;
 };
 
 } // namespace kestrel

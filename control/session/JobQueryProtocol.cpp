@@ -21,6 +21,21 @@ JobQueryProtocol::JobQueryProtocol(QString userName, QString password, QStringLi
     : m_userName(std::move(userName)), m_password(std::move(password)), m_jobs(std::move(jobs))
 {}
 
+QString JobQueryProtocol::trouble(Trouble trouble, const QString& server) const
+{
+    switch (trouble) {
+    case Trouble::Unreachable:
+        return texts::statusUnreachable(server);
+    case Trouble::NoReply:
+        return texts::statusNoReply();
+    case Trouble::Dropped:
+        return texts::statusConnectionDropped();
+    case Trouble::TooLong:
+        return texts::statusReplyTooLong();
+    }
+    return {};
+}
+
 void JobQueryProtocol::report(JobReport report)
 {
     m_reports.append(std::move(report));

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "FaxStatus.h"
-#include "ReplySplitter.h"
+#include "JobSessionProtocol.h"
 
 #include <QList>
 #include <QString>
@@ -17,24 +16,25 @@ namespace kestrel {
 // user's, gives an Unknown one. Why a job, or the rest, could not be asked
 // about is gathered in error(), in the user's words. The session ends with
 // "QUIT": asked() once it went out, done() once the server answered it.
-class JobQueryProtocol
+class JobQueryProtocol : public JobSessionProtocol
 {
 public:
     JobQueryProtocol(QString userName, QString password, QStringList jobs);
 
     // The commands the reply calls for.
-    QStringList onReply(const Reply& reply);
+    QStringList onReply(const Reply& reply) override;
     // The connection failed or a reply did not come: the jobs not asked
     // about yet stay so, for this reason.
-    void fail(const QString& why);
+    void fail(const QString& why) override;
 
     // The reports gathered since the last call.
-    QList<JobReport> takeReports() { return std::exchange(m_reports, {}); }
-    bool asked() const { return m_step == Step::Quit || m_step == Step::Done; }
-    bool done() const { return m_step == Step::Done; }
-    bool greeted() const { return m_step != Step::Greeting; }
+    QList<JobReport> takeReports() override { return std::exchange(m_reports, {}); }
+    bool asked() const override { return m_step == Step::Quit || m_step == Step::Done; }
+    bool done() const override { return m_step == Step::Done; }
+    bool greeted() const override { return m_step != Step::Greeting; }
     // Empty when every job was asked about.
-    QString error() const { return m_problems.join(u"; "); }
+    QString error() const override { return m_problems.join(u"; "); }
+    QString trouble(Trouble trouble, const QString& server) const override;
 
 private:
     enum class Step

@@ -237,4 +237,57 @@ inline QString statusOtherOwner(const QString& job, const QString& owner)
     return u"Il fax n. %1 sul server fax è di un altro utente (%2)"_s.arg(job, owner);
 }
 
+// What the fax server did, or did not do, when asked to stop a job or move
+// its send time. move: the request was to move it, not to stop it.
+inline QString actionUnreachable(const QString& address)
+{
+    return u"Impossibile collegarsi al server fax %1 per modificare i fax"_s.arg(address);
+}
+inline QString actionNoReply()
+{
+    return u"Il server fax non ha risposto in tempo alla richiesta di modificare i fax"_s;
+}
+inline QString actionConnectionDropped()
+{
+    return u"Il server fax ha chiuso la connessione durante la richiesta di modificare i fax"_s;
+}
+inline QString actionReplyTooLong()
+{
+    return u"Il server fax ha mandato una risposta troppo lunga alla richiesta di modificare i fax"_s;
+}
+inline QString actionUnexpectedReply(const QString& reply)
+{
+    return u"Il server fax ha dato una risposta inattesa alla richiesta di modificare i fax (%1)"_s.arg(
+        reply);
+}
+inline QString actionRefused(bool move, const QString& job, const QString& reply)
+{
+    const QString done = move ? u"spostato"_s : u"annullato"_s;
+    if (reply.contains(u"already done"_s, Qt::CaseInsensitive))
+        return u"Il fax n. %1 è già concluso: il server fax non lo ha %2 (%3)"_s.arg(job, done, reply);
+    if (reply.contains(u"not permitted"_s, Qt::CaseInsensitive) ||
+        reply.contains(u"permission denied"_s, Qt::CaseInsensitive))
+        return u"Il server fax non permette a questo utente di modificare il fax n. %1 (%2)"_s.arg(job,
+                                                                                                   reply);
+    return u"Il server fax non ha %1 il fax n. %2 (%3)"_s.arg(done, job, reply);
+}
+inline QString actionUnknownJob(const QString& job, const QString& reply)
+{
+    if (reply.isEmpty())
+        return u"Il server fax non conosce il fax n. %1"_s.arg(job);
+    return u"Il server fax non conosce il fax n. %1 (%2)"_s.arg(job, reply);
+}
+inline QString actionUnconfirmed(const QString& job, const QString& reply)
+{
+    return u"Il server fax non ha confermato la modifica del fax n. %1 (%2)"_s.arg(job, reply);
+}
+inline QString moveNotQueued(const QString& job, const QString& state)
+{
+    return u"Il fax n. %1 non è più in coda sul server fax (%2): non si può spostare"_s.arg(job, state);
+}
+inline QString moveLeftSuspended(const QString& job, const QString& why)
+{
+    return u"Il fax n. %1 è rimasto sospeso sul server fax e non partirà da solo (%2)"_s.arg(job, why);
+}
+
 } // namespace kestrel::texts

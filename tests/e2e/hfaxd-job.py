@@ -4,14 +4,16 @@
     hfaxd-job.py PORT USER PASSWORD kill JOB
     hfaxd-job.py PORT USER PASSWORD expire JOB
     hfaxd-job.py PORT USER PASSWORD submit NUMBER
+    hfaxd-job.py PORT USER PASSWORD later NUMBER
     hfaxd-job.py PORT USER PASSWORD state JOB
 
 kill: JKILL, as faxrm does. expire: gives the job a kill time that passes
 at the next turn of the minute (hfaxd takes the send time to the minute and
 the kill time in minutes, relative to it, and refuses one already past);
 prints that time. submit: a one-page job to NUMBER, as sendfax would
-make it; prints its number. state: prints the job's STATE, OWNER,
-STATUS, SENDTIME, LASTTIME, VRES and MAXTRIES lines (and a few more) as listed (JPARM). Exits non-zero, printing the server's reply, when a step
+make it; prints its number. later: the same, sent a day from now (a
+job that waits in the queue). state: prints the job's STATE, OWNER, STATUS,
+SENDTIME, LASTTIME, VRES, MAXTRIES and DOCUMENT lines (and a few more) as listed (JPARM). Exits non-zero, printing the server's reply, when a step
 is refused.
 """
 import socket
@@ -66,7 +68,7 @@ PAGE = (b"%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\n/Helvetica findfont 20 scalef
         b"72 700 moveto (Kestrel) show\nshowpage\n%%EOF\n")
 
 
-def submit(s, number):
+def submit(s, number, later=False):
     """Stores a one-page document and submits a job for it; returns the job."""
     line = s.expect("227", "PASV")
     h1, h2, h3, h4, p1, p2 = line[line.index("(") + 1:line.index(")")].split(",")
@@ -77,7 +79,10 @@ def submit(s, number):
     document = s.expect("226").split()[-1].rstrip(").").strip("(")
     job = s.expect("200", "JNEW").split("jobid:")[1].split()[0]
     s.expect("213", "JPARM DIALSTRING " + number)
-    s.expect("213", "JPARM SENDTIME NOW")
+    if later:
+        s.expect("213", "JPARM SENDTIME " + time.strftime("%Y%m%d%H%M", time.gmtime(time.time() + 86400)))
+    else:
+        s.expect("213", "JPARM SENDTIME NOW")
     s.expect("200", "JPARM DOCUMENT " + document)
     s.expect("213", "JPARM LASTTIME 000300")
     s.expect("200", "JSUBM")
@@ -102,6 +107,8 @@ def main():
         print("kill time", time.strftime("%H:%M:%S", time.gmtime(minute + 60)), flush=True)
     elif action == "submit":
         print(submit(s, job), flush=True)
+    elif action == "later":
+        print(submit(s, job, later=True), flush=True)
     elif action == "state":
         s.expect("200", "JOB " + job)
         s.sock.sendall(b"JPARM\r\n")
@@ -111,7 +118,7 @@ def main():
                 break
             name = line.split(":", 1)[0].strip()
             if name in ("STATE", "OWNER", "STATUS", "JOBID", "TOTDIALS", "TOTTRIES", "SENDTIME", "LASTTIME",
-                        "VRES", "MAXTRIES"):
+                        "VRES", "MAXTRIES", "DOCUMENT"):
                 print(line.strip(), flush=True)
     else:
         raise SystemExit("unknown action " + action)

@@ -2,6 +2,7 @@
 
 #include "FaxStatus.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 
@@ -9,8 +10,9 @@ namespace kestrel::test {
 
 // A stand-in for the control library's job status query: it records the
 // questions and answers when the test says so, as the real one answers from
-// the event loop.
-class RecordingFaxStatus : public IFaxStatus
+// the event loop. It takes requests to change jobs too, and answers them
+// when the test says so.
+class RecordingFaxStatus : public IFaxStatus2
 {
 public:
     QList<QStringList> queries;
@@ -36,6 +38,39 @@ public:
     }
     bool IsQuerying() const override { return open; }
 
+    QList<QStringList> cancels;
+    QList<std::pair<QString, QDateTime>> moves;
+    IFaxStatusActionEvents* actionEvents = nullptr;
+    bool acting = false;
+
+    void AdviseActions(IFaxStatusActionEvents* sink) override { actionEvents = sink; }
+    bool Cancel(const QStringList& jobs) override
+    {
+        if (acting || jobs.isEmpty())
+            return false;
+        cancels << jobs;
+        acting = true;
+        return true;
+    }
+    bool MoveSendTime(const QString& job, const QDateTime& when) override
+    {
+        if (acting || job.isEmpty() || !when.isValid())
+            return false;
+        moves.append({job, when});
+        acting = true;
+        return true;
+    }
+    bool IsActing() const override { return acting; }
+
+    // The answer to the open change.
+    void act(const QList<JobActionReport>& reports, const QString& error = {})
+    {
+        for (const JobActionReport& report : reports)
+            actionEvents->JobActed(report);
+        acting = false;
+        actionEvents->ActionsEnded(error);
+    }
+
     // The answer to the open question.
     void answer(const QList<JobReport>& reports, const QString& error = {})
     {
@@ -56,6 +91,17 @@ inline JobReport report(const QString& job, JobReport::State state, const QStrin
     r.pagesSent = sent;
     r.pagesTotal = total;
     r.tries = tries;
+    return r;
+}
+
+inline JobActionReport acted(const QString& job, JobActionReport::Outcome outcome, const QString& reason = {},
+                             JobActionReport::Action action = JobActionReport::Action::Cancel)
+{
+    JobActionReport r;
+    r.job = job;
+    r.action = action;
+    r.outcome = outcome;
+    r.reason = reason;
     return r;
 }
 

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void jobOptionsCheck_data();
     void jobOptionsCheck();
     void jobOptions();
+    void cancelTakesJobsAndLogin();
 
 private:
     Expected<SendOptions> parse(const QStringList& arguments) const;
@@ -110,6 +111,21 @@ void TestSendOptions::usageError_data()
     QTest::newRow("the first error wins")
         << QStringList{u"--appliance"_s, u"h"_s, u"-d"_s, u"1:2"_s, u"--maxdials"_s, u"0"_s}
         << u"invalid number '1:2'"_s;
+    // --cancel JOB...
+    const QStringList cancel{u"--appliance"_s, u"h"_s, u"--cancel"_s};
+    QTest::newRow("cancel without jobs") << cancel << u"--cancel needs at least one job number"_s;
+    for (const QString& job : {u"7a"_s, u"-"_s, u"1234567890"_s, u"7 8"_s})
+        QTest::addRow("cancel job '%s'", qPrintable(job))
+            << cancel + QStringList{u"7"_s, job} << u"invalid job number '%1'"_s.arg(job);
+    QTest::newRow("cancel with a number")
+        << cancel + QStringList{u"-d"_s, u"1"_s, u"7"_s} << u"--cancel takes job numbers, not -d"_s;
+    QTest::newRow("cancel while capturing")
+        << cancel + QStringList{u"--capture"_s, u"7"_s} << u"--cancel and --capture exclude each other"_s;
+    QTest::newRow("cancel, both passwords")
+        << cancel + QStringList{u"--password"_s, u"x"_s, u"--password-file"_s, u"p"_s, u"7"_s}
+        << u"--password and --password-file exclude each other"_s;
+    QTest::newRow("cancel, bad timeout")
+        << cancel + QStringList{u"--timeout"_s, u"0"_s, u"7"_s} << u"invalid --timeout"_s;
 }
 
 void TestSendOptions::usageError()
@@ -224,6 +240,22 @@ void TestSendOptions::jobOptions()
     QCOMPARE(job.maxTries, 4);
     const Expected<SendOptions> plain = parse({u"--appliance"_s, u"h"_s, u"-d"_s, u"1"_s, m_doc});
     QVERIFY(plain && plain->request.options.isDefault());
+}
+
+void TestSendOptions::cancelTakesJobsAndLogin()
+{
+    const Expected<SendOptions> options =
+        parse({u"--appliance"_s, u"h"_s, u"--user"_s, u"mario"_s, u"--password"_s, u"pw"_s, u"--timeout"_s,
+               u"5"_s, u"--cancel"_s, u"7"_s, u"12"_s});
+    QVERIFY2(options, options ? "" : qPrintable(options.error().message));
+    QVERIFY(options->cancel);
+    QVERIFY(!options->capture);
+    QCOMPARE(options->jobs, (QStringList{u"7"_s, u"12"_s}));
+    QCOMPARE(options->request.appliance, u"h"_s);
+    QCOMPARE(options->request.user, u"mario"_s);
+    QCOMPARE(options->request.password, u"pw"_s);
+    QCOMPARE(options->hostWaitLimitMs, qint64(5000));
+    QVERIFY(options->request.files.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSendOptions)

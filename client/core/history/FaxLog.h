@@ -49,10 +49,10 @@ public:
     // "Reinvia" for the fax at index: the number and the documents still as
     // they were sent go back to the send window; the others are named.
     void resend(int index);
-
-private:
+    // The fax at index ended (sent, failed, stopped): the notice that says so.
     void faxEnded(int index);
 
+private:
     FaxHistory& m_history;
     StatusTracker& m_tracker;
     Services m_services;

@@ -45,6 +45,7 @@ public:
 
     // The appliance and login in force, read before each question.
     void setServer(std::function<Server()> server) { m_server = std::move(server); }
+    Server server() const { return m_server(); }
     // The shortest time between two questions (benchmarks shorten it).
     void setIntervalMs(int ms) { m_poll.setShortestMs(ms); }
 

@@ -3,6 +3,7 @@
 #include "KestrelVersion.h"
 #include "MessageBox.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -325,6 +326,42 @@ inline const QString ResendReplaceQuestion =
     "Toglierli e mettere al loro posto il fax da reinviare?"_s;
 // "Reinvia" while a send is on its way.
 inline const QString ResendWhileSending = u"È in corso un invio: usare Reinvia quando sarà concluso."_s;
+
+// Stopping a fax, or moving a queued one to another send time, from the
+// status window.
+inline const QString CancelButton = u"A&nnulla fax"_s;
+inline const QString CancelTip =
+    u"Chiede al server fax di fermare il fax scelto, se non è ancora stato inviato"_s;
+inline const QString MoveButton = u"S&posta invio..."_s;
+inline const QString MoveTip = u"Sceglie un altro orario di invio per il fax scelto, ancora in coda"_s;
+inline QString cancelQuestion(const QString& job, const QString& destination)
+{
+    return u"Annullare il fax n. %1 a %2?\nIl server fax lo fermerà se non è ancora stato inviato."_s.arg(
+        job, destination);
+}
+inline QString moveTitle(const QString& job)
+{
+    return u"Sposta invio del fax n. %1"_s.arg(job);
+}
+inline const QString MoveLabel = u"&Nuovo orario di invio:"_s;
+inline const QString SendTimePast = u"L'orario scelto è già passato: sceglierne uno futuro."_s;
+inline const QString SendTimeTooFar =
+    u"L'orario scelto è oltre un anno da oggi: sceglierne uno più vicino."_s;
+inline const QString ChangeBusy = u"È in corso un'altra modifica di un fax: riprovare tra poco."_s;
+inline const QString ChangesUnavailable =
+    u"La libreria di controllo installata non permette di annullare o spostare i fax."_s;
+inline QString cancelConfirmed(const QString& job)
+{
+    return u"Il fax n. %1 è stato annullato."_s.arg(job);
+}
+inline QString moveConfirmed(const QString& job, const QDateTime& when)
+{
+    return u"Il fax n. %1 partirà il %2."_s.arg(job, when.toString(u"dd/MM/yyyy HH:mm"_s));
+}
+inline QString changeNotDone(const QString& job, const QString& why)
+{
+    return u"Il fax n. %1 non è stato modificato: %2"_s.arg(job, why);
+}
 
 // The history file cannot be used now: the changes wait in memory and are
 // tried again.

@@ -15,6 +15,7 @@
 #include "FrmOption.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
+#include "JobChanges.h"
 #include "LineTable.h"
 #include "OneShotTimer.h"
 #include "OptionsController.h"
@@ -147,6 +148,7 @@ struct ClientApplication::Parts
     FaxHistory history;
     FaxStatusHost statusHost;
     StatusTracker tracker;
+    JobChanges jobChanges{history, statusHost, tracker};
     DesktopNotices notices;
     FaxLog log;
 
@@ -270,6 +272,8 @@ void ClientApplication::connectHistory()
         const SettingsValues& values = p.settings.values();
         return StatusTracker::Server{values.ip, values.user, values.pass};
     });
+    // A fax stopped from the status window ends as the tracker's do.
+    connect(&p.jobChanges, &JobChanges::faxEnded, &p.log, &FaxLog::faxEnded);
     // Notices name a fax by its handle: its index moves when the file's
     // faxes are read late.
     connect(&p.notices, &DesktopNotices::resendRequested, &p.log,
@@ -416,6 +420,7 @@ FaxStatusWindow& ClientApplication::statusWindow()
     if (!p.statusWindow) {
         p.statusWindow = std::make_unique<FaxStatusWindow>(p.history);
         connect(p.statusWindow.get(), &FaxStatusWindow::resendRequested, &p.log, &FaxLog::resend);
+        p.statusWindow->setJobChanges(&p.jobChanges, &p.box);
         p.statusWindow->setServerNote(p.tracker.serverNote());
         connect(&p.tracker, &StatusTracker::serverNoteChanged, p.statusWindow.get(),
                 &FaxStatusWindow::setServerNote);

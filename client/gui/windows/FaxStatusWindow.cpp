@@ -3,10 +3,16 @@
 #include "ClientTexts.h"
 #include "FaxHistory.h"
 #include "FaxHistoryModel.h"
+#include "JobChanges.h"
+#include "MessageBox.h"
 #include "TwipsForm.h"
 #include "WindowPlacement.h"
 
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -93,6 +99,27 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     m_unsaved->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     connect(&history, &FaxHistory::fileStateChanged, this, &FaxStatusWindow::updateUnsaved);
 
+    // Stopping and moving a fax: hidden until the job changes are given.
+    m_cancel = named(new QPushButton(CancelButton, this), u"cancelFax"_s, spoken(CancelButton));
+    m_cancel->setToolTip(CancelTip);
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, &FaxStatusWindow::askCancel);
+    m_move = named(new QPushButton(MoveButton, this), u"moveFax"_s, spoken(MoveButton));
+    m_move->setToolTip(MoveTip);
+    m_move->hide();
+    connect(m_move, &QPushButton::clicked, this, &FaxStatusWindow::openMoveDialog);
+    m_changeNote = new QLabel(this);
+    m_changeNote->setObjectName(u"changeNote"_s);
+    m_changeNote->setWordWrap(true);
+    m_changeNote->setTextFormat(Qt::PlainText);
+    m_changeNote->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_changeNote->hide();
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &FaxStatusWindow::updateChanges);
+    connect(m_shown, &QAbstractItemModel::dataChanged, this, &FaxStatusWindow::updateChanges);
+    connect(m_shown, &QAbstractItemModel::modelReset, this, &FaxStatusWindow::updateChanges);
+    connect(m_filter, &QComboBox::currentIndexChanged, this, &FaxStatusWindow::updateChanges);
+
     auto* close = named(new QPushButton(CloseButton, this), u"close"_s, spoken(CloseButton));
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -102,16 +129,20 @@ FaxStatusWindow::FaxStatusWindow(const FaxHistory& history, QWidget* parent)
     top->addWidget(makeSearch(), 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_resend);
+    bottom->addWidget(m_cancel);
+    bottom->addWidget(m_move);
     bottom->addStretch();
     bottom->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_serverNote);
     layout->addWidget(m_unsaved);
+    layout->addWidget(m_changeNote);
     layout->addWidget(m_view);
     layout->addLayout(bottom);
     updateResend();
     updateUnsaved();
+    updateChanges();
 }
 
 FaxStatusWindow::~FaxStatusWindow() = default;
@@ -198,6 +229,104 @@ void FaxStatusWindow::updateResend()
     const bool again = fax >= 0 && (m_history.records().at(fax).state == FaxState::Failed ||
                                     m_history.records().at(fax).state == FaxState::Cancelled);
     m_resend->setEnabled(again);
+}
+
+void FaxStatusWindow::setJobChanges(JobChanges* changes, IMessageBox* messages)
+{
+    m_changes = changes;
+    m_messages = messages;
+    m_cancel->setVisible(m_changes != nullptr);
+    m_move->setVisible(m_changes != nullptr);
+    if (m_changes) {
+        connect(m_changes, &JobChanges::changeEnded, this,
+                [this](int, bool, const QString& message) { showChangeNote(message); });
+        connect(m_changes, &JobChanges::changeEnded, this, &FaxStatusWindow::updateChanges,
+                Qt::QueuedConnection);
+    }
+    updateChanges();
+}
+
+void FaxStatusWindow::updateChanges()
+{
+    const int fax = currentFax();
+    const bool ready = m_changes && m_changes->available() && !m_changes->busy() && fax >= 0;
+    m_cancel->setEnabled(ready && JobChanges::canCancel(m_history.records().at(fax)));
+    m_move->setEnabled(ready && JobChanges::canMove(m_history.records().at(fax)));
+}
+
+void FaxStatusWindow::showChangeNote(const QString& text)
+{
+    m_changeNote->setText(text);
+    m_changeNote->setAccessibleName(text);
+    m_changeNote->setVisible(!text.isEmpty());
+}
+
+void FaxStatusWindow::askCancel()
+{
+    const int fax = currentFax();
+    if (!m_changes || !m_messages || fax < 0)
+        return;
+    // By appliance and job: the history may take in its file's faxes while
+    // the question is open, and indices move.
+    const FaxRecord record = m_history.records().at(fax);
+    const MsgAnswer answer =
+        m_messages->show({texts::history::cancelQuestion(record.job, record.destination()),
+                          texts::history::WindowTitle, MsgIcon::Question, MsgButtons::YesNo});
+    if (answer != MsgAnswer::Yes)
+        return;
+    const int index = m_history.indexOf(record.appliance, record.job);
+    if (index < 0)
+        return;
+    if (!m_changes->cancel(index)) {
+        showChangeNote(m_changes->available() ? texts::history::ChangeBusy
+                                              : texts::history::ChangesUnavailable);
+        return;
+    }
+    showChangeNote(QString());
+    updateChanges();
+}
+
+void FaxStatusWindow::openMoveDialog()
+{
+    const int fax = currentFax();
+    if (!m_changes || !m_messages || fax < 0 || m_moveDialog)
+        return;
+    const FaxRecord record = m_history.records().at(fax);
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName(u"moveDialog"_s);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(texts::history::moveTitle(record.job));
+    dialog->setAccessibleName(texts::history::moveTitle(record.job));
+    auto* when = named(new QDateTimeEdit(dialog), u"sendTime"_s, spoken(texts::history::MoveLabel));
+    when->setDisplayFormat(u"dd/MM/yyyy HH:mm"_s);
+    when->setCalendarPopup(true);
+    // An hour from now, to the minute.
+    const QDateTime now = QDateTime::currentDateTime();
+    when->setDateTime(now.addSecs(3600 - now.time().second()).addMSecs(-now.time().msec()));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    auto* form = new QFormLayout(dialog);
+    form->addRow(texts::history::MoveLabel, when);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, [this, dialog, when, record] {
+        const QString problem = JobChanges::sendTimeProblem(when->dateTime(), QDateTime::currentDateTime());
+        if (!problem.isEmpty()) {
+            m_messages->show({problem, dialog->windowTitle(), MsgIcon::Exclamation, MsgButtons::Ok});
+            when->setFocus();
+            return;
+        }
+        const int index = m_history.indexOf(record.appliance, record.job);
+        if (index >= 0 && !m_changes->move(index, when->dateTime()))
+            showChangeNote(m_changes->available() ? texts::history::ChangeBusy
+                                                  : texts::history::ChangesUnavailable);
+        else
+            showChangeNote(QString());
+        dialog->accept();
+        updateChanges();
+    });
+    m_moveDialog = dialog;
+    connect(dialog, &QObject::destroyed, this, [this] { m_moveDialog = nullptr; });
+    dialog->open();
 }
 
 void FaxStatusWindow::updateUnsaved()

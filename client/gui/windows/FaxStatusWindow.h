@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class QComboBox;
+class QDateTimeEdit;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,6 +16,8 @@ namespace kestrel {
 class FaxHistory;
 class FaxHistoryFilter;
 class FaxHistoryModel;
+class IMessageBox;
+class JobChanges;
 
 // The status window "Stato dei fax": every fax of the history, newest first,
 // with its state in words and colour and the server's reason; a filter for
@@ -23,6 +27,10 @@ class FaxHistoryModel;
 // The search box beside the filter narrows the list to the faxes whose
 // name, number or job number hold what is typed (Ctrl+F goes there; Down
 // or Enter goes to the list).
+// Given the job changes, "Annulla fax" stops a fax still queued or being
+// sent (after a question naming it) and "Sposta invio..." moves a queued
+// one to another send time; what the server said shows in a line above the
+// list.
 class FaxStatusWindow : public QWidget
 {
     Q_OBJECT
@@ -55,6 +63,14 @@ public:
     // How long typing pauses before the list narrows.
     static constexpr int SearchPauseMs = 30;
 
+    // Stopping and moving faxes: the buttons show once this is given.
+    void setJobChanges(JobChanges* changes, IMessageBox* messages);
+    QPushButton* cancelButton() const { return m_cancel; }
+    QPushButton* moveButton() const { return m_move; }
+    // The open "Sposta invio..." dialog, or nullptr.
+    QDialog* moveDialog() const { return m_moveDialog; }
+    QLabel* changeNote() const { return m_changeNote; }
+
 Q_SIGNALS:
     void resendRequested(int fax);
 
@@ -65,6 +81,10 @@ private:
     QWidget* makeSearch();
     void clearSearch();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void updateChanges();
+    void askCancel();
+    void openMoveDialog();
+    void showChangeNote(const QString& text);
 
     const FaxHistory& m_history;
     FaxHistoryModel* m_model;
@@ -77,6 +97,12 @@ private:
     // The search box.
     QLineEdit* m_search = nullptr;
     QTimer* m_searchPause = nullptr;
+    JobChanges* m_changes = nullptr;
+    IMessageBox* m_messages = nullptr;
+    QPushButton* m_cancel;
+    QPushButton* m_move;
+    QLabel* m_changeNote;
+    QDialog* m_moveDialog = nullptr;
 };
 
 } // namespace kestrel

@@ -475,6 +475,79 @@ void TestClientTexts::everyText_data()
     QTest::newRow("statusOtherOwner(), no owner")
         << texts::statusOtherOwner(u"8"_s, QString()) << u"Il server fax non dice di chi è il fax n. 8"_s;
 
+    // Stopping a fax, or moving its send time: the control's reasons.
+    QTest::newRow("actionUnreachable()")
+        << texts::actionUnreachable(u"10.0.0.5"_s)
+        << u"Impossibile collegarsi al server fax 10.0.0.5 per modificare i fax"_s;
+    QTest::newRow("actionNoReply()")
+        << texts::actionNoReply()
+        << u"Il server fax non ha risposto in tempo alla richiesta di modificare i fax"_s;
+    QTest::newRow("actionConnectionDropped()")
+        << texts::actionConnectionDropped()
+        << u"Il server fax ha chiuso la connessione durante la richiesta di modificare i fax"_s;
+    QTest::newRow("actionReplyTooLong()")
+        << texts::actionReplyTooLong()
+        << u"Il server fax ha mandato una risposta troppo lunga alla richiesta di modificare i fax"_s;
+    QTest::newRow("actionUnexpectedReply()")
+        << texts::actionUnexpectedReply(u"999 ?"_s)
+        << u"Il server fax ha dato una risposta inattesa alla richiesta di modificare i fax (999 ?)"_s;
+    QTest::newRow("actionRefused(), cancel") << texts::actionRefused(false, u"8"_s, u"500 No."_s)
+                                             << u"Il server fax non ha annullato il fax n. 8 (500 No.)"_s;
+    QTest::newRow("actionRefused(), move") << texts::actionRefused(true, u"8"_s, u"500 No."_s)
+                                           << u"Il server fax non ha spostato il fax n. 8 (500 No.)"_s;
+    QTest::newRow("actionRefused(), already done")
+        << texts::actionRefused(false, u"8"_s, u"504 Job 8 not killed; already done."_s)
+        << u"Il fax n. 8 è già concluso: il server fax non lo ha annullato (504 Job 8 not killed; already done.)"_s;
+    QTest::newRow("actionRefused(), not permitted")
+        << texts::actionRefused(false, u"8"_s, u"504 Cannot kill job: Operation not permitted."_s)
+        << u"Il server fax non permette a questo utente di modificare il fax n. 8 (504 Cannot kill job: "
+           u"Operation not permitted.)"_s;
+    QTest::newRow("actionUnknownJob()") << texts::actionUnknownJob(u"8"_s, u"500 Gone."_s)
+                                        << u"Il server fax non conosce il fax n. 8 (500 Gone.)"_s;
+    QTest::newRow("actionUnknownJob(), no reply")
+        << texts::actionUnknownJob(u"8 x"_s, QString()) << u"Il server fax non conosce il fax n. 8 x"_s;
+    QTest::newRow("actionUnconfirmed()")
+        << texts::actionUnconfirmed(u"8"_s, u"200 Job 9 killed."_s)
+        << u"Il server fax non ha confermato la modifica del fax n. 8 (200 Job 9 killed.)"_s;
+    QTest::newRow("moveNotQueued()")
+        << texts::moveNotQueued(u"8"_s, u"ACTIVE"_s)
+        << u"Il fax n. 8 non è più in coda sul server fax (ACTIVE): non si può spostare"_s;
+    QTest::newRow("moveLeftSuspended()")
+        << texts::moveLeftSuspended(u"8"_s, u"460 No."_s)
+        << u"Il fax n. 8 è rimasto sospeso sul server fax e non partirà da solo (460 No.)"_s;
+    // ... and the status window's.
+    QTest::newRow("history::CancelButton") << QString(texts::history::CancelButton) << u"A&nnulla fax"_s;
+    QTest::newRow("history::CancelTip")
+        << QString(texts::history::CancelTip)
+        << u"Chiede al server fax di fermare il fax scelto, se non è ancora stato inviato"_s;
+    QTest::newRow("history::MoveButton") << QString(texts::history::MoveButton) << u"S&posta invio..."_s;
+    QTest::newRow("history::MoveTip")
+        << QString(texts::history::MoveTip)
+        << u"Sceglie un altro orario di invio per il fax scelto, ancora in coda"_s;
+    QTest::newRow("history::cancelQuestion")
+        << texts::history::cancelQuestion(u"8"_s, u"Mario Rossi"_s)
+        << u"Annullare il fax n. 8 a Mario Rossi?\nIl server fax lo fermerà se non è ancora stato inviato."_s;
+    QTest::newRow("history::moveTitle")
+        << texts::history::moveTitle(u"8"_s) << u"Sposta invio del fax n. 8"_s;
+    QTest::newRow("history::MoveLabel") << QString(texts::history::MoveLabel) << u"&Nuovo orario di invio:"_s;
+    QTest::newRow("history::SendTimePast") << QString(texts::history::SendTimePast)
+                                           << u"L'orario scelto è già passato: sceglierne uno futuro."_s;
+    QTest::newRow("history::SendTimeTooFar")
+        << QString(texts::history::SendTimeTooFar)
+        << u"L'orario scelto è oltre un anno da oggi: sceglierne uno più vicino."_s;
+    QTest::newRow("history::ChangeBusy") << QString(texts::history::ChangeBusy)
+                                         << u"È in corso un'altra modifica di un fax: riprovare tra poco."_s;
+    QTest::newRow("history::ChangesUnavailable")
+        << QString(texts::history::ChangesUnavailable)
+        << u"La libreria di controllo installata non permette di annullare o spostare i fax."_s;
+    QTest::newRow("history::cancelConfirmed")
+        << texts::history::cancelConfirmed(u"8"_s) << u"Il fax n. 8 è stato annullato."_s;
+    QTest::newRow("history::moveConfirmed")
+        << texts::history::moveConfirmed(u"8"_s, QDateTime(QDate(2026, 12, 24), QTime(21, 5)))
+        << u"Il fax n. 8 partirà il 24/12/2026 21:05."_s;
+    QTest::newRow("history::changeNotDone") << texts::history::changeNotDone(u"8"_s, u"server lontano"_s)
+                                            << u"Il fax n. 8 non è stato modificato: server lontano"_s;
+
     // Numbers and contacts checked where they are used.
     QTest::newRow("numbers::noDigits(description)")
         << texts::numbers::noDigits(u"Mario Bianchi"_s, u"n.d."_s)
