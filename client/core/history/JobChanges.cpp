@@ -81,6 +81,12 @@ void JobChanges::onActed(const JobActionReport& report)
         }
     } else if (done) {
         message = texts::history::moveConfirmed(m_job, report.sendTime.toLocalTime());
+        if (index >= 0) {
+            JobUpdate update;
+            update.planned = report.sendTime;
+            update.number = m_history.records().at(index).number;
+            (void)m_history.update(m_appliance, m_job, update, QString()); // a move never ends a fax
+        }
     }
     Q_EMIT changeEnded(m_history.indexOf(m_appliance, m_job), done, message);
 }

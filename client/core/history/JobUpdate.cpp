@@ -150,6 +150,7 @@ JobChange applyUpdate(FaxRecord& record, const JobUpdate& update, const QString&
     take(record.pagesTotal, update.pagesTotal, changed);
     take(record.tries, update.tries, changed);
     take(record.reason, update.reason, changed);
+    take(record.planned, update.planned, changed);
     if (update.state && record.lost) {
         record.lost = false;
         changed = true;

@@ -4,6 +4,7 @@
 #include "FaxRecord.h"
 #include "FaxStatus.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -26,6 +27,8 @@ struct JobUpdate
     std::optional<int> pagesTotal;
     std::optional<int> tries;
     std::optional<QString> reason;
+    // When the server is now to send it (a move it confirmed).
+    std::optional<QDateTime> planned;
     // The number the source says the job dials.
     QString number;
 

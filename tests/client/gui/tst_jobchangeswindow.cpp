@@ -250,6 +250,10 @@ private Q_SLOTS:
         m_query->act({moved});
         QCOMPARE(m_window->changeNote()->text(), texts::history::moveConfirmed(u"7"_s, later));
         QCOMPARE(stateShown(u"7"_s), texts::history::Queued);
+        // The history plans it for the time the server confirmed.
+        QCOMPARE(
+            m_history->records().at(m_history->indexOf(m_history->records().at(0).appliance, u"7"_s)).planned,
+            later.toUTC());
         QTRY_VERIFY(!m_window->moveDialog());
     }
 };
