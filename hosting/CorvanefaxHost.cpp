@@ -127,7 +127,9 @@ void CorvanefaxHost::FaxSubmitted(QString& JobNumber, QString& SentFiles)
 
 void CorvanefaxHost::MessageFromAppliance(QString& Msg)
 {
-    const QString message = Msg;
+    // A copy: the slots may run nested event loops, in which the control
+    // can reuse its buffer.
+    const QString message = Msg; // NOLINT(performance-unnecessary-copy-initialization)
     Q_EMIT messageFromAppliance(message);
     if (!m_open)
         return;

@@ -76,12 +76,12 @@ Expected<OwnFile> OwnFile::open(const QString& path, const Options& options)
         error = systemError(path, errno);
     else if (const int refusal = refusalOf(info, options))
         error = Error{path + u": "_s + refusalText(refusal), refusal};
-    else if (!wantsRestriction(info.st_mode, options.mode))
-        return OwnFile(fd, info);
-    else if (::fchmod(fd, OwnerOnly) != 0)
+    else if (const bool restrict = wantsRestriction(info.st_mode, options.mode);
+             restrict && ::fchmod(fd, OwnerOnly) != 0)
         error = systemError(path, errno);
     else {
-        info.st_mode = (info.st_mode & ~mode_t(07777)) | OwnerOnly;
+        if (restrict)
+            info.st_mode = (info.st_mode & ~mode_t(07777)) | OwnerOnly;
         return OwnFile(fd, info);
     }
     ::close(fd);

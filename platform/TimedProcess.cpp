@@ -70,7 +70,7 @@ QString TimedProcess::lastErrorLine() const
     return {};
 }
 
-void TimedProcess::end(ProgramOutcome outcome)
+void TimedProcess::end(const ProgramOutcome& outcome)
 {
     if (m_ended)
         return;

@@ -55,7 +55,7 @@ private:
     void onError(QProcess::ProcessError error);
     void onStandardError();
     void onTimeLimit();
-    void end(ProgramOutcome outcome);
+    void end(const ProgramOutcome& outcome);
     QString lastErrorLine() const;
 
     QProcess m_process;

@@ -50,8 +50,8 @@ bool AsyncPrinterCheck::start(const QString& printerName)
     return true;
 }
 
-void AsyncPrinterCheck::work(std::shared_ptr<Mailbox> mailbox, std::shared_ptr<IPrinterSystem> system,
-                             QString printerName)
+void AsyncPrinterCheck::work(const std::shared_ptr<Mailbox>& mailbox,
+                             const std::shared_ptr<IPrinterSystem>& system, const QString& printerName)
 {
     const PrinterCheck result = checkCapturePrinter(*system, printerName);
     const std::lock_guard lock(mailbox->mutex);

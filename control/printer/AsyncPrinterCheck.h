@@ -33,8 +33,8 @@ Q_SIGNALS:
 
 private:
     struct Mailbox;
-    static void work(std::shared_ptr<Mailbox> mailbox, std::shared_ptr<IPrinterSystem> system,
-                     QString printerName);
+    static void work(const std::shared_ptr<Mailbox>& mailbox, const std::shared_ptr<IPrinterSystem>& system,
+                     const QString& printerName);
     void deliver(const QString& printerName, const PrinterCheck& result);
 
     std::shared_ptr<IPrinterSystem> m_system;

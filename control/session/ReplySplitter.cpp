@@ -31,7 +31,7 @@ bool ReplySplitter::feed(const QByteArray& bytes)
         QByteArray line = m_buffer.mid(start, end - start);
         if (line.endsWith('\r'))
             line.chop(1);
-        takeLine(std::move(line));
+        takeLine(line);
         start = end + 1;
     }
     m_buffer.remove(0, start);
@@ -42,7 +42,7 @@ bool ReplySplitter::feed(const QByteArray& bytes)
     return !m_overflow;
 }
 
-void ReplySplitter::takeLine(QByteArray line)
+void ReplySplitter::takeLine(const QByteArray& line)
 {
     const QString text = QString::fromLatin1(line);
     const int code = leadingCode(line);

@@ -34,7 +34,7 @@ public:
     void reset();
 
 private:
-    void takeLine(QByteArray line);
+    void takeLine(const QByteArray& line);
 
     QByteArray m_buffer;
     QList<Reply> m_ready;

@@ -723,6 +723,7 @@ void tst_PrintCapture::shutdownWithJobsInFlight()
         QVERIFY(spoolers.back()->connectTo(m_port));
     }
     QVERIFY(waitUntil([this] { return m_capture->jobsInProgress() == 6; }, 3000) == WaitOutcome::Done);
+    sending.reserve(spoolers.size());
     for (auto& spooler : spoolers)
         sending.emplace_back([s = spooler.get()] { s->send(qint64(1) << 40); });
     QVERIFY(waitUntil(

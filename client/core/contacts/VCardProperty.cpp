@@ -259,9 +259,7 @@ QString VCardProperty::unescaped(const QString& text, Version version)
         }
         // 2.1 escapes only the ";" of structured values; 3.0 and 4.0 also
         // "\\", "," and the line break "\n".
-        if (next == u';') {
-            result += next;
-        } else if (version != Version::V21 && (next == u'\\' || next == u',')) {
+        if (next == u';' || (version != Version::V21 && (next == u'\\' || next == u','))) {
             result += next;
         } else if (version != Version::V21 && (next == u'n' || next == u'N')) {
             result += u'\n';

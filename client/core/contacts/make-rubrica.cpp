@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 2)
         return fail(u"usage: kestrel-make-rubrica OUTPUT"_s);
-    const QString output = args.at(1);
+    const QString& output = args.at(1);
     const QString partial = output + u".partial"_s;
     QFile::remove(partial);
     QString error;

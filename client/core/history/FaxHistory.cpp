@@ -71,7 +71,7 @@ QStringList documentsOf(const QString& text)
 {
     QStringList documents;
     const QJsonArray array = QJsonDocument::fromJson(text.toUtf8()).array();
-    for (const QJsonValue& value : array)
+    for (const QJsonValue value : array)
         documents << value.toString();
     return documents;
 }
@@ -91,7 +91,7 @@ QList<DocumentStamp> stampsOf(const QString& text)
 {
     QList<DocumentStamp> stamps;
     const QJsonArray array = QJsonDocument::fromJson(text.toUtf8()).array();
-    for (const QJsonValue& value : array) {
+    for (const QJsonValue value : array) {
         const QJsonArray stamp = value.toArray();
         stamps.append({stamp.at(0).toInteger(-1), stamp.at(1).toInteger(), stamp.at(2).toInteger()});
     }

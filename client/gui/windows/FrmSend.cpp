@@ -419,7 +419,7 @@ void FrmSend::addDroppedDocuments(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    const QString path = paths.constFirst();
+    const QString& path = paths.constFirst();
     if (path.right(3) == u"pdf"_s || path.right(2) == u"ps"_s) {
         if (!path.isEmpty())
             appendDocument(path);
