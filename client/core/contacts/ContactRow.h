@@ -13,7 +13,8 @@ struct ContactRow
     QString number;      // fax
     QString description; // nome
     QString group;       // gruppo
-    qint64 rowid = 0;    // SQLite's; 0 for a contact not stored yet
+    qint64 rowid = 0;    // SQLite's, or the server's key; 0 for a contact not stored yet
+    qint64 version = 0;  // the server's count of the row's changes; 0 in a file
 
     // Rows hold the same contact when their texts are the same, wherever
     // they are stored.
