@@ -72,17 +72,18 @@ Expected<OwnFile> OwnFile::open(const QString& path, const Options& options)
         return systemError(path, errno);
     struct stat info = {};
     Error error;
-    if (::fstat(fd, &info) != 0)
+    if (::fstat(fd, &info) != 0) {
         error = systemError(path, errno);
-    else if (const int refusal = refusalOf(info, options))
+    } else if (const int refusal = refusalOf(info, options)) {
         error = Error{path + u": "_s + refusalText(refusal), refusal};
-    else if (const bool restrict = wantsRestriction(info.st_mode, options.mode);
-             restrict && ::fchmod(fd, OwnerOnly) != 0)
+    } else {
+        const bool restrict = wantsRestriction(info.st_mode, options.mode);
+        if (!restrict || ::fchmod(fd, OwnerOnly) == 0) {
+            if (restrict)
+                info.st_mode = (info.st_mode & ~mode_t(07777)) | OwnerOnly;
+            return OwnFile(fd, info);
+        }
         error = systemError(path, errno);
-    else {
-        if (restrict)
-            info.st_mode = (info.st_mode & ~mode_t(07777)) | OwnerOnly;
-        return OwnFile(fd, info);
     }
     ::close(fd);
     return error;
