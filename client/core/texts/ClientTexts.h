@@ -484,7 +484,7 @@ inline const QString Fine = u"Fine"_s;
 inline const QString Standard = u"Standard (più veloce)"_s;
 inline const QString Tries = u"Tentativi di trasmissione:"_s;
 // A count left to the fax server.
-inline const QString ServerDefault = u"Predefinito del server"_s;
+inline const QString ServerDefault = u"Predefinito (server)"_s;
 inline const QString KillDefault = u"Predefinito (3 ore)"_s;
 // Options window: the defaults of every fax.
 inline const QString OptionKillAfter = u"Rinuncia dopo (ore) :"_s;

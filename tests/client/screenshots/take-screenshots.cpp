@@ -247,6 +247,12 @@ int main(int argc, char* argv[])
     fillHistory(client.history());
     FaxStatusWindow& status = client.statusWindow();
     status.showInFront();
+    // The fax still queued, selected: "Annulla fax" and "Sposta invio..." apply.
+    const QList<FaxRecord>& faxes = client.history().records();
+    for (int fax = 0; fax < faxes.size(); ++fax) {
+        if (faxes.at(fax).state == FaxState::Queued)
+            status.showFax(fax);
+    }
     ok &= save(status, out, u"status-window"_s);
     ok &= saveNotice(client, out);
     return ok ? 0 : 1;

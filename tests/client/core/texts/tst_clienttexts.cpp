@@ -577,7 +577,7 @@ void TestClientTexts::everyText_data()
             {"sendoptions::Fine", {Fine, u"Fine"_s}},
             {"sendoptions::Standard", {Standard, u"Standard (più veloce)"_s}},
             {"sendoptions::Tries", {Tries, u"Tentativi di trasmissione:"_s}},
-            {"sendoptions::ServerDefault", {ServerDefault, u"Predefinito del server"_s}},
+            {"sendoptions::ServerDefault", {ServerDefault, u"Predefinito (server)"_s}},
             {"sendoptions::KillDefault", {KillDefault, u"Predefinito (3 ore)"_s}},
             {"sendoptions::OptionKillAfter", {OptionKillAfter, u"Rinuncia dopo (ore) :"_s}},
             {"sendoptions::OptionTries", {OptionTries, u"Tentativi di trasmissione :"_s}},
