@@ -12,6 +12,7 @@
 #include "AddressBookList.h"
 #include "ContactDatabase.h"
 #include "DesktopContacts.h"
+#include "FileContactStore.h"
 #include "FrmRubrica.h"
 #include "ListGrid.h"
 #include "PlainTextMessageBox.h"
@@ -117,19 +118,22 @@ void report(const char* what, double ms, const char* budget)
     std::printf("%-58s %8.1f ms  %s\n", what, ms, budget);
 }
 
-// What the user waits for after a change of the list: the pending layout
-// and a paint of the grid.
+// What the user waits for after a change of the list: the store's listing,
+// the pending layout and a paint of the grid.
 void settle(FrmRubrica& window)
 {
     QCoreApplication::processEvents();
+    while (window.isWaiting())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     window.msfgRubrica()->viewport()->repaint();
 }
 
 // The window with both lists: the rebuild, and marks toggled by clicks on
 // rows spread over the list (each brought into view first, as a user's
 // click is on a visible row).
-int benchWindow(int runs, ContactDatabase& store, const DesktopContacts& desktop)
+int benchWindow(int runs, const QString& database, const DesktopContacts& desktop)
 {
+    FileContactStore store(database);
     PlainTextMessageBox boxes;
     GridRows destinations(3);
     FrmRubrica window(FrmRubrica::Services{&store, &desktop, &boxes, {}}, destinations);
@@ -232,5 +236,5 @@ int main(int argc, char** argv)
                      Contacts);
         return 1;
     }
-    return benchWindow(runs, store, desktop);
+    return benchWindow(runs, database, desktop);
 }

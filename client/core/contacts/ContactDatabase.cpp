@@ -186,7 +186,11 @@ Status ContactDatabase::run(const QList<SqlStatement>& statements, const RowRead
 
 Status ContactDatabase::fail(const Error& error, const QString& statement)
 {
-    ShowSqlError(sqlErrorMessage(error, statement, m_connectionString));
+    const QString message = sqlErrorMessage(error, statement, m_connectionString);
+    if (m_failureReport)
+        m_failureReport(message);
+    else
+        ShowSqlError(message);
     return error;
 }
 
@@ -200,11 +204,16 @@ QString ContactDatabase::sqlErrorMessage(const Error& error, const QString& stat
 
 void ContactDatabase::ShowSqlError(const QString& message)
 {
+    showSqlErrorDialog(m_messageBox, message);
+}
+
+void ContactDatabase::showSqlErrorDialog(IMessageBox& box, const QString& message)
+{
     using namespace texts::book;
     const MessageBoxRequest question{message + u"\n\n"_s + SqlErrorQuestion, SqlErrorTitle, MsgIcon::None,
                                      MsgButtons::YesNo};
-    if (m_messageBox.show(question) == MsgAnswer::Yes)
-        m_messageBox.show(MessageBoxRequest{SqlErrorThanks, QString(), MsgIcon::Information, MsgButtons::Ok});
+    if (box.show(question) == MsgAnswer::Yes)
+        box.show(MessageBoxRequest{SqlErrorThanks, QString(), MsgIcon::Information, MsgButtons::Ok});
 }
 
 Expected<QList<ContactRow>> ContactDatabase::listContacts()

@@ -49,6 +49,15 @@ public:
 
     // `ShowSqlError`: the Yes/No dialog and, after Yes, the thank-you box.
     void ShowSqlError(const QString& message);
+    // The same dialog through box, for a window that got the dialog text of
+    // a statement run on another thread.
+    static void showSqlErrorDialog(IMessageBox& box, const QString& message);
+
+    // Where a failed statement's dialog text goes instead of the dialog: a
+    // store that runs the statements off the windows' thread hands it over
+    // to the window, which shows the dialog on its own thread.
+    using FailureReport = std::function<void(const QString& dialogText)>;
+    void reportFailuresTo(FailureReport report) { m_failureReport = std::move(report); }
 
     // The dialog text for a failed statement.
     static QString sqlErrorMessage(const Error& error, const QString& statement,
@@ -96,6 +105,7 @@ private:
     QString m_databasePath;
     QString m_connectionString;
     IMessageBox& m_messageBox;
+    FailureReport m_failureReport;
     int m_busyTimeoutMs = DefaultBusyTimeoutMs;
 };
 

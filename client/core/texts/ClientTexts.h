@@ -421,6 +421,8 @@ inline QString deleteContactQuestion(const QString& description, const QString& 
 {
     return u"Eliminare il contatto "_s + description + u" ("_s + number + u") dalla rubrica?"_s;
 }
+// Shown in the list while the contacts are being read.
+inline const QString LoadingContacts = u"Carico rubrica..."_s;
 // What the hidden picture box holding the desktop contacts' mark is called.
 inline const QString DesktopMarkName = u"Contatto del desktop"_s;
 

@@ -11,6 +11,7 @@
 #include "FaxHistory.h"
 #include "FaxLog.h"
 #include "FaxStatusWindow.h"
+#include "FileContactStore.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
@@ -51,7 +52,7 @@ struct ClientApplication::Parts
           starter(replacements.starter ? *replacements.starter : ownStarter),
           tray(nullptr, replacements.trayAvailable), menu(dialogLoader(box, shell)),
           updates(folder, clock, starter), outbox(lines, box), contacts(settings.values().rubrica, box),
-          desktopContacts(desktopContactsNotice()),
+          contactStore(settings.values().rubrica), desktopContacts(desktopContactsNotice()),
           statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
           history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),
           tracker(history, statusHost, statusTimer),
@@ -72,8 +73,9 @@ struct ClientApplication::Parts
         s.tell = [this](const QString& text) {
             notice(text);
         };
+        // From the store's last listing: the history never waits on it.
         s.databaseName = [this](const QString& number) {
-            return contacts.nameOfNumber(number);
+            return contactStore.nameOfNumber(number);
         };
         s.desktopContacts = [this] {
             return desktopContacts.isLoaded() ? desktopContacts.contacts().listed() : QList<DesktopContact>();
@@ -142,6 +144,7 @@ struct ClientApplication::Parts
     UpdateCheck updates;
     Outbox outbox; // outlives the send window
     ContactDatabase contacts;
+    FileContactStore contactStore;
     DesktopContactsLoader desktopContacts;
     QtOneShotTimer ownStatusTimer;
     OneShotTimer& statusTimer;
@@ -243,6 +246,8 @@ void ClientApplication::connectWindows()
     connect(&p.menu, &TrayMenu::quitRequested, this, &ClientApplication::quit);
     connect(&send, &FrmSend::quitRequested, this, &ClientApplication::quit);
     connect(&send, &FrmSend::addressBookRequested, this, [this] { addressBook().showWindow(); });
+    connect(&p.contactStore, &ContactStore::contactsChanged, &p.contactStore,
+            [&p] { p.contactStore.list(); });
     connect(&p.desktopContacts, &DesktopContactsLoader::loaded, this, [&p] {
         if (p.addressBook)
             p.addressBook->desktopContactsArrived();
@@ -303,6 +308,9 @@ bool ClientApplication::start()
         !copied) {
         std::fprintf(stderr, "corvafax: %s\n", qPrintable(copied.error().message));
     }
+    // The names the history gives typed numbers come from the store's last
+    // listing: read now, and again whenever the contacts change.
+    p.contactStore.list();
     // A settings file that was refused: said once, before the send window's
     // own questions about the settings it lacks.
     if (const Status& read = p.settings.fileStatus(); !read)
@@ -360,7 +368,7 @@ FrmRubrica& ClientApplication::addressBook()
     Parts& p = *m;
     if (!p.addressBook) {
         p.addressBook = std::make_unique<FrmRubrica>(
-            FrmRubrica::Services{&p.contacts, &p.desktopContacts.contacts(), &p.box,
+            FrmRubrica::Services{&p.contactStore, &p.desktopContacts.contacts(), &p.box,
                                  [&p](QWidget* window, bool onTop) {
                                      p.shell.SetAlwaysOnTop(window, onTop);
                                  }},
@@ -377,6 +385,11 @@ SettingsStore& ClientApplication::settings()
 ContactDatabase& ClientApplication::contacts()
 {
     return m->contacts;
+}
+
+ContactStore& ClientApplication::contactStore()
+{
+    return m->contactStore;
 }
 
 TrayIcon& ClientApplication::tray()

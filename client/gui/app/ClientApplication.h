@@ -15,6 +15,7 @@ namespace kestrel {
 
 class Clock;
 class ContactDatabase;
+class ContactStore;
 class DesktopNotices;
 class FaxHistory;
 class FaxLog;
@@ -81,7 +82,10 @@ public:
     FrmOption& optionsWindow();
     FrmRubrica& addressBook();
     SettingsStore& settings();
+    // The contact file itself (for setting up contacts), and the store the
+    // windows and the history use.
     ContactDatabase& contacts();
+    ContactStore& contactStore();
     TrayIcon& tray();
     TrayMenu& trayMenu();
     FaxHistory& history();

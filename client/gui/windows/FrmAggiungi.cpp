@@ -53,6 +53,8 @@ FrmAggiungi::FrmAggiungi(Services services, QWidget* parent)
 {
     WindowPlacement::name(this, u"frmAggiungi"_s, texts::book::EditorTitle);
     buildControls();
+    if (m_services.store)
+        connect(m_services.store, &ContactStore::changeFinished, this, &FrmAggiungi::changeAnswered);
 }
 
 void FrmAggiungi::buildControls()
@@ -143,6 +145,10 @@ QString FrmAggiungi::inEdit() const
 
 void FrmAggiungi::openNew()
 {
+    if (m_pending != 0) {
+        showAndFocusNumber();
+        return;
+    }
     if (!m_loaded)
         load();
     m_inEdit->clear();
@@ -152,6 +158,11 @@ void FrmAggiungi::openNew()
 
 void FrmAggiungi::openEdited(const ContactRow& listed)
 {
+    // A change awaited keeps the contact it was made to.
+    if (m_pending != 0) {
+        showAndFocusNumber();
+        return;
+    }
     if (!m_loaded)
         load();
     m_txtDesc->setText(listed.description);
@@ -176,6 +187,8 @@ void FrmAggiungi::showAndFocusNumber()
 
 void FrmAggiungi::cmdAddContactClick()
 {
+    if (m_pending != 0 || !m_services.store)
+        return;
     // The box's filter does not see every way in (the accessibility
     // interface sets text past it): the number is its digits, or missing.
     const ContactRow row{FaxNumberDigits(m_txtNFax->text()), m_txtDesc->text(), m_cmbGruppo->currentText()};
@@ -183,40 +196,72 @@ void FrmAggiungi::cmdAddContactClick()
         m_services.messageBox->show({texts::book::NumberRequired, QString(), MsgIcon::None, MsgButtons::Ok});
         return;
     }
-    if (m_edited.rowid == 0) {
-        // A failed statement has shown its one dialog: what was typed
-        // stays, to save again.
-        if (m_services.database->insertContact(row))
-            finishChange(ContactDatabase::Change::Made);
-        return;
-    }
-    // A replacement is one transaction: a failure changed nothing.
-    finishChange(m_services.database->replaceContact(m_edited, row));
+    // A replacement is one transaction: a failure changes nothing. A failed
+    // save shows its one dialog: what was typed stays, to save again.
+    await(m_edited.rowid == 0 ? m_services.store->add(row) : m_services.store->change(m_edited, row), false);
 }
 
 void FrmAggiungi::cmdDelClick()
 {
+    if (m_pending != 0 || !m_services.store)
+        return;
     // A new contact is stored nowhere: there is nothing to delete.
-    const ContactDatabase::Change change =
-        m_edited.rowid != 0 ? m_services.database->deleteContact(m_edited) : ContactDatabase::Change::Made;
-    if (change == ContactDatabase::Change::Made) {
-        m_inEdit->clear();
-        m_txtNFax->clear();
-        m_txtDesc->clear();
-        m_cmbGruppo->setEditText(texts::book::DefaultGroup);
+    if (m_edited.rowid == 0) {
+        clearFields();
+        finishChange({ContactStore::Outcome::Done, {}, std::nullopt});
+        return;
     }
-    finishChange(change);
+    await(m_services.store->remove(m_edited), true);
 }
 
-void FrmAggiungi::finishChange(ContactDatabase::Change change)
+void FrmAggiungi::await(int ticket, bool deleting)
 {
-    if (change == ContactDatabase::Change::Failed)
-        return; // its dialog said why; the fields stay, to try again
-    if (change == ContactDatabase::Change::RowChanged) {
+    m_pending = ticket;
+    m_deleting = deleting;
+    m_cmdAddContact->setEnabled(false);
+    m_cmdDel->setEnabled(false);
+}
+
+void FrmAggiungi::changeAnswered(int ticket, const ContactStore::ChangeResult& result)
+{
+    if (ticket == 0 || ticket != m_pending)
+        return;
+    m_pending = 0;
+    m_cmdAddContact->setEnabled(true);
+    m_cmdDel->setEnabled(true);
+    if (m_deleting && result.outcome == ContactStore::Outcome::Done)
+        clearFields();
+    finishChange(result);
+}
+
+void FrmAggiungi::clearFields()
+{
+    m_inEdit->clear();
+    m_txtNFax->clear();
+    m_txtDesc->clear();
+    m_cmbGruppo->setEditText(texts::book::DefaultGroup);
+}
+
+void FrmAggiungi::finishChange(const ContactStore::ChangeResult& result)
+{
+    using Outcome = ContactStore::Outcome;
+    switch (result.outcome) {
+    case Outcome::Done:
+        break;
+    case Outcome::Failed:
+        // Its dialog says why; the fields stay, to try again.
+        ContactDatabase::showSqlErrorDialog(*m_services.messageBox, result.message);
+        return;
+    case Outcome::ReadOnly:
+        m_services.messageBox->show(
+            {result.message, texts::book::EditorTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+        return;
+    case Outcome::RowChanged:
         // Another program changed the contact since it was listed: this
         // editor holds a contact that is no longer stored as it shows.
         m_services.messageBox->show({texts::book::contactChanged(m_edited.description, m_inEdit->text()),
                                      texts::book::EditorTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+        break;
     }
     m_edited = ContactRow();
     Q_EMIT contactsChanged();

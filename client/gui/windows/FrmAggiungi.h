@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ContactDatabase.h"
 #include "ContactRow.h"
+#include "ContactStore.h"
 
 #include <QWidget>
 
@@ -23,14 +23,15 @@ class IMessageBox;
 // that row alone, and only while it holds what was listed. The address book opens it; after every save or
 // deletion it asks for the list to be rebuilt and closes. A save or a deletion that fails (its dialog said
 // why) keeps it open as it was, to try again. Closing unloads it: the next opening starts afresh in
-// new-contact mode, while hiding keeps fields and mode.
+// new-contact mode, while hiding keeps fields and mode. A save or deletion is answered later: until it
+// is, the buttons are disabled and the fields stay as they are.
 class FrmAggiungi : public QWidget
 {
     Q_OBJECT
 public:
     struct Services
     {
-        ContactDatabase* database = nullptr;
+        ContactStore* store = nullptr;
         IMessageBox* messageBox = nullptr;
         std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
     };
@@ -60,6 +61,8 @@ public:
 
     void cmdAddContactClick();
     void cmdDelClick();
+    // A save or deletion has not been answered yet.
+    bool isSaving() const { return m_pending != 0; }
 
 Q_SIGNALS:
     // A contact was saved or deleted: the address book's `ListaNumeri`.
@@ -72,16 +75,23 @@ protected:
 private:
     void buildControls();
     void showAndFocusNumber();
+    // Sends a save or deletion to the store; the buttons wait for its answer.
+    void await(int ticket, bool deleting);
+    void changeAnswered(int ticket, const ContactStore::ChangeResult& result);
     // After a save or deletion of the edited contact: the list is rebuilt
-    // and the editor closes, unless the statement failed. A contact another
-    // program changed meanwhile is left alone and the user is told.
-    void finishChange(ContactDatabase::Change change);
+    // and the editor closes, unless the statement failed (its dialog says
+    // why). A contact another program changed meanwhile is left alone and
+    // the user is told.
+    void finishChange(const ContactStore::ChangeResult& result);
+    void clearFields();
 
     Services m_services;
     bool m_loaded = false;
     // The edited contact as the address book listed it (its rowid and stored
     // texts); rowid 0 for a new one.
     ContactRow m_edited;
+    int m_pending = 0; // the ticket of the change awaited, 0 for none
+    bool m_deleting = false;
 
     QLabel* m_lblFaxNum = nullptr;
     QLineEdit* m_txtNFax = nullptr;

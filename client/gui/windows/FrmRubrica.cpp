@@ -89,6 +89,15 @@ FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* paren
 {
     WindowPlacement::name(this, u"FrmRubrica"_s, texts::book::AddressBookTitle);
     buildControls();
+    if (ContactStore* store = m_services.store) {
+        connect(store, &ContactStore::listed, this, &FrmRubrica::databaseRowsListed);
+        connect(store, &ContactStore::changeFinished, this, &FrmRubrica::deletionFinished);
+        // Changed here, by the editor, or elsewhere: a loaded list follows.
+        connect(store, &ContactStore::contactsChanged, this, [this] {
+            if (m_loaded)
+                ListaNumeri();
+        });
+    }
 }
 
 FrmRubrica::~FrmRubrica() = default;
@@ -140,6 +149,12 @@ void FrmRubrica::buildControls()
     m_picOL = named(new QLabel(this), u"PicOL"_s, DesktopMarkName);
     m_picOL->setPixmap(desktopMark(devicePixelRatioF()));
     m_picOL->hide();
+
+    // Over the list's foot, while the store's contacts are read.
+    m_lblLoading =
+        named(new QLabel(LoadingContacts, m_msfgRubrica->viewport()), u"lblLoading"_s, LoadingContacts);
+    m_lblLoading->setAutoFillBackground(true);
+    m_lblLoading->hide();
 
     setTabOrder(m_msfgRubrica, m_cmdNewContact);
     setTabOrder(m_cmdNewContact, m_cmdAddGrp);
@@ -254,12 +269,42 @@ void FrmRubrica::desktopContactsArrived()
 void FrmRubrica::LoadDatabaseRows()
 {
     m_listed.clear();
-    // A listing that failed has shown its dialog; its rows are not read.
-    if (const Expected<QList<ContactRow>> listed = m_services.database->listContacts()) {
-        for (const ContactRow& contact : *listed)
-            m_listed.insert(contact.rowid, contact);
-        m_grid.append(databaseRows(*listed));
+    if (!m_services.store)
+        return;
+    // A listing asked for earlier is not awaited any more: only the last
+    // one's rows are shown.
+    m_listing = m_services.store->list();
+    showLoading(true);
+}
+
+void FrmRubrica::databaseRowsListed(int ticket, const Expected<QList<ContactRow>>& listed)
+{
+    if (ticket != m_listing)
+        return;
+    m_listing = 0;
+    showLoading(false);
+    if (!listed) {
+        // A listing that failed shows its dialog; the list keeps the desktop
+        // contacts alone.
+        if (m_services.messageBox)
+            ContactDatabase::showSqlErrorDialog(*m_services.messageBox, listed.error().message);
+        return;
     }
+    for (const ContactRow& contact : *listed)
+        m_listed.insert(contact.rowid, contact);
+    m_grid.append(databaseRows(*listed));
+}
+
+void FrmRubrica::showLoading(bool loading)
+{
+    if (!loading) {
+        m_lblLoading->hide();
+        return;
+    }
+    const QWidget* viewport = m_msfgRubrica->viewport();
+    m_lblLoading->adjustSize();
+    m_lblLoading->move(4, std::max(0, viewport->height() - m_lblLoading->height() - 4));
+    m_lblLoading->show();
 }
 
 ContactRow FrmRubrica::listedContact(const ContactRow& shown) const
@@ -289,17 +334,37 @@ void FrmRubrica::gridDelete(int row)
     using namespace texts::book;
     const MessageBoxRequest question{deleteContactQuestion(contact->description, contact->number),
                                      DeleteContactTitle, MsgIcon::None, MsgButtons::YesNo};
-    if (m_services.messageBox->show(question) != MsgAnswer::Yes)
+    if (m_services.messageBox->show(question) != MsgAnswer::Yes || !m_services.store)
         return;
-    const ContactDatabase::Change change = m_services.database->deleteContact(listedContact(*contact));
-    // A deletion that failed has shown its dialog; the list stays as it is.
-    if (change == ContactDatabase::Change::Failed)
+    m_deletions.insert(m_services.store->remove(listedContact(*contact)), *contact);
+}
+
+void FrmRubrica::deletionFinished(int ticket, const ContactStore::ChangeResult& result)
+{
+    const std::optional<ContactRow> contact =
+        m_deletions.contains(ticket) ? std::optional<ContactRow>(m_deletions.take(ticket)) : std::nullopt;
+    if (!contact || !m_services.messageBox)
         return;
-    // The row is not the contact listed any more: another program changed
-    // it, or its rowid went to another contact. Nothing was deleted.
-    if (change == ContactDatabase::Change::RowChanged) {
+    using namespace texts::book;
+    using Outcome = ContactStore::Outcome;
+    switch (result.outcome) {
+    case Outcome::Done:
+        return; // the store's contactsChanged lists again
+    case Outcome::Failed:
+        // The list stays as it is.
+        ContactDatabase::showSqlErrorDialog(*m_services.messageBox, result.message);
+        return;
+    case Outcome::ReadOnly:
+        m_services.messageBox->show(
+            {result.message, DeleteContactTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+        return;
+    case Outcome::RowChanged:
+        // The row is not the contact listed any more: another program
+        // changed it, or its rowid went to another contact. Nothing was
+        // deleted.
         m_services.messageBox->show({contactChanged(contact->description, contact->number),
                                      DeleteContactTitle, MsgIcon::Exclamation, MsgButtons::Ok});
+        break;
     }
     if (m_loaded)
         ListaNumeri();
@@ -326,7 +391,7 @@ FrmAggiungi& FrmRubrica::editorWindow()
 {
     if (!m_editor) {
         m_editor = std::make_unique<FrmAggiungi>(
-            FrmAggiungi::Services{m_services.database, m_services.messageBox, m_services.setAlwaysOnTop});
+            FrmAggiungi::Services{m_services.store, m_services.messageBox, m_services.setAlwaysOnTop});
         // A closed address book lists afresh when it is next shown.
         connect(m_editor.get(), &FrmAggiungi::contactsChanged, this, [this] {
             if (m_loaded)
@@ -338,8 +403,11 @@ FrmAggiungi& FrmRubrica::editorWindow()
 
 void FrmRubrica::closeEvent(QCloseEvent* event)
 {
-    // Closing unloads: the rows and their marks go.
+    // Closing unloads: the rows and their marks go, and a listing on its way
+    // is not shown.
     m_loaded = false;
+    m_listing = 0;
+    showLoading(false);
     m_grid.clear();
     QWidget::closeEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include "AddressBookGrid.h"
 #include "ContactRow.h"
+#include "ContactStore.h"
 #include "GridRows.h"
 
 #include <QHash>
@@ -16,7 +17,6 @@ class QPushButton;
 
 namespace kestrel {
 
-class ContactDatabase;
 class DesktopContacts;
 class FrmAggiungi;
 class IMessageBox;
@@ -27,18 +27,21 @@ class ListGrid;
 // and adds the marked ones, or a whole group, to the send window's
 // destinations; from here the contact editor opens. Modeless and always on
 // top. Closing unloads it (the next showing lists afresh, marks gone);
-// hiding with the send window keeps rows and marks.
+// hiding with the send window keeps rows and marks. The store's contacts
+// come later than the desktop ones: until they do, the list says it is
+// reading them, and the window never waits for them.
 class FrmRubrica : public QWidget
 {
     Q_OBJECT
 public:
     struct Services
     {
-        ContactDatabase* database = nullptr;
+        ContactStore* store = nullptr;
         // Read at start-up, from the send window's load on; listed as it is
         // at each `ListaNumeri`, and when it arrives.
         const DesktopContacts* desktopContacts = nullptr;
-        // The question before a deletion, and the editor's boxes.
+        // The question before a deletion, the SQL error dialog, and the
+        // editor's boxes.
         IMessageBox* messageBox = nullptr;
         std::function<void(QWidget* window, bool onTop)> setAlwaysOnTop;
     };
@@ -57,8 +60,13 @@ public:
     // everything they hold.
     void hideWithEditor();
 
-    // Rebuilds the whole list; every mark is lost.
+    // Rebuilds the whole list; every mark is lost. The store's contacts
+    // follow when its listing arrives.
     void ListaNumeri();
+    // A listing asked for has not arrived yet ("Carico rubrica..." shows).
+    bool isListing() const { return m_listing != 0; }
+    // A listing or a deletion has not been answered yet.
+    bool isWaiting() const { return m_listing != 0 || !m_deletions.isEmpty(); }
     // Appends the desktop contacts.
     void OLStart();
     // The desktop contacts are in (they are read while the program starts):
@@ -69,6 +77,7 @@ public:
     ListGrid* msfgRubrica() const { return m_msfgRubrica; }
     QComboBox* cmbSendGrp() const { return m_cmbSendGrp; }
     QLabel* PicOL() const { return m_picOL; }
+    QLabel* lblLoading() const { return m_lblLoading; }
     // The editor; null until first opened.
     FrmAggiungi* editor() const { return m_editor.get(); }
 
@@ -93,6 +102,9 @@ private:
     // holds read whole in the fonts in use.
     void fitColumns();
     void LoadDatabaseRows();
+    void databaseRowsListed(int ticket, const Expected<QList<ContactRow>>& listed);
+    void deletionFinished(int ticket, const ContactStore::ChangeResult& result);
+    void showLoading(bool loading);
     // The contact of a database row as the listing read it: the texts a
     // change is guarded by (the grid shows the number normalised).
     ContactRow listedContact(const ContactRow& shown) const;
@@ -105,6 +117,8 @@ private:
     bool m_loaded = false;
     std::unique_ptr<FrmAggiungi> m_editor;
     QHash<qint64, ContactRow> m_listed; // the database rows listed, by rowid
+    int m_listing = 0;                  // the ticket of the listing awaited, 0 for none
+    QHash<int, ContactRow> m_deletions; // the contacts being deleted, by ticket
 
     ListGrid* m_msfgRubrica = nullptr;
     QPushButton* m_cmdNewContact = nullptr;
@@ -112,6 +126,7 @@ private:
     QComboBox* m_cmbSendGrp = nullptr;
     QPushButton* m_cmdAddSelect = nullptr;
     QLabel* m_picOL = nullptr;
+    QLabel* m_lblLoading = nullptr;
 };
 
 } // namespace kestrel

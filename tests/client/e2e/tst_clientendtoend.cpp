@@ -8,6 +8,7 @@
 
 #include "ClientApplication.h"
 #include "ContactDatabase.h"
+#include "ContactStore.h"
 #include "FaxHistory.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
@@ -225,7 +226,9 @@ void TestClientEndToEnd::printAndSendThroughTheSimulator()
     // The first number is typed, and the address book knows it: the
     // history names it as the book does.
     m_beforeSend = [this] {
-        QVERIFY(m_client->contacts().insertContact({u"06 12345"_s, u"Studio Rossi"_s, u"1"_s}));
+        ContactStore& store = m_client->contactStore();
+        store.add({u"06 12345"_s, u"Studio Rossi"_s, u"1"_s});
+        QTRY_COMPARE(store.nameOfNumber(u"0612345"_s), u"Studio Rossi"_s);
     };
     QStringList result = printAndSend();
     QCOMPARE(result.size(), 3);
@@ -372,6 +375,7 @@ void TestClientEndToEnd::groupFromTheAddressBook()
     window().documents().appendRow({QString(), m_cover, u"copertina.pdf"_s});
     FrmRubrica& book = m_client->addressBook();
     book.showWindow();
+    QTRY_VERIFY(!book.isWaiting());
     book.cmbSendGrp()->setCurrentIndex(book.cmbSendGrp()->findText(u"2"_s));
     book.cmdAddGrpClick();
     QCOMPARE(window().destinations().rows(), 3);

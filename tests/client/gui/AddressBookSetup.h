@@ -4,10 +4,12 @@
 // send window (a recording stand-in for its control), its start-up loading
 // the desktop contacts from a vCard file, the contact store on a copy of
 // the shipped empty database, and the address book on the send window's
-// destinations.
+// destinations. The windows talk to the store; the tests set the file up
+// through a database of their own.
 
 #include "ContactDatabase.h"
 #include "DesktopContacts.h"
+#include "FileContactStore.h"
 #include "FrmAggiungi.h"
 #include "FrmRubrica.h"
 #include "FrmSend.h"
@@ -51,7 +53,8 @@ public:
     ScriptedMessageBox box;
     QStringList log; // notices and always-on-top requests, in order
     std::unique_ptr<ContactDatabase> database;
-    std::unique_ptr<Outbox> outbox; // outlives the window
+    std::unique_ptr<FileContactStore> store; // outlives the windows
+    std::unique_ptr<Outbox> outbox;          // outlives the window
     std::unique_ptr<FrmSend> send;
     std::unique_ptr<FrmRubrica> book;
 
@@ -70,6 +73,7 @@ public:
         database = std::make_unique<ContactDatabase>(databasePath, box);
         for (const ContactRow& row : SampleRows)
             QVERIFY(database->insertContact(row));
+        store = std::make_unique<FileContactStore>(databasePath);
 
         const auto onTop = [this](QWidget* window, bool on) {
             log << u"on top %1 %2"_s.arg(window->objectName()).arg(on);
@@ -95,7 +99,7 @@ public:
             return Error{u"no appliance in this test"_s};
         };
         send = std::make_unique<FrmSend>(s);
-        book = std::make_unique<FrmRubrica>(FrmRubrica::Services{database.get(), &m_desktop, &box, onTop},
+        book = std::make_unique<FrmRubrica>(FrmRubrica::Services{store.get(), &m_desktop, &box, onTop},
                                             send->destinations());
         QObject::connect(send.get(), &FrmSend::addressBookRequested, book.get(), &FrmRubrica::showWindow);
         QObject::connect(send.get(), &FrmSend::companionsHidden, book.get(), &FrmRubrica::hideWithEditor);
@@ -104,7 +108,18 @@ public:
         openBook();
     }
 
-    void openBook() { QTest::mouseClick(send->findChild<QPushButton*>(u"cmdrubrica"_s), Qt::LeftButton); }
+    // The address book shown from the send window, its contacts listed.
+    void openBook()
+    {
+        QTest::mouseClick(send->findChild<QPushButton*>(u"cmdrubrica"_s), Qt::LeftButton);
+        settle();
+    }
+    // Until the store has answered what the windows asked of it: a change
+    // and the listing that follows it.
+    void settle() const
+    {
+        QTRY_VERIFY(!book->isWaiting() && !(book->editor() && book->editor()->isSaving()));
+    }
     QPushButton* bookButton(const QString& name) const { return book->findChild<QPushButton*>(name); }
     GridRows& rows() const { return book->rows(); }
     FrmAggiungi& editor() const { return *book->editor(); }

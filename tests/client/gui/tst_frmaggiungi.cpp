@@ -47,7 +47,17 @@ private Q_SLOTS:
 
 private:
     void newContact() const { QTest::mouseClick(m->bookButton(u"cmdNewContact"_s), Qt::LeftButton); }
-    void save() const { QTest::mouseClick(m->editor().cmdAddContact(), Qt::LeftButton); }
+    // The save or delete button, and the store's answer.
+    void save() const
+    {
+        QTest::mouseClick(m->editor().cmdAddContact(), Qt::LeftButton);
+        m->settle();
+    }
+    void remove() const
+    {
+        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+        m->settle();
+    }
 
     std::unique_ptr<AddressBookSetup> m;
 };
@@ -102,7 +112,7 @@ void TestFrmAggiungi::editOrDeleteTouchesOnlyThatContact()
 
     m->clickCell(m->listedRow(u"0611"_s), AddressBookGrid::Edit);
     if (deleting) {
-        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+        remove();
     } else {
         QTest::keyClicks(m->editor().txtNFax(), u"0612"_s);
         save();
@@ -134,10 +144,12 @@ void TestFrmAggiungi::saveNeedsANumber()
     newContact();
     QTest::keyClicks(m->editor().txtNFax(), number);
     QTest::keyClicks(m->editor().txtDesc(), u"Nuovo"_s);
-    if (byEnter)
+    if (byEnter) {
         QTest::keyClick(m->editor().txtDesc(), Qt::Key_Return);
-    else
+        m->settle();
+    } else {
         save();
+    }
     const bool refused = number.isEmpty();
     QCOMPARE(m->box.texts(), refused ? QStringList{texts::book::NumberRequired} : QStringList());
     if (refused)
@@ -224,7 +236,7 @@ void TestFrmAggiungi::numberStoredAsOtherProgramsWriteIt()
 {
     // Bianchi is stored as "+39 02 123" and listed as 003902123.
     m->clickCell(m->listedRow(u"003902123"_s), AddressBookGrid::Edit);
-    QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+    remove();
     QVERIFY(!m->stored().contains(ContactRow{u"+39 02 123"_s, u"Bianchi"_s, u"2"_s}));
     QCOMPARE(m->stored().size(), SampleRows.size() - 1);
     QCOMPARE(m->listedRow(u"003902123"_s), 0);
@@ -251,7 +263,7 @@ void TestFrmAggiungi::contactChangedMeanwhile()
     QVERIFY(m->database->ExecuteSql(u"INSERT INTO anagrafica values('0655','Nuovo','1')"_s));
     QStringList told{texts::book::contactChanged(u"Alfa"_s, u"0611"_s)};
     if (action == u"delete"_s) {
-        QTest::mouseClick(m->editor().cmdDel(), Qt::LeftButton);
+        remove();
     } else if (action == u"save"_s) {
         QTest::keyClicks(m->editor().txtNFax(), u"0612"_s);
         save();
@@ -261,6 +273,7 @@ void TestFrmAggiungi::contactChangedMeanwhile()
         grid->setCurrentIndex(grid->model()->index(3 - 1, AddressBookGrid::Number));
         m->box.setNextAnswers({MsgAnswer::Yes});
         QTest::keyClick(grid, Qt::Key_Delete);
+        m->settle();
         told.prepend(texts::book::deleteContactQuestion(u"Alfa"_s, u"0611"_s));
     }
     QCOMPARE(m->box.texts(), told);
@@ -295,7 +308,7 @@ void TestFrmAggiungi::failedSaveKeepsTheEditor()
     QFETCH(bool, locked);
     QVERIFY(m->database->ExecuteSql(u"CREATE TRIGGER refuse BEFORE INSERT ON anagrafica "
                                     "WHEN NEW.nome = 'rifiuta' BEGIN SELECT RAISE(ABORT, 'no'); END"_s));
-    m->database->setBusyTimeout(100);
+    m->store->setBusyTimeout(100);
     m->clickCell(4, AddressBookGrid::Edit); // Zeta, 0622
     QTest::keyClicks(m->editor().txtNFax(), u"0623"_s);
     m->editor().txtDesc()->setText(locked ? u"Zeta nuova"_s : u"rifiuta"_s);
@@ -307,7 +320,14 @@ void TestFrmAggiungi::failedSaveKeepsTheEditor()
         if (locked)
             QVERIFY(QSqlQuery(other).exec(u"BEGIN EXCLUSIVE"_s));
         m->box.setNextAnswers({MsgAnswer::No});
-        save();
+        QTest::mouseClick(m->editor().cmdAddContact(), Qt::LeftButton);
+        // Until the answer, the buttons wait and Enter saves nothing more.
+        QVERIFY(!m->editor().cmdAddContact()->isEnabled());
+        QVERIFY(!m->editor().cmdDel()->isEnabled());
+        QTest::keyClick(m->editor().txtDesc(), Qt::Key_Return);
+        m->settle();
+        QVERIFY(m->editor().cmdAddContact()->isEnabled());
+        QVERIFY(m->editor().cmdDel()->isEnabled());
         other.close();
     }
     QSqlDatabase::removeDatabase(u"other"_s);
@@ -332,6 +352,7 @@ void TestFrmAggiungi::textBeyondTheLineEditLimitKeptWhole()
     const QString description = u"Descrizione lunga "_s.repeated(3000); // 54,000 characters
     QVERIFY(m->database->insertContact(ContactRow{u"0444"_s, description, u"9"_s}));
     m->book->ListaNumeri();
+    m->settle();
     m->clickCell(m->listedRow(u"0444"_s), AddressBookGrid::Edit);
     QCOMPARE(m->editor().txtDesc()->text(), description);
     save();

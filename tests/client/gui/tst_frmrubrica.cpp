@@ -33,6 +33,7 @@ private Q_SLOTS:
     void addsToTheSendWindow();
     void hidingKeepsMarksClosingDropsThem();
     void desktopContactsArriveInAnOpenList();
+    void failedListingShowsTheSqlDialog();
     void keys_data();
     void keys();
     void everyButtonHasItsMnemonic();
@@ -187,8 +188,13 @@ void TestFrmRubrica::hidingKeepsMarksClosingDropsThem()
 void TestFrmRubrica::desktopContactsArriveInAnOpenList()
 {
     DesktopContacts arriving; // still being read when the list is made
-    FrmRubrica book({m->database.get(), &arriving, &m->box, {}}, m->send->destinations());
+    FrmRubrica book({m->store.get(), &arriving, &m->box, {}}, m->send->destinations());
     book.showWindow();
+    QCOMPARE(book.rows().rows(), 1); // the store's contacts are on their way
+    QVERIFY(book.lblLoading()->isVisible());
+    QCOMPARE(book.lblLoading()->text(), book::LoadingContacts);
+    QTRY_VERIFY(!book.isListing());
+    QVERIFY(!book.lblLoading()->isVisible());
     book.gridClick(2, AddressBookGrid::Number); // Zeta
     arriving.take(1, ContactItem{ContactItem::ContactClass, u"06 1234"_s, u"Anna"_s, u"Rossi"_s, {}});
     book.desktopContactsArrived();
@@ -198,6 +204,22 @@ void TestFrmRubrica::desktopContactsArriveInAnOpenList()
     QCOMPARE(book.rows().column(AddressBookGrid::Select),
              (QStringList{QString(), QString(), u"Invia"_s, QString(), QString()}));
     QCOMPARE(book.rows().background(3, AddressBookGrid::Select), AddressBookGrid::MarkedRgb);
+}
+
+// The file gone while the list is open: the window shows the SQL error
+// dialog itself, once, and keeps the desktop contacts.
+void TestFrmRubrica::failedListingShowsTheSqlDialog()
+{
+    QVERIFY(QFile::remove(m->database->databasePath()));
+    m->box.setNextAnswers({MsgAnswer::No});
+    m->book->ListaNumeri();
+    QVERIFY(m->box.shown().isEmpty()); // not while the window asks
+    m->settle();
+    QCOMPARE(m->box.shown().size(), 1);
+    QCOMPARE(m->box.shown().first().title, book::SqlErrorTitle);
+    QVERIFY(m->box.shown().first().text.endsWith(book::SqlErrorQuestion));
+    QCOMPARE(m->rows().column(AddressBookGrid::Number), (QStringList{u"0039061234"_s, u"06999"_s}));
+    QVERIFY(!m->book->lblLoading()->isVisible());
 }
 
 void TestFrmRubrica::keys_data()
@@ -236,6 +258,7 @@ void TestFrmRubrica::keys()
     if (deleteAnswer)
         m->box.setNextAnswers({MsgAnswer(deleteAnswer)});
     QTest::keyClick(grid, Qt::Key(key));
+    m->settle();
 
     QStringList marks(6, QString());
     if (toggles)
@@ -282,6 +305,7 @@ void TestFrmRubrica::cutCellsShowTheirTextAsTooltip()
     QFETCH(bool, cut);
     QVERIFY(m->database->insertContact({number, u"Lungo"_s, u"9"_s}));
     m->book->ListaNumeri();
+    m->settle();
     ListGrid* grid = m->book->msfgRubrica();
     const QModelIndex cell = grid->model()->index(m->listedRow(number) - 1, AddressBookGrid::Number);
     grid->scrollTo(cell);

@@ -235,6 +235,13 @@ int main(int argc, char* argv[])
     }
     FrmRubrica& book = client.addressBook();
     book.showWindow();
+    // The contacts are read on the store's thread.
+    QElapsedTimer listing;
+    listing.start();
+    while (book.isWaiting() && listing.elapsed() < 10'000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
     book.gridClick(3, 1); // marked for sending
     ok &= save(book, out, u"address-book"_s);
     book.gridClick(2, 5); // "-": the editor on a stored contact

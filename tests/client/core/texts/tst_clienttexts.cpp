@@ -160,6 +160,7 @@ void TestClientTexts::everyText_data()
                                           << u"Aggiunge i contatti selezionati alla lista di invio fax"_s;
     QTest::newRow("book::DeleteContactTitle")
         << QString(texts::book::DeleteContactTitle) << u"Elimina contatto"_s;
+    QTest::newRow("book::LoadingContacts") << QString(texts::book::LoadingContacts) << u"Carico rubrica..."_s;
     QTest::newRow("book::DesktopMarkName")
         << QString(texts::book::DesktopMarkName) << u"Contatto del desktop"_s;
     QTest::newRow("book::EditorTitle") << QString(texts::book::EditorTitle) << u"Aggiungi/Modfica contatto"_s;
