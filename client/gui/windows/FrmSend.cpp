@@ -88,6 +88,9 @@ void FrmSend::ensureControls()
     applyColumnWidths();
     applyLineSelector();
     showSendState();
+    // The options row made the window taller than it was when load() put
+    // it in the corner: it goes there again before it is first shown.
+    posiziona();
 }
 
 void FrmSend::showSendState()
@@ -212,6 +215,8 @@ void FrmSend::fitSendOptions()
     // Below "Stato dei fax"; the row of "Setup" and "Esci" below it.
     const TwipsForm form(this);
     const int top = form.px(HeightTwips);
+    // Measured as it will be drawn: the style's fonts and margins first.
+    m_sendOptions->ensurePolished();
     m_sendOptions->adjustSize();
     const int height = m_sendOptions->sizeHint().height();
     m_sendOptions->setGeometry(form.px(120), top, form.px(4725), height);

@@ -8,6 +8,7 @@
 #include "ListGrid.h"
 #include "NumberFieldInput.h"
 #include "RecordingControl.h"
+#include "ScreenTwips.h"
 #include "ScriptedMessageBox.h"
 #include "TestFiles.h"
 
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void removingRows();
     void hideButton();
     void withoutTray();
+    void wholeWindowInTheCorner();
     void printedDocumentComesToFront();
     void lineSelector_data();
     void lineSelector();
@@ -388,6 +390,19 @@ void TestFrmSend::hideButton()
     QVERIFY(m_box.shown().isEmpty());
     QVERIFY(!m_window->isVisible());
     QCOMPARE(companions.size(), 1);
+}
+
+// Put in the corner at the start, before its controls (the options row
+// among them) were made: all of it stays on the screen once shown.
+void TestFrmSend::wholeWindowInTheCorner()
+{
+    m_tray = false;
+    makeWindow({});
+    m_window->load();
+    m_window->showNormal();
+    const QRect area = ScreenTwips::availableArea(m_window.get());
+    QVERIFY2(area.contains(m_window->frameGeometry()), "the window reaches past the screen's free area");
+    QCOMPARE(m_window->frameGeometry().bottomRight(), area.bottomRight());
 }
 
 void TestFrmSend::withoutTray()
