@@ -227,7 +227,12 @@ void FrmSend::fitSendOptions()
     }
     if (m_setupButton)
         bottom += form.px(ShellRowTwips);
+    // A window on the screen grows and shrinks upwards: its bottom edge,
+    // in the corner, stays where it is.
+    const int grown = bottom - QWidget::height();
     setFixedSize(form.px(WidthTwips), bottom);
+    if (isVisible() && grown != 0)
+        move(x(), y() - grown);
 }
 
 void FrmSend::load()

@@ -403,6 +403,13 @@ void TestFrmSend::wholeWindowInTheCorner()
     const QRect area = ScreenTwips::availableArea(m_window.get());
     QVERIFY2(area.contains(m_window->frameGeometry()), "the window reaches past the screen's free area");
     QCOMPARE(m_window->frameGeometry().bottomRight(), area.bottomRight());
+    // The options opened and closed again: it grows and shrinks upwards.
+    auto* toggle = m_window->findChild<QToolButton*>(u"sendOptionsToggle"_s);
+    for (const bool open : {true, false}) {
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->isChecked(), open);
+        QCOMPARE(m_window->frameGeometry().bottomRight(), area.bottomRight());
+    }
 }
 
 void TestFrmSend::withoutTray()
