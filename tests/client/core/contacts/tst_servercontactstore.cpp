@@ -1,0 +1,339 @@
+#include "ClientTexts.h"
+#include "PrivatePostgres.h"
+#include "ServerContactStore.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+// The shared address book against a real PostgreSQL server of the test's
+// own: desks that see each other's changes, conflicts refused, the server
+// going away and coming back.
+class TestServerContactStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void twoDesksFollowEachOther();
+    void staleChangeRefused_data();
+    void staleChangeRefused();
+    void valuesReadBackExactly_data();
+    void valuesReadBackExactly();
+    void nulRefused();
+    void roleWithoutCreateRightsNamesTheScript();
+    void passwordNeverShown_data();
+    void passwordNeverShown();
+    void serverStoppedAndStartedUnderAStore();
+
+private:
+    QString uri(const QString& user, const QString& database, const QString& password = {}) const;
+    void psql(const QString& database, const QString& statement);
+
+    PrivatePostgres m_server;
+    QTemporaryDir m_home;
+};
+
+namespace {
+
+constexpr int Generous = 20000;
+const auto CreatorPassword = u"Cre'ator p%1w;\\1"_s;
+const auto DeskPassword = u"desk-S3cret"_s;
+
+// Runs a listing and waits for its answer.
+Expected<QList<ContactRow>> listing(ContactStore& store)
+{
+    QSignalSpy spy(&store, &ContactStore::listed);
+    const int ticket = store.list();
+    if (!spy.wait(Generous) && spy.isEmpty())
+        return Error{u"no answer"_s};
+    const QList<QVariant> answer = spy.takeFirst();
+    if (answer.at(0).toInt() != ticket)
+        return Error{u"another ticket"_s};
+    return *static_cast<const Expected<QList<ContactRow>>*>(answer.at(1).constData());
+}
+
+QList<ContactRow> rowsOf(ContactStore& store)
+{
+    const Expected<QList<ContactRow>> rows = listing(store);
+    return rows ? *rows : QList<ContactRow>{ContactRow{u"error"_s, rows.error().message, {}}};
+}
+
+ContactStore::ChangeResult waitFor(ContactStore& store, int ticket, QSignalSpy& spy)
+{
+    for (int i = 0; i < 100; ++i) {
+        for (const QList<QVariant>& answer : std::as_const(spy)) {
+            if (answer.at(0).toInt() == ticket)
+                return answer.at(1).value<ContactStore::ChangeResult>();
+        }
+        spy.wait(Generous / 100);
+    }
+    Q_UNUSED(store);
+    return {ContactStore::Outcome::Failed, u"no answer"_s, {}};
+}
+
+ContactStore::ChangeResult added(ContactStore& store, const ContactRow& row)
+{
+    QSignalSpy spy(&store, &ContactStore::changeFinished);
+    return waitFor(store, store.add(row), spy);
+}
+ContactStore::ChangeResult changed(ContactStore& store, const ContactRow& listed, const ContactRow& row)
+{
+    QSignalSpy spy(&store, &ContactStore::changeFinished);
+    return waitFor(store, store.change(listed, row), spy);
+}
+ContactStore::ChangeResult removed(ContactStore& store, const ContactRow& listed)
+{
+    QSignalSpy spy(&store, &ContactStore::changeFinished);
+    return waitFor(store, store.remove(listed), spy);
+}
+
+bool waitReachable(ContactStore& store)
+{
+    // The first listing waits for the connection behind it.
+    return bool(listing(store));
+}
+
+} // namespace
+
+QString TestServerContactStore::uri(const QString& user, const QString& database,
+                                    const QString& password) const
+{
+    const QString secret =
+        password.isEmpty() ? QString() : u':' + QString::fromLatin1(QUrl::toPercentEncoding(password));
+    return u"postgresql://"_s + user + secret + u"@127.0.0.1:"_s + QString::number(m_server.port()) + u'/' +
+           database + u"?sslmode=disable"_s;
+}
+
+void TestServerContactStore::psql(const QString& database, const QString& statement)
+{
+    QString why;
+    m_server.sql(database, statement, &why);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+}
+
+void TestServerContactStore::initTestCase()
+{
+    qRegisterMetaType<Expected<QList<ContactRow>>>();
+    qRegisterMetaType<ContactStore::ChangeResult>();
+    QString why;
+    if (PrivatePostgres::binDir(&why).isEmpty())
+        QSKIP(qPrintable(why));
+    QVERIFY2(m_server.create(&why), qPrintable(why));
+    qInfo("%s on 127.0.0.1:%d", qPrintable(m_server.version()), m_server.port());
+    // creator owns the database "office" (and so may create in its schema
+    // public); desk may log in and nothing more.
+    psql(u"postgres"_s,
+         u"CREATE ROLE creator LOGIN PASSWORD '%1'"_s.arg(QString(CreatorPassword).replace(u"'"_s, u"''"_s)));
+    psql(u"postgres"_s, u"CREATE ROLE desk LOGIN PASSWORD '%1'"_s.arg(DeskPassword));
+    psql(u"postgres"_s, u"CREATE DATABASE office OWNER creator"_s);
+    psql(u"postgres"_s, u"CREATE DATABASE bare"_s);
+    // desk's password comes from a password file, read by libpq.
+    const QString passfile = m_home.filePath(u"pgpass"_s);
+    QFile file(passfile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(u"127.0.0.1:%1:*:desk:%2\n"_s.arg(m_server.port()).arg(DeskPassword).toUtf8());
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    qputenv("PGPASSFILE", QFile::encodeName(passfile));
+}
+
+void TestServerContactStore::twoDesksFollowEachOther()
+{
+    ServerContactStore one(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    ServerContactStore other(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    QVERIFY(waitReachable(one));
+    QVERIFY(waitReachable(other));
+    QSignalSpy changes(&other, &ContactStore::contactsChanged);
+
+    const ContactStore::ChangeResult add = added(one, {u"0611"_s, u"Alfa"_s, u"Clienti"_s});
+    QCOMPARE(add.outcome, ContactStore::Outcome::Done);
+    QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
+    QList<ContactRow> rows = rowsOf(other);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first(), (ContactRow{u"0611"_s, u"Alfa"_s, u"Clienti"_s}));
+    QCOMPARE(other.nameOfNumber(u"06 11"_s), u"Alfa"_s);
+
+    changes.clear();
+    QCOMPARE(changed(one, *add.current, {u"0622"_s, u"Beta"_s, u"Fornitori"_s}).outcome,
+             ContactStore::Outcome::Done);
+    QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
+    rows = rowsOf(other);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first(), (ContactRow{u"0622"_s, u"Beta"_s, u"Fornitori"_s}));
+
+    changes.clear();
+    QCOMPARE(removed(one, rows.first()).outcome, ContactStore::Outcome::Done);
+    QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
+    QVERIFY(rowsOf(other).isEmpty());
+}
+
+void TestServerContactStore::staleChangeRefused_data()
+{
+    QTest::addColumn<bool>("deleteIt");
+    QTest::newRow("edit of a contact changed meanwhile") << false;
+    QTest::newRow("delete of a contact changed meanwhile") << true;
+}
+
+void TestServerContactStore::staleChangeRefused()
+{
+    QFETCH(bool, deleteIt);
+    ServerContactStore one(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    ServerContactStore other(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    const ContactStore::ChangeResult add = added(one, {u"0700"_s, u"Gamma"_s, u""_s});
+    QCOMPARE(add.outcome, ContactStore::Outcome::Done);
+    const ContactRow listedByOther = *add.current;
+
+    const ContactRow first{u"0701"_s, u"Gamma Srl"_s, u"Clienti"_s};
+    QCOMPARE(changed(one, listedByOther, first).outcome, ContactStore::Outcome::Done);
+    const ContactStore::ChangeResult late =
+        deleteIt ? removed(other, listedByOther)
+                 : changed(other, listedByOther, {u"0799"_s, u"Delta"_s, u""_s});
+    QCOMPARE(late.outcome, ContactStore::Outcome::RowChanged);
+    QVERIFY(late.current);
+    QCOMPARE(*late.current, first);
+    QCOMPARE(late.current->version, listedByOther.version + 1);
+    QCOMPARE(late.message, texts::book::contactChanged(u"Gamma"_s, u"0700"_s));
+    QVERIFY(rowsOf(other).contains(first));
+
+    // Gone meanwhile: refused too, with nothing to show.
+    QCOMPARE(removed(one, *late.current).outcome, ContactStore::Outcome::Done);
+    const ContactStore::ChangeResult gone = changed(other, *late.current, {u"1"_s, u"x"_s, u""_s});
+    QCOMPARE(gone.outcome, ContactStore::Outcome::RowChanged);
+    QVERIFY(!gone.current);
+}
+
+void TestServerContactStore::valuesReadBackExactly_data()
+{
+    QTest::addColumn<ContactRow>("row");
+    QTest::newRow("quotes and a statement")
+        << ContactRow{u"0'1\"2"_s, u"O'Brien\"; DROP TABLE anagrafica; --"_s, u"\\ backslash $1 ?"_s};
+    QTest::newRow("100 KB name") << ContactRow{u"0612"_s, QString(100 * 1024, u'n'), u"g"_s};
+    QTest::newRow("accents and emoji") << ContactRow{u"+39 06"_s, u"Società Ünïcode 😀"_s, u"Città"_s};
+    QTest::newRow("empty texts") << ContactRow{};
+}
+
+void TestServerContactStore::valuesReadBackExactly()
+{
+    QFETCH(ContactRow, row);
+    ServerContactStore one(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    const ContactStore::ChangeResult add = added(one, row);
+    QVERIFY2(add.outcome == ContactStore::Outcome::Done, qPrintable(add.message));
+    ServerContactStore other(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    const QList<ContactRow> rows = rowsOf(other);
+    QCOMPARE(rows.count(row), 1);
+    QCOMPARE(removed(one, *add.current).outcome, ContactStore::Outcome::Done);
+}
+
+// PostgreSQL's text cannot hold a NUL character: the contact is refused whole
+// rather than stored cut short.
+void TestServerContactStore::nulRefused()
+{
+    ServerContactStore one(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    const int before = rowsOf(one).size();
+    const ContactRow row{u"0613"_s, u"Nul"_s + QChar(u'\0') + u"after"_s, u""_s};
+    const ContactStore::ChangeResult add = added(one, row);
+    QCOMPARE(add.outcome, ContactStore::Outcome::Failed);
+    QCOMPARE(add.message, texts::sharedbook::NulCharacter);
+    QCOMPARE(rowsOf(one).size(), before);
+}
+
+void TestServerContactStore::roleWithoutCreateRightsNamesTheScript()
+{
+    ServerContactStore desk(uri(u"desk"_s, u"bare"_s));
+    QSignalSpy availability(&desk, &ContactStore::availabilityChanged);
+    const Expected<QList<ContactRow>> refused = listing(desk);
+    QVERIFY(!refused);
+    QVERIFY2(refused.error().message.contains(ServerContactStore::setupScriptPath()),
+             qPrintable(refused.error().message));
+    QVERIFY(desk.isReadOnly());
+    QCOMPARE(availability.size(), 1);
+    QCOMPARE(availability.first().first().toBool(), false);
+
+    // The administrator runs the shipped script; the open store finds the
+    // table by itself, and the desk's grants are enough for its work.
+    QString why;
+    m_server.psql(u"bare"_s,
+                  {u"-v"_s, u"desk=desk"_s, u"-f"_s, QStringLiteral(KESTREL_RUBRICA_SERVER_SQL_SOURCE)},
+                  &why);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QTRY_COMPARE_WITH_TIMEOUT(availability.size(), 2, Generous);
+    QCOMPARE(availability.last().first().toBool(), true);
+    const ContactStore::ChangeResult add = added(desk, {u"0614"_s, u"Epsilon"_s, u""_s});
+    QCOMPARE(add.outcome, ContactStore::Outcome::Done);
+    QCOMPARE(changed(desk, *add.current, {u"0615"_s, u"Epsilon"_s, u""_s}).outcome,
+             ContactStore::Outcome::Done);
+    QCOMPARE(rowsOf(desk).size(), 1);
+    // Nothing more than the rows: the table itself stays out of its reach.
+    QCOMPARE(m_server
+                 .sql(u"bare"_s,
+                      u"SELECT has_table_privilege('desk', 'anagrafica', 'TRUNCATE') OR "
+                      u"has_database_privilege('desk', 'bare', 'CREATE')"_s,
+                      &why)
+                 .trimmed(),
+             u"f"_s);
+}
+
+void TestServerContactStore::passwordNeverShown_data()
+{
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("right password") << u"office"_s << CreatorPassword;
+    QTest::newRow("wrong password") << u"office"_s << u"Wr0ng-Secret"_s;
+    QTest::newRow("no such database") << u"nowhere"_s << CreatorPassword;
+}
+
+void TestServerContactStore::passwordNeverShown()
+{
+    QFETCH(QString, database);
+    QFETCH(QString, password);
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
+    ServerContactStore store(uri(u"creator"_s, database, password));
+    QStringList seen{store.description()};
+    const Expected<QList<ContactRow>> rows = listing(store);
+    if (!rows)
+        seen << rows.error().message;
+    seen << added(store, {u"0616"_s, u"Zeta"_s, u""_s}).message;
+    for (const QString& text : std::as_const(seen)) {
+        QVERIFY2(!text.contains(password) && !text.contains(encoded), qPrintable(text));
+    }
+    QVERIFY(seen.first().contains(u"creator:***@127.0.0.1"_s));
+}
+
+void TestServerContactStore::serverStoppedAndStartedUnderAStore()
+{
+    ServerContactStore store(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    QCOMPARE(added(store, {u"0617"_s, u"Eta"_s, u""_s}).outcome, ContactStore::Outcome::Done);
+    const QList<ContactRow> before = rowsOf(store);
+    QSignalSpy availability(&store, &ContactStore::availabilityChanged);
+    QSignalSpy changes(&store, &ContactStore::contactsChanged);
+
+    m_server.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(availability.size(), 1, Generous);
+    QCOMPARE(availability.first().first().toBool(), false);
+    QVERIFY(store.isReadOnly());
+    QCOMPARE(added(store, {u"0618"_s, u"Theta"_s, u""_s}).outcome, ContactStore::Outcome::ReadOnly);
+    QVERIFY(!listing(store));
+    QCOMPARE(store.nameOfNumber(u"0617"_s), u"Eta"_s);
+
+    // Changed while this store was away: the fresh listing shows it.
+    QString why;
+    QVERIFY2(m_server.start(&why), qPrintable(why));
+    psql(u"office"_s, u"INSERT INTO anagrafica (fax, nome, gruppo) VALUES ('0619', 'Iota', '')"_s);
+    changes.clear();
+    QTRY_COMPARE_WITH_TIMEOUT(availability.size(), 2, Generous);
+    QCOMPARE(availability.last().first().toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
+    QVERIFY(!store.isReadOnly());
+    const QList<ContactRow> after = rowsOf(store);
+    QCOMPARE(after.size(), before.size() + 1);
+    QVERIFY(after.contains(ContactRow{u"0619"_s, u"Iota"_s, u""_s}));
+}
+
+QTEST_GUILESS_MAIN(TestServerContactStore)
+#include "tst_servercontactstore.moc"
