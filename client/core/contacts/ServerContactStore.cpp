@@ -17,6 +17,8 @@
 
 #include <atomic>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -99,7 +101,7 @@ ConnectionSettings settingsOf(const QString& uri)
         return settings;
     }
     QStringList options;
-    bool timeout = false;
+    QStringList given;
     for (PQconninfoOption* option = parsed; option->keyword; ++option) {
         if (!option->val)
             continue;
@@ -122,11 +124,20 @@ ConnectionSettings settingsOf(const QString& uri)
             settings.error = texts::sharedbook::semicolonIn(key);
         else
             options.append(key + u'=' + quoted(value));
-        timeout = timeout || key == "connect_timeout"_L1;
+        given.append(key);
     }
     PQconninfoFree(parsed);
-    if (!timeout)
-        options.append(u"connect_timeout="_s + QString::number(ConnectTimeoutSeconds));
+    // A link that stops answering fails a statement within seconds instead
+    // of the system's hours, unless the URI says otherwise.
+    for (const auto& [key, value] : std::initializer_list<std::pair<QString, QString>>{
+             {u"connect_timeout"_s, QString::number(ConnectTimeoutSeconds)},
+             {u"keepalives_idle"_s, u"5"_s},
+             {u"keepalives_interval"_s, u"2"_s},
+             {u"keepalives_count"_s, u"3"_s},
+             {u"tcp_user_timeout"_s, QString::number(StatementTimeoutMs + 5000)}}) {
+        if (!given.contains(key))
+            options.append(key + u'=' + value);
+    }
     settings.options = options.join(u' ');
     return settings;
 }
