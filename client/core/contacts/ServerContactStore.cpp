@@ -203,11 +203,14 @@ private:
     int m_retryMs = FirstRetryMs;
     bool m_open = false;
     bool m_reportedReachable = true;
+    bool m_notified = false;
 };
 
 QString ServerContactWorker::clean(QString message) const
 {
-    if (!m_settings.password.isEmpty())
+    // libpq does not repeat a password in its messages; should one ever do,
+    // it is masked (a very short one would mask ordinary words instead).
+    if (m_settings.password.size() >= 4)
         message.replace(m_settings.password, u"***"_s);
     return ServerContactStore::maskPassword(message.trimmed());
 }
@@ -265,10 +268,14 @@ void ServerContactWorker::open()
             lost(why);
         return;
     }
+    // The driver stays the same across reconnections: connected once.
     QSqlDriver* driver = db.driver();
-    QObject::connect(driver, &QSqlDriver::notification, this, [this](const QString&) {
-        toStore([store = m_store] { Q_EMIT store->contactsChanged(); });
-    });
+    if (!m_notified) {
+        m_notified = true;
+        QObject::connect(driver, &QSqlDriver::notification, this, [this](const QString&) {
+            toStore([store = m_store] { Q_EMIT store->contactsChanged(); });
+        });
+    }
     if (!driver->subscribeToNotification(Channel)) {
         lost(texts::sharedbook::unreachable(m_where, clean(driver->lastError().text())));
         return;

@@ -338,6 +338,14 @@ void TestServerContactStore::serverStoppedAndStartedUnderAStore()
     const QList<ContactRow> after = rowsOf(store);
     QCOMPARE(after.size(), before.size() + 1);
     QVERIFY(after.contains(ContactRow{u"0619"_s, u"Iota"_s, u""_s}));
+
+    // Listening again, once: another desk's change is announced.
+    changes.clear();
+    ServerContactStore other(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    QCOMPARE(added(other, {u"0620"_s, u"Kappa"_s, u""_s}).outcome, ContactStore::Outcome::Done);
+    QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
+    QTest::qWait(200);
+    QCOMPARE(changes.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestServerContactStore)
