@@ -532,6 +532,16 @@ inline QString semicolonIn(const QString& key)
     return u"il valore di "_s + key +
            u" contiene \";\", che il driver non sa trasmettere: toglierlo dall'indirizzo o usare un file di servizio"_s;
 }
+// corvafax-rubrica, which moves a desk's file into the shared book.
+inline QString importSummary(int added, int skipped)
+{
+    return u"Contatti aggiunti: "_s + QString::number(added) + u", saltati perché già presenti: "_s +
+           QString::number(skipped);
+}
+inline const QString ImportUsage =
+    u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la "
+    u"rubrica.db di una postazione) nella rubrica condivisa indicata da URI "
+    u"(postgresql://utente@server:porta/database)."_s;
 inline const QString ConnectionClosed = u"il server ha chiuso la connessione"_s;
 inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, che la rubrica condivisa non "
                                     u"può conservare: non è stato salvato "

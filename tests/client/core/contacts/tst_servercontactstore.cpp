@@ -3,7 +3,10 @@
 #include "ServerContactStore.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +31,7 @@ private Q_SLOTS:
     void valuesReadBackExactly();
     void nulRefused();
     void roleWithoutCreateRightsNamesTheScript();
+    void importTwiceAddsNothingMore();
     void passwordNeverShown_data();
     void passwordNeverShown();
     void serverStoppedAndStartedUnderAStore();
@@ -134,6 +138,7 @@ void TestServerContactStore::initTestCase()
     psql(u"postgres"_s, u"CREATE ROLE desk LOGIN PASSWORD '%1'"_s.arg(DeskPassword));
     psql(u"postgres"_s, u"CREATE DATABASE office OWNER creator"_s);
     psql(u"postgres"_s, u"CREATE DATABASE bare"_s);
+    psql(u"postgres"_s, u"CREATE DATABASE moving OWNER creator"_s);
     // desk's password comes from a password file, read by libpq.
     const QString passfile = m_home.filePath(u"pgpass"_s);
     QFile file(passfile);
@@ -282,6 +287,37 @@ void TestServerContactStore::roleWithoutCreateRightsNamesTheScript()
                       &why)
                  .trimmed(),
              u"f"_s);
+}
+
+// A desk's file with a contact twice: both copied once, none the second time.
+void TestServerContactStore::importTwiceAddsNothingMore()
+{
+    const QString file = m_home.filePath(u"rubrica.db"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"desk-file"_s);
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(u"CREATE TABLE anagrafica (fax TEXT, nome TEXT, gruppo TEXT)"_s));
+        QVERIFY(query.exec(
+            u"INSERT INTO anagrafica VALUES ('0611', 'Alfa', 'Clienti'), ('0622', 'O''Brien', ''), "
+            u"('0611', 'Alfa', 'Clienti')"_s));
+    }
+    QSqlDatabase::removeDatabase(u"desk-file"_s);
+
+    const QString address = uri(u"creator"_s, u"moving"_s, CreatorPassword);
+    for (const QString& expected :
+         {texts::sharedbook::importSummary(3, 0), texts::sharedbook::importSummary(0, 3)}) {
+        QProcess tool;
+        tool.start(QStringLiteral(KESTREL_RUBRICA_TOOL), {u"import"_s, file, address});
+        QVERIFY(tool.waitForFinished(Generous * 3));
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed(), expected);
+    }
+    ServerContactStore store(address);
+    const QList<ContactRow> rows = rowsOf(store);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.count(ContactRow{u"0611"_s, u"Alfa"_s, u"Clienti"_s}), 2);
 }
 
 void TestServerContactStore::passwordNeverShown_data()

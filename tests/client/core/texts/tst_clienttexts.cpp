@@ -582,6 +582,12 @@ void TestClientTexts::everyText_data()
                                                << u"il valore di options contiene \";\", che il driver non "
                                                   u"sa trasmettere: toglierlo dall'indirizzo o "
                                                   u"usare un file di servizio"_s;
+    QTest::newRow("sharedbook::importSummary()") << texts::sharedbook::importSummary(2, 1)
+                                                 << u"Contatti aggiunti: 2, saltati perché già presenti: 1"_s;
+    QTest::newRow("sharedbook::ImportUsage")
+        << texts::sharedbook::ImportUsage
+        << u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la rubrica.db di una "
+           u"postazione) nella rubrica condivisa indicata da URI (postgresql://utente@server:porta/database)."_s;
     QTest::newRow("sharedbook::ConnectionClosed")
         << texts::sharedbook::ConnectionClosed << u"il server ha chiuso la connessione"_s;
     QTest::newRow("sharedbook::NulCharacter") << texts::sharedbook::NulCharacter
