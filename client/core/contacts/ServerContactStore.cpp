@@ -96,7 +96,10 @@ ConnectionSettings settingsOf(const QString& uri)
     char* message = nullptr;
     PQconninfoOption* parsed = PQconninfoParse(uri.toUtf8().constData(), &message);
     if (!parsed) {
+        // libpq quotes the part it could not read, which may be the password.
+        static const QRegularExpression quotedPart(u"\"[^\"]*\""_s);
         settings.error = message ? QString::fromUtf8(message).trimmed() : u"?"_s;
+        settings.error.replace(quotedPart, u"\"***\""_s);
         PQfreemem(message);
         return settings;
     }

@@ -324,17 +324,23 @@ void TestServerContactStore::passwordNeverShown_data()
 {
     QTest::addColumn<QString>("database");
     QTest::addColumn<QString>("password");
-    QTest::newRow("right password") << u"office"_s << CreatorPassword;
-    QTest::newRow("wrong password") << u"office"_s << u"Wr0ng-Secret"_s;
-    QTest::newRow("no such database") << u"nowhere"_s << CreatorPassword;
+    QTest::addColumn<bool>("raw");
+    QTest::newRow("right password") << u"office"_s << CreatorPassword << false;
+    QTest::newRow("wrong password") << u"office"_s << u"Wr0ng-Secret"_s << false;
+    QTest::newRow("no such database") << u"nowhere"_s << CreatorPassword << false;
+    // libpq's message quotes what it could not decode.
+    QTest::newRow("password libpq cannot read") << u"office"_s << u"Sec%zzret"_s << true;
 }
 
 void TestServerContactStore::passwordNeverShown()
 {
     QFETCH(QString, database);
     QFETCH(QString, password);
+    QFETCH(bool, raw);
     const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
-    ServerContactStore store(uri(u"creator"_s, database, password));
+    const QString address = raw ? u"postgresql://creator:"_s + password + u"@127.0.0.1/office"_s
+                                : uri(u"creator"_s, database, password);
+    ServerContactStore store(address);
     QStringList seen{store.description()};
     const Expected<QList<ContactRow>> rows = listing(store);
     if (!rows)
