@@ -188,7 +188,7 @@ private:
     bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values, QString* why);
     QString clean(QString message) const;
     std::optional<ContactRow> current(qint64 id);
-    void answer(int ticket, const ContactRow& listed, ContactStore::ChangeResult result);
+    void answer(int ticket, const ContactRow& listed, const ContactStore::ChangeResult& result);
     void watch();
 
     template <typename F> void toStore(F&& f)
@@ -363,7 +363,7 @@ void ServerContactWorker::watch()
 
 void ServerContactWorker::list(int ticket)
 {
-    auto deliver = [this, ticket](Expected<QList<ContactRow>> rows) {
+    auto deliver = [this, ticket](const Expected<QList<ContactRow>>& rows) {
         toStore([store = m_store, ticket, rows] { store->deliverListing(ticket, rows); });
     };
     if (!m_open) {
@@ -394,7 +394,8 @@ std::optional<ContactRow> ServerContactWorker::current(qint64 id)
     return std::nullopt;
 }
 
-void ServerContactWorker::answer(int ticket, const ContactRow& listed, ContactStore::ChangeResult result)
+void ServerContactWorker::answer(int ticket, const ContactRow& listed,
+                                 const ContactStore::ChangeResult& result)
 {
     toStore([store = m_store, ticket, listed, result] { store->deliverChange(ticket, listed, result); });
 }
