@@ -128,6 +128,28 @@ void PrivatePostgres::stop()
     }
 }
 
+void PrivatePostgres::freeze(bool frozen)
+{
+    const auto server = static_cast<pid_t>(m_server.processId());
+    if (server <= 0)
+        return;
+    const int signal = frozen ? SIGSTOP : SIGCONT;
+    ::kill(server, signal);
+    // Its children: every process whose parent it is (/proc/PID/stat, field 4).
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const pid_t pid = entry.toInt(&number);
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toInt() == server)
+            ::kill(pid, signal);
+    }
+}
+
 QString PrivatePostgres::psql(const QString& database, const QStringList& arguments, QString* why) const
 {
     QProcess process;

@@ -30,6 +30,8 @@ public:
     bool start(QString* why);
     // Fast shutdown: clients are disconnected.
     void stop();
+    // Stops (SIGSTOP) or resumes the server and its processes: a frozen host.
+    void freeze(bool frozen);
 
     int port() const { return m_port; }
     QString socketDir() const { return m_dir.filePath(u"socket"_s); }

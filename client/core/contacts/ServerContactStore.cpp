@@ -15,9 +15,14 @@
 
 #include <libpq-fe.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
+#include <mutex>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -36,6 +41,10 @@ constexpr int ConnectTimeoutSeconds = 5;
 constexpr int WatchIntervalMs = 1000;
 constexpr int FirstRetryMs = 500;
 constexpr int LastRetryMs = 8000;
+// A statement still without an answer this long after the server's own
+// limit has a server that stopped answering (a frozen host, a dead link that
+// still acknowledges): its connection is cut from the owner's thread.
+constexpr int StallLimitMs = StatementTimeoutMs + 5000;
 // SQLSTATE of insufficient_privilege.
 const auto PermissionDenied = u"42501"_s;
 
@@ -171,6 +180,11 @@ public:
         QSqlDatabase::removeDatabase(m_name);
     }
 
+    // From the owner's thread: cuts the connection under a statement that
+    // has waited past StallLimitMs; the statement then fails as if the
+    // server had gone.
+    void cutStalled();
+
     void open();
     void list(int ticket);
     void add(int ticket, const ContactRow& row);
@@ -191,6 +205,28 @@ private:
     void answer(int ticket, const ContactRow& listed, const ContactStore::ChangeResult& result);
     void watch();
 
+    // While a statement runs: a duplicate of its socket (shutting it down
+    // acts on the connection, and it cannot be closed and reused meanwhile)
+    // and when it started.
+    class Busy
+    {
+    public:
+        explicit Busy(ServerContactWorker& worker);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        ServerContactWorker& m_worker;
+    };
+    static qint64 now()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    PGconn* connection() const;
+
     template <typename F> void toStore(F&& f)
     {
         QMetaObject::invokeMethod(m_store, std::forward<F>(f), Qt::QueuedConnection);
@@ -207,7 +243,43 @@ private:
     bool m_open = false;
     bool m_reportedReachable = true;
     bool m_notified = false;
+    std::mutex m_busyLock;
+    int m_busySocket = -1;
+    qint64 m_busySince = 0;
 };
+
+ServerContactWorker::Busy::Busy(ServerContactWorker& worker) : m_worker(worker)
+{
+    PGconn* connection = worker.connection();
+    const int socket = connection ? PQsocket(connection) : -1;
+    const std::lock_guard lock(worker.m_busyLock);
+    worker.m_busySocket = socket >= 0 ? ::dup(socket) : -1;
+    worker.m_busySince = now();
+}
+
+ServerContactWorker::Busy::~Busy()
+{
+    const std::lock_guard lock(m_worker.m_busyLock);
+    if (m_worker.m_busySocket >= 0)
+        ::close(m_worker.m_busySocket);
+    m_worker.m_busySocket = -1;
+    m_worker.m_busySince = 0;
+}
+
+void ServerContactWorker::cutStalled()
+{
+    const std::lock_guard lock(m_busyLock);
+    if (m_busySocket >= 0 && now() - m_busySince > StallLimitMs)
+        ::shutdown(m_busySocket, SHUT_RDWR);
+}
+
+PGconn* ServerContactWorker::connection() const
+{
+    if (!QSqlDatabase::contains(m_name))
+        return nullptr;
+    const QVariant handle = database().driver()->handle();
+    return handle.isValid() ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+}
 
 QString ServerContactWorker::clean(QString message) const
 {
@@ -305,6 +377,7 @@ bool ServerContactWorker::ensureTable(QString* why)
     if (query.next() && query.value(0).toBool())
         return true;
     QSqlDatabase db = database();
+    const Busy busy(*this);
     db.transaction();
     for (const QString& statement : CreateStatements) {
         QSqlQuery create(db);
@@ -331,6 +404,7 @@ bool ServerContactWorker::exec(QSqlQuery& query, const QString& statement, const
                                QString* why)
 {
     bool done = false;
+    const Busy busy(*this);
     if (values.isEmpty()) {
         done = query.exec(statement);
     } else if (query.prepare(statement)) {
@@ -341,10 +415,8 @@ bool ServerContactWorker::exec(QSqlQuery& query, const QString& statement, const
     if (done)
         return true;
     const QSqlError error = query.lastError();
-    QSqlDatabase db = database();
-    const QVariant handle = db.driver()->handle();
-    PGconn* connection = handle.isValid() ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
-    if (error.type() == QSqlError::ConnectionError || !connection || PQstatus(connection) == CONNECTION_BAD) {
+    PGconn* pg = connection();
+    if (error.type() == QSqlError::ConnectionError || !pg || PQstatus(pg) == CONNECTION_BAD) {
         *why = texts::sharedbook::unreachable(m_where, clean(error.text()));
         lost(*why);
     } else {
@@ -355,9 +427,8 @@ bool ServerContactWorker::exec(QSqlQuery& query, const QString& statement, const
 
 void ServerContactWorker::watch()
 {
-    const QVariant handle = database().driver()->handle();
-    PGconn* connection = handle.isValid() ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
-    if (!connection || PQstatus(connection) == CONNECTION_BAD)
+    PGconn* pg = connection();
+    if (!pg || PQstatus(pg) == CONNECTION_BAD)
         lost(texts::sharedbook::unreachable(m_where, texts::sharedbook::ConnectionClosed));
 }
 
@@ -479,12 +550,16 @@ ServerContactStore::ServerContactStore(const QString& uri, QObject* parent)
         &m_thread, &QThread::finished, m_worker, [worker = m_worker] { delete worker; },
         Qt::DirectConnection);
     m_thread.start();
+    m_stallWatch.setInterval(1000);
+    connect(&m_stallWatch, &QTimer::timeout, this, [this] { m_worker->cutStalled(); });
+    m_stallWatch.start();
     QMetaObject::invokeMethod(
         m_worker, [worker = m_worker] { worker->open(); }, Qt::QueuedConnection);
 }
 
 ServerContactStore::~ServerContactStore()
 {
+    m_stallWatch.stop();
     m_thread.quit();
     m_thread.wait();
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 
 namespace kestrel {
 
@@ -20,7 +21,8 @@ class ServerContactWorker;
 // connection, with a time limit; answers come back as signals on the
 // owner's thread. The connection listens for the changes every desk makes
 // (a trigger on the table notifies them) and the store says contactsChanged.
-// When the server goes away the store turns read-only, tries again by itself
+// A server that stops answering altogether has its connection cut once a
+// statement has waited 10 seconds. When the server goes away the store turns read-only, tries again by itself
 // at growing intervals, and says availabilityChanged both ways.
 class ServerContactStore : public ContactStore
 {
@@ -55,6 +57,8 @@ private:
 
     QString m_uri;
     QThread m_thread;
+    // Cuts a statement that waits on a server that stopped answering.
+    QTimer m_stallWatch;
     ServerContactWorker* m_worker = nullptr;
     QList<ContactRow> m_rows;
     bool m_reachable = true;

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void passwordNeverShown_data();
     void passwordNeverShown();
     void serverStoppedAndStartedUnderAStore();
+    void frozenServerIsLeft();
 
 private:
     QString uri(const QString& user, const QString& database, const QString& password = {}) const;
@@ -376,6 +377,22 @@ void TestServerContactStore::serverStoppedAndStartedUnderAStore()
     QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), Generous);
     QTest::qWait(200);
     QCOMPARE(changes.size(), 1);
+}
+
+// A server that stops answering (its host frozen): the statement waiting on
+// it fails within its limit, and the store comes back once the server does.
+void TestServerContactStore::frozenServerIsLeft()
+{
+    ServerContactStore store(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    QVERIFY(listing(store));
+    QSignalSpy availability(&store, &ContactStore::availabilityChanged);
+    m_server.freeze(true);
+    const Expected<QList<ContactRow>> stalled = listing(store);
+    m_server.freeze(false);
+    QVERIFY(!stalled);
+    QCOMPARE(availability.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(availability.size(), 2, Generous);
+    QVERIFY(listing(store));
 }
 
 QTEST_GUILESS_MAIN(TestServerContactStore)
