@@ -49,7 +49,9 @@ QStringList PrivatePostgres::asServerUser(const QString& program) const
     const QString path = m_bin + u'/' + program;
     if (geteuid() != 0)
         return {path};
-    return {u"/usr/bin/setpriv"_s, u"--reuid=nobody"_s, u"--regid=nogroup"_s, u"--clear-groups"_s, path};
+    // Killed with the test, should the test die first.
+    return {u"/usr/bin/setpriv"_s, u"--reuid=nobody"_s,   u"--regid=nogroup"_s,
+            u"--clear-groups"_s,   u"--pdeathsig=KILL"_s, path};
 }
 
 bool PrivatePostgres::create(QString* why)
@@ -98,8 +100,9 @@ bool PrivatePostgres::start(QString* why)
                                 << u"-D"_s << m_dir.filePath(u"data"_s) << u"-k"_s << socketDir() << u"-h"_s
                                 << u"127.0.0.1"_s << u"-p"_s << QString::number(m_port) << u"-c"_s
                                 << u"fsync=off"_s << u"-c"_s << u"log_min_messages=fatal"_s;
-    m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Its log in the folder: a server left behind holds no pipe of the test's.
     m_server.setStandardOutputFile(QProcess::nullDevice());
+    m_server.setStandardErrorFile(m_dir.filePath(u"server.log"_s), QIODevice::Append);
     m_server.start(command.first(), command.mid(1));
     if (!m_server.waitForStarted()) {
         *why = u"cannot start postgres: "_s + m_server.errorString();
@@ -112,7 +115,7 @@ bool PrivatePostgres::start(QString* why)
             return true;
         QThread::msleep(100);
     }
-    *why = u"postgres did not answer on %1"_s.arg(socketDir());
+    *why = u"postgres did not answer; see %1"_s.arg(m_dir.filePath(u"server.log"_s));
     return false;
 }
 

@@ -183,7 +183,8 @@ public:
     // From the owner's thread: cuts the connection under a statement that
     // has waited past StallLimitMs; the statement then fails as if the
     // server had gone.
-    void cutStalled();
+    // immediately: whatever it has waited (the store is going away).
+    void cutStalled(bool immediately = false);
 
     void open();
     void list(int ticket);
@@ -266,10 +267,10 @@ ServerContactWorker::Busy::~Busy()
     m_worker.m_busySince = 0;
 }
 
-void ServerContactWorker::cutStalled()
+void ServerContactWorker::cutStalled(bool immediately)
 {
     const std::lock_guard lock(m_busyLock);
-    if (m_busySocket >= 0 && now() - m_busySince > StallLimitMs)
+    if (m_busySocket >= 0 && (immediately || now() - m_busySince > StallLimitMs))
         ::shutdown(m_busySocket, SHUT_RDWR);
 }
 
@@ -560,6 +561,8 @@ ServerContactStore::ServerContactStore(const QString& uri, QObject* parent)
 ServerContactStore::~ServerContactStore()
 {
     m_stallWatch.stop();
+    // A statement in hand ends now; a connection attempt within its limit.
+    m_worker->cutStalled(true);
     m_thread.quit();
     m_thread.wait();
 }

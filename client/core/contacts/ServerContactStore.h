@@ -29,7 +29,8 @@ class ServerContactStore : public ContactStore
     Q_OBJECT
 public:
     explicit ServerContactStore(const QString& uri, QObject* parent = nullptr);
-    // Waits for the statement in hand, at most its time limit.
+    // Cuts the statement in hand; waits for a connection attempt, at most
+    // its time limit (5 s unless the URI sets connect_timeout).
     ~ServerContactStore() override;
 
     // Whether text names a server (a connection URI) rather than a file.
