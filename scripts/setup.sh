@@ -18,6 +18,10 @@ packages=(
   # Printer descriptions that wrap PostScript in job control (PJL), as
   # vendors ship them: the capture test prints through queues made of them.
   openprinting-ppds
+  # The shared address book: a private PostgreSQL cluster for its tests, Qt's
+  # driver for the server, and libpq's header (the store reads its
+  # connection URI with libpq's own parser).
+  postgresql libqt6sql6-psql libpq-dev
 )
 
 sudo_cmd=()

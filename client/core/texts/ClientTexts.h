@@ -506,4 +506,48 @@ inline QString plannedTip(const QString& when)
 }
 } // namespace sendoptions
 
+// The office's shared address book on a database server: where names the
+// server, its password masked.
+namespace sharedbook {
+inline QString unreachable(const QString& where, const QString& detail)
+{
+    return u"Rubrica condivisa non raggiungibile ("_s + where + u"): "_s + detail;
+}
+inline QString refused(const QString& where, const QString& detail)
+{
+    return u"La rubrica condivisa ("_s + where + u") ha rifiutato l'operazione: "_s + detail;
+}
+inline QString badAddress(const QString& where, const QString& detail)
+{
+    return u"Indirizzo della rubrica condivisa non valido ("_s + where + u"): "_s + detail;
+}
+inline QString missingTable(const QString& where, const QString& script)
+{
+    return u"La rubrica condivisa ("_s + where +
+           u") non ha ancora la tabella dei contatti e questo utente non può crearla: un amministratore "
+           u"esegua lo "
+           u"script "_s +
+           script + u" sul database."_s;
+}
+inline QString semicolonIn(const QString& key)
+{
+    return u"il valore di "_s + key +
+           u" contiene \";\", che il driver non sa trasmettere: toglierlo dall'indirizzo o usare un file di servizio"_s;
+}
+// corvafax-rubrica, which moves a desk's file into the shared book.
+inline QString importSummary(int added, int skipped)
+{
+    return u"Contatti aggiunti: "_s + QString::number(added) + u", saltati perché già presenti: "_s +
+           QString::number(skipped);
+}
+inline const QString ImportUsage =
+    u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la "
+    u"rubrica.db di una postazione) nella rubrica condivisa indicata da URI "
+    u"(postgresql://utente@server:porta/database)."_s;
+inline const QString ConnectionClosed = u"il server ha chiuso la connessione"_s;
+inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, che la rubrica condivisa non "
+                                    u"può conservare: non è stato salvato "
+                                    u"nulla. Togliere il carattere e riprovare."_s;
+} // namespace sharedbook
+
 } // namespace kestrel::texts

@@ -564,6 +564,37 @@ void TestClientTexts::everyText_data()
            u"rubrica "
            u"lo ha elencato: non è stato cambiato nulla. La rubrica è stata ricaricata; controllare il "
            u"contatto e riprovare."_s;
+    // The shared address book on a server.
+    QTest::newRow("sharedbook::unreachable()")
+        << texts::sharedbook::unreachable(u"postgresql://desk@db/ufficio"_s, u"timeout"_s)
+        << u"Rubrica condivisa non raggiungibile (postgresql://desk@db/ufficio): timeout"_s;
+    QTest::newRow("sharedbook::refused()")
+        << texts::sharedbook::refused(u"postgresql://db/u"_s, u"errore"_s)
+        << u"La rubrica condivisa (postgresql://db/u) ha rifiutato l'operazione: errore"_s;
+    QTest::newRow("sharedbook::badAddress()")
+        << texts::sharedbook::badAddress(u"postgresql://db:x/u"_s, u"invalid port"_s)
+        << u"Indirizzo della rubrica condivisa non valido (postgresql://db:x/u): invalid port"_s;
+    QTest::newRow("sharedbook::missingTable()")
+        << texts::sharedbook::missingTable(u"postgresql://db/u"_s, u"/usr/share/kestrel/rubrica-server.sql"_s)
+        << u"La rubrica condivisa (postgresql://db/u) non ha ancora la tabella dei contatti e questo utente "
+           u"non "
+           u"può crearla: un amministratore esegua lo script /usr/share/kestrel/rubrica-server.sql sul database."_s;
+    QTest::newRow("sharedbook::semicolonIn()") << texts::sharedbook::semicolonIn(u"options"_s)
+                                               << u"il valore di options contiene \";\", che il driver non "
+                                                  u"sa trasmettere: toglierlo dall'indirizzo o "
+                                                  u"usare un file di servizio"_s;
+    QTest::newRow("sharedbook::importSummary()") << texts::sharedbook::importSummary(2, 1)
+                                                 << u"Contatti aggiunti: 2, saltati perché già presenti: 1"_s;
+    QTest::newRow("sharedbook::ImportUsage")
+        << texts::sharedbook::ImportUsage
+        << u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la rubrica.db di una "
+           u"postazione) nella rubrica condivisa indicata da URI (postgresql://utente@server:porta/database)."_s;
+    QTest::newRow("sharedbook::ConnectionClosed")
+        << texts::sharedbook::ConnectionClosed << u"il server ha chiuso la connessione"_s;
+    QTest::newRow("sharedbook::NulCharacter") << texts::sharedbook::NulCharacter
+                                              << u"Il contatto contiene un carattere nullo, che la rubrica "
+                                                 u"condivisa non può conservare: non è stato "
+                                                 u"salvato nulla. Togliere il carattere e riprovare."_s;
     // Send options.
     {
         using namespace texts::sendoptions;
