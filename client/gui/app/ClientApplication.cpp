@@ -11,7 +11,6 @@
 #include "FaxHistory.h"
 #include "FaxLog.h"
 #include "FaxStatusWindow.h"
-#include "FileContactStore.h"
 #include "FrmMsg.h"
 #include "FrmOption.h"
 #include "FrmRubrica.h"
@@ -19,6 +18,7 @@
 #include "JobChanges.h"
 #include "LineTable.h"
 #include "OneShotTimer.h"
+#include "OpenContactStore.h"
 #include "OptionsController.h"
 #include "Outbox.h"
 #include "QtTranslation.h"
@@ -52,7 +52,8 @@ struct ClientApplication::Parts
           starter(replacements.starter ? *replacements.starter : ownStarter),
           tray(nullptr, replacements.trayAvailable), menu(dialogLoader(box, shell)),
           updates(folder, clock, starter), outbox(lines, box), contacts(settings.values().rubrica, box),
-          contactStore(settings.values().rubrica), desktopContacts(desktopContactsNotice()),
+          ownContactStore(openContactStore(settings.values().rubrica)), contactStore(*ownContactStore),
+          desktopContacts(desktopContactsNotice()),
           statusTimer(replacements.statusTimer ? *replacements.statusTimer : ownStatusTimer),
           history(folder + u'/' + QString::fromLatin1(FaxHistory::FileName), clock),
           tracker(history, statusHost, statusTimer),
@@ -144,7 +145,9 @@ struct ClientApplication::Parts
     UpdateCheck updates;
     Outbox outbox; // outlives the send window
     ContactDatabase contacts;
-    FileContactStore contactStore;
+    // The file, or the office's server when RUBRICA holds its address.
+    std::unique_ptr<ContactStore> ownContactStore;
+    ContactStore& contactStore;
     DesktopContactsLoader desktopContacts;
     QtOneShotTimer ownStatusTimer;
     OneShotTimer& statusTimer;

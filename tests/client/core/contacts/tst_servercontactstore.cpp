@@ -1,4 +1,6 @@
 #include "ClientTexts.h"
+#include "FileContactStore.h"
+#include "OpenContactStore.h"
 #include "PrivatePostgres.h"
 #include "ServerContactStore.h"
 
@@ -140,7 +142,12 @@ void TestServerContactStore::initTestCase()
 void TestServerContactStore::twoDesksFollowEachOther()
 {
     ServerContactStore one(uri(u"creator"_s, u"office"_s, CreatorPassword));
-    ServerContactStore other(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    // The other desk opens it as the client opens what RUBRICA names.
+    const std::unique_ptr<ContactStore> opened =
+        openContactStore(uri(u"creator"_s, u"office"_s, CreatorPassword));
+    QVERIFY(dynamic_cast<ServerContactStore*>(opened.get()));
+    QVERIFY(dynamic_cast<FileContactStore*>(openContactStore(u"/tmp/rubrica.db"_s).get()));
+    ContactStore& other = *opened;
     // The first listing waits for the connection behind it.
     QVERIFY(listing(one));
     QVERIFY(listing(other));
