@@ -659,8 +659,14 @@ QString ServerContactStore::nameOfNumber(const QString& number) const
 
 void ServerContactStore::deliverListing(int ticket, const Expected<QList<ContactRow>>& rows)
 {
-    if (rows)
+    if (rows) {
         m_rows = *rows;
+        m_listedOnce = true;
+    } else if (!m_reachable && m_listedOnce) {
+        // Away: the contacts last read, to be shown read-only.
+        Q_EMIT listed(ticket, m_rows);
+        return;
+    }
     Q_EMIT listed(ticket, rows);
 }
 

@@ -63,6 +63,7 @@ private:
     ServerContactWorker* m_worker = nullptr;
     QList<ContactRow> m_rows;
     bool m_reachable = true;
+    bool m_listedOnce = false; // m_rows holds a listing the server gave
     int m_nextTicket = 0;
 };
 

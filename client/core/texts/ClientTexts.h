@@ -544,6 +544,8 @@ inline const QString ImportUsage =
     u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la "
     u"rubrica.db di una postazione) nella rubrica condivisa indicata da URI "
     u"(postgresql://utente@server:porta/database)."_s;
+inline const QString ShowingLastRead =
+    u"Rubrica condivisa non raggiungibile: elenco dell'ultima lettura, in sola lettura"_s;
 inline const QString ConnectionClosed = u"il server ha chiuso la connessione"_s;
 inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, che la rubrica condivisa non "
                                     u"può conservare: non è stato salvato "

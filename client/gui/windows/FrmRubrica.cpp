@@ -293,6 +293,14 @@ void FrmRubrica::databaseRowsListed(int ticket, const Expected<QList<ContactRow>
     for (const ContactRow& contact : *listed)
         m_listed.insert(contact.rowid, contact);
     m_grid.append(databaseRows(*listed));
+    // The shared book away: its last listing, said once while it lasts.
+    const bool away = m_services.store->isReadOnly();
+    if (away && !std::exchange(m_toldAway, true) && m_services.messageBox) {
+        m_services.messageBox->show(
+            {texts::sharedbook::ShowingLastRead, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+    }
+    if (!away)
+        m_toldAway = false;
 }
 
 void FrmRubrica::showLoading(bool loading)

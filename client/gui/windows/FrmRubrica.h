@@ -115,6 +115,7 @@ private:
     GridRows m_rows{AddressBookGrid::ColumnCount};
     AddressBookGrid m_grid{m_rows};
     bool m_loaded = false;
+    bool m_toldAway = false; // the shared book's absence was said
     std::unique_ptr<FrmAggiungi> m_editor;
     QHash<qint64, ContactRow> m_listed; // the database rows listed, by rowid
     int m_listing = 0;                  // the ticket of the listing awaited, 0 for none

@@ -589,6 +589,9 @@ void TestClientTexts::everyText_data()
         << texts::sharedbook::ImportUsage
         << u"Uso: corvafax-rubrica import FILE URI\nCopia i contatti del file FILE (la rubrica.db di una "
            u"postazione) nella rubrica condivisa indicata da URI (postgresql://utente@server:porta/database)."_s;
+    QTest::newRow("sharedbook::ShowingLastRead")
+        << texts::sharedbook::ShowingLastRead
+        << u"Rubrica condivisa non raggiungibile: elenco dell'ultima lettura, in sola lettura"_s;
     QTest::newRow("sharedbook::ConnectionClosed")
         << texts::sharedbook::ConnectionClosed << u"il server ha chiuso la connessione"_s;
     QTest::newRow("sharedbook::NulCharacter") << texts::sharedbook::NulCharacter
