@@ -167,22 +167,14 @@ QStringList JobActionProtocol::onReply(const Reply& reply)
     const QString line = reply.text.section(u"\r\n"_s, 0, 0);
     switch (m_step) {
     case Step::Greeting:
-        if (reply.code != 220)
-            return giveUp(texts::actionUnexpectedReply(serverText(line)));
-        m_step = Step::User;
-        return {u"USER "_s + m_userName};
     case Step::User:
-        if (reply.code == 331) {
-            m_step = Step::Pass;
-            return {u"PASS "_s + m_password};
-        }
-        [[fallthrough]];
-    case Step::Pass:
-        if (reply.code == 530)
-            return giveUp(texts::loginRefused());
-        if (reply.code != 230)
-            return giveUp(texts::actionUnexpectedReply(serverText(line)));
-        return next();
+    case Step::Pass: {
+        const LoginAnswer answer = answerLogin(m_step, reply, m_userName, m_password,
+                                               texts::actionUnexpectedReply(serverText(line)));
+        if (!answer.problem.isEmpty())
+            return giveUp(answer.problem);
+        return answer.loggedIn ? next() : answer.commands;
+    }
     case Step::Quit:
         // "221 Goodbye.", or whatever comes: the session is over.
         m_step = Step::Done;

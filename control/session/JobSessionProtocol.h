@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ControlTexts.h"
 #include "FaxStatus.h"
 #include "ReplySplitter.h"
 
@@ -50,5 +51,42 @@ public:
     virtual QList<JobReport> takeReports() { return {}; }
     virtual QList<JobActionReport> takeActions() { return {}; }
 };
+
+// What a reply during the login calls for.
+struct LoginAnswer
+{
+    QStringList commands;  // to send next
+    bool loggedIn = false; // the server took the user: the session's own commands follow
+    QString problem;       // the login failed, why: the session gives up
+};
+
+// The login every job session opens with: the greeting, the user, and the
+// password when the server asks for one. step is the session's own step,
+// moved from Greeting through User to Pass; unexpected is what to say of a
+// reply that fits none of them.
+template <typename Step>
+LoginAnswer answerLogin(Step& step, const Reply& reply, const QString& user, const QString& password,
+                        const QString& unexpected)
+{
+    switch (step) {
+    case Step::Greeting:
+        if (reply.code != 220)
+            return {{}, false, unexpected};
+        step = Step::User;
+        return {{QStringLiteral("USER ") + user}, false, {}};
+    case Step::User:
+        if (reply.code == 331) {
+            step = Step::Pass;
+            return {{QStringLiteral("PASS ") + password}, false, {}};
+        }
+        [[fallthrough]];
+    default:
+        if (reply.code == 530)
+            return {{}, false, texts::loginRefused()};
+        if (reply.code != 230)
+            return {{}, false, unexpected};
+        return {{}, true, {}};
+    }
+}
 
 } // namespace kestrel
