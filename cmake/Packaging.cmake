@@ -30,6 +30,12 @@ set(KESTREL_PACKAGE_BINDIR ${KESTREL_PACKAGE_PREFIX}/${CMAKE_INSTALL_BINDIR})
 set(KESTREL_PACKAGE_LIBRARY ${KESTREL_PACKAGE_PREFIX}/${CMAKE_INSTALL_LIBDIR}/libKestrelOCX.so.0)
 set(KESTREL_SYSTEM_REGISTRY /etc/xdg/kestrel/components.reg)
 
+# What ships binds every symbol at load time, so its relocations can be made
+# read-only (Debian's hardening: relro, which the compiler does already, and now).
+foreach(shipped corvafax corvafax-send corvafax-rubrica kestrel-regsvr KestrelOCX)
+  target_link_options(${shipped} PRIVATE LINKER:-z,now)
+endforeach()
+
 set(generated ${CMAKE_BINARY_DIR}/share/package)
 file(MAKE_DIRECTORY ${generated})
 find_program(GZIP gzip REQUIRED)
