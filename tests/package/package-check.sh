@@ -167,6 +167,9 @@ done
 [[ -n $listening ]] || fail "the installed client did not open its capture printer: $(tail -n 20 "$WORK/client.out")"
 [[ $(stat -c %U "/proc/$CLIENT_PID") == "$user" ]] || fail "the client does not run as $user"
 [[ -f $WORK/program/rubrica.db ]] || fail "the client did not copy the shipped rubrica.db on its first start"
+# Past its start, it keeps running until told to stop.
+sleep 3
+kill -0 "$CLIENT_PID" 2>/dev/null || fail "the installed client ended by itself: $(tail -n 20 "$WORK/client.out")"
 stop_pid "$CLIENT_PID"
 CLIENT_PID=''
 
