@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Debian packages, from build to purge: builds the package target,
-# installs both packages with apt, finds the control registered system-wide,
-# runs the installed client as an ordinary user against the appliance
+# installs both packages with apt, finds the control registered system-wide
+# (and still after an upgrade), runs the installed client as an ordinary user against the appliance
 # simulator until its capture printer listens, checks the packages with
 # lintian, the AppStream data and the desktop entry with their validators,
 # then purges and finds nothing of them left.
@@ -120,6 +120,14 @@ registry=/etc/xdg/kestrel/components.reg
 for progid in KestrelOCX.corvanefax KestrelOCX.faxstatus; do
     grep -qx "$progid = $(readlink -f "$libdir/libKestrelOCX.so.0")" "$registry" 2>/dev/null ||
         fail "$progid is not registered: $(cat "$registry" 2>&1)"
+done
+
+# An upgrade (here: the same version again) takes the old registration out
+# in prerm and registers in postinst: the control stays registered.
+dpkg -i "$deb" >"$WORK/reinstall.log" 2>&1 || fail "dpkg -i again: $(tail -n 20 "$WORK/reinstall.log")"
+for progid in KestrelOCX.corvanefax KestrelOCX.faxstatus; do
+    grep -qx "$progid = $(readlink -f "$libdir/libKestrelOCX.so.0")" "$registry" 2>/dev/null ||
+        fail "$progid is not registered after an upgrade: $(cat "$registry" 2>&1)"
 done
 
 # --- validators on the installed files, with no remark at all
