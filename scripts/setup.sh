@@ -22,6 +22,7 @@ packages=(
   # driver for the server, and libpq's header (the store reads its
   # connection URI with libpq's own parser).
   postgresql libqt6sql6-psql libpq-dev
+  lintian desktop-file-utils appstream file # the Debian packages' checks (tests/package)
 )
 
 sudo_cmd=()
