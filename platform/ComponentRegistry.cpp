@@ -92,7 +92,17 @@ QStringList ComponentRegistry::lookupFiles()
     const QString over = overridePath();
     if (!over.isEmpty())
         return {over};
-    return {userPath(), systemPath()};
+    // Every system folder, as desktops often put their own before
+    // /etc/xdg, where the package registers the control.
+    QStringList files{userPath()};
+    QStringList dirs = qEnvironmentVariable("XDG_CONFIG_DIRS").split(u':', Qt::SkipEmptyParts);
+    dirs << u"/etc/xdg"_s;
+    for (const QString& dir : std::as_const(dirs)) {
+        const QString file = dir + u'/' + RegistryFileName;
+        if (QFileInfo(dir).isAbsolute() && !files.contains(file))
+            files << file;
+    }
+    return files;
 }
 
 QString ComponentRegistry::lookup(const QString& progId)

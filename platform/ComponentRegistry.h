@@ -31,10 +31,9 @@ using DllCanUnloadNowFn = int (*)();
 
 // ProgID -> library path, in small text files: the one named by
 // KESTREL_COMPONENT_REGISTRY (tests, development builds), the user's under
-// $XDG_CONFIG_HOME, and the system's under the first of $XDG_CONFIG_DIRS
-// (/etc/xdg). Lookups try them in
-// that order; registration writes the first one (or the system one on
-// request). Library paths are absolute: a relative one would depend on the
+// $XDG_CONFIG_HOME, and the system's under each of $XDG_CONFIG_DIRS and
+// /etc/xdg. Lookups try them in that order; registration writes the first
+// one (or the first system one on request). Library paths are absolute: a relative one would depend on the
 // folder a host happens to start in.
 class ComponentRegistry
 {
@@ -49,7 +48,7 @@ public:
     static QString defaultWritePath();
 
     // The registries a lookup reads, in order: the override alone when it
-    // is set, else the user's and the system's.
+    // is set, else the user's and every system one.
     static QStringList lookupFiles();
     static QString lookup(const QString& progId);
     static QString lookupIn(const QString& registryFile, const QString& progId);

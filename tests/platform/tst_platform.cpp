@@ -124,6 +124,14 @@ void TestPlatform::registryFallsBackAndNamesItsFiles()
                  failed.error().message.contains(user),
              qPrintable(failed.error().message));
 
+    // A desktop that puts its own folder first still finds the system's
+    // registration further down the list, and /etc/xdg at its end.
+    QFile::remove(user);
+    qputenv("XDG_CONFIG_DIRS", (dir.filePath(u"desktop"_s) + u':' + dir.filePath(u"system"_s)).toLocal8Bit());
+    QVERIFY(ComponentRegistry::write(system, progId, library));
+    QCOMPARE(ComponentRegistry::lookup(progId), library);
+    QCOMPARE(ComponentRegistry::lookupFiles().last(), u"/etc/xdg/kestrel/components.reg"_s);
+
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_CONFIG_DIRS");
     qputenv(ComponentRegistry::OverrideVariable, saved);
