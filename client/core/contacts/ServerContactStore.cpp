@@ -3,6 +3,9 @@
 #include "ClientTexts.h"
 #include "NormalizeFaxNumber.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
 #include <QRegularExpression>
@@ -587,6 +590,14 @@ QString ServerContactStore::maskPassword(const QString& text)
 
 QString ServerContactStore::setupScriptPath()
 {
+    // Beside the program first: a package built for one prefix and
+    // installed under another still names the script it holds.
+    if (QCoreApplication::instance()) {
+        const QString beside = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                               QStringLiteral("/../share/kestrel/rubrica-server.sql"));
+        if (QFileInfo(beside).isFile())
+            return beside;
+    }
     return QStringLiteral(KESTREL_RUBRICA_SERVER_SQL);
 }
 
