@@ -57,7 +57,6 @@ trap 'exit 130' INT TERM
 ip link set lo up
 ip netns add "$CLIENT_NS" && ip netns add "$SERVER_NS" || exit 1
 coproc LINK { python3 "$HERE/../link/office-link.py" lnkc lnks 10 10; }
-LINK_PID=$LINK_PID
 read -r -t 10 -u "${LINK[0]}" ready && [[ $ready == ready ]] || {
     echo "the link relay did not start" >&2
     exit 1
