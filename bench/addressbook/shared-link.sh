@@ -38,6 +38,8 @@ if [[ -z ${KESTREL_SHARED_LINK_NS:-} ]]; then
     KESTREL_SHARED_LINK_NS=1 exec unshare -n --mount-proc -f -- bash "${BASH_SOURCE[0]}" "$BENCH" "$ROUNDS"
 fi
 PATH=$PATH:/usr/sbin:/sbin
+# Namespace names of this run alone: /run/netns of this mount namespace.
+mkdir -p /run/netns && mount -t tmpfs kestrel-netns /run/netns || exit 1
 
 WORK=$(mktemp -d /tmp/kestrel-shared-link.XXXXXX)
 chmod 755 "$WORK"
