@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -436,6 +437,67 @@ void ServerContactWorker::watch()
         lost(texts::sharedbook::unreachable(m_where, texts::sharedbook::ConnectionClosed));
 }
 
+namespace {
+
+// The listing comes as one text, a row a line, its fields apart by tabs; a
+// backslash, tab or line break in a text comes as \\, \t or \n. A row of
+// its own for each contact would cost 27 bytes of framing, nearly as much as
+// an average contact: on an office link the listing takes the time of its
+// bytes, and these are a third fewer.
+QString escapedColumn(QStringView column)
+{
+    return uR"(replace(replace(replace(%1, E'\\', E'\\\\'), E'\t', E'\\t'), E'\n', E'\\n'))"_s.arg(column);
+}
+
+const QString ListingStatement =
+    uR"(SELECT string_agg(concat_ws(E'\t', id, version, %1, %2, %3), E'\n' ORDER BY gruppo, nome, id) )"
+    uR"(FROM anagrafica)"_s.arg(escapedColumn(u"fax"), escapedColumn(u"nome"), escapedColumn(u"gruppo"));
+
+// The rows of a listing text; nullopt when it is not made as above.
+std::optional<QList<ContactRow>> readListing(QStringView text)
+{
+    QList<ContactRow> rows;
+    rows.reserve(text.count(u'\n') + 1);
+    // id, version, fax, nome, gruppo
+    std::array<QString, 5> fields;
+    std::size_t field = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const QChar c = i < text.size() ? text.at(i) : QChar(u'\n');
+        if (c != u'\\' && c != u'\t' && c != u'\n')
+            continue;
+        if (field == fields.size())
+            return std::nullopt;
+        fields[field] += text.sliced(start, i - start);
+        start = i + 1;
+        if (c == u'\\') {
+            if (i + 1 == text.size())
+                return std::nullopt;
+            const QChar escaped = text.at(++i);
+            fields[field] += escaped == u't' ? QChar(u'\t') : escaped == u'n' ? QChar(u'\n') : escaped;
+            start = i + 1;
+            continue;
+        }
+        ++field;
+        if (c == u'\t')
+            continue;
+        bool idRead = false;
+        bool versionRead = false;
+        const qint64 id = fields[0].toLongLong(&idRead);
+        const qint64 version = fields[1].toLongLong(&versionRead);
+        if (field != fields.size() || !idRead || !versionRead)
+            return std::nullopt;
+        rows.append(
+            ContactRow{std::move(fields[2]), std::move(fields[3]), std::move(fields[4]), id, version});
+        for (QString& each : fields)
+            each = QString();
+        field = 0;
+    }
+    return rows;
+}
+
+} // namespace
+
 void ServerContactWorker::list(int ticket)
 {
     auto deliver = [this, ticket](const Expected<QList<ContactRow>>& rows) {
@@ -448,15 +510,22 @@ void ServerContactWorker::list(int ticket)
     QSqlQuery query(database());
     query.setForwardOnly(true);
     QString why;
-    if (!exec(query, u"SELECT id, fax, nome, gruppo, version FROM anagrafica ORDER BY gruppo, nome, id"_s, {},
-              &why)) {
+    if (!exec(query, ListingStatement, {}, &why)) {
         deliver(Error{why});
         return;
     }
-    QList<ContactRow> rows;
-    while (query.next())
-        rows.append(rowOf(query));
-    deliver(rows);
+    // No contact at all: no text (NULL).
+    const QString text = query.next() ? query.value(0).toString() : QString();
+    if (text.isEmpty()) {
+        deliver(QList<ContactRow>());
+        return;
+    }
+    std::optional<QList<ContactRow>> rows = readListing(text);
+    if (!rows) {
+        deliver(Error{texts::sharedbook::refused(m_where, u"?"_s)});
+        return;
+    }
+    deliver(*rows);
 }
 
 std::optional<ContactRow> ServerContactWorker::current(qint64 id)

@@ -222,6 +222,8 @@ void TestServerContactStore::valuesReadBackExactly_data()
     QTest::newRow("100 KB name") << ContactRow{u"0612"_s, QString(100 * 1024, u'n'), u"g"_s};
     QTest::newRow("accents and emoji") << ContactRow{u"+39 06"_s, u"Società Ünïcode 😀"_s, u"Città"_s};
     QTest::newRow("empty texts") << ContactRow{};
+    QTest::newRow("tabs, line breaks and backslashes")
+        << ContactRow{u"\\t\t\\"_s, u"a\tb\nc\r\n\\n\\\\ \\"_s, u"\n\t\\"_s};
 }
 
 void TestServerContactStore::valuesReadBackExactly()
