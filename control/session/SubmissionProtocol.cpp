@@ -38,6 +38,8 @@ bool answersCommand(const QString& command, const Reply& reply)
     }
     if (verb == u"cwd"_s)
         return reply.code == 250;
+    if (verb == u"type"_s)
+        return reply.code == 200 && reply.text.contains(u"Type set to"_s, Qt::CaseInsensitive);
     return reply.code / 100 == 2;
 }
 
