@@ -4,6 +4,8 @@
 #include "PassiveReply.h"
 #include "SessionText.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace kestrel {
@@ -43,11 +45,14 @@ bool answersCommand(const QString& command, const Reply& reply)
     return reply.code / 100 == 2;
 }
 
-// The server's confirmation of "jsubm" for this job ("200 Job N submitted.").
-bool confirmsJob(const Reply& reply, const QString& job)
+// Whether the first line of a reply names the job: hfaxd's answers to
+// "jsubm" do ("200 Job N submitted.", "460 Failed to submit job N: ...",
+// "504 Job N not submitted; ...").
+bool namesJob(const Reply& reply, const QString& job)
 {
-    const QString line = reply.text.section(u"\r\n"_s, 0, 0);
-    return reply.code / 100 == 2 && line.contains(u"Job %1 submitted"_s.arg(job), Qt::CaseInsensitive);
+    const QRegularExpression named(u"\\bjob %1\\b"_s.arg(QRegularExpression::escape(job)),
+                                   QRegularExpression::CaseInsensitiveOption);
+    return named.match(reply.text.section(u"\r\n"_s, 0, 0)).hasMatch();
 }
 
 } // namespace
@@ -278,22 +283,27 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
     case Kind::Size:
         return sizeAnswered(asked, reply);
     case Kind::Submit:
+        // Pipelined, only an answer that names the job is the answer to its
+        // "jsubm"; any other proves nothing about the job (one to the
+        // commands sent after it says that the server went on without
+        // answering it), which is then asked about.
+        if (m_pipelined && !namesJob(reply, m_jobNumber)) {
+            const QString why =
+                u"No answer to jsubm of job %1; the next reply: %2"_s.arg(m_jobNumber, reply.text);
+            if (reply.isRefusal())
+                return fail(why, texts::refusedByServer(quoted(reply.text)));
+            if (reply.text.contains(u"submit"_s, Qt::CaseInsensitive))
+                return fail(why, texts::unexpectedReply(quoted(reply.text)));
+            return fail(why, texts::replyTimeout());
+        }
         // A refusal and a confirmation are the server's word on the job;
         // anything else leaves it open.
         if (reply.isRefusal()) {
             m_jsubmUnanswered = false;
             return refused(asked, reply);
         }
-        // Pipelined, an answer that does not name the job proves nothing
-        // about it. One to the commands sent after "jsubm" says that the
-        // server went on without answering it: as if no answer came.
-        if (m_pipelined && !confirmsJob(reply, m_jobNumber)) {
-            if (!reply.text.contains(u"submit"_s, Qt::CaseInsensitive))
-                return fail(
-                    u"No answer to jsubm of job %1; the next reply: %2"_s.arg(m_jobNumber, reply.text),
-                    texts::replyTimeout());
+        if (m_pipelined && !reply.text.contains(u"submitted"_s, Qt::CaseInsensitive))
             return unexpected(u"Not the answer to jsubm of job "_s + m_jobNumber, reply);
-        }
         if (reply.code / 100 == 2)
             m_jsubmUnanswered = false;
         return jobSubmitted(reply);

@@ -589,6 +589,9 @@ void TestSubmissionProtocol::pipelinedReplies_data()
     QTest::newRow("jsubm skipped, the next job answered")
         << u"any"_s << untilLines + firstLines + second.mid(0, 1) << u"fail: "_s + texts::replyTimeout()
         << QStringList() << 1 << u"7"_s;
+    QTest::newRow("jsubm skipped, the next command refused")
+        << u"any"_s << untilLines + firstLines + QStringList{u"550 /: Permission denied."_s}
+        << refused(u"550 /: Permission denied."_s) << QStringList() << 1 << u"7"_s;
     QTest::newRow("jsubm confirmed for another job")
         << u"any"_s << untilLines + firstLines + QStringList{u"200 Job 9 submitted."_s}
         << unexpected(u"200 Job 9 submitted."_s) << QStringList() << 1 << u"7"_s;
