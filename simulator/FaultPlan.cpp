@@ -43,6 +43,8 @@ const std::array httpFaultTable{
     std::pair{"http-refuse"_L1, HttpFault::HttpRefuse},
 };
 
+constexpr QLatin1StringView CutAfterCommand = "cut-after-command-"_L1;
+
 template <typename Table> QStringList namesOf(const Table& table)
 {
     QStringList names;
@@ -55,6 +57,14 @@ template <typename Table> QStringList namesOf(const Table& table)
 
 bool FaultPlan::add(const QString& name)
 {
+    if (name.startsWith(CutAfterCommand)) {
+        bool number = false;
+        const int n = name.mid(CutAfterCommand.size()).toInt(&number);
+        if (!number || n < 1)
+            return false;
+        m_cutAfterCommand = n;
+        return true;
+    }
     for (const auto& [text, fault] : faultTable) {
         if (name == text) {
             m_faults |= bit(fault);
@@ -93,7 +103,7 @@ bool FaultPlan::claimDataCut()
 
 QStringList FaultPlan::faultNames()
 {
-    return namesOf(faultTable);
+    return namesOf(faultTable) << CutAfterCommand + u"N"_s;
 }
 QStringList FaultPlan::httpFaultNames()
 {

@@ -52,6 +52,9 @@ public:
     bool addHttp(const QString& name);
 
     bool has(Fault fault) const { return m_faults & bit(fault); }
+    // cut-after-command-N: the connection closes once the N-th command of a
+    // session (USER is the first) is answered; 0: never.
+    int cutAfterCommand() const { return m_cutAfterCommand; }
     bool has(HttpFault fault) const { return m_httpFaults & bit(fault); }
 
     // drop-upload hits only the first upload this server sees, so a test can
@@ -68,6 +71,7 @@ private:
 
     unsigned m_faults = 0;
     unsigned m_httpFaults = 0;
+    int m_cutAfterCommand = 0;
     bool m_uploadDropped = false;
     bool m_dataCut = false;
 };

@@ -144,6 +144,12 @@ void FaxServerSession::processLines()
         const bool secret = line->text.left(5).toUpper() == "PASS ";
         log(u"<- "_s + (secret ? u"PASS ****"_s : QString::fromLatin1(line->text)));
         apply(m_interpreter.handle(line->text));
+        if (++m_commands == m_faults.cutAfterCommand() && !m_closing) {
+            log(u"cut-after-command-%1: the connection closes"_s.arg(m_commands));
+            FaxCommandInterpreter::Outcome cut;
+            cut.next = FaxCommandInterpreter::Next::Close;
+            apply(cut);
+        }
     }
 }
 

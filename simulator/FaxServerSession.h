@@ -79,6 +79,8 @@ private:
     ReplyWriter* m_writer;
     std::unique_ptr<QFile> m_sessionLog;
     int m_number = 0;
+    int m_commands = 0; // read so far
+
     bool m_closing = false;
 
     // merge-replies: replies collected while one event is handled

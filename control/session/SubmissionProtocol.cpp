@@ -4,6 +4,8 @@
 #include "PassiveReply.h"
 #include "SessionText.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace kestrel {
@@ -22,6 +24,35 @@ QString quoted(const QString& text)
 bool isPassiveOpening(const Reply& reply)
 {
     return reply.code == 150 || reply.code == 125;
+}
+
+// Whether a reply that is no refusal is the answer, in hfaxd's words, to
+// the command: "213 NAME set to ..." for a job parameter, "200 Added
+// document ..." for a document, 250 for a change of folder.
+bool answersCommand(const QString& command, const Reply& reply)
+{
+    const QString verb = command.section(u' ', 0, 0).toLower();
+    if (verb == u"jparm"_s) {
+        const QString name = command.section(u' ', 1, 1).toUpper();
+        if (name == u"DOCUMENT"_s)
+            return reply.code == 200 && reply.text.contains(u"Added document"_s, Qt::CaseInsensitive);
+        return reply.code == 213 && reply.text.section(u"\r\n"_s, 0, 0).contains(name + u" set to"_s);
+    }
+    if (verb == u"cwd"_s)
+        return reply.code == 250;
+    if (verb == u"type"_s)
+        return reply.code == 200 && reply.text.contains(u"Type set to"_s, Qt::CaseInsensitive);
+    return reply.code / 100 == 2;
+}
+
+// Whether the first line of a reply names the job: hfaxd's answers to
+// "jsubm" do ("200 Job N submitted.", "460 Failed to submit job N: ...",
+// "504 Job N not submitted; ...").
+bool namesJob(const Reply& reply, const QString& job)
+{
+    const QRegularExpression named(u"\\bjob %1\\b"_s.arg(QRegularExpression::escape(job)),
+                                   QRegularExpression::CaseInsensitiveOption);
+    return named.match(reply.text.section(u"\r\n"_s, 0, 0)).hasMatch();
 }
 
 } // namespace
@@ -122,6 +153,11 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
         if (reply.code != 220)
             return reply.isRefusal() ? refused(asked, reply) : unexpected(u"No greeting"_s, reply);
         m_greeted = true;
+        // hfaxd reads commands ahead of its answers and answers every one of
+        // them in order, also after one it refused.
+        m_pipelined = reply.text.contains(u"HylaFAX"_s, Qt::CaseInsensitive);
+        if (m_pipelined)
+            step.log << u"The fax server takes commands in batches"_s;
         send(step, Kind::User, u"USER "_s + m_submission.userName);
         return step;
     case Kind::User:
@@ -147,6 +183,18 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
             m_modeZ = true;
         }
         send(step, Kind::Jnew, u"jnew"_s);
+        if (m_pipelined) {
+            // A new job is the current one: its parameters need no number.
+            sendJobParameters(step, m_jobIndex);
+            send(step, Kind::NotifyAddress, notifyAddressCommand(m_submission.notifyAddress));
+            // The first upload's mode is known before the answer to "MODE Z"
+            // only when that file compresses; else the passive request
+            // follows the answers, which may switch the mode.
+            if (!m_modeZ || compresses(0)) {
+                requestPassive(step, true);
+                m_aheadSent = true;
+            }
+        }
         return step;
     case Kind::Mode:
         if (reply.code / 100 == 2) {
@@ -165,28 +213,47 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
     case Kind::OptionalParameter:
         if (reply.isRefusal())
             return {}; // an empty line identifier: the job keeps its default line
+        if (auto wrong = mismatch(asked, reply))
+            return *wrong;
         return step;
     case Kind::Parameter:
     case Kind::Cwd:
         if (reply.isRefusal())
             return refused(asked, reply);
+        if (auto wrong = mismatch(asked, reply))
+            return *wrong;
         return step;
     case Kind::JobLine:
         if (reply.isRefusal())
             return refused(asked, reply);
+        if (auto wrong = mismatch(asked, reply))
+            return *wrong;
         // The job goes in only as the server has taken every line of it: a
         // refused document line must never leave a job without its document.
-        if (m_pending.isEmpty())
+        if (m_pending.isEmpty()) {
             send(step, Kind::Submit, u"jsubm"_s);
+            // Whatever the answer, the server goes on with the next job: a
+            // refused "jsubm" leaves it made and never submitted, and it
+            // goes with the session, which then ends.
+            if (m_pipelined && m_jobIndex + 1 < m_submission.numbers.size())
+                sendNextJob(step);
+        }
         return step;
     case Kind::SendTime:
         if (reply.isRefusal())
             return refused(asked, reply);
-        send(step, Kind::NotifyAddress, notifyAddressCommand(m_submission.notifyAddress));
+        if (auto wrong = mismatch(asked, reply))
+            return *wrong;
+        if (!m_pipelined)
+            send(step, Kind::NotifyAddress, notifyAddressCommand(m_submission.notifyAddress));
         return step;
     case Kind::NotifyAddress:
         if (reply.isRefusal())
             return refused(asked, reply);
+        if (auto wrong = mismatch(asked, reply))
+            return *wrong;
+        if (m_aheadSent)
+            return step;
         if (m_remoteNames.size() < m_submission.files.size())
             requestPassive(step, true);
         else
@@ -216,12 +283,27 @@ ProtocolStep SubmissionProtocol::answer(const Pending& asked, const Reply& reply
     case Kind::Size:
         return sizeAnswered(asked, reply);
     case Kind::Submit:
+        // Pipelined, only an answer that names the job is the answer to its
+        // "jsubm"; any other proves nothing about the job (one to the
+        // commands sent after it says that the server went on without
+        // answering it), which is then asked about.
+        if (m_pipelined && !namesJob(reply, m_jobNumber)) {
+            const QString why =
+                u"No answer to jsubm of job %1; the next reply: %2"_s.arg(m_jobNumber, reply.text);
+            if (reply.isRefusal())
+                return fail(why, texts::refusedByServer(quoted(reply.text)));
+            if (reply.text.contains(u"submit"_s, Qt::CaseInsensitive))
+                return fail(why, texts::unexpectedReply(quoted(reply.text)));
+            return fail(why, texts::replyTimeout());
+        }
         // A refusal and a confirmation are the server's word on the job;
         // anything else leaves it open.
         if (reply.isRefusal()) {
             m_jsubmUnanswered = false;
             return refused(asked, reply);
         }
+        if (m_pipelined && !reply.text.contains(u"submitted"_s, Qt::CaseInsensitive))
+            return unexpected(u"Not the answer to jsubm of job "_s + m_jobNumber, reply);
         if (reply.code / 100 == 2)
             m_jsubmUnanswered = false;
         return jobSubmitted(reply);
@@ -250,8 +332,15 @@ ProtocolStep SubmissionProtocol::jobCreated(const Reply& reply)
         return failed;
     }
     m_jobNumbers << m_jobNumber;
+    if (!m_pipelined) // else they went with "jnew"
+        sendJobParameters(step, m_jobIndex);
+    return step;
+}
+
+void SubmissionProtocol::sendJobParameters(ProtocolStep& step, int jobIndex)
+{
     const QStringList batch =
-        jobParameterBatch(m_submission.userName, m_submission.numbers.value(m_jobIndex), m_submission.modem,
+        jobParameterBatch(m_submission.userName, m_submission.numbers.value(jobIndex), m_submission.modem,
                           m_submission.maxDials, m_submission.options);
     for (const QString& command : batch) {
         Kind kind = Kind::Parameter;
@@ -261,7 +350,25 @@ ProtocolStep SubmissionProtocol::jobCreated(const Reply& reply)
             kind = Kind::SendTime;
         send(step, kind, command);
     }
-    return step;
+}
+
+void SubmissionProtocol::sendNextJob(ProtocolStep& step)
+{
+    // The server numbers new jobs from its root folder; the uploads moved
+    // the session to /tmp. The uploads are there: the job names them.
+    send(step, Kind::Cwd, u"cwd /"_s);
+    send(step, Kind::Jnew, u"jnew"_s);
+    sendJobParameters(step, m_jobIndex + 1);
+    send(step, Kind::NotifyAddress, notifyAddressCommand(m_submission.notifyAddress));
+    submitBatch(step);
+    m_aheadSent = true;
+}
+
+std::optional<ProtocolStep> SubmissionProtocol::mismatch(const Pending& asked, const Reply& reply)
+{
+    if (!m_pipelined || answersCommand(asked.command, reply))
+        return std::nullopt;
+    return unexpected(u"Not the answer to \"%1\""_s.arg(shownCommand(asked.command)), reply);
 }
 
 void SubmissionProtocol::requestPassive(ProtocolStep& step, bool firstFile)
@@ -369,6 +476,8 @@ ProtocolStep SubmissionProtocol::jobSubmitted(const Reply& reply)
         return unexpected(u"Submission not confirmed"_s, reply);
     step.submittedJob = m_jobNumber;
     if (++m_jobIndex < m_submission.numbers.size()) {
+        if (m_pipelined)
+            return step; // the next job went out with "jsubm"
         // The server numbers new jobs from its root folder; the uploads
         // moved the session to /tmp.
         send(step, Kind::Cwd, u"cwd /"_s);

@@ -65,6 +65,14 @@ struct ProtocolStep
 // a reply nobody asked for, or one that does not fit its command, ends the
 // session. Documents and "jsubm" go out only after the server has confirmed
 // every transfer, and said that it holds as many bytes as the file had.
+//
+// A HylaFAX server (its greeting says so) reads commands ahead and answers
+// them in order, and goes on with the commands after one it refused: the
+// session then sends together what does not wait for an answer (a job's
+// creation, parameters and document lines, and with them the "jsubm" of the
+// job before), checks each answer against its command, and sends a job's
+// "jsubm" only once every line of that job was taken. At most one "jsubm"
+// is ever unanswered. Any other server gets one step after the other.
 class SubmissionProtocol
 {
 public:
@@ -86,6 +94,8 @@ public:
     bool awaitingTransfer() const { return !m_pending.isEmpty() && m_pending.head().kind == Kind::Stor; }
     // The file being uploaded goes compressed.
     bool compressed() const { return m_modeZ; }
+    // The session sends the commands of a job together (see above).
+    bool pipelined() const { return m_pipelined; }
     // The command whose reply is awaited, for logs (passwords masked).
     QString waitingFor() const;
     // The job whose "jsubm" went out without an answer: when the session
@@ -140,6 +150,12 @@ private:
     void requestPassive(ProtocolStep& step, bool firstFile);
     bool compresses(int file) const { return m_submission.compressible.value(file, true); }
     void submitBatch(ProtocolStep& step);
+    void sendJobParameters(ProtocolStep& step, int jobIndex);
+    // Pipelined: the next job's creation, parameters and document lines.
+    void sendNextJob(ProtocolStep& step);
+    // Pipelined: a reply that is not the answer to the command it is taken
+    // for would shift every answer after it.
+    std::optional<ProtocolStep> mismatch(const Pending& asked, const Reply& reply);
     void send(ProtocolStep& step, Kind kind, const QString& command);
     ProtocolStep fail(const QString& why, const QString& message);
     ProtocolStep refused(const Pending& asked, const Reply& reply);
@@ -162,6 +178,10 @@ private:
     bool m_serverTakesZ = false;        // the server took "MODE Z"
     bool m_modeZ = false;               // the mode in force on the server
     std::optional<QString> m_unsettled; // set when the session failed with a jsubm unanswered
+    bool m_pipelined = false;
+    // Pipelined: what follows the job's notify address (the passive request
+    // or the document lines) went out with it.
+    bool m_aheadSent = false;
 };
 
 } // namespace kestrel

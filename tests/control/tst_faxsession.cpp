@@ -107,6 +107,8 @@ private Q_SLOTS:
     void serverClosesWhileTheHostHandlesTheJob();
     void unansweredJsubm_data();
     void unansweredJsubm();
+    void cutInsideBatch_data();
+    void cutInsideBatch();
     void incompleteUpload_data();
     void incompleteUpload();
     void hostDestroysTheControl_data();
@@ -624,6 +626,57 @@ void TestFaxSession::unansweredJsubm()
             queued << s.job;
         QCOMPARE(m_sim->jobIds(), queued);
     }
+}
+
+void TestFaxSession::cutInsideBatch_data()
+{
+    // The connection cut between two commands of a batch (the server never
+    // carries out the commands after the cut, read or not): the jobs the
+    // user reads as sent are the jobs the server holds, and the session's
+    // end is told once for the rest.
+    QTest::addColumn<int>("cutAfter"); // commands of the session, USER the first
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("submitted");
+    QTest::newRow("the first job's last line") << 19 << u"JPARM LASTTIME"_s << 0;
+    QTest::newRow("the first jsubm") << 20 << u"jsubm"_s << 1;
+    QTest::newRow("the second job's change of folder") << 21 << u"cwd /"_s << 1;
+    QTest::newRow("the second job's creation") << 22 << u"jnew"_s << 1;
+    QTest::newRow("the second job's dial string") << 25 << u"jparm dialstring 0622"_s << 1;
+    QTest::newRow("the second job's document line") << 33 << u"jparm document"_s << 1;
+    QTest::newRow("the second job's last line") << 34 << u"JPARM LASTTIME"_s << 1;
+    QTest::newRow("the second jsubm") << 35 << u"jsubm"_s << 2;
+    QTest::newRow("the last jsubm") << 50 << u"jsubm"_s << 3;
+}
+
+void TestFaxSession::cutInsideBatch()
+{
+    QFETCH(int, cutAfter);
+    QFETCH(QString, command);
+    QFETCH(int, submitted);
+    QVERIFY(startSimulator({u"--fault"_s, u"cut-after-command-%1"_s.arg(cutAfter)}));
+    activate();
+    const QString path = writeFile(m_dir, u"b.ps"_s, randomBytes(20 * 1024));
+    const QStringList numbers{u"0611"_s, u"0622"_s, u"0633"_s};
+    QCOMPARE(m_control->SendFax(path, numbers.join(u':'), u"a@b"_s).toString(), u"OnRun"_s);
+    const int reports = submitted == numbers.size() ? submitted : submitted + 1;
+    QVERIFY(waitForReports(reports, 20000));
+    QTest::qWait(300);
+    const QStringList commands = QString::fromLatin1(m_sim->sessionBytes(0)).split(u"\r\n"_s);
+    QVERIFY2(commands.value(cutAfter - 1).startsWith(command), qPrintable(commands.value(cutAfter - 1)));
+    // Inside the second job's batch, the rest of it came in the same write.
+    if (cutAfter > 20 && cutAfter < 34)
+        QVERIFY2(commands.value(33).startsWith(u"JPARM LASTTIME"_s), qPrintable(commands.join(u'|')));
+    QCOMPARE(m_host->reports(), reports);
+    QStringList reported;
+    for (const Submitted& s : std::as_const(m_host->submitted))
+        reported << s.job;
+    QCOMPARE(reported.size(), submitted);
+    QCOMPARE(m_sim->jobIds(), reported);
+    for (int i = 0; i < submitted; ++i)
+        QCOMPARE(m_sim->jobParameters(reported.at(i)).value(u"dialstring"_s), QStringList{numbers.at(i)});
+    // What the server holds is known: never "it may have gone".
+    for (const QString& message : std::as_const(m_host->messages))
+        QVERIFY2(outcomeUnknownJob(message).isEmpty(), qPrintable(message));
 }
 
 void TestFaxSession::incompleteUpload_data()

@@ -5,6 +5,7 @@
 #include "ControlTexts.h"
 #include "SubmissionProtocol.h"
 
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 
@@ -99,6 +100,34 @@ const QStringList uploaded{u"250 CWD command successful."_s,
                            u"226 Transfer complete."_s,
                            u"213 4096"_s};
 
+// The commands of each step that sends any: what goes out in one write.
+QList<QStringList> writes(SubmissionProtocol& protocol, const QStringList& inputs)
+{
+    QList<QStringList> batches;
+    for (const QString& input : inputs) {
+        const ProtocolStep step =
+            input == FileSent ? protocol.onFileSent(FileBytes) : protocol.onReply(reply(input));
+        if (!step.commands.isEmpty())
+            batches << step.commands;
+    }
+    return batches;
+}
+
+// hfaxd's greeting: a server that reads commands ahead.
+const QString hylafaxGreeting = u"220 vm server (HylaFAX (tm) Version 6.0.7) ready."_s;
+
+// The replies of the second job of a pipelined session up to its jsubm.
+QStringList secondJobAnswered()
+{
+    QStringList answers{u"250 CWD command successful."_s};
+    QStringList job = parametersAnswered;
+    job.replaceInStrings(u"jobid: 7 groupid: 7"_s, u"jobid: 8 groupid: 7"_s);
+    job.replaceInStrings(u"\"111\""_s, u"\"222\""_s);
+    answers << job << u"200 Added document /tmp/7-1.ps as docq/7-1.ps.8."_s
+            << u"213 LASTTIME set to 000300."_s;
+    return answers;
+}
+
 QStringList parametersFor(const QString& number)
 {
     QStringList lines = jobParameters;
@@ -126,6 +155,9 @@ private Q_SLOTS:
     void jobOptionsForEveryJob();
     void jobOptionRefused_data();
     void jobOptionRefused();
+    void pipelinedServer();
+    void pipelinedReplies_data();
+    void pipelinedReplies();
 };
 
 void TestSubmissionProtocol::conformingServer()
@@ -472,6 +504,122 @@ void TestSubmissionProtocol::jobOptionRefused()
     QVERIFY(protocol.ended());
     QVERIFY(!lines.contains(u"> jsubm"_s));
     QVERIFY(!protocol.unsettledJob());
+}
+
+void TestSubmissionProtocol::pipelinedServer()
+{
+    // A server that reads ahead gets a job's creation, parameters, notify
+    // address and passive request in one write, and the next job's with the
+    // jsubm of the job before; each jsubm waits for every line of its job.
+    SubmissionProtocol protocol(oneFileTwoNumbers());
+    QStringList secondJob{u"jsubm"_s, u"cwd /"_s, u"jnew"_s};
+    for (const QString& line : parametersFor(u"222"_s))
+        secondJob << line.mid(2);
+    secondJob << u"jparm notifyaddr a@b"_s << u"jparm document /tmp/7-1.ps"_s << u"JPARM LASTTIME 000300"_s;
+    QStringList firstJob{u"jnew"_s};
+    for (const QString& line : parametersFor(u"111"_s))
+        firstJob << line.mid(2);
+    firstJob << u"jparm notifyaddr a@b"_s << u"cwd /tmp"_s << u"PASV"_s;
+    const QList<QStringList> expected{
+        {u"USER Mario"_s},
+        {u"PASS Segreta1"_s},
+        firstJob,
+        {u"STOR /tmp/7-1.ps"_s},
+        {u"SIZE /tmp/7-1.ps"_s, u"jparm document /tmp/7-1.ps"_s, u"JPARM LASTTIME 000300"_s},
+        secondJob,
+        {u"jsubm"_s},
+    };
+    QStringList inputs{hylafaxGreeting, u"331 Password required for Mario."_s,
+                       u"230 User Mario logged in."_s};
+    inputs << parametersAnswered << uploaded << u"200 Added document /tmp/7-1.ps as docq/7-1.ps.7."_s
+           << u"213 LASTTIME set to 000300."_s << u"200 Job 7 submitted."_s << secondJobAnswered();
+    QCOMPARE(writes(protocol, inputs), expected);
+    QVERIFY(protocol.pipelined());
+    const QStringList last = transcript(protocol.onReply(reply(u"200 Job 8 submitted."_s)));
+    QCOMPARE(last, (QStringList{u"submitted 8"_s, u"finished"_s}));
+}
+
+void TestSubmissionProtocol::pipelinedReplies_data()
+{
+    // Answers are taken in order, each for the command it answers: one that
+    // does not fit ends the session, and no job goes in without every line
+    // of it taken.
+    QTest::addColumn<QString>("modem");
+    QTest::addColumn<QStringList>("replies"); // after the login
+    QTest::addColumn<QString>("last");        // the last line of the transcript
+    QTest::addColumn<QStringList>("submitted");
+    QTest::addColumn<int>("jsubms"); // sent
+    QTest::addColumn<QString>("unsettled");
+
+    const auto unexpected = [](const QString& text) -> QString {
+        return u"fail: "_s + texts::unexpectedReply(text);
+    };
+    const auto refused = [](const QString& text) -> QString {
+        return u"fail: "_s + texts::refusedByServer(text);
+    };
+    const QStringList untilLines = parametersAnswered + uploaded.mid(0, uploaded.size() - 1);
+    const QStringList firstLines{u"213 4096"_s, u"200 Added document /tmp/7-1.ps as docq/7-1.ps.7."_s,
+                                 u"213 LASTTIME set to 000300."_s};
+    const QStringList firstJob = untilLines + firstLines + QStringList{u"200 Job 7 submitted."_s};
+    const QStringList second = secondJobAnswered();
+    const QString documentRefusal = u"550 /tmp/7-1.ps: No such file or directory."_s;
+
+    // A refusal that does not end the session: the answers after it are
+    // still matched with their commands.
+    QStringList withLine = firstJob + second + QStringList{u"200 Job 8 submitted."_s};
+    for (const QString& external : {u"213 EXTERNAL set to \"111\"."_s, u"213 EXTERNAL set to \"222\"."_s})
+        withLine.insert(withLine.indexOf(external) + 1, u"500 'jparm modem ': Syntax error."_s);
+    QTest::newRow("an empty line identifier refused in each batch")
+        << QString() << withLine << u"finished"_s << QStringList{u"7"_s, u"8"_s} << 2 << QString();
+    // hfaxd carries out the commands after a refused one; the session ends
+    // at the refusal, and the job's jsubm never goes out.
+    QTest::newRow("a document line of the second job refused")
+        << u"any"_s << firstJob + second.mid(0, second.size() - 2) + QStringList{documentRefusal}
+        << refused(documentRefusal) << QStringList{u"7"_s} << 1 << QString();
+    // One reply too many shifts every answer after it: the next one no
+    // longer fits its command.
+    QTest::newRow("a parameter answered twice")
+        << u"any"_s << firstJob + second.mid(0, 3) + QStringList{u"213 FROMUSER set to \"mario\"."_s}
+        << unexpected(u"213 FROMUSER set to \"mario\"."_s) << QStringList{u"7"_s} << 1 << QString();
+    QTest::newRow("jsubm answered twice")
+        << u"any"_s << firstJob + QStringList{u"200 Job 7 submitted."_s}
+        << unexpected(u"200 Job 7 submitted."_s) << QStringList{u"7"_s} << 1 << QString();
+    // The server went on with the next job without answering jsubm: the job
+    // may be in, or not; the session ends as if the answer never came.
+    QTest::newRow("jsubm skipped, the next job answered")
+        << u"any"_s << untilLines + firstLines + second.mid(0, 1) << u"fail: "_s + texts::replyTimeout()
+        << QStringList() << 1 << u"7"_s;
+    QTest::newRow("jsubm skipped, the next command refused")
+        << u"any"_s << untilLines + firstLines + QStringList{u"550 /: Permission denied."_s}
+        << refused(u"550 /: Permission denied."_s) << QStringList() << 1 << u"7"_s;
+    QTest::newRow("jsubm confirmed for another job")
+        << u"any"_s << untilLines + firstLines + QStringList{u"200 Job 9 submitted."_s}
+        << unexpected(u"200 Job 9 submitted."_s) << QStringList() << 1 << u"7"_s;
+    QTest::newRow("jsubm refused: the next job made is never submitted")
+        << u"any"_s
+        << untilLines + firstLines + QStringList{u"460 Failed to submit job 7: Unspecified reason."_s}
+        << refused(u"460 Failed to submit job 7: Unspecified reason."_s) << QStringList() << 1 << QString();
+}
+
+void TestSubmissionProtocol::pipelinedReplies()
+{
+    QFETCH(QString, modem);
+    QFETCH(QStringList, replies);
+    QFETCH(QString, last);
+    QFETCH(QStringList, submitted);
+    QFETCH(int, jsubms);
+    QFETCH(QString, unsettled);
+    SubmissionProtocol protocol(oneFileTwoNumbers(modem));
+    QStringList inputs{hylafaxGreeting, u"331 Password required for Mario."_s,
+                       u"230 User Mario logged in."_s};
+    const QStringList lines = run(protocol, inputs + replies);
+    QCOMPARE(lines.filter(QRegularExpression(u"^submitted "_s)).replaceInStrings(u"submitted "_s, QString()),
+             submitted);
+    QCOMPARE(lines.constLast(), last);
+    QCOMPARE(lines.count(u"> jsubm"_s), jsubms);
+    QCOMPARE(protocol.unsettledJob().value_or(QString()), unsettled);
+    if (last.startsWith(u"fail"_s)) // nothing more comes of it
+        QCOMPARE(transcript(protocol.onReply(reply(u"200 Job 8 submitted."_s))), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionProtocol)

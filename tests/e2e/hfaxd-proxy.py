@@ -21,6 +21,10 @@ server on 127.0.0.1:SERVER_PORT. MODE is
                        submitted.
   lose-second-jsubm    the same, but the server's side is closed too, so the
                        server ends the session and deletes that job.
+  count-writes         nothing put in: once the client closes, prints
+                       "writes W commands C", the pieces its commands came
+                       in (each write, or writes that came together) and
+                       their number.
 
 Runs until killed; prints "ready" once it listens.
 """
@@ -62,12 +66,16 @@ def relay(mode, client, server):
     threading.Thread(target=server_to_client, daemon=True).start()
     commands = 0
     submits = 0
+    writes = 0
     pending = b""
     try:
         while True:
             data = client.recv(65536)
             if not data:
+                if mode == "count-writes":
+                    print(f"writes {writes} commands {commands}", flush=True)
                 break
+            writes += 1
             pending += data
             while b"\n" in pending:
                 line, pending = pending.split(b"\n", 1)
@@ -103,7 +111,8 @@ def relay(mode, client, server):
 
 def main():
     mode, listen_port, server_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm", "lose-second-jsubm"):
+    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm", "lose-second-jsubm",
+                    "count-writes"):
         raise SystemExit(f"unknown mode {mode}")
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

@@ -384,6 +384,41 @@ if [[ $(queued) -ne $((before + 3)) ]]; then
     fail "a later jsubm lost: $(($(queued) - before)) jobs queued, expected 3 (one per session)"
 fi
 
+# --- ten numbers: the jobs go in batches ----------------------------------
+# hfaxd reads commands ahead: each job's creation, parameters and document
+# lines go in one write with the jsubm of the job before, some 15 writes for
+# ten jobs where one step after the other takes over 50. Every job is queued
+# to its own number with the session's upload.
+proxy count-writes 4563
+KESTREL_FAX_PORT=4563 send ten --user faxpw --password-file "$WORK/password" --notify someone@example.org \
+    --timeout 60 -d 06700 -d 06701 -d 06702 -d 06703 -d 06704 -d 06705 -d 06706 -d 06707 -d 06708 -d 06709 \
+    doc.ps
+for _ in $(seq 50); do
+    grep -q '^writes ' "$WORK/count-writes.out" 2>/dev/null && break
+    sleep 0.1
+done
+stop_pid "$PROXY_PID"
+PROXY_PID=
+mapfile -t tenjobs <"$WORK/ten.out"
+read -r _ writes _ commands < <(grep '^writes ' "$WORK/count-writes.out")
+bad=()
+[[ $(<"$WORK/ten.rc") -eq 0 && ${#tenjobs[@]} -eq 10 ]] || bad+=("exit $(<"$WORK/ten.rc"), ${#tenjobs[@]} jobs")
+for i in "${!tenjobs[@]}"; do
+    q=$SPOOL/sendq/q${tenjobs[i]}
+    [[ $(field "$q" number 2>/dev/null) == "0670$i" ]] || bad+=("job ${tenjobs[i]} not to 0670$i")
+    [[ $(field "$q" external 2>/dev/null) == "0670$i" ]] || bad+=("job ${tenjobs[i]} named $(field "$q" external)")
+    stored=$(grep -m 1 '^postscript:' "$q" 2>/dev/null)
+    stored=${stored##*:}
+    [[ -n $stored ]] && cmp -s "$SPOOL/$stored" "$WORK/doc.ps" || bad+=("job ${tenjobs[i]}: document '$stored'")
+done
+[[ ${writes:-99} -le 20 ]] || bad+=("${writes:-no} writes for ${commands:-?} commands")
+if ((${#bad[@]})); then
+    fail "ten numbers: ${bad[*]}"
+    show ten
+else
+    pass "ten numbers: ten jobs queued, each to its number with the document, $commands commands in $writes writes"
+fi
+
 # --- the jobs waited for ---------------------------------------------------
 # outcome NAME PID LINE: corvafax-send --wait ended, exit 1, with LINE
 # ("%s": the job) after the job number.
