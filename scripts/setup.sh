@@ -22,6 +22,9 @@ packages=(
   # driver for the server, and libpq's header (the store reads its
   # connection URI with libpq's own parser).
   postgresql libqt6sql6-psql libpq-dev
+  # The appliance password in the desktop's keyring (QtKeychain), and a
+  # private Secret Service with its command-line tool for the keyring's tests.
+  qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 sudo_cmd=()

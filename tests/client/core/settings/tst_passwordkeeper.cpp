@@ -1,0 +1,296 @@
+// The appliance password in a real Secret Service: gnome-keyring-daemon on
+// a private session bus (keyring-session.sh), or a bus with none at all.
+// The program runs itself once in each; a row that needs the other kind
+// skips, saying so.
+
+#include "ClientTexts.h"
+#include "FrmOption.h"
+#include "Keyring.h"
+#include "OptionsController.h"
+#include "PasswordKeeper.h"
+#include "ScriptedFileChooser.h"
+#include "ScriptedMessageBox.h"
+#include "SendOptions.h"
+#include "TestFiles.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kestrel;
+using namespace Qt::StringLiterals;
+namespace files = kestrel::testfiles;
+
+namespace {
+
+constexpr int AnswerMs = 20000; // far beyond a keyring's answer; only a fault reaches it
+
+QString session()
+{
+    return qEnvironmentVariable("KESTREL_KEYRING");
+}
+
+// A settings file with a login, and the objects the program makes over it.
+struct Desk
+{
+    explicit Desk(const QByteArray& pass)
+    {
+        files::write(dir.filePath(u"KZV.INI"_s),
+                     "[MAIN]\r\nIP=fax.studio.lan\r\nUSER=mario\r\nMAIL=a@b.it\r\n" + pass);
+        store.emplace(dir.path());
+    }
+    QByteArray file() const { return files::read(dir.filePath(u"KZV.INI"_s)); }
+    bool settled(PasswordKeeper& keeper)
+    {
+        QSignalSpy changed(&keeper, &PasswordKeeper::placeChanged);
+        keeper.settle();
+        return changed.wait(AnswerMs);
+    }
+
+    QTemporaryDir dir;
+    std::optional<SettingsStore> store;
+};
+
+// Why this row does not run in this session (empty: it runs).
+QString skipReason(const QString& wanted)
+{
+    if (session().startsWith(u"missing:"_s))
+        return u"no private session with a keyring: %1 is not installed"_s.arg(session().mid(8));
+    if (session() != wanted)
+        return wanted == u"unlocked"_s ? u"runs in the session with a keyring"_s
+                                       : u"runs in the session without a keyring"_s;
+    return {};
+}
+
+} // namespace
+
+#define NEED_SESSION(wanted)                                                                                 \
+    do {                                                                                                     \
+        if (const QString why = skipReason(wanted); !why.isEmpty())                                          \
+            QSKIP(qPrintable(why));                                                                          \
+    } while (false)
+
+class TestPasswordKeeper : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Moved at the first start: out of the file only once stored, under
+    // "user@address" of the service "corvafax"; the next start reads it back.
+    void movesOutOfTheFileAndReadsBack()
+    {
+        NEED_SESSION(u"unlocked"_s);
+        Desk desk("PASS=segreta\r\n");
+        {
+            PasswordKeeper keeper(*desk.store);
+            QVERIFY(desk.settled(keeper));
+            QCOMPARE(keeper.place(), PasswordKeeper::Place::Keyring);
+            QVERIFY(!desk.file().contains("segreta"));
+            QVERIFY(desk.file().contains("PASS=\r\n"));
+            QCOMPARE(desk.store->values().pass, u"segreta"_s);
+        }
+        QProcess lookup; // as any other program sees it
+        lookup.start(u"secret-tool"_s,
+                     {u"lookup"_s, u"server"_s, u"corvafax"_s, u"user"_s, u"mario@fax.studio.lan"_s});
+        if (lookup.waitForStarted()) { // libsecret-tools is there
+            QVERIFY(lookup.waitForFinished(AnswerMs));
+            QCOMPARE(lookup.readAllStandardOutput(), "segreta");
+        }
+
+        SettingsStore restarted(desk.dir.path());
+        QCOMPARE(restarted.values().pass, QString());
+        PasswordKeeper keeper(restarted);
+        QVERIFY(desk.settled(keeper));
+        QCOMPARE(keeper.place(), PasswordKeeper::Place::Keyring);
+        QCOMPARE(restarted.values().pass, u"segreta"_s);
+    }
+
+    // The options window: the password shown is the keyring's; saved with a
+    // new address it goes to the keyring under that address, and the file
+    // keeps none. Emptied, it stays empty at the next start.
+    void optionsWindowSavesToTheKeyring()
+    {
+        NEED_SESSION(u"unlocked"_s);
+        Desk desk("PASS=vecchia\r\n");
+        PasswordKeeper keeper(*desk.store);
+        QVERIFY(desk.settled(keeper));
+        OptionsController options(*desk.store);
+        test::ScriptedMessageBox box;
+        test::ScriptedFileChooser chooser;
+        FrmOption window(options, box, chooser, nullptr, &keeper);
+        window.showModeless();
+        QCOMPARE(window.fields().text(settings::Pass), u"vecchia"_s);
+        QVERIFY(window.findChild<QLabel*>(u"lblPortachiavi"_s)->isHidden());
+
+        window.findChild<QLineEdit*>(u"txtIP"_s)->setText(u"fax2.studio.lan"_s);
+        window.findChild<QLineEdit*>(u"txtPassword"_s)->setText(u"nuova"_s);
+        QSignalSpy changed(&keeper, &PasswordKeeper::placeChanged);
+        QTest::mouseClick(window.findChild<QPushButton*>(u"cmdSalva"_s), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!desk.file().contains("nuova"), AnswerMs);
+        QCOMPARE(keyring::readWaiting(u"mario@fax2.studio.lan"_s, AnswerMs).password, u"nuova"_s);
+        QCOMPARE(desk.store->values().pass, u"nuova"_s);
+
+        window.showModeless();
+        window.findChild<QLineEdit*>(u"txtPassword"_s)->clear();
+        QTest::mouseClick(window.findChild<QPushButton*>(u"cmdSalva"_s), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(keyring::readWaiting(u"mario@fax2.studio.lan"_s, AnswerMs).password,
+                                  QString(), AnswerMs);
+        SettingsStore restarted(desk.dir.path());
+        PasswordKeeper again(restarted);
+        QVERIFY(desk.settled(again));
+        QCOMPARE(restarted.values().pass, QString());
+    }
+
+    // The keeper goes (the program quits) while the keyring still works on
+    // its request: the answer, when it comes, reaches no one.
+    void answerAfterTheKeeperHasGone()
+    {
+        NEED_SESSION(u"unlocked"_s);
+        Desk desk("PASS=segreta\r\n");
+        auto keeper = std::make_unique<PasswordKeeper>(*desk.store);
+        keeper->settle();
+        keeper.reset();
+        // The keyring's jobs run one after another: this one's answer comes
+        // after the abandoned one's.
+        QCOMPARE(keyring::readWaiting(u"mario@fax.studio.lan"_s, AnswerMs).kind, keyring::Answer::Kind::Done);
+        QVERIFY(desk.file().contains("PASS=segreta"));
+    }
+
+    // corvafax-send: the keyring's password for --user at --appliance; a
+    // password given on the command line wins.
+    void sendToolReadsTheKeyring_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("from the keyring") << QString() << u"dal-portachiavi"_s;
+        QTest::newRow("--password-file wins") << u"dal-file"_s << u"dal-file"_s;
+    }
+    void sendToolReadsTheKeyring()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, expected);
+        NEED_SESSION(u"unlocked"_s);
+        QObject receiver;
+        std::optional<keyring::Answer> stored;
+        keyring::write(u"anna@10.1.1.9"_s, u"dal-portachiavi"_s, &receiver,
+                       [&](const keyring::Answer& a) { stored = a; });
+        QTRY_VERIFY_WITH_TIMEOUT(stored.has_value(), AnswerMs);
+        QCOMPARE(stored->kind, keyring::Answer::Kind::Done);
+
+        SendRequest request;
+        request.appliance = u"10.1.1.9"_s;
+        request.user = u"anna"_s;
+        request.password = given;
+        QCOMPARE(passwordFromKeyring(request, AnswerMs), QString());
+        QCOMPARE(request.password, expected);
+    }
+
+    // No Secret Service on the bus: the password stays in the file, and the
+    // options window says so; corvafax-send says why it goes on without.
+    void noKeyringKeepsTheFile()
+    {
+        NEED_SESSION(u"none"_s);
+        Desk desk("PASS=segreta\r\n");
+        PasswordKeeper keeper(*desk.store);
+        QVERIFY(desk.settled(keeper));
+        QCOMPARE(keeper.place(), PasswordKeeper::Place::File);
+        QVERIFY(desk.file().contains("PASS=segreta"));
+        QCOMPARE(desk.store->values().pass, u"segreta"_s);
+
+        OptionsController options(*desk.store);
+        test::ScriptedMessageBox box;
+        test::ScriptedFileChooser chooser;
+        FrmOption window(options, box, chooser, nullptr, &keeper);
+        window.showModeless();
+        const QLabel* notice = window.findChild<QLabel*>(u"lblPortachiavi"_s);
+        QVERIFY(!notice->isHidden());
+        QCOMPARE(notice->text(), texts::keyring::Unavailable);
+
+        SendRequest request;
+        request.appliance = u"fax.studio.lan"_s;
+        request.user = u"mario"_s;
+        QVERIFY(!passwordFromKeyring(request, AnswerMs).isEmpty());
+        QVERIFY(request.password.isNull());
+    }
+
+    // The keyring's daemon stops answering (last: it stays stopped until the
+    // session ends). Nothing waits for it past its limit, and the event loop
+    // goes on meanwhile.
+    void stalledKeyring()
+    {
+        NEED_SESSION(u"unlocked"_s);
+        QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        const uint daemon = bus->servicePid(u"org.freedesktop.secrets"_s);
+        QVERIFY(daemon > 1);
+        QCOMPARE(::kill(pid_t(daemon), SIGSTOP), 0);
+
+        Desk desk("PASS=segreta\r\n");
+        PasswordKeeper keeper(*desk.store, 200);
+        OptionsController options(*desk.store);
+        test::ScriptedMessageBox box;
+        test::ScriptedFileChooser chooser;
+        FrmOption window(options, box, chooser, nullptr, &keeper);
+        window.showModeless();
+        QSignalSpy changed(&keeper, &PasswordKeeper::placeChanged);
+        keeper.settle(); // returns at once
+        QLineEdit* prefix = window.findChild<QLineEdit*>(u"txtPrefisso"_s);
+        prefix->clear();
+        QTest::keyClicks(prefix, u"0039"_s); // the window answers meanwhile
+        QCOMPARE(prefix->text(), u"0039"_s);
+        QVERIFY(changed.wait(AnswerMs));
+        QCOMPARE(keeper.place(), PasswordKeeper::Place::File);
+        QVERIFY(!window.findChild<QLabel*>(u"lblPortachiavi"_s)->isHidden());
+        QVERIFY(desk.file().contains("PASS=segreta"));
+
+        bool ticked = false;
+        QTimer::singleShot(0, this, [&ticked] { ticked = true; });
+        SendRequest request;
+        request.appliance = u"fax.studio.lan"_s;
+        request.user = u"mario"_s;
+        QVERIFY(passwordFromKeyring(request, 200).contains(u"no answer"_s));
+        QVERIFY(ticked); // handled inside the wait
+        QVERIFY(request.password.isNull());
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    // Once in each session, unless this is one of those runs.
+    if (qEnvironmentVariableIsEmpty("KESTREL_KEYRING")) {
+        int failed = 0;
+        for (const char* mode : {"none", "keyring"}) {
+            std::vector<char*> args{const_cast<char*>("sh"), const_cast<char*>(KESTREL_KEYRING_SESSION),
+                                    const_cast<char*>(mode), argv[0]};
+            for (int i = 1; i < argc; ++i)
+                args.push_back(argv[i]);
+            args.push_back(nullptr);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::execvp(args.front(), args.data());
+                ::_exit(127);
+            }
+            int status = 0;
+            if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+                WEXITSTATUS(status) != 0)
+                ++failed;
+        }
+        return failed;
+    }
+    QApplication app(argc, argv);
+    TestPasswordKeeper test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_passwordkeeper.moc"
