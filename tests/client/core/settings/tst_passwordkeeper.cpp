@@ -11,6 +11,7 @@
 #include "ScriptedFileChooser.h"
 #include "ScriptedMessageBox.h"
 #include "SendOptions.h"
+#include "SimulatorProcess.h"
 #include "TestFiles.h"
 
 #include <QApplication>
@@ -195,6 +196,33 @@ private Q_SLOTS:
         request.password = given;
         QCOMPARE(passwordFromKeyring(request, AnswerMs), QString());
         QCOMPARE(request.password, expected);
+    }
+
+    // The program itself logs in with the keyring's password.
+    void sendProgramLogsInWithTheKeyring()
+    {
+        NEED_SESSION(u"unlocked"_s);
+        QObject receiver;
+        std::optional<keyring::Answer> stored;
+        keyring::write(u"ufficio@127.0.0.1"_s, u"pw"_s, &receiver,
+                       [&](const keyring::Answer& a) { stored = a; });
+        QTRY_VERIFY_WITH_TIMEOUT(stored.has_value(), AnswerMs);
+        QTemporaryDir dir;
+        const QString document = dir.filePath(u"doc.ps"_s);
+        QVERIFY(files::write(document, "%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\nshowpage\n%%EOF\n"));
+        test::SimulatorProcess sim;
+        QVERIFY(sim.start({u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s}));
+        QProcess send;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"KESTREL_HTTP_PORT"_s, QString::number(sim.httpPort()));
+        env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
+        send.setProcessEnvironment(env);
+        send.start(QString::fromUtf8(KESTREL_SEND_PATH),
+                   {u"--appliance"_s, u"127.0.0.1"_s, u"--user"_s, u"ufficio"_s, u"--timeout"_s, u"10"_s,
+                    u"--notify"_s, u"a@b.it"_s, u"-d"_s, u"111"_s, document});
+        QVERIFY(send.waitForFinished(60000));
+        QVERIFY2(send.exitCode() == 0, send.readAllStandardError().constData());
+        QCOMPARE(QStringList(sim.jobIds()).size(), 1);
     }
 
     // No Secret Service on the bus: the password stays in the file, and the
