@@ -75,6 +75,11 @@ status=$?
 if [ -n "$daemon" ]; then
     kill -CONT "$daemon" 2>/dev/null
     kill "$daemon" 2>/dev/null
+    tries=0
+    while kill -0 "$daemon" 2>/dev/null && [ "$tries" -lt 50 ]; do
+        tries=$((tries + 1))
+        sleep 0.1
+    done
 fi
 exit $status
 INSIDE

@@ -3,11 +3,13 @@
 // The program runs itself once in each; a row that needs the other kind
 // skips, saying so.
 
+#include "ClientApplication.h"
 #include "ClientTexts.h"
 #include "FrmOption.h"
 #include "Keyring.h"
 #include "OptionsController.h"
 #include "PasswordKeeper.h"
+#include "RecordingControl.h"
 #include "ScriptedFileChooser.h"
 #include "ScriptedMessageBox.h"
 #include "SendOptions.h"
@@ -152,6 +154,44 @@ private Q_SLOTS:
         PasswordKeeper again(restarted);
         QVERIFY(desk.settled(again));
         QCOMPARE(restarted.values().pass, QString());
+    }
+
+    // The program as started: the password leaves the file for the keyring,
+    // and the next start has it again; without a keyring the options window
+    // says that the file keeps it.
+    void programStart_data()
+    {
+        QTest::addColumn<QString>("session");
+        QTest::newRow("keyring") << u"unlocked"_s;
+        QTest::newRow("no keyring") << u"none"_s;
+    }
+    void programStart()
+    {
+        QFETCH(QString, session);
+        NEED_SESSION(session);
+        const bool keyring = session == u"unlocked"_s;
+        Desk desk("PASS=segreta\r\n");
+        test::ScriptedMessageBox box;
+        ClientApplication::Replacements replacements;
+        replacements.messageBox = &box;
+        replacements.trayAvailable = [] {
+            return false;
+        };
+        replacements.createControl = [](CorvanefaxHost& host) -> Status {
+            host.adopt(std::make_unique<test::RecordingControl>());
+            return {};
+        };
+        replacements.showNotice = [](const QString&) {
+        };
+        replacements.keyring = true;
+        for (int start = 0; start < 2; ++start) {
+            ClientApplication client(desk.dir.path(), replacements);
+            QVERIFY(client.start());
+            QTRY_COMPARE_WITH_TIMEOUT(client.settings().values().pass, u"segreta"_s, AnswerMs);
+            QTRY_COMPARE_WITH_TIMEOUT(desk.file().contains("segreta"), !keyring, AnswerMs);
+            const QLabel* notice = client.optionsWindow().findChild<QLabel*>(u"lblPortachiavi"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(notice->isHidden(), keyring, AnswerMs);
+        }
     }
 
     // The keeper goes (the program quits) while the keyring still works on
