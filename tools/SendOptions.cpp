@@ -38,7 +38,10 @@ Expected<QString> readPassword(const QString& path)
     QByteArray line = file.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    // An empty file gives an empty password, not none: none would let the
+    // keyring or the control's own default stand in for it.
+    const QString password = QString::fromUtf8(line);
+    return password.isNull() ? u""_s : password;
 }
 
 Error usage(const QString& text)

@@ -136,6 +136,7 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
 void FrmOption::showPasswordPlace()
 {
     m_keyringNotice->setVisible(m_passwords->place() == PasswordKeeper::Place::File);
+    m_keyringNotice->setToolTip(m_passwords->reason()); // the keyring's own words
 }
 
 QLineEdit* FrmOption::addTextRow(QFormLayout* form, const QString& objectName, const QString& label)
