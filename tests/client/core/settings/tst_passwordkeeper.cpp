@@ -150,6 +150,8 @@ private Q_SLOTS:
         QTest::mouseClick(window.findChild<QPushButton*>(u"cmdSalva"_s), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(keyring::readWaiting(u"mario@fax2.studio.lan"_s, AnswerMs).password,
                                   QString(), AnswerMs);
+        QCOMPARE(keyring::readWaiting(u"mario@fax2.studio.lan"_s, AnswerMs).kind,
+                 keyring::Answer::Kind::Done);
         SettingsStore restarted(desk.dir.path());
         PasswordKeeper again(restarted);
         QVERIFY(desk.settled(again));
