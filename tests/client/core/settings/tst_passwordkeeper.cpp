@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -90,36 +91,6 @@ class TestPasswordKeeper : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Moved at the first start: out of the file only once stored, under
-    // "user@address" of the service "corvafax"; the next start reads it back.
-    void movesOutOfTheFileAndReadsBack()
-    {
-        NEED_SESSION(u"unlocked"_s);
-        Desk desk("PASS=segreta\r\n");
-        {
-            PasswordKeeper keeper(*desk.store);
-            QVERIFY(desk.settled(keeper));
-            QCOMPARE(keeper.place(), PasswordKeeper::Place::Keyring);
-            QVERIFY(!desk.file().contains("segreta"));
-            QVERIFY(desk.file().contains("PASS=\r\n"));
-            QCOMPARE(desk.store->values().pass, u"segreta"_s);
-        }
-        QProcess lookup; // as any other program sees it
-        lookup.start(u"secret-tool"_s,
-                     {u"lookup"_s, u"server"_s, u"corvafax"_s, u"user"_s, u"mario@fax.studio.lan"_s});
-        if (lookup.waitForStarted()) { // libsecret-tools is there
-            QVERIFY(lookup.waitForFinished(AnswerMs));
-            QCOMPARE(lookup.readAllStandardOutput(), "segreta");
-        }
-
-        SettingsStore restarted(desk.dir.path());
-        QCOMPARE(restarted.values().pass, QString());
-        PasswordKeeper keeper(restarted);
-        QVERIFY(desk.settled(keeper));
-        QCOMPARE(keeper.place(), PasswordKeeper::Place::Keyring);
-        QCOMPARE(restarted.values().pass, u"segreta"_s);
-    }
-
     // The options window: the password shown is the keyring's; saved with a
     // new address it goes to the keyring under that address, and the file
     // keeps none. Emptied, it stays empty at the next start.
@@ -158,9 +129,10 @@ private Q_SLOTS:
         QCOMPARE(restarted.values().pass, QString());
     }
 
-    // The program as started: the password leaves the file for the keyring,
-    // and the next start has it again; without a keyring the options window
-    // says that the file keeps it.
+    // The program as started: the password leaves the file for the keyring
+    // (service "corvafax", entry "user@address") only once stored, and the
+    // next start has it again; without a keyring the file keeps it, the
+    // options window says so and corvafax-send says why it goes on without.
     void programStart_data()
     {
         QTest::addColumn<QString>("session");
@@ -193,7 +165,20 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(desk.file().contains("segreta"), !keyring, AnswerMs);
             const QLabel* notice = client.optionsWindow().findChild<QLabel*>(u"lblPortachiavi"_s);
             QTRY_COMPARE_WITH_TIMEOUT(notice->isHidden(), keyring, AnswerMs);
+            QCOMPARE(notice->text(), texts::keyring::Unavailable);
         }
+        QProcess lookup; // as any other program sees it
+        lookup.start(u"secret-tool"_s,
+                     {u"lookup"_s, u"server"_s, u"corvafax"_s, u"user"_s, u"mario@fax.studio.lan"_s});
+        if (keyring && lookup.waitForStarted()) { // libsecret-tools is there
+            QVERIFY(lookup.waitForFinished(AnswerMs));
+            QCOMPARE(lookup.readAllStandardOutput(), "segreta");
+        }
+        SendRequest request;
+        request.appliance = u"fax.studio.lan"_s;
+        request.user = u"mario"_s;
+        QCOMPARE(passwordFromKeyring(request, AnswerMs).isEmpty(), keyring);
+        QCOMPARE(request.password, keyring ? u"segreta"_s : QString());
     }
 
     // The keeper goes (the program quits) while the keyring still works on
@@ -211,47 +196,34 @@ private Q_SLOTS:
         QVERIFY(desk.file().contains("PASS=segreta"));
     }
 
-    // corvafax-send: the keyring's password for --user at --appliance; a
-    // password given on the command line wins.
-    void sendToolReadsTheKeyring_data()
+    // corvafax-send logs in with the keyring's password for --user at
+    // --appliance; a password file wins over it.
+    void sendProgramLogsIn_data()
     {
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("from the keyring") << QString() << u"dal-portachiavi"_s;
-        QTest::newRow("--password-file wins") << u"dal-file"_s << u"dal-file"_s;
+        QTest::addColumn<QString>("inKeyring");
+        QTest::addColumn<QByteArray>("inFile"); // empty: no --password-file
+        QTest::newRow("from the keyring") << u"pw"_s << QByteArray();
+        QTest::newRow("--password-file wins") << u"sbagliata"_s << QByteArray("pw\n");
     }
-    void sendToolReadsTheKeyring()
+    void sendProgramLogsIn()
     {
-        QFETCH(QString, given);
-        QFETCH(QString, expected);
+        QFETCH(QString, inKeyring);
+        QFETCH(QByteArray, inFile);
         NEED_SESSION(u"unlocked"_s);
         QObject receiver;
         std::optional<keyring::Answer> stored;
-        keyring::write(u"anna@10.1.1.9"_s, u"dal-portachiavi"_s, &receiver,
-                       [&](const keyring::Answer& a) { stored = a; });
-        QTRY_VERIFY_WITH_TIMEOUT(stored.has_value(), AnswerMs);
-        QCOMPARE(stored->kind, keyring::Answer::Kind::Done);
-
-        SendRequest request;
-        request.appliance = u"10.1.1.9"_s;
-        request.user = u"anna"_s;
-        request.password = given;
-        QCOMPARE(passwordFromKeyring(request, AnswerMs), QString());
-        QCOMPARE(request.password, expected);
-    }
-
-    // The program itself logs in with the keyring's password.
-    void sendProgramLogsInWithTheKeyring()
-    {
-        NEED_SESSION(u"unlocked"_s);
-        QObject receiver;
-        std::optional<keyring::Answer> stored;
-        keyring::write(u"ufficio@127.0.0.1"_s, u"pw"_s, &receiver,
+        keyring::write(u"ufficio@127.0.0.1"_s, inKeyring, &receiver,
                        [&](const keyring::Answer& a) { stored = a; });
         QTRY_VERIFY_WITH_TIMEOUT(stored.has_value(), AnswerMs);
         QTemporaryDir dir;
         const QString document = dir.filePath(u"doc.ps"_s);
         QVERIFY(files::write(document, "%!PS-Adobe-3.0\n%%Pages: 1\n%%Page: 1 1\nshowpage\n%%EOF\n"));
+        QStringList login{u"--user"_s, u"ufficio"_s};
+        if (!inFile.isEmpty()) {
+            QVERIFY(files::write(dir.filePath(u"password"_s), inFile));
+            QVERIFY(QFile::setPermissions(dir.filePath(u"password"_s), QFileDevice::ReadOwner));
+            login << u"--password-file"_s << dir.filePath(u"password"_s);
+        }
         test::SimulatorProcess sim;
         QVERIFY(sim.start({u"--user"_s, u"ufficio"_s, u"--password"_s, u"pw"_s}));
         QProcess send;
@@ -260,39 +232,11 @@ private Q_SLOTS:
         env.insert(u"KESTREL_FAX_PORT"_s, QString::number(sim.faxPort()));
         send.setProcessEnvironment(env);
         send.start(QString::fromUtf8(KESTREL_SEND_PATH),
-                   {u"--appliance"_s, u"127.0.0.1"_s, u"--user"_s, u"ufficio"_s, u"--timeout"_s, u"10"_s,
-                    u"--notify"_s, u"a@b.it"_s, u"-d"_s, u"111"_s, document});
+                   QStringList{u"--appliance"_s, u"127.0.0.1"_s, u"--timeout"_s, u"10"_s} + login +
+                       QStringList{u"--notify"_s, u"a@b.it"_s, u"-d"_s, u"111"_s, document});
         QVERIFY(send.waitForFinished(60000));
         QVERIFY2(send.exitCode() == 0, send.readAllStandardError().constData());
         QCOMPARE(QStringList(sim.jobIds()).size(), 1);
-    }
-
-    // No Secret Service on the bus: the password stays in the file, and the
-    // options window says so; corvafax-send says why it goes on without.
-    void noKeyringKeepsTheFile()
-    {
-        NEED_SESSION(u"none"_s);
-        Desk desk("PASS=segreta\r\n");
-        PasswordKeeper keeper(*desk.store);
-        QVERIFY(desk.settled(keeper));
-        QCOMPARE(keeper.place(), PasswordKeeper::Place::File);
-        QVERIFY(desk.file().contains("PASS=segreta"));
-        QCOMPARE(desk.store->values().pass, u"segreta"_s);
-
-        OptionsController options(*desk.store);
-        test::ScriptedMessageBox box;
-        test::ScriptedFileChooser chooser;
-        FrmOption window(options, box, chooser, nullptr, &keeper);
-        window.showModeless();
-        const QLabel* notice = window.findChild<QLabel*>(u"lblPortachiavi"_s);
-        QVERIFY(!notice->isHidden());
-        QCOMPARE(notice->text(), texts::keyring::Unavailable);
-
-        SendRequest request;
-        request.appliance = u"fax.studio.lan"_s;
-        request.user = u"mario"_s;
-        QVERIFY(!passwordFromKeyring(request, AnswerMs).isEmpty());
-        QVERIFY(request.password.isNull());
     }
 
     // The keyring's daemon stops answering (last: it stays stopped until the
