@@ -127,27 +127,6 @@ private Q_SLOTS:
         QCOMPARE(store.optionFields().text(settings::KillAfter), expectedKillAfter);
     }
 
-    // The keyring's password stands in for an empty PASS only: one the file
-    // holds (saved meanwhile) wins, and a file without PASS keeps its default.
-    void keyringPasswordForAnEmptyPass_data()
-    {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("moved out") << QByteArray("[MAIN]\r\nPASS=\r\n") << u"dal-portachiavi"_s;
-        QTest::newRow("saved meanwhile") << QByteArray("[MAIN]\r\nPASS=nuova\r\n") << u"nuova"_s;
-        QTest::newRow("never set") << QByteArray("[MAIN]\r\nIP=fax\r\n") << u"brio"_s;
-    }
-    void keyringPasswordForAnEmptyPass()
-    {
-        QFETCH(QByteArray, ini);
-        QFETCH(QString, expected);
-        QVERIFY(files::write(m_ini, ini));
-        SettingsStore store(m_dir->path());
-        store.setKeyringPassword(u"dal-portachiavi"_s);
-        QCOMPARE(store.values().pass, expected);
-        QCOMPARE(store.optionFields().text(settings::Pass), expected);
-    }
-
     // The file lets the password go only while it still holds the one the
     // keyring stored: one saved in between is never lost.
     void clearFilePassword_data()
