@@ -131,12 +131,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Library dependencies are read from the binaries. What the programs load or
 # start by name is listed here: Qt's SQLite driver (the address book and the
 # history), lpadmin (the capture printer's queue), a print system for the
-# capture printer, Qt's Italian words, and the PostgreSQL driver for a shared
-# address book.
+# capture printer, Qt's Italian words, the Secret Service client the keyring
+# library opens and a keyring to hold the password, and the PostgreSQL driver
+# for a shared address book.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME corvafax)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "cups, cups-client, qt6-translations-l10n")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6sql6-sqlite, libsecret-1-0")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "cups, cups-client, qt6-translations-l10n, gnome-keyring")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "libqt6sql6-psql")
 # The control library is in the loader's path: its shlibs entry, and the
 # loader's cache made again when it comes or goes.

@@ -23,6 +23,9 @@ packages=(
   # connection URI with libpq's own parser).
   postgresql libqt6sql6-psql libpq-dev
   lintian desktop-file-utils appstream file # the Debian packages' checks (tests/package)
+  # The appliance password in the desktop's keyring (QtKeychain), and a
+  # private Secret Service with its command-line tool for the keyring's tests.
+  qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 sudo_cmd=()

@@ -2,6 +2,7 @@
 
 #include "CorvanefaxHost.h"
 #include "JobOptionsCheck.h"
+#include "Keyring.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -37,7 +38,10 @@ Expected<QString> readPassword(const QString& path)
     QByteArray line = file.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    // An empty file gives an empty password, not none: none would let the
+    // keyring or the control's own default stand in for it.
+    const QString password = QString::fromUtf8(line);
+    return password.isNull() ? u""_s : password;
 }
 
 Error usage(const QString& text)
@@ -155,7 +159,10 @@ void addSendOptions(QCommandLineParser& parser)
     parser.addHelpOption();
     parser.addOptions({
         {u"appliance"_s, u"Appliance host name or address."_s, u"host"_s},
-        {u"user"_s, u"Login name on the fax server."_s, u"name"_s},
+        {u"user"_s,
+         u"Login name on the fax server. Without --password or --password-file, the password is the one "
+         "the desktop's keyring keeps for this user at the appliance."_s,
+         u"name"_s},
         {u"password"_s,
          u"Login password (other users can see it while the program runs; prefer --password-file)."_s,
          u"password"_s},
@@ -241,6 +248,25 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
     if (const Status timeout = readTimeout(parser, options); !timeout)
         return timeout.error();
     return options;
+}
+
+QString passwordFromKeyring(SendRequest& request, int limitMs)
+{
+    if (!request.password.isNull() || request.user.isEmpty())
+        return {};
+    const keyring::Answer answer =
+        keyring::readWaiting(keyring::keyOf(request.user, request.appliance), limitMs);
+    switch (answer.kind) {
+    case keyring::Answer::Kind::Done:
+        request.password = answer.password;
+        return {};
+    case keyring::Answer::Kind::NotFound:
+        return {};
+    case keyring::Answer::Kind::Unavailable:
+        break;
+    }
+    return u"no password from the keyring (%1); going on without one: give --password-file"_s.arg(
+        answer.reason);
 }
 
 } // namespace kestrel

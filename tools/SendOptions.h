@@ -51,4 +51,14 @@ void addSendOptions(QCommandLineParser& parser);
 // to report (exit status 2). A password file is read here.
 Expected<SendOptions> sendOptions(const QCommandLineParser& parser);
 
+// Without --password or --password-file but with --user: the password the
+// desktop's keyring keeps for that user at the appliance, waited for at
+// most limitMs (a locked keyring asks through the desktop meanwhile).
+// Returns what to tell the user when the keyring could not give it (the
+// request then goes on without, as before); empty otherwise.
+QString passwordFromKeyring(SendRequest& request, int limitMs);
+
+// The longest wait for the keyring when --timeout does not say.
+inline constexpr int KeyringLimitMs = 30000;
+
 } // namespace kestrel

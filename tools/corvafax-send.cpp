@@ -111,9 +111,14 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     addSendOptions(parser);
     parser.process(app);
-    const Expected<SendOptions> options = sendOptions(parser);
+    Expected<SendOptions> options = sendOptions(parser);
     if (!options)
         return usageError(options.error().message);
+    if (!options->capture) {
+        const int limit = options->hostWaitLimitMs > 0 ? int(options->hostWaitLimitMs) : KeyringLimitMs;
+        if (const QString told = passwordFromKeyring(options->request, limit); !told.isEmpty())
+            std::fprintf(stderr, "corvafax-send: %s\n", told.toLocal8Bit().constData());
+    }
     const SendRequest& request = options->request;
     if (options->capture)
         return runCapture(request.appliance, options->printer, request.debug);

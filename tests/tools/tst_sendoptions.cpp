@@ -31,6 +31,7 @@ private Q_SLOTS:
     void jobOptionsCheck();
     void jobOptions();
     void cancelTakesJobsAndLogin();
+    void emptyPasswordFileGivesAnEmptyPassword();
 
 private:
     Expected<SendOptions> parse(const QStringList& arguments) const;
@@ -256,6 +257,22 @@ void TestSendOptions::cancelTakesJobsAndLogin()
     QCOMPARE(options->request.password, u"pw"_s);
     QCOMPARE(options->hostWaitLimitMs, qint64(5000));
     QVERIFY(options->request.files.isEmpty());
+}
+
+// An empty password file says the password is empty: it is given (the
+// keyring is not asked and the control's own is not used), not missing.
+void TestSendOptions::emptyPasswordFileGivesAnEmptyPassword()
+{
+    const QString path = m_dir.filePath(u"empty-password"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    file.close();
+    const Expected<SendOptions> options = parse({u"--appliance"_s, u"h"_s, u"--user"_s, u"mario"_s,
+                                                 u"--password-file"_s, path, u"-d"_s, u"1"_s, m_doc});
+    QVERIFY2(options, options ? "" : qPrintable(options.error().message));
+    QVERIFY(options->request.password.isEmpty());
+    QVERIFY(!options->request.password.isNull());
 }
 
 QTEST_GUILESS_MAIN(TestSendOptions)

@@ -33,6 +33,8 @@ void SettingsStore::reload()
     SettingsValues values;
     for (const settings::Key& key : settings::keys())
         values.set(key.name, readMain(key.name, defaultOf(key)));
+    if (values.pass.isEmpty() && m_keyringPassword)
+        values.set(settings::Pass, *m_keyringPassword);
     m_values = std::move(values);
 }
 
@@ -51,7 +53,9 @@ OptionFields SettingsStore::optionFields() const
         if (key.field.isEmpty())
             continue;
         read.set(key.name, readMain(key.name, defaultOf(key)));
-        if (key.kind == settings::Kind::Flag)
+        if (key.name == settings::Pass && read.pass.isEmpty() && m_keyringPassword)
+            fields.setText(key.name, *m_keyringPassword);
+        else if (key.kind == settings::Kind::Flag)
             fields.setFlag(key.name, read.flag(key.name));
         else
             fields.setText(key.name, read.text(key.name));
@@ -73,6 +77,26 @@ Status SettingsStore::SalvaImpostazioni(const OptionFields& fields)
     }
     reload();
     return first;
+}
+
+void SettingsStore::setKeyringPassword(const std::optional<QString>& password)
+{
+    m_keyringPassword = password;
+    reload();
+}
+
+QString SettingsStore::filePassword() const
+{
+    return readMain(settings::Pass, QString());
+}
+
+Status SettingsStore::clearFilePassword(const QString& moved)
+{
+    if (filePassword() != moved)
+        return {};
+    Status cleared = m_profile.writeString(settings::Section, settings::Pass, QString());
+    reload();
+    return cleared;
 }
 
 } // namespace kestrel

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace kestrel {
 
 // The settings file "KZV.INI" of the program folder and the program-wide
@@ -44,6 +46,16 @@ public:
     // first failure is returned, and values() shows what the file holds.
     Status SalvaImpostazioni(const OptionFields& fields);
 
+    // The password kept in the desktop's keyring rather than in the file:
+    // values().pass (and the options window's field) show it while the
+    // file's PASS is empty. nullopt: none known.
+    void setKeyringPassword(const std::optional<QString>& password);
+    // The password the file holds under PASS (empty: none).
+    QString filePassword() const;
+    // Empties PASS once the keyring holds moved, and only while the file
+    // still holds moved (a save in between wins); then reloads.
+    Status clearFilePassword(const QString& moved);
+
 private:
     QString readMain(const QString& key, const QString& defaultValue) const;
     QString defaultOf(const settings::Key& key) const;
@@ -52,6 +64,7 @@ private:
     PrivateProfile m_profile;
     SettingsValues m_values;
     Status m_fileStatus;
+    std::optional<QString> m_keyringPassword;
 };
 
 } // namespace kestrel

@@ -552,4 +552,10 @@ inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, c
                                     u"nulla. Togliere il carattere e riprovare."_s;
 } // namespace sharedbook
 
+// Where the appliance password is kept (the options window).
+namespace keyring {
+inline const QString Unavailable =
+    u"Portachiavi non disponibile: la password resta nel file delle impostazioni"_s;
+} // namespace keyring
+
 } // namespace kestrel::texts

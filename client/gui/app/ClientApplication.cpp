@@ -21,6 +21,7 @@
 #include "OpenContactStore.h"
 #include "OptionsController.h"
 #include "Outbox.h"
+#include "PasswordKeeper.h"
 #include "QtTranslation.h"
 #include "SettingsStore.h"
 #include "ShippedDatabase.h"
@@ -158,6 +159,8 @@ struct ClientApplication::Parts
     DesktopNotices notices;
     FaxLog log;
 
+    std::unique_ptr<PasswordKeeper> passwords; // with the keyring
+
     std::unique_ptr<FrmSend> send;
     // Made when the user first opens them: most starts never show them.
     std::unique_ptr<FrmRubrica> addressBook;
@@ -166,13 +169,24 @@ struct ClientApplication::Parts
 };
 
 ClientApplication::ClientApplication(const QString& programFolder)
-    : ClientApplication(programFolder, Replacements())
+    : ClientApplication(programFolder, [] {
+          Replacements own;
+          own.keyring = true;
+          return own;
+      }())
 {}
 
 ClientApplication::ClientApplication(const QString& programFolder, Replacements replacements)
     : m(std::make_unique<Parts>(programFolder, std::move(replacements)))
 {
     Parts& p = *m;
+    if (p.replacements.keyring) {
+        p.passwords = std::make_unique<PasswordKeeper>(p.settings);
+        // The password the keyring gives may mend a login the fax server
+        // refused meanwhile.
+        connect(p.passwords.get(), &PasswordKeeper::placeChanged, &p.tracker, &StatusTracker::settingsChanged,
+                Qt::QueuedConnection);
+    }
     FrmSend::Services services;
     services.settings = &p.settings;
     services.lines = &p.lines;
@@ -318,6 +332,8 @@ bool ClientApplication::start()
     // own questions about the settings it lacks.
     if (const Status& read = p.settings.fileStatus(); !read)
         p.box.show(texts::settingsNotReadBox(read.error().message));
+    if (p.passwords)
+        p.passwords->settle();
     p.send->load();
     // The faxes of earlier runs that had not ended yet are asked about now.
     // A file that cannot be read is shown as such by the history window and
@@ -343,7 +359,7 @@ FrmOption& ClientApplication::optionsWindow()
     Parts& p = *m;
     if (p.optionsWindow)
         return *p.optionsWindow;
-    p.optionsWindow = std::make_unique<FrmOption>(p.options, p.box, p.files);
+    p.optionsWindow = std::make_unique<FrmOption>(p.options, p.box, p.files, nullptr, p.passwords.get());
     FrmSend& send = *p.send;
     // Put away, not hidden: without a notification area a hidden window
     // could not be reached again.

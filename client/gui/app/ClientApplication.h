@@ -62,6 +62,10 @@ public:
         OneShotTimer* statusTimer = nullptr;
         // Where the desktop's notification service is (the session bus).
         std::optional<QDBusConnection> notificationBus;
+        // The appliance password kept in the desktop's keyring (the
+        // program's own start); off, the settings file keeps it, so that a
+        // test never touches the keyring of the desktop it runs on.
+        bool keyring = false;
     };
 
     explicit ClientApplication(const QString& programFolder);

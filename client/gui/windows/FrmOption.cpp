@@ -5,6 +5,7 @@
 #include "JobOptions.h"
 #include "MessageBox.h"
 #include "OptionsController.h"
+#include "PasswordKeeper.h"
 #include "SettingsKeys.h"
 #include "WindowPlacement.h"
 
@@ -43,8 +44,9 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& objectName, const QStrin
 
 } // namespace
 
-FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files, QWidget* parent)
-    : QDialog(parent), m_options(options), m_messages(messages), m_files(files)
+FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files, QWidget* parent,
+                     PasswordKeeper* passwords)
+    : QDialog(parent), m_options(options), m_messages(messages), m_files(files), m_passwords(passwords)
 {
     WindowPlacement::name(this, u"frmOption"_s, texts::ProductName);
 
@@ -56,6 +58,11 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     // A star for every character, as the window has always shown, not the
     // style's bullet.
     password->setStyleSheet(u"lineedit-password-character: 42;"_s);
+    m_keyringNotice = new QLabel(texts::keyring::Unavailable, this);
+    m_keyringNotice->setObjectName(u"lblPortachiavi"_s);
+    m_keyringNotice->setWordWrap(true);
+    m_keyringNotice->hide();
+    form->addRow(QString(), m_keyringNotice);
     addTextRow(form, u"txtMail"_s, texts::OptionMail);
     addTextRow(form, u"txtPrefisso"_s, texts::OptionPrefix);
 
@@ -120,6 +127,16 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     connect(m_browse, &QPushButton::clicked, this, &FrmOption::chooseCover);
     connect(m_save, &QPushButton::clicked, this, &FrmOption::save);
     connect(m_cancel, &QPushButton::clicked, this, &FrmOption::cancel);
+    if (m_passwords) {
+        connect(m_passwords, &PasswordKeeper::placeChanged, this, &FrmOption::showPasswordPlace);
+        showPasswordPlace();
+    }
+}
+
+void FrmOption::showPasswordPlace()
+{
+    m_keyringNotice->setVisible(m_passwords->place() == PasswordKeeper::Place::File);
+    m_keyringNotice->setToolTip(m_passwords->reason()); // the keyring's own words
 }
 
 QLineEdit* FrmOption::addTextRow(QFormLayout* form, const QString& objectName, const QString& label)
@@ -206,6 +223,8 @@ void FrmOption::save()
         m_messages.show(texts::settingsNotSavedBox(written.error().message));
         return;
     }
+    if (m_passwords)
+        m_passwords->saved(fields().text(settings::Pass));
     switch (action) {
     case OptionsAction::ReloadSendWindowAndClose:
         Q_EMIT sendWindowReloadRequested();

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QFormLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -13,6 +14,7 @@ namespace kestrel {
 class FileChooser;
 class IMessageBox;
 class OptionsController;
+class PasswordKeeper;
 
 // The options window: edits the settings file's values. Opening it (its
 // load) fills the fields from the file and asks that the send window be
@@ -30,8 +32,10 @@ class FrmOption : public QDialog
     Q_OBJECT
 
 public:
+    // With a password keeper, a saved password goes to the desktop's
+    // keyring, and the window says when there is none and the file keeps it.
     FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, PasswordKeeper* passwords = nullptr);
 
     // Modeless (at start-up, from the tray menu's "Setup"). An open window
     // comes to the front as it is.
@@ -62,16 +66,19 @@ private:
     void save();
     void cancel();
     void chooseCover();
+    void showPasswordPlace();
 
     OptionsController& m_options;
     IMessageBox& m_messages;
     FileChooser& m_files;
+    PasswordKeeper* m_passwords;
 
     // The fields are found by the object names the settings key table gives.
     QLineEdit* m_cover;
     QPushButton* m_browse;
     QPushButton* m_save;
     QPushButton* m_cancel;
+    QLabel* m_keyringNotice;
 };
 
 } // namespace kestrel

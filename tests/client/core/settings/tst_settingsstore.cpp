@@ -127,6 +127,26 @@ private Q_SLOTS:
         QCOMPARE(store.optionFields().text(settings::KillAfter), expectedKillAfter);
     }
 
+    // The file lets the password go only while it still holds the one the
+    // keyring stored: one saved in between is never lost.
+    void clearFilePassword_data()
+    {
+        QTest::addColumn<QString>("moved");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("the one stored") << u"vecchia"_s << QByteArray("[MAIN]\r\nIP=fax\r\nPASS=\r\n");
+        QTest::newRow("another saved meanwhile")
+            << u"precedente"_s << QByteArray("[MAIN]\r\nIP=fax\r\nPASS=vecchia\r\n");
+    }
+    void clearFilePassword()
+    {
+        QFETCH(QString, moved);
+        QFETCH(QByteArray, expected);
+        QVERIFY(files::write(m_ini, "[MAIN]\r\nIP=fax\r\nPASS=vecchia\r\n"));
+        SettingsStore store(m_dir->path());
+        QVERIFY(store.clearFilePassword(moved));
+        QCOMPARE(files::read(m_ini), expected);
+    }
+
     void salvaImpostazioniWritesInOrderAndReloads()
     {
         SettingsStore store(m_dir->path());

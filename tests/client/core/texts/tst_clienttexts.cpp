@@ -598,6 +598,9 @@ void TestClientTexts::everyText_data()
                                               << u"Il contatto contiene un carattere nullo, che la rubrica "
                                                  u"condivisa non può conservare: non è stato "
                                                  u"salvato nulla. Togliere il carattere e riprovare."_s;
+    QTest::newRow("keyring::Unavailable")
+        << texts::keyring::Unavailable
+        << u"Portachiavi non disponibile: la password resta nel file delle impostazioni"_s;
     // Send options.
     {
         using namespace texts::sendoptions;
