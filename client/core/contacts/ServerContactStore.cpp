@@ -1,6 +1,7 @@
 #include "ServerContactStore.h"
 
 #include "ClientTexts.h"
+#include "ListingCopy.h"
 #include "NormalizeFaxNumber.h"
 
 #include <QMetaObject>
@@ -18,7 +19,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <initializer_list>
@@ -75,6 +78,14 @@ ContactRow rowOf(const QSqlQuery& query)
 QVariant bound(const QString& text)
 {
     return text.isNull() ? QVariant(u""_s) : QVariant(text);
+}
+
+// Texts, keys and versions alike.
+bool sameListing(const QList<ContactRow>& a, const QList<ContactRow>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ContactRow& x, const ContactRow& y) {
+        return x == y && x.rowid == y.rowid && x.version == y.version;
+    });
 }
 
 bool hasNul(const ContactRow& row)
@@ -162,7 +173,8 @@ class ServerContactWorker : public QObject
 {
 public:
     ServerContactWorker(ServerContactStore* store, const QString& uri)
-        : m_store(store), m_settings(settingsOf(uri)), m_where(ServerContactStore::maskPassword(uri))
+        : m_store(store), m_settings(settingsOf(uri)), m_uri(uri),
+          m_where(ServerContactStore::maskPassword(uri))
     {
         // Children, so that they move to the worker's thread with it.
         m_watch.setParent(this);
@@ -186,6 +198,9 @@ public:
     // immediately: whatever it has waited (the store is going away).
     void cutStalled(bool immediately = false);
 
+    // The copy of the last listing an earlier run read, for a start while
+    // the server is away; runs before the first connection attempt.
+    void restore();
     void open();
     void list(int ticket);
     void add(int ticket, const ContactRow& row);
@@ -235,7 +250,12 @@ private:
 
     ServerContactStore* m_store;
     ConnectionSettings m_settings;
+    QString m_uri;
     QString m_where;
+    // The private copy of the last listing; empty when there is no place
+    // for one. m_copied: what it holds.
+    QString m_copyPath;
+    QList<ContactRow> m_copied;
     QString m_name;
     QString m_awayReason;
     QTimer m_watch;
@@ -311,6 +331,25 @@ void ServerContactWorker::lost(const QString& why)
         m_reportedReachable = false;
         toStore([store = m_store] { store->deliverAvailability(false); });
     }
+}
+
+void ServerContactWorker::restore()
+{
+    const Expected<QString> path = ListingCopy::pathFor(m_uri);
+    if (!path) {
+        qWarning("kestrel: no copy of the shared address book: %s", qPrintable(path.error().message));
+        return;
+    }
+    m_copyPath = *path;
+    const Expected<QList<ContactRow>> copy = ListingCopy::read(m_copyPath);
+    if (!copy) {
+        if (copy.error().number != ENOENT)
+            qWarning("kestrel: copy of the shared address book left alone: %s",
+                     qPrintable(copy.error().message));
+        return;
+    }
+    m_copied = *copy;
+    toStore([store = m_store, rows = *copy] { store->deliverCopy(rows); });
 }
 
 void ServerContactWorker::open()
@@ -453,6 +492,14 @@ void ServerContactWorker::list(int ticket)
     QList<ContactRow> rows;
     while (query.next())
         rows.append(rowOf(query));
+    // Kept for a start while the server is away; written when it changed.
+    if (!m_copyPath.isEmpty() && !sameListing(rows, m_copied)) {
+        if (const Status saved = ListingCopy::write(m_copyPath, rows); saved)
+            m_copied = rows;
+        else
+            qWarning("kestrel: copy of the shared address book not written: %s",
+                     qPrintable(saved.error().message));
+    }
     deliver(rows);
 }
 
@@ -555,7 +602,12 @@ ServerContactStore::ServerContactStore(const QString& uri, QObject* parent)
     connect(&m_stallWatch, &QTimer::timeout, this, [this] { m_worker->cutStalled(); });
     m_stallWatch.start();
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker] { worker->open(); }, Qt::QueuedConnection);
+        m_worker,
+        [worker = m_worker] {
+            worker->restore();
+            worker->open();
+        },
+        Qt::QueuedConnection);
 }
 
 ServerContactStore::~ServerContactStore()
@@ -668,6 +720,14 @@ void ServerContactStore::deliverListing(int ticket, const Expected<QList<Contact
         return;
     }
     Q_EMIT listed(ticket, rows);
+}
+
+void ServerContactStore::deliverCopy(const QList<ContactRow>& rows)
+{
+    if (m_listedOnce)
+        return;
+    m_rows = rows;
+    m_listedOnce = true;
 }
 
 void ServerContactStore::deliverChange(int ticket, const ContactRow& listed, const ChangeResult& result)
