@@ -647,6 +647,20 @@ QString ServerContactStore::description() const
     return maskPassword(m_uri);
 }
 
+QString ServerContactStore::inUse() const
+{
+    const ConnectionSettings settings = settingsOf(m_uri);
+    if (!settings.error.isEmpty())
+        return description();
+    const auto given = [](const QString& part) {
+        return part.isEmpty() ? texts::sharedbook::DefaultPart : part;
+    };
+    return texts::sharedbook::serverInUse(given(settings.host),
+                                          settings.port < 0 ? texts::sharedbook::DefaultPart
+                                                            : QString::number(settings.port),
+                                          given(settings.database), given(settings.user));
+}
+
 int ServerContactStore::refuseNul(int ticket)
 {
     QMetaObject::invokeMethod(

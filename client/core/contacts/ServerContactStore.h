@@ -43,6 +43,7 @@ public:
     static QString setupScriptPath();
 
     QString description() const override;
+    QString inUse() const override;
     bool isReadOnly() const override { return !m_reachable; }
 
     int list() override;

@@ -343,7 +343,7 @@ FrmOption& ClientApplication::optionsWindow()
     Parts& p = *m;
     if (p.optionsWindow)
         return *p.optionsWindow;
-    p.optionsWindow = std::make_unique<FrmOption>(p.options, p.box, p.files);
+    p.optionsWindow = std::make_unique<FrmOption>(p.options, p.box, p.files, &p.contactStore);
     FrmSend& send = *p.send;
     // Put away, not hidden: without a notification area a hidden window
     // could not be reached again.

@@ -1,6 +1,7 @@
 #include "FrmOption.h"
 
 #include "ClientTexts.h"
+#include "ContactStore.h"
 #include "FileChooser.h"
 #include "JobOptions.h"
 #include "MessageBox.h"
@@ -43,8 +44,9 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& objectName, const QStrin
 
 } // namespace
 
-FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files, QWidget* parent)
-    : QDialog(parent), m_options(options), m_messages(messages), m_files(files)
+FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files,
+                     const ContactStore* contacts, QWidget* parent)
+    : QDialog(parent), m_options(options), m_messages(messages), m_files(files), m_contacts(contacts)
 {
     WindowPlacement::name(this, u"frmOption"_s, texts::ProductName);
 
@@ -78,6 +80,12 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     auto* coverLabel = new QLabel(texts::OptionCover, this);
     coverLabel->setBuddy(m_cover);
     form->addRow(coverLabel, coverRow);
+
+    // Where the address book's contacts are: read, selectable, not edited.
+    if (m_contacts) {
+        m_store = addTextRow(form, u"txtRubrica"_s, texts::sharedbook::OptionStore);
+        m_store->setReadOnly(true);
+    }
 
     QCheckBox* debug = makeCheckBox(this, u"ChkDebug"_s, texts::OptionDebug);
     QCheckBox* chop = makeCheckBox(this, u"ChkChop"_s, texts::OptionChop);
@@ -155,6 +163,10 @@ void FrmOption::execModal()
 void FrmOption::load()
 {
     setFields(m_options.load());
+    if (m_store) {
+        m_store->setText(m_contacts->inUse());
+        m_store->setCursorPosition(0);
+    }
     Q_EMIT sendWindowHideRequested();
 }
 

@@ -10,6 +10,7 @@ class QPushButton;
 
 namespace kestrel {
 
+class ContactStore;
 class FileChooser;
 class IMessageBox;
 class OptionsController;
@@ -30,8 +31,9 @@ class FrmOption : public QDialog
     Q_OBJECT
 
 public:
+    // contacts: the store in use, shown (never its password); none: no line.
     FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files,
-              QWidget* parent = nullptr);
+              const ContactStore* contacts = nullptr, QWidget* parent = nullptr);
 
     // Modeless (at start-up, from the tray menu's "Setup"). An open window
     // comes to the front as it is.
@@ -66,9 +68,11 @@ private:
     OptionsController& m_options;
     IMessageBox& m_messages;
     FileChooser& m_files;
+    const ContactStore* m_contacts;
 
     // The fields are found by the object names the settings key table gives.
     QLineEdit* m_cover;
+    QLineEdit* m_store = nullptr; // read-only: RUBRICA is not edited here
     QPushButton* m_browse;
     QPushButton* m_save;
     QPushButton* m_cancel;

@@ -598,6 +598,16 @@ void TestClientTexts::everyText_data()
                                               << u"Il contatto contiene un carattere nullo, che la rubrica "
                                                  u"condivisa non può conservare: non è stato "
                                                  u"salvato nulla. Togliere il carattere e riprovare."_s;
+    QTest::newRow("sharedbook::BackReachable")
+        << texts::sharedbook::BackReachable
+        << u"Rubrica condivisa di nuovo raggiungibile: elenco riletto, di nuovo modificabile"_s;
+    QTest::newRow("sharedbook::OptionStore") << texts::sharedbook::OptionStore << u"Rubrica:"_s;
+    QTest::newRow("sharedbook::fileInUse()")
+        << texts::sharedbook::fileInUse(u"/home/a/rubrica.db"_s) << u"file /home/a/rubrica.db"_s;
+    QTest::newRow("sharedbook::DefaultPart") << texts::sharedbook::DefaultPart << u"predefinito"_s;
+    QTest::newRow("sharedbook::serverInUse()")
+        << texts::sharedbook::serverInUse(u"db"_s, u"5432"_s, u"ufficio"_s, u"desk"_s)
+        << u"server condiviso db, porta 5432, database ufficio, utente desk"_s;
     // Send options.
     {
         using namespace texts::sendoptions;
