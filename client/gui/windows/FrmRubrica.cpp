@@ -97,6 +97,14 @@ FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* paren
             if (m_loaded)
                 ListaNumeri();
         });
+        // Gone: an open list turns read-only as it is, marks kept. Back: the
+        // store says its contacts changed, and their listing says so.
+        connect(store, &ContactStore::availabilityChanged, this, [this](bool reachable) {
+            if (!reachable && m_loaded)
+                showReadOnly(true);
+            else if (reachable && !m_loaded)
+                m_toldAway = false; // nobody is looking
+        });
     }
 }
 
@@ -293,14 +301,24 @@ void FrmRubrica::databaseRowsListed(int ticket, const Expected<QList<ContactRow>
     for (const ContactRow& contact : *listed)
         m_listed.insert(contact.rowid, contact);
     m_grid.append(databaseRows(*listed));
-    // The shared book away: its last listing, said once while it lasts.
-    const bool away = m_services.store->isReadOnly();
-    if (away && !std::exchange(m_toldAway, true) && m_services.messageBox) {
+    showReadOnly(m_services.store->isReadOnly());
+}
+
+void FrmRubrica::showReadOnly(bool away)
+{
+    m_cmdNewContact->setEnabled(!away);
+    // The shared book away: its last listing, said once while it lasts;
+    // back, said once too.
+    const bool told = std::exchange(m_toldAway, away);
+    if (told == away || !m_services.messageBox)
+        return;
+    if (away) {
         m_services.messageBox->show(
             {texts::sharedbook::ShowingLastRead, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+    } else {
+        m_services.messageBox->show(
+            {texts::sharedbook::BackReachable, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
     }
-    if (!away)
-        m_toldAway = false;
 }
 
 void FrmRubrica::showLoading(bool loading)
