@@ -100,7 +100,7 @@ FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* paren
         // Gone: an open list turns read-only as it is, marks kept. Back: the
         // store says its contacts changed, and their listing says so.
         connect(store, &ContactStore::availabilityChanged, this, [this](bool reachable) {
-            if (!reachable && m_loaded)
+            if (!reachable && m_loaded && m_listing == 0 && m_showsListing)
                 showReadOnly(true);
             else if (reachable && !m_loaded)
                 m_toldAway = false; // nobody is looking
@@ -277,6 +277,7 @@ void FrmRubrica::desktopContactsArrived()
 void FrmRubrica::LoadDatabaseRows()
 {
     m_listed.clear();
+    m_showsListing = false;
     if (!m_services.store)
         return;
     // A listing asked for earlier is not awaited any more: only the last
@@ -301,6 +302,7 @@ void FrmRubrica::databaseRowsListed(int ticket, const Expected<QList<ContactRow>
     for (const ContactRow& contact : *listed)
         m_listed.insert(contact.rowid, contact);
     m_grid.append(databaseRows(*listed));
+    m_showsListing = true;
     showReadOnly(m_services.store->isReadOnly());
 }
 

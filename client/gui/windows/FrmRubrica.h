@@ -125,6 +125,7 @@ private:
     std::unique_ptr<FrmAggiungi> m_editor;
     QHash<qint64, ContactRow> m_listed; // the database rows listed, by rowid
     int m_listing = 0;                  // the ticket of the listing awaited, 0 for none
+    bool m_showsListing = false;        // the list holds the store's listing
     QHash<int, ContactRow> m_deletions; // the contacts being deleted, by ticket
 
     ListGrid* m_msfgRubrica = nullptr;
