@@ -43,9 +43,12 @@ public:
 
     using QObject::QObject;
 
-    // Where the contacts are, for the options window and error texts: a
-    // file path, or the server's address with any password masked.
+    // Where the contacts are, for error texts: a file path, or the server's
+    // address with any password masked.
     virtual QString description() const = 0;
+    // The options window's line on the store in use: the file, or the
+    // server's host, port, database and user (never a password).
+    virtual QString inUse() const = 0;
     // True while only the last listing can be shown (server away).
     virtual bool isReadOnly() const = 0;
 

@@ -1,5 +1,6 @@
 #include "FileContactStore.h"
 
+#include "ClientTexts.h"
 #include "ContactDatabase.h"
 #include "MessageBox.h"
 #include "NormalizeFaxNumber.h"
@@ -64,6 +65,11 @@ FileContactStore::~FileContactStore()
     m_context->deleteLater();
     m_thread.quit();
     m_thread.wait();
+}
+
+QString FileContactStore::inUse() const
+{
+    return texts::sharedbook::fileInUse(m_databasePath);
 }
 
 void FileContactStore::setBusyTimeout(int milliseconds)

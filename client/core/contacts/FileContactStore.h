@@ -30,6 +30,7 @@ public:
     ~FileContactStore() override;
 
     QString description() const override { return m_databasePath; }
+    QString inUse() const override;
     bool isReadOnly() const override { return false; }
 
     // How long a statement waits for a file another program holds locked

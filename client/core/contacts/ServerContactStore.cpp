@@ -1,6 +1,7 @@
 #include "ServerContactStore.h"
 
 #include "ClientTexts.h"
+#include "ListingCopy.h"
 #include "NormalizeFaxNumber.h"
 
 #include <QCoreApplication>
@@ -21,8 +22,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <initializer_list>
@@ -79,6 +82,14 @@ ContactRow rowOf(const QSqlQuery& query)
 QVariant bound(const QString& text)
 {
     return text.isNull() ? QVariant(u""_s) : QVariant(text);
+}
+
+// Texts, keys and versions alike.
+bool sameListing(const QList<ContactRow>& a, const QList<ContactRow>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ContactRow& x, const ContactRow& y) {
+        return x == y && x.rowid == y.rowid && x.version == y.version;
+    });
 }
 
 bool hasNul(const ContactRow& row)
@@ -166,7 +177,8 @@ class ServerContactWorker : public QObject
 {
 public:
     ServerContactWorker(ServerContactStore* store, const QString& uri)
-        : m_store(store), m_settings(settingsOf(uri)), m_where(ServerContactStore::maskPassword(uri))
+        : m_store(store), m_settings(settingsOf(uri)), m_uri(uri),
+          m_where(ServerContactStore::maskPassword(uri))
     {
         // Children, so that they move to the worker's thread with it.
         m_watch.setParent(this);
@@ -190,6 +202,9 @@ public:
     // immediately: whatever it has waited (the store is going away).
     void cutStalled(bool immediately = false);
 
+    // The copy of the last listing an earlier run read, for a start while
+    // the server is away; runs before the first connection attempt.
+    void restore();
     void open();
     void list(int ticket);
     void add(int ticket, const ContactRow& row);
@@ -239,7 +254,12 @@ private:
 
     ServerContactStore* m_store;
     ConnectionSettings m_settings;
+    QString m_uri;
     QString m_where;
+    // The private copy of the last listing; empty when there is no place
+    // for one. m_copied: what it holds.
+    QString m_copyPath;
+    QList<ContactRow> m_copied;
     QString m_name;
     QString m_awayReason;
     QTimer m_watch;
@@ -315,6 +335,25 @@ void ServerContactWorker::lost(const QString& why)
         m_reportedReachable = false;
         toStore([store = m_store] { store->deliverAvailability(false); });
     }
+}
+
+void ServerContactWorker::restore()
+{
+    const Expected<QString> path = ListingCopy::pathFor(m_uri);
+    if (!path) {
+        qWarning("kestrel: no copy of the shared address book: %s", qPrintable(path.error().message));
+        return;
+    }
+    m_copyPath = *path;
+    const Expected<QList<ContactRow>> copy = ListingCopy::read(m_copyPath);
+    if (!copy) {
+        if (copy.error().number != ENOENT)
+            qWarning("kestrel: copy of the shared address book left alone: %s",
+                     qPrintable(copy.error().message));
+        return;
+    }
+    m_copied = *copy;
+    toStore([store = m_store, rows = *copy] { store->deliverCopy(rows); });
 }
 
 void ServerContactWorker::open()
@@ -516,16 +555,24 @@ void ServerContactWorker::list(int ticket)
     }
     // No contact at all: no text (NULL).
     const QString text = query.next() ? query.value(0).toString() : QString();
-    if (text.isEmpty()) {
-        deliver(QList<ContactRow>());
-        return;
+    QList<ContactRow> rows;
+    if (!text.isEmpty()) {
+        std::optional<QList<ContactRow>> read = readListing(text);
+        if (!read) {
+            deliver(Error{texts::sharedbook::refused(m_where, u"?"_s)});
+            return;
+        }
+        rows = std::move(*read);
     }
-    std::optional<QList<ContactRow>> rows = readListing(text);
-    if (!rows) {
-        deliver(Error{texts::sharedbook::refused(m_where, u"?"_s)});
-        return;
+    // Kept for a start while the server is away; written when it changed.
+    if (!m_copyPath.isEmpty() && !sameListing(rows, m_copied)) {
+        if (const Status saved = ListingCopy::write(m_copyPath, rows); saved)
+            m_copied = rows;
+        else
+            qWarning("kestrel: copy of the shared address book not written: %s",
+                     qPrintable(saved.error().message));
     }
-    deliver(*rows);
+    deliver(rows);
 }
 
 std::optional<ContactRow> ServerContactWorker::current(qint64 id)
@@ -627,7 +674,12 @@ ServerContactStore::ServerContactStore(const QString& uri, QObject* parent)
     connect(&m_stallWatch, &QTimer::timeout, this, [this] { m_worker->cutStalled(); });
     m_stallWatch.start();
     QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker] { worker->open(); }, Qt::QueuedConnection);
+        m_worker,
+        [worker = m_worker] {
+            worker->restore();
+            worker->open();
+        },
+        Qt::QueuedConnection);
 }
 
 ServerContactStore::~ServerContactStore()
@@ -673,6 +725,20 @@ QString ServerContactStore::setupScriptPath()
 QString ServerContactStore::description() const
 {
     return maskPassword(m_uri);
+}
+
+QString ServerContactStore::inUse() const
+{
+    const ConnectionSettings settings = settingsOf(m_uri);
+    if (!settings.error.isEmpty())
+        return description();
+    const auto given = [](const QString& part) {
+        return part.isEmpty() ? texts::sharedbook::DefaultPart : part;
+    };
+    return texts::sharedbook::serverInUse(given(settings.host),
+                                          settings.port < 0 ? texts::sharedbook::DefaultPart
+                                                            : QString::number(settings.port),
+                                          given(settings.database), given(settings.user));
 }
 
 int ServerContactStore::refuseNul(int ticket)
@@ -748,6 +814,14 @@ void ServerContactStore::deliverListing(int ticket, const Expected<QList<Contact
         return;
     }
     Q_EMIT listed(ticket, rows);
+}
+
+void ServerContactStore::deliverCopy(const QList<ContactRow>& rows)
+{
+    if (m_listedOnce)
+        return;
+    m_rows = rows;
+    m_listedOnce = true;
 }
 
 void ServerContactStore::deliverChange(int ticket, const ContactRow& listed, const ChangeResult& result)

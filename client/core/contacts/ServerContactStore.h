@@ -23,7 +23,9 @@ class ServerContactWorker;
 // (a trigger on the table notifies them) and the store says contactsChanged.
 // A server that stops answering altogether has its connection cut once a
 // statement has waited 10 seconds. When the server goes away the store turns read-only, tries again by itself
-// at growing intervals, and says availabilityChanged both ways.
+// at growing intervals, and says availabilityChanged both ways. Its last
+// listing is kept in a private file (ListingCopy): a program started while
+// the server is away lists those contacts, read-only.
 class ServerContactStore : public ContactStore
 {
     Q_OBJECT
@@ -41,6 +43,7 @@ public:
     static QString setupScriptPath();
 
     QString description() const override;
+    QString inUse() const override;
     bool isReadOnly() const override { return !m_reachable; }
 
     int list() override;
@@ -51,6 +54,9 @@ public:
 
 private:
     friend class ServerContactWorker;
+    // The private copy of an earlier run's last listing, until the server
+    // gives one.
+    void deliverCopy(const QList<ContactRow>& rows);
     void deliverListing(int ticket, const Expected<QList<ContactRow>>& rows);
     void deliverChange(int ticket, const ContactRow& listed, const ChangeResult& result);
     void deliverAvailability(bool reachable);
@@ -63,7 +69,7 @@ private:
     ServerContactWorker* m_worker = nullptr;
     QList<ContactRow> m_rows;
     bool m_reachable = true;
-    bool m_listedOnce = false; // m_rows holds a listing the server gave
+    bool m_listedOnce = false; // m_rows holds a listing the server gave, now or in an earlier run
     int m_nextTicket = 0;
 };
 

@@ -550,6 +550,23 @@ inline const QString ConnectionClosed = u"il server ha chiuso la connessione"_s;
 inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, che la rubrica condivisa non "
                                     u"può conservare: non è stato salvato "
                                     u"nulla. Togliere il carattere e riprovare."_s;
+// The address book when the server answers again after an outage.
+inline const QString BackReachable =
+    u"Rubrica condivisa di nuovo raggiungibile: elenco riletto, di nuovo modificabile"_s;
+// The options window's line on where the contacts are kept. A part the
+// address leaves out is libpq's default.
+inline const QString OptionStore = u"Rubrica:"_s;
+inline QString fileInUse(const QString& path)
+{
+    return u"file "_s + path;
+}
+inline const QString DefaultPart = u"predefinito"_s;
+inline QString serverInUse(const QString& host, const QString& port, const QString& database,
+                           const QString& user)
+{
+    return u"server condiviso "_s + host + u", porta "_s + port + u", database "_s + database +
+           u", utente "_s + user;
+}
 } // namespace sharedbook
 
 // Where the appliance password is kept (the options window).

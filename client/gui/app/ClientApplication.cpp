@@ -359,7 +359,8 @@ FrmOption& ClientApplication::optionsWindow()
     Parts& p = *m;
     if (p.optionsWindow)
         return *p.optionsWindow;
-    p.optionsWindow = std::make_unique<FrmOption>(p.options, p.box, p.files, nullptr, p.passwords.get());
+    p.optionsWindow =
+        std::make_unique<FrmOption>(p.options, p.box, p.files, &p.contactStore, nullptr, p.passwords.get());
     FrmSend& send = *p.send;
     // Put away, not hidden: without a notification area a hidden window
     // could not be reached again.

@@ -1,6 +1,7 @@
 #include "FrmOption.h"
 
 #include "ClientTexts.h"
+#include "ContactStore.h"
 #include "FileChooser.h"
 #include "JobOptions.h"
 #include "MessageBox.h"
@@ -44,9 +45,10 @@ QCheckBox* makeCheckBox(QWidget* parent, const QString& objectName, const QStrin
 
 } // namespace
 
-FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files, QWidget* parent,
-                     PasswordKeeper* passwords)
-    : QDialog(parent), m_options(options), m_messages(messages), m_files(files), m_passwords(passwords)
+FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files,
+                     const ContactStore* contacts, QWidget* parent, PasswordKeeper* passwords)
+    : QDialog(parent), m_options(options), m_messages(messages), m_files(files), m_contacts(contacts),
+      m_passwords(passwords)
 {
     WindowPlacement::name(this, u"frmOption"_s, texts::ProductName);
 
@@ -85,6 +87,12 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     auto* coverLabel = new QLabel(texts::OptionCover, this);
     coverLabel->setBuddy(m_cover);
     form->addRow(coverLabel, coverRow);
+
+    // Where the address book's contacts are: read, selectable, not edited.
+    if (m_contacts) {
+        m_store = addTextRow(form, u"txtRubrica"_s, texts::sharedbook::OptionStore);
+        m_store->setReadOnly(true);
+    }
 
     QCheckBox* debug = makeCheckBox(this, u"ChkDebug"_s, texts::OptionDebug);
     QCheckBox* chop = makeCheckBox(this, u"ChkChop"_s, texts::OptionChop);
@@ -172,6 +180,10 @@ void FrmOption::execModal()
 void FrmOption::load()
 {
     setFields(m_options.load());
+    if (m_store) {
+        m_store->setText(m_contacts->inUse());
+        m_store->setCursorPosition(0);
+    }
     Q_EMIT sendWindowHideRequested();
 }
 

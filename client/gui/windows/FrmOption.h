@@ -11,6 +11,7 @@ class QPushButton;
 
 namespace kestrel {
 
+class ContactStore;
 class FileChooser;
 class IMessageBox;
 class OptionsController;
@@ -32,10 +33,12 @@ class FrmOption : public QDialog
     Q_OBJECT
 
 public:
+    // contacts: the store in use, shown (never its password); none: no line.
     // With a password keeper, a saved password goes to the desktop's
     // keyring, and the window says when there is none and the file keeps it.
     FrmOption(OptionsController& options, IMessageBox& messages, FileChooser& files,
-              QWidget* parent = nullptr, PasswordKeeper* passwords = nullptr);
+              const ContactStore* contacts = nullptr, QWidget* parent = nullptr,
+              PasswordKeeper* passwords = nullptr);
 
     // Modeless (at start-up, from the tray menu's "Setup"). An open window
     // comes to the front as it is.
@@ -71,10 +74,12 @@ private:
     OptionsController& m_options;
     IMessageBox& m_messages;
     FileChooser& m_files;
+    const ContactStore* m_contacts;
     PasswordKeeper* m_passwords;
 
     // The fields are found by the object names the settings key table gives.
     QLineEdit* m_cover;
+    QLineEdit* m_store = nullptr; // read-only: RUBRICA is not edited here
     QPushButton* m_browse;
     QPushButton* m_save;
     QPushButton* m_cancel;

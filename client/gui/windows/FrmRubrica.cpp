@@ -97,6 +97,14 @@ FrmRubrica::FrmRubrica(Services services, GridRows& destinations, QWidget* paren
             if (m_loaded)
                 ListaNumeri();
         });
+        // Gone: an open list turns read-only as it is, marks kept. Back: the
+        // store says its contacts changed, and their listing says so.
+        connect(store, &ContactStore::availabilityChanged, this, [this](bool reachable) {
+            if (!reachable && m_loaded && m_listing == 0 && m_showsListing)
+                showReadOnly(true);
+            else if (reachable && !m_loaded)
+                m_toldAway = false; // nobody is looking
+        });
     }
 }
 
@@ -269,6 +277,7 @@ void FrmRubrica::desktopContactsArrived()
 void FrmRubrica::LoadDatabaseRows()
 {
     m_listed.clear();
+    m_showsListing = false;
     if (!m_services.store)
         return;
     // A listing asked for earlier is not awaited any more: only the last
@@ -293,14 +302,25 @@ void FrmRubrica::databaseRowsListed(int ticket, const Expected<QList<ContactRow>
     for (const ContactRow& contact : *listed)
         m_listed.insert(contact.rowid, contact);
     m_grid.append(databaseRows(*listed));
-    // The shared book away: its last listing, said once while it lasts.
-    const bool away = m_services.store->isReadOnly();
-    if (away && !std::exchange(m_toldAway, true) && m_services.messageBox) {
+    m_showsListing = true;
+    showReadOnly(m_services.store->isReadOnly());
+}
+
+void FrmRubrica::showReadOnly(bool away)
+{
+    m_cmdNewContact->setEnabled(!away);
+    // The shared book away: its last listing, said once while it lasts;
+    // back, said once too.
+    const bool told = std::exchange(m_toldAway, away);
+    if (told == away || !m_services.messageBox)
+        return;
+    if (away) {
         m_services.messageBox->show(
             {texts::sharedbook::ShowingLastRead, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
+    } else {
+        m_services.messageBox->show(
+            {texts::sharedbook::BackReachable, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
     }
-    if (!away)
-        m_toldAway = false;
 }
 
 void FrmRubrica::showLoading(bool loading)

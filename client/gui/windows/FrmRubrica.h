@@ -29,7 +29,9 @@ class ListGrid;
 // top. Closing unloads it (the next showing lists afresh, marks gone);
 // hiding with the send window keeps rows and marks. The store's contacts
 // come later than the desktop ones: until they do, the list says it is
-// reading them, and the window never waits for them.
+// reading them, and the window never waits for them. A shared book whose
+// server is away shows its last listing read-only (no new contact) and says
+// so once; its return is said once too, with the list read again.
 class FrmRubrica : public QWidget
 {
     Q_OBJECT
@@ -76,6 +78,7 @@ public:
     GridRows& rows() { return m_rows; }
     ListGrid* msfgRubrica() const { return m_msfgRubrica; }
     QComboBox* cmbSendGrp() const { return m_cmbSendGrp; }
+    QPushButton* cmdNewContact() const { return m_cmdNewContact; }
     QLabel* PicOL() const { return m_picOL; }
     QLabel* lblLoading() const { return m_lblLoading; }
     // The editor; null until first opened.
@@ -105,6 +108,9 @@ private:
     void databaseRowsListed(int ticket, const Expected<QList<ContactRow>>& listed);
     void deletionFinished(int ticket, const ContactStore::ChangeResult& result);
     void showLoading(bool loading);
+    // The shared book away (its last listing shown, no new contact) or
+    // reachable; the change is said once.
+    void showReadOnly(bool away);
     // The contact of a database row as the listing read it: the texts a
     // change is guarded by (the grid shows the number normalised).
     ContactRow listedContact(const ContactRow& shown) const;
@@ -115,10 +121,11 @@ private:
     GridRows m_rows{AddressBookGrid::ColumnCount};
     AddressBookGrid m_grid{m_rows};
     bool m_loaded = false;
-    bool m_toldAway = false; // the shared book's absence was said
+    bool m_toldAway = false; // the shared book's absence was said, its return not yet
     std::unique_ptr<FrmAggiungi> m_editor;
     QHash<qint64, ContactRow> m_listed; // the database rows listed, by rowid
     int m_listing = 0;                  // the ticket of the listing awaited, 0 for none
+    bool m_showsListing = false;        // the list holds the store's listing
     QHash<int, ContactRow> m_deletions; // the contacts being deleted, by ticket
 
     ListGrid* m_msfgRubrica = nullptr;

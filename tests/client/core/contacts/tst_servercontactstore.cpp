@@ -1,9 +1,11 @@
 #include "ClientTexts.h"
 #include "FileContactStore.h"
+#include "ListingCopy.h"
 #include "OpenContactStore.h"
 #include "PrivatePostgres.h"
 #include "ServerContactStore.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
@@ -13,6 +15,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace kestrel;
@@ -38,6 +42,8 @@ private Q_SLOTS:
     void passwordNeverShown();
     void serverStoppedAndStartedUnderAStore();
     void frozenServerIsLeft();
+    void copyOfTheLastListing_data();
+    void copyOfTheLastListing();
 
 private:
     QString uri(const QString& user, const QString& database, const QString& password = {}) const;
@@ -129,6 +135,9 @@ void TestServerContactStore::initTestCase()
     psql(u"postgres"_s, u"CREATE DATABASE office OWNER creator"_s);
     psql(u"postgres"_s, u"CREATE DATABASE bare"_s);
     psql(u"postgres"_s, u"CREATE DATABASE moving OWNER creator"_s);
+    psql(u"postgres"_s, u"CREATE DATABASE copies OWNER creator"_s);
+    // The copies of the listings go to a data folder of the test's own.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(u"data"_s)));
     // desk's password comes from a password file, read by libpq.
     const QString passfile = m_home.filePath(u"pgpass"_s);
     QFile file(passfile);
@@ -413,6 +422,74 @@ void TestServerContactStore::frozenServerIsLeft()
     QCOMPARE(availability.first().first().toBool(), false);
     QTRY_COMPARE_WITH_TIMEOUT(availability.size(), 2, Generous);
     QVERIFY(listing(store));
+}
+
+void TestServerContactStore::copyOfTheLastListing_data()
+{
+    // What is done to the copy before a program starts with the server away.
+    QTest::addColumn<QString>("spoil");
+    QTest::newRow("kept as written") << QString();
+    QTest::newRow("readable by others") << u"mode"_s;
+    QTest::newRow("a symlink to a copy") << u"link"_s;
+    QTest::newRow("another user's") << u"owner"_s;
+}
+
+// The last listing read is kept in a private file: a program started while
+// the server is away lists it, exactly, read-only; a copy that is not the
+// user's own private file is left alone.
+void TestServerContactStore::copyOfTheLastListing()
+{
+    QFETCH(QString, spoil);
+    if (spoil == "owner"_L1 && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    const QString address = uri(u"creator"_s, u"copies"_s, CreatorPassword);
+    const QList<ContactRow> kept{
+        {u"0'1\"2"_s, u"O'Brien\"; DROP TABLE anagrafica; --"_s, u"\\ $1 ?"_s},
+        {u"0612"_s, QString(100 * 1024, u'n'), u"g"_s},
+        {u"+39 06"_s, u"Società Ünïcode 😀"_s, u"Città"_s},
+        {},
+    };
+    {
+        ServerContactStore store(address);
+        QVERIFY(listing(store));
+        psql(u"copies"_s, u"DELETE FROM anagrafica"_s);
+        for (const ContactRow& row : kept)
+            QCOMPARE(added(store, row).outcome, ContactStore::Outcome::Done);
+        QCOMPARE(rowsOf(store).size(), kept.size());
+    }
+    const Expected<QString> copy = ListingCopy::pathFor(address);
+    QVERIFY(copy);
+    QCOMPARE(QFileInfo(*copy).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    // Nothing was left aside of it.
+    QCOMPARE(QDir(QFileInfo(*copy).path()).entryList(QDir::Files).filter(u".new-"_s), QStringList());
+    if (spoil == "mode"_L1) {
+        QVERIFY(QFile::setPermissions(*copy, QFileInfo(*copy).permissions() | QFile::ReadOther));
+    } else if (spoil == "link"_L1) {
+        QVERIFY(QFile::rename(*copy, *copy + u".target"_s));
+        QVERIFY(QFile::link(*copy + u".target"_s, *copy));
+    } else if (spoil == "owner"_L1) {
+        QCOMPARE(::chown(QFile::encodeName(*copy).constData(), 65534, 65534), 0);
+    }
+
+    m_server.stop();
+    ServerContactStore started(address);
+    const Expected<QList<ContactRow>> rows = listing(started);
+    const bool readOnly = started.isReadOnly();
+    const QString named = started.nameOfNumber(u"0612"_s);
+    QString why;
+    QVERIFY2(m_server.start(&why), qPrintable(why));
+    QVERIFY(readOnly);
+    if (!spoil.isEmpty()) {
+        QVERIFY(!rows);
+        QVERIFY(named.isEmpty());
+        return;
+    }
+    QVERIFY(rows);
+    QCOMPARE(rows->size(), kept.size());
+    for (const ContactRow& row : kept)
+        QCOMPARE(rows->count(row), 1);
+    QCOMPARE(named, kept.at(1).description);
 }
 
 QTEST_GUILESS_MAIN(TestServerContactStore)

@@ -103,7 +103,7 @@ private Q_SLOTS:
         OptionsController options(*desk.store);
         test::ScriptedMessageBox box;
         test::ScriptedFileChooser chooser;
-        FrmOption window(options, box, chooser, nullptr, &keeper);
+        FrmOption window(options, box, chooser, nullptr, nullptr, &keeper);
         window.showModeless();
         QCOMPARE(window.fields().text(settings::Pass), u"vecchia"_s);
         QVERIFY(window.findChild<QLabel*>(u"lblPortachiavi"_s)->isHidden());
@@ -255,7 +255,7 @@ private Q_SLOTS:
         OptionsController options(*desk.store);
         test::ScriptedMessageBox box;
         test::ScriptedFileChooser chooser;
-        FrmOption window(options, box, chooser, nullptr, &keeper);
+        FrmOption window(options, box, chooser, nullptr, nullptr, &keeper);
         window.showModeless();
         QSignalSpy changed(&keeper, &PasswordKeeper::placeChanged);
         keeper.settle(); // returns at once

@@ -601,6 +601,16 @@ void TestClientTexts::everyText_data()
     QTest::newRow("keyring::Unavailable")
         << texts::keyring::Unavailable
         << u"Portachiavi non disponibile: la password resta nel file delle impostazioni"_s;
+    QTest::newRow("sharedbook::BackReachable")
+        << texts::sharedbook::BackReachable
+        << u"Rubrica condivisa di nuovo raggiungibile: elenco riletto, di nuovo modificabile"_s;
+    QTest::newRow("sharedbook::OptionStore") << texts::sharedbook::OptionStore << u"Rubrica:"_s;
+    QTest::newRow("sharedbook::fileInUse()")
+        << texts::sharedbook::fileInUse(u"/home/a/rubrica.db"_s) << u"file /home/a/rubrica.db"_s;
+    QTest::newRow("sharedbook::DefaultPart") << texts::sharedbook::DefaultPart << u"predefinito"_s;
+    QTest::newRow("sharedbook::serverInUse()")
+        << texts::sharedbook::serverInUse(u"db"_s, u"5432"_s, u"ufficio"_s, u"desk"_s)
+        << u"server condiviso db, porta 5432, database ufficio, utente desk"_s;
     // Send options.
     {
         using namespace texts::sendoptions;
