@@ -603,6 +603,12 @@ inline QString readFailed(int page, const QString& reason)
 {
     return u"la lettura del testo si è interrotta dopo la pagina %1: %2"_s.arg(QString::number(page), reason);
 }
+inline QString programEnded(int exitCode)
+{
+    return u"Ghostscript è terminato con il codice %1"_s.arg(exitCode);
+}
+inline const QString ProgramNotStarted = u"Ghostscript (gs) non si avvia"_s;
+inline const QString NoTemporaryFolder = u"non si crea una cartella temporanea"_s;
 inline QString letterNotWritten(int firstPage, int lastPage, const QString& reason)
 {
     return u"il documento della lettera delle pagine %1-%2 non è stato scritto: %3"_s.arg(
