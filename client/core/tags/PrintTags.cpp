@@ -91,15 +91,31 @@ public:
             fail(texts::tags::readFailed(0, texts::tags::NoTemporaryFolder));
             return;
         }
+        if (isPdf(m_printPath)) {
+            m_source = m_printPath;
+            readText();
+            return;
+        }
+        // Pages are not picked reliably out of PostScript (a print that
+        // came through CUPS keeps all of them): the print is made a PDF
+        // first, and its letters are PDFs.
+        m_source = m_pagesFolder->filePath(u"print.pdf"_s);
         const QStringList arguments{u"-q"_s,
                                     u"-dSAFER"_s,
                                     u"-dBATCH"_s,
                                     u"-dNOPAUSE"_s,
-                                    u"-sDEVICE=txtwrite"_s,
-                                    u"-sOutputFile="_s + outputName(m_pagesFolder->path()) + u"/p%d.txt"_s,
+                                    u"-sDEVICE=pdfwrite"_s,
+                                    u"-sOutputFile="_s + outputName(m_source),
                                     u"-f"_s,
                                     m_printPath};
-        run(arguments, [this](const ProgramOutcome& outcome) { textRead(outcome); });
+        run(arguments, [this](const ProgramOutcome& outcome) {
+            if (outcome.end == ProgramOutcome::End::TimedOut)
+                fail(texts::tags::readTimedOut(0, m_options.timeLimitMs / 1000));
+            else if (!outcome.succeeded())
+                fail(texts::tags::readFailed(0, reason(outcome)));
+            else
+                readText();
+        });
     }
 
 private:
@@ -107,6 +123,19 @@ private:
     {
         TimedProcess::start(Ghostscript, arguments, m_options.timeLimitMs, m_programs, std::move(finished),
                             ProgramBounds{m_options.memoryBytes, true});
+    }
+
+    void readText()
+    {
+        const QStringList arguments{u"-q"_s,
+                                    u"-dSAFER"_s,
+                                    u"-dBATCH"_s,
+                                    u"-dNOPAUSE"_s,
+                                    u"-sDEVICE=txtwrite"_s,
+                                    u"-sOutputFile="_s + outputName(m_pagesFolder->path()) + u"/p%d.txt"_s,
+                                    u"-f"_s,
+                                    m_source};
+        run(arguments, [this](const ProgramOutcome& outcome) { textRead(outcome); });
     }
 
     int pagesWritten() const
@@ -160,15 +189,11 @@ private:
 
     void pagesRead(const TagReading& reading)
     {
-        m_pagesFolder.reset();
         m_reading = reading;
         if (reading.outcome != TagReading::Outcome::Tagged) {
             finish(reading);
             return;
         }
-        const bool pdf = isPdf(m_printPath);
-        m_device = pdf ? u"pdfwrite"_s : u"ps2write"_s;
-        m_extension = pdf ? u"pdf"_s : u"ps"_s;
         for (int letter = 0; letter < MostWriters; ++letter)
             writeNext();
     }
@@ -186,17 +211,17 @@ private:
         letter.documentPath =
             QDir(m_options.outputFolder)
                 .filePath(
-                    u"lettera-%1-%2.%3"_s.arg(index + 1, 4, 10, QChar(u'0')).arg(letter.number, m_extension));
+                    u"lettera-%1-%2.%3"_s.arg(index + 1, 4, 10, QChar(u'0')).arg(letter.number, u"pdf"_s));
         ++m_writing;
         const QStringList arguments{u"-q"_s,
                                     u"-dSAFER"_s,
                                     u"-dBATCH"_s,
                                     u"-dNOPAUSE"_s,
-                                    u"-sDEVICE="_s + m_device,
+                                    u"-sDEVICE=pdfwrite"_s,
                                     u"-sPageList="_s + pages,
                                     u"-sOutputFile="_s + outputName(letter.documentPath),
                                     u"-f"_s,
-                                    m_printPath};
+                                    m_source};
         run(arguments, [this, index](const ProgramOutcome& outcome) { letterWritten(index, outcome); });
     }
 
@@ -256,8 +281,7 @@ private:
     std::shared_ptr<Relay> m_relay;
     std::shared_ptr<QTemporaryDir> m_pagesFolder;
     TagReading m_reading;
-    QString m_device;
-    QString m_extension;
+    QString m_source; // the print as a PDF
     qsizetype m_nextLetter = 0;
     int m_writing = 0;
     bool m_finished = false;

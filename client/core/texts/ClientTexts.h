@@ -596,6 +596,8 @@ inline QString pageTooLong(int page)
 }
 inline QString readTimedOut(int page, int seconds)
 {
+    if (page == 0)
+        return u"la lettura del testo non è finita entro %1 secondi (nessuna pagina letta)"_s.arg(seconds);
     return u"la lettura del testo non è finita entro %1 secondi (ferma dopo la pagina %2)"_s.arg(seconds).arg(
         page);
 }

@@ -110,7 +110,8 @@ void TestPrintTagReader::mailMerge_data()
     QTest::addColumn<QString>("print");
     QTest::addColumn<QString>("extension");
     QTest::newRow("PDF") << Data + u"/mailmerge.pdf"_s << u"pdf"_s;
-    QTest::newRow("PostScript") << Data + u"/mailmerge.ps"_s << u"ps"_s;
+    // Made a PDF first: pages are not picked reliably out of PostScript.
+    QTest::newRow("PostScript") << Data + u"/mailmerge.ps"_s << u"pdf"_s;
 }
 
 // Twenty letters of one or two pages: each document holds exactly its pages.
@@ -156,7 +157,7 @@ void TestPrintTagReader::refused_data()
         << tagged + "72 600 translate 100 100 scale 8 8 8 [8 0 0 8 0 0] {<00ff00ff00ff00ff>} image showpage\n"
         << 60000 << t::refused(t::noText(2));
     QTest::newRow("print that never ends") << tagged + "{} loop\n"
-                                           << 2000 << t::refused(t::readTimedOut(1, 2));
+                                           << 2000 << t::refused(t::readTimedOut(0, 2));
     QTest::newRow("PostScript error") << QByteArray("%!PS\nnosuchoperator\n") << 60000 << u"*"_s;
 }
 
