@@ -603,6 +603,8 @@ inline QString readTimedOut(int page, int seconds)
 }
 inline QString readFailed(int page, const QString& reason)
 {
+    if (page == 0)
+        return u"la lettura del testo si è interrotta prima della prima pagina: "_s + reason;
     return u"la lettura del testo si è interrotta dopo la pagina %1: %2"_s.arg(QString::number(page), reason);
 }
 inline QString programEnded(int exitCode)
