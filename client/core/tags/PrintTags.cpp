@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -20,8 +21,6 @@ namespace kestrel {
 namespace {
 
 const QString Ghostscript = u"gs"_s;
-// Letters' documents written at once.
-constexpr int MostWriters = 2;
 
 // Ghostscript reads "%" in an output file name as a page number.
 QString outputName(const QString& path)
@@ -194,56 +193,66 @@ private:
             finish(reading);
             return;
         }
-        for (int letter = 0; letter < MostWriters; ++letter)
-            writeNext();
+        writeLetters();
     }
 
-    void writeNext()
+    // One run writes every letter: the PDF is opened once, and each letter
+    // goes to its own file (the common pages first).
+    void writeLetters()
     {
-        if (m_nextLetter == m_reading.letters.size())
+        QByteArray program = "<" + m_source.toUtf8().toHex() + "> (r) file runpdfbegin\n";
+        QByteArray common;
+        if (!m_options.dropCommonPages) {
+            for (int page = 1; page <= m_reading.commonPages; ++page)
+                common += QByteArray::number(page) + " pdfgetpage pdfshowpage\n";
+        }
+        for (qsizetype index = 0; index < m_reading.letters.size(); ++index) {
+            TaggedLetter& letter = m_reading.letters[index];
+            letter.documentPath =
+                QDir(m_options.outputFolder)
+                    .filePath(u"lettera-%1-%2.pdf"_s.arg(index + 1, 4, 10, QChar(u'0')).arg(letter.number));
+            program +=
+                "<< /OutputFile <" + letter.documentPath.toUtf8().toHex() + "> >> setpagedevice\n" + common;
+            for (int page = letter.firstPage; page <= letter.lastPage; ++page)
+                program += QByteArray::number(page) + " pdfgetpage pdfshowpage\n";
+        }
+        program += "runpdfend\n";
+        const QString script = m_pagesFolder->filePath(u"letters.ps"_s);
+        QFile file(script);
+        if (!file.open(QIODevice::WriteOnly) || file.write(program) != program.size() || !file.flush()) {
+            fail(texts::tags::letterNotWritten(m_reading.letters.first().firstPage,
+                                               m_reading.letters.first().lastPage, file.errorString()));
             return;
-        const int index = m_nextLetter++;
-        TaggedLetter& letter = m_reading.letters[index];
-        QString pages;
-        if (!m_options.dropCommonPages && m_reading.commonPages > 0)
-            pages = u"1-%1,"_s.arg(m_reading.commonPages);
-        pages += u"%1-%2"_s.arg(letter.firstPage).arg(letter.lastPage);
-        letter.documentPath =
-            QDir(m_options.outputFolder)
-                .filePath(
-                    u"lettera-%1-%2.%3"_s.arg(index + 1, 4, 10, QChar(u'0')).arg(letter.number, u"pdf"_s));
-        ++m_writing;
+        }
+        file.close();
+        const QString folder = QDir(m_options.outputFolder).absolutePath() + u'/';
         const QStringList arguments{u"-q"_s,
                                     u"-dSAFER"_s,
+                                    u"--permit-file-read="_s + m_source,
+                                    u"--permit-file-write="_s + folder,
                                     u"-dBATCH"_s,
                                     u"-dNOPAUSE"_s,
                                     u"-sDEVICE=pdfwrite"_s,
-                                    u"-sPageList="_s + pages,
-                                    u"-sOutputFile="_s + outputName(letter.documentPath),
+                                    u"-sOutputFile="_s + outputName(m_pagesFolder->filePath(u"none.pdf"_s)),
                                     u"-f"_s,
-                                    m_source};
-        run(arguments, [this, index](const ProgramOutcome& outcome) { letterWritten(index, outcome); });
+                                    script};
+        run(arguments, [this](const ProgramOutcome& outcome) { lettersWritten(outcome); });
     }
 
-    void letterWritten(int index, const ProgramOutcome& outcome)
+    void lettersWritten(const ProgramOutcome& outcome)
     {
-        --m_writing;
-        const TaggedLetter& letter = m_reading.letters.at(index);
-        if (outcome.end == ProgramOutcome::End::TimedOut) {
-            fail(texts::tags::letterNotWritten(
-                letter.firstPage, letter.lastPage,
-                texts::tags::readTimedOut(letter.lastPage, m_options.timeLimitMs / 1000)));
+        // Written in order: the first missing document is where it stopped.
+        for (const TaggedLetter& letter : std::as_const(m_reading.letters)) {
+            if (outcome.succeeded() && QFileInfo(letter.documentPath).size() > 0)
+                continue;
+            const QString why =
+                outcome.end == ProgramOutcome::End::TimedOut
+                    ? texts::tags::readTimedOut(letter.firstPage, m_options.timeLimitMs / 1000)
+                    : reason(outcome);
+            fail(texts::tags::letterNotWritten(letter.firstPage, letter.lastPage, why));
             return;
         }
-        if (!outcome.succeeded() || !QFile::exists(letter.documentPath)) {
-            fail(texts::tags::letterNotWritten(letter.firstPage, letter.lastPage, reason(outcome)));
-            return;
-        }
-        if (m_writing == 0 && m_nextLetter == m_reading.letters.size()) {
-            finish(m_reading);
-            return;
-        }
-        writeNext();
+        finish(m_reading);
     }
 
     void removeDocuments()
@@ -282,8 +291,6 @@ private:
     std::shared_ptr<QTemporaryDir> m_pagesFolder;
     TagReading m_reading;
     QString m_source; // the print as a PDF
-    qsizetype m_nextLetter = 0;
-    int m_writing = 0;
     bool m_finished = false;
 };
 

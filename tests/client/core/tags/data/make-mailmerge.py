@@ -64,11 +64,11 @@ def write(folder, letters, fixed=None):
 
 
 if __name__ == "__main__":
-    args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    fixed = None
-    if "--pages-per-letter" in sys.argv:
-        fixed = int(sys.argv[sys.argv.index("--pages-per-letter") + 1])
-        args = [a for a in args if a != str(fixed)]
-    folder = args[0] if args else os.path.dirname(os.path.abspath(__file__))
-    letters = int(args[1]) if len(args) > 1 else 20
-    print(write(folder, letters, fixed))
+    import argparse
+
+    parser = argparse.ArgumentParser(description="Writes a tagged mail merge as PostScript and PDF.")
+    parser.add_argument("folder", nargs="?", default=os.path.dirname(os.path.abspath(__file__)))
+    parser.add_argument("letters", nargs="?", type=int, default=20)
+    parser.add_argument("--pages-per-letter", type=int, default=None)
+    args = parser.parse_args()
+    print(write(args.folder, args.letters, args.pages_per_letter))
