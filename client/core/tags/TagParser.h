@@ -9,8 +9,9 @@
 
 namespace kestrel {
 
-// The longest number a tag may give, in digits after normalising: what the
-// fax server's dial string and a modem's dial command take comfortably.
+// The longest number a tag may give, in digits after normalising. hfaxd
+// takes any length; a modem is only bound to take a command line of 40
+// characters, and an international number with its prefix has at most 17.
 inline constexpr int MostTagNumberDigits = 40;
 // Letters one print may open.
 inline constexpr int MostTaggedLetters = 1000;

@@ -564,9 +564,7 @@ inline QString noDigits(int page)
 }
 inline QString numberTooLong(int page, int most)
 {
-    return u"a pagina %1 il numero di un'etichetta @@FAX@@ supera le %2 cifre che il server fax accetta"_s
-        .arg(page)
-        .arg(most);
+    return u"a pagina %1 il numero di un'etichetta @@FAX@@ supera le %2 cifre ammesse"_s.arg(page).arg(most);
 }
 inline QString badNumber(int page, const QString& number)
 {

@@ -387,7 +387,7 @@ void TestClientTexts::everyText_data()
                                         u"contiene alcuna cifra"_s;
     QTest::newRow("tags::numberTooLong()")
         << texts::tags::numberTooLong(2, 40)
-        << u"a pagina 2 il numero di un'etichetta @@FAX@@ supera le 40 cifre che il server fax accetta"_s;
+        << u"a pagina 2 il numero di un'etichetta @@FAX@@ supera le 40 cifre ammesse"_s;
     QTest::newRow("tags::badNumber()")
         << texts::tags::badNumber(1, u"06 %1 CHIAMARE"_s)
         << u"a pagina 1 il numero \"06 %1 CHIAMARE\" di un'etichetta @@FAX@@ contiene caratteri non ammessi"_s;
