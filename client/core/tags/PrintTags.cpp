@@ -211,8 +211,8 @@ private:
             letter.documentPath =
                 QDir(m_options.outputFolder)
                     .filePath(u"lettera-%1-%2.pdf"_s.arg(index + 1, 4, 10, QChar(u'0')).arg(letter.number));
-            program +=
-                "<< /OutputFile <" + letter.documentPath.toUtf8().toHex() + "> >> setpagedevice\n" + common;
+            program += "<< /OutputFile <" + outputName(letter.documentPath).toUtf8().toHex() +
+                       "> >> setpagedevice\n" + common;
             for (int page = letter.firstPage; page <= letter.lastPage; ++page)
                 program += QByteArray::number(page) + " pdfgetpage pdfshowpage\n";
         }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -98,7 +99,8 @@ std::optional<TagReading> TestPrintTagReader::read(const QString& print, TagRead
         if (path == print)
             reading = found;
     });
-    options.outputFolder = m_output.path();
+    if (options.outputFolder.isEmpty())
+        options.outputFolder = m_output.path();
     reader->read(print, options);
     if (!QTest::qWaitFor([&] { return reading.has_value(); }, 120000))
         return std::nullopt;
@@ -109,9 +111,12 @@ void TestPrintTagReader::mailMerge_data()
 {
     QTest::addColumn<QString>("print");
     QTest::addColumn<QString>("extension");
-    QTest::newRow("PDF") << Data + u"/mailmerge.pdf"_s << u"pdf"_s;
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("PDF") << Data + u"/mailmerge.pdf"_s << u"pdf"_s << u"pdf"_s;
     // Made a PDF first: pages are not picked reliably out of PostScript.
-    QTest::newRow("PostScript") << Data + u"/mailmerge.ps"_s << u"pdf"_s;
+    QTest::newRow("PostScript") << Data + u"/mailmerge.ps"_s << u"pdf"_s << u"ps"_s;
+    // Ghostscript reads "%d" in a file name as a page number.
+    QTest::newRow("folder named with %d") << Data + u"/mailmerge.pdf"_s << u"pdf"_s << u"100%d"_s;
 }
 
 // Twenty letters of one or two pages: each document holds exactly its pages.
@@ -119,7 +124,11 @@ void TestPrintTagReader::mailMerge()
 {
     QFETCH(QString, print);
     QFETCH(QString, extension);
-    const std::optional<TagReading> reading = read(print, {});
+    QFETCH(QString, folder);
+    TagReadOptions options;
+    options.outputFolder = m_output.filePath(folder);
+    QVERIFY(QDir().mkpath(options.outputFolder));
+    const std::optional<TagReading> reading = read(print, options);
     QVERIFY(reading);
     QCOMPARE(reading->problem, QString());
     QCOMPARE(reading->outcome, TagReading::Outcome::Tagged);
@@ -134,6 +143,7 @@ void TestPrintTagReader::mailMerge()
         QCOMPARE(letter.name, u"Cliente %1"_s.arg(number));
         QCOMPARE(letter.documentPages, pages);
         QVERIFY(letter.documentPath.endsWith(extension));
+        QCOMPARE(QFileInfo(letter.documentPath).absolutePath(), options.outputFolder);
         const QStringList texts = pageTexts(letter.documentPath);
         QCOMPARE(texts.size(), pages);
         for (int page = 0; page < pages; ++page) {
