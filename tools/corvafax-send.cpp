@@ -8,6 +8,7 @@
 #include "Corvanefax.h"
 #include "CorvanefaxHost.h"
 #include "FaxStatusHost.h"
+#include "OutcomeWaiter.h"
 #include "PrintTags.h"
 #include "SendHost.h"
 #include "SendOptions.h"
@@ -153,6 +154,12 @@ int runTags(CorvanefaxHost& host, const SendOptions& options)
                 options.tagsFile));
         return 1;
     }
+    // With --wait, every letter is submitted first, then all are waited for.
+    QStringList jobs;
+    QObject::connect(&host, &CorvanefaxHost::faxSubmitted, reader.get(),
+                     [&jobs](const QString& job) { jobs << job; });
+    QObject::connect(&host, &CorvanefaxHost::outcomeUnknown, reader.get(),
+                     [&jobs](const QString& job) { jobs << job; });
     int exitCode = 0;
     for (qsizetype index = 0; index < reading->letters.size(); ++index) {
         const TaggedLetter& letter = reading->letters.at(index);
@@ -163,13 +170,37 @@ int runTags(CorvanefaxHost& host, const SendOptions& options)
             line += u" ("_s + letter.name + u')';
         printLine(stdout, line);
         SendRequest request = options.request;
+        request.wait = false;
         request.numbers = {letter.number};
         request.files = {letter.documentPath};
         exitCode = qMax(exitCode, sendRequest(host, request));
         if (interruptionRequested())
             return exitCode == 0 ? 1 : exitCode;
     }
-    return exitCode;
+    if (!options.request.wait || jobs.isEmpty())
+        return exitCode;
+    SignalWatcher watcher;
+    OutcomeWaiter waiter;
+    if (watcher.install())
+        QObject::connect(&watcher, &SignalWatcher::terminationRequested, &waiter, &OutcomeWaiter::stop);
+    if (const Status created = waiter.create(); !created) {
+        printLine(stderr, u"corvafax-send: "_s + created.error().message);
+        return 1;
+    }
+    const ICorvanefax& control = *host.control();
+    waiter.setServer(options.request.appliance, control.NomeUtente(), control.PasswordUtente());
+    waiter.setReplyLimitMs(options.request.replyLimitMs);
+    waiter.setOverallLimitMs(options.request.waitLimitMs);
+    int verdict = 1;
+    QObject::connect(&waiter, &OutcomeWaiter::finished, &waiter, [&verdict](int found) {
+        verdict = found;
+        QCoreApplication::exit(0);
+    });
+    QMetaObject::invokeMethod(
+        &waiter, [&waiter, &jobs] { waiter.start(jobs); }, Qt::QueuedConnection);
+    QCoreApplication::exec();
+    // A letter that got no job makes the run fail, whatever became of the others.
+    return exitCode != 0 ? 1 : verdict;
 }
 
 } // namespace

@@ -119,6 +119,28 @@ else
     pass "a tag without digits refused, nothing queued"
 fi
 
+# --- --wait: every letter is submitted before any is waited for -------------
+# No modem: no job ends, so a wait per letter would hold the second letter
+# back for ever. SIGTERM then ends the wait (exit 3).
+printf '%%!PS\n/Helvetica findfont 12 scalefont setfont\n72 700 moveto (@@FAX:0611@@) show showpage\n72 700 moveto (@@FAX:0622@@) show showpage\n' >"$WORK/two.ps"
+(cd "$WORK" && exec timeout 120 "$SEND" --appliance 127.0.0.1 --user faxpw --password-file "$WORK/password" \
+    --notify someone@example.org --timeout 60 --wait --tags two.ps) >"$WORK/wait.out" 2>"$WORK/wait.err" &
+WAIT_PID=$!
+for ((i = 0; i < 300; i++)); do
+    (($(grep -cE '^[0-9]+$' "$WORK/wait.out") >= 2)) && break
+    kill -0 "$WAIT_PID" 2>/dev/null || break
+    sleep 0.2
+done
+kill -TERM "$WAIT_PID" 2>/dev/null
+wait "$WAIT_PID"
+echo $? >"$WORK/wait.rc"
+if (($(grep -cE '^[0-9]+$' "$WORK/wait.out") != 2)) || [[ $(<"$WORK/wait.rc") -ne 3 ]]; then
+    fail "--wait --tags: expected both letters submitted, then the wait stopped (exit 3)"
+    show wait
+else
+    pass "--wait --tags submitted both letters before waiting"
+fi
+
 # --- the mail merge: 20 letters, 20 jobs ------------------------------------
 cp "$MAILMERGE" "$WORK/mailmerge.pdf"
 send merge --tags mailmerge.pdf
