@@ -70,9 +70,10 @@ QString readTag(QStringView text, int page, Tag& tag)
 
 PageTags readPageTags(QStringView text, int page)
 {
-    static const QRegularExpression opening(u"@\\s*@\\s*F\\s*A\\s*X\\s*:"_s,
-                                            QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression closing(u"@\\s*@"_s);
+    // One per thread: pages are read off the caller's thread.
+    static thread_local const QRegularExpression opening(u"@\\s*@\\s*F\\s*A\\s*X\\s*:"_s,
+                                                         QRegularExpression::CaseInsensitiveOption);
+    static thread_local const QRegularExpression closing(u"@\\s*@"_s);
     PageTags found;
     for (const QChar c : text) {
         if (!c.isSpace()) {
