@@ -1,5 +1,7 @@
 #include "TimedProcess.h"
 
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -7,11 +9,29 @@ namespace kestrel {
 void TimedProcess::start(const QString& program, const QStringList& arguments, int timeLimitMs,
                          QObject* context, Finished finished)
 {
+    start(program, arguments, timeLimitMs, context, std::move(finished), ProgramBounds{});
+}
+
+void TimedProcess::start(const QString& program, const QStringList& arguments, int timeLimitMs,
+                         QObject* context, Finished finished, const ProgramBounds& bounds)
+{
     auto* watched = new TimedProcess(context, std::move(finished));
     watched->m_process.setProgram(program);
     watched->m_process.setArguments(arguments);
     watched->m_process.setStandardInputFile(QProcess::nullDevice());
     watched->m_process.setStandardOutputFile(QProcess::nullDevice());
+    if (bounds.memoryBytes > 0) {
+        // In the child, between fork and exec: only async-signal-safe calls.
+        const auto bytes = static_cast<rlim_t>(bounds.memoryBytes);
+        watched->m_process.setChildProcessModifier([bytes] {
+            const rlimit limit{bytes, bytes};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+    }
+    if (bounds.stopWithContext && context) {
+        // Killed now; its end still comes through finished(), unreported.
+        connect(context, &QObject::destroyed, watched, [watched] { watched->m_process.kill(); });
+    }
     watched->m_timeLimit.start(qMax(1, timeLimitMs));
     watched->m_process.start();
 }

@@ -28,6 +28,15 @@ struct ProgramOutcome
     bool succeeded() const { return end == End::Exited && exitCode == 0; }
 };
 
+// Bounds on a program run by TimedProcess beyond its time limit.
+struct ProgramBounds
+{
+    // Its address space at most (0: unbounded); past it allocations fail.
+    qint64 memoryBytes = 0;
+    // Stopped when the context goes, instead of outliving it.
+    bool stopWithContext = false;
+};
+
 // A program run in its own process and watched without waiting for it: how
 // it ended, with the last line of its standard error, comes back once. The
 // process outlives whoever started it (an installation is not cut short
@@ -48,6 +57,8 @@ public:
     // thread while `context` lives.
     static void start(const QString& program, const QStringList& arguments, int timeLimitMs, QObject* context,
                       Finished finished);
+    static void start(const QString& program, const QStringList& arguments, int timeLimitMs, QObject* context,
+                      Finished finished, const ProgramBounds& bounds);
 
 private:
     TimedProcess(QObject* context, Finished finished);

@@ -183,6 +183,12 @@ void addSendOptions(QCommandLineParser& parser)
         {u"capture"_s, u"Capture print jobs instead of sending (until interrupted)."_s},
         {u"printer"_s, u"Capture printer name (default kestrel)."_s, u"name"_s, u"kestrel"_s},
         {u"cancel"_s, u"Cancel the jobs given by number instead of sending (as the login's user)."_s},
+        {u"tags"_s,
+         u"Send the letters of this PostScript or PDF file, each to the number its tag @@FAX:number@@ "
+         u"(or @@FAX:number|name@@) names: a tagged page and the pages after it, up to the next tagged page, "
+         u"are one letter; pages before the first tag go to every letter."_s,
+         u"file"_s},
+        {u"drop-common"_s, u"With --tags: pages before the first tag go to no letter."_s},
     });
     parser.addPositionalArgument(u"file"_s, u"Documents to send (PostScript, PDF, TIFF)."_s, u"FILE..."_s);
 }
@@ -202,23 +208,37 @@ Expected<SendOptions> sendOptions(const QCommandLineParser& parser)
         options.printer = parser.value(u"printer"_s);
         return options;
     }
-    request.numbers = parser.values(u"destination"_s);
-    if (request.numbers.isEmpty())
-        return usage(u"at least one -d NUMBER is required"_s);
-    for (const QString& number : std::as_const(request.numbers)) {
-        if (number.contains(u':') || number.trimmed().isEmpty())
-            return usage(u"invalid number '%1'"_s.arg(number));
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
-        return usage(u"no document given"_s);
-    for (const QString& file : files) {
-        const QFileInfo info(file);
-        if (file.contains(u','))
-            return usage(u"file names may not contain ',': %1"_s.arg(file));
+    if (parser.isSet(u"tags"_s)) {
+        if (parser.isSet(u"destination"_s))
+            return usage(u"--tags reads the numbers from the pages: no -d"_s);
+        if (!parser.positionalArguments().isEmpty())
+            return usage(u"--tags takes one document, the file after it"_s);
+        const QFileInfo info(parser.value(u"tags"_s));
         if (!info.isFile() || !info.isReadable())
-            return usage(u"cannot read %1"_s.arg(file));
-        request.files << info.absoluteFilePath();
+            return usage(u"cannot read %1"_s.arg(parser.value(u"tags"_s)));
+        options.tagsFile = info.absoluteFilePath();
+        options.dropCommonPages = parser.isSet(u"drop-common"_s);
+    } else {
+        if (parser.isSet(u"drop-common"_s))
+            return usage(u"--drop-common needs --tags"_s);
+        request.numbers = parser.values(u"destination"_s);
+        if (request.numbers.isEmpty())
+            return usage(u"at least one -d NUMBER is required"_s);
+        for (const QString& number : std::as_const(request.numbers)) {
+            if (number.contains(u':') || number.trimmed().isEmpty())
+                return usage(u"invalid number '%1'"_s.arg(number));
+        }
+        const QStringList files = parser.positionalArguments();
+        if (files.isEmpty())
+            return usage(u"no document given"_s);
+        for (const QString& file : files) {
+            const QFileInfo info(file);
+            if (file.contains(u','))
+                return usage(u"file names may not contain ',': %1"_s.arg(file));
+            if (!info.isFile() || !info.isReadable())
+                return usage(u"cannot read %1"_s.arg(file));
+            request.files << info.absoluteFilePath();
+        }
     }
     bool ok = false;
     const int dials = parser.value(u"maxdials"_s).toInt(&ok);

@@ -42,6 +42,10 @@ struct SendOptions
     // --cancel: stop these jobs instead (request has the appliance and login).
     bool cancel = false;
     QStringList jobs;
+    // --tags FILE: the destinations are read from the tags on the file's
+    // pages, each letter sent to its own (request has no numbers nor files).
+    QString tagsFile;
+    bool dropCommonPages = false; // --drop-common
 };
 
 // Declares the program's options and arguments on parser.

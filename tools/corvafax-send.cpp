@@ -8,6 +8,8 @@
 #include "Corvanefax.h"
 #include "CorvanefaxHost.h"
 #include "FaxStatusHost.h"
+#include "OutcomeWaiter.h"
+#include "PrintTags.h"
 #include "SendHost.h"
 #include "SendOptions.h"
 #include "SignalWatcher.h"
@@ -15,9 +17,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -101,6 +105,104 @@ int runCancel(const SendOptions& options)
     return allCancelled ? 0 : 1;
 }
 
+int sendRequest(CorvanefaxHost& host, const SendRequest& request)
+{
+    SendHost sender(host, request);
+    int exitCode = 1;
+    QObject::connect(&sender, &SendHost::finished, &sender, [&exitCode](int code) {
+        exitCode = code;
+        QCoreApplication::exit(code);
+    });
+    QMetaObject::invokeMethod(&sender, &SendHost::start, Qt::QueuedConnection);
+    QCoreApplication::exec();
+    return exitCode;
+}
+
+// --tags: reads the letters of the document, then sends each with a SendFax
+// of its own (one call sends one document list to all its numbers). Prints
+// each letter, then its job number; nothing goes when the reading is
+// refused. 0 only when every letter's job was accepted (with --wait: sent).
+int runTags(CorvanefaxHost& host, const SendOptions& options)
+{
+    QTemporaryDir letters;
+    if (!letters.isValid()) {
+        printLine(stderr, u"corvafax-send: cannot make a temporary folder: "_s + letters.errorString());
+        return 1;
+    }
+    const std::unique_ptr<PrintTagReader> reader = makePrintTagReader();
+    std::optional<TagReading> reading;
+    QObject::connect(reader.get(), &PrintTagReader::finished, reader.get(),
+                     [&reading](const QString&, const TagReading& found) {
+                         reading = found;
+                         QCoreApplication::exit(0);
+                     });
+    TagReadOptions readOptions;
+    readOptions.outputFolder = letters.path();
+    readOptions.dropCommonPages = options.dropCommonPages;
+    reader->read(options.tagsFile, readOptions);
+    QCoreApplication::exec();
+    if (!reading)
+        return 1;
+    if (reading->outcome == TagReading::Outcome::Refused) {
+        printLine(stderr, u"corvafax-send: "_s + reading->problem);
+        return 1;
+    }
+    if (reading->outcome == TagReading::Outcome::Untagged) {
+        printLine(
+            stderr,
+            u"corvafax-send: nessuna etichetta @@FAX:numero@@ nelle pagine di %1: nessun fax inviato"_s.arg(
+                options.tagsFile));
+        return 1;
+    }
+    // With --wait, every letter is submitted first, then all are waited for.
+    QStringList jobs;
+    QObject::connect(&host, &CorvanefaxHost::faxSubmitted, reader.get(),
+                     [&jobs](const QString& job) { jobs << job; });
+    QObject::connect(&host, &CorvanefaxHost::outcomeUnknown, reader.get(),
+                     [&jobs](const QString& job) { jobs << job; });
+    int exitCode = 0;
+    for (qsizetype index = 0; index < reading->letters.size(); ++index) {
+        const TaggedLetter& letter = reading->letters.at(index);
+        QString line = u"lettera %1, pagine %2-%3, al numero %4"_s.arg(
+            QString::number(index + 1), QString::number(letter.firstPage), QString::number(letter.lastPage),
+            letter.number);
+        if (!letter.name.isEmpty())
+            line += u" ("_s + letter.name + u')';
+        printLine(stdout, line);
+        SendRequest request = options.request;
+        request.wait = false;
+        request.numbers = {letter.number};
+        request.files = {letter.documentPath};
+        exitCode = qMax(exitCode, sendRequest(host, request));
+        if (interruptionRequested())
+            return exitCode == 0 ? 1 : exitCode;
+    }
+    if (!options.request.wait || jobs.isEmpty())
+        return exitCode;
+    SignalWatcher watcher;
+    OutcomeWaiter waiter;
+    if (watcher.install())
+        QObject::connect(&watcher, &SignalWatcher::terminationRequested, &waiter, &OutcomeWaiter::stop);
+    if (const Status created = waiter.create(); !created) {
+        printLine(stderr, u"corvafax-send: "_s + created.error().message);
+        return 1;
+    }
+    const ICorvanefax& control = *host.control();
+    waiter.setServer(options.request.appliance, control.NomeUtente(), control.PasswordUtente());
+    waiter.setReplyLimitMs(options.request.replyLimitMs);
+    waiter.setOverallLimitMs(options.request.waitLimitMs);
+    int verdict = 1;
+    QObject::connect(&waiter, &OutcomeWaiter::finished, &waiter, [&verdict](int found) {
+        verdict = found;
+        QCoreApplication::exit(0);
+    });
+    QMetaObject::invokeMethod(
+        &waiter, [&waiter, &jobs] { waiter.start(jobs); }, Qt::QueuedConnection);
+    QCoreApplication::exec();
+    // A letter that got no job makes the run fail, whatever became of the others.
+    return exitCode != 0 ? 1 : verdict;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -134,13 +236,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    SendHost sender(host, request);
-    int exitCode = 1;
-    QObject::connect(&sender, &SendHost::finished, &app, [&exitCode](int code) {
-        exitCode = code;
-        QCoreApplication::exit(code);
-    });
-    QMetaObject::invokeMethod(&sender, &SendHost::start, Qt::QueuedConnection);
-    app.exec();
-    return exitCode;
+    if (!options->tagsFile.isEmpty())
+        return runTags(host, *options);
+    return sendRequest(host, request);
 }

@@ -2,6 +2,8 @@
 // with the last line of its standard error.
 #include "TimedProcess.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
@@ -56,6 +58,41 @@ private Q_SLOTS:
             QVERIFY(!outcome->message.isEmpty());
         else
             QCOMPARE(outcome->message, message);
+    }
+
+    // A program past its memory bound fails to allocate instead of growing.
+    void memoryBound()
+    {
+        std::optional<ProgramOutcome> outcome;
+        const QString grow = u"b = bytearray(400 * 1024 * 1024)"_s;
+        TimedProcess::start(
+            u"python3"_s, {u"-c"_s, grow}, 20000, this, [&outcome](const ProgramOutcome& o) { outcome = o; },
+            ProgramBounds{128 * 1024 * 1024, false});
+        QTRY_VERIFY_WITH_TIMEOUT(outcome, 20000);
+        QCOMPARE(int(outcome->end), int(ProgramOutcome::End::Exited));
+        QCOMPARE(outcome->exitCode, 1);
+        QCOMPARE(outcome->message, u"MemoryError"_s);
+    }
+
+    // Bound to its context, the program is stopped when the context goes.
+    void stoppedWithContext()
+    {
+        QTemporaryDir dir;
+        const QString pidFile = dir.filePath(u"pid"_s);
+        auto context = std::make_unique<QObject>();
+        bool reported = false;
+        TimedProcess::start(
+            u"/bin/sh"_s, {u"-c"_s, u"echo $$ > '%1'; exec sleep 60"_s.arg(pidFile)}, 60000, context.get(),
+            [&reported](const ProgramOutcome&) { reported = true; }, ProgramBounds{0, true});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10000);
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray pid = file.readAll().trimmed();
+        context.reset();
+        // Gone, not a zombie: reaped once killed.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(u"/proc/"_s + QString::fromLatin1(pid)), 10000);
+        QTest::qWait(50);
+        QVERIFY(!reported);
     }
 };
 

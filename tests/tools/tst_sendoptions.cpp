@@ -32,6 +32,7 @@ private Q_SLOTS:
     void jobOptions();
     void cancelTakesJobsAndLogin();
     void emptyPasswordFileGivesAnEmptyPassword();
+    void tagsTakeTheDocumentAndNoNumber();
 
 private:
     Expected<SendOptions> parse(const QStringList& arguments) const;
@@ -127,6 +128,15 @@ void TestSendOptions::usageError_data()
         << u"--password and --password-file exclude each other"_s;
     QTest::newRow("cancel, bad timeout")
         << cancel + QStringList{u"--timeout"_s, u"0"_s, u"7"_s} << u"invalid --timeout"_s;
+    // --tags FILE: the numbers come from the pages.
+    const QStringList tags{u"--appliance"_s, u"h"_s, u"--tags"_s};
+    QTest::newRow("tags with a number")
+        << tags + QStringList{m_doc, u"-d"_s, u"1"_s} << u"--tags reads the numbers from the pages: no -d"_s;
+    QTest::newRow("tags with more documents")
+        << tags + QStringList{m_doc, m_doc} << u"--tags takes one document, the file after it"_s;
+    QTest::newRow("tags, missing document") << tags + QStringList{none} << u"cannot read "_s + none;
+    QTest::newRow("drop-common without tags")
+        << base + QStringList{u"--drop-common"_s, m_doc} << u"--drop-common needs --tags"_s;
 }
 
 void TestSendOptions::usageError()
@@ -273,6 +283,18 @@ void TestSendOptions::emptyPasswordFileGivesAnEmptyPassword()
     QVERIFY2(options, options ? "" : qPrintable(options.error().message));
     QVERIFY(options->request.password.isEmpty());
     QVERIFY(!options->request.password.isNull());
+}
+
+void TestSendOptions::tagsTakeTheDocumentAndNoNumber()
+{
+    const Expected<SendOptions> options =
+        parse({u"--appliance"_s, u"h"_s, u"--tags"_s, m_doc, u"--drop-common"_s, u"--maxdials"_s, u"5"_s});
+    QVERIFY2(options, options ? "" : qPrintable(options.error().message));
+    QCOMPARE(options->tagsFile, m_doc);
+    QVERIFY(options->dropCommonPages);
+    QVERIFY(options->request.numbers.isEmpty());
+    QVERIFY(options->request.files.isEmpty());
+    QCOMPARE(options->request.maxDials, qint16(5));
 }
 
 QTEST_GUILESS_MAIN(TestSendOptions)

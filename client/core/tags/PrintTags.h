@@ -44,6 +44,10 @@ struct TagReadOptions
     bool dropCommonPages = false;
     // Where the letters' documents are written (an existing private folder).
     QString outputFolder;
+    // Each run of the reading program ends within this time and this much
+    // memory, or the print is refused.
+    int timeLimitMs = 120000;
+    qint64 memoryBytes = qint64(256) * 1024 * 1024;
 };
 
 // Reads the tags of a PostScript or PDF print off the caller's thread, with a

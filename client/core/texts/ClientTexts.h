@@ -575,4 +575,70 @@ inline const QString Unavailable =
     u"Portachiavi non disponibile: la password resta nel file delle impostazioni"_s;
 } // namespace keyring
 
+// Destinations read from the printed pages' tags: why a print was refused.
+namespace tags {
+inline QString refused(const QString& detail)
+{
+    return u"Stampa con etichette @@FAX@@ non inviata, nessun fax è partito: "_s + detail;
+}
+inline QString noDigits(int page)
+{
+    return u"a pagina %1 un'etichetta @@FAX@@ non contiene alcuna cifra"_s.arg(page);
+}
+inline QString numberTooLong(int page, int most)
+{
+    return u"a pagina %1 il numero di un'etichetta @@FAX@@ supera le %2 cifre ammesse"_s.arg(page).arg(most);
+}
+inline QString badNumber(int page, const QString& number)
+{
+    return u"a pagina %1 il numero \"%2\" di un'etichetta @@FAX@@ contiene caratteri non ammessi"_s.arg(
+        QString::number(page), number);
+}
+inline QString unclosedTag(int page)
+{
+    return u"a pagina %1 un'etichetta @@FAX: non è chiusa da @@"_s.arg(page);
+}
+inline QString twoDestinations(int page, const QString& first, const QString& second)
+{
+    return u"la pagina %1 porta due destinatari diversi (%2 e %3)"_s.arg(QString::number(page), first,
+                                                                         second);
+}
+inline QString tooManyLetters(int page, int most)
+{
+    return u"la pagina %1 apre una lettera oltre le %2 ammesse in una stampa"_s.arg(page).arg(most);
+}
+inline QString noText(int page)
+{
+    return u"il testo della pagina %1 non si legge (forse è un'immagine): non si sa a chi vada"_s.arg(page);
+}
+inline QString pageTooLong(int page)
+{
+    return u"il testo della pagina %1 supera 16 MiB"_s.arg(page);
+}
+inline QString readTimedOut(int page, int seconds)
+{
+    if (page == 0)
+        return u"la lettura del testo non è finita entro %1 secondi (nessuna pagina letta)"_s.arg(seconds);
+    return u"la lettura del testo non è finita entro %1 secondi (ferma dopo la pagina %2)"_s.arg(seconds).arg(
+        page);
+}
+inline QString readFailed(int page, const QString& reason)
+{
+    if (page == 0)
+        return u"la lettura del testo si è interrotta prima della prima pagina: "_s + reason;
+    return u"la lettura del testo si è interrotta dopo la pagina %1: %2"_s.arg(QString::number(page), reason);
+}
+inline QString programEnded(int exitCode)
+{
+    return u"Ghostscript è terminato con il codice %1"_s.arg(exitCode);
+}
+inline const QString ProgramNotStarted = u"Ghostscript (gs) non si avvia"_s;
+inline const QString NoTemporaryFolder = u"non si crea una cartella temporanea"_s;
+inline QString letterNotWritten(int firstPage, int lastPage, const QString& reason)
+{
+    return u"il documento della lettera delle pagine %1-%2 non è stato scritto: %3"_s.arg(
+        QString::number(firstPage), QString::number(lastPage), reason);
+}
+} // namespace tags
+
 } // namespace kestrel::texts

@@ -380,6 +380,47 @@ void TestClientTexts::everyText_data()
         << u"Contatti non letti, file oltre 64 MiB: /home/anna/contatti.vcf"_s;
     QTest::newRow("book::deleteContactQuestion()") << texts::book::deleteContactQuestion(u"Alfa"_s, u"0611"_s)
                                                    << u"Eliminare il contatto Alfa (0611) dalla rubrica?"_s;
+    // Why a print's tags were refused.
+    QTest::newRow("tags::refused()") << texts::tags::refused(texts::tags::noDigits(3))
+                                     << u"Stampa con etichette @@FAX@@ non inviata, nessun fax è partito: a "
+                                        u"pagina 3 un'etichetta @@FAX@@ non "
+                                        u"contiene alcuna cifra"_s;
+    QTest::newRow("tags::numberTooLong()")
+        << texts::tags::numberTooLong(2, 40)
+        << u"a pagina 2 il numero di un'etichetta @@FAX@@ supera le 40 cifre ammesse"_s;
+    QTest::newRow("tags::badNumber()")
+        << texts::tags::badNumber(1, u"06 %1 CHIAMARE"_s)
+        << u"a pagina 1 il numero \"06 %1 CHIAMARE\" di un'etichetta @@FAX@@ contiene caratteri non ammessi"_s;
+    QTest::newRow("tags::unclosedTag()")
+        << texts::tags::unclosedTag(4) << u"a pagina 4 un'etichetta @@FAX: non è chiusa da @@"_s;
+    QTest::newRow("tags::twoDestinations()")
+        << texts::tags::twoDestinations(2, u"0611 Alfa"_s, u"0622"_s)
+        << u"la pagina 2 porta due destinatari diversi (0611 Alfa e 0622)"_s;
+    QTest::newRow("tags::tooManyLetters()")
+        << texts::tags::tooManyLetters(1001, 1000)
+        << u"la pagina 1001 apre una lettera oltre le 1000 ammesse in una stampa"_s;
+    QTest::newRow("tags::noText()")
+        << texts::tags::noText(5)
+        << u"il testo della pagina 5 non si legge (forse è un'immagine): non si sa a chi vada"_s;
+    QTest::newRow("tags::pageTooLong()")
+        << texts::tags::pageTooLong(6) << u"il testo della pagina 6 supera 16 MiB"_s;
+    QTest::newRow("tags::readTimedOut()")
+        << texts::tags::readTimedOut(7, 120)
+        << u"la lettura del testo non è finita entro 120 secondi (ferma dopo la pagina 7)"_s;
+    QTest::newRow("tags::readTimedOut(), no page")
+        << texts::tags::readTimedOut(0, 120)
+        << u"la lettura del testo non è finita entro 120 secondi (nessuna pagina letta)"_s;
+    QTest::newRow("tags::readFailed()")
+        << texts::tags::readFailed(2, texts::tags::programEnded(1))
+        << u"la lettura del testo si è interrotta dopo la pagina 2: Ghostscript è terminato con il codice 1"_s;
+    QTest::newRow("tags::readFailed(), no page")
+        << texts::tags::readFailed(0, texts::tags::ProgramNotStarted)
+        << u"la lettura del testo si è interrotta prima della prima pagina: Ghostscript (gs) non si avvia"_s;
+    QTest::newRow("tags::NoTemporaryFolder")
+        << QString(texts::tags::NoTemporaryFolder) << u"non si crea una cartella temporanea"_s;
+    QTest::newRow("tags::letterNotWritten()")
+        << texts::tags::letterNotWritten(3, 4, u"VMerror"_s)
+        << u"il documento della lettera delle pagine 3-4 non è stato scritto: VMerror"_s;
 
     // The control's composed texts, each with a sample argument, and the
     // reasons its printer texts quote.

@@ -1,0 +1,226 @@
+// The reader with the real Ghostscript: prints split into their letters'
+// documents, and the prints it refuses.
+#include "ClientTexts.h"
+#include "PrintTags.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace kestrel;
+
+namespace {
+
+const QString Data = QStringLiteral(KESTREL_TAGS_DATA);
+
+// The text of each page of a document, as Ghostscript reads it.
+QStringList pageTexts(const QString& path)
+{
+    QTemporaryDir pages;
+    QProcess gs;
+    gs.start(u"gs"_s, {u"-q"_s, u"-dSAFER"_s, u"-dBATCH"_s, u"-dNOPAUSE"_s, u"-sDEVICE=txtwrite"_s,
+                       u"-sOutputFile="_s + pages.filePath(u"p%d.txt"_s), u"-f"_s, path});
+    if (!gs.waitForFinished(60000) || gs.exitCode() != 0)
+        return {u"gs failed"_s};
+    QStringList texts;
+    for (int page = 1;; ++page) {
+        QFile file(pages.filePath(u"p%1.txt"_s.arg(page)));
+        if (!file.open(QIODevice::ReadOnly))
+            return texts;
+        texts << QString::fromUtf8(file.readAll()).simplified();
+    }
+}
+
+// The mail merge's destinations, as the script that made it dresses them.
+QString digitsOf(int letter)
+{
+    const QStringList styles{u"06 123 45%1"_s, u"+39 (06) 123-45%1"_s, u"06.123.45.%1"_s, u"06/12345%1"_s,
+                             u"[06] 12345%1"_s};
+    QString number = styles.at(letter % styles.size()).arg(letter, 2, 10, QChar(u'0'));
+    number.replace(u"+"_s, u"00"_s);
+    return number.remove(QRegularExpression(u"[^0-9]"_s));
+}
+
+bool gsChildRunning()
+{
+    const QDir tasks(u"/proc/self/task"_s);
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + u"/children"_s));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& pid : children.readAll().split(' ')) {
+            QFile comm(u"/proc/%1/comm"_s.arg(QString::fromLatin1(pid.trimmed())));
+            if (!pid.trimmed().isEmpty() && comm.open(QIODevice::ReadOnly) &&
+                comm.readAll().trimmed() == "gs")
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestPrintTagReader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(u"gs"_s).isEmpty())
+            QSKIP("Ghostscript (gs) is not installed");
+        qRegisterMetaType<TagReading>();
+    }
+
+    void mailMerge_data();
+    void mailMerge();
+    void refused_data();
+    void refused();
+    void deletedWhileReading();
+
+private:
+    std::optional<TagReading> read(const QString& print, TagReadOptions options);
+    QTemporaryDir m_output;
+};
+
+std::optional<TagReading> TestPrintTagReader::read(const QString& print, TagReadOptions options)
+{
+    const std::unique_ptr<PrintTagReader> reader = makePrintTagReader();
+    std::optional<TagReading> reading;
+    connect(reader.get(), &PrintTagReader::finished, this, [&](const QString& path, const TagReading& found) {
+        if (path == print)
+            reading = found;
+    });
+    if (options.outputFolder.isEmpty())
+        options.outputFolder = m_output.path();
+    reader->read(print, options);
+    if (!QTest::qWaitFor([&] { return reading.has_value(); }, 120000))
+        return std::nullopt;
+    return reading;
+}
+
+void TestPrintTagReader::mailMerge_data()
+{
+    QTest::addColumn<QString>("print");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("PDF") << Data + u"/mailmerge.pdf"_s << u"pdf"_s << u"pdf"_s;
+    // Made a PDF first: pages are not picked reliably out of PostScript.
+    QTest::newRow("PostScript") << Data + u"/mailmerge.ps"_s << u"pdf"_s << u"ps"_s;
+    // Ghostscript reads "%d" in a file name as a page number.
+    QTest::newRow("folder named with %d") << Data + u"/mailmerge.pdf"_s << u"pdf"_s << u"100%d"_s;
+}
+
+// Twenty letters of one or two pages: each document holds exactly its pages.
+void TestPrintTagReader::mailMerge()
+{
+    QFETCH(QString, print);
+    QFETCH(QString, extension);
+    QFETCH(QString, folder);
+    TagReadOptions options;
+    options.outputFolder = m_output.filePath(folder);
+    QVERIFY(QDir().mkpath(options.outputFolder));
+    const std::optional<TagReading> reading = read(print, options);
+    QVERIFY(reading);
+    QCOMPARE(reading->problem, QString());
+    QCOMPARE(reading->outcome, TagReading::Outcome::Tagged);
+    QCOMPARE(reading->pages, 26);
+    QCOMPARE(reading->commonPages, 0);
+    QCOMPARE(reading->letters.size(), 20);
+    for (int index = 0; index < 20; ++index) {
+        const TaggedLetter& letter = reading->letters.at(index);
+        const int number = index + 1;
+        const int pages = number % 3 == 0 ? 2 : 1;
+        QCOMPARE(letter.number, digitsOf(number));
+        QCOMPARE(letter.name, u"Cliente %1"_s.arg(number));
+        QCOMPARE(letter.documentPages, pages);
+        QVERIFY(letter.documentPath.endsWith(extension));
+        QCOMPARE(QFileInfo(letter.documentPath).absolutePath(), options.outputFolder);
+        const QStringList texts = pageTexts(letter.documentPath);
+        QCOMPARE(texts.size(), pages);
+        for (int page = 0; page < pages; ++page) {
+            QVERIFY2(texts.at(page).startsWith(
+                         u"Lettera %1 pagina %2 di %3 "_s.arg(number).arg(page + 1).arg(pages)),
+                     qPrintable(texts.at(page)));
+        }
+    }
+}
+
+void TestPrintTagReader::refused_data()
+{
+    QTest::addColumn<QByteArray>("print");
+    QTest::addColumn<int>("timeLimitMs");
+    QTest::addColumn<QString>("problem");
+    namespace t = texts::tags;
+    const QByteArray tagged = "%!PS\n/Helvetica findfont 12 scalefont setfont\n"
+                              "72 700 moveto (@@FAX:0611@@) show showpage\n";
+    // A scanned page: an image, no text.
+    QTest::newRow("image-only page")
+        << tagged + "72 600 translate 100 100 scale 8 8 8 [8 0 0 8 0 0] {<00ff00ff00ff00ff>} image showpage\n"
+        << 60000 << t::refused(t::noText(2));
+    QTest::newRow("print that never ends") << tagged + "{} loop\n"
+                                           << 2000 << t::refused(t::readTimedOut(0, 2));
+    QTest::newRow("PostScript error") << QByteArray("%!PS\nnosuchoperator\n") << 60000 << u"*"_s;
+}
+
+// Nothing is written for a refused print; the problem names the page.
+void TestPrintTagReader::refused()
+{
+    QFETCH(QByteArray, print);
+    QFETCH(int, timeLimitMs);
+    QFETCH(QString, problem);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"print.ps"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(print);
+    file.close();
+    TagReadOptions options;
+    options.timeLimitMs = timeLimitMs;
+    const QStringList before = QDir(m_output.path()).entryList(QDir::Files);
+    const std::optional<TagReading> reading = read(path, options);
+    QVERIFY(reading);
+    QCOMPARE(reading->outcome, TagReading::Outcome::Refused);
+    QVERIFY(reading->letters.isEmpty());
+    if (problem == u"*"_s)
+        QVERIFY(reading->problem.startsWith(texts::tags::refused(QString())));
+    else
+        QCOMPARE(reading->problem, problem);
+    QCOMPARE(QDir(m_output.path()).entryList(QDir::Files), before);
+}
+
+// A print that never yields its text holds up no other; a reader deleted
+// mid-read stops its Ghostscript and reports nothing.
+void TestPrintTagReader::deletedWhileReading()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"endless.ps"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("%!PS\n{} loop\n");
+    file.close();
+    auto reader = makePrintTagReader();
+    QSignalSpy finished(reader.get(), &PrintTagReader::finished);
+    TagReadOptions options;
+    options.outputFolder = m_output.path();
+    reader->read(path, options);
+    const QString next = Data + u"/mailmerge.pdf"_s;
+    reader->read(next, options);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.size() == 1, 120000);
+    QCOMPARE(finished.at(0).at(0).toString(), next);
+    QCOMPARE(finished.at(0).at(1).value<TagReading>().letters.size(), 20);
+    QVERIFY(gsChildRunning());
+    reader.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!gsChildRunning(), 20000);
+}
+
+QTEST_GUILESS_MAIN(TestPrintTagReader)
+#include "tst_printtagreader.moc"
