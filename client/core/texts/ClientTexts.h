@@ -552,4 +552,49 @@ inline const QString NulCharacter = u"Il contatto contiene un carattere nullo, c
                                     u"nulla. Togliere il carattere e riprovare."_s;
 } // namespace sharedbook
 
+// Prints whose pages name their destinations, split into letters: the
+// settings, the send window's column and what the user is told.
+namespace letters {
+inline const QString OptionSendAtOnce = u"Invia subito le stampe con destinatario"_s;
+inline const QString OptionSkipFirstPages = u"Non inviare le pagine prima del primo destinatario"_s;
+// The destination list's column of each letter's pages.
+inline const QString PagesHeader = u"Pagine"_s;
+// The print could not be split: it is listed as any other print.
+inline QString refused(const QString& problem)
+{
+    return u"La stampa indica i destinatari (@@FAX:...@@) ma non è stata divisa in fax: "_s + problem +
+           u"\rNon è stato inviato nulla: la stampa è nella lista dei documenti, da inviare scegliendo a "
+           u"mano "
+           u"i destinatari."_s;
+}
+// No private folder for the letters' documents could be made.
+inline QString noFolder(const QString& reason)
+{
+    return u"non è stato possibile preparare la cartella dei fax ("_s + reason + u')';
+}
+// A destination as the notice names it.
+inline QString destination(const QString& name, const QString& number)
+{
+    return name.isEmpty() ? number : name + u" ("_s + number + u')';
+}
+// A print sent at once: the destinations the server confirmed, their job
+// numbers, and the jobs whose answer never came.
+inline QString sentNotice(const QStringList& destinations, const QString& jobList, const QString& uncertain)
+{
+    const qsizetype count = destinations.size();
+    QString text = u"Stampa con destinatari: "_s;
+    if (count == 0)
+        text += u"nessun fax confermato dal server."_s;
+    else
+        text += QString::number(count) +
+                (count == 1 ? u" fax inoltrato al server, a "_s : u" fax inoltrati al server, a "_s) +
+                destinations.join(u", "_s) + u'.';
+    if (!jobList.trimmed().isEmpty())
+        text += u"\nNumero di Protocollo FAX: "_s + jobList.trimmed();
+    if (!uncertain.trimmed().isEmpty())
+        text += u'\n' + uncertainJobs(uncertain);
+    return text;
+}
+} // namespace letters
+
 } // namespace kestrel::texts

@@ -3,6 +3,7 @@
 #include "CorvanefaxHost.h"
 #include "FaxStatusHost.h"
 #include "ModemList.h"
+#include "PrintTags.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -30,6 +31,7 @@ class SettingsStore;
 class OneShotTimer;
 class Outbox;
 class Shell;
+struct SubmittedJob;
 class StatusTracker;
 class TrayIcon;
 class TrayMenu;
@@ -62,6 +64,9 @@ public:
         OneShotTimer* statusTimer = nullptr;
         // Where the desktop's notification service is (the session bus).
         std::optional<QDBusConnection> notificationBus;
+        // Reads the destinations a print's pages name (production:
+        // makePrintTagReader()).
+        std::function<std::unique_ptr<PrintTagReader>()> makeTagReader;
     };
 
     explicit ClientApplication(const QString& programFolder);
@@ -104,6 +109,7 @@ private:
     void connectHistory();
     void showOptions(bool modal);
     void showNotice(const QString& text);
+    void sentUnattended(const QList<SubmittedJob>& jobs, const QList<SubmittedJob>& uncertain);
 
     std::unique_ptr<Parts> m;
 };
