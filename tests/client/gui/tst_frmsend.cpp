@@ -64,8 +64,14 @@ private Q_SLOTS:
     void sendButtonWhileTheApplianceIsAsked();
     void everyControlHasAName();
     void sendOptionsRow();
+    void taggedPrintListsItsLetters();
+    void lettersSentWithInviaFax();
+    void removingALetter();
+    void refusedPrintLeftForTheUser();
 
 private:
+    // A print of two letters: Rossi (2 pages) and Bianchi (1 page).
+    void printTwoLetters();
     void makeWindow(const QByteArray& settings);
     QPushButton* button(const QString& name) const
     {
@@ -748,6 +754,91 @@ void TestFrmSend::sendOptionsRow()
     QTest::mouseClick(toggle, Qt::LeftButton);
     QVERIFY(!group->isVisibleTo(m_window.get()));
     QCOMPARE(m_window->height(), closedHeight);
+}
+
+void TestFrmSend::printTwoLetters()
+{
+    m_reader->scripts = {
+        ScriptedTagReader::tagged({{u"0123456789"_s, u"Rossi"_s, 2}, {u"022222"_s, u"Bianchi"_s, 1}})};
+    m_control->printed(u"/tmp/lettere.ps"_s);
+}
+
+// One destination per letter, named, with its pages in a column of their
+// own; the print itself is no document to send.
+void TestFrmSend::taggedPrintListsItsLetters()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+    printTwoLetters();
+    QVERIFY(m_window->isVisible());
+    GridRows& dest = m_window->destinations();
+    QCOMPARE(dest.column(DestinationColumn::Number), (QStringList{u"0123456789"_s, u"022222"_s}));
+    QCOMPARE(dest.column(DestinationColumn::Description), (QStringList{u"Rossi"_s, u"Bianchi"_s}));
+    QCOMPARE(dest.column(DestinationColumn::Pages), (QStringList{u"2"_s, u"1"_s}));
+    QCOMPARE(dest.text(0, DestinationColumn::Pages), u"Pagine"_s);
+    QVERIFY(!m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Letter));
+    QCOMPARE(m_window->documents().rows(), 1);
+    // Gone with the letters, the column too.
+    dest.setRows(1);
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+}
+
+// "Invia FAX": each letter in a SendFax of its own, with its own document
+// only; one summary names both jobs.
+void TestFrmSend::lettersSentWithInviaFax()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    printTwoLetters();
+    const QStringList letters = m_window->destinations().column(DestinationColumn::Letter);
+    m_box.clear();
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    m_control->submit(u"41"_s);
+    m_control->submit(u"42"_s);
+    QCOMPARE(m_control->sent.size(), 2);
+    QCOMPARE(m_control->sent.at(0).number, u"0123456789"_s);
+    QCOMPARE(m_control->sent.at(0).files, letters.at(0) + u',');
+    QCOMPARE(m_control->sent.at(1).number, u"022222"_s);
+    QCOMPARE(m_control->sent.at(1).files, letters.at(1) + u',');
+    QCOMPARE(m_box.texts(), QStringList{texts::submissionSummary(u"a@b.it"_s, u" 41 42"_s)});
+    QVERIFY(!m_window->isVisible());
+}
+
+// A letter removed before the press is not sent; the others are.
+void TestFrmSend::removingALetter()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    printTwoLetters();
+    m_box.clear();
+    m_box.setNextAnswers({MsgAnswer::Yes});
+    m_window->removeRow(m_window->msfgDest(), 1);
+    QCOMPARE(m_box.texts(), QStringList{texts::removeDestination(u"Rossi"_s, u"0123456789"_s)});
+    QCOMPARE(m_window->destinations().column(DestinationColumn::Description), QStringList{u"Bianchi"_s});
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(m_control->sent.at(0).number, u"022222"_s);
+    QVERIFY(m_control->sent.at(0).files.endsWith(u"/lettera-3.ps,"_s));
+}
+
+// Tags in doubt: nothing is split, the print waits in the document list
+// and the user reads why, naming the page.
+void TestFrmSend::refusedPrintLeftForTheUser()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    m_box.clear();
+    const QString problem = u"pagina 2: il numero del destinatario non è leggibile"_s;
+    m_reader->scripts = {ScriptedTagReader::refused(problem)};
+    m_control->printed(u"/tmp/lettere.ps"_s);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->documents().column(1), QStringList{u"/tmp/lettere.ps"_s});
+    QCOMPARE(m_window->destinations().rows(), 1);
+    QCOMPARE(m_box.texts(), QStringList{texts::letters::refused(problem)});
+    QCOMPARE(m_box.shown().at(0).icon, MsgIcon::Exclamation);
+    QVERIFY(m_control->sent.isEmpty());
 }
 
 QTEST_MAIN(TestFrmSend)
