@@ -337,7 +337,7 @@ void FrmSend::applyColumnWidths()
     const bool anyLetter =
         std::any_of(letters.cbegin(), letters.cend(), [](const QString& d) { return !d.isEmpty(); });
     if (anyLetter)
-        m_msfgDest->setColumnWidthsTwips({0, 1250, 1250, 700, 0});
+        m_msfgDest->setColumnWidthsTwips({0, 1400, 1100, 700, 0});
     else
         m_msfgDest->setColumnWidthsTwips({0, 1500, 1700, 0, 0});
 }
