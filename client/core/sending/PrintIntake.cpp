@@ -115,10 +115,11 @@ void PrintIntake::retryHeld()
 bool PrintIntake::place(const TagReading& reading)
 {
     const bool tagged = reading.outcome == TagReading::Outcome::Tagged && !reading.letters.isEmpty();
-    const bool atOnce = tagged && m_settings().flag(settings::TagSend);
-    // One press at a time: the next print waits for the one under way.
-    if (atOnce && (m_flow.isRunning() || m_flow.isChecking()))
+    // Letters listed during a press would go with it, unasked: they wait
+    // until it is over (and an unattended press waits its turn).
+    if (tagged && (m_flow.isRunning() || m_flow.isChecking()))
         return false;
+    const bool atOnce = tagged && m_settings().flag(settings::TagSend);
     const QString print = m_queue.takeFirst();
     m_current = nullptr;
     // Whatever follows may wait in an event loop (a message, a send): the

@@ -22,9 +22,10 @@ namespace kestrel {
 //
 // - No tag: the print joins the document list, as any print (printListed).
 // - Tagged: each letter becomes a destination of its own, with its name,
-//   its pages and its own document (lettersListed). With TAGSEND set, and
-//   the destination list empty, the letters are sent at once without the
-//   window (an unattended press); a press under way is waited for first.
+//   its pages and its own document (lettersListed), once no press is under
+//   way (it would take them along unasked). With TAGSEND set, and the
+//   destination list empty then, the letters are sent at once without the
+//   window (an unattended press).
 // - Refused: nothing is split; the print joins the document list to be
 //   sent by hand, and the user is to be told why (printRefused).
 //

@@ -363,12 +363,13 @@ void SubmissionFlow::destinationDone()
     m_listEmptied = false;
     setRunning(false);
     if (m_unattended) {
+        // The window was not the press's: shown meanwhile, it stays.
         m_jobList.clear();
         m_uncertain.clear();
         Q_EMIT sentUnattended(std::exchange(m_sent, {}), std::exchange(m_unconfirmed, {}));
-    } else {
-        showSummary();
+        return;
     }
+    showSummary();
     Q_EMIT finished();
 }
 

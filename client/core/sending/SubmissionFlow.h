@@ -123,7 +123,8 @@ Q_SIGNALS:
     // A job was handed in but its answer never came: it may have gone.
     void jobOutcomeUnknown(const kestrel::SubmittedJob& job);
     // An unattended press sent every destination: the jobs the server
-    // confirmed and those whose answer never came (finished follows).
+    // confirmed and those whose answer never came. No finished follows: a
+    // window the user opened meanwhile stays as it is.
     void sentUnattended(const QList<kestrel::SubmittedJob>& jobs,
                         const QList<kestrel::SubmittedJob>& uncertain);
     // An unattended press did not send every destination: what is left is

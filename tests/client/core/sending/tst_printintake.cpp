@@ -173,29 +173,35 @@ void TestPrintIntake::printsInTurn()
 
 void TestPrintIntake::sentAtOnce_data()
 {
+    QTest::addColumn<bool>("atOnce");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QStringList>("sent");         // SendFax numbers
     QTest::addColumn<QStringList>("destinations"); // left in the list
     QTest::addColumn<int>("listed");               // lettersListed
     QTest::newRow("nothing else listed: every letter sent")
-        << u"nothing"_s << QStringList{u"0123456789"_s, u"022222"_s} << QStringList() << 0;
+        << true << u"nothing"_s << QStringList{u"0123456789"_s, u"022222"_s} << QStringList() << 0;
     QTest::newRow("a destination listed: the letters wait for the user")
-        << u"destination"_s << QStringList()
+        << true << u"destination"_s << QStringList()
         << QStringList{u"0611||"_s, u"0123456789|Rossi|2"_s, u"022222|Bianchi|1"_s} << 1;
     QTest::newRow("a fax on its way: the letters sent after it")
-        << u"sending"_s << QStringList{u"0611"_s, u"0123456789"_s, u"022222"_s} << QStringList() << 0;
+        << true << u"sending"_s << QStringList{u"0611"_s, u"0123456789"_s, u"022222"_s} << QStringList() << 0;
+    // Listed at once, the press under way would send them unasked.
+    QTest::newRow("not at once, a fax on its way: listed after it")
+        << false << u"sending"_s << QStringList{u"0611"_s}
+        << QStringList{u"0123456789|Rossi|2"_s, u"022222|Bianchi|1"_s} << 1;
 }
 
 // TAGSEND: a print whose pages name every destination goes without the
 // window, never mixed with what the user has listed, never in the middle
-// of another press.
+// of another press; and no press takes letters along that came after it.
 void TestPrintIntake::sentAtOnce()
 {
+    QFETCH(bool, atOnce);
     QFETCH(QString, before);
     QFETCH(QStringList, sent);
     QFETCH(QStringList, destinations);
     QFETCH(int, listed);
-    m_settings.set(settings::TagSend, u"1"_s);
+    m_settings.set(settings::TagSend, atOnce ? u"1"_s : u"0"_s);
     m_settings.set(settings::GroupSend, u"0"_s);
     QSignalSpy lettersListed(m_intake.get(), &PrintIntake::lettersListed);
     if (before != u"nothing"_s) {
