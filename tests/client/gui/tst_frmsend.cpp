@@ -66,7 +66,6 @@ private Q_SLOTS:
     void sendOptionsRow();
     void taggedPrintListsItsLetters();
     void removingALetter();
-    void refusedPrintLeftForTheUser();
 
 private:
     // A print of two letters: Rossi (2 pages) and Bianchi (1 page).
@@ -801,24 +800,6 @@ void TestFrmSend::removingALetter()
     QCOMPARE(m_control->sent.size(), 1);
     QCOMPARE(m_control->sent.at(0).number, u"022222"_s);
     QCOMPARE(m_control->sent.at(0).files, letter + u',');
-}
-
-// Tags in doubt: nothing is split, the print waits in the document list
-// and the user reads why, naming the page.
-void TestFrmSend::refusedPrintLeftForTheUser()
-{
-    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
-    m_window->load();
-    m_box.clear();
-    const QString problem = u"pagina 2: il numero del destinatario non è leggibile"_s;
-    m_reader->scripts = {ScriptedTagReader::refused(problem)};
-    m_control->printed(u"/tmp/lettere.ps"_s);
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(m_window->documents().column(1), QStringList{u"/tmp/lettere.ps"_s});
-    QCOMPARE(m_window->destinations().rows(), 1);
-    QCOMPARE(m_box.texts(), QStringList{texts::letters::refused(problem)});
-    QCOMPARE(m_box.shown().at(0).icon, MsgIcon::Exclamation);
-    QVERIFY(m_control->sent.isEmpty());
 }
 
 QTEST_MAIN(TestFrmSend)

@@ -110,11 +110,11 @@ void TestSubmissionFlow::addDestination(const QString& number, const QString& de
     m_destinations.setText(r, 2, description);
 }
 
-// A destination in the list as a tagged print's letter: `spec` is
+// A destination in the list as a tagged print's letter: `entry` is
 // "number" (typed, the document list's) or "number=document" (a letter).
-static void addSpec(GridRows& destinations, const QString& spec)
+static void addEntry(GridRows& destinations, const QString& entry)
 {
-    const QStringList parts = spec.split(u'=');
+    const QStringList parts = entry.split(u'=');
     QStringList cells(DestinationColumn::Count);
     cells[DestinationColumn::Number] = parts.at(0);
     if (parts.size() > 1) {
@@ -796,8 +796,8 @@ void TestSubmissionFlow::lettersEachWithTheirOwnDocument()
     QFETCH(QStringList, documentsLeft);
     m_settings.set(settings::GroupSend, group ? u"1"_s : u"0"_s);
     m_settings.cover = cover;
-    for (const QString& spec : std::as_const(destinations))
-        addSpec(m_destinations, spec);
+    for (const QString& entry : std::as_const(destinations))
+        addEntry(m_destinations, entry);
     for (const QString& path : std::as_const(listed))
         addDocument(path);
     m_flow->send();
@@ -826,8 +826,8 @@ void TestSubmissionFlow::unattendedPress()
 {
     m_settings.set(settings::Standard, u"1"_s);
     m_flow->setJobOptions([] { return JobOptions{{}, 12, false, 3}; });
-    addSpec(m_destinations, u"111=/l/a.ps"_s);
-    addSpec(m_destinations, u"222=/l/b.ps"_s);
+    addEntry(m_destinations, u"111=/l/a.ps"_s);
+    addEntry(m_destinations, u"222=/l/b.ps"_s);
     QSignalSpy sentUnattended(m_flow.get(), &SubmissionFlow::sentUnattended);
     QSignalSpy finished(m_flow.get(), &SubmissionFlow::finished);
     m_flow->sendUnattended();
@@ -857,8 +857,8 @@ void TestSubmissionFlow::unattendedStopsShort_data()
 void TestSubmissionFlow::unattendedStopsShort()
 {
     QFETCH(QString, how);
-    addSpec(m_destinations, u"111=/l/a.ps"_s);
-    addSpec(m_destinations, how == u"no digits"_s ? u"n.d.=/l/b.ps"_s : u"222=/l/b.ps"_s);
+    addEntry(m_destinations, u"111=/l/a.ps"_s);
+    addEntry(m_destinations, how == u"no digits"_s ? u"n.d.=/l/b.ps"_s : u"222=/l/b.ps"_s);
     QSignalSpy stopped(m_flow.get(), &SubmissionFlow::unattendedStopped);
     QSignalSpy sentUnattended(m_flow.get(), &SubmissionFlow::sentUnattended);
     m_flow->sendUnattended();
