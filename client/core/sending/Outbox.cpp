@@ -3,7 +3,8 @@
 namespace kestrel {
 
 Outbox::Outbox(const LineTable& lines, IMessageBox& box)
-    : m_flow(m_host, m_destinations, m_documents, lines, box)
+    : m_flow(m_host, m_destinations, m_documents, lines, box),
+      m_intake(m_flow, m_destinations, makePrintTagReader())
 {
     m_host.setMessageBox(&box);
     m_flow.setApplianceWatch(&m_watch);

@@ -4,6 +4,7 @@
 #include "CorvanefaxHost.h"
 #include "GridRows.h"
 #include "LineTable.h"
+#include "PrintIntake.h"
 #include "SubmissionFlow.h"
 
 namespace kestrel {
@@ -14,7 +15,8 @@ namespace kestrel {
 // owns it and hands it to the send window, which shows the lists, makes,
 // activates and destroys the control on the host at its load, and presses
 // send; the program takes the jobs and the appliance's pages from here for
-// the history.
+// the history. The captured prints come through the intake, which reads
+// the destinations their pages name (with the program's reader).
 class Outbox
 {
 public:
@@ -29,13 +31,15 @@ public:
     GridRows& destinations() { return m_destinations; }
     GridRows& documents() { return m_documents; }
     SubmissionFlow& flow() { return m_flow; }
+    PrintIntake& intake() { return m_intake; }
 
 private:
     CorvanefaxHost m_host;
     ApplianceWatch m_watch{m_host};
-    GridRows m_destinations{3};
+    GridRows m_destinations{DestinationColumn::Count};
     GridRows m_documents{3};
     SubmissionFlow m_flow;
+    PrintIntake m_intake;
 };
 
 } // namespace kestrel

@@ -80,49 +80,76 @@ void SubmissionFlow::setRunning(bool running)
 
 void SubmissionFlow::send()
 {
+    press(false);
+}
+
+void SubmissionFlow::sendUnattended()
+{
+    press(true);
+}
+
+void SubmissionFlow::press(bool unattended)
+{
     if (m_running || m_checking)
         return; // one submission at a time: a second would drop the first
     const bool joined = std::exchange(m_joinedAnswer, false);
+    m_unattended = unattended;
+    if (!pressStarts(joined) && !m_checking && unattended)
+        Q_EMIT unattendedStopped();
+}
+
+bool SubmissionFlow::isLetter(int row) const
+{
+    return !m_destinations.text(row, DestinationColumn::Letter).isEmpty();
+}
+
+bool SubmissionFlow::pressStarts(bool joined)
+{
     const SettingsValues settings = m_settings();
-    m_submitFiles.clear();
+    m_cover.clear();
     if (isSet(settings.cover)) {
         if (settings.cover.right(3) != u"pdf"_s && settings.cover.right(2) != u"ps"_s) {
             m_box.show({texts::WrongCover, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
             Q_EMIT coverRejected();
-            return;
+            return false;
         }
-        m_submitFiles = settings.cover + u',';
+        m_cover = settings.cover;
     }
     if (m_destinations.rows() < 2) {
         m_box.show({texts::NoDestination, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
-        return;
+        return false;
     }
-    if (m_documents.rows() <= 1) {
+    // Letters carry their own documents: the list is for the others.
+    bool listNeeded = false;
+    for (int row = 1; row < m_destinations.rows() && !listNeeded; ++row)
+        listNeeded = !isLetter(row);
+    if (listNeeded && m_documents.rows() <= 1) {
         m_box.show({texts::NoDocument, texts::ProductName, MsgIcon::Information, MsgButtons::Ok});
-        return;
+        return false;
     }
     // Every destination of this press has a number to dial, or nothing goes.
     if (!checkNumbers(m_destinations.rows() - 1))
-        return;
+        return false;
     // Options the server would take otherwise than meant never go.
-    const JobOptions options = m_jobOptionsOf();
+    const JobOptions options = m_unattended ? jobOptionsOf(settings) : m_jobOptionsOf();
     if (const QString problem = problemText(checkJobOptions(options, QDateTime::currentDateTime()));
         !problem.isEmpty()) {
         m_box.show({problem, texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
-        return;
+        return false;
     }
     if (!applianceAnswers(joined))
-        return;
+        return false;
     m_handedOver.clear();
     m_handedOverIds.clear();
-    for (int r = 1; r < m_documents.rows(); ++r) {
-        m_submitFiles += m_documents.text(r, 1) + u',';
+    for (int r = 1; listNeeded && r < m_documents.rows(); ++r) {
         m_handedOver << m_documents.rowCells(r);
         m_handedOverIds << m_documents.rowId(r);
     }
     m_listEmptied = false;
     m_jobList.clear();
     m_uncertain.clear();
+    m_sent.clear();
+    m_unconfirmed.clear();
     m_jobOptions = options;
     setRunning(true);
     sendToDestinations();
@@ -130,6 +157,7 @@ void SubmissionFlow::send()
     // reported meanwhile left the documents where they were.
     if (m_running)
         handOverDocuments();
+    return true;
 }
 
 bool SubmissionFlow::checkNumbers(int last)
@@ -167,7 +195,7 @@ bool SubmissionFlow::applianceAnswers(bool joined)
                 [this] {
                     setChecking(false);
                     m_joinedAnswer = true;
-                    send();
+                    press(m_unattended);
                 },
                 static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
             return false;
@@ -194,12 +222,23 @@ QString SubmissionFlow::faxNumber(int row) const
     return isSet(settings.prefix) ? settings.prefix + number : number;
 }
 
+bool SubmissionFlow::hasNextSession() const
+{
+    return m_destinations.rows() >= 2 && (isLetter(1) || !m_handedOver.isEmpty());
+}
+
 void SubmissionFlow::sendToDestinations()
 {
     const SettingsValues settings = m_settings();
-    // Every destination in one session (the documents go up once, one job
-    // each), or the first one alone.
-    const int last = settings.flag(settings::GroupSend) ? m_destinations.rows() - 1 : 1;
+    // A letter alone with its document. The others up to the next letter in
+    // one session (the documents go up once, one job each), or the first
+    // one alone.
+    const bool letter = isLetter(1);
+    int last = 1;
+    if (!letter && settings.flag(settings::GroupSend)) {
+        while (last + 1 < m_destinations.rows() && !isLetter(last + 1))
+            ++last;
+    }
     // A destination added since the press is checked as the press checked
     // the others; the jobs that went are told with the reason.
     if (!checkNumbers(last)) {
@@ -213,8 +252,15 @@ void SubmissionFlow::sendToDestinations()
     if (ICorvanefax* control = m_host.control())
         ControlSettings::applyLogin(*control, settings);
     QStringList documents;
-    for (const QStringList& row : std::as_const(m_handedOver))
-        documents << row.value(1);
+    if (letter) {
+        documents << m_destinations.text(1, DestinationColumn::Letter);
+    } else {
+        for (const QStringList& row : std::as_const(m_handedOver))
+            documents << row.value(1);
+    }
+    QString files = m_cover.isEmpty() ? QString() : m_cover + u',';
+    for (const QString& document : std::as_const(documents))
+        files += document + u',';
     // The control makes one job per number, in order, and reports them in
     // that order: the numbers it is handed are those of the jobs in flight,
     // one for one, each job keeping the identity of the row it came from.
@@ -228,7 +274,7 @@ void SubmissionFlow::sendToDestinations()
     QStringList numbers;
     for (const InFlight& job : std::as_const(m_inFlight))
         numbers << job.job.dialled;
-    m_host.sendFax(m_submitFiles, numbers.join(u':'), settings.mail, settings.maxDials, modem, m_jobOptions);
+    m_host.sendFax(files, numbers.join(u':'), settings.mail, settings.maxDials, modem, m_jobOptions);
 }
 
 void SubmissionFlow::handOverDocuments()
@@ -259,6 +305,7 @@ void SubmissionFlow::onFaxSubmitted(const QString& jobNumber)
     if (!m_inFlight.isEmpty()) {
         SubmittedJob job = m_inFlight.constFirst().job;
         job.job = jobNumber;
+        m_sent << job;
         Q_EMIT jobSubmitted(job);
     }
     destinationDone();
@@ -273,6 +320,7 @@ void SubmissionFlow::onOutcomeUnknown(const QString& jobNumber)
     if (!m_inFlight.isEmpty()) {
         SubmittedJob job = m_inFlight.constFirst().job;
         job.job = jobNumber;
+        m_unconfirmed << job;
         Q_EMIT jobOutcomeUnknown(job);
     }
     destinationDone();
@@ -289,7 +337,7 @@ void SubmissionFlow::destinationDone()
     // More jobs of this session to come.
     if (!m_inFlight.isEmpty())
         return;
-    if (m_destinations.rows() >= 2) {
+    if (hasNextSession()) {
         m_host.control()->Termina();
         // A capture printer that cannot be checked stops no fax: what
         // matters here is whether the appliance answered (applianceAway).
@@ -305,7 +353,7 @@ void SubmissionFlow::destinationDone()
             onFailed(ApplianceOffline.toString());
             return;
         }
-        if (m_destinations.rows() >= 2) {
+        if (hasNextSession()) {
             sendToDestinations();
             return;
         }
@@ -314,6 +362,13 @@ void SubmissionFlow::destinationDone()
     m_handedOverIds.clear();
     m_listEmptied = false;
     setRunning(false);
+    if (m_unattended) {
+        // The window was not the press's: shown meanwhile, it stays.
+        m_jobList.clear();
+        m_uncertain.clear();
+        Q_EMIT sentUnattended(std::exchange(m_sent, {}), std::exchange(m_unconfirmed, {}));
+        return;
+    }
     showSummary();
     Q_EMIT finished();
 }
@@ -347,6 +402,8 @@ void SubmissionFlow::onFailed(const QString& reason)
         m_box.show({texts::partialFailure(reason, m_jobList, m_uncertain), texts::ProductName,
                     MsgIcon::Exclamation, MsgButtons::Ok});
     }
+    if (m_unattended)
+        Q_EMIT unattendedStopped();
 }
 
 void SubmissionFlow::abandon()

@@ -28,6 +28,18 @@ struct SubmittedJob
 // The send options a fax starts with: the settings' defaults.
 JobOptions jobOptionsOf(const SettingsValues& settings);
 
+// The columns of the destination list. A letter of a print whose pages name
+// their destinations holds its pages and its own document; every other
+// destination leaves both empty.
+struct DestinationColumn
+{
+    static constexpr int Number = 1;
+    static constexpr int Description = 2;
+    static constexpr int Pages = 3;
+    static constexpr int Letter = 4; // the letter's document; not shown
+    static constexpr int Count = 5;
+};
+
 // Sending a fax to every destination of the send window: the documents of
 // the document list (the cover page first) go to every destination in one
 // session with one SendFax (one upload, one job each; GROUPSEND 0: to the
@@ -38,6 +50,11 @@ JobOptions jobOptionsOf(const SettingsValues& settings);
 // A destination whose number has no digit stops the press before anything
 // is sent (the user is told which one): the control would make no job for
 // it, and every later job would be told against the row before its own.
+//
+// A letter (a destination with a document of its own) goes alone, in a
+// session of its own, with the cover page and its document only; the other
+// destinations take the document list as above. The list is needed, and
+// taken, only when such a destination is among those of the press.
 //
 // A submission keeps to the rows it took: the destination a job was sent to
 // is the one removed when the job is confirmed, and only the document rows
@@ -70,6 +87,10 @@ public:
 
     // The send button, once the window added a typed number.
     void send();
+    // A press without the user: the send options are the settings'
+    // defaults, and the summary goes to sentUnattended instead of a box.
+    // When it stops short (a message said why) unattendedStopped follows.
+    void sendUnattended();
     bool isRunning() const { return m_running; }
     // A press waits for the appliance's answer (send() does nothing then).
     bool isChecking() const { return m_checking; }
@@ -101,8 +122,24 @@ Q_SIGNALS:
     void jobSubmitted(const kestrel::SubmittedJob& job);
     // A job was handed in but its answer never came: it may have gone.
     void jobOutcomeUnknown(const kestrel::SubmittedJob& job);
+    // An unattended press sent every destination: the jobs the server
+    // confirmed and those whose answer never came. No finished follows: a
+    // window the user opened meanwhile stays as it is.
+    void sentUnattended(const QList<kestrel::SubmittedJob>& jobs,
+                        const QList<kestrel::SubmittedJob>& uncertain);
+    // An unattended press did not send every destination: what is left is
+    // in the lists, the user was told why.
+    void unattendedStopped();
 
 private:
+    void press(bool unattended);
+    // Whether the press started; false also while it waits for the answer
+    // of an activation under way (checking).
+    bool pressStarts(bool joined);
+    // The destination has a document of its own.
+    bool isLetter(int row) const;
+    // Row 1 can go: a letter, or a destination the documents taken are for.
+    bool hasNextSession() const;
     void onFaxSubmitted(const QString& jobNumber);
     void onOutcomeUnknown(const QString& jobNumber);
     void onFailed(const QString& reason);
@@ -134,9 +171,12 @@ private:
     std::function<JobOptions()> m_jobOptionsOf;
     JobOptions m_jobOptions; // of the press under way
 
-    QString m_submitFiles;
+    QString m_cover; // the cover page of the press under way; empty: none
     QString m_jobList;
     QString m_uncertain;
+    QList<SubmittedJob> m_sent; // of the press under way
+    QList<SubmittedJob> m_unconfirmed;
+    bool m_unattended = false; // the press under way
     bool m_running = false;
     bool m_checking = false;
     bool m_joinedAnswer = false; // the next send() takes the answer just had

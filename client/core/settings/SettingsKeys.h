@@ -31,6 +31,12 @@ inline const QString GroupSend = u"GROUPSEND"_s;
 inline const QString KillAfter = u"KILLAFTER"_s;
 inline const QString MaxTries = u"MAXTRIES"_s;
 inline const QString Standard = u"STANDARD"_s;
+// Prints whose pages name their destinations (tags "@@FAX:number|name@@"):
+// 1 sends such a print at once, one fax per letter, without the send window;
+// 0 (the default) lists its letters in the send window. TAGSKIPFIRST 1
+// leaves the pages before the first tag out of every letter.
+inline const QString TagSend = u"TAGSEND"_s;
+inline const QString TagSkipFirst = u"TAGSKIPFIRST"_s;
 
 // Marks an unset address, cover page, e-mail address or prefix; compared
 // case-sensitively.

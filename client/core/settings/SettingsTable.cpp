@@ -25,6 +25,8 @@ const QList<Key>& keys()
         {KillAfter, u"0"_s, Kind::Hours, u"spinKillAfter"_s, {}},
         {MaxTries, u"0"_s, Kind::Tries, u"spinTries"_s, {}},
         {Standard, u"0"_s, Kind::Flag, u"chkStandard"_s, {}},
+        {TagSend, u"0"_s, Kind::Flag, u"chkTagSend"_s, {}},
+        {TagSkipFirst, u"0"_s, Kind::Flag, u"chkTagSkipFirst"_s, {}},
         {Rubrica, {}, Kind::Text, {}, ProgramFolder::ContactDatabase},
         {VCard, {}, Kind::Text, {}, ProgramFolder::ContactsFile},
     };

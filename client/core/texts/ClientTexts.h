@@ -641,4 +641,48 @@ inline QString letterNotWritten(int firstPage, int lastPage, const QString& reas
 }
 } // namespace tags
 
+// Prints whose pages name their destinations, split into letters: the
+// settings, the send window's column and what the user is told.
+namespace letters {
+inline const QString OptionSendAtOnce = u"Invia subito le stampe con destinatario"_s;
+inline const QString OptionSkipFirstPages = u"Non inviare le pagine prima del primo destinatario"_s;
+// The destination list's column of each letter's pages.
+inline const QString PagesHeader = u"Pagine"_s;
+// The print could not be split (the reader said why, and that nothing
+// went): it is listed as any other print.
+inline QString refused(const QString& problem)
+{
+    return problem +
+           u"\rLa stampa è nella lista dei documenti, da inviare scegliendo a mano i destinatari."_s;
+}
+// No private folder for the letters' documents could be made.
+inline QString noFolder(const QString& reason)
+{
+    return u"non è stato possibile preparare la cartella dei fax ("_s + reason + u')';
+}
+// A destination as the notice names it.
+inline QString destination(const QString& name, const QString& number)
+{
+    return name.isEmpty() ? number : name + u" ("_s + number + u')';
+}
+// A print sent at once: the destinations the server confirmed, their job
+// numbers, and the jobs whose answer never came.
+inline QString sentNotice(const QStringList& destinations, const QString& jobList, const QString& uncertain)
+{
+    const qsizetype count = destinations.size();
+    QString text = u"Stampa con destinatari: "_s;
+    if (count == 0)
+        text += u"nessun fax confermato dal server."_s;
+    else
+        text += QString::number(count) +
+                (count == 1 ? u" fax inoltrato al server, a "_s : u" fax inoltrati al server, a "_s) +
+                destinations.join(u", "_s) + u'.';
+    if (!jobList.trimmed().isEmpty())
+        text += u"\nNumero di Protocollo FAX: "_s + jobList.trimmed();
+    if (!uncertain.trimmed().isEmpty())
+        text += u'\n' + uncertainJobs(uncertain);
+    return text;
+}
+} // namespace letters
+
 } // namespace kestrel::texts

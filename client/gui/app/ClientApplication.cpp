@@ -187,6 +187,8 @@ ClientApplication::ClientApplication(const QString& programFolder, Replacements 
         connect(p.passwords.get(), &PasswordKeeper::placeChanged, &p.tracker, &StatusTracker::settingsChanged,
                 Qt::QueuedConnection);
     }
+    if (p.replacements.makeTagReader)
+        p.outbox.intake().setReader(p.replacements.makeTagReader());
     FrmSend::Services services;
     services.settings = &p.settings;
     services.lines = &p.lines;
@@ -280,6 +282,30 @@ void ClientApplication::showNotice(const QString& text)
     m->notice(text);
 }
 
+void ClientApplication::sentUnattended(const QList<SubmittedJob>& jobs, const QList<SubmittedJob>& uncertain)
+{
+    Parts& p = *m;
+    QStringList destinations;
+    QString jobList;
+    for (const SubmittedJob& job : jobs) {
+        destinations << texts::letters::destination(job.description, job.number);
+        jobList += u' ' + job.job;
+    }
+    QString unconfirmed;
+    for (const SubmittedJob& job : uncertain)
+        unconfirmed += u' ' + job.job;
+    const QString text = texts::letters::sentNotice(destinations, jobList, unconfirmed);
+    // A click leads to the print's first fax in the status window.
+    const SubmittedJob* first = !jobs.isEmpty()       ? &jobs.constFirst()
+                                : uncertain.isEmpty() ? nullptr
+                                                      : &uncertain.constFirst();
+    const int index = first ? p.history.indexOf(first->appliance, first->job) : -1;
+    if (index >= 0)
+        p.notices.show(p.history.handleOf(index), text, false);
+    else
+        p.notice(text);
+}
+
 void ClientApplication::connectHistory()
 {
     Parts& p = *m;
@@ -287,6 +313,8 @@ void ClientApplication::connectHistory()
             [&p](const SubmittedJob& job) { p.log.record(job, false); });
     connect(&p.outbox.flow(), &SubmissionFlow::jobOutcomeUnknown, &p.log,
             [&p](const SubmittedJob& job) { p.log.record(job, true); });
+    // A print sent without the window: one notice says what went.
+    connect(&p.outbox.flow(), &SubmissionFlow::sentUnattended, this, &ClientApplication::sentUnattended);
     connect(&p.outbox.host(), &CorvanefaxHost::xmlFaxOutStatus, &p.tracker, &StatusTracker::takePendingPage);
     connect(&p.outbox.host(), &CorvanefaxHost::xmlFaxDoneStatus, &p.tracker,
             &StatusTracker::takeFinishedPage);

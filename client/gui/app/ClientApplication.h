@@ -3,6 +3,7 @@
 #include "CorvanefaxHost.h"
 #include "FaxStatusHost.h"
 #include "ModemList.h"
+#include "PrintTags.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -30,6 +31,7 @@ class SettingsStore;
 class OneShotTimer;
 class Outbox;
 class Shell;
+struct SubmittedJob;
 class StatusTracker;
 class TrayIcon;
 class TrayMenu;
@@ -66,6 +68,9 @@ public:
         // program's own start); off, the settings file keeps it, so that a
         // test never touches the keyring of the desktop it runs on.
         bool keyring = false;
+        // Reads the destinations a print's pages name (production:
+        // makePrintTagReader()).
+        std::function<std::unique_ptr<PrintTagReader>()> makeTagReader;
     };
 
     explicit ClientApplication(const QString& programFolder);
@@ -108,6 +113,7 @@ private:
     void connectHistory();
     void showOptions(bool modal);
     void showNotice(const QString& text);
+    void sentUnattended(const QList<SubmittedJob>& jobs, const QList<SubmittedJob>& uncertain);
 
     std::unique_ptr<Parts> m;
 };

@@ -117,6 +117,9 @@ FrmOption::FrmOption(OptionsController& options, IMessageBox& messages, FileChoo
     addCount(u"spinTries"_s, texts::sendoptions::OptionTries, JobOptions::MostTries,
              texts::sendoptions::ServerDefault);
     form->addRow(QString(), makeCheckBox(this, u"chkStandard"_s, texts::sendoptions::OptionStandard));
+    // Prints whose pages name their destinations.
+    form->addRow(QString(), makeCheckBox(this, u"chkTagSend"_s, texts::letters::OptionSendAtOnce));
+    form->addRow(QString(), makeCheckBox(this, u"chkTagSkipFirst"_s, texts::letters::OptionSkipFirstPages));
 
     m_save = makeButton(this, u"cmdSalva"_s, texts::OptionSave);
     m_cancel = makeButton(this, u"cmdAnulla"_s, texts::OptionCancel);

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
@@ -37,10 +39,12 @@ constexpr int ShellRowTwips = 615;
 FrmSend::FrmSend(Services services, QWidget* parent)
     : QWidget(parent), m_services(std::move(services)), m_host(m_services.outbox->host()),
       m_watch(m_services.outbox->watch()), m_destRows(m_services.outbox->destinations()),
-      m_docRows(m_services.outbox->documents()), m_flow(m_services.outbox->flow())
+      m_docRows(m_services.outbox->documents()), m_flow(m_services.outbox->flow()),
+      m_intake(m_services.outbox->intake())
 {
     WindowPlacement::name(this, u"frmSend"_s, texts::SendTitle);
     m_flow.setSettings([settings = m_services.settings] { return settings->values(); });
+    m_intake.setSettings([settings = m_services.settings] { return settings->values(); });
     // Until the window is first shown no line can have been chosen.
     m_flow.setLineText([this] { return m_comboOut ? m_comboOut->currentText() : QString(); });
     const bool tray = !m_services.trayAvailable || m_services.trayAvailable();
@@ -51,6 +55,17 @@ FrmSend::FrmSend(Services services, QWidget* parent)
     connect(&m_watch, &ApplianceWatch::backOnline, this,
             [this] { Q_EMIT noticeRequested(texts::ApplianceBack); });
     connect(&m_host, &CorvanefaxHost::printedDocAvailable, this, &FrmSend::onPrintedDoc);
+    // A print comes up once its pages were read.
+    connect(&m_intake, &PrintIntake::printListed, this, &FrmSend::showInFront);
+    connect(&m_intake, &PrintIntake::lettersListed, this, &FrmSend::showInFront);
+    connect(&m_intake, &PrintIntake::printRefused, this,
+            [this](const QString&, const QString& problem) { onPrintRefused(problem); });
+    // What a press without the user left to do.
+    connect(&m_flow, &SubmissionFlow::unattendedStopped, this, &FrmSend::showInFront);
+    // The letters' pages are shown while there are letters.
+    for (const auto changed : {&GridRows::rowsInserted, &GridRows::rowsRemoved})
+        connect(&m_destRows, changed, this, &FrmSend::applyColumnWidths);
+    connect(&m_destRows, &GridRows::modelReset, this, &FrmSend::applyColumnWidths);
     connect(&m_host, &CorvanefaxHost::messageFromAppliance, this, &FrmSend::onApplianceMessage);
     connect(&m_flow, &SubmissionFlow::coverRejected, this, [this] { Q_EMIT optionsRequested(true); });
     connect(&m_flow, &SubmissionFlow::finished, this, &FrmSend::hideWithCompanions);
@@ -307,8 +322,9 @@ void FrmSend::setUpGrids()
 {
     m_docRows.setText(0, 1, texts::PathHeader);
     m_docRows.setText(0, 2, texts::FileNameHeader);
-    m_destRows.setText(0, 1, texts::NumberHeader);
-    m_destRows.setText(0, 2, texts::DescriptionHeader);
+    m_destRows.setText(0, DestinationColumn::Number, texts::NumberHeader);
+    m_destRows.setText(0, DestinationColumn::Description, texts::DescriptionHeader);
+    m_destRows.setText(0, DestinationColumn::Pages, texts::letters::PagesHeader);
     applyColumnWidths();
 }
 
@@ -317,7 +333,13 @@ void FrmSend::applyColumnWidths()
     if (!m_msfgDest)
         return;
     m_msfgDocument->setColumnWidthsTwips({0, 0, 4560});
-    m_msfgDest->setColumnWidthsTwips({0, 1500, 1700});
+    const QStringList letters = m_destRows.column(DestinationColumn::Letter);
+    const bool anyLetter =
+        std::any_of(letters.cbegin(), letters.cend(), [](const QString& d) { return !d.isEmpty(); });
+    if (anyLetter)
+        m_msfgDest->setColumnWidthsTwips({0, 1400, 1100, 700, 0});
+    else
+        m_msfgDest->setColumnWidthsTwips({0, 1500, 1700, 0, 0});
 }
 
 void FrmSend::posiziona()
@@ -531,8 +553,14 @@ void FrmSend::quitClick()
 
 void FrmSend::onPrintedDoc(const QString& spoolFile)
 {
-    m_flow.addPrintedDocument(spoolFile);
+    m_intake.take(spoolFile);
+}
+
+void FrmSend::onPrintRefused(const QString& problem)
+{
     showInFront();
+    m_services.messageBox->show(
+        {texts::letters::refused(problem), texts::ProductName, MsgIcon::Exclamation, MsgButtons::Ok});
 }
 
 void FrmSend::closeEvent(QCloseEvent* event)

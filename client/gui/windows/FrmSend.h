@@ -25,7 +25,10 @@ class SendOptionsRow;
 // fax control. It shows the destination and document lists of the outbox
 // it is handed, makes the control on the outbox's host at its load, starts
 // the submission, and lives in the notification area: hidden after
-// start-up, shown when a print job arrives or the user asks for it.
+// start-up, shown when a print job arrives or the user asks for it. A
+// print whose pages name their destinations lists one destination per
+// letter, with its pages; sent at once (the settings), it shows the window
+// only when something is left to do by hand.
 class FrmSend : public QWidget
 {
     Q_OBJECT
@@ -129,6 +132,7 @@ private:
     void applyColumnWidths();
     void applyLineSelector();
     void onPrintedDoc(const QString& spoolFile);
+    void onPrintRefused(const QString& problem);
     void appendDocument(const QString& path);
     void hideWithCompanions();
     void onApplianceMessage(const QString& message);
@@ -148,6 +152,7 @@ private:
     GridRows& m_destRows;
     GridRows& m_docRows;
     SubmissionFlow& m_flow;
+    PrintIntake& m_intake;
     bool m_reloadPending = false;
     // The line selector as the last Listamodem left it (none before one ran).
     LineSelector m_lineSelector;

@@ -14,6 +14,7 @@
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
 #include "ScriptedMessageBox.h"
+#include "ScriptedTagReader.h"
 #include "TestFiles.h"
 #include "TrayIcon.h"
 #include "TrayMenu.h"
@@ -46,6 +47,8 @@ private Q_SLOTS:
     void historyHeldAtTheStartIsReadLater();
     void statusWindowFromTheSendWindowAndTheMenu();
     void refusedLoginUntilTheSettingsAreSaved();
+    void taggedPrintSentAtOnce_data();
+    void taggedPrintSentAtOnce();
 
 private:
     // A client whose fax went to 0612345 (Studio Rossi) as job 7 of
@@ -309,6 +312,75 @@ void TestClientApplication::refusedLoginUntilTheSettingsAreSaved()
     // A new password changes nothing else: the window just closes.
     Q_EMIT m_client->optionsWindow().accepted();
     QTRY_COMPARE(m_query->queries.size(), 2);
+}
+
+void TestClientApplication::taggedPrintSentAtOnce_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("every page names its destination: sent, one notice") << false;
+    QTest::newRow("tags in doubt: the window, and why") << true;
+}
+
+// "Invia subito le stampe con destinatario": the letters go without the
+// window, the history follows each fax, and one notice says what went.
+void TestClientApplication::taggedPrintSentAtOnce()
+{
+    QFETCH(bool, refused);
+    QVERIFY(testfiles::write(m_dir.filePath(u"KZV.INI"_s),
+                             "[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\nTAGSEND=1\r\n"));
+    const QString problem = u"pagina 1: due destinatari sulla stessa pagina"_s;
+    ClientApplication::Replacements replacements;
+    replacements.messageBox = &m_box;
+    replacements.trayAvailable = [] {
+        return true;
+    };
+    replacements.createControl = [this](CorvanefaxHost& host) -> Status {
+        auto control = std::make_unique<RecordingControl>();
+        m_control = control.get();
+        host.adopt(std::move(control));
+        return {};
+    };
+    replacements.createFaxStatus = [](FaxStatusHost& host) -> Status {
+        host.adopt(std::make_unique<test::RecordingFaxStatus>());
+        return {};
+    };
+    replacements.statusTimer = &m_timer;
+    replacements.notificationBus = QDBusConnection(u"no-bus"_s);
+    replacements.showNotice = [this](const QString& text) {
+        m_notices << text;
+    };
+    replacements.makeTagReader = [refused, problem] {
+        auto reader = std::make_unique<test::ScriptedTagReader>();
+        reader->scripts = {refused ? test::ScriptedTagReader::refused(problem)
+                                   : test::ScriptedTagReader::tagged(
+                                         {{u"0123456789"_s, u"Rossi"_s, 2}, {u"022222"_s, QString(), 1}})};
+        return reader;
+    };
+    m_client = std::make_unique<ClientApplication>(m_dir.path(), replacements);
+    QVERIFY(m_client->start());
+    FrmSend& send = m_client->sendWindow();
+    m_box.clear();
+    m_control->printed(u"/tmp/lettere.ps"_s);
+    if (refused) {
+        QVERIFY(send.isVisible());
+        QCOMPARE(m_box.texts(), QStringList{texts::letters::refused(problem)});
+        QCOMPARE(send.documents().column(1), QStringList{u"/tmp/lettere.ps"_s});
+        QVERIFY(m_control->sent.isEmpty());
+        return;
+    }
+    QVERIFY(!send.isVisible());
+    QCOMPARE(m_control->sent.size(), 1);
+    m_control->submit(u"7"_s);
+    QCOMPARE(m_control->sent.size(), 2);
+    m_control->submit(u"8"_s);
+    QVERIFY(!send.isVisible());
+    QVERIFY(m_box.shown().isEmpty());
+    QCOMPARE(m_client->tray().shownMessage(),
+             texts::letters::sentNotice({u"Rossi (0123456789)"_s, u"022222"_s}, u" 7 8"_s, QString()));
+    const QList<FaxRecord>& faxes = m_client->history().records();
+    QCOMPARE(faxes.size(), 2);
+    QCOMPARE(faxes.at(0).name, u"Rossi"_s);
+    QCOMPARE(faxes.at(0).documents, QStringList{m_control->sent.at(0).files.chopped(1)});
 }
 
 QTEST_MAIN(TestClientApplication)

@@ -392,7 +392,7 @@ void TestFrmAggiungi::textKeptAsTyped()
     QCOMPARE(m->stored().size(), SampleRows.size() + 1);
     m->clickCell(m->listedRow(u"0999"_s), AddressBookGrid::Select);
     QTest::mouseClick(m->bookButton(u"cmdAddSelect"_s), Qt::LeftButton);
-    QCOMPARE(m->send->destinations().rowCells(1), (QStringList{QString(), u"0999"_s, description}));
+    QCOMPARE(m->send->destinations().rowCells(1).mid(0, 3), (QStringList{QString(), u"0999"_s, description}));
     QVERIFY(m->box.shown().isEmpty());
 }
 

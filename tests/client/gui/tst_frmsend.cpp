@@ -10,6 +10,7 @@
 #include "RecordingControl.h"
 #include "ScreenTwips.h"
 #include "ScriptedMessageBox.h"
+#include "ScriptedTagReader.h"
 #include "TestFiles.h"
 
 #include <QCheckBox>
@@ -32,6 +33,7 @@ using namespace Qt::StringLiterals;
 using namespace kestrel;
 using kestrel::test::RecordingControl;
 using kestrel::test::ScriptedMessageBox;
+using kestrel::test::ScriptedTagReader;
 
 class TestFrmSend : public QObject
 {
@@ -62,8 +64,12 @@ private Q_SLOTS:
     void sendButtonWhileTheApplianceIsAsked();
     void everyControlHasAName();
     void sendOptionsRow();
+    void taggedPrintListsItsLetters();
+    void removingALetter();
 
 private:
+    // A print of two letters: Rossi (2 pages) and Bianchi (1 page).
+    void printTwoLetters();
     void makeWindow(const QByteArray& settings);
     QPushButton* button(const QString& name) const
     {
@@ -81,7 +87,10 @@ private:
     bool m_tray = true;
     QString m_page;
     QString m_chosenFile;
-    std::function<void()> m_attiva;   // what each control's Attiva does
+    std::function<void()> m_attiva; // what each control's Attiva does
+    // Reads every print at once; the program's own reader when not set.
+    bool m_scriptedReader = true;
+    ScriptedTagReader* m_reader = nullptr;
     std::unique_ptr<Outbox> m_outbox; // outlives the window
     std::unique_ptr<FrmSend> m_window;
 };
@@ -94,6 +103,7 @@ void TestFrmSend::init()
     m_page.clear();
     m_attiva = nullptr;
     m_lines = LineTable();
+    m_scriptedReader = true;
 }
 
 void TestFrmSend::cleanup()
@@ -111,6 +121,12 @@ void TestFrmSend::makeWindow(const QByteArray& settings)
     m_settings = std::make_unique<SettingsStore>(folder);
     m_window.reset();
     m_outbox = std::make_unique<Outbox>(m_lines, m_box);
+    m_reader = nullptr;
+    if (m_scriptedReader) {
+        auto reader = std::make_unique<ScriptedTagReader>();
+        m_reader = reader.get();
+        m_outbox->intake().setReader(std::move(reader));
+    }
     FrmSend::Services s;
     s.settings = m_settings.get();
     s.lines = &m_lines;
@@ -442,13 +458,16 @@ void TestFrmSend::withoutTray()
             m_window->findChild<QPushButton*>(u"quitButton"_s)->geometry().bottom());
 }
 
+// With the program's own reader: a print without tags is listed as ever,
+// once read.
 void TestFrmSend::printedDocumentComesToFront()
 {
+    m_scriptedReader = false;
     makeWindow({});
     m_window->load();
     QVERIFY(!m_window->isVisible());
     m_control->printed(u"/tmp/kestrel-202612081200001.ps"_s);
-    QVERIFY(m_window->isVisible());
+    QTRY_VERIFY(m_window->isVisible());
     QCOMPARE(m_window->documents().column(2), QStringList{u"kestrel-202612081200001.ps"_s});
 }
 
@@ -733,6 +752,54 @@ void TestFrmSend::sendOptionsRow()
     QTest::mouseClick(toggle, Qt::LeftButton);
     QVERIFY(!group->isVisibleTo(m_window.get()));
     QCOMPARE(m_window->height(), closedHeight);
+}
+
+void TestFrmSend::printTwoLetters()
+{
+    m_reader->scripts = {
+        ScriptedTagReader::tagged({{u"0123456789"_s, u"Rossi"_s, 2}, {u"022222"_s, u"Bianchi"_s, 1}})};
+    m_control->printed(u"/tmp/lettere.ps"_s);
+}
+
+// One destination per letter, named, with its pages in a column of their
+// own; the print itself is no document to send.
+void TestFrmSend::taggedPrintListsItsLetters()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+    printTwoLetters();
+    QVERIFY(m_window->isVisible());
+    GridRows& dest = m_window->destinations();
+    QCOMPARE(dest.column(DestinationColumn::Number), (QStringList{u"0123456789"_s, u"022222"_s}));
+    QCOMPARE(dest.column(DestinationColumn::Description), (QStringList{u"Rossi"_s, u"Bianchi"_s}));
+    QCOMPARE(dest.column(DestinationColumn::Pages), (QStringList{u"2"_s, u"1"_s}));
+    QCOMPARE(dest.text(0, DestinationColumn::Pages), u"Pagine"_s);
+    QVERIFY(!m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Letter));
+    QCOMPARE(m_window->documents().rows(), 1);
+    // Gone with the letters, the column too.
+    dest.setRows(1);
+    QVERIFY(m_window->msfgDest()->isColumnHidden(DestinationColumn::Pages));
+}
+
+// A letter removed before the press is not sent; the other goes with
+// "Invia FAX", with its own document only.
+void TestFrmSend::removingALetter()
+{
+    makeWindow("[MAIN]\r\nIP=fax.local\r\nMAIL=a@b.it\r\n");
+    m_window->load();
+    printTwoLetters();
+    m_box.clear();
+    m_box.setNextAnswers({MsgAnswer::Yes});
+    m_window->removeRow(m_window->msfgDest(), 1);
+    QCOMPARE(m_box.texts(), QStringList{texts::removeDestination(u"Rossi"_s, u"0123456789"_s)});
+    QCOMPARE(m_window->destinations().column(DestinationColumn::Description), QStringList{u"Bianchi"_s});
+    const QString letter = m_window->destinations().text(1, DestinationColumn::Letter);
+    QTest::mouseClick(button(u"cmdsend"_s), Qt::LeftButton);
+    QCOMPARE(m_control->sent.size(), 1);
+    QCOMPARE(m_control->sent.at(0).number, u"022222"_s);
+    QCOMPARE(m_control->sent.at(0).files, letter + u',');
 }
 
 QTEST_MAIN(TestFrmSend)

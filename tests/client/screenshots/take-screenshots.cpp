@@ -18,6 +18,7 @@
 #include "FrmSend.h"
 #include "RecordingControl.h"
 #include "RecordingFaxStatus.h"
+#include "ScriptedTagReader.h"
 #include "SendOptionsRow.h"
 #include "WidgetMessageBox.h"
 
@@ -191,6 +192,13 @@ int main(int argc, char* argv[])
         host.adopt(std::make_unique<test::RecordingFaxStatus>());
         return {};
     };
+    // Prints read at once: two without tags, then a mail merge of letters.
+    test::ScriptedTagReader* reader = nullptr;
+    replacements.makeTagReader = [&reader] {
+        auto scripted = std::make_unique<test::ScriptedTagReader>();
+        reader = scripted.get();
+        return scripted;
+    };
     ClientApplication client(program.path(), replacements);
     if (!client.start())
         return 1;
@@ -206,6 +214,16 @@ int main(int argc, char* argv[])
     send.sendOptions()->setOpen(true);
     ok &= save(send, out, u"send-options"_s);
     send.sendOptions()->setOpen(false);
+    send.hide();
+
+    send.destinations().setRows(1);
+    send.documents().setRows(1);
+    reader->scripts = {test::ScriptedTagReader::tagged({{u"0612345"_s, u"Studio Rossi"_s, 2},
+                                                        {u"0298765432"_s, u"Dell'Orto forniture"_s, 3},
+                                                        {u"0556677"_s, u"Ufficio acquisti"_s, 2}})};
+    control.printed(u"/tmp/kestrel-202612081130112.ps"_s);
+    ok &= save(send, out, u"send-window-letters"_s);
+    send.destinations().setRows(1);
     send.hide();
 
     FrmOption& optionsWindow = client.optionsWindow();

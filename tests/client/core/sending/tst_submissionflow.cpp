@@ -54,6 +54,11 @@ private Q_SLOTS:
     void wrongJobOptionsSendNothing_data();
     void wrongJobOptionsSendNothing();
     void jobOptionsNeedTheControlsExtension();
+    void lettersEachWithTheirOwnDocument_data();
+    void lettersEachWithTheirOwnDocument();
+    void unattendedPress();
+    void unattendedStopsShort_data();
+    void unattendedStopsShort();
 
 private:
     void addDestination(const QString& number, const QString& description = {});
@@ -62,7 +67,7 @@ private:
 
     std::unique_ptr<CorvanefaxHost> m_host;
     RecordingControl* m_control = nullptr;
-    GridRows m_destinations{3};
+    GridRows m_destinations{DestinationColumn::Count};
     GridRows m_documents{3};
     LineTable m_lines;
     ScriptedMessageBox m_box;
@@ -103,6 +108,20 @@ void TestSubmissionFlow::addDestination(const QString& number, const QString& de
     m_destinations.setRows(r + 1);
     m_destinations.setText(r, 1, number);
     m_destinations.setText(r, 2, description);
+}
+
+// A destination in the list as a tagged print's letter: `entry` is
+// "number" (typed, the document list's) or "number=document" (a letter).
+static void addEntry(GridRows& destinations, const QString& entry)
+{
+    const QStringList parts = entry.split(u'=');
+    QStringList cells(DestinationColumn::Count);
+    cells[DestinationColumn::Number] = parts.at(0);
+    if (parts.size() > 1) {
+        cells[DestinationColumn::Pages] = u"1"_s;
+        cells[DestinationColumn::Letter] = parts.at(1);
+    }
+    destinations.appendRow(cells);
 }
 
 void TestSubmissionFlow::addDocument(const QString& path)
@@ -737,6 +756,123 @@ void TestSubmissionFlow::jobOptionsNeedTheControlsExtension()
     QCOMPARE(failed.at(0).at(0).toString(), NoJobOptions.toString());
     QCOMPARE(m_documents.rows(), 2); // back for the next press
     QVERIFY(!m_flow->isRunning());
+}
+
+void TestSubmissionFlow::lettersEachWithTheirOwnDocument_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<QStringList>("destinations"); // "number" or "number=letter"
+    QTest::addColumn<QStringList>("listed");       // the document list at the press
+    QTest::addColumn<QStringList>("sessions");     // "numbers files" of each SendFax
+    QTest::addColumn<QStringList>("documentsLeft");
+    const QStringList letters{u"111=/l/a.ps"_s, u"222=/l/b.ps"_s};
+    const QStringList each{u"111 /l/a.ps,"_s, u"222 /l/b.ps,"_s};
+    QTest::newRow("letters, one session each, the list left alone")
+        << true << u"none"_s << letters << QStringList{u"/tmp/d.ps"_s} << each << QStringList{u"/tmp/d.ps"_s};
+    QTest::newRow("letters, nothing in the document list")
+        << true << u"none"_s << letters << QStringList() << each << QStringList();
+    QTest::newRow("the cover before each letter")
+        << false << u"/c/cover.pdf"_s << letters << QStringList()
+        << QStringList{u"111 /c/cover.pdf,/l/a.ps,"_s, u"222 /c/cover.pdf,/l/b.ps,"_s} << QStringList();
+    QTest::newRow("typed numbers together with the list, then a letter")
+        << true << u"none"_s << QStringList{u"111"_s, u"222"_s, u"333=/l/c.ps"_s}
+        << QStringList{u"/tmp/d.ps"_s} << QStringList{u"111:222 /tmp/d.ps,"_s, u"333 /l/c.ps,"_s}
+        << QStringList();
+    QTest::newRow("a letter, then a typed number with the list")
+        << true << u"none"_s << QStringList{u"111=/l/a.ps"_s, u"222"_s} << QStringList{u"/tmp/d.ps"_s}
+        << QStringList{u"111 /l/a.ps,"_s, u"222 /tmp/d.ps,"_s} << QStringList();
+}
+
+// Each letter of a tagged print goes alone with its own document, never
+// with the others' nor with the document list; one summary names every job.
+void TestSubmissionFlow::lettersEachWithTheirOwnDocument()
+{
+    QFETCH(bool, group);
+    QFETCH(QString, cover);
+    QFETCH(QStringList, destinations);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, sessions);
+    QFETCH(QStringList, documentsLeft);
+    m_settings.set(settings::GroupSend, group ? u"1"_s : u"0"_s);
+    m_settings.cover = cover;
+    for (const QString& entry : std::as_const(destinations))
+        addEntry(m_destinations, entry);
+    for (const QString& path : std::as_const(listed))
+        addDocument(path);
+    m_flow->send();
+    QStringList sent;
+    QStringList jobList;
+    for (int session = 0; session < m_control->sent.size(); ++session) {
+        const RecordingControl::SentFax fax = m_control->sent.at(session);
+        sent << fax.number + u' ' + fax.files;
+        for (qsizetype n = 0; n < fax.number.count(u':') + 1; ++n) {
+            jobList << QString::number(jobList.size() + 1);
+            m_control->submit(jobList.constLast());
+        }
+    }
+    QCOMPARE(sent, sessions);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_destinations.rows(), 1);
+    QCOMPARE(documentPaths(), documentsLeft);
+    QCOMPARE(m_box.texts(),
+             QStringList{texts::submissionSummary(u"ufficio@example.org"_s, u' ' + jobList.join(u' '))});
+}
+
+// Without the user: the settings' send options whatever the window's row
+// says, and no summary box: the jobs go to sentUnattended, and the window
+// is left as it is.
+void TestSubmissionFlow::unattendedPress()
+{
+    m_settings.set(settings::Standard, u"1"_s);
+    m_flow->setJobOptions([] { return JobOptions{{}, 12, false, 3}; });
+    addEntry(m_destinations, u"111=/l/a.ps"_s);
+    addEntry(m_destinations, u"222=/l/b.ps"_s);
+    QSignalSpy sentUnattended(m_flow.get(), &SubmissionFlow::sentUnattended);
+    QSignalSpy finished(m_flow.get(), &SubmissionFlow::finished);
+    m_flow->sendUnattended();
+    m_control->submit(u"31"_s);
+    m_control->submit(u"32"_s);
+    QCOMPARE(m_control->sent.size(), 2);
+    QCOMPARE(m_control->sent.at(0).options, jobOptionsOf(m_settings));
+    QVERIFY(m_box.shown().isEmpty());
+    QCOMPARE(sentUnattended.size(), 1);
+    const auto jobs = sentUnattended.at(0).at(0).value<QList<SubmittedJob>>();
+    QCOMPARE(jobs.size(), 2);
+    QCOMPARE(jobs.at(1).job, u"32"_s);
+    QCOMPARE(jobs.at(1).documents, QStringList{u"/l/b.ps"_s});
+    // The window, opened meanwhile to list another print, stays open.
+    QCOMPARE(finished.size(), 0);
+}
+
+void TestSubmissionFlow::unattendedStopsShort_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a number without digits") << u"no digits"_s;
+    QTest::newRow("the session failed") << u"failed"_s;
+}
+
+// What is left stays listed, the user told why, and the window is to come
+// up (unattendedStopped), with no summary of the jobs.
+void TestSubmissionFlow::unattendedStopsShort()
+{
+    QFETCH(QString, how);
+    addEntry(m_destinations, u"111=/l/a.ps"_s);
+    addEntry(m_destinations, how == u"no digits"_s ? u"n.d.=/l/b.ps"_s : u"222=/l/b.ps"_s);
+    QSignalSpy stopped(m_flow.get(), &SubmissionFlow::unattendedStopped);
+    QSignalSpy sentUnattended(m_flow.get(), &SubmissionFlow::sentUnattended);
+    m_flow->sendUnattended();
+    if (how == u"failed"_s) {
+        m_control->submit(u"5"_s);
+        m_control->message(u"Il server fax ha chiuso la connessione: fax non inviato"_s);
+        QVERIFY(m_box.texts().constLast().contains(u"già inoltrati: 5"_s));
+    } else {
+        QCOMPARE(m_box.texts(), QStringList{texts::numbers::noDigits(QString(), u"n.d."_s)});
+    }
+    QCOMPARE(stopped.size(), 1);
+    QCOMPARE(sentUnattended.size(), 0);
+    QVERIFY(!m_flow->isRunning());
+    QCOMPARE(m_destinations.column(DestinationColumn::Letter).constLast(), u"/l/b.ps"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSubmissionFlow)

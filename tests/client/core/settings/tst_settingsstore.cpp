@@ -42,6 +42,9 @@ private Q_SLOTS:
         fields.setText(settings::KillAfter, u"0"_s);
         fields.setText(settings::MaxTries, u"0"_s);
         fields.setFlag(settings::Standard, false);
+        // A print naming its destinations waits in the send window, whole.
+        fields.setFlag(settings::TagSend, false);
+        fields.setFlag(settings::TagSkipFirst, false);
         QCOMPARE(store.optionFields(), fields);
         const SettingsValues& values = store.values();
         QCOMPARE((QStringList{values.ip, values.user, values.pass, values.cover, values.mail, values.prefix}),
@@ -164,10 +167,13 @@ private Q_SLOTS:
         fields.setText(settings::KillAfter, u"5"_s);
         fields.setText(settings::MaxTries, u"0"_s);
         fields.setFlag(settings::Standard, true);
+        fields.setFlag(settings::TagSend, true);
+        fields.setFlag(settings::TagSkipFirst, false);
         QVERIFY(store.SalvaImpostazioni(fields));
-        QCOMPARE(files::read(m_ini), QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
-                                                "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\nGROUPSEND=1\n"
-                                                "KILLAFTER=5\nMAXTRIES=0\nSTANDARD=1\n"));
+        QCOMPARE(files::read(m_ini),
+                 QByteArray("[MAIN]\nIP=\nUSER=mario\nPASS=p w\nCOVER=/c.pdf\nMAIL=a@b\n"
+                            "MAXDIALS=12\nPREFIX=0\nDEBUG=1\nCHOP=0\nGROUPSEND=1\n"
+                            "KILLAFTER=5\nMAXTRIES=0\nSTANDARD=1\nTAGSEND=1\nTAGSKIPFIRST=0\n"));
         QCOMPARE(files::mode(m_ini), 0600);
         QCOMPARE(store.optionFields(), fields);
         QCOMPARE(store.values().maxDials, 12);

@@ -652,6 +652,36 @@ void TestClientTexts::everyText_data()
     QTest::newRow("sharedbook::serverInUse()")
         << texts::sharedbook::serverInUse(u"db"_s, u"5432"_s, u"ufficio"_s, u"desk"_s)
         << u"server condiviso db, porta 5432, database ufficio, utente desk"_s;
+    // Prints whose pages name their destinations.
+    QTest::newRow("letters::OptionSendAtOnce")
+        << texts::letters::OptionSendAtOnce << u"Invia subito le stampe con destinatario"_s;
+    QTest::newRow("letters::OptionSkipFirstPages")
+        << texts::letters::OptionSkipFirstPages << u"Non inviare le pagine prima del primo destinatario"_s;
+    QTest::newRow("letters::PagesHeader") << texts::letters::PagesHeader << u"Pagine"_s;
+    QTest::newRow("letters::refused()")
+        << texts::letters::refused(u"Stampa non inviata."_s)
+        << u"Stampa non inviata.\rLa stampa è nella lista dei documenti, da inviare scegliendo a mano i "
+           u"destinatari."_s;
+    QTest::newRow("letters::noFolder()")
+        << texts::letters::noFolder(u"disco pieno"_s)
+        << u"non è stato possibile preparare la cartella dei fax (disco pieno)"_s;
+    QTest::newRow("letters::destination(), named")
+        << texts::letters::destination(u"Rossi"_s, u"0123456789"_s) << u"Rossi (0123456789)"_s;
+    QTest::newRow("letters::destination(), number only")
+        << texts::letters::destination(QString(), u"0123456789"_s) << u"0123456789"_s;
+    QTest::newRow("letters::sentNotice(), one")
+        << texts::letters::sentNotice({u"Rossi (0611)"_s}, u" 7"_s, QString())
+        << u"Stampa con destinatari: 1 fax inoltrato al server, a Rossi (0611).\n"
+           u"Numero di Protocollo FAX: 7"_s;
+    QTest::newRow("letters::sentNotice(), two and one uncertain")
+        << texts::letters::sentNotice({u"Rossi (0611)"_s, u"0622"_s}, u" 7 8"_s, u" 9"_s)
+        << u"Stampa con destinatari: 2 fax inoltrati al server, a Rossi (0611), 0622.\n"
+           u"Numero di Protocollo FAX: 7 8\nEsito da verificare (la connessione si è interrotta prima della "
+           u"conferma, il fax potrebbe essere partito): 9"_s;
+    QTest::newRow("letters::sentNotice(), none confirmed")
+        << texts::letters::sentNotice({}, QString(), u" 9"_s)
+        << u"Stampa con destinatari: nessun fax confermato dal server.\nEsito da verificare (la connessione "
+           u"si è interrotta prima della conferma, il fax potrebbe essere partito): 9"_s;
     // Send options.
     {
         using namespace texts::sendoptions;
