@@ -27,7 +27,7 @@ void DeflateWorker::start(std::unique_ptr<QIODevice> source, Wake wake, int leve
     m_cancel = m_finished = m_failed = m_takerWaiting = m_anyTaken = false;
     m_error.clear();
     m_read = 0;
-    m_level = m_lowest = m_highest = level;
+    m_level = level;
     m_starvedSince.reset();
     m_starvedNs = 0;
     m_thread = std::thread([this, level] { run(level); });
@@ -88,18 +88,6 @@ int DeflateWorker::level() const
 {
     const std::lock_guard lock(m_mutex);
     return m_level;
-}
-
-int DeflateWorker::lowestLevel() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_lowest;
-}
-
-int DeflateWorker::highestLevel() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_highest;
 }
 
 bool DeflateWorker::push(QByteArray bytes, qint64& blockedNs)
@@ -187,8 +175,6 @@ void DeflateWorker::run(int level)
             carried = deflater.setLevel(next);
             const std::lock_guard lock(m_mutex);
             m_level = deflater.level();
-            m_lowest = std::min(m_lowest, m_level);
-            m_highest = std::max(m_highest, m_level);
         }
         stretch = {};
         stretchRead = 0;

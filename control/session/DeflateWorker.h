@@ -69,10 +69,8 @@ public:
     QString error() const;
     // Document bytes read so far.
     qint64 bytesRead() const;
-    // The level in use, and the levels it has gone through (for the log).
+    // The level in use.
     int level() const;
-    int lowestLevel() const;
-    int highestLevel() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -97,8 +95,6 @@ private:
     QString m_error;
     qint64 m_read = 0;
     int m_level = StreamDeflater::DefaultLevel;
-    int m_lowest = StreamDeflater::DefaultLevel;
-    int m_highest = StreamDeflater::DefaultLevel;
     std::optional<Clock::time_point> m_starvedSince;
     qint64 m_starvedNs = 0;
 };
