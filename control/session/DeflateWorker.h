@@ -30,9 +30,9 @@ namespace kestrel {
 class DeflateWorker
 {
 public:
-    static constexpr qint64 PieceSize = 128 * 1024;        // read and deflated at a time
-    static constexpr qint64 QueueLimit = 1024 * 1024;      // compressed bytes waiting for the connection
-    static constexpr qint64 StretchSize = 2 * 1024 * 1024; // document bytes between two level choices
+    static constexpr qint64 PieceSize = 128 * 1024;    // read and deflated at a time
+    static constexpr qint64 QueueLimit = 1024 * 1024;  // compressed bytes waiting for the connection
+    static constexpr qint64 StretchSize = 1024 * 1024; // document bytes between two level choices
 
     enum class State
     {
