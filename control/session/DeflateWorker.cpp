@@ -90,7 +90,7 @@ int DeflateWorker::level() const
     return m_level;
 }
 
-bool DeflateWorker::push(QByteArray bytes, qint64& blockedNs)
+bool DeflateWorker::offer(QByteArray& pending, bool last, qint64& blockedNs)
 {
     bool wake = false;
     {
@@ -102,10 +102,10 @@ bool DeflateWorker::push(QByteArray bytes, qint64& blockedNs)
         }
         if (m_cancel)
             return false;
-        if (bytes.isEmpty())
+        if (pending.isEmpty() || (!last && pending.size() < GatherSize && !m_takerWaiting))
             return true;
-        m_queued += bytes.size();
-        m_queue.push_back(std::move(bytes));
+        m_queued += pending.size();
+        m_queue.push_back(std::exchange(pending, {}));
         if (m_starvedSince) {
             m_starvedNs += nanoseconds(Clock::now() - *m_starvedSince);
             m_starvedSince.reset();
@@ -136,32 +136,43 @@ void DeflateWorker::end(bool failed, const QString& error)
 void DeflateWorker::run(int level)
 {
     StreamDeflater deflater(level);
-    QByteArray piece(PieceSize, Qt::Uninitialized);
-    QByteArray carried; // what a change of level let out, sent with the next piece
+    // Two pieces: the one being deflated and the next, read ahead so that
+    // the stream's end goes out with the last piece, not after it.
+    QByteArray pieces[2] = {QByteArray(PieceSize, Qt::Uninitialized),
+                            QByteArray(PieceSize, Qt::Uninitialized)};
+    int current = 0;
+    QByteArray pending; // compressed, not handed over yet
     DeflatePace::Sample stretch;
     qint64 stretchRead = 0;
     qint64 starvedBefore = 0;
+    qint64 count = m_source->read(pieces[current].data(), PieceSize);
     for (;;) {
         const Clock::time_point began = Clock::now();
-        const qint64 count = m_source->read(piece.data(), PieceSize);
-        if (count < 0) {
+        qint64 next = 0;
+        if (count > 0) {
+            pending += deflater.feed(QByteArrayView(pieces[current].constData(), count));
+            next = m_source->read(pieces[1 - current].data(), PieceSize);
+        }
+        if (count < 0 || next < 0) {
             end(true, m_source->errorString());
             return;
         }
-        QByteArray out = std::move(carried);
-        carried.clear();
-        out += count > 0 ? deflater.feed(QByteArrayView(piece.constData(), count)) : deflater.finish();
+        const bool last = next == 0;
+        if (last)
+            pending += deflater.finish();
         stretch.busy += nanoseconds(Clock::now() - began);
         {
             const std::lock_guard lock(m_mutex);
             m_read += count;
         }
-        if (!push(std::move(out), stretch.blocked))
+        if (!offer(pending, last, stretch.blocked))
             return;
-        if (count == 0) {
+        if (last) {
             end(false, {});
             return;
         }
+        current = 1 - current;
+        count = next;
         stretchRead += count;
         if (stretchRead < StretchSize)
             continue;
@@ -170,9 +181,9 @@ void DeflateWorker::run(int level)
             stretch.starved = m_starvedNs - starvedBefore;
             starvedBefore = m_starvedNs;
         }
-        const int next = DeflatePace::nextLevel(deflater.level(), stretch);
-        if (next != deflater.level()) {
-            carried = deflater.setLevel(next);
+        const int chosen = DeflatePace::nextLevel(deflater.level(), stretch);
+        if (chosen != deflater.level()) {
+            pending += deflater.setLevel(chosen);
             const std::lock_guard lock(m_mutex);
             m_level = deflater.level();
         }

@@ -33,6 +33,10 @@ public:
     static constexpr qint64 PieceSize = 128 * 1024;    // read and deflated at a time
     static constexpr qint64 QueueLimit = 1024 * 1024;  // compressed bytes waiting for the connection
     static constexpr qint64 StretchSize = 1024 * 1024; // document bytes between two level choices
+    // Compressed bytes held back, while the taker is busy, to go out
+    // together: a trickle of small pieces would cost the connection a
+    // segment each.
+    static constexpr qint64 GatherSize = 64 * 1024;
 
     enum class State
     {
@@ -76,7 +80,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void run(int level);
-    bool push(QByteArray bytes, qint64& blockedNs);
+    // Hands pending over (and empties it), or keeps gathering; false once
+    // stopped.
+    bool offer(QByteArray& pending, bool last, qint64& blockedNs);
     void end(bool failed, const QString& error);
 
     std::thread m_thread;
