@@ -1,7 +1,5 @@
 #include "DeflateWorker.h"
 
-using namespace Qt::StringLiterals;
-
 namespace kestrel {
 namespace {
 

@@ -131,7 +131,6 @@ private Q_SLOTS:
     void levelChangesWithinOneStream();
     void streamInflatesToTheDocument_data();
     void streamInflatesToTheDocument();
-    void stopHalfway_data();
     void stopHalfway();
     void unreadableHalfway();
 };
@@ -231,18 +230,11 @@ void TestDeflateWorker::streamInflatesToTheDocument()
     QCOMPARE(taker.worker.take(true).state, DeflateWorker::State::Done);
 }
 
-void TestDeflateWorker::stopHalfway_data()
-{
-    // Stopped while blocked on a full queue, or while deflating; then
-    // started again on another document, or destroyed as it is.
-    QTest::addColumn<bool>("restart");
-    QTest::newRow("then destroyed") << false;
-    QTest::newRow("then started again") << true;
-}
-
 void TestDeflateWorker::stopHalfway()
 {
-    QFETCH(bool, restart);
+    // Stopped while blocked on a full queue or deflating, nothing is left
+    // over; destroyed while running, it is stopped and joined the same way.
+    // (A compressed upload after a cut: tst_faxsession.)
     auto taker = std::make_unique<Taker>();
     taker->start(std::make_unique<Source>());
     for (int i = 0; i < 5; ++i) {
@@ -253,21 +245,8 @@ void TestDeflateWorker::stopHalfway()
     }
     taker->worker.stop();
     QVERIFY(!taker->worker.running());
-    QCOMPARE(taker->worker.take(true).state, DeflateWorker::State::Waiting); // nothing left over
-    if (restart) {
-        auto buffer = std::make_unique<QBuffer>();
-        const QByteArray document = compressible(DeflateWorker::StretchSize);
-        buffer->setData(document);
-        QVERIFY(buffer->open(QIODevice::ReadOnly));
-        taker->start(std::move(buffer));
-        QByteArray stream;
-        QCOMPARE(taker->takeAll(stream), DeflateWorker::State::Done);
-        bool ok = false;
-        QVERIFY(inflated(stream, ok) == document);
-    } else {
-        // Destroyed while running: the destructor stops and joins it.
-        taker->start(std::make_unique<Source>());
-    }
+    QCOMPARE(taker->worker.take(true).state, DeflateWorker::State::Waiting);
+    taker->start(std::make_unique<Source>());
     taker.reset();
 }
 
