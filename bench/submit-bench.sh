@@ -15,8 +15,8 @@
 #
 # Cases: a one-page job to one number; a 20 MiB document that does not
 # compress (random bytes, as most PDF content is) to ten numbers; the same
-# size of well-compressing PostScript to ten numbers, for comparison
-# (sendfax compresses what it uploads).
+# size of well-compressing PostScript to one and to ten numbers, for
+# comparison (sendfax compresses what it uploads).
 #
 # The hfaxd half needs root (hfaxd chroot()s into its spool).
 # KESTREL_COMPONENT_REGISTRY must name the build's component registry.
@@ -195,6 +195,7 @@ echo "corvafax-send and sendfax against one hfaxd on loopback; medians of altern
 printf '%-34s %7s %7s %7s  %-12s %9s\n' "" "ours s" "sendfax" "ratio" "spread" "upload/doc"
 paired "one page, one number" "$WORK/page.ps" "${ROUNDS:-15}" -d 0610000 || exit 1
 paired "20 MiB random, ten numbers" "$WORK/random.ps" "${ROUNDS:-5}" "${ten[@]}" || exit 1
+paired "20 MiB PostScript, one number" "$WORK/padded.ps" "${ROUNDS:-5}" -d 0610000 || exit 1
 paired "20 MiB PostScript, ten numbers" "$WORK/padded.ps" "${ROUNDS:-5}" "${ten[@]}" || exit 1
 echo "ratio: corvafax time / sendfax time per round; spread: lowest..highest ratio;"
 echo "upload/doc: bytes corvafax uploaded per byte of document, highest round (sendfax compresses its uploads)"

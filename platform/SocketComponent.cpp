@@ -5,8 +5,10 @@
 #include <QTcpSocket>
 
 #include <functional>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -290,6 +292,15 @@ qint64 SocketComponent::bytesAvailable() const
 qint64 SocketComponent::bytesToWrite() const
 {
     return m_socket ? m_socket->bytesToWrite() : 0;
+}
+
+bool SocketComponent::sendQueueEmpty() const
+{
+    if (!m_socket || m_socket->bytesToWrite() > 0)
+        return !m_socket;
+    int unsent = 0;
+    const qintptr fd = m_socket->socketDescriptor();
+    return fd < 0 || ::ioctl(int(fd), SIOCOUTQNSD, &unsent) != 0 || unsent == 0;
 }
 
 void SocketComponent::setReadBufferSize(qint64 size)

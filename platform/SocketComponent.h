@@ -88,6 +88,9 @@ public:
     qint64 getData(char* data, qint64 maxSize);
     qint64 bytesAvailable() const;
     qint64 bytesToWrite() const;
+    // Whether the connection has nothing left to send: nothing queued here,
+    // and nothing the system has taken but not yet put on the wire.
+    bool sendQueueEmpty() const;
     void setReadBufferSize(qint64 size);
     // The address of the connected peer, IPv4 in dotted form; empty when
     // not connected.

@@ -48,6 +48,13 @@ DataChannel::DataChannel(QObject* parent) : QObject(parent)
     });
 }
 
+DataChannel::~DataChannel()
+{
+    // The worker's wake posts to this object: it is joined while this is
+    // whole.
+    m_deflater.stop();
+}
+
 void DataChannel::log(const QString& line) const
 {
     if (m_log)
@@ -81,6 +88,7 @@ void DataChannel::OpenDataConnection(const QString& host, quint16 port)
     if (m_ws.state() == SocketComponent::Connected)
         m_ws.close();
     m_file.close();
+    m_deflater.stop();
     m_sending = false;
     m_endOfFile = false;
     m_expecting = true;
@@ -90,14 +98,31 @@ void DataChannel::OpenDataConnection(const QString& host, quint16 port)
 Status DataChannel::startSending(const QString& path, bool compressed)
 {
     m_file.close();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
-        return openError(m_file);
-    m_sending = true;
-    m_endOfFile = false;
+    m_deflater.stop(); // a stream left over by a transfer that was cut
     m_fileBytes = 0;
     m_compressed = compressed;
-    m_deflater.reset(); // a stream left over by a transfer that was cut
+    if (compressed) {
+        auto file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadOnly))
+            return openError(*file);
+        // Woken on the worker's thread: only a queued call crosses over, and
+        // one for a transfer since closed does nothing.
+        m_deflater.start(std::move(file), [this, transfer = m_transfer] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, transfer] {
+                    if (transfer == m_transfer)
+                        pump();
+                },
+                Qt::QueuedConnection);
+        });
+    } else {
+        m_file.setFileName(path);
+        if (!m_file.open(QIODevice::ReadOnly))
+            return openError(m_file);
+    }
+    m_sending = true;
+    m_endOfFile = false;
     pump();
     return {};
 }
@@ -121,6 +146,10 @@ void DataChannel::pump()
 {
     if (!m_sending)
         return;
+    if (m_compressed) {
+        pumpCompressed();
+        return;
+    }
     while (!m_endOfFile && m_ws.bytesToWrite() < QueueLimit) {
         const QByteArray chunk = m_file.read(ChunkSize);
         if (chunk.isEmpty()) {
@@ -131,28 +160,56 @@ void DataChannel::pump()
                 return;
             }
             m_endOfFile = true;
-            if (m_compressed && !put(m_deflater.finish()))
-                return;
             break;
         }
         m_fileBytes += chunk.size();
-        if (!put(m_compressed ? m_deflater.feed(chunk) : chunk))
+        if (!put(chunk))
             return;
     }
-    if (m_endOfFile && m_ws.bytesToWrite() == 0) {
-        m_sending = false;
-        m_expecting = false;
-        m_file.close();
-        // Raised from the event loop, as the socket would, never from
-        // inside startSending; not at all once this transfer was closed.
-        QMetaObject::invokeMethod(
-            this,
-            [this, transfer = m_transfer] {
-                if (transfer == m_transfer)
-                    Q_EMIT SendComplete();
-            },
-            Qt::QueuedConnection);
+    if (m_endOfFile && m_ws.bytesToWrite() == 0)
+        sent();
+}
+
+void DataChannel::pumpCompressed()
+{
+    while (!m_endOfFile && m_ws.bytesToWrite() < QueueLimit) {
+        DeflateWorker::Taken taken = m_deflater.take(m_ws.sendQueueEmpty());
+        if (taken.state == DeflateWorker::State::Waiting)
+            return; // woken when the next piece is ready
+        if (taken.state == DeflateWorker::State::Failed) {
+            const QString line = u"UploadFile ERRORE: 57"_s + m_deflater.error();
+            log(line);
+            fail(line, true);
+            return;
+        }
+        if (taken.state == DeflateWorker::State::Done) {
+            m_endOfFile = true;
+            m_fileBytes = m_deflater.bytesRead();
+            m_deflater.stop(); // its thread has ended
+            break;
+        }
+        m_fileBytes = m_deflater.bytesRead();
+        if (!put(taken.bytes))
+            return;
     }
+    if (m_endOfFile && m_ws.bytesToWrite() == 0)
+        sent();
+}
+
+void DataChannel::sent()
+{
+    m_sending = false;
+    m_expecting = false;
+    m_file.close();
+    // Raised from the event loop, as the socket would, never from inside
+    // startSending; not at all once this transfer was closed.
+    QMetaObject::invokeMethod(
+        this,
+        [this, transfer = m_transfer] {
+            if (transfer == m_transfer)
+                Q_EMIT SendComplete();
+        },
+        Qt::QueuedConnection);
 }
 
 void DataChannel::close()
@@ -160,6 +217,7 @@ void DataChannel::close()
     ++m_transfer;
     m_expecting = false;
     m_sending = false;
+    m_deflater.stop();
     m_file.close();
     m_ws.close();
 }

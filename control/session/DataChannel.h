@@ -1,9 +1,9 @@
 #pragma once
 
+#include "DeflateWorker.h"
 #include "Expected.h"
 #include "Logger.h"
 #include "SocketComponent.h"
-#include "StreamDeflater.h"
 
 #include <QFile>
 #include <QObject>
@@ -21,6 +21,7 @@ public:
     static constexpr qint64 QueueLimit = 1024 * 1024;
 
     explicit DataChannel(QObject* parent = nullptr);
+    ~DataChannel() override;
 
     void setLogger(Logger logger) { m_log = std::move(logger); }
     SocketComponent& wsData() { return m_ws; }
@@ -38,7 +39,8 @@ public:
     // Closes a connected data connection, then connects to host:port.
     void OpenDataConnection(const QString& host, quint16 port);
     // Sends the file, compressed as it goes when the fax server took the
-    // compressed mode; SendComplete follows once all of it has been handed
+    // compressed mode (on a thread of its own, a piece ahead of the
+    // connection, at the level that keeps it ahead); SendComplete follows once all of it has been handed
     // to the network, failed() when the file or the connection fails.
     Status startSending(const QString& path, bool compressed = false);
     // Bytes handed to the data connections so far (compressed or not).
@@ -57,6 +59,8 @@ Q_SIGNALS:
 
 private:
     void pump();
+    void pumpCompressed();
+    void sent();
     bool put(const QByteArray& bytes);
     void fail(const QString& reason, bool documentUnreadable = false);
     void log(const QString& line) const;
@@ -68,7 +72,7 @@ private:
     bool m_sending = false;
     bool m_endOfFile = false;
     bool m_compressed = false;
-    StreamDeflater m_deflater;
+    DeflateWorker m_deflater;
     qint64 m_bytesSent = 0;
     qint64 m_fileBytes = 0;
     quint64 m_transfer = 0; // changes whenever the connection is closed

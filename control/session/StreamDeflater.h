@@ -12,7 +12,10 @@ namespace kestrel {
 class StreamDeflater
 {
 public:
-    StreamDeflater();
+    // Levels as zlib counts them: 1 fastest, 9 smallest, 6 the default.
+    static constexpr int DefaultLevel = 6;
+
+    explicit StreamDeflater(int level = DefaultLevel);
     ~StreamDeflater();
     StreamDeflater(const StreamDeflater&) = delete;
     StreamDeflater& operator=(const StreamDeflater&) = delete;
@@ -25,12 +28,18 @@ public:
     QByteArray finish();
     // Drops a stream left unfinished (a transfer that was cut).
     void reset();
+    // Goes on at another level from here, within the same stream: returns
+    // the compressed bytes of what came before, ended where the change
+    // falls.
+    QByteArray setLevel(int level);
+    int level() const { return m_level; }
 
 private:
     QByteArray run(QByteArrayView input, int flush);
 
     struct Stream;
     std::unique_ptr<Stream> m_stream;
+    int m_level = DefaultLevel;
 };
 
 } // namespace kestrel

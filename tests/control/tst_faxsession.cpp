@@ -113,6 +113,8 @@ private Q_SLOTS:
     void incompleteUpload();
     void hostDestroysTheControl_data();
     void hostDestroysTheControl();
+    void compressedUploadStopped_data();
+    void compressedUploadStopped();
 
 private:
     void makeControl();
@@ -770,6 +772,68 @@ void TestFaxSession::hostDestroysTheControl()
     QCOMPARE(m_control->SendFax(path, u"0698765"_s, u"a@b"_s).toString(), u"OnRun"_s);
     QVERIFY(waitForReports(1));
     QCOMPARE(m_host->submitted.size(), 1);
+}
+
+void TestFaxSession::compressedUploadStopped_data()
+{
+    // A compressed upload stopped halfway, its deflater thread busy or
+    // waiting for room: the cut is reported, and the next upload, compressed
+    // again, arrives whole. Or the host destroys the control meanwhile.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("data connection cut")
+        << u"cut-data"_s << u"Trasferimento del documento al server fax non riuscito"_s;
+    QTest::newRow("both connections dropped") << u"drop-upload"_s << u"fax non inviato"_s;
+    QTest::newRow("the control destroyed") << QString() << QString();
+}
+
+void TestFaxSession::compressedUploadStopped()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QVERIFY(startSimulator(fault.isEmpty() ? QStringList() : QStringList{u"--fault"_s, fault}));
+    activate();
+    // Compresses to about three quarters: the deflater is still at work,
+    // or waiting for room, when the upload stops.
+    const QByteArray content = randomBytes(12 * 1024 * 1024).toBase64();
+    const QString path = writeFile(m_dir, u"z.ps"_s, content);
+    bool destroyed = false;
+    QTimer poll;
+    if (fault.isEmpty()) {
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!destroyed && m_sim->sessionBytes().contains("STOR")) {
+                destroyed = true;
+                m_control.reset();
+            }
+        });
+        poll.start(1);
+    }
+    QCOMPARE(m_control->SendFax(path, u"0611"_s, u"a@b"_s).toString(), u"OnRun"_s);
+    if (fault.isEmpty()) {
+        QVERIFY(QTest::qWaitFor([&] { return destroyed; }, 20000));
+        QTest::qWait(100); // what was left for later has gone
+        QCOMPARE(CorvanefaxControl::instanceCount(), 0);
+        QCOMPARE(m_host->reports(), 0);
+        m_host = std::make_unique<Host>();
+        makeControl();
+        activate();
+    } else {
+        QVERIFY(waitForReports(1, 60000));
+        QCOMPARE(m_host->submitted.size(), 0);
+        QCOMPARE(m_host->messages.size(), 1);
+        QVERIFY2(m_host->messages.at(0).contains(message), qPrintable(m_host->messages.at(0)));
+        QVERIFY(m_sim->sessionBytes().contains("MODE Z"));
+        m_host->messages.clear();
+    }
+    const QByteArray second = content.right(3 * 1024 * 1024 + 17);
+    const QString secondPath = writeFile(m_dir, u"z2.ps"_s, second);
+    QCOMPARE(m_control->SendFax(secondPath, u"0622"_s, u"a@b"_s).toString(), u"OnRun"_s);
+    QVERIFY(QTest::qWaitFor([this] { return !m_host->submitted.isEmpty() || !m_host->messages.isEmpty(); },
+                            60000));
+    QCOMPARE(m_host->messages, QStringList());
+    const QString job = m_host->submitted.value(0).job;
+    QVERIFY(m_sim->waitForJob(job, 5000));
+    QVERIFY(m_sim->jobDocument(job, job + u"-1.ps"_s) == second);
 }
 
 QTEST_MAIN(TestFaxSession)
