@@ -13,6 +13,8 @@
 # It runs as an ordinary user (free ports; this machine's print system is
 # left alone). As root it prints through a private CUPS; otherwise the sample
 # goes straight to the capture port, and the demo says so.
+# DEMO_PRINT=FILE prints that file instead of the sample, e.g. the mail merge
+# tests/client/core/tags/data/mailmerge.pdf, whose letters name their numbers.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -94,12 +96,17 @@ cat >"$sample" <<'PS'
 showpage
 %%EOF
 PS
+if [[ -n ${DEMO_PRINT:-} ]]; then
+    sample=$(realpath "$DEMO_PRINT")
+fi
 
 # print_sample: through CUPS when the demo has its own, else straight to the
 # capture port (the raw stream a PostScript queue would send).
 print_sample() {
     if [[ -n $cups ]]; then
-        for _ in $(seq 100); do
+        # The client adds its queue once the print system answered it: on
+        # a busy machine that may take a while.
+        for _ in $(seq 600); do
             lpstat -e 2>/dev/null | grep -qx kestrel && break
             sleep 0.1
         done
