@@ -38,6 +38,43 @@ bool isDroppedInNumber(QChar c)
     }
 }
 
+// Ghostscript 10.0 gives each UTF-16 unit of a character mapped to several
+// (a ligature as a PDF's ToUnicode maps it: "fi" to "f" "i") byte-swapped,
+// "f" coming out as U+6600; and of three units, the last two summed in one
+// ("ffi" as U+6600 U+CF00). Writer's PDFs set "ff", "fi", "ffi" as
+// ligatures. Only pairs are taken back, so a lone CJK character stays.
+QString unswapLigatures(QStringView text)
+{
+    const auto swapped = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u & 0xff) == 0 && (u >> 8) > 0x20 && (u >> 8) < 0x7f ? char16_t(u >> 8) : char16_t(0);
+    };
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t first = swapped(text[i]);
+        if (first && i + 1 < text.size()) {
+            const char16_t u = text[i + 1].unicode();
+            if (const char16_t second = swapped(text[i + 1])) {
+                kept += QChar(first);
+                kept += QChar(second);
+                ++i;
+                continue;
+            }
+            // "ffi", "ffl": the second "f" and the last letter summed.
+            const int last = (u >> 8) - u'f';
+            if (first == u'f' && (u & 0xff) == 0 && (u >> 8) >= 0x80 && last >= u'a' && last <= u'z') {
+                kept += u"ff"_s;
+                kept += QChar(char16_t(last));
+                ++i;
+                continue;
+            }
+        }
+        kept += text[i];
+    }
+    return kept;
+}
+
 struct Tag
 {
     QString number;
@@ -45,8 +82,10 @@ struct Tag
 };
 
 // A tag's text between "@@FAX:" and "@@": its destination, or why not.
-QString readTag(QStringView text, int page, Tag& tag)
+QString readTag(QStringView tagText, int page, Tag& tag)
 {
+    const QString repaired = unswapLigatures(tagText);
+    const QStringView text(repaired);
     const qsizetype bar = text.indexOf(u'|');
     const QStringView number = bar < 0 ? text : text.left(bar);
     QString kept;

@@ -63,6 +63,13 @@ void TestTagParser::reading_data()
         << QString();
     QTest::newRow("tag across a line end") << QStringList{u"@@FAX:06\n12345|Mario\nRossi@@"_s} << false
                                            << O::Tagged << 0 << u"0612345|Mario Rossi 1-1/1"_s << QString();
+    // Ghostscript 10.0 reading a Writer PDF: "ff", "fi" byte-swapped, "ffi"
+    // and "ffl" with their last two letters summed; a lone CJK character kept.
+    QTest::newRow("ligatures as Ghostscript reads them")
+        << QStringList{u"@@FAX:0611|Tipogra\u6600\u6900a E\u6600\u6600e, O\u6600\uCF00cine, Ba\u6600\uD200e "
+                       u"\u6600\u6C00 \u6600@@"_s}
+        << false << O::Tagged << 0 << u"0611|Tipografia Effe, Officine, Baffle fl \u6600 1-1/1"_s
+        << QString();
     QTest::newRow("same destination twice on a page")
         << QStringList{u"@@FAX:06 12345|Rossi@@ testo @@FAX:0612345@@"_s} << false << O::Tagged << 0
         << u"0612345|Rossi 1-1/1"_s << QString();
