@@ -43,7 +43,9 @@ bool isDroppedInNumber(QChar c)
 // "f" coming out as U+6600; and of three units, the last two summed in one
 // ("ffi" as U+6600 U+CF00). Writer's PDFs set "ff", "fi", "ffi" as
 // ligatures. Only pairs are taken back, so a lone CJK character stays.
-QString unswapLigatures(QStringView text)
+// Ligatures read as such (U+FB00-U+FB06, through glyph names) become their
+// letters.
+QString readLigatures(QStringView text)
 {
     const auto swapped = [](QChar c) {
         const char16_t u = c.unicode();
@@ -70,6 +72,10 @@ QString unswapLigatures(QStringView text)
                 continue;
             }
         }
+        if (text[i].unicode() >= 0xfb00 && text[i].unicode() <= 0xfb06) {
+            kept += text.mid(i, 1).toString().normalized(QString::NormalizationForm_KC);
+            continue;
+        }
         kept += text[i];
     }
     return kept;
@@ -84,7 +90,7 @@ struct Tag
 // A tag's text between "@@FAX:" and "@@": its destination, or why not.
 QString readTag(QStringView tagText, int page, Tag& tag)
 {
-    const QString repaired = unswapLigatures(tagText);
+    const QString repaired = readLigatures(tagText);
     const QStringView text(repaired);
     const qsizetype bar = text.indexOf(u'|');
     const QStringView number = bar < 0 ? text : text.left(bar);
@@ -114,9 +120,14 @@ PageTags readPageTags(QStringView text, int page)
                                                          QRegularExpression::CaseInsensitiveOption);
     static thread_local const QRegularExpression closing(u"@\\s*@"_s);
     PageTags found;
+    // Glyphs Ghostscript finds no text for come out as their codes in the
+    // font, mostly control characters: the text of a TrueType font once
+    // CUPS made the print PostScript.
     for (const QChar c : text) {
-        if (!c.isSpace()) {
+        if (!c.isSpace())
             found.hasText = true;
+        if (c.unicode() < 0x20 && !c.isSpace()) {
+            found.unreadable = true;
             break;
         }
     }
@@ -179,8 +190,10 @@ TagReading gatherLetters(const QList<PageTags>& pages, bool dropCommonPages)
         const int number = index + 1;
         if (!page.problem.isEmpty())
             return refuse(page.problem);
-        if (!page.hasText)
+        if (page.number.isEmpty() && !page.hasText)
             return refuse(texts::tags::noText(number));
+        if (page.number.isEmpty() && page.unreadable)
+            return refuse(texts::tags::unreadableText(number));
         if (page.number.isEmpty()) {
             if (reading.letters.isEmpty())
                 reading.commonPages = number;
