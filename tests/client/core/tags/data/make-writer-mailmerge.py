@@ -11,7 +11,9 @@ made a PDF by Writer itself (soffice --headless --convert-to pdf).
 Each page's header reads "Lettera N pagina K"; the first page of letter N
 carries its tag "@@FAX:fax|nome@@" in white 2 pt text after the recipient.
 
-Needs LibreOffice Writer (libreoffice-writer-nogui) and the DejaVu fonts;
+Needs LibreOffice Writer (libreoffice-writer-nogui) and the URW fonts
+(fonts-urw-base35, with Ghostscript): Type 1 fonts, whose text survives
+CUPS making the print PostScript, where a TrueType font's does not;
 the test suite only reads the PDF kept beside this script.
 
 Usage: make-writer-mailmerge.py [OUTPUT.pdf]
