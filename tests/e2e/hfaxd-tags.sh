@@ -130,7 +130,26 @@ for ((i = 0; i < 300; i++)); do
     kill -0 "$WAIT_PID" 2>/dev/null || break
     sleep 0.2
 done
-kill -TERM "$WAIT_PID" 2>/dev/null
+# SIGTERM ends the wait once the program has taken it over (its handler is
+# installed when the wait starts, after the job numbers are printed): before
+# that it would end the program. It goes to the program itself: through
+# timeout it would come twice (timeout also signals its process group), the
+# second possibly after the program has given the signal back.
+caught_by() {
+    local pid mask
+    for pid in $(pgrep -P "$WAIT_PID"); do
+        mask=$(sed -n 's/^SigCgt:\s*//p' "/proc/$pid/status" 2>/dev/null)
+        [[ -n $mask ]] && (((16#$mask >> 14) & 1)) && echo "$pid" && return 0
+    done
+    return 1
+}
+PROGRAM_PID=
+for ((i = 0; i < 300; i++)); do
+    PROGRAM_PID=$(caught_by) && break
+    kill -0 "$WAIT_PID" 2>/dev/null || break
+    sleep 0.1
+done
+kill -TERM "${PROGRAM_PID:-$WAIT_PID}" 2>/dev/null
 wait "$WAIT_PID"
 echo $? >"$WORK/wait.rc"
 if (($(grep -cE '^[0-9]+$' "$WORK/wait.out") != 2)) || [[ $(<"$WORK/wait.rc") -ne 3 ]]; then
