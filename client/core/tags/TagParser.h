@@ -39,8 +39,9 @@ PageTags readPageTags(QStringView text, int page);
 // Gathers the pages' tags into letters: each tagged page opens a letter that
 // runs to the page before the next tagged page; the pages before the first
 // tag are common. Refused at the first page in doubt (among them a page
-// without a tag whose text has no text or unreadable characters: it may
-// hold a tag); Untagged when no page has a tag. Documents are not set here.
+// without a tag whose text is missing or holds unreadable characters: it
+// may hold a tag); Untagged when no page has a tag. Documents are not set
+// here.
 TagReading gatherLetters(const QList<PageTags>& pages, bool dropCommonPages);
 
 // Both steps on whole page texts.
