@@ -38,6 +38,49 @@ bool isDroppedInNumber(QChar c)
     }
 }
 
+// Ghostscript 10.0 gives each UTF-16 unit of a character mapped to several
+// (a ligature as a PDF's ToUnicode maps it: "fi" to "f" "i") byte-swapped,
+// "f" coming out as U+6600; and of three units, the last two summed in one
+// ("ffi" as U+6600 U+CF00). Writer's PDFs set "ff", "fi", "ffi" as
+// ligatures. Only pairs are taken back, so a lone CJK character stays.
+// Ligatures read as such (U+FB00-U+FB06, through glyph names) become their
+// letters.
+QString readLigatures(QStringView text)
+{
+    const auto swapped = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u & 0xff) == 0 && (u >> 8) > 0x20 && (u >> 8) < 0x7f ? char16_t(u >> 8) : char16_t(0);
+    };
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t first = swapped(text[i]);
+        if (first && i + 1 < text.size()) {
+            const char16_t u = text[i + 1].unicode();
+            if (const char16_t second = swapped(text[i + 1])) {
+                kept += QChar(first);
+                kept += QChar(second);
+                ++i;
+                continue;
+            }
+            // "ffi", "ffl": the second "f" and the last letter summed.
+            const int last = (u >> 8) - u'f';
+            if (first == u'f' && (u & 0xff) == 0 && (u >> 8) >= 0x80 && last >= u'a' && last <= u'z') {
+                kept += u"ff"_s;
+                kept += QChar(char16_t(last));
+                ++i;
+                continue;
+            }
+        }
+        if (text[i].unicode() >= 0xfb00 && text[i].unicode() <= 0xfb06) {
+            kept += text.mid(i, 1).toString().normalized(QString::NormalizationForm_KC);
+            continue;
+        }
+        kept += text[i];
+    }
+    return kept;
+}
+
 struct Tag
 {
     QString number;
@@ -45,8 +88,10 @@ struct Tag
 };
 
 // A tag's text between "@@FAX:" and "@@": its destination, or why not.
-QString readTag(QStringView text, int page, Tag& tag)
+QString readTag(QStringView tagText, int page, Tag& tag)
 {
+    const QString repaired = readLigatures(tagText);
+    const QStringView text(repaired);
     const qsizetype bar = text.indexOf(u'|');
     const QStringView number = bar < 0 ? text : text.left(bar);
     QString kept;
@@ -75,9 +120,14 @@ PageTags readPageTags(QStringView text, int page)
                                                          QRegularExpression::CaseInsensitiveOption);
     static thread_local const QRegularExpression closing(u"@\\s*@"_s);
     PageTags found;
+    // Glyphs Ghostscript finds no text for come out as their codes in the
+    // font, mostly control characters: the text of a TrueType font once
+    // CUPS made the print PostScript.
     for (const QChar c : text) {
-        if (!c.isSpace()) {
+        if (!c.isSpace())
             found.hasText = true;
+        if (c.unicode() < 0x20 && !c.isSpace()) {
+            found.unreadable = true;
             break;
         }
     }
@@ -140,8 +190,10 @@ TagReading gatherLetters(const QList<PageTags>& pages, bool dropCommonPages)
         const int number = index + 1;
         if (!page.problem.isEmpty())
             return refuse(page.problem);
-        if (!page.hasText)
+        if (page.number.isEmpty() && !page.hasText)
             return refuse(texts::tags::noText(number));
+        if (page.number.isEmpty() && page.unreadable)
+            return refuse(texts::tags::unreadableText(number));
         if (page.number.isEmpty()) {
             if (reading.letters.isEmpty())
                 reading.commonPages = number;

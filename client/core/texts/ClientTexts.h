@@ -611,6 +611,11 @@ inline QString noText(int page)
 {
     return u"il testo della pagina %1 non si legge (forse è un'immagine): non si sa a chi vada"_s.arg(page);
 }
+inline QString unreadableText(int page)
+{
+    return u"il testo della pagina %1 non si legge (caratteri senza codifica, come i caratteri TrueType "
+           u"arrivati attraverso CUPS): non si sa a chi vada"_s.arg(page);
+}
 inline QString pageTooLong(int page)
 {
     return u"il testo della pagina %1 supera 16 MiB"_s.arg(page);

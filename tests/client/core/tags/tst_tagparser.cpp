@@ -63,6 +63,14 @@ void TestTagParser::reading_data()
         << QString();
     QTest::newRow("tag across a line end") << QStringList{u"@@FAX:06\n12345|Mario\nRossi@@"_s} << false
                                            << O::Tagged << 0 << u"0612345|Mario Rossi 1-1/1"_s << QString();
+    // Ghostscript 10.0 reading a Writer PDF: "ff", "fi" byte-swapped, "ffi"
+    // and "ffl" with their last two letters summed; a lone CJK character kept.
+    QTest::newRow("ligatures as Ghostscript reads them")
+        << QStringList{u"@@FAX:0611|Tipogra\u6600\u6900a E\u6600\u6600e, O\u6600\uCF00cine, Ba\u6600\uD200e, "
+                       u"Ca\uFB00\u00E8 "
+                       u"\u6600\u6C00 \u6600@@"_s}
+        << false << O::Tagged << 0 << u"0611|Tipografia Effe, Officine, Baffle, Caffè fl \u6600 1-1/1"_s
+        << QString();
     QTest::newRow("same destination twice on a page")
         << QStringList{u"@@FAX:06 12345|Rossi@@ testo @@FAX:0612345@@"_s} << false << O::Tagged << 0
         << u"0612345|Rossi 1-1/1"_s << QString();
@@ -89,6 +97,13 @@ void TestTagParser::reading_data()
     QTest::newRow("image-only page among tagged ones")
         << QStringList{u"@@FAX:0611@@"_s, u"segue"_s, u" \n "_s} << false << O::Refused << 0 << QString()
         << t::refused(t::noText(3));
+    // A TrueType font through CUPS: glyph codes, not text. Where a tag reads,
+    // the page's destination is known.
+    QTest::newRow("unreadable page among tagged ones")
+        << QStringList{u"@@FAX:0611@@ \u0001\u0002\u0003"_s, u"segue"_s, u"\u0001\u0002\u0003\u0003\t"_s}
+        << false << O::Refused << 0 << QString() << t::refused(t::unreadableText(3));
+    QTest::newRow("unreadable pages, no tag") << QStringList{u"\u0001\u0002"_s, u"\u0003 \u0004"_s} << false
+                                              << O::Untagged << 0 << QString() << QString();
     QStringList thousands;
     for (int page = 0; page < 10000; ++page)
         thousands << u"@@FAX:06%1@@"_s.arg(page);

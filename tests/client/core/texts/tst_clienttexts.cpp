@@ -402,6 +402,10 @@ void TestClientTexts::everyText_data()
     QTest::newRow("tags::noText()")
         << texts::tags::noText(5)
         << u"il testo della pagina 5 non si legge (forse è un'immagine): non si sa a chi vada"_s;
+    QTest::newRow("tags::unreadableText()")
+        << texts::tags::unreadableText(5)
+        << u"il testo della pagina 5 non si legge (caratteri senza codifica, come i caratteri TrueType "
+           "arrivati attraverso CUPS): non si sa a chi vada"_s;
     QTest::newRow("tags::pageTooLong()")
         << texts::tags::pageTooLong(6) << u"il testo della pagina 6 supera 16 MiB"_s;
     QTest::newRow("tags::readTimedOut()")
