@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace kestrel::test {
@@ -27,7 +29,8 @@ inline QByteArray postScript(int pages, const QString& text)
 // A stand-in for the program's tag reader: each read finds what the next
 // script says (none left: no tag), and a tagged print gets a real
 // PostScript document written for each letter into the folder it is given.
-// It answers inside read(), or, with `later` set, at finish().
+// It answers inside read(), or, with `later` set, at finish(); several
+// readings may be under way.
 class ScriptedTagReader : public PrintTagReader
 {
 public:
@@ -53,17 +56,21 @@ public:
     void read(const QString& printPath, const TagReadOptions& options) override
     {
         reads.append({printPath, options});
-        m_pending = true;
+        m_pending.append(reads.size() - 1);
         if (!later)
             finish();
     }
 
-    // Ends the reading under way.
-    void finish()
+    // Ends the oldest reading under way, or that of the print named.
+    void finish(const QString& printPath = QString())
     {
-        if (!std::exchange(m_pending, false))
+        const auto found = std::find_if(m_pending.cbegin(), m_pending.cend(), [&](qsizetype index) {
+            return printPath.isEmpty() || reads.at(index).first == printPath;
+        });
+        if (found == m_pending.cend())
             return;
-        const auto& [path, options] = reads.constLast();
+        const auto [path, options] = reads.at(*found);
+        m_pending.erase(found);
         const Script script = scripts.isEmpty() ? Script() : scripts.takeFirst();
         TagReading reading;
         reading.outcome = script.outcome;
@@ -80,12 +87,11 @@ public:
             reading.letters << written;
         }
         reading.pages = first - 1;
-        const QString print = path; // the list may grow inside the handler
-        Q_EMIT finished(print, reading);
+        Q_EMIT finished(path, reading);
     }
 
 private:
-    bool m_pending = false;
+    QList<qsizetype> m_pending; // readings under way, by their index in reads
 };
 
 } // namespace kestrel::test

@@ -3,12 +3,30 @@
 #include "ClientTexts.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace kestrel {
+
+namespace {
+
+// Readings run at once: each Ghostscript may take 256 MiB, and on a desk
+// computer more of them at once do not end sooner.
+constexpr int MostReadings = 3;
+// How long a print read waits for one before it still being read: prints
+// that come together are read together and keep their order, but a huge
+// one does not hold up the others for minutes.
+constexpr int PatienceMs = 2000;
+
+bool isTagged(const TagReading& reading)
+{
+    return reading.outcome == TagReading::Outcome::Tagged && !reading.letters.isEmpty();
+}
+
+} // namespace
 
 struct PrintIntake::Folder
 {
@@ -18,10 +36,23 @@ struct PrintIntake::Folder
     bool holds(const QString& path) const { return path.startsWith(dir.path() + u'/'); }
 };
 
+struct PrintIntake::Print
+{
+    QString spoolFile;
+    bool started = false;
+    Folder* folder = nullptr;          // where its letters are written
+    std::optional<TagReading> reading; // once read
+    bool passed = false;               // still read, the prints after it go ahead
+};
+
 PrintIntake::PrintIntake(SubmissionFlow& flow, GridRows& destinations, std::unique_ptr<PrintTagReader> reader,
                          QObject* parent)
-    : QObject(parent), m_flow(flow), m_destinations(destinations), m_settings([] { return SettingsValues(); })
+    : QObject(parent), m_flow(flow), m_destinations(destinations),
+      m_settings([] { return SettingsValues(); }), m_patience(new QTimer(this))
 {
+    m_patience->setSingleShot(true);
+    m_patience->setInterval(PatienceMs);
+    connect(m_patience, &QTimer::timeout, this, &PrintIntake::stopWaiting);
     setReader(std::move(reader));
     connect(&m_destinations, &QAbstractItemModel::rowsRemoved, this, &PrintIntake::sweep);
     connect(&m_destinations, &QAbstractItemModel::modelReset, this, &PrintIntake::sweep);
@@ -33,8 +64,8 @@ PrintIntake::PrintIntake(SubmissionFlow& flow, GridRows& destinations, std::uniq
         if (busy)
             return;
         sweep();
-        if (m_held)
-            QTimer::singleShot(0, this, &PrintIntake::retryHeld);
+        if (!m_prints.isEmpty())
+            QTimer::singleShot(0, this, &PrintIntake::placeReady);
     };
     connect(&m_flow, &SubmissionFlow::runningChanged, this, idle);
     connect(&m_flow, &SubmissionFlow::checkingAppliance, this, idle);
@@ -51,17 +82,29 @@ void PrintIntake::setReader(std::unique_ptr<PrintTagReader> reader)
     m_reader = std::move(reader);
     connect(m_reader.get(), &PrintTagReader::finished, this, &PrintIntake::onRead);
     // A reading of the reader gone never ends: the print is read again.
-    if (std::exchange(m_reading, false)) {
-        m_current = nullptr;
+    bool abandoned = false;
+    for (const std::shared_ptr<Print>& print : std::as_const(m_prints)) {
+        if (print->started && !print->reading) {
+            print->started = false;
+            print->folder = nullptr;
+            abandoned = true;
+        }
+    }
+    if (abandoned) {
         sweep();
-        readNext();
+        readMore();
     }
 }
 
 void PrintIntake::take(const QString& spoolFile)
 {
-    m_queue.append(spoolFile);
-    readNext();
+    auto print = std::make_shared<Print>();
+    print->spoolFile = spoolFile;
+    m_prints.append(print);
+    const QPointer<PrintIntake> alive(this);
+    readMore();
+    if (alive)
+        placeReady();
 }
 
 QStringList PrintIntake::folders() const
@@ -72,76 +115,122 @@ QStringList PrintIntake::folders() const
     return paths;
 }
 
-void PrintIntake::readNext()
+void PrintIntake::readMore()
 {
-    if (m_reading || m_held || m_queue.isEmpty())
-        return;
-    auto folder = std::make_unique<Folder>();
-    if (!folder->dir.isValid()) {
-        TagReading refused;
-        refused.outcome = TagReading::Outcome::Refused;
-        refused.problem = texts::tags::refused(texts::letters::noFolder(folder->dir.errorString()));
-        place(refused);
-        return;
+    const QPointer<PrintIntake> alive(this);
+    for (;;) {
+        const auto reading = [](const std::shared_ptr<Print>& print) {
+            return print->started && !print->reading;
+        };
+        if (std::count_if(m_prints.cbegin(), m_prints.cend(), reading) >= MostReadings)
+            return;
+        const auto next = std::find_if(m_prints.cbegin(), m_prints.cend(),
+                                       [](const std::shared_ptr<Print>& print) { return !print->started; });
+        if (next == m_prints.cend())
+            return;
+        const std::shared_ptr<Print> print = *next;
+        print->started = true;
+        auto folder = std::make_unique<Folder>();
+        if (!folder->dir.isValid()) {
+            TagReading refused;
+            refused.outcome = TagReading::Outcome::Refused;
+            refused.problem = texts::tags::refused(texts::letters::noFolder(folder->dir.errorString()));
+            print->reading = refused;
+            QTimer::singleShot(0, this, &PrintIntake::placeReady);
+            continue;
+        }
+        print->folder = folder.get();
+        m_folders.push_back(std::move(folder));
+        const SettingsValues settings = m_settings();
+        TagReadOptions options;
+        options.dropCommonPages = settings.flag(settings::TagSkipFirst);
+        options.outputFolder = print->folder->dir.path();
+        // It may answer at once, and whoever is told may do anything.
+        m_reader->read(print->spoolFile, options);
+        if (!alive)
+            return;
     }
-    m_current = folder.get();
-    m_folders.push_back(std::move(folder));
-    const SettingsValues settings = m_settings();
-    TagReadOptions options;
-    options.dropCommonPages = settings.flag(settings::TagSkipFirst);
-    options.outputFolder = m_current->dir.path();
-    m_reading = true;
-    m_reader->read(m_queue.constFirst(), options);
 }
 
 void PrintIntake::onRead(const QString& printPath, const TagReading& reading)
 {
-    if (!m_reading || m_queue.isEmpty() || printPath != m_queue.constFirst())
+    const auto found = std::find_if(m_prints.cbegin(), m_prints.cend(), [&printPath](const auto& print) {
+        return print->started && !print->reading && print->folder && print->spoolFile == printPath;
+    });
+    if (found == m_prints.cend())
         return;
-    m_reading = false;
-    if (!place(reading))
-        m_held = reading;
+    (*found)->reading = reading;
+    const QPointer<PrintIntake> alive(this);
+    // The next print is read while this one is placed (which may wait in
+    // an event loop: a message, a send).
+    readMore();
+    if (alive)
+        placeReady();
 }
 
-void PrintIntake::retryHeld()
+void PrintIntake::placeReady()
 {
-    if (!m_held)
-        return;
-    const TagReading reading = *std::exchange(m_held, std::nullopt);
-    if (!place(reading))
-        m_held = reading;
+    const QPointer<PrintIntake> alive(this);
+    while (alive) {
+        std::shared_ptr<Print> next;
+        qsizetype waited = -1; // a print still read that the next one waits for
+        for (qsizetype index = 0; index < m_prints.size() && !next; ++index) {
+            const std::shared_ptr<Print>& print = m_prints.at(index);
+            if (print->reading)
+                next = print;
+            else if (!print->passed && waited < 0)
+                waited = index;
+        }
+        if (!next)
+            return;
+        if (waited >= 0) {
+            if (!m_patience->isActive())
+                m_patience->start();
+            return;
+        }
+        // Letters listed during a press would go with it, unasked: they
+        // wait until it is over (and an unattended press waits its turn),
+        // and so do the prints after them.
+        if (isTagged(*next->reading) && (m_flow.isRunning() || m_flow.isChecking()))
+            return;
+        m_prints.removeOne(next);
+        place(*next);
+    }
 }
 
-bool PrintIntake::place(const TagReading& reading)
+void PrintIntake::stopWaiting()
 {
-    const bool tagged = reading.outcome == TagReading::Outcome::Tagged && !reading.letters.isEmpty();
-    // Letters listed during a press would go with it, unasked: they wait
-    // until it is over (and an unattended press waits its turn).
-    if (tagged && (m_flow.isRunning() || m_flow.isChecking()))
-        return false;
-    const bool atOnce = tagged && m_settings().flag(settings::TagSend);
-    const QString print = m_queue.takeFirst();
-    m_current = nullptr;
-    // Whatever follows may wait in an event loop (a message, a send): the
-    // next print is read meanwhile, and placed after this one.
-    QTimer::singleShot(0, this, &PrintIntake::readNext);
-    if (!tagged) {
+    // Every print still read with one read after it is passed.
+    bool readAfter = false;
+    for (qsizetype index = m_prints.size() - 1; index >= 0; --index) {
+        Print& print = *m_prints.at(index);
+        if (print.reading)
+            readAfter = true;
+        else if (readAfter)
+            print.passed = true;
+    }
+    placeReady();
+}
+
+void PrintIntake::place(const Print& print)
+{
+    const TagReading& reading = *print.reading;
+    if (!isTagged(reading)) {
         sweep();
-        m_flow.addPrintedDocument(print);
+        m_flow.addPrintedDocument(print.spoolFile);
         if (reading.outcome == TagReading::Outcome::Refused)
-            Q_EMIT printRefused(print, reading.problem);
+            Q_EMIT printRefused(print.spoolFile, reading.problem);
         else
-            Q_EMIT printListed(print);
-        return true;
+            Q_EMIT printListed(print.spoolFile);
+        return;
     }
     // Sent at once only when nothing else is listed to go with it.
-    const bool unattended = atOnce && m_destinations.rows() < 2;
+    const bool unattended = m_settings().flag(settings::TagSend) && m_destinations.rows() < 2;
     listLetters(reading);
     if (unattended)
         m_flow.sendUnattended();
     else
         Q_EMIT lettersListed(int(reading.letters.size()));
-    return true;
 }
 
 void PrintIntake::listLetters(const TagReading& reading)
@@ -175,7 +264,10 @@ void PrintIntake::sweep()
         return;
     const QStringList listed = m_destinations.column(DestinationColumn::Letter);
     std::erase_if(m_folders, [this, &listed](const std::unique_ptr<Folder>& folder) {
-        if (folder.get() == m_current || folder->sent)
+        const bool reading = std::any_of(m_prints.cbegin(), m_prints.cend(), [&folder](const auto& print) {
+            return print->folder == folder.get();
+        });
+        if (reading || folder->sent)
             return false;
         return std::none_of(listed.cbegin(), listed.cend(),
                             [&folder](const QString& path) { return folder->holds(path); });

@@ -13,12 +13,15 @@
 #include <vector>
 
 class QTemporaryDir;
+class QTimer;
 
 namespace kestrel {
 
 // What becomes of a captured print: its pages are read for the tags that
-// name destinations, one print at a time and in the order they came, before
-// it reaches the send window.
+// name destinations before it reaches the send window. Several prints are
+// read at once, and each is placed once read, in the order they came; a
+// print still being read holds up those read after it for a moment only
+// (a huge print may take minutes), then they go ahead of it.
 //
 // - No tag: the print joins the document list, as any print (printListed).
 // - Tagged: each letter becomes a destination of its own, with its name,
@@ -43,15 +46,15 @@ public:
 
     // The settings in force, read for every print.
     void setSettings(std::function<SettingsValues()> settings) { m_settings = std::move(settings); }
-    // Another reader (tests, tools); a reading under way is abandoned and
-    // its print read again by the new one.
+    // Another reader (tests, tools); the readings under way are abandoned
+    // and their prints read again by the new one.
     void setReader(std::unique_ptr<PrintTagReader> reader);
 
     // The capture has a print.
     void take(const QString& spoolFile);
 
     // Prints taken and not placed yet.
-    int waiting() const { return int(m_queue.size()); }
+    int waiting() const { return int(m_prints.size()); }
     // The private folders of letters that exist now.
     QStringList folders() const;
 
@@ -63,13 +66,16 @@ Q_SIGNALS:
 
 private:
     struct Folder;
-    void readNext();
+    struct Print;
+    // Starts readings, up to the most run at once.
+    void readMore();
     void onRead(const QString& printPath, const kestrel::TagReading& reading);
-    // Places the print read; false while an unattended press must wait.
-    bool place(const TagReading& reading);
-    void listPrint(const QString& spoolFile);
+    // Places the prints read, in turn.
+    void placeReady();
+    // A print still being read no longer holds up those read after it.
+    void stopWaiting();
+    void place(const Print& print);
     void listLetters(const TagReading& reading);
-    void retryHeld();
     void markSent(const SubmittedJob& job);
     // Removes the folders no listed letter, no reading and no fax needs.
     void sweep();
@@ -78,12 +84,11 @@ private:
     GridRows& m_destinations;
     std::unique_ptr<PrintTagReader> m_reader;
     std::function<SettingsValues()> m_settings;
-    QStringList m_queue; // the first is being read, or held
-    bool m_reading = false;
-    // Read, waiting for an unattended press to end.
-    std::optional<TagReading> m_held;
+    // Taken and not placed yet, in the order they came (shared: a handler
+    // run while one is placed may change the list).
+    QList<std::shared_ptr<Print>> m_prints;
     std::vector<std::unique_ptr<Folder>> m_folders;
-    Folder* m_current = nullptr; // of the print being read or held
+    QTimer* m_patience; // how long a print read waits for one before it
 };
 
 } // namespace kestrel

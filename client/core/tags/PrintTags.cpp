@@ -58,7 +58,8 @@ struct Relay
     }
 };
 
-// One print being read: its text page by page, then each letter's document.
+// One print being read: its text page by page, then, when tagged, each
+// letter's document.
 class Reading : public QObject
 {
 public:
@@ -90,31 +91,10 @@ public:
             fail(texts::tags::readFailed(0, texts::tags::NoTemporaryFolder));
             return;
         }
-        if (isPdf(m_printPath)) {
-            m_source = m_printPath;
-            readText();
-            return;
-        }
-        // Pages are not picked reliably out of PostScript (a print that
-        // came through CUPS keeps all of them): the print is made a PDF
-        // first, and its letters are PDFs.
-        m_source = m_pagesFolder->filePath(u"print.pdf"_s);
-        const QStringList arguments{u"-q"_s,
-                                    u"-dSAFER"_s,
-                                    u"-dBATCH"_s,
-                                    u"-dNOPAUSE"_s,
-                                    u"-sDEVICE=pdfwrite"_s,
-                                    u"-sOutputFile="_s + outputName(m_source),
-                                    u"-f"_s,
-                                    m_printPath};
-        run(arguments, [this](const ProgramOutcome& outcome) {
-            if (outcome.end == ProgramOutcome::End::TimedOut)
-                fail(texts::tags::readTimedOut(0, m_options.timeLimitMs / 1000));
-            else if (!outcome.succeeded())
-                fail(texts::tags::readFailed(0, reason(outcome)));
-            else
-                readText();
-        });
+        // The text is read from the print as it came (Ghostscript gives the
+        // same page files for PostScript and PDF): most prints carry no tag,
+        // and only cutting letters needs a PDF.
+        readText();
     }
 
 private:
@@ -133,7 +113,7 @@ private:
                                     u"-sDEVICE=txtwrite"_s,
                                     u"-sOutputFile="_s + outputName(m_pagesFolder->path()) + u"/p%d.txt"_s,
                                     u"-f"_s,
-                                    m_source};
+                                    m_printPath};
         run(arguments, [this](const ProgramOutcome& outcome) { textRead(outcome); });
     }
 
@@ -193,7 +173,30 @@ private:
             finish(reading);
             return;
         }
-        writeLetters();
+        if (isPdf(m_printPath)) {
+            m_source = m_printPath;
+            writeLetters();
+            return;
+        }
+        // Pages are not picked reliably out of PostScript (a print that
+        // came through CUPS keeps all of them): a tagged print is made a PDF
+        // first, and its letters are PDFs.
+        m_source = m_pagesFolder->filePath(u"print.pdf"_s);
+        const QStringList arguments{u"-q"_s,
+                                    u"-dSAFER"_s,
+                                    u"-dBATCH"_s,
+                                    u"-dNOPAUSE"_s,
+                                    u"-sDEVICE=pdfwrite"_s,
+                                    u"-sOutputFile="_s + outputName(m_source),
+                                    u"-f"_s,
+                                    m_printPath};
+        // A conversion that fails leaves no letter written: refused as such.
+        run(arguments, [this](const ProgramOutcome& outcome) {
+            if (outcome.succeeded())
+                writeLetters();
+            else
+                lettersWritten(outcome);
+        });
     }
 
     // One run writes every letter: the PDF is opened once, and each letter
@@ -290,7 +293,7 @@ private:
     std::shared_ptr<Relay> m_relay;
     std::shared_ptr<QTemporaryDir> m_pagesFolder;
     TagReading m_reading;
-    QString m_source; // the print as a PDF
+    QString m_source; // the print as a PDF, for its letters
     bool m_finished = false;
 };
 

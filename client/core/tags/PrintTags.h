@@ -51,8 +51,8 @@ struct TagReadOptions
 };
 
 // Reads the tags of a PostScript or PDF print off the caller's thread, with a
-// time limit and a memory bound, and writes each letter's document. One
-// reading at a time per reader; `finished` comes once per read(), on the
+// time limit and a memory bound, and writes each letter's document. Several
+// readings may be under way at once; `finished` comes once per read(), on the
 // caller's thread, unless the reader is deleted first.
 class PrintTagReader : public QObject
 {

@@ -33,7 +33,10 @@ private Q_SLOTS:
     void placed();
     void readingOptions_data();
     void readingOptions();
-    void printsInTurn();
+    void inTurn_data();
+    void inTurn();
+    void deletedWhileReading_data();
+    void deletedWhileReading();
     void sentAtOnce_data();
     void sentAtOnce();
     void lettersFolder_data();
@@ -155,20 +158,75 @@ void TestPrintIntake::readingOptions()
     QCOMPARE(QDir(options.outputFolder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
-// One reading at a time, and the prints listed in the order they came.
-void TestPrintIntake::printsInTurn()
+void TestPrintIntake::inTurn_data()
 {
+    QTest::addColumn<QStringList>("steps"); // a print answered, or "wait" until b is listed
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("answered in order") << QStringList{u"a"_s, u"b"_s} << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("the second answered just before the first: order kept")
+        << QStringList{u"b"_s, u"a"_s} << QStringList{u"a"_s, u"b"_s};
+    // A huge print takes minutes to read.
+    QTest::newRow("the first answered late: the second listed without it")
+        << QStringList{u"b"_s, u"wait"_s, u"a"_s} << QStringList{u"b"_s, u"a"_s};
+}
+
+// Prints are read at once, and listed in the order they came unless one
+// takes long; none is lost or listed twice.
+void TestPrintIntake::inTurn()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, listed);
     m_reader->later = true;
-    m_intake->take(u"/tmp/a.ps"_s);
-    m_intake->take(u"/tmp/b.ps"_s);
-    QCOMPARE(m_reader->reads.size(), 1);
-    QCOMPARE(m_intake->waiting(), 2);
-    m_reader->finish();
-    QTRY_COMPARE(m_reader->reads.size(), 2);
-    QCOMPARE(m_reader->reads.at(1).first, u"/tmp/b.ps"_s);
-    m_reader->finish();
-    QCOMPARE(m_documents.column(1), (QStringList{u"/tmp/a.ps"_s, u"/tmp/b.ps"_s}));
-    QCOMPARE(m_intake->waiting(), 0);
+    m_intake->take(u"a"_s);
+    m_intake->take(u"b"_s);
+    QCOMPARE(m_reader->reads.size(), 2);
+    for (const QString& step : std::as_const(steps)) {
+        if (step == u"wait"_s)
+            QTRY_COMPARE(m_documents.column(1), QStringList{u"b"_s});
+        else
+            m_reader->finish(step);
+    }
+    QTRY_COMPARE(m_intake->waiting(), 0);
+    QCOMPARE(m_documents.column(1), listed);
+    QCOMPARE(m_reader->reads.size(), 2);
+}
+
+void TestPrintIntake::deletedWhileReading_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::newRow("both prints being read") << u"reading"_s;
+    QTest::newRow("the second waiting for the first") << u"waiting"_s;
+    // A handler may wait in an event loop, where anything runs.
+    QTest::newRow("from the handler of the print listed") << u"handler"_s;
+}
+
+// Deleted with prints still read: nothing more is listed, and the letters'
+// folders go.
+void TestPrintIntake::deletedWhileReading()
+{
+    QFETCH(QString, when);
+    m_reader->later = true;
+    m_reader->scripts = {twoLetters()};
+    m_intake->take(u"a"_s);
+    m_intake->take(u"b"_s);
+    m_intake->take(u"c"_s);
+    const QStringList folders = m_intake->folders();
+    QCOMPARE(folders.size(), 3);
+    if (when == u"handler"_s) {
+        connect(m_intake.get(), &PrintIntake::printListed, this, [this] { m_intake.reset(); });
+        m_reader->finish(u"c"_s);
+        m_reader->finish(u"a"_s);
+        QVERIFY(!m_intake);
+    } else {
+        if (when == u"waiting"_s)
+            m_reader->finish(u"b"_s);
+        m_intake.reset();
+    }
+    QTest::qWait(10); // what was queued runs, if anything
+    for (const QString& folder : folders)
+        QVERIFY(!QFileInfo::exists(folder));
+    QCOMPARE(m_documents.column(1), when == u"handler"_s ? QStringList{u"a"_s} : QStringList());
+    QCOMPARE(m_destinations.rows(), 1);
 }
 
 void TestPrintIntake::sentAtOnce_data()
