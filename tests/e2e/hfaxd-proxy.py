@@ -25,6 +25,23 @@ server on 127.0.0.1:SERVER_PORT. MODE is
                        "writes W commands C", the pieces its commands came
                        in (each write, or writes that came together) and
                        their number.
+  cut-after-command:N  the first connection is cut once its N-th command line
+                       (USER the first) has been passed on: nothing after it
+                       goes through, no reply reaches the client any more,
+                       and the server reads every command up to it, then the
+                       end of the session. Prints "cut after command N: LINE".
+                       Later connections (the client asking what became of a
+                       job) go through.
+  cut-after-reply:N    the same once the N-th final reply after the greeting
+                       has reached the client; the commands passed on before
+                       it stay with the server. Prints "cut after reply N:
+                       LINE".
+  ...:late             (after either) the server's side ends 1.5 s after the
+                       client's, as when the line goes down rather than the
+                       client closing: the server carries out the last
+                       commands before it learns of the end.
+  ...:unreachable      (after either) every later connection is closed at
+                       once: the server cannot be asked after the cut.
 
 Runs until killed; prints "ready" once it listens.
 """
@@ -38,10 +55,47 @@ import threading
 REPLY_END = re.compile(rb"^[2-5]\d\d ")
 
 
+class Cut:
+    """A cut of both directions of one connection, at most once."""
+
+    def __init__(self, client, server, late):
+        self.client = client
+        self.server = server
+        self.late = late
+        self.lock = threading.Lock()
+        self.done = False
+
+    def __call__(self, where, line):
+        with self.lock:
+            if self.done:
+                return
+            self.done = True
+            print(f"cut after {where}: {line.decode(errors='replace').strip()}", flush=True)
+            # The client's side at once, both ways.
+            try:
+                self.client.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            self.client.close()
+            # The server's side in order, so that it takes in every command
+            # passed on before the end; its answers are read and dropped (a
+            # close with unread data would reset the connection instead).
+            threading.Timer(1.5 if self.late else 0, self.end_server).start()
+
+    def end_server(self):
+        try:
+            self.server.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+
 def relay(mode, client, server):
     # Replies are counted from the greeting (0); the answer of the command
     # put in by the proxy is the one in `hidden`.
     hidden = set()
+    fault, *options = mode.split(":")
+    limit = int(options[0]) if options else 0
+    cut = Cut(client, server, "late" in options)
 
     def server_to_client():
         replies = 0
@@ -51,17 +105,24 @@ def relay(mode, client, server):
                 data = server.recv(65536)
                 if not data:
                     break
+                if cut.done:
+                    continue
                 pending += data
-                while b"\n" in pending:
+                while b"\n" in pending and not cut.done:
                     line, pending = pending.split(b"\n", 1)
                     if replies not in hidden:
                         client.sendall(line + b"\n")
                     if REPLY_END.match(line):
                         replies += 1
+                        if fault == "cut-after-reply" and replies == limit + 1:
+                            cut(f"reply {limit}", line)
         except OSError:
             pass
         finally:
-            client.close()
+            if cut.done:
+                server.close()  # the server has ended its side after the cut
+            else:
+                client.close()
 
     threading.Thread(target=server_to_client, daemon=True).start()
     commands = 0
@@ -95,8 +156,14 @@ def relay(mode, client, server):
                     commands += 1
                     hidden.add(commands)
                     server.sendall(b"jparm modem nosuchmodem\r\n")
-                server.sendall(line + b"\n")
+                with cut.lock:  # nothing goes through once the connection is cut
+                    if cut.done:
+                        return
+                    server.sendall(line + b"\n")
                 commands += 1
+                if fault == "cut-after-command" and commands == limit:
+                    cut(f"command {limit}", line)
+                    return
                 if is_submit and mode == "cut-after-jsubm":
                     client.shutdown(socket.SHUT_RDWR)
                     client.close()
@@ -106,21 +173,30 @@ def relay(mode, client, server):
             server.sendall(pending)
     except OSError:
         pass
-    server.close()
+    if not cut.done:
+        server.close()
 
 
 def main():
     mode, listen_port, server_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    if mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm", "lose-second-jsubm",
-                    "count-writes"):
+    cuts = re.fullmatch(r"cut-after-(command|reply):[0-9]+(:late)?(:unreachable)?", mode)
+    if not cuts and mode not in ("cut-after-jsubm", "refuse-second-jsubm", "drop-second-jsubm",
+                                 "lose-second-jsubm", "count-writes"):
         raise SystemExit(f"unknown mode {mode}")
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", listen_port))
     listener.listen(8)
     print("ready", flush=True)
+    connections = 0
     while True:
         client, _ = listener.accept()
+        connections += 1
+        if cuts and connections > 1:
+            if cuts.group(3):
+                client.close()
+                continue
+            mode = "relay"  # nothing put in
         server = socket.create_connection(("127.0.0.1", server_port))
         threading.Thread(target=relay, args=(mode, client, server), daemon=True).start()
 
