@@ -364,10 +364,11 @@ void FaxSession::onSettled(const QString& error)
         m_check.release()->deleteLater();
     const Settled settled = settledAs(m_unsettled.report);
     if (settled == Settled::CreatedOnly && !m_unsettled.rechecked) {
-        // Data written before the connection was closed reaches the server
-        // before the close does, so the job cannot be submitted any more;
-        // asked once more all the same, should the server have been slow
-        // to take in the last commands.
+        // The server deletes a job never submitted once it has taken in the
+        // end of the session that made it; until then a "jsubm" still on
+        // its way (data written before the close reaches it before the
+        // close does) may queue it. Asked once more, as the server may be
+        // slow to take in the last commands.
         log(u"Job %1 is on the fax server but not submitted (%2); asking once more"_s.arg(
             m_unsettled.job, m_unsettled.report->serverState));
         m_unsettled.rechecked = true;
@@ -383,20 +384,25 @@ void FaxSession::onSettled(const QString& error)
         if (m_host)
             m_host->sessionFaxSubmitted(unsettled.job, unsettled.fileName);
         break;
-    case Settled::CreatedOnly:
     case Settled::Absent:
         // It will not go, and neither will the numbers after it: one report
         // says both.
-        log(u"Fax non inviato: job %1 was not queued by the fax server (%2)"_s.arg(
-            unsettled.job,
-            settled == Settled::Absent ? unsettled.report->reason : unsettled.report->serverState));
+        log(u"Fax non inviato: job %1 was not queued by the fax server (%2)"_s.arg(unsettled.job,
+                                                                                   unsettled.report->reason));
         if (m_host)
             m_host->sessionMessage(texts::jobNotQueued(unsettled.job, unsettled.number, unsettled.failure));
         return;
+    case Settled::CreatedOnly:
     case Settled::Unknown:
+        // Still made and not submitted, asked twice: the session that made
+        // it is still open on the server's side, and a "jsubm" held up on
+        // the way may yet queue it. Only its deletion proves it will not go.
         log(u"Fax: outcome of job %1 unknown: %2"_s.arg(
             unsettled.job,
-            !error.isEmpty() ? error
+            settled == Settled::CreatedOnly
+                ? u"still %1 on the fax server, its session not ended there"_s.arg(
+                      unsettled.report->serverState)
+            : !error.isEmpty() ? error
             : unsettled.report
                 ? u"the fax server said \"%1\""_s.arg(
                       QString(unsettled.report->serverState + u' ' + unsettled.report->reason).trimmed())

@@ -358,26 +358,30 @@ for _ in $(seq 50); do
     [[ $(queued) -eq $((before + 3)) ]] && break
     sleep 0.1
 done
-for run in drop3:0651:"0652 0653":"not submitted (SUSPENDED)" drop2:0661:0662:"not submitted (SUSPENDED)" \
-    lose2:0671:0672:"job does not exist"; do
-    IFS=: read -r name first lost found <<<"$run"
+# Behind drop-second-jsubm the server keeps the session open: its job still
+# reads SUSPENDED when asked twice, and a jsubm held up on the way could yet
+# queue it, so its outcome is open. Behind lose-second-jsubm the session ends
+# and the job is gone: it did not go. The numbers after it did not go either.
+for run in drop3:0651:"0652 0653":"not submitted (SUSPENDED)":"fax n\. [0-9]* al numero 0652 potrebbe essere partito" \
+    drop2:0661:0662:"not submitted (SUSPENDED)":"fax n\. [0-9]* al numero 0662 potrebbe essere partito" \
+    lose2:0671:0672:"job does not exist":"non ha messo in coda il fax n\. [0-9]* al numero 0672 "; do
+    IFS=: read -r name first lost found said <<<"$run"
     mapfile -t dropjobs <"$WORK/$name.out"
     bad=()
     [[ $(<"$WORK/$name.rc") -ne 0 ]] || bad+=("exit 0")
     [[ ${#dropjobs[@]} -eq 1 && -f $SPOOL/sendq/q${dropjobs[0]:-none} ]] || bad+=("jobs printed: ${dropjobs[*]}")
     [[ $(field "$SPOOL/sendq/q${dropjobs[0]:-none}" number 2>/dev/null) == "$first" ]] || bad+=("first job not to $first")
     grep -q "$found" "$WORK/$name.err" || bad+=("hfaxd's answer about the job was not '$found'")
-    grep -q "non ha messo in coda il fax n\. [0-9]* al numero ${lost%% *} " "$WORK/$name.err" ||
-        bad+=("no 'non ha messo in coda' for ${lost%% *}")
-    grep -q "potrebbe essere partito" "$WORK/$name.err" && bad+=("'potrebbe essere partito'")
-    for number in $lost; do
+    grep -q "$said" "$WORK/$name.err" || bad+=("not told '$said'")
+    for number in ${lost#* }; do
+        [[ $number == "${lost%% *}" ]] && continue
         grep -q "fax al numero $number non inviato" "$WORK/$name.err" || bad+=("$number not reported not sent")
     done
     if ((${#bad[@]})); then
         fail "$name: a later jsubm lost: ${bad[*]}"
         show "$name"
     else
-        pass "$name: job ${dropjobs[0]} accepted, the job made after it ($found) reported not sent, exit $(<"$WORK/$name.rc")"
+        pass "$name: job ${dropjobs[0]} accepted, the job made after it ($found) told as '$said', exit $(<"$WORK/$name.rc")"
     fi
 done
 if [[ $(queued) -ne $((before + 3)) ]]; then
