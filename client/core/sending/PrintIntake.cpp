@@ -128,7 +128,8 @@ void PrintIntake::readMore()
                                        [](const std::shared_ptr<Print>& print) { return !print->started; });
         if (next == m_prints.cend())
             return;
-        const std::shared_ptr<Print> print = *next;
+        // A copy: the calls out below may change the list.
+        const std::shared_ptr<Print> print = *next; // NOLINT(performance-unnecessary-copy-initialization)
         print->started = true;
         auto folder = std::make_unique<Folder>();
         if (!folder->dir.isValid()) {
