@@ -124,3 +124,27 @@ CONF
     CUPSD_PID=
     return 1
 }
+
+# enter_private_network SCRIPT [ARGS...]: the end-to-end tests need root (a
+# network namespace of their own, where ports 80 and 4559 are free and only
+# loopback exists, and hfaxd, which changes root into its spool). Another
+# user skips (exit 77); root runs SCRIPT again inside the namespace, once.
+enter_private_network() {
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "skipped: needs root (a private network namespace and hfaxd)" >&2
+        exit 77
+    fi
+    PATH=$PATH:/usr/sbin:/sbin
+    if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
+        KESTREL_E2E_NETNS=1 exec unshare -n -- bash "$@"
+    fi
+}
+
+# The checks of a test script: fail says what did not hold and counts it,
+# pass what held.
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }

@@ -20,22 +20,9 @@ readonly CHANGE=${1:?usage: hfaxd-cancel.sh JOB_CHANGE CORVAFAX_SEND}
 readonly SEND=${2:?usage: hfaxd-cancel.sh JOB_CHANGE CORVAFAX_SEND}
 readonly JOB_TOOL=$HERE/hfaxd-job.py
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "skipped: needs root (a private network namespace and hfaxd)" >&2
-    exit 77
-fi
-if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
-    PATH=$PATH:/usr/sbin:/sbin
-    KESTREL_E2E_NETNS=1 exec unshare -n -- bash "${BASH_SOURCE[0]}" "$@"
-fi
-PATH=$PATH:/usr/sbin:/sbin
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+# shellcheck source=e2e-common.sh
+source "$HERE/e2e-common.sh"
+enter_private_network "${BASH_SOURCE[0]}" "$@"
 
 WORK=$(mktemp -d /tmp/kestrel-e2e-cancel.XXXXXX)
 chmod 755 "$WORK"

@@ -20,25 +20,9 @@ readonly SEND=${1:?usage: hfaxd-cut.sh CORVAFAX_SEND SIMULATOR}
 readonly SIMULATOR=${2:?usage: hfaxd-cut.sh CORVAFAX_SEND SIMULATOR}
 readonly PASSWORD='Kestrel-e2e-9'
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "skipped: needs root (a private network namespace for ports 80 and 4559, and hfaxd)" >&2
-    exit 77
-fi
-if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
-    PATH=$PATH:/usr/sbin:/sbin
-    KESTREL_E2E_NETNS=1 exec unshare -n -- bash "${BASH_SOURCE[0]}" "$@"
-fi
-
 # shellcheck source=e2e-common.sh
 source "$HERE/e2e-common.sh"
-PATH=$PATH:/usr/sbin:/sbin
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+enter_private_network "${BASH_SOURCE[0]}" "$@"
 
 WORK=$(mktemp -d /tmp/kestrel-e2e-cut.XXXXXX)
 chmod 755 "$WORK" # hfaxd and faxq run as the spool's owner below it
@@ -123,8 +107,8 @@ rows=(
     "last jsubm|cut-after-command:51:late|jsubm|3"
 )
 row=0
-for spec in "${rows[@]}"; do
-    IFS='|' read -r name mode through held <<<"$spec"
+for cut in "${rows[@]}"; do
+    IFS='|' read -r name mode through held <<<"$cut"
     row=$((row + 1))
     port=$((4569 + row))
     numbers=("07${row}1" "07${row}2" "07${row}3")

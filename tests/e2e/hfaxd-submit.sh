@@ -19,26 +19,9 @@ readonly SIMULATOR=${2:?usage: hfaxd-submit.sh CORVAFAX_SEND SIMULATOR}
 readonly PASSWORD='Kestrel-e2e-9'
 readonly SEND_LIMIT=120
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "skipped: needs root (a private network namespace for ports 80 and 4559, and hfaxd)" >&2
-    exit 77
-fi
-
-if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
-    PATH=$PATH:/usr/sbin:/sbin
-    KESTREL_E2E_NETNS=1 exec unshare -n -- bash "${BASH_SOURCE[0]}" "$@"
-fi
-
 # shellcheck source=e2e-common.sh
 source "$HERE/e2e-common.sh"
-PATH=$PATH:/usr/sbin:/sbin
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+enter_private_network "${BASH_SOURCE[0]}" "$@"
 
 WORK=$(mktemp -d /tmp/kestrel-e2e.XXXXXX)
 chmod 755 "$WORK" # hfaxd and faxq run as the spool's owner below it

@@ -23,25 +23,9 @@ readonly MAILMERGE=${3:?usage: hfaxd-tags.sh CORVAFAX_SEND SIMULATOR MAILMERGE.p
 readonly ROWS=${4:?usage: hfaxd-tags.sh CORVAFAX_SEND SIMULATOR MAILMERGE.pdf MAILMERGE.csv}
 readonly PASSWORD='Kestrel-e2e-9'
 
-if [[ $(id -u) -ne 0 ]]; then
-    echo "skipped: needs root (a private network namespace for ports 80 and 4559, and hfaxd)" >&2
-    exit 77
-fi
-if [[ -z ${KESTREL_E2E_NETNS:-} ]]; then
-    PATH=$PATH:/usr/sbin:/sbin
-    KESTREL_E2E_NETNS=1 exec unshare -n -- bash "${BASH_SOURCE[0]}" "$@"
-fi
-
 # shellcheck source=e2e-common.sh
 source "$HERE/e2e-common.sh"
-PATH=$PATH:/usr/sbin:/sbin
-
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+enter_private_network "${BASH_SOURCE[0]}" "$@"
 
 WORK=$(mktemp -d /tmp/kestrel-tags.XXXXXX)
 chmod 755 "$WORK"
