@@ -34,7 +34,18 @@ QString cupsDriverFor(const QString& driverModel)
 QStringList lpadminArguments(const QString& printerName, quint16 capturePort)
 {
     const QString deviceUri = u"socket://"_s + printer::CaptureHost + u':' + QString::number(capturePort);
-    return {u"-p"_s, printerName, u"-E"_s, u"-v"_s, deviceUri, u"-m"_s, printer::CupsGenericPostScript};
+    // A PDF print (what word processors send) becomes PostScript through
+    // Cairo: Ghostscript's PostScript keeps TrueType text only as glyph
+    // numbers, and the fax numbers printed on the page must stay readable.
+    return {u"-p"_s,
+            printerName,
+            u"-E"_s,
+            u"-v"_s,
+            deviceUri,
+            u"-m"_s,
+            printer::CupsGenericPostScript,
+            u"-o"_s,
+            u"pdftops-renderer-default=pdftocairo"_s};
 }
 
 QString commandLineText(const QString& program, const QStringList& arguments)

@@ -150,4 +150,27 @@ for i in $(seq 1 20); do
 done
 ((FAILED)) && exit 1
 echo "ok: the captured mail merge split into its 20 letters, each document holding exactly its pages"
+
+# Letters in the word processor's default TrueType font: their tags stay
+# readable through the queue (CUPS makes their PostScript with Cairo).
+out=$(lp -d kestrel -t truetype "$(dirname "$MAILMERGE")/truetype-letters.pdf" 2>&1) || {
+    fail "lp: $out"
+    exit 1
+}
+for ((i = 0; i < 600; i++)); do
+    [[ $(wc -l <"$WORK/host.out") -ge 2 && -z $(lpstat -o 2>/dev/null) ]] && break
+    sleep 0.1
+done
+SPOOL=$(sed -n 2p "$WORK/host.out")
+[[ -f $SPOOL ]] || {
+    fail "no spool file for the letters in TrueType"
+    exit 1
+}
+mkdir -p "$WORK/truetype"
+"$TAGS_READ" "$SPOOL" "$WORK/truetype" >"$WORK/truetype.txt"
+got=$(cut -f1-3 "$WORK/truetype.txt")
+want=$(printf '061234501\tRossi Srl\t1-1\n025551234\tBianchi & Figli\t2-2')
+[[ $got == "$want" ]] || fail "letters in TrueType read as: $(cat "$WORK/truetype.txt")"
+((FAILED)) && exit 1
+echo "ok: letters set in TrueType keep their tags through the queue"
 exit 0

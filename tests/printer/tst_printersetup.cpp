@@ -26,7 +26,8 @@ namespace {
 const QString Lpadmin = u"/usr/sbin/lpadmin"_s;
 const QString Debian = u"Debian GNU/Linux 12 (bookworm)"_s;
 const QString Command =
-    u"/usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 -m drv:///sample.drv/generic.ppd"_s;
+    u"/usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 -m drv:///sample.drv/generic.ppd -o "
+    u"pdftops-renderer-default=pdftocairo"_s;
 
 // Records each box together with how many commands had been started by then.
 class OrderingBox : public ScriptedMessageBox
@@ -151,7 +152,9 @@ private Q_SLOTS:
                                     u"-v"_s,
                                     u"socket://127.0.0.1:9100"_s,
                                     u"-m"_s,
-                                    u"drv:///sample.drv/generic.ppd"_s};
+                                    u"drv:///sample.drv/generic.ppd"_s,
+                                    u"-o"_s,
+                                    u"pdftops-renderer-default=pdftocairo"_s};
         QCOMPARE(rig.system->started.first().arguments, arguments);
         QCOMPARE(rig.system->started.first().timeLimitMs, 5000);
         QCOMPARE(rig.log.filter(model).size(), 1);
@@ -172,7 +175,8 @@ private Q_SLOTS:
         QCOMPARE(rig.system->started.first().arguments.at(1), name);
         QCOMPARE(rig.system->started.first().arguments.at(4), u"socket://127.0.0.1:19100"_s);
         QVERIFY(rig.log.contains(u"Printer install: /usr/sbin/lpadmin -p 'fax&co(1)$HOME;è' -E -v "
-                                 "socket://127.0.0.1:19100 -m drv:///sample.drv/generic.ppd"_s));
+                                 "socket://127.0.0.1:19100 -m drv:///sample.drv/generic.ppd -o "
+                                 "pdftops-renderer-default=pdftocairo"_s));
     }
 
     // Cases that must neither tell the user nor start anything.
