@@ -4,7 +4,8 @@
 # (and still after an upgrade), runs the installed client as an ordinary user against the appliance
 # simulator until its capture printer listens, checks the packages with
 # lintian, the AppStream data and the desktop entry with their validators,
-# then purges and finds nothing of them left.
+# then removes them (the registration undone) and purges, and finds nothing
+# of them left.
 # Needs root (dpkg); exits 77, reported as skipped, without it.
 # Usage: package-check.sh BUILD_DIR SIMULATOR ACCEPTED_LINTIAN_TAGS
 set -u
@@ -181,8 +182,15 @@ kill -0 "$CLIENT_PID" 2>/dev/null || fail "the installed client ended by itself:
 stop_pid "$CLIENT_PID"
 CLIENT_PID=''
 
+# --- remove: the programs go and the control is no longer registered; only
+# the configuration files stay, for the purge
+apt_get remove corvafax corvafax-dev >"$WORK/remove.log" 2>&1 || fail "apt-get remove: $(tail -n 20 "$WORK/remove.log")"
+[[ ! -e /usr/bin/corvafax && ! -e /usr/bin/corvafax-send ]] || fail "the remove left the programs"
+! grep -qi 'KestrelOCX' "$registry" 2>/dev/null || fail "the remove left the control registered: $(cat "$registry")"
+
 # --- purge: nothing of the packages is left, the registration is undone
-apt_get purge corvafax corvafax-dev >"$WORK/purge.log" 2>&1 || fail "apt-get purge: $(tail -n 20 "$WORK/purge.log")"
+# (the -dev package has no configuration files: the remove took it whole)
+apt_get purge corvafax >"$WORK/purge.log" 2>&1 || fail "apt-get purge: $(tail -n 20 "$WORK/purge.log")"
 INSTALLED=''
 for package in corvafax corvafax-dev; do
     ! dpkg -L "$package" >/dev/null 2>&1 || fail "dpkg still lists the files of $package"

@@ -113,7 +113,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.box.shown().size(), 2, 30000);
         const QString command =
             u"/usr/sbin/lpadmin -p kestrel -E -v socket://127.0.0.1:9100 -m drv:///sample.drv/generic.ppd -o "
-    u"pdftops-renderer-default=pdftocairo"_s;
+            u"pdftops-renderer-default=pdftocairo"_s;
         QCOMPARE(rig.box.texts().at(1),
                  texts::printerInstallFailed(u"kestrel"_s, u"lpadmin: Forbidden"_s, command));
     }
